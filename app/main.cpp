@@ -1,0 +1,24 @@
+// Program entry: builds the application and its interpreter on the terminal
+// and runs it with the command-line arguments.
+#include <string>
+
+#include "base/command.h"
+#include "model/model_app.h"
+#include "model/model_interpreter.h"
+#include "platform/terminal_device.h"
+
+int main(int argc, char** argv) {
+  // Objects that live for the whole run; the runtime's exit destroys them in reverse order.
+  static TerminalDevice terminal;
+  static MacroTable macros;
+  static ModelInterpreter interpreter(&macros, &terminal);
+  static ModelApp app(&interpreter);
+  InstallInterruptHandler();
+
+  std::string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += ' ';
+    commandLine += argv[i];
+  }
+  return ProgramEntry(commandLine.c_str());
+}

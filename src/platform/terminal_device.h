@@ -1,0 +1,52 @@
+// The command window of a terminal program: standard input and output.
+//
+// Standard input a terminal: the prompt is shown before each line, typed
+// lines are not echoed again, listings pause at the end of a page, and while
+// a command runs the terminal is in non-canonical mode so that ESC is seen at
+// once. Standard input a pipe or file: no prompt before reading, the device
+// is named "GUI Terminal" so that every line read is echoed as prompt + line,
+// listings never pause and a key wait answers at once. Ctrl-C stands for ESC.
+#pragma once
+
+#include <string>
+
+#include "platform/console_device.h"
+
+class TerminalDevice : public ConsoleDevice {
+ public:
+  TerminalDevice();
+  ~TerminalDevice() override;
+  TerminalDevice(const TerminalDevice&) = delete;
+  TerminalDevice& operator=(const TerminalDevice&) = delete;
+
+  void Write(const char* text) override;
+  int GetKey() override;
+  bool KeyPressed(int key) override;
+  bool ReadLine(std::string& line, const char* prompt, const char* initial) override;
+  const char* Name() const override;
+  bool Paginates() const override { return interactive_; }
+  void SetTitle(const char* text) override;
+  bool Interactive() const { return interactive_; }
+
+ private:
+  void EnterLineMode();
+  void EnterRunMode();
+  void PollPending();
+
+  bool interactive_;
+  bool outputTerminal_;
+  bool termiosSaved_ = false;
+  std::string pending_;  // keys typed while a command runs
+};
+
+// Puts a line into the command-line queue as if typed (key 0 means Enter;
+// key 27 queues nothing). Queued lines are read before the terminal.
+void QueueCommandLine(const char* text, int key = 0);
+// Takes the oldest queued line; false when the queue is empty.
+bool TakeQueuedLine(std::string& text, int& key);
+
+// Installs the Ctrl-C handler: a first Ctrl-C only sets a flag that the key
+// polls report as ESC; a second one before the first was seen ends the program.
+void InstallInterruptHandler();
+// Reports and clears a pending Ctrl-C.
+bool TakeInterrupt();

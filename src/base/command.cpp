@@ -364,5 +364,15 @@ void CommandType::ShowHelp() {
 }
 
 void CommandType::ClearMacros() {
-  if (macros_) macros_->Clear();
+  if (script_) script_->Clear(*this);
+  else if (macros_) macros_->Clear();
+}
+
+int CommandType::Execute() { return script_ ? script_->Dispatch(*this) : ExecuteGeneral(); }
+int CommandType::Print() { return script_ ? script_->Print(*this) : PrintGeneral(); }
+int CommandType::Set() { return script_ ? script_->Set(*this) : SetGeneral(); }
+
+void CommandType::ResetSources() {
+  if (script_) script_->ResetSources(*this);
+  LogStream::ResetSources();
 }

@@ -11,8 +11,38 @@
 #include "base/logstream.h"
 #include "base/string.h"
 
+class CommandType;
 class GuiApplication;
 class SaveStream;
+
+// The scripting level of the interpreter. It sits between the model level and
+// the general commands: the interpreter consults it, when one is installed,
+// for its own first words, PRINT and SET items, for symbols standing in for
+// parameters, and for clearing, saving and restoring the scripting state.
+class ScriptLevel {
+ public:
+  virtual ~ScriptLevel() = default;
+  // Dispatch of a line that the model level does not own (0 done, 3 not
+  // handled, 4 restart, 5 end of source); the general commands come first.
+  virtual int Dispatch(CommandType& interp) = 0;
+  virtual int Print(CommandType& interp) = 0;
+  virtual int Set(CommandType& interp) = 0;
+  // Parameter checks: answer true with the check code in `code` when the
+  // token at the index is a scripting symbol; false leaves the base check to run.
+  virtual bool CheckInteger(CommandType&, int32_t*, int&, int& /*code*/) { return false; }
+  virtual bool CheckNumber(CommandType&, double*, int&, int& /*code*/) { return false; }
+  virtual bool CheckString(CommandType&, String*, int&, int*, int& /*code*/) { return false; }
+  virtual bool CheckBool(CommandType&, bool*, int&, int& /*code*/) { return false; }
+  virtual bool CheckPointer(CommandType&, void**, uint32_t*, int&, int& /*code*/) { return false; }
+  // After an error: running marks and the scripting file.
+  virtual void ResetSources(CommandType&) {}
+  // NEW: empties the scripting state (in place of emptying the macro table).
+  virtual void Clear(CommandType& interp) = 0;
+  // The scripting state, written and read after the interpreter state.
+  virtual void SaveState(CommandType&, SaveStream&) {}
+  virtual void RestoreState(CommandType&, SaveStream&) {}
+  virtual void RemapPointers(CommandType&) {}
+};
 
 // The ordered table of macros (name to contents).
 class MacroTable {
@@ -135,12 +165,13 @@ class CommandType : public LogStream {
   void ThrowParamError(int code, int* index = nullptr);
 
   // The dispatcher of this level; levels above override it and hand the
-  // words they do not own down to the level below.
-  virtual int Execute() { return ExecuteGeneral(); }
+  // words they do not own down: to the scripting level when one is
+  // installed, else to the general commands.
+  virtual int Execute();
   int ExecuteGeneral();
   // One item of PRINT or SET per call: 0 done, else the keyword matcher's code.
-  virtual int Print() { return PrintGeneral(); }
-  virtual int Set() { return SetGeneral(); }
+  virtual int Print();
+  virtual int Set();
   int PrintGeneral();
   int SetGeneral();
   virtual void Pause();
@@ -153,6 +184,10 @@ class CommandType : public LogStream {
   virtual void SaveState(SaveStream& stream);
   virtual void RestoreState(SaveStream& stream, bool quiet = false);
   virtual int AfterRestore() { return 0; }
+
+  void SetScriptLevel(ScriptLevel* level) { script_ = level; }
+  ScriptLevel* Script() const { return script_; }
+  void ResetSources() override;
 
   MacroTable* Macros() const { return macros_; }
   GuiApplication* App() const { return app_; }
@@ -175,4 +210,5 @@ class CommandType : public LogStream {
   std::vector<String> helpLines_;
   std::vector<String> helpKeywords_;
   GuiApplication* app_ = nullptr;
+  ScriptLevel* script_ = nullptr;
 };

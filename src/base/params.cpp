@@ -18,6 +18,7 @@ int CommandType::CheckInteger(int32_t* out, int* index) {
   if (!out) return kConvert;
   int& idx = index ? *index : TokenIndex();
   if (!HasToken(&idx)) return kMissing;
+  if (int code; Script() && Script()->CheckInteger(*this, out, idx, code)) return code;
   String t = Token(idx);
   if (IsHelp(t)) {
     AddHelpLine(MessageText("Checking for Integer"));
@@ -38,6 +39,7 @@ int CommandType::CheckNumber(double* out, int* index) {
   if (!out) return kConvert;
   int& idx = index ? *index : TokenIndex();
   if (!HasToken(&idx)) return kMissing;
+  if (int code; Script() && Script()->CheckNumber(*this, out, idx, code)) return code;
   String t = Token(idx);
   if (IsHelp(t)) {
     AddHelpLine(MessageText("Checking for Number"));
@@ -56,6 +58,7 @@ int CommandType::CheckString(String* out, int* index, int* quoted, bool helpAllo
   if (!out) return kConvert;
   int& idx = index ? *index : TokenIndex();
   if (!HasToken(&idx)) return kMissing;
+  if (int code; Script() && Script()->CheckString(*this, out, idx, quoted, code)) return code;
   String t = Token(idx);
   if (helpAllowed && IsHelp(t)) {
     AddHelpLine(MessageText("Checking for String"));
@@ -79,6 +82,10 @@ int CommandType::CheckString(String* out, int* index, int* quoted, bool helpAllo
 
 int CommandType::CheckBool(bool* out, int* index) {
   if (!out) return kConvert;
+  {
+    int& idx = index ? *index : TokenIndex();
+    if (int code; HasToken(&idx) && Script() && Script()->CheckBool(*this, out, idx, code)) return code;
+  }
   int k = 0;
   int code = MatchKeyword("on off true false", k, index);
   if (code == kUnrecognized) return kConvert;
@@ -101,9 +108,11 @@ int CommandType::CheckVector(double out[3], int* index) {
   return kOk;
 }
 
-int CommandType::CheckPointer(void** out, uint32_t* kind, int*) {
+int CommandType::CheckPointer(void** out, uint32_t* kind, int* index) {
   if (kind) *kind = 0;
   if (!out) return kConvert;
+  int& idx = index ? *index : TokenIndex();
+  if (int code; Script() && Script()->CheckPointer(*this, out, kind, idx, code)) return code;
   // Only the scripting level gives pointer parameters a meaning.
   return kConvert;
 }

@@ -1,55 +1,71 @@
 #include "model/model_interpreter.h"
 
+#include <array>
+#include <cstring>
+
 #include "base/message.h"
 
 namespace {
 // The model's first words. "call", "print" and "new" stand first so that
-// their abbreviations win ("c" is CALL, "p" PRINT, "n" NEW) and are handed
+// their abbreviations win ("c" is CALL, "p" PRINT, "n" NEW); they are handed
 // on to the levels below.
 const char* const kModelWords =
     "call print new step initial cycle history property fix free gp grid generate model group apply solve "
     "water delete config interface moo region attach gpattach table plot range zone sel body geom_test "
     "track impgrid expgrid pdelete chem movie";
+constexpr int kWordCount = 38;
 
-enum ModelWord {
-  kCall = 1, kPrint, kNew, kStep, kInitial, kCycle, kHistory, kProperty, kFix, kFree, kGp, kGrid,
-  kGenerate, kModel, kGroup, kApply, kSolve, kWater, kDelete, kConfig, kInterface, kMoo, kRegion,
-  kAttach, kGpattach, kTable, kPlot, kRange, kZone, kSel, kBody, kGeomTest, kTrack, kImpgrid,
-  kExpgrid, kPdelete, kChem, kMovie
-};
+enum ModelWord { kCall = 1, kPrint, kNew, kMoo = 22 };
 
-// A command whose subsystem is not part of this version yet.
-[[noreturn]] void NotAvailable(const String& word) {
-  String upper(word);
-  upper.ToUpper();
-  throw QJExcept(MessageText("%s is not available in this version", upper));
+// The keyword with the given 1-based number.
+String WordAt(int number) {
+  const char* p = kModelWords;
+  for (int n = 1; *p; ++n) {
+    const char* e = std::strchr(p, ' ');
+    if (!e) e = p + std::strlen(p);
+    if (n == number) return String(p, static_cast<int>(e - p));
+    p = *e ? e + 1 : e;
+  }
+  return String();
+}
+
+std::array<ModelCommandHandler, kWordCount + 1>& Handlers() {
+  static std::array<ModelCommandHandler, kWordCount + 1> handlers{};
+  return handlers;
 }
 }  // namespace
+
+void InstallModelCommand(const char* keyword, ModelCommandHandler handler) {
+  for (int n = 1; n <= kWordCount; ++n) {
+    if (WordAt(n).str() == keyword) {
+      Handlers()[static_cast<size_t>(n)] = handler;
+      return;
+    }
+  }
+}
 
 int ModelInterpreter::Command() {
   TokenIndex() = 0;
   int word = 0;
-  if (MatchKeyword(kModelWords, word) != kOk) return ZoltInterpreter::Execute();
+  if (MatchKeyword(kModelWords, word) != kOk) return CommandType::Execute();
   switch (word) {
     case kCall:
     case kPrint:
     case kNew:
       --TokenIndex();
-      return ZoltInterpreter::Execute();
+      return CommandType::Execute();
     case kMoo:
-      // Interface integrity listing: no interfaces exist in this version.
+      // Interface integrity listing: one empty line, then the corrupted interfaces.
       *this << "\n";
       return kDone;
-    default: {
-      String name;
-      const char* p = kModelWords;
-      for (int n = 1; *p; ++n) {
-        const char* e = p;
-        while (*e && *e != ' ') ++e;
-        if (n == word) name = String(p, static_cast<int>(e - p));
-        p = *e ? e + 1 : e;
-      }
-      NotAvailable(name);
-    }
+    default:
+      break;
   }
+  if (ModelCommandHandler handler = Handlers()[static_cast<size_t>(word)]) {
+    handler(*this);
+    return kDone;
+  }
+  String upper = WordAt(word);
+  upper.ToUpper();
+  throw QJExcept(MessageText("%s is not available in this version", upper));
 }

@@ -1,7 +1,10 @@
 #include "zolt/zolt_interpreter.h"
 
-int ZoltInterpreter::Execute() { return ExecuteGeneral(); }
+int ZoltInterpreter::Dispatch(CommandType& interp) { return interp.ExecuteGeneral(); }
 
-int ZoltInterpreter::Print() { return PrintGeneral(); }
+int ZoltInterpreter::Print(CommandType& interp) { return interp.PrintGeneral(); }
 
-void ZoltInterpreter::ClearMacros() { CommandType::ClearMacros(); }
+int ZoltInterpreter::Set(CommandType& interp) { return interp.SetGeneral(); }
+
+// No scripting state exists yet: nothing to clear.
+void ZoltInterpreter::Clear(CommandType&) {}

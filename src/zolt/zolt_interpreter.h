@@ -1,16 +1,15 @@
-// The scripting level of the command interpreter. It sits between the model
-// level and the general commands and hands every word it does not own down.
+// The scripting level of the command interpreter: DEFINE, scripting symbols
+// as commands and parameters, and the scripting state. Installed on the
+// interpreter at start-up; every line the model level does not own passes
+// through it on its way to the general commands.
 #pragma once
 
 #include "base/command.h"
 
-class ZoltInterpreter : public CommandType {
+class ZoltInterpreter : public ScriptLevel {
  public:
-  ZoltInterpreter(int level, MacroTable* macros, ConsoleDevice* device = nullptr)
-      : CommandType(level, macros, false, device) {}
-
-  int Execute() override;
-  int Print() override;
-  // Clears the scripting state and the macros before every pass of the run loop.
-  void ClearMacros() override;
+  int Dispatch(CommandType& interp) override;
+  int Print(CommandType& interp) override;
+  int Set(CommandType& interp) override;
+  void Clear(CommandType& interp) override;
 };

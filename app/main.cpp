@@ -5,6 +5,7 @@
 #include "base/command.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
+#include "modes/install_modes.h"
 #include "platform/terminal_device.h"
 #include "zolt/zolt_interpreter.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   static ZoltInterpreter zolt;
   static ModelApp app(&interpreter);
   interpreter.SetScriptLevel(&zolt);
+  InstallModes();
   InstallInterruptHandler();
 
   std::string commandLine;

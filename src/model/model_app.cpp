@@ -1,10 +1,14 @@
 #include "model/model_app.h"
 
+#include "model/calc_module.h"
 #include "model/model_interpreter.h"
+#include "model/model_settings.h"
+#include "model/services.h"
 
 ModelApp::ModelApp(ModelInterpreter* interpreter) : GuiApplication(interpreter), interp_(interpreter) {}
 
 void ModelApp::Identity() {
+  if (auto install = Services().setHistoryDefaultCallback) install(&UpdateAllViews);
   ProgramIdentity& id = ::Identity();
   id.versionNumber = 3.0f;
   id.updateNumber = 261;
@@ -21,7 +25,26 @@ void ModelApp::Identity() {
   GuiApplication::RegisterHelpTopics();
 }
 
-void ModelApp::New() { GuiApplication::Reset(); }
+// Every part of the model back to a fresh start, in a fixed order.
+void ModelApp::New() {
+  const ModelServices& sv = Services();
+  interp_->ClearMacros();
+  if (interp_->Macros()) interp_->Macros()->Clear();
+  RunClear(sv.clearApply);
+  RunClear(sv.clearInterfaces);
+  RunClear(sv.clearAttach);
+  RunClear(sv.resetStructures);
+  RunClear(sv.resetGenGeometry);
+  RunClear(sv.resetBody);
+  RunClear(sv.clearHistories);
+  RunClear(sv.resetViews);
+  RunClear(sv.clearTables);
+  RunClear(sv.clearWaterTable);
+  TheModules().Clear();
+  RunClear(sv.clearModes);
+  Settings().Reset();
+  GuiApplication::Reset();
+}
 
 void ModelApp::Banner() {
   const String stars('*', 51);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "base/message.h"
+#include "model/calc_module.h"
+#include "model/services.h"
 
 namespace {
 // The model's first words. "call", "print" and "new" stand first so that
@@ -15,7 +17,14 @@ const char* const kModelWords =
     "track impgrid expgrid pdelete chem movie";
 constexpr int kWordCount = 38;
 
-enum ModelWord { kCall = 1, kPrint, kNew, kMoo = 22 };
+enum ModelWord {
+  kCall = 1, kPrint, kNew, kHistory = 7, kGenerate = 13, kConfig = 20, kMoo = 22, kTable = 26, kTrack = 33
+};
+
+// View change codes sent after the commands that change what the views show.
+constexpr uint32_t kGenerateChanged = 4;
+constexpr uint32_t kHistoryChanged = 16;
+constexpr uint32_t kTableChanged = 32;
 
 // The keyword with the given 1-based number.
 String WordAt(int number) {
@@ -54,15 +63,27 @@ int ModelInterpreter::Command() {
     case kNew:
       --TokenIndex();
       return CommandType::Execute();
+    case kConfig:
+      ConfigCommand(*this);
+      return kDone;
     case kMoo:
       // Interface integrity listing: one empty line, then the corrupted interfaces.
       *this << "\n";
+      if (auto check = Services().checkInterfaces) check(*this);
       return kDone;
+    case kTrack: {
+      const CalcModule* fluid = Modes().fluid;
+      if (!fluid || !fluid->On()) throw QJExcept("Fluid flow must be turned on for particle tracking.");
+      break;
+    }
     default:
       break;
   }
   if (ModelCommandHandler handler = Handlers()[static_cast<size_t>(word)]) {
     handler(*this);
+    if (word == kHistory) NotifyAllViews(kHistoryChanged);
+    else if (word == kGenerate) NotifyAllViews(kGenerateChanged);
+    else if (word == kTable) NotifyAllViews(kTableChanged);
     return kDone;
   }
   String upper = WordAt(word);

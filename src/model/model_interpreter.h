@@ -12,6 +12,12 @@ class ModelInterpreter;
 using ModelCommandHandler = void (*)(ModelInterpreter& interp);
 void InstallModelCommand(const char* keyword, ModelCommandHandler handler);
 
+// A listing of PRINT at the model level that another subsystem owns (apply
+// conditions, interfaces, histories, tables, ...): it reads its own words
+// and writes its listing. An item without a handler fails with a model error.
+using ModelPrintHandler = void (*)(ModelInterpreter& interp);
+void InstallModelPrint(const char* keyword, ModelPrintHandler handler);
+
 class ModelInterpreter : public CommandType {
  public:
   explicit ModelInterpreter(MacroTable* macros, ConsoleDevice* device = nullptr)
@@ -20,4 +26,11 @@ class ModelInterpreter : public CommandType {
   int Execute() override { return Command(); }
   // Dispatches the model's first words; hands the others to the level below.
   int Command();
+  // One item of PRINT or SET of the model level; other words go down a level.
+  int Print() override;
+  int Set() override;
 };
+
+// The model's own commands and listings.
+void ConfigCommand(ModelInterpreter& interp);
+void PrintMechanical(ModelInterpreter& interp);

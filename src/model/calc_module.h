@@ -1,0 +1,142 @@
+// The optional calculation modes (dynamic, creep, thermal, fluid flow,
+// chemistry): the interface every module offers, the global pointer of each
+// mode, the registry that the cycle and the commands walk, and the factory
+// through which CONFIG and RESTORE create the modules of the coupled modes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/string.h"
+
+class CommandType;
+class GridPoint;
+class SaveStream;
+class Zone;
+
+class CalcModule {
+ public:
+  // Type codes, also written into the save file.
+  enum Type : uint8_t { kCreep = 2, kDynamic = 3, kThermal = 4, kFluid = 5, kChemistry = 6 };
+
+  explicit CalcModule(uint8_t type) : type_(type) {}
+  virtual ~CalcModule() = default;
+  CalcModule(const CalcModule&) = delete;
+  CalcModule& operator=(const CalcModule&) = delete;
+
+  virtual void AdvanceTime(double dt) { time_ += dt; }
+  // The time step proposed for the next step; 0 proposes nothing.
+  virtual double GetTimestep() { return 0.0; }
+  // Preparation of an active module before cycling.
+  virtual void PrepareActive(CommandType&) {}
+  // Preparation of every module before cycling.
+  virtual void Prepare() {}
+  virtual bool AcceptTimestep(double) { return true; }
+  virtual void GridPointCreated(GridPoint&) {}
+  virtual void ZoneCreated(Zone&) {}
+  // One setting of SET <mode>: on / off, "time", "dt", "age". Answers 0 when
+  // it took a setting, else the keyword matcher's code (2 when no word is left).
+  virtual int Set(CommandType& interp);
+  virtual void Print(CommandType&) {}
+  // The module record: on, type code, time, time step, age limit.
+  virtual void Save(SaveStream& stream) const;
+  virtual void Restore(SaveStream& stream);
+
+  // SET <mode>: settings until the line ends or a word is not one of them.
+  static int SetLoop(CalcModule& module, CommandType& interp);
+
+  bool On() const { return on_; }
+  void SetOn(bool on) { on_ = on; }
+  uint8_t TypeCode() const { return type_; }
+  double Time() const { return time_; }
+  void SetTime(double t) { time_ = t; }
+  double Timestep() const { return timestep_; }
+  void SetTimestep(double dt) { timestep_ = dt; }
+  double AgeLimit() const { return age_; }
+  void SetAgeLimit(double age) { age_ = age; }
+
+ private:
+  bool on_ = true;
+  uint8_t type_;
+  double time_ = 0.0;
+  double timestep_ = 0.0;
+  double age_ = 1e20;
+};
+
+// The chemistry module as the model level reaches it: a module with a link
+// to the external chemistry application.
+class ChemCalcModule : public CalcModule {
+ public:
+  ChemCalcModule() : CalcModule(kChemistry) {}
+  // Starts or connects the external application; true on success.
+  virtual bool Connect() = 0;
+  // The application's folder (none: the default); false when not found.
+  virtual bool SetApplicationPath(const String* path) = 0;
+  // The application's result table (none: the default); false on failure.
+  virtual bool ReadResultFile(const String* file) = 0;
+  virtual void SetGibbsOptions(const String* text) = 0;
+};
+
+// One pointer per mode, set by a module's constructor and cleared by its
+// destructor: null while the mode is not configured.
+struct ModePointers {
+  CalcModule* dynamic = nullptr;
+  CalcModule* creep = nullptr;
+  CalcModule* thermal = nullptr;
+  CalcModule* fluid = nullptr;
+  ChemCalcModule* chem = nullptr;
+};
+ModePointers& Modes();
+// The pointer of the mode with the given type code; null for an unknown code.
+CalcModule* ModeOf(uint8_t type);
+// Throws "Not configured for chemistry calculations." without a chemistry module.
+ChemCalcModule& CheckChemConfigured();
+
+// The registry of the configured modules, in the order they were added. It
+// owns them: NEW and RESTORE delete them through Clear.
+class ModuleList {
+ public:
+  ModuleList() = default;
+  ModuleList(const ModuleList&) = delete;
+  ModuleList& operator=(const ModuleList&) = delete;
+
+  // Appends the module (nothing for none); answers it.
+  CalcModule* Add(std::unique_ptr<CalcModule> module);
+  // Unlinks the module and hands it back; none when it is not in the list.
+  std::unique_ptr<CalcModule> Remove(CalcModule* module);
+  // Deletes every module.
+  void Clear();
+  bool Contains(const CalcModule* module) const;
+  int Count() const { return static_cast<int>(modules_.size()); }
+
+  // Before cycling: Prepare on every module, PrepareActive on the active ones.
+  void PrepareCycle(CommandType& interp);
+  // The time step of the next step: the smallest positive proposal of the
+  // active modules, 1.0 without one; every active module must accept it.
+  void NegotiateTimestep();
+  void AdvanceTime();
+  bool AnyActive() const;
+  void ZoneCreated(Zone& zone);
+  void GridPointCreated(GridPoint& gp);
+
+ private:
+  std::vector<std::unique_ptr<CalcModule>> modules_;
+};
+ModuleList& TheModules();
+
+// Tells a module about every zone and then every grid-point of the model.
+void AttachModuleToModel(CalcModule& module);
+
+// The coupled modes register how each kind of module is made.
+using ModuleFactory = std::unique_ptr<CalcModule> (*)();
+void InstallModuleFactory(uint8_t type, ModuleFactory factory);
+// A new module of the kind; throws when the mode is not part of this version.
+std::unique_ptr<CalcModule> CreateModule(uint8_t type);
+
+// The module section of the save file: per mode, in the order dynamic, creep,
+// thermal, fluid, chemistry, a presence byte and the module's record.
+void SaveModules(SaveStream& stream);
+// Reads the section of a file of the given program version; the registered
+// modules are replaced by the file's.
+void RestoreModules(SaveStream& stream, int32_t fileVersion);

@@ -1,0 +1,10 @@
+// The creep calculation mode.
+#pragma once
+
+#include "model/calc_module.h"
+
+class CreepModule : public CalcModule {
+ public:
+  CreepModule();
+  ~CreepModule() override;
+};

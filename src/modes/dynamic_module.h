@@ -1,0 +1,10 @@
+// The dynamic calculation mode.
+#pragma once
+
+#include "model/calc_module.h"
+
+class DynamicModule : public CalcModule {
+ public:
+  DynamicModule();
+  ~DynamicModule() override;
+};

@@ -1,0 +1,24 @@
+#include "modes/install_modes.h"
+
+#include <memory>
+
+#include "modes/chem_module.h"
+#include "modes/creep_module.h"
+#include "modes/dynamic_module.h"
+#include "modes/fluid_module.h"
+#include "modes/thermal_module.h"
+
+namespace {
+template <class Kind>
+std::unique_ptr<CalcModule> Make() {
+  return std::make_unique<Kind>();
+}
+}  // namespace
+
+void InstallModes() {
+  InstallModuleFactory(CalcModule::kDynamic, &Make<DynamicModule>);
+  InstallModuleFactory(CalcModule::kCreep, &Make<CreepModule>);
+  InstallModuleFactory(CalcModule::kThermal, &Make<ThermalModule>);
+  InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
+  InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
+}

@@ -1,0 +1,10 @@
+// The thermal calculation mode: heat conduction.
+#pragma once
+
+#include "model/calc_module.h"
+
+class ThermalModule : public CalcModule {
+ public:
+  ThermalModule();
+  ~ThermalModule() override;
+};

@@ -7,6 +7,8 @@
 #include <iomanip>
 
 #include "base/message.h"
+#include "base/range.h"
+#include "base/range_named.h"
 #include "base/stream.h"
 #include "model/calc_module.h"
 #include "model/model_interpreter.h"
@@ -54,10 +56,12 @@ void RunListing(ModelInterpreter& interp, int word) {
 }
 
 // The range phrase of PRINT: from the first word that abbreviates "range" to
-// the end of the command. True when the command carries one.
+// the end of the command. It replaces the print range, and the listings see
+// only the words before it. True when the command carries one.
 bool TakeRangePhrase(ModelInterpreter& interp) {
   if (interp.FindToken("range") < 0) return false;
-  throw QJExcept(MessageText("PRINT RANGE is not available in this version"));
+  PrintRange().Parse(interp);
+  return true;
 }
 
 void PrintMode(ModelInterpreter& interp, CalcModule* module, const char* missing) {
@@ -107,6 +111,7 @@ int ModelInterpreter::Print() {
     case kMechanical: PrintMechanical(*this); break;
     case kFos: PrintFos(*this); break;
     case kRegion: RunListing(*this, kGroup); break;
+    case kRlist: PrintRangeList(*this); break;
     default: RunListing(*this, word); break;
   }
   return kOk;

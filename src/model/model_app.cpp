@@ -1,5 +1,8 @@
 #include "model/model_app.h"
 
+#include "base/range.h"
+#include "base/range_named.h"
+
 #include "model/calc_module.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
@@ -34,6 +37,8 @@ void ModelApp::New() {
   RunClear(sv.clearInterfaces);
   RunClear(sv.clearAttach);
   RunClear(sv.resetStructures);
+  PrintRange().Clear();
+  ClearNamedRanges();
   RunClear(sv.resetGenGeometry);
   RunClear(sv.resetBody);
   RunClear(sv.clearHistories);

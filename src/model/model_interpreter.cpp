@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/message.h"
+#include "base/range_named.h"
 #include "model/calc_module.h"
 #include "model/services.h"
 
@@ -18,7 +19,7 @@ const char* const kModelWords =
 constexpr int kWordCount = 38;
 
 enum ModelWord {
-  kCall = 1, kPrint, kNew, kHistory = 7, kGenerate = 13, kConfig = 20, kMoo = 22, kTable = 26, kTrack = 33
+  kCall = 1, kPrint, kNew, kHistory = 7, kGenerate = 13, kConfig = 20, kMoo = 22, kTable = 26, kRange = 28, kTrack = 33
 };
 
 // View change codes sent after the commands that change what the views show.
@@ -65,6 +66,9 @@ int ModelInterpreter::Command() {
       return CommandType::Execute();
     case kConfig:
       ConfigCommand(*this);
+      return kDone;
+    case kRange:
+      RangeCommand(*this);
       return kDone;
     case kMoo:
       // Interface integrity listing: one empty line, then the corrupted interfaces.

@@ -27,9 +27,15 @@ inline bool SymEigen3(const double s[6], double values[3], double vectors[3][3])
       for (int q = p + 1; q < 3; ++q) {
         double apq = a[p][q];
         if (apq == 0.0) continue;
+        // An entry lost in the rounding of both diagonal entries is zero already.
+        double g = 100.0 * std::fabs(apq);
+        if (std::fabs(a[p][p]) + g == std::fabs(a[p][p]) && std::fabs(a[q][q]) + g == std::fabs(a[q][q])) {
+          a[p][q] = a[q][p] = 0.0;
+          continue;
+        }
         double h = a[q][q] - a[p][p];
         double t;
-        if (std::fabs(h) + 100.0 * std::fabs(apq) == std::fabs(h)) {
+        if (std::fabs(h) + g == std::fabs(h)) {
           t = apq / h;
         } else {
           double theta = 0.5 * h / apq;

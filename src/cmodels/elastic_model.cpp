@@ -35,7 +35,7 @@ bool ElasticModel::Copy(const ConstitutiveModel& source) {
 }
 
 const char* ElasticModel::Initialize(uint32_t, ModelState&) {
-  if (prop_[0] < 0.0 || prop_[1] < 0.0) return "Bulk and shear modulus must not be negative";
+  if (!(prop_[0] >= 0.0 && prop_[1] >= 0.0)) return "Bulk and shear modulus must not be negative";
   return nullptr;
 }
 

@@ -18,6 +18,9 @@ constexpr double kDegree = 0.017453292519943295;
 // Angles of 90 degrees and more would make the friction factor infinite.
 constexpr double kMaxSin = 1.0 - 1e-12;
 
+inline double Max(double a, double b) { return a > b ? a : b; }
+inline double Min(double a, double b) { return a < b ? a : b; }
+
 double ClampedSin(double degrees) {
   double s = std::sin(degrees * kDegree);
   if (s > kMaxSin) return kMaxSin;
@@ -32,14 +35,14 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
   double r0 = std::fabs(t[3]) + std::fabs(t[4]);
   double r1 = std::fabs(t[3]) + std::fabs(t[5]);
   double r2 = std::fabs(t[4]) + std::fabs(t[5]);
-  double lo = std::fmin(std::fmin(t[0] - r0, t[1] - r1), t[2] - r2);
-  double hi = std::fmax(std::fmax(t[0] + r0, t[1] + r1), t[2] + r2);
+  double lo = Min(Min(t[0] - r0, t[1] - r1), t[2] - r2);
+  double hi = Max(Max(t[0] + r0, t[1] + r1), t[2] + r2);
   double p = (t[0] + t[1] + t[2]) / 3.0;
   double d0 = t[0] - p, d1 = t[1] - p, d2 = t[2] - p;
   double norm2 = d0 * d0 + d1 * d1 + d2 * d2 + 2.0 * (t[3] * t[3] + t[4] * t[4] + t[5] * t[5]);
   double radius = std::sqrt(norm2 * (2.0 / 3.0));
-  lo = std::fmax(lo, p - radius);
-  hi = std::fmin(hi, p + radius);
+  lo = Max(lo, p - radius);
+  hi = Min(hi, p + radius);
   return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
 }
 
@@ -60,13 +63,22 @@ constexpr int kPlanes = 6;
 constexpr unsigned kShearPlanes = 1u | 4u | 8u;
 constexpr unsigned kTensionPlanes = 2u | 16u | 32u;
 
-// Sets of planes tried as active, one plane first, then edges, then corners.
+// Sets of planes tried as active: single planes first, then the common edges
+// and corners (triaxial compression and extension edges, shear with tension,
+// the tension corners), then every other pair and triple.
 constexpr std::array<unsigned char, 41> kActiveSets = [] {
   std::array<unsigned char, 41> sets{};
+  const unsigned char first[] = {1, 2, 4, 8, 16, 32, 1 | 4, 1 | 8, 1 | 2, 2 | 16, 2 | 16 | 32};
   int k = 0;
-  for (int size = 1; size <= 3; ++size)
-    for (unsigned mask = 1; mask < 64; ++mask)
-      if (std::popcount(mask) == size) sets[static_cast<size_t>(k++)] = static_cast<unsigned char>(mask);
+  for (unsigned char f : first) sets[static_cast<size_t>(k++)] = f;
+  for (int size = 2; size <= 3; ++size) {
+    for (unsigned mask = 1; mask < 64; ++mask) {
+      if (std::popcount(mask) != size) continue;
+      bool listed = false;
+      for (unsigned char f : first) listed = listed || f == mask;
+      if (!listed) sets[static_cast<size_t>(k++)] = static_cast<unsigned char>(mask);
+    }
+  }
   return sets;
 }();
 
@@ -75,7 +87,7 @@ constexpr std::array<unsigned char, 41> kActiveSets = [] {
 bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
   double big = 0.0;
   for (int i = 0; i < k; ++i)
-    for (int j = 0; j < k; ++j) big = std::fmax(big, std::fabs(a[i][j]));
+    for (int j = 0; j < k; ++j) big = Max(big, std::fabs(a[i][j]));
   if (!(big > 0.0)) return false;
   for (int c = 0; c < k; ++c) {
     int p = c;
@@ -113,7 +125,7 @@ unsigned ReturnPrincipal(const double s[3], double nphi, double npsi, double she
       {{-1, nphi, 0}, shearLimit, {-1, npsi, 0}}, {{0, -1, nphi}, shearLimit, {0, -1, npsi}},
       {{0, 1, 0}, tension, {0, 1, 0}},            {{1, 0, 0}, tension, {1, 0, 0}},
   };
-  double scale = std::fmax(std::fmax(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+  double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
   double dm[kPlanes][3], h[kPlanes], tol[kPlanes];
   unsigned violated = 0;
   for (int k = 0; k < kPlanes; ++k) {
@@ -148,17 +160,17 @@ unsigned ReturnPrincipal(const double s[3], double nphi, double npsi, double she
       for (int i = 0; i < 3; ++i) c[i] -= lambda[j] * dm[idx[j]][i];
     // How far the candidate misses: negative multipliers and violated planes.
     double bad = 0.0;
-    for (int i = 0; i < k; ++i) bad = std::fmax(bad, -lambda[i] * std::fabs(diag[i]) - tol[idx[i]]);
+    for (int i = 0; i < k; ++i) bad = Max(bad, -lambda[i] * std::fabs(diag[i]) - tol[idx[i]]);
     for (int p = 0; p < kPlanes; ++p) {
       if (set & (1u << p)) continue;
       const Plane& pl = planes[p];
-      bad = std::fmax(bad, pl.n[0] * c[0] + pl.n[1] * c[1] + pl.n[2] * c[2] - pl.b - tol[p]);
+      bad = Max(bad, pl.n[0] * c[0] + pl.n[1] * c[1] + pl.n[2] * c[2] - pl.b - tol[p]);
     }
     // The criterion itself, whatever order the returned values took.
-    double lo = std::fmin(std::fmin(c[0], c[1]), c[2]);
-    double hi = std::fmax(std::fmax(c[0], c[1]), c[2]);
-    bad = std::fmax(bad, nphi * hi - lo - shearLimit - tolShear);
-    bad = std::fmax(bad, hi - tension - tolTension);
+    double lo = Min(Min(c[0], c[1]), c[2]);
+    double hi = Max(Max(c[0], c[1]), c[2]);
+    bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+    bad = Max(bad, hi - tension - tolTension);
     if (!(bad > 0.0)) {
       out[0] = c[0];
       out[1] = c[1];
@@ -229,10 +241,11 @@ bool MohrModel::Copy(const ConstitutiveModel& source) {
 }
 
 const char* MohrModel::Initialize(uint32_t, ModelState&) {
-  if (prop_[kBulk - 1] < 0.0 || prop_[kShear - 1] < 0.0) return "Bulk and shear modulus must not be negative";
+  // Written so that a value that is not a number fails too.
+  if (!(prop_[kBulk - 1] >= 0.0 && prop_[kShear - 1] >= 0.0)) return "Bulk and shear modulus must not be negative";
   double phi = prop_[kFriction - 1], psi = prop_[kDilation - 1];
-  if (phi < 0.0 || phi >= 90.0) return "Friction angle must be at least 0 and below 90 degrees";
-  if (psi <= -90.0 || psi >= 90.0) return "Dilation angle must lie between -90 and 90 degrees";
+  if (!(phi >= 0.0 && phi < 90.0)) return "Friction angle must be at least 0 and below 90 degrees";
+  if (!(psi > -90.0 && psi < 90.0)) return "Dilation angle must lie between -90 and 90 degrees";
   return nullptr;
 }
 

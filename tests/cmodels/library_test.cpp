@@ -158,6 +158,7 @@ TEST(LibraryTest, InitializeRefusesImpossibleProperties) {
       {5, 90.0, "Dilation angle must lie between -90 and 90 degrees"},
       {1, -1.0, "Bulk and shear modulus must not be negative"},
       {2, -1.0, "Bulk and shear modulus must not be negative"},
+      {4, std::numeric_limits<double>::quiet_NaN(), "Friction angle must be at least 0 and below 90 degrees"},
   };
   for (const Case& c : cases) {
     auto m = NewMohr();

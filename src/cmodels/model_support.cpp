@@ -1,0 +1,20 @@
+#include "cmodels/model_support.h"
+
+namespace cmodels {
+
+void SaveProperties(ModelSaveObject& object, uint32_t type, int version, const double* values, int count) {
+  object.type = type;
+  object.word = static_cast<uint32_t>(version);
+  object.doubles.assign(values, values + count);
+  object.ints.clear();
+}
+
+const char* RestoreProperties(const ModelSaveObject& object, uint32_t type, double* values, int count) {
+  if (object.type != type) return "Constitutive model data does not match the model type";
+  int n = static_cast<int>(object.doubles.size());
+  if (n > count) n = count;
+  for (int i = 0; i < n; ++i) values[i] = object.doubles[static_cast<size_t>(i)];
+  return nullptr;
+}
+
+}  // namespace cmodels

@@ -1,0 +1,299 @@
+#include "cmodels/mohr_model.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "cmodels/eigen3.h"
+#include "cmodels/model_support.h"
+
+namespace {
+// Stored in save files and command files: never renamed.
+const char* const kPropertyNames[] = {"bulk", "shear", "cohesion", "friction", "dilation", "tension", nullptr};
+const char* const kStateNames[] = {"shear-now", "tension-now", "shear-past", "tension-past", nullptr};
+
+constexpr double kDegree = 0.017453292519943295;
+// Angles of 90 degrees and more would make the friction factor infinite.
+constexpr double kMaxSin = 1.0 - 1e-12;
+
+inline double Max(double a, double b) { return a > b ? a : b; }
+inline double Min(double a, double b) { return a < b ? a : b; }
+
+double ClampedSin(double degrees) {
+  double s = std::sin(degrees * kDegree);
+  if (s > kMaxSin) return kMaxSin;
+  if (s < -kMaxSin) return -kMaxSin;
+  return s;
+}
+
+// Whether the stress lies inside the yield surface for certain, from bounds
+// on its extreme principal values (Gershgorin discs and the deviator's norm):
+// most updates are elastic and need no eigen-solution.
+inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, double tension) {
+  double r0 = std::fabs(t[3]) + std::fabs(t[4]);
+  double r1 = std::fabs(t[3]) + std::fabs(t[5]);
+  double r2 = std::fabs(t[4]) + std::fabs(t[5]);
+  double lo = Min(Min(t[0] - r0, t[1] - r1), t[2] - r2);
+  double hi = Max(Max(t[0] + r0, t[1] + r1), t[2] + r2);
+  double p = (t[0] + t[1] + t[2]) / 3.0;
+  double d0 = t[0] - p, d1 = t[1] - p, d2 = t[2] - p;
+  double norm2 = d0 * d0 + d1 * d1 + d2 * d2 + 2.0 * (t[3] * t[3] + t[4] * t[4] + t[5] * t[5]);
+  double radius = std::sqrt(norm2 * (2.0 / 3.0));
+  lo = Max(lo, p - radius);
+  hi = Min(hi, p + radius);
+  return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
+}
+
+// The yield planes of ordered principal stresses s1 <= s2 <= s3 (s1 the most
+// compressive): admissible when n . s - b <= 0; plastic strain flows along m.
+//   0  shear      -s1 + N s3 <= 2c sqrt(N)      flow (-1, 0, Npsi)
+//   1  tension     s3 <= t                      flow (0, 0, 1)
+//   2  shear edge -s1 + N s2 <= 2c sqrt(N)      (s2 meets s3) flow (-1, Npsi, 0)
+//   3  shear edge -s2 + N s3 <= 2c sqrt(N)      (s1 meets s2) flow (0, -1, Npsi)
+//   4  tension     s2 <= t
+//   5  tension     s1 <= t
+struct Plane {
+  double n[3];
+  double b;
+  double m[3];
+};
+constexpr int kPlanes = 6;
+constexpr unsigned kShearPlanes = 1u | 4u | 8u;
+constexpr unsigned kTensionPlanes = 2u | 16u | 32u;
+
+// Sets of planes tried as active: single planes first, then the common edges
+// and corners (triaxial compression and extension edges, shear with tension,
+// the tension corners), then every other pair and triple.
+constexpr std::array<unsigned char, 41> kActiveSets = [] {
+  std::array<unsigned char, 41> sets{};
+  const unsigned char first[] = {1, 2, 4, 8, 16, 32, 1 | 4, 1 | 8, 1 | 2, 2 | 16, 2 | 16 | 32};
+  int k = 0;
+  for (unsigned char f : first) sets[static_cast<size_t>(k++)] = f;
+  for (int size = 2; size <= 3; ++size) {
+    for (unsigned mask = 1; mask < 64; ++mask) {
+      if (std::popcount(mask) != size) continue;
+      bool listed = false;
+      for (unsigned char f : first) listed = listed || f == mask;
+      if (!listed) sets[static_cast<size_t>(k++)] = static_cast<unsigned char>(mask);
+    }
+  }
+  return sets;
+}();
+
+// Solves the k x k system a x = r (k <= 3) by elimination with pivoting;
+// false when it is singular.
+bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
+  double big = 0.0;
+  for (int i = 0; i < k; ++i)
+    for (int j = 0; j < k; ++j) big = Max(big, std::fabs(a[i][j]));
+  if (!(big > 0.0)) return false;
+  for (int c = 0; c < k; ++c) {
+    int p = c;
+    for (int i = c + 1; i < k; ++i)
+      if (std::fabs(a[i][c]) > std::fabs(a[p][c])) p = i;
+    if (std::fabs(a[p][c]) <= 1e-13 * big) return false;
+    if (p != c) {
+      for (int j = 0; j < k; ++j) std::swap(a[p][j], a[c][j]);
+      std::swap(r[p], r[c]);
+    }
+    for (int i = c + 1; i < k; ++i) {
+      double f = a[i][c] / a[c][c];
+      for (int j = c; j < k; ++j) a[i][j] -= f * a[c][j];
+      r[i] -= f * r[c];
+    }
+  }
+  for (int i = k - 1; i >= 0; --i) {
+    double s = r[i];
+    for (int j = i + 1; j < k; ++j) s -= a[i][j] * x[j];
+    x[i] = s / a[i][i];
+  }
+  return true;
+}
+
+// Returns the ordered principal trial stress `s` to the yield surface; the
+// answer is the set of active planes (0 when the stress is admissible).
+// For each candidate set the plastic multipliers make its planes active;
+// the first candidate with no negative multiplier and no other plane
+// violated wins. alpha1 = K + 4G/3, alpha2 = K - 2G/3.
+unsigned ReturnPrincipal(const double s[3], double nphi, double npsi, double shearLimit, double tension,
+                         double alpha1, double alpha2, double out[3]) {
+  const double twoG = alpha1 - alpha2;
+  const Plane planes[kPlanes] = {
+      {{-1, 0, nphi}, shearLimit, {-1, 0, npsi}}, {{0, 0, 1}, tension, {0, 0, 1}},
+      {{-1, nphi, 0}, shearLimit, {-1, npsi, 0}}, {{0, -1, nphi}, shearLimit, {0, -1, npsi}},
+      {{0, 1, 0}, tension, {0, 1, 0}},            {{1, 0, 0}, tension, {1, 0, 0}},
+  };
+  double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+  double dm[kPlanes][3], h[kPlanes], tol[kPlanes];
+  unsigned violated = 0;
+  for (int k = 0; k < kPlanes; ++k) {
+    const Plane& pl = planes[k];
+    double sum = pl.m[0] + pl.m[1] + pl.m[2];
+    for (int i = 0; i < 3; ++i) dm[k][i] = alpha2 * sum + twoG * pl.m[i];
+    h[k] = pl.n[0] * s[0] + pl.n[1] * s[1] + pl.n[2] * s[2] - pl.b;
+    tol[k] = 1e-11 * ((std::fabs(pl.n[0]) + std::fabs(pl.n[1]) + std::fabs(pl.n[2])) * scale + std::fabs(pl.b));
+    if (h[k] > tol[k]) violated |= 1u << k;
+  }
+  if (!violated) return 0;
+  const double tolShear = tol[0], tolTension = tol[1];
+
+  unsigned bestSet = 0;
+  double bestBad = 0.0;
+  double best[3] = {s[0], s[1], s[2]};
+  for (unsigned char set : kActiveSets) {
+    if (!(set & violated)) continue;
+    int idx[3], k = 0;
+    for (int p = 0; p < kPlanes; ++p)
+      if (set & (1u << p)) idx[k++] = p;
+    double a[3][3], r[3], lambda[3], diag[3];
+    for (int i = 0; i < k; ++i) {
+      const double* n = planes[idx[i]].n;
+      for (int j = 0; j < k; ++j) a[i][j] = n[0] * dm[idx[j]][0] + n[1] * dm[idx[j]][1] + n[2] * dm[idx[j]][2];
+      diag[i] = a[i][i];
+      r[i] = h[idx[i]];
+    }
+    if (!SolveSmall(k, a, r, lambda)) continue;
+    double c[3] = {s[0], s[1], s[2]};
+    for (int j = 0; j < k; ++j)
+      for (int i = 0; i < 3; ++i) c[i] -= lambda[j] * dm[idx[j]][i];
+    // How far the candidate misses: negative multipliers and violated planes.
+    double bad = 0.0;
+    for (int i = 0; i < k; ++i) bad = Max(bad, -lambda[i] * std::fabs(diag[i]) - tol[idx[i]]);
+    for (int p = 0; p < kPlanes; ++p) {
+      if (set & (1u << p)) continue;
+      const Plane& pl = planes[p];
+      bad = Max(bad, pl.n[0] * c[0] + pl.n[1] * c[1] + pl.n[2] * c[2] - pl.b - tol[p]);
+    }
+    // The criterion itself, whatever order the returned values took.
+    double lo = Min(Min(c[0], c[1]), c[2]);
+    double hi = Max(Max(c[0], c[1]), c[2]);
+    bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+    bad = Max(bad, hi - tension - tolTension);
+    if (!(bad > 0.0)) {
+      out[0] = c[0];
+      out[1] = c[1];
+      out[2] = c[2];
+      return set;
+    }
+    if (!bestSet || bad < bestBad) {
+      bestSet = set;
+      bestBad = bad;
+      best[0] = c[0];
+      best[1] = c[1];
+      best[2] = c[2];
+    }
+  }
+  // Only rounding can leave every candidate short: take the closest one.
+  out[0] = best[0];
+  out[1] = best[1];
+  out[2] = best[2];
+  return bestSet;
+}
+}  // namespace
+
+const char* const* MohrModel::Properties() const { return kPropertyNames; }
+const char* const* MohrModel::States() const { return kStateNames; }
+
+double MohrModel::GetPropertyByIndex(int index) const {
+  return index >= 1 && index <= kPropertyCount ? prop_[index - 1] : 0.0;
+}
+
+bool MohrModel::SetPropertyByIndex(int index, double value) {
+  if (index < 1 || index > kPropertyCount) return false;
+  prop_[index - 1] = value;
+  Recompute();
+  return true;
+}
+
+void MohrModel::Recompute() {
+  const double bulk = prop_[kBulk - 1], shear = prop_[kShear - 1];
+  const double cohesion = prop_[kCohesion - 1];
+  alpha1_ = bulk + 4.0 * shear / 3.0;
+  double sphi = ClampedSin(prop_[kFriction - 1]);
+  double spsi = ClampedSin(prop_[kDilation - 1]);
+  nphi_ = (1.0 + sphi) / (1.0 - sphi);
+  npsi_ = (1.0 + spsi) / (1.0 - spsi);
+  shearLimit_ = 2.0 * cohesion * std::sqrt(nphi_);
+  tensionLimit_ = prop_[kTension - 1];
+  if (sphi > 0.0) {
+    // The shear envelope meets the mean-stress axis at c / tan(phi); a tiny
+    // friction angle leaves the cap far away but finite.
+    double tanphi = sphi / std::sqrt((1.0 - sphi) * (1.0 + sphi));
+    if (std::fabs(cohesion) < tanphi * 1e300) {
+      double cap = cohesion / tanphi;
+      if (cap < tensionLimit_) tensionLimit_ = cap;
+    }
+  }
+}
+
+std::unique_ptr<ConstitutiveModel> MohrModel::Clone() const {
+  return std::unique_ptr<ConstitutiveModel>(new (std::nothrow) MohrModel(*this));
+}
+
+bool MohrModel::Copy(const ConstitutiveModel& source) {
+  if (source.Type() != Type()) return false;
+  const auto& other = static_cast<const MohrModel&>(source);
+  for (int i = 0; i < kPropertyCount; ++i) prop_[i] = other.prop_[i];
+  Recompute();
+  return true;
+}
+
+const char* MohrModel::Initialize(uint32_t, ModelState&) {
+  // Written so that a value that is not a number fails too.
+  if (!(prop_[kBulk - 1] >= 0.0 && prop_[kShear - 1] >= 0.0)) return "Bulk and shear modulus must not be negative";
+  double phi = prop_[kFriction - 1], psi = prop_[kDilation - 1];
+  if (!(phi >= 0.0 && phi < 90.0)) return "Friction angle must be at least 0 and below 90 degrees";
+  if (!(psi > -90.0 && psi < 90.0)) return "Dilation angle must lie between -90 and 90 degrees";
+  return nullptr;
+}
+
+const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
+  const double bulk = prop_[kBulk - 1];
+  const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
+  double t[6] = {state.stress[0], state.stress[1], state.stress[2],
+                 state.stress[3], state.stress[4], state.stress[5]};
+  cmodels::AddHookeIncrement(bulk, shear, state.strain, t);
+  uint32_t bits = state.state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
+  bool plastic = false;
+  if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_)) {
+    double p[3], v[3][3], q[3];
+    // A stress that is not a number stays as it is: the step's math check reports it.
+    if (cmodels::SymEigen3(t, p, v)) {
+      unsigned set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, bulk + 4.0 * shear / 3.0,
+                                     bulk - 2.0 * shear / 3.0, q);
+      if (set) {
+        plastic = true;
+        // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
+        for (int k = 0; k < 3; ++k) {
+          double d = q[k] - p[k];
+          double x = v[0][k], y = v[1][k], z = v[2][k];
+          t[0] += d * x * x;
+          t[1] += d * y * y;
+          t[2] += d * z * z;
+          t[3] += d * x * y;
+          t[4] += d * x * z;
+          t[5] += d * y * z;
+        }
+        if (set & kShearPlanes) bits |= kShearNow | kShearPast;
+        if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
+      }
+    }
+  }
+  for (int i = 0; i < 6; ++i) state.stress[i] = t[i];
+  state.state = bits;
+  // Only elastic increments feed the stiffness-proportional damping.
+  state.stiffnessDamping = plastic ? 0 : 1;
+  return nullptr;
+}
+
+const char* MohrModel::SaveRestore(ModelSaveObject& object) {
+  if (object.Saving()) {
+    cmodels::SaveProperties(object, Type(), Version(), prop_, kPropertyCount);
+    return nullptr;
+  }
+  const char* error = cmodels::RestoreProperties(object, Type(), prop_, kPropertyCount);
+  Recompute();
+  return error;
+}

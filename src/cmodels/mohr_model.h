@@ -1,0 +1,49 @@
+// Elastic-perfectly-plastic Mohr-Coulomb model with a tension cut-off and
+// non-associated shear flow through the dilation angle. Stresses are tension
+// positive; the return is made in principal stresses.
+#pragma once
+
+#include "cmodels/constitutive_model.h"
+
+class MohrModel final : public ConstitutiveModel {
+ public:
+  // Property indices; the friction and dilation angles are in degrees.
+  enum Property { kBulk = 1, kShear, kCohesion, kFriction, kDilation, kTension, kPropertyCount = 6 };
+  // State bits: failure in this step, and failure at some time in the past.
+  enum State : uint32_t { kShearNow = 1, kTensionNow = 2, kShearPast = 4, kTensionPast = 8 };
+
+  MohrModel() : ConstitutiveModel(kMohrType) { Recompute(); }
+
+  const char* Name() const override { return "mohr"; }
+  const char* Title() const override { return "Mohr-Coulomb"; }
+  const char* const* Properties() const override;
+  const char* const* States() const override;
+  double GetPropertyByIndex(int index) const override;
+  std::unique_ptr<ConstitutiveModel> Clone() const override;
+  double StiffnessModulus() const override { return alpha1_; }
+  double ShearModulus() const override { return prop_[kShear - 1]; }
+  int Version() const override { return 1; }
+  bool SetPropertyByIndex(int index, double value) override;
+  bool Copy(const ConstitutiveModel& source) override;
+  const char* Initialize(uint32_t dimensions, ModelState& state) override;
+  const char* UpdateStress(uint32_t dimensions, ModelState& state) override;
+  const char* SaveRestore(ModelSaveObject& object) override;
+  bool SupportsHystDamp() const override { return true; }
+
+  // The tensile strength in force: the tension property, capped at
+  // cohesion / tan(friction) when the friction angle is positive.
+  double TensionLimit() const { return tensionLimit_; }
+  // N = (1 + sin phi) / (1 - sin phi) of the friction angle.
+  double FrictionFactor() const { return nphi_; }
+
+ private:
+  void Recompute();
+
+  double prop_[kPropertyCount] = {};  // bulk, shear, cohesion, friction, dilation, tension
+  // Derived from the properties whenever one changes.
+  double alpha1_ = 0.0;        // K + 4G/3
+  double nphi_ = 1.0;          // friction factor
+  double npsi_ = 1.0;          // dilation factor
+  double shearLimit_ = 0.0;    // 2 c sqrt(nphi)
+  double tensionLimit_ = 0.0;  // tensile strength in force
+};

@@ -1,0 +1,326 @@
+#include "cmodels/mohr_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfenv>
+#include <cmath>
+#include <random>
+
+#include "cmodels/stensor.h"
+
+namespace {
+
+constexpr double kDeg = 0.017453292519943295;
+
+struct Props {
+  double bulk, shear, cohesion, friction, dilation, tension;
+};
+
+MohrModel Make(const Props& p) {
+  MohrModel m;
+  const double v[6] = {p.bulk, p.shear, p.cohesion, p.friction, p.dilation, p.tension};
+  for (int i = 0; i < 6; ++i) m.SetPropertyByIndex(i + 1, v[i]);
+  return m;
+}
+
+double Factor(double degrees) {
+  double s = std::sin(degrees * kDeg);
+  return (1 + s) / (1 - s);
+}
+
+// One element under a triaxial compression path: the axial strain (x) grows
+// in steps while the lateral strains keep both lateral stresses at -p0.
+struct Triaxial {
+  MohrModel& model;
+  double p0;
+  ModelState st;
+  double axialStrain = 0.0, volumeStrain = 0.0;
+
+  Triaxial(MohrModel& m, double confinement) : model(m), p0(confinement) {
+    st.stress[0] = st.stress[1] = st.stress[2] = -p0;
+  }
+  // Lateral stress after a trial step with lateral strain x.
+  double Lateral(double da, double x, ModelState& out) {
+    out = st;
+    out.strain[0] = da;
+    out.strain[1] = out.strain[2] = x;
+    for (int i = 3; i < 6; ++i) out.strain[i] = 0.0;
+    EXPECT_EQ(model.UpdateStress(3, out), nullptr);
+    return out.stress[1] + p0;
+  }
+  // The response is piecewise linear in x: a few secant steps find the root.
+  void Step(double da) {
+    ModelState trial;
+    double x0 = 0.0, f0 = Lateral(da, x0, trial);
+    double x1 = -0.5 * da, f1 = Lateral(da, x1, trial);
+    for (int it = 0; it < 50 && std::fabs(f1) > 1e-9 * p0; ++it) {
+      double x2 = x1 - f1 * (x1 - x0) / (f1 - f0);
+      x0 = x1;
+      f0 = f1;
+      x1 = x2;
+      f1 = Lateral(da, x1, trial);
+    }
+    ASSERT_LE(std::fabs(f1), 1e-9 * p0);
+    st = trial;
+    axialStrain += da;
+    volumeStrain += da + 2 * x1;
+  }
+};
+
+TEST(MohrModelTest, TriaxialPathYieldsOnTheEnvelopeAndDilates) {
+  struct Case {
+    double friction, dilation, cohesion;
+  };
+  const Case cases[] = {{30, 10, 1e5}, {30, 0, 1e5}, {30, 30, 0}, {0, 0, 2e5}, {40, 20, 5e4}, {25, -5, 3e5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "friction " << c.friction << " dilation " << c.dilation);
+    const double k = 2e8, g = 1e8, p0 = 1e6;
+    MohrModel m = Make({k, g, c.cohesion, c.friction, c.dilation, 1e9});
+    const double nphi = Factor(c.friction), npsi = Factor(c.dilation);
+    const double strength = p0 * nphi + 2 * c.cohesion * std::sqrt(nphi);  // s1 = s3 Nphi + 2c sqrt(Nphi)
+    const double young = 9 * k * g / (3 * k + g);
+    Triaxial t(m, p0);
+    bool yielded = false;
+    double yieldAxial = 0, yieldVolume = 0;
+    for (int step = 0; step < 400; ++step) {
+      t.Step(-5e-5);
+      double s1 = -t.st.stress[0];
+      EXPECT_LE(s1, strength * (1 + 1e-9));
+      if (!yielded) {
+        if (t.st.state & MohrModel::kShearNow) {
+          yielded = true;
+          EXPECT_NEAR(s1, strength, 1e-9 * strength);  // yields exactly on the envelope
+          yieldAxial = t.axialStrain;
+          yieldVolume = t.volumeStrain;
+        } else {
+          EXPECT_NEAR(s1 - p0, -young * t.axialStrain, 1e-6 * strength);  // elastic: Young's modulus
+        }
+      } else {
+        EXPECT_NEAR(s1, strength, 1e-9 * strength);  // then follows the envelope
+        EXPECT_EQ(t.st.state, MohrModel::kShearNow | MohrModel::kShearPast);
+        EXPECT_NEAR(t.st.stress[1], -p0, 1e-9 * p0);
+      }
+    }
+    ASSERT_TRUE(yielded);
+    // Stress stays constant after yield, so the strain is all plastic:
+    // dev / de_axial = 1 - Npsi (tension positive, axial strain negative).
+    double dAxial = t.axialStrain - yieldAxial, dVolume = t.volumeStrain - yieldVolume;
+    EXPECT_NEAR(dVolume / dAxial, 1 - npsi, 1e-7);
+  }
+}
+
+// Extension under confinement: the two lateral stresses are the major ones,
+// so the return lies on the other edge of the envelope.
+TEST(MohrModelTest, TriaxialExtensionYieldsOnTheOtherEdge) {
+  struct Case {
+    double friction, dilation, cohesion;
+  };
+  const Case cases[] = {{30, 10, 1e5}, {35, 0, 5e4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "friction " << c.friction << " dilation " << c.dilation);
+    const double p0 = 1e6;
+    MohrModel m = Make({2e8, 1e8, c.cohesion, c.friction, c.dilation, 1e9});
+    const double nphi = Factor(c.friction), npsi = Factor(c.dilation);
+    const double minor = (p0 - 2 * c.cohesion * std::sqrt(nphi)) / nphi;  // p0 = s3 Nphi + 2c sqrt(Nphi)
+    Triaxial t(m, p0);
+    double yieldAxial = 0, yieldVolume = 0;
+    bool yielded = false;
+    for (int step = 0; step < 200; ++step) {
+      t.Step(2e-5);
+      double s3 = -t.st.stress[0];
+      EXPECT_GE(s3, minor * (1 - 1e-9));
+      if (!yielded && (t.st.state & MohrModel::kShearNow)) {
+        yielded = true;
+        yieldAxial = t.axialStrain;
+        yieldVolume = t.volumeStrain;
+      }
+      if (yielded) {
+        EXPECT_NEAR(s3, minor, 1e-9 * p0);
+      }
+    }
+    ASSERT_TRUE(yielded);
+    double dAxial = t.axialStrain - yieldAxial, dVolume = t.volumeStrain - yieldVolume;
+    EXPECT_NEAR(dVolume / dAxial, 1 - 1 / npsi, 1e-7);
+  }
+}
+
+TEST(MohrModelTest, StateBitsRememberThePast) {
+  MohrModel m = Make({2e8, 1e8, 1e5, 30, 0, 1e9});
+  Triaxial t(m, 1e6);
+  for (int i = 0; i < 400 && !(t.st.state & MohrModel::kShearNow); ++i) t.Step(-5e-5);
+  ASSERT_EQ(t.st.state, MohrModel::kShearNow | MohrModel::kShearPast);
+  EXPECT_EQ(t.st.stiffnessDamping, 0);
+  t.Step(5e-5);  // unloading is elastic
+  EXPECT_EQ(t.st.state, MohrModel::kShearPast);
+  EXPECT_EQ(t.st.stiffnessDamping, 1);
+}
+
+// Hydrostatic extension stops at the tension limit, capped at c / tan(phi).
+TEST(MohrModelTest, TensionPathStopsAtTheTensionLimit) {
+  struct Case {
+    double cohesion, friction, tension, limit;
+  };
+  const double cap30 = 1e5 / std::tan(30 * kDeg);
+  const Case cases[] = {{1e5, 30, 1e4, 1e4}, {1e5, 30, 1e6, cap30}, {1e5, 0, 5e4, 5e4}, {0, 30, 1e4, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "tension " << c.tension << " friction " << c.friction);
+    MohrModel m = Make({2e8, 1e8, c.cohesion, c.friction, 0, c.tension});
+    EXPECT_NEAR(m.TensionLimit(), c.limit, 1e-9 * cap30);
+    ModelState st;
+    for (int step = 0; step < 50; ++step) {
+      for (int i = 0; i < 3; ++i) st.strain[i] = 1e-5;  // 3K e = 6000 a step
+      m.UpdateStress(3, st);
+      for (int i = 0; i < 3; ++i) EXPECT_LE(st.stress[i], c.limit + 1e-6);
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(st.stress[i], c.limit, 1e-6);
+    EXPECT_TRUE(st.state & MohrModel::kTensionNow);
+    EXPECT_TRUE(st.state & MohrModel::kTensionPast);
+  }
+}
+
+TEST(MohrModelTest, UniaxialExtensionFlowsInTension) {
+  const double k = 2e8, g = 1e8, a1 = k + 4 * g / 3, a2 = k - 2 * g / 3;
+  MohrModel m = Make({k, g, 1e6, 30, 0, 2e4});
+  ModelState st;
+  bool failed = false;
+  for (int step = 0; step < 20; ++step) {
+    st.strain[0] = 2e-5;  // a1 e = 5333 a step
+    m.UpdateStress(3, st);
+    if (st.state & MohrModel::kTensionNow) failed = true;
+  }
+  ASSERT_TRUE(failed);
+  EXPECT_NEAR(st.stress[0], 2e4, 1e-6);
+  // The lateral stresses stopped where the axial one reached the limit.
+  EXPECT_NEAR(st.stress[1], 2e4 * a2 / a1, 1e-6);
+  EXPECT_NEAR(st.stress[2], st.stress[1], 1e-9);
+  EXPECT_EQ(st.state, MohrModel::kTensionNow | MohrModel::kTensionPast);
+  st.strain[0] = -2e-5;
+  m.UpdateStress(3, st);
+  EXPECT_EQ(st.state, MohrModel::kTensionPast);
+  EXPECT_NEAR(st.stress[0], 2e4 - a1 * 2e-5, 1e-6);
+}
+
+// Random trial stresses of every kind: the result lies on or inside the
+// surface, elastic updates follow Hooke's law, and plastic strain follows
+// the flow rule (shear: positive principal plastic strains total Npsi times
+// the negative ones; tension: no negative plastic strain).
+TEST(MohrModelTest, ReturnIsAdmissibleAndFollowsTheFlowRule) {
+  std::mt19937 rng(12345);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  int elasticCount = 0, shearCount = 0, tensionCount = 0, bothCount = 0;
+  for (int n = 0; n < 4000; ++n) {
+    const double k = 2e8, g = 1e8;
+    double friction = 45 + 40 * u(rng), dilation = friction * (0.5 + 0.5 * u(rng)) - 5;
+    double cohesion = 1e5 * (1.2 + u(rng));
+    double cap = cohesion / std::tan(friction * kDeg);
+    double tension = cap * (0.5 + 0.45 * u(rng));
+    MohrModel m = Make({k, g, cohesion, friction, dilation, tension});
+    ModelState st;
+    // Small steps, large steps, and extension with little shear.
+    double step = n % 3 == 0 ? 1e-4 : 1e-2;
+    double pull = n % 3 == 2 ? 2e-3 : 0.0;
+    double spread = pull > 0 ? 3e4 : 3e5;
+    for (int i = 0; i < 6; ++i) {
+      st.stress[i] = (i < 3 ? -5e5 : 0.0) + spread * u(rng);
+      st.strain[i] = step * u(rng) * (pull > 0 ? 1e-3 : 1.0) + (i < 3 ? pull : 0.0);
+    }
+    double before[6], trial[6];
+    for (int i = 0; i < 6; ++i) before[i] = st.stress[i];
+    // The trial stress can be inadmissible already (a stress given by INITIAL).
+    const double lame = k - 2 * g / 3;
+    double tr = st.strain[0] + st.strain[1] + st.strain[2];
+    for (int i = 0; i < 6; ++i) trial[i] = before[i] + 2 * g * st.strain[i] + (i < 3 ? lame * tr : 0.0);
+    ASSERT_EQ(m.UpdateStress(3, st), nullptr);
+
+    double p[3];
+    STensor::PrinValues(st.stress, p);
+    const double scale = 1e-9 * (std::fabs(p[0]) + std::fabs(p[2]) + cohesion);
+    double nphi = Factor(friction), npsi = Factor(dilation);
+    EXPECT_LE(nphi * p[2] - p[0] - 2 * cohesion * std::sqrt(nphi), scale) << n;
+    EXPECT_LE(p[2], m.TensionLimit() + scale) << n;
+
+    bool s = st.state & MohrModel::kShearNow, t = st.state & MohrModel::kTensionNow;
+    if (!s && !t) {
+      ++elasticCount;
+      for (int i = 0; i < 6; ++i) EXPECT_NEAR(st.stress[i], trial[i], 1e-7 * (std::fabs(trial[i]) + 1)) << n;
+      continue;
+    }
+    // Plastic strain = elastic strain of (trial - result).
+    double d[6];
+    for (int i = 0; i < 6; ++i) d[i] = trial[i] - st.stress[i];
+    double mean = (d[0] + d[1] + d[2]) / 3;
+    double ep[6];
+    for (int i = 0; i < 6; ++i) ep[i] = (d[i] - (i < 3 ? mean : 0.0)) / (2 * g) + (i < 3 ? mean / (3 * k) : 0.0);
+    double e[3];
+    STensor::PrinValues(ep, e);
+    double pos = 0, neg = 0;
+    for (double v : e) (v > 0 ? pos : neg) += v;
+    double size = pos - neg;
+    if (s && !t) {
+      ++shearCount;
+      EXPECT_NEAR(pos, -npsi * neg, 1e-6 * size + 1e-14) << n;
+    } else if (t && !s) {
+      ++tensionCount;
+      EXPECT_GE(neg, -1e-7 * size - 1e-14) << n;
+    } else {
+      ++bothCount;
+    }
+  }
+  // Every kind of return was met.
+  EXPECT_GT(elasticCount, 100);
+  EXPECT_GT(shearCount, 100);
+  EXPECT_GT(tensionCount, 100);
+  EXPECT_GT(bothCount, 10);
+}
+
+// SOLVE's encodings: strengths made huge for an elastic solution, friction
+// shrunk to 3e-19 degrees or set to 0; nothing overflows and the response is elastic.
+TEST(MohrModelTest, HugeStrengthEncodingsStayFinite) {
+  const Props cases[] = {
+      {2e8, 1e8, (1e6 + 1) * 1e20, 30 * 1e-20, 0, (1e5 + 1) * 1e20},
+      {2e8, 1e8, 1e20, 3e-19, 3e-19, 1e20},
+      {2e8, 1e8, 1e26, 0, 0, 1e26},
+      {2e8, 1e8, 1e26, 1e-300, 0, 1e26},
+  };
+  for (const Props& c : cases) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    MohrModel m = Make(c);
+    EXPECT_TRUE(std::isfinite(m.TensionLimit()));
+    EXPECT_TRUE(std::isfinite(m.FrictionFactor()));
+    ModelState st;
+    for (int step = 0; step < 20; ++step) {
+      const double e[6] = {-1e-2, 3e-3, 2e-3, 4e-3, -1e-3, 5e-3};
+      for (int i = 0; i < 6; ++i) st.strain[i] = step % 2 ? e[i] : -0.5 * e[i];
+      ASSERT_EQ(m.UpdateStress(3, st), nullptr);
+      EXPECT_EQ(st.state, 0u);
+    }
+    for (double s : st.stress) EXPECT_TRUE(std::isfinite(s));
+    EXPECT_EQ(std::fetestexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID), 0) << c.cohesion;
+  }
+  // Zero strengths with a vanishing friction angle: finite, and tension-free.
+  std::feclearexcept(FE_ALL_EXCEPT);
+  MohrModel weak = Make({2e8, 1e8, 0, 3e-19, 0, 0});
+  ModelState st;
+  for (int i = 0; i < 3; ++i) st.strain[i] = 1e-4;
+  st.strain[3] = 2e-4;
+  weak.UpdateStress(3, st);
+  for (double s : st.stress) EXPECT_TRUE(std::isfinite(s));
+  double p[3];
+  STensor::PrinValues(st.stress, p);
+  EXPECT_LE(p[2], 1e-6);
+  EXPECT_EQ(std::fetestexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID), 0);
+}
+
+TEST(MohrModelTest, ZeroStiffnessStaysFinite) {
+  std::feclearexcept(FE_ALL_EXCEPT);
+  MohrModel m = Make({0, 0, 0, 30, 0, 0});
+  ModelState st;
+  st.stress[0] = 1e5;  // beyond the tension limit, and no stiffness to return with
+  st.strain[0] = 1e-3;
+  EXPECT_EQ(m.UpdateStress(3, st), nullptr);
+  for (double s : st.stress) EXPECT_TRUE(std::isfinite(s));
+  EXPECT_EQ(std::fetestexcept(FE_DIVBYZERO | FE_INVALID), 0);
+}
+
+}  // namespace

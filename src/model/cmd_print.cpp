@@ -11,6 +11,7 @@
 #include "base/range_named.h"
 #include "base/stream.h"
 #include "model/calc_module.h"
+#include "model/print_models.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 
@@ -112,6 +113,7 @@ int ModelInterpreter::Print() {
     case kFos: PrintFos(*this); break;
     case kRegion: RunListing(*this, kGroup); break;
     case kRlist: PrintRangeList(*this); break;
+    case kModel: PrintModels(*this); break;
     default: RunListing(*this, word); break;
   }
   return kOk;

@@ -44,6 +44,15 @@ class ScriptLevel {
   virtual void RemapPointers(CommandType&) {}
 };
 
+// SET PLOT and SET MOVIE are the window and device layer's: it installs its
+// handlers for "plot" and "movie" at start-up (each reads its parameters and
+// returns a check code). Until then those items fail with a clear message.
+using GuiSetHandler = int (*)(CommandType& interp);
+void InstallGuiSetHandler(const char* item, GuiSetHandler handler);
+// The default extension of SET OUTPUT: the current hard-copy device's; none
+// until the device layer installs this.
+extern String (*HardCopyExtension)();
+
 // The ordered table of macros (name to contents).
 class MacroTable {
  public:
@@ -174,6 +183,7 @@ class CommandType : public LogStream {
   virtual int Set();
   int PrintGeneral();
   int SetGeneral();
+  int SetMemory();
   virtual void Pause();
   virtual int ListSettings();
   void ListMacros();
@@ -184,6 +194,10 @@ class CommandType : public LogStream {
   virtual void SaveState(SaveStream& stream);
   virtual void RestoreState(SaveStream& stream, bool quiet = false);
   virtual int AfterRestore() { return 0; }
+  // Clears what RESTORE replaces: the application's NEW (or, without an
+  // application, the macros and the job title), with the model memory pool
+  // emptied in one go.
+  void ClearForRestore();
 
   void SetScriptLevel(ScriptLevel* level) { script_ = level; }
   ScriptLevel* Script() const { return script_; }

@@ -128,6 +128,9 @@ int CommandType::ExecuteGeneral() {
       } else if (code != kOk) {
         ThrowParamError(code);
       }
+      // A title of several words needs no quotes: the words that follow join it.
+      String word;
+      while (CheckString(&word, nullptr, nullptr, false) == kOk) title += " " + word;
       JobTitle() = title;
       return kDone;
     }

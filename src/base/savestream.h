@@ -51,6 +51,9 @@ class SaveStream {
   double ReadF64() { uint64_t u = ReadU64(); double v; std::memcpy(&v, &u, 8); return v; }
 };
 
+// One double read through the stream (restore code reading single values).
+inline double ReadDouble(SaveStream& stream) { return stream.ReadF64(); }
+
 // A save stream that writes nothing and only counts the bytes: SAVE measures
 // the file with it before the disk-space check.
 class CountFile : public SaveStream {

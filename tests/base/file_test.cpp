@@ -48,6 +48,26 @@ TEST_F(FileTest, OpenModes) {
   EXPECT_TRUE(rw.Exists());
 }
 
+TEST_F(FileTest, FileErrorsAreOneFamily) {
+  const auto caught = [](auto thrower) {
+    try {
+      thrower();
+    } catch (const File::FileExcept& e) {
+      return std::string(e.Text());
+    } catch (...) {
+    }
+    return std::string("not a file error");
+  };
+  EXPECT_EQ(caught([] { throw File::OpenExcept("a"); }), "Error opening file a");
+  EXPECT_EQ(caught([] { throw File::ReadExcept("b"); }), "Error reading file b");
+  EXPECT_EQ(caught([] { throw File::WriteExcept("c"); }), "Error writing file c");
+  EXPECT_EQ(caught([] { throw File::SeekExcept("d"); }), "Error positioning file d");
+  EXPECT_EQ(caught([] { throw KWRExcept("e"); }), "not a file error");
+  File closed("x", File::kOut);
+  EXPECT_THROW(closed.Write("x", 1), File::WriteExcept);
+  EXPECT_THROW(closed.Seek(0), File::SeekExcept);
+}
+
 TEST_F(FileTest, ShortReadRaisesAndTheFileStaysUsable) {
   TempDir::Write("data", "0123456789");
   File f("data", File::kIn | File::kBinary);

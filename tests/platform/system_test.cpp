@@ -15,7 +15,10 @@ namespace {
 
 TEST(PlatformTest, CommandsDoNotReadTheProgramsPipedInput) {
   if (StdinIsTerminal()) GTEST_SKIP() << "needs a pipe as standard input";
-  std::string out = (std::filesystem::temp_directory_path() / "terrax-shell-test").string();
+  std::string out;
+  int fd = MakeUniqueFile(std::filesystem::temp_directory_path().string(), "terrax-test-", out);
+  ASSERT_GE(fd, 0);
+  RawClose(fd);
   EXPECT_EQ(RunShell(("cat > " + out).c_str(), nullptr), 0);
   EXPECT_EQ(std::filesystem::file_size(out), 0u);
   std::filesystem::remove(out);

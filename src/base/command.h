@@ -189,8 +189,17 @@ class CommandType : public LogStream {
   void ListMacros();
   // Clears the state of this level before every pass of the run loop.
   virtual void ClearMacros();
+  // SAVE: measures the state for the disk-space check, confirms an existing
+  // file and writes it beside the old file, which it replaces when complete.
   virtual void Save(const String& name, bool quiet);
+  // RESTORE: refuses a file that is not a save file of this program before
+  // anything is cleared; a failure after clearing clears again.
   virtual void Restore(const String& name);
+  // The interpreter state at the head of every save file: the header, the
+  // save time, the job title, the customer lines, the macros and then the
+  // scripting level's state (ScriptLevel::SaveState / RestoreState). A level
+  // above calls these first and appends its own sections after them;
+  // RestoreState sets the restore versions that its sections are read under.
   virtual void SaveState(SaveStream& stream);
   virtual void RestoreState(SaveStream& stream, bool quiet = false);
   virtual int AfterRestore() { return 0; }

@@ -1,17 +1,55 @@
 #include "base/app.h"
 
-#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "base/command.h"
 #include "base/except.h"
+#include "base/file.h"
+#include "base/memory.h"
 #include "base/message.h"
+#include "base/system.h"
 #include "platform/system.h"
 
 namespace {
 Application* g_application = nullptr;
 bool g_exiting = false;
 void (*g_exitHandler)(int) = nullptr;
+
+std::vector<std::pair<void (*)(void*), void*>>& ExitHooks() {
+  static auto* hooks = new std::vector<std::pair<void (*)(void*), void*>>;
+  return *hooks;
+}
+
+// Runs the exit hooks, newest first; each runs once.
+void RunExitHooks() {
+  auto& hooks = ExitHooks();
+  while (!hooks.empty()) {
+    auto hook = hooks.back();
+    hooks.pop_back();
+    try {
+      hook.first(hook.second);
+    } catch (...) {
+      // The exit goes on whatever one step reports.
+    }
+  }
+}
 }  // namespace
+
+void AddExitHook(void (*hook)(void*), void* context) {
+  RemoveExitHook(hook, context);
+  ExitHooks().push_back({hook, context});
+}
+
+void RemoveExitHook(void (*hook)(void*), void* context) {
+  auto& hooks = ExitHooks();
+  for (auto it = hooks.begin(); it != hooks.end(); ++it) {
+    if (it->first == hook && it->second == context) {
+      hooks.erase(it);
+      return;
+    }
+  }
+}
 
 void SetExitHandler(void (*handler)(int)) { g_exitHandler = handler; }
 
@@ -36,20 +74,19 @@ String& CustomerLine2() { static String s(" "); return s; }
 String& HomeDirectory() { static String s("."); return s; }
 String& PlotOutputName() { static String s; return s; }
 
-String VersionText() {
-  const ProgramIdentity& id = Identity();
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f-%03d", static_cast<double>(id.versionNumber), id.updateNumber);
-  return String(buf);
-}
+String VersionText() { return VersionString(); }
 
 void ExitProgram(int code) {
   if (g_exitHandler) {
+    RunExitHooks();
     g_exitHandler(code);
     return;
   }
   if (g_exiting) return;
   g_exiting = true;
+  // Objects destroyed from here on do not hand their memory back one by one.
+  BeginModelDiscard();
+  RunExitHooks();
   ProcessExit(code);
 }
 
@@ -109,11 +146,58 @@ void GuiApplication::Reset() {
   JobTitle() = String();
 }
 
-bool GuiApplication::PushSettingsFile(const String&) { return false; }
+bool GuiApplication::PushSettingsFile(const String& name) {
+  File file(name, File::kIn);
+  if (!file.TryOpen()) {
+    file.SetName(GetInstallDirectory() + "/" + name);
+    if (!file.TryOpen()) return false;
+  }
+  file.Close();
+  interpreter_->PushFile(file.Name());
+  return true;
+}
 
 bool GuiApplication::ReadIniFile() { return PushSettingsFile(Identity().lowerName + ".ini"); }
 
-void GuiApplication::RunStartupFile(int, const char* const*) {}
+void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
+  if (argc < 2 || !argv) return;
+  // The keyword list of the start-up commands: word 2 is "stop", 5 "call"
+  // and 14 "restore".
+  static const char* const kWords[] = {"quit", "stop", "exit", "macro", "call", "return", "print",
+                                       "set", "system", "gui", "debug", "new", "save", "restore"};
+  bool quitFollows = false;
+  for (int i = argc - 1; i >= 1; --i) {
+    if (!argv[i]) continue;
+    String arg(argv[i]);
+    String lower = arg;
+    lower.ToLower();
+    if (lower.str() == "quit") {
+      quitFollows = true;
+      continue;
+    }
+    File file(arg, File::kIn | File::kBinary);
+    if (!file.TryOpen()) {
+      *interpreter_ << "*** Unable to open file " << arg << "\n";
+      continue;
+    }
+    // A file that begins with the product code is a save file; anything
+    // else, a file shorter than the code included, is a command file.
+    unsigned char code[4];
+    bool saved = file.TryRead(code, 4) &&
+                 (static_cast<uint32_t>(code[0]) | static_cast<uint32_t>(code[1]) << 8 |
+                  static_cast<uint32_t>(code[2]) << 16 | static_cast<uint32_t>(code[3]) << 24) ==
+                     static_cast<uint32_t>(Identity().productCode);
+    file.Close();
+    // File names keep their case: the file system tells them apart.
+    String text = String(kWords[saved ? 13 : 4]) + " " + arg;
+    if (quitFollows) {
+      text += "\n";
+      text += kWords[1];
+      quitFollows = false;
+    }
+    interpreter_->PushMemory(text);
+  }
+}
 
 int GuiApplication::Run(int argc, const char* const* argv) {
   RegisterHelpTopics();
@@ -122,8 +206,12 @@ int GuiApplication::Run(int argc, const char* const* argv) {
   try {
     bool first = true;
     for (;;) {
+      // The old model goes in one go: objects freed while it is cleared do
+      // not hand their memory back one by one, and the pool is then emptied.
+      BeginModelDiscard();
       interp.ClearMacros();
       Reset();
+      EmptyModelMemory();
       Banner();
       if (first) {
         RunStartupFile(argc, argv);

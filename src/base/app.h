@@ -18,6 +18,7 @@ struct ProgramIdentity {
   int32_t formatVersion = 134;   // save-file format version
   int32_t programVersion = 316;  // program build written into save files
   int32_t betaNumber = 0;
+  int32_t alphaNumber = 0;
   int32_t releaseNumber = 0;
   int32_t identityWord = 0;
   int32_t updateNumber = 0;
@@ -45,8 +46,13 @@ String& PlotOutputName();
 // "3.00-261": the version number and the update number.
 String VersionText();
 
-// Ends the process in order; only the first call acts.
+// Ends the process in order; only the first call acts: the model memory pool
+// stops taking blocks back, the exit hooks run (newest first; the log file is
+// closed with its footer there) and the process exits.
 void ExitProgram(int code);
+// Steps of the orderly exit; a hook is removed when its owner goes first.
+void AddExitHook(void (*hook)(void* context), void* context);
+void RemoveExitHook(void (*hook)(void* context), void* context);
 // Tests put a handler in place of the process exit (it may throw).
 void SetExitHandler(void (*handler)(int code));
 

@@ -4,6 +4,8 @@
 #include "base/app.h"
 #include "base/command.h"
 #include "base/message.h"
+#include "base/system.h"
+#include "platform/system.h"
 
 namespace {
 // The general command keywords. The second "stop" can never be selected.
@@ -15,8 +17,13 @@ enum GeneralWord {
   kSave, kRestore, kMainwin, kPause, kContinue, kTitle
 };
 
-[[noreturn]] void NotYet(const char* what) {
-  throw KWRExcept(MessageText("%s is not available in this version", what));
+// A file name parameter, or the program's own name with the extension.
+String FileNameOrDefault(CommandType& interp, const char* extension) {
+  String name;
+  int code = interp.CheckFileName(&name, extension);
+  if (code == CommandType::kMissing) return Identity().lowerName + "." + extension;
+  if (code != CommandType::kOk) interp.ThrowParamError(code);
+  return name;
 }
 }  // namespace
 
@@ -43,7 +50,8 @@ int CommandType::ExecuteGeneral() {
       return kDone;
     }
     case kCall:
-      NotYet("CALL");
+      PushFile(FileNameOrDefault(*this, "dat"));
+      return kDone;
     case kReturn:
       return kEndSource;
     case kPrint:
@@ -56,8 +64,18 @@ int CommandType::ExecuteGeneral() {
       ThrowParamError(r);
       return kDone;
     }
-    case kSystem:
-      NotYet("SYSTEM");
+    case kSystem: {
+      String text;
+      while (HasToken()) {
+        text += Token();
+        text += " ";
+        ++TokenIndex();
+      }
+      flush();
+      FlushLog();
+      System::Shell(text);
+      return kDone;
+    }
     case kGui:
     case kDebug:
       return kDone;
@@ -65,9 +83,11 @@ int CommandType::ExecuteGeneral() {
       if (IsInteractive()) ResetTitle();
       return kRestart;
     case kSave:
-      NotYet("SAVE");
+      Save(FileNameOrDefault(*this, "sav"), false);
+      return kDone;
     case kRestore:
-      NotYet("RESTORE");
+      Restore(FileNameOrDefault(*this, "sav"));
+      return kDone;
     case kMainwin: {
       double r[4];
       GetDeviceVector(r);
@@ -108,6 +128,9 @@ int CommandType::ExecuteGeneral() {
       } else if (code != kOk) {
         ThrowParamError(code);
       }
+      // A title of several words needs no quotes: the words that follow join it.
+      String word;
+      while (CheckString(&word, nullptr, nullptr, false) == kOk) title += " " + word;
       JobTitle() = title;
       return kDone;
     }
@@ -116,97 +139,30 @@ int CommandType::ExecuteGeneral() {
   }
 }
 
-int CommandType::PrintGeneral() {
-  int word = 0;
-  if (int code = MatchKeyword("macro memory information version directory", word)) return code;
-  switch (word) {
-    case 1:
-      if (!Macros()) throw KWRExcept("No macro list specified");
-      ListMacros();
-      return kOk;
-    case 2:
-      NotYet("PRINT MEMORY");
-    case 3:
-      ListSettings();
-      return kOk;
-    case 4: {
-      String text = VersionText();
-      int k = 0;
-      int code = MatchKeyword("develop", k);
-      if (code == kOk) {
-        const ProgramIdentity& id = Identity();
-        text += " :: -Rel" + IntToString(id.releaseNumber) + "-Beta" + IntToString(id.betaNumber) +
-                "-Alpha" + IntToString(id.programVersion) + "-Lib" + IntToString(id.formatVersion);
-      }
-      *this << MessageText("%s version %s", Identity().upperName, text) << "\n";
-      return kOk;
-    }
-    case 5:
-      NotYet("PRINT DIRECTORY");
-    default:
-      return kConvert;
+// PAUSE key: waits for a key. PAUSE n: waits n seconds; the space bar ends
+// the wait, ESC ends the command file silently. PAUSE: reads commands from
+// the command window until CONTINUE.
+void CommandType::Pause() {
+  int k = 0;
+  int code = MatchKeyword("key", k);
+  if (code == kOk) {
+    *this << MessageText("Press Any Key To Continue---");
+    WaitKey();
+    *this << "\r" << String(' ', 38) << "\r";
+    return;
+  }
+  if (code == kMissing) {
+    PushKeyboard();
+    *this << MessageText("Type 'continue' to resume processing") << "\n";
+    return;
+  }
+  double seconds = GetReal();
+  const uint32_t start = System::Clock();
+  const double wait = seconds * System::TicksPerSecond();
+  flush();
+  while (static_cast<double>(System::Clock() - start) < wait) {
+    if (KeyPressed(27)) throw ESCInterrupt(false);
+    if (KeyPressed(' ')) break;
+    SleepMilliseconds(10);
   }
 }
-
-int CommandType::SetGeneral() {
-  int word = 0;
-  if (int code = MatchKeyword(
-          "pagination case_sensitivity log logfile mode output safe_conversion echo pagelength plot mouse "
-          "pcxoutput random memory cust1 cust2 directory movie",
-          word))
-    return code;
-  switch (word) {
-    case 1: SetPagination(GetBool()); return kOk;
-    case 2: SetCaseSensitive(GetBool()); return kOk;
-    case 7: {
-      bool on = GetBool();
-      if (Macros()) Macros()->SetHashOnly(on);
-      return kOk;
-    }
-    case 8: SetEcho(GetBool()); return kOk;
-    case 9: SetPageLength(GetInt()); return kOk;
-    case 11: GetInt(); return kOk;
-    case 12: return kOk;
-    case 15:
-    case 16: {
-      String text;
-      int code = CheckString(&text);
-      if (code == kMissing) text = String(" ");
-      else if (code != kOk) ThrowParamError(code);
-      (word == 15 ? CustomerLine1() : CustomerLine2()) = text;
-      return kOk;
-    }
-    default:
-      NotYet("This SET item");
-  }
-}
-
-void CommandType::Pause() { NotYet("PAUSE"); }
-
-void CommandType::ListMacros() {
-  PageGuard guard(*this);
-  const String header("Name                 Contents\n-------------------- ------------------\n");
-  *this << MessageText("List of All Macros ...") << "\n" << header;
-  SetPageHeader(header);
-  for (const auto& e : Macros()->Entries()) {
-    std::string name = e.first.str();
-    if (name.size() < 20) name.resize(20, ' ');
-    *this << name << " '" << e.second << "'" << "\n";
-  }
-}
-
-int CommandType::ListSettings() {
-  PageGuard guard(*this);
-  *this << "        Job Title : " << JobTitle() << "\n";
-  *this << "Global Pagination : " << OnOffText(Pagination()) << "\n";
-  *this << "      Page Length : " << PageLength() << "\n";
-  *this << "Case Sensitivity  : " << OnOffText(IsCaseSensitive()) << "\n";
-  *this << "             Echo : " << OnOffText(Echo()) << "\n";
-  *this << "        Safe Mode : " << OnOffText(Macros() && Macros()->HashOnly()) << "\n";
-  return 0;
-}
-
-void CommandType::Save(const String&, bool) { NotYet("SAVE"); }
-void CommandType::Restore(const String&) { NotYet("RESTORE"); }
-void CommandType::SaveState(SaveStream&) { NotYet("SAVE"); }
-void CommandType::RestoreState(SaveStream&, bool) { NotYet("RESTORE"); }

@@ -44,6 +44,15 @@ class ScriptLevel {
   virtual void RemapPointers(CommandType&) {}
 };
 
+// SET PLOT and SET MOVIE are the window and device layer's: it installs its
+// handlers for "plot" and "movie" at start-up (each reads its parameters and
+// returns a check code). Until then those items fail with a clear message.
+using GuiSetHandler = int (*)(CommandType& interp);
+void InstallGuiSetHandler(const char* item, GuiSetHandler handler);
+// The default extension of SET OUTPUT: the current hard-copy device's; none
+// until the device layer installs this.
+extern String (*HardCopyExtension)();
+
 // The ordered table of macros (name to contents).
 class MacroTable {
  public:
@@ -174,16 +183,30 @@ class CommandType : public LogStream {
   virtual int Set();
   int PrintGeneral();
   int SetGeneral();
+  int SetMemory();
   virtual void Pause();
   virtual int ListSettings();
   void ListMacros();
   // Clears the state of this level before every pass of the run loop.
   virtual void ClearMacros();
+  // SAVE: measures the state for the disk-space check, confirms an existing
+  // file and writes it beside the old file, which it replaces when complete.
   virtual void Save(const String& name, bool quiet);
+  // RESTORE: refuses a file that is not a save file of this program before
+  // anything is cleared; a failure after clearing clears again.
   virtual void Restore(const String& name);
+  // The interpreter state at the head of every save file: the header, the
+  // save time, the job title, the customer lines, the macros and then the
+  // scripting level's state (ScriptLevel::SaveState / RestoreState). A level
+  // above calls these first and appends its own sections after them;
+  // RestoreState sets the restore versions that its sections are read under.
   virtual void SaveState(SaveStream& stream);
   virtual void RestoreState(SaveStream& stream, bool quiet = false);
   virtual int AfterRestore() { return 0; }
+  // Clears what RESTORE replaces: the application's NEW (or, without an
+  // application, the macros and the job title), with the model memory pool
+  // emptied in one go.
+  void ClearForRestore();
 
   void SetScriptLevel(ScriptLevel* level) { script_ = level; }
   ScriptLevel* Script() const { return script_; }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/file.h"
 #include "base/stream.h"
 #include "base/string.h"
 
@@ -60,10 +61,27 @@ class MemorySource : public CommandSource {
   size_t pos_ = 0;
 };
 
+// Lines of a command file. Only the file at the top of the stack is open:
+// it is closed (its position kept) while another source is read and reopened
+// where it stopped.
+class FileSource : public CommandSource {
+ public:
+  explicit FileSource(const String& name) : CommandSource(kFile), file_(name, File::kIn | File::kBinary) {}
+  void Open() override;
+  void Close() override;
+  String ReadLine(const String& prompt) override;
+  String Name() const override;
+  const String& FileName() const { return file_.Name(); }
+
+ private:
+  File file_;
+  int64_t position_ = 0;
+};
+
 // The interpreter's console stream with the stack of input sources and the log file.
 class LogStream : public ConsoleStream {
  public:
-  explicit LogStream(ConsoleDevice* device = nullptr) : ConsoleStream(device) {}
+  explicit LogStream(ConsoleDevice* device = nullptr);
   ~LogStream() override;
 
   void Write(const char* text) override;
@@ -76,6 +94,8 @@ class LogStream : public ConsoleStream {
   String ReadLine(const String& prompt, bool& ended);
 
   void PushSource(std::unique_ptr<CommandSource> source);
+  // A command file; File::OpenExcept when it cannot be opened.
+  void PushFile(const String& name);
   void PushMemory(const String& text);
   void PushKeyboard();
   void PopSource();
@@ -85,6 +105,23 @@ class LogStream : public ConsoleStream {
   int CurrentKind() const;
   int SourceDepth() const { return static_cast<int>(sources_.size()); }
 
+  // The log file: OpenLog writes its header, CloseLog its footer. A log
+  // opened again in the same run is appended to.
+  void OpenLog();
+  void CloseLog();
+  // Writes out what the log holds so far.
+  void FlushLog();
+  bool LogOpen() const { return log_.IsOpen(); }
+  // The log file's name; the program's name with ".log" until one is set.
+  String LogName() const;
+  // Closes the log, names the new file and reopens it when it was open.
+  void SetLogFile(const String& name, uint32_t mode);
+  // Before a command creates a file: "*** File already exists!" and, at a
+  // terminal, the question whether to append, overwrite or cancel (cancel
+  // ends the command silently); elsewhere a text file is appended to and a
+  // binary file overwritten. Sets the file's mode accordingly.
+  void ConfirmOverwrite(File& file, bool quiet);
+
   bool Echo() const { return echo_; }
   void SetEcho(bool on) { echo_ = on; }
   // Called with every non-empty line read.
@@ -93,6 +130,10 @@ class LogStream : public ConsoleStream {
   }
 
  private:
+  static void CloseLogAtExit(void* self);
+
+  File log_;
+  bool logOpenedOnce_ = false;
   bool echo_ = true;
   std::vector<std::function<void(const String&)>> observers_;
   std::deque<std::unique_ptr<CommandSource>> sources_;

@@ -50,3 +50,20 @@ class SaveStream {
   float ReadF32() { uint32_t u = ReadU32(); float v; std::memcpy(&v, &u, 4); return v; }
   double ReadF64() { uint64_t u = ReadU64(); double v; std::memcpy(&v, &u, 8); return v; }
 };
+
+// One double read through the stream (restore code reading single values).
+inline double ReadDouble(SaveStream& stream) { return stream.ReadF64(); }
+
+// A save stream that writes nothing and only counts the bytes: SAVE measures
+// the file with it before the disk-space check.
+class CountFile : public SaveStream {
+ public:
+  CountFile() = default;
+  void Write(const void*, size_t count) override { count_ += count; }
+  void Read(void*, size_t) override { ReadFailure(); }
+  uint64_t Remaining() const override { return 0; }
+  uint64_t Count() const { return count_; }
+
+ private:
+  uint64_t count_ = 0;
+};

@@ -23,6 +23,9 @@ class ConsoleDevice {
   virtual void Echo(const char* /*text*/) {}
   // Whether listings pause at the end of a page on this device.
   virtual bool Paginates() const { return false; }
+  // Whether a person answers at this device (a terminal): questions such as
+  // the overwrite question are asked only then.
+  virtual bool IsTerminal() const { return Paginates(); }
   // Placement of the main window as fractions of the screen: left, top, right, bottom.
   virtual void GetPlacement(double rect[4]) const;
   virtual void SetPlacement(const double rect[4]);

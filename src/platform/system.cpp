@@ -1,8 +1,21 @@
 #include "platform/system.h"
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <glob.h>
+#include <malloc.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/terminal_device.h"
 
 void ShowFatalError(const char* text) {
   std::fflush(stdout);
@@ -22,4 +35,115 @@ const auto g_start = std::chrono::steady_clock::now();
 uint32_t ProcessClockMs() {
   auto d = std::chrono::steady_clock::now() - g_start;
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+void SleepMilliseconds(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int64_t CalendarNow() { return static_cast<int64_t>(std::time(nullptr)); }
+
+std::string CalendarText(int64_t time) {
+  std::time_t t = static_cast<std::time_t>(time);
+  std::tm tm{};
+  if (!localtime_r(&t, &tm)) return std::string(24, ' ') + "\n";
+  // The fixed English form of the C library's calendar text, whatever the locale.
+  static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", days[tm.tm_wday % 7], months[tm.tm_mon % 12],
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 1900 + tm.tm_year);
+  return buf;
+}
+
+std::string GetEnvironment(const char* name, bool* found) {
+  const char* v = name ? std::getenv(name) : nullptr;
+  if (found) *found = v != nullptr;
+  return v ? std::string(v) : std::string();
+}
+
+bool SetEnvironment(const char* name, const char* value) {
+  if (!name || !*name) return false;
+  return (value ? ::setenv(name, value, 1) : ::unsetenv(name)) == 0;
+}
+
+std::string WorkingDirectory() {
+  std::string buf(4096, '\0');
+  if (!::getcwd(buf.data(), buf.size())) return std::string();
+  buf.resize(std::strlen(buf.c_str()));
+  return buf;
+}
+
+bool ChangeWorkingDirectory(const char* path) { return path && *path && ::chdir(path) == 0; }
+
+uint64_t FreeBytesAt(const char* path) {
+  struct statvfs sv;
+  if (!path || !*path || ::statvfs(path, &sv) != 0) return UINT64_MAX;
+  return static_cast<uint64_t>(sv.f_bavail) * static_cast<uint64_t>(sv.f_frsize);
+}
+
+std::vector<std::string> MatchingFiles(const char* pattern, bool directories) {
+  std::vector<std::string> names;
+  if (!pattern || !*pattern) return names;
+  glob_t g{};
+  if (::glob(pattern, GLOB_MARK, nullptr, &g) == 0) {
+    for (size_t i = 0; i < g.gl_pathc; ++i) {
+      std::string p = g.gl_pathv[i];
+      bool dir = !p.empty() && p.back() == '/';
+      if (dir && !directories) continue;
+      if (dir) p.pop_back();
+      size_t slash = p.rfind('/');
+      names.push_back(slash == std::string::npos ? p : p.substr(slash + 1));
+    }
+  }
+  ::globfree(&g);
+  return names;
+}
+
+bool StdinIsTerminal() { return ::isatty(STDIN_FILENO) != 0; }
+
+int RunShell(const char* command, const char* shell) {
+  bool interactive = !command || !*command;
+  bool terminal = StdinIsTerminal();
+  if (interactive && !terminal) return -1;
+  std::fflush(nullptr);
+  SuspendTerminal();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!terminal) {
+      int null = ::open("/dev/null", O_RDONLY);
+      if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::close(null);
+      }
+    }
+    std::signal(SIGINT, SIG_DFL);
+    if (interactive) {
+      const char* sh = (shell && *shell) ? shell : "/bin/sh";
+      ::execl(sh, sh, static_cast<char*>(nullptr));
+    } else {
+      ::execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+    }
+    ::_exit(127);
+  }
+  int status = -1;
+  if (pid > 0) {
+    // Ctrl-C belongs to the command while it runs.
+    struct sigaction ignore{}, old{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGINT, &ignore, &old);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::sigaction(SIGINT, &old, nullptr);
+  }
+  ResumeTerminal();
+  if (pid < 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void HeapStatistics(uint64_t& freeBytes, uint64_t& usedBytes) {
+  struct mallinfo2 mi = ::mallinfo2();
+  freeBytes = mi.fordblks;
+  usedBytes = mi.uordblks + mi.hblkhd;
 }

@@ -19,6 +19,7 @@ std::deque<QueuedLine> g_queue;
 
 volatile std::sig_atomic_t g_interrupt = 0;
 termios g_savedTermios;
+TerminalDevice* g_terminal = nullptr;
 
 void OnInterrupt(int) {
   if (g_interrupt) {
@@ -66,11 +67,22 @@ TerminalDevice::TerminalDevice()
     termiosSaved_ = true;
     EnterRunMode();
   }
+  if (!g_terminal) g_terminal = this;
 }
 
 TerminalDevice::~TerminalDevice() {
   std::fflush(stdout);
   if (termiosSaved_) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
+  if (g_terminal == this) g_terminal = nullptr;
+}
+
+void SuspendTerminal() {
+  if (g_terminal) g_terminal->EnterLineMode();
+}
+
+void ResumeTerminal() {
+  if (g_terminal) g_terminal->EnterRunMode();
+  TakeInterrupt();
 }
 
 void TerminalDevice::Write(const char* text) {

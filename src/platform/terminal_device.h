@@ -25,10 +25,13 @@ class TerminalDevice : public ConsoleDevice {
   bool ReadLine(std::string& line, const char* prompt, const char* initial) override;
   const char* Name() const override;
   bool Paginates() const override { return interactive_; }
+  bool IsTerminal() const override { return interactive_; }
   void SetTitle(const char* text) override;
   bool Interactive() const { return interactive_; }
 
  private:
+  friend void SuspendTerminal();
+  friend void ResumeTerminal();
   void EnterLineMode();
   void EnterRunMode();
   void PollPending();
@@ -50,3 +53,9 @@ bool TakeQueuedLine(std::string& text, int& key);
 void InstallInterruptHandler();
 // Reports and clears a pending Ctrl-C.
 bool TakeInterrupt();
+
+// Around a program run by the SYSTEM command: the terminal goes back to its
+// normal line mode for it, and to the program's own mode afterwards (a
+// Ctrl-C meant for the command is dropped).
+void SuspendTerminal();
+void ResumeTerminal();

@@ -19,7 +19,7 @@ args=()
 want_rc=0
 [ -f "$dir/$name.rc" ] && want_rc=$(cat "$dir/$name.rc")
 
-mask='s/[A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g'
+mask='s/[A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g; s/[0-9][0-9]:[0-9][0-9]:[0-9][0-9] [A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g'
 (cd "$work" && HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$case_file" > out.txt 2> err.txt)
 rc=$?
 status=0

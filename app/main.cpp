@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/command.h"
+#include "generate/install_generate.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
 #include "modes/install_modes.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   static ModelApp app(&interpreter);
   interpreter.SetScriptLevel(&zolt);
   InstallModes();
+  InstallGenerate();
   InstallInterruptHandler();
 
   std::string commandLine;

@@ -141,6 +141,8 @@ class CommandType : public LogStream {
   void ClearTokens();
   static bool IsHelp(const String& word);
   void SetCommandPrefix(const String& prefix, const String& prompt);
+  // The word put in front of every line while a sub-mode is on (empty otherwise).
+  const String& CommandPrefix() const { return prefix_; }
   void AddHelpLine(const String& line) { helpLines_.push_back(line); }
   void ShowHelp();
 

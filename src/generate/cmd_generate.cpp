@@ -1,0 +1,124 @@
+// GENERATE: the sub-mode, the dispatch of its sub-commands, reference points
+// and the volume tests.
+#include "generate/cmd_generate.h"
+
+#include <array>
+#include <cstring>
+
+#include "base/except.h"
+#include "base/message.h"
+#include "generate/gen_geometry.h"
+#include "generate/gen_surface.h"
+#include "model/model_interpreter.h"
+
+namespace {
+// The sub-commands, numbered from 1 in this order.
+const char* const kGenerateWords = "zone surface point print test merge quit stop topograph separate";
+enum GenerateWord { kZone = 1, kSurface, kPoint, kPrint, kTest, kMerge, kQuit, kStop, kTopograph, kSeparate };
+constexpr int kGenerateWordCount = 10;
+
+const char* const kTestWords = "vclo inv";
+
+// The keyword with the given 1-based number.
+String GenerateWordAt(int number) {
+  const char* p = kGenerateWords;
+  for (int n = 1; *p; ++n) {
+    const char* e = std::strchr(p, ' ');
+    if (!e) e = p + std::strlen(p);
+    if (n == number) return String(p, static_cast<int>(e - p));
+    p = *e ? e + 1 : e;
+  }
+  return String();
+}
+
+std::array<GenerateSubCommand, kGenerateWordCount + 1>& SubCommands() {
+  static std::array<GenerateSubCommand, kGenerateWordCount + 1> handlers{};
+  return handlers;
+}
+
+void EndSubMode(CommandType& interp) { interp.SetCommandPrefix(String(), String()); }
+
+// Runs an installed sub-command, or reports that it is not there.
+void RunInstalled(ModelInterpreter& interp, int word) {
+  if (GenerateSubCommand handler = SubCommands()[static_cast<size_t>(word)]) {
+    handler(interp);
+    return;
+  }
+  String upper = "GENERATE " + GenerateWordAt(word);
+  upper.ToUpper();
+  throw QJExcept(MessageText("%s is not available in this version", upper));
+}
+
+String ScientificVector(const Vec3& v) {
+  return "(" + DoubleToString(v.x, 5, 0, 1) + "," + DoubleToString(v.y, 5, 0, 1) + "," + DoubleToString(v.z, 5, 0, 1) +
+         ")";
+}
+}  // namespace
+
+void InstallGenerateSubCommand(const char* keyword, GenerateSubCommand handler) {
+  for (int n = 1; n <= kGenerateWordCount; ++n) {
+    if (GenerateWordAt(n).str() == keyword) {
+      SubCommands()[static_cast<size_t>(n)] = handler;
+      return;
+    }
+  }
+}
+
+void GenerateCommand(ModelInterpreter& interp) {
+  if (!interp.HasToken()) {
+    // Alone it starts the sub-mode; in the sub-mode an empty line ends it.
+    if (interp.CommandPrefix().IsEmpty()) interp.SetCommandPrefix(String("generate"), String("   Gen>"));
+    else EndSubMode(interp);
+    return;
+  }
+  const int word = interp.GetKeyword(kGenerateWords);
+  switch (word) {
+    case kSurface: SurfaceCommand(interp); break;
+    case kPoint: GenPointCommand(interp); break;
+    case kPrint:
+      if (const GenGeometry* store = ActiveGenGeometry()) store->Print(interp);
+      break;
+    case kTest: GenTestCommand(interp); break;
+    case kQuit:
+    case kStop: EndSubMode(interp); break;
+    default: RunInstalled(interp, word); break;
+  }
+}
+
+void GenPointCommand(CommandType& interp) {
+  GenGeometry* store = ActiveGenGeometry();
+  if (!store) return;
+  bool hasId = false;
+  int32_t id = 0;
+  int word = 0;
+  if (interp.MatchKeyword("id", word) == CommandType::kOk) {
+    id = interp.GetInt();
+    hasId = true;
+  }
+  double v[3];
+  interp.GetVector(v);
+  store->PlacePoint(Vec3{v[0], v[1], v[2]}, hasId, id);
+}
+
+void GenTestCommand(CommandType& interp) {
+  const int word = interp.GetKeyword(kTestWords);
+  double p[3];
+  interp.GetVector(p);
+  const GenGeometry* store = ActiveGenGeometry();
+  if (!store) return;
+  for (const GenVolume* v : store->Volumes()) {
+    if (word == 1) {
+      GenTriangle* nearest = nullptr;
+      const Vec3 q = v->Closest(Vec3{p[0], p[1], p[2]}, &nearest);
+      interp << " Volume " << v->Number() << " Closest is " << ScientificVector(q) << " Surface "
+             << (nearest ? nearest->Id() : 0) << "\n";
+    } else {
+      interp << (GenVolume::Contains(v, p) ? " Inside " : "OutSide ") << "Volume " << v->Number() << "!" << "\n";
+    }
+  }
+  interp.flush();
+}
+
+void PrintGenerate(ModelInterpreter& interp) {
+  if (const GenGeometry* store = ActiveGenGeometry()) store->Print(interp);
+}

@@ -1,0 +1,18 @@
+#include "generate/install_generate.h"
+
+#include <memory>
+
+#include "base/range.h"
+#include "generate/cmd_generate.h"
+#include "generate/gen_geometry.h"
+#include "generate/range_volume.h"
+#include "model/model_interpreter.h"
+#include "model/services.h"
+
+void InstallGenerate() {
+  InstallModelCommand("generate", &GenerateCommand);
+  InstallModelPrint("generate", &PrintGenerate);
+  Services().resetGenGeometry = &ResetGenGeometry;
+  RegisterRangeElement(std::make_unique<VolumeRangeElement>());
+  ActiveGenGeometry();  // the store exists from start-up
+}

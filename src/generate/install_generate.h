@@ -1,0 +1,5 @@
+// Registers generation with the model: the GENERATE command, PRINT GENERATE,
+// the store's part in NEW and the range element "volume".
+#pragma once
+
+void InstallGenerate();

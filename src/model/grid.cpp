@@ -260,8 +260,16 @@ struct FaceRef {
 FaceKey KeyOfFace(const Zone& zone, int face) {
   FaceKey k{0, 0, 0, 0};
   const int n = zone.FaceGpCount(face);
-  for (int c = 0; c < n; ++c) k[static_cast<size_t>(c)] = reinterpret_cast<uintptr_t>(zone.GetFaceGp(face, c));
-  std::sort(k.begin(), k.begin() + n);
+  for (int c = 0; c < n && c < 4; ++c) {
+    // Insertion into the sorted front part.
+    uintptr_t v = reinterpret_cast<uintptr_t>(zone.GetFaceGp(face, c));
+    int at = c;
+    while (at > 0 && k[static_cast<size_t>(at - 1)] > v) {
+      k[static_cast<size_t>(at)] = k[static_cast<size_t>(at - 1)];
+      --at;
+    }
+    k[static_cast<size_t>(at)] = v;
+  }
   return k;
 }
 

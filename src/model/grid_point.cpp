@@ -399,8 +399,13 @@ void GridPoint::Restore(SaveStream& s) {
   } else {
     fluid.reset();
   }
-  RestorePointer(s, attach);
-  RestorePointer(s, apply);
+  // The saved indices stand in the pointer fields only once the whole record
+  // is read: a grid-point dropped half-read never releases an apply index.
+  LinkListNode* attachIndex = nullptr;
+  LinkListNode* applyIndex = nullptr;
+  RestorePointer(s, attachIndex);
+  RestorePointer(s, applyIndex);
+  apply = attach = nullptr;
 
   ClearGroups();
   uint32_t slots = 0;
@@ -428,6 +433,8 @@ void GridPoint::Restore(SaveStream& s) {
     RestorePointer(s, index);
     AddLinked(index);  // in front: the chain comes back reversed
   }
+  attach = attachIndex;
+  apply = applyIndex;
   if (flags & kStepMarks) Settings().freeField = true;
 }
 

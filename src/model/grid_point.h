@@ -114,6 +114,9 @@ class GridPoint : public NodeBase, public LocatedObject, public ModelObject {
   // advanced, as for every new grid-point.
   explicit GridPoint(uint32_t givenId);
   ~GridPoint() override;
+  // A grid-point whose record RESTORE reads next: the counter advances, the
+  // id comes from the record.
+  static GridPoint* NewForRestore() { return new GridPoint(0u); }
 
   void GetPosition(double out[3]) const override {
     out[0] = position[0];

@@ -16,6 +16,7 @@ class Group : public LinkListNode, public ModelObject {
  public:
   Group() = default;
   explicit Group(const String& name) : name_(name) {}
+  static Group* NewForRestore() { return new Group; }
 
   const String& Name() const { return name_; }
   void SetName(const String& name) { name_ = name; }

@@ -1,6 +1,7 @@
 // A global list of one kind of model object: the intrusive list with typed
 // walking. RESTORE fills it through Create, which makes a fresh object of
-// the kind from the model memory pool.
+// the kind from the model memory pool (T::NewForRestore: an object whose
+// record is about to be read, so it takes no id of its own).
 #pragma once
 
 #include <iterator>
@@ -10,7 +11,7 @@
 template <class T>
 class ModelList : public LinkListBase {
  public:
-  LinkListNode* Create(uint32_t) override { return new T; }
+  LinkListNode* Create(uint32_t) override { return T::NewForRestore(); }
 
   T* Head() const { return static_cast<T*>(First()); }
   T* Tail() const { return static_cast<T*>(Last()); }

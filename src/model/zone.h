@@ -55,6 +55,9 @@ class ZoneRecord {
   virtual std::unique_ptr<ZoneRecord> Clone() const = 0;
   // The material model type of a thermal or fluid record (0: none).
   virtual int ModelType() const { return 0; }
+  // The record's own part of the zone record.
+  virtual void Save(SaveStream& stream) const = 0;
+  virtual void Restore(SaveStream& stream) = 0;
 };
 
 class Zone : public LinkListNode, public LocatedObject, public ModelObject {
@@ -68,6 +71,14 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // A zone with the id given by the user; the serial counter still advances.
   explicit Zone(uint32_t givenId);
   ~Zone() override;
+  // A zone whose record RESTORE reads next: the counter advances, the id
+  // comes from the record.
+  static Zone* NewForRestore() { return new Zone(0u); }
+
+  // The saved record; the pointer fix-up after every list is read.
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  void RemapPointers() override;
 
   // The located position: the centroid.
   void GetPosition(double out[3]) const override { Centroid(out); }

@@ -1,4 +1,6 @@
 // GP and ZONE: grid-points and zones made one at a time.
+#include <cmath>
+
 #include "base/message.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
@@ -12,6 +14,17 @@ const char* const kZoneTypeWords = "brick wedge pyramid dbrick tetra ";
 String PositionText(const double p[3]) {
   return "(" + DoubleToString(p[0], 6, 0, 2) + "," + DoubleToString(p[1], 6, 0, 2) + "," +
          DoubleToString(p[2], 6, 0, 2) + ")";
+}
+
+// Three reals; a coordinate beyond the range of numbers is a bad conversion.
+void ReadPosition(ModelInterpreter& interp, double p[3]) {
+  int at = interp.TokenIndex();
+  interp.GetVector(p);
+  for (int i = 0; i < 3; ++i) {
+    if (std::isfinite(p[i])) continue;
+    int bad = at + i;
+    interp.ThrowParamError(CommandType::kConvert, &bad);
+  }
 }
 
 // An optional "id" and a positive integer; 0 when the word is not there.
@@ -35,7 +48,7 @@ GridPoint* ReadCorner(ModelInterpreter& interp) {
     return gp;
   }
   double p[3];
-  interp.GetVector(p);
+  ReadPosition(interp, p);
   GridPoint* gp = NearestGridpointAny(p);
   if (!gp) throw QJExcept(MessageText("Gp not found at location %s", PositionText(p)));
   return gp;
@@ -47,7 +60,7 @@ void GpCommand(ModelInterpreter& interp) {
   uint32_t id = ReadOptionalId(interp);
   if (id && FindGridpoint(id)) throw QJExcept(MessageText("Gp with ID %s already exists", UIntToString(id)));
   double p[3];
-  interp.GetVector(p);
+  ReadPosition(interp, p);
   if (GridPoint* old = CoincidentGridpoint(p))
     throw QJExcept(MessageText("Gp %s already exists at location %s", UIntToString(old->id), PositionText(old->position)));
   CreateGridPoint(p, id);

@@ -163,7 +163,9 @@ class PointIndex {
   CellKey KeyOf(const double p[3]) const {
     auto axis = [this](double v) {
       double c = std::floor(v / cell_);
-      c = std::clamp(c, -1e15, 1e15);  // far-off points share the outermost cells
+      // Far-off points share the outermost cells; so does a coordinate that is no number.
+      if (!(c > -1e15)) c = -1e15;
+      if (c > 1e15) c = 1e15;
       return static_cast<int64_t>(c);
     };
     return {axis(p[0]), axis(p[1]), axis(p[2])};

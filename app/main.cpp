@@ -5,6 +5,7 @@
 #include "base/command.h"
 #include "generate/install_generate.h"
 #include "model/model_app.h"
+#include "model/grid_commands.h"
 #include "model/model_interpreter.h"
 #include "modes/install_modes.h"
 #include "platform/terminal_device.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   static ZoltInterpreter zolt;
   static ModelApp app(&interpreter);
   interpreter.SetScriptLevel(&zolt);
+  InstallGrid();
   InstallModes();
   InstallGenerate();
   InstallInterruptHandler();

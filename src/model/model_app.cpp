@@ -4,6 +4,7 @@
 #include "base/range_named.h"
 
 #include "model/calc_module.h"
+#include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
@@ -36,6 +37,7 @@ void ModelApp::New() {
   RunClear(sv.clearApply);
   RunClear(sv.clearInterfaces);
   RunClear(sv.clearAttach);
+  ClearGrid();
   RunClear(sv.resetStructures);
   PrintRange().Clear();
   ClearNamedRanges();
@@ -47,6 +49,7 @@ void ModelApp::New() {
   RunClear(sv.clearWaterTable);
   TheModules().Clear();
   RunClear(sv.clearModes);
+  ClearZoneFaceList(ZoneFaceListHead());
   Settings().Reset();
   GuiApplication::Reset();
 }

@@ -1,0 +1,109 @@
+// Building a grid of n x n x n bricks: through the creation functions that
+// GENERATE uses, and as a command file of GP and ZONE lines run by the
+// interpreter. Both must grow linearly with the number of zones.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "base/command.h"
+#include "model/grid.h"
+#include "model/grid_commands.h"
+#include "model/model_interpreter.h"
+#include "platform/console_device.h"
+
+namespace {
+
+// A console that shows nothing and has no typed input.
+class QuietDevice : public ConsoleDevice {
+ public:
+  void Write(const char*) override {}
+  int GetKey() override { return 0; }
+  bool KeyPressed(int) override { return false; }
+  bool ReadLine(std::string&, const char*, const char*) override { return false; }
+  const char* Name() const override { return "GUI Terminal"; }
+};
+
+int GpIndex(int n, int i, int j, int k) { return (k * (n + 1) + j) * (n + 1) + i; }
+
+// The brick's corners in the zone's local order, as offsets along x, y, z.
+constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
+
+void BuildThroughTheApi(int n) {
+  std::vector<GridPoint*> gps(static_cast<size_t>((n + 1) * (n + 1) * (n + 1)));
+  for (int k = 0; k <= n; ++k)
+    for (int j = 0; j <= n; ++j)
+      for (int i = 0; i <= n; ++i) {
+        const double p[3] = {double(i), double(j), double(k)};
+        gps[static_cast<size_t>(GpIndex(n, i, j, k))] = CreateGridPoint(p);
+      }
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        GridPoint* corners[8];
+        for (int c = 0; c < 8; ++c)
+          corners[c] = gps[static_cast<size_t>(GpIndex(n, i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2]))];
+        CreateZone(kBrick, corners);
+      }
+}
+
+// GP lines first, then one ZONE line per brick naming its grid-points by id.
+std::vector<std::string> CommandLines(int n) {
+  std::vector<std::string> lines;
+  for (int k = 0; k <= n; ++k)
+    for (int j = 0; j <= n; ++j)
+      for (int i = 0; i <= n; ++i)
+        lines.push_back("gp " + std::to_string(i) + " " + std::to_string(j) + " " + std::to_string(k));
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        std::string line = "zone brick";
+        for (const auto& c : kCorner)
+          line += " id " + std::to_string(GpIndex(n, i + c[0], j + c[1], k + c[2]) + 1);
+        lines.push_back(line);
+      }
+  return lines;
+}
+
+void BM_BuildBrickGrid(benchmark::State& state) {
+  InstallGrid();
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    BuildThroughTheApi(n);
+    state.PauseTiming();
+    if (ZoneList().Count() != static_cast<uint32_t>(n * n * n)) state.SkipWithError("zones missing");
+    ClearGrid();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * n * n * n);
+  state.counters["zones"] = n * n * n;
+}
+BENCHMARK(BM_BuildBrickGrid)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond);
+
+void BM_RunGpAndZoneLines(benchmark::State& state) {
+  InstallGrid();
+  static QuietDevice device;
+  static MacroTable macros;
+  static ModelInterpreter interp(&macros, &device);
+  const int n = static_cast<int>(state.range(0));
+  const std::vector<std::string> lines = CommandLines(n);
+  for (auto _ : state) {
+    for (const std::string& line : lines) {
+      interp.ClearTokens();
+      interp.Expand(String(line));
+      interp.Execute();
+    }
+    state.PauseTiming();
+    if (ZoneList().Count() != static_cast<uint32_t>(n * n * n)) state.SkipWithError("zones missing");
+    ClearGrid();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lines.size()));
+  state.counters["lines"] = static_cast<double>(lines.size());
+}
+// 36 x 36 x 36 bricks: about 100,000 GP and ZONE lines.
+BENCHMARK(BM_RunGpAndZoneLines)->Arg(10)->Arg(20)->Arg(36)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,452 @@
+#include "model/grid_point.h"
+
+#include "base/app.h"
+#include "base/except.h"
+#include "base/savestream.h"
+#include "model/calc_module.h"
+#include "model/grid.h"
+#include "model/grid_services.h"
+#include "model/group.h"
+#include "model/model_settings.h"
+
+namespace {
+
+uint32_t g_gpIdCounter = 0;
+
+void WriteVec(SaveStream& s, const double v[3]) {
+  for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
+}
+
+// A real of a file written before doubles were stored: a 4-byte float.
+double ReadReal(SaveStream& s, bool asFloat) { return asFloat ? s.ReadF32() : s.ReadF64(); }
+
+void ReadVec(SaveStream& s, double v[3], bool asFloat = false) {
+  for (int i = 0; i < 3; ++i) v[i] = ReadReal(s, asFloat);
+}
+
+uint8_t ReadPresence(SaveStream& s) {
+  uint8_t b = s.ReadU8();
+  if (b > 1) s.ReadFailure();
+  return b;
+}
+
+int32_t FileVersion() { return CurrentRestoreVersions().program; }
+
+std::unique_ptr<std::array<double, 3>> CopyExtra(const std::unique_ptr<std::array<double, 3>>& e) {
+  return e ? std::make_unique<std::array<double, 3>>(*e) : nullptr;
+}
+
+void SaveExtra(SaveStream& s, const std::unique_ptr<std::array<double, 3>>& e) {
+  s.WriteU8(e ? 1 : 0);
+  if (e)
+    for (double v : *e) s.WriteF64(v);
+}
+
+void RestoreExtra(SaveStream& s, std::unique_ptr<std::array<double, 3>>& e) {
+  if (!ReadPresence(s)) {
+    e.reset();
+    return;
+  }
+  if (!e) e = std::make_unique<std::array<double, 3>>();
+  for (double& v : *e) v = s.ReadF64();
+}
+
+}  // namespace
+
+uint32_t& GridPointIdCounter() { return g_gpIdCounter; }
+
+ModelList<GridPoint>& GridPointList() {
+  static ModelList<GridPoint> list;
+  return list;
+}
+
+// ---------------------------------------------------------------------------
+// Blocks of the coupled modes
+
+void GpDynamicData::Save(SaveStream& s) const {
+  WriteVec(s, acceleration);
+  s.WriteF64(multiStep);
+  s.WriteI32(dampingKind);
+  s.WriteF64(localDamping);
+  s.WriteF64(rayleighAlpha);
+  s.WriteF64(rayleighBeta);
+}
+
+void GpDynamicData::Restore(SaveStream& s) {
+  ReadVec(s, acceleration);
+  multiStep = s.ReadF64();
+  dampingKind = s.ReadI32();
+  localDamping = s.ReadF64();
+  rayleighAlpha = s.ReadF64();
+  rayleighBeta = s.ReadF64();
+}
+
+GpThermalData::GpThermalData(const GpThermalData& o) { *this = o; }
+
+GpThermalData& GpThermalData::operator=(const GpThermalData& o) {
+  if (this == &o) return *this;
+  temperature = o.temperature;
+  for (int i = 0; i < 4; ++i) values[i] = o.values[i];
+  extra = CopyExtra(o.extra);
+  return *this;
+}
+
+void GpThermalData::Save(SaveStream& s) const {
+  s.WriteF64(temperature);
+  for (double v : values) s.WriteF64(v);
+  SaveExtra(s, extra);
+}
+
+void GpThermalData::Restore(SaveStream& s) {
+  temperature = s.ReadF64();
+  for (double& v : values) v = s.ReadF64();
+  RestoreExtra(s, extra);
+}
+
+GpFluidData::GpFluidData(const GpFluidData& o) { *this = o; }
+
+GpFluidData& GpFluidData::operator=(const GpFluidData& o) {
+  if (this == &o) return *this;
+  biotModulus = o.biotModulus;
+  fluidModulus = o.fluidModulus;
+  saturation = o.saturation;
+  tension = o.tension;
+  for (int i = 0; i < 14; ++i) values[i] = o.values[i];
+  extra = CopyExtra(o.extra);
+  return *this;
+}
+
+void GpFluidData::Save(SaveStream& s) const {
+  s.WriteF64(biotModulus);
+  s.WriteF64(fluidModulus);
+  s.WriteF64(saturation);
+  s.WriteF64(tension);
+  for (double v : values) s.WriteF64(v);
+  SaveExtra(s, extra);
+}
+
+void GpFluidData::Restore(SaveStream& s) {
+  biotModulus = s.ReadF64();
+  fluidModulus = s.ReadF64();
+  saturation = s.ReadF64();
+  tension = s.ReadF64();
+  for (double& v : values) v = s.ReadF64();
+  RestoreExtra(s, extra);
+}
+
+// ---------------------------------------------------------------------------
+// NodeBase
+
+NodeBase::NodeBase() {
+  const ModelSettings& s = Settings();
+  dampingKind = static_cast<uint32_t>(s.dampingType);
+  dampingCoefficient = s.dampingFactor;
+}
+
+void NodeBase::SaveNode(SaveStream& s) const {
+  s.WriteU32(id);
+  s.WriteU32(flags);
+  s.WriteF64(mass);
+  s.WriteF64(stiffness);
+  s.WriteF64(areaSum);
+  WriteVec(s, velocity);
+  WriteVec(s, stepVectorA);
+  WriteVec(s, position);
+  WriteVec(s, displacement);
+  WriteVec(s, smallDisplacement);
+  WriteVec(s, unbalancedForce);
+  WriteVec(s, stepVectorB);
+  WriteVec(s, stepVectorB);
+  s.WriteU8(dynamicBlock ? 1 : 0);
+  if (dynamicBlock) dynamicBlock->Save(s);
+  extra.Save(s);
+  s.WriteU32(dampingKind);
+  s.WriteF64(dampingCoefficient);
+}
+
+void NodeBase::RestoreNode(SaveStream& s) {
+  const int32_t v = FileVersion();
+  const bool floats = v < 310;
+  id = s.ReadU32();
+  flags = s.ReadU32();
+  mass = ReadReal(s, v < 54);
+  stiffness = ReadReal(s, floats);
+  areaSum = ReadReal(s, floats);
+  ReadVec(s, velocity, floats);
+  ReadVec(s, stepVectorA, floats);
+  ReadVec(s, position);
+  ReadVec(s, displacement);
+  ReadVec(s, smallDisplacement);
+  ReadVec(s, unbalancedForce);
+  ReadVec(s, stepVectorB);
+  ReadVec(s, stepVectorB);  // stored twice: the second copy stands
+  if (ReadPresence(s)) {
+    if (!dynamicBlock) dynamicBlock = std::make_unique<GpDynamicData>();
+    dynamicBlock->Restore(s);
+  } else {
+    dynamicBlock.reset();
+  }
+  extra.Restore(s);
+  if (v >= 10) {
+    dampingKind = s.ReadU32();
+    dampingCoefficient = ReadReal(s, floats);
+  }
+  if (v < 15) {
+    stateValues[0] = s.ReadF32();
+    stateValues[1] = s.ReadF32();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// GridPoint
+
+void GridPoint::Init() {
+  extra.Resize(static_cast<uint32_t>(Settings().gpExtras > 0 ? Settings().gpExtras : 0));
+}
+
+GridPoint::GridPoint() : LocatedObject(kGridPoint) {
+  uint32_t& counter = GridPointIdCounter();
+  do {
+    ++counter;
+  } while (GridPointIdInUse(counter));
+  id = counter;
+  Init();
+  TheModules().GridPointCreated(*this);
+}
+
+GridPoint::GridPoint(uint32_t givenId) : LocatedObject(kGridPoint) {
+  ++GridPointIdCounter();
+  id = givenId;
+  Init();
+  TheModules().GridPointCreated(*this);
+}
+
+GridPoint::~GridPoint() {
+  if (apply) {
+    if (auto release = GridHooks().releaseApply) release(apply);
+    apply = nullptr;
+  }
+  ClearLinked();
+}
+
+void GridPoint::AddLinked(GridPoint* gp) { linked = new LinkedEntry{gp, linked}; }
+
+void GridPoint::ClearLinked() {
+  while (linked) {
+    LinkedEntry* next = linked->next;
+    delete linked;
+    linked = next;
+  }
+}
+
+int GridPoint::FindSlot(const Group* group) const {
+  for (int i = 0; i < kGroupSlots; ++i)
+    if (groups_[i] == group) return i;
+  return -1;
+}
+
+void GridPoint::CheckChangeGroup(const Group* newGroup, const Group* oldGroup, bool keepEmpty) const {
+  if (!keepEmpty && newGroup && newGroup->Name().IsEmpty()) newGroup = nullptr;
+  int oldSlot = -1;
+  if (oldGroup) {
+    oldSlot = FindSlot(oldGroup);
+    if (oldSlot < 0) throw QJExcept("Gridpoint prevname not found.");
+  }
+  if (!newGroup || FindSlot(newGroup) >= 0) return;
+  if (FindSlot(nullptr) >= 0) return;
+  // The old group's slot frees up when this was its last use.
+  if (oldSlot >= 0 && groupCounts_[oldSlot] <= 1) return;
+  throw QJExcept("Gridpoint groupnames are full.");
+}
+
+void GridPoint::ChangeGroup(Group* newGroup, Group* oldGroup, bool keepEmpty) {
+  CheckChangeGroup(newGroup, oldGroup, keepEmpty);
+  if (!keepEmpty && newGroup && newGroup->Name().IsEmpty()) newGroup = nullptr;
+  if (oldGroup) {
+    int slot = FindSlot(oldGroup);
+    if (--groupCounts_[slot] <= 0) {
+      groups_[slot] = nullptr;
+      groupCounts_[slot] = 0;
+    }
+  }
+  if (!newGroup) return;
+  int slot = FindSlot(newGroup);
+  if (slot >= 0) {
+    ++groupCounts_[slot];
+    return;
+  }
+  slot = FindSlot(nullptr);
+  groups_[slot] = newGroup;
+  groupCounts_[slot] = 1;
+}
+
+bool GridPoint::InGroup(const Group* group) const {
+  for (int i = 0; i < kGroupSlots; ++i)
+    if (groups_[i] == group && groupCounts_[i] >= 1) return true;
+  return false;
+}
+
+bool GridPoint::HasOtherGroup(const Group* group) const {
+  for (int i = 0; i < kGroupSlots; ++i)
+    if (groups_[i] && groups_[i] != group && groupCounts_[i] >= 1) return true;
+  return false;
+}
+
+int GridPoint::GroupSlotCount() const {
+  int n = 0;
+  for (Group* g : groups_)
+    if (g) ++n;
+  return n;
+}
+
+String GridPoint::GroupName(int index) const {
+  if (index == -1) return IntToString(GroupSlotCount());
+  int n = 0;
+  for (Group* g : groups_) {
+    if (!g) continue;
+    if (n++ == index) return g->Name();
+  }
+  return String();
+}
+
+void GridPoint::ClearGroups() {
+  for (int i = 0; i < kGroupSlots; ++i) {
+    groups_[i] = nullptr;
+    groupCounts_[i] = 0;
+  }
+}
+
+void GridPoint::CopyState(const GridPoint& o) {
+  if (this == &o) return;
+  for (int i = 0; i < 3; ++i) {
+    velocity[i] = o.velocity[i];
+    displacement[i] = o.displacement[i];
+    smallDisplacement[i] = o.smallDisplacement[i];
+  }
+  dampingKind = o.dampingKind;
+  dampingCoefficient = o.dampingCoefficient;
+  stateValues[0] = o.stateValues[0];
+  stateValues[1] = o.stateValues[1];
+  for (int i = 0; i < kGroupSlots; ++i) {
+    groups_[i] = o.groups_[i];
+    groupCounts_[i] = o.groupCounts_[i];
+  }
+  porePressure = o.porePressure;
+  if (o.dynamicBlock) {
+    if (!dynamicBlock) dynamicBlock = std::make_unique<GpDynamicData>();
+    *dynamicBlock = *o.dynamicBlock;
+  }
+  if (o.thermal) {
+    if (!thermal) thermal = std::make_unique<GpThermalData>();
+    *thermal = *o.thermal;
+  }
+  if (o.fluid) {
+    if (!fluid) fluid = std::make_unique<GpFluidData>();
+    *fluid = *o.fluid;
+  }
+}
+
+void GridPoint::Save(SaveStream& s) const {
+  SaveNode(s);
+  s.WriteU32(savedWord);
+  s.WriteF64(porePressure);
+  s.WriteF64(savedValues[0]);
+  s.WriteF64(savedValues[1]);
+  WriteVec(s, appliedForce[0]);
+  WriteVec(s, appliedForce[1]);
+  WriteVec(s, load);
+  s.WriteF64(linkedScalar);
+  s.WriteU8(thermal ? 1 : 0);
+  if (thermal) thermal->Save(s);
+  s.WriteU8(fluid ? 1 : 0);
+  if (fluid) fluid->Save(s);
+  SavePointer(s, attach);
+  SavePointer(s, apply);
+  s.WriteU32(static_cast<uint32_t>(GroupSlotCount()));
+  for (int i = 0; i < kGroupSlots; ++i) {
+    if (!groups_[i]) continue;
+    SavePointer(s, groups_[i]);
+    s.WriteI32(groupCounts_[i]);
+  }
+  for (const LinkedEntry* e = linked; e; e = e->next) {
+    s.WriteU8(1);
+    SavePointer(s, e->gp);
+  }
+  s.WriteU8(0);
+}
+
+void GridPoint::Restore(SaveStream& s) {
+  RestoreNode(s);
+  const int32_t v = FileVersion();
+  const bool floats = v < 310;
+  savedWord = s.ReadU32();
+  porePressure = s.ReadF64();
+  savedValues[0] = ReadReal(s, floats);
+  savedValues[1] = ReadReal(s, floats);
+  ReadVec(s, appliedForce[0], floats);
+  ReadVec(s, appliedForce[1], floats);
+  if (v >= 98) ReadVec(s, load, floats);
+  linkedScalar = ReadReal(s, floats);
+  if (ReadPresence(s)) {
+    if (!thermal) thermal = std::make_unique<GpThermalData>();
+    thermal->Restore(s);
+  } else {
+    thermal.reset();
+  }
+  if (ReadPresence(s)) {
+    if (!fluid) fluid = std::make_unique<GpFluidData>();
+    fluid->Restore(s);
+  } else {
+    fluid.reset();
+  }
+  // The saved indices stand in the pointer fields only once the whole record
+  // is read: a grid-point dropped half-read never releases an apply index.
+  LinkListNode* attachIndex = nullptr;
+  LinkListNode* applyIndex = nullptr;
+  RestorePointer(s, attachIndex);
+  RestorePointer(s, applyIndex);
+  apply = attach = nullptr;
+
+  ClearGroups();
+  uint32_t slots = 0;
+  if (v >= 168 && v < 188) slots = 1;
+  else if ((v >= 188 && v < 235) || (v >= 300 && v <= 310)) slots = s.ReadU8();
+  else if (v >= 235) slots = s.ReadU32();
+  if (v >= 300) {
+    if (slots > kGroupSlots) throw QJExcept("Gridpoint group sizes out of sync.");
+    for (uint32_t i = 0; i < slots; ++i) {
+      RestorePointer(s, groups_[i]);
+      groupCounts_[i] = s.ReadI32();
+    }
+  } else {
+    s.CheckAvailable(uint64_t{slots} * 4);
+    for (uint32_t i = 0; i < slots; ++i) {
+      Group* index = nullptr;
+      RestorePointer(s, index);
+      if (index) ChangeGroup(index, nullptr, true);  // the index stands for the group until remapped
+    }
+  }
+
+  ClearLinked();
+  while (ReadPresence(s)) {
+    GridPoint* index = nullptr;
+    RestorePointer(s, index);
+    AddLinked(index);  // in front: the chain comes back reversed
+  }
+  attach = attachIndex;
+  apply = applyIndex;
+  if (flags & kStepMarks) Settings().freeField = true;
+}
+
+void GridPoint::RemapPointers() {
+  const GridServices& hooks = GridHooks();
+  if (const LinkListBase* list = hooks.attachList ? hooks.attachList() : nullptr) RemapPointer(*list, attach);
+  else attach = nullptr;
+  if (const LinkListBase* list = hooks.applyList ? hooks.applyList() : nullptr) RemapPointer(*list, apply);
+  else apply = nullptr;
+  for (int i = 0; i < kGroupSlots; ++i) {
+    RemapPointer(GroupList(), groups_[i]);
+    if (!groups_[i]) groupCounts_[i] = 0;
+  }
+  for (LinkedEntry* e = linked; e; e = e->next) RemapPointer(GridPointList(), e->gp);
+}

@@ -1,0 +1,375 @@
+// PRINT GP and PRINT ZONE: one row per grid-point or zone of the lists that
+// the print range accepts.
+#include <iomanip>
+#include <ios>
+
+#include "base/message.h"
+#include "base/range_named.h"
+#include "base/stream.h"
+#include "model/calc_module.h"
+#include "model/grid.h"
+#include "model/grid_commands.h"
+#include "model/grid_services.h"
+#include "model/model_interpreter.h"
+
+namespace {
+
+// Puts the stream's number format back when a listing ends, however it ends.
+class FormatKeeper {
+ public:
+  explicit FormatKeeper(std::ostream& os) : os_(os), flags_(os.flags()), precision_(os.precision()) {}
+  ~FormatKeeper() {
+    os_.flags(flags_);
+    os_.precision(precision_);
+  }
+  FormatKeeper(const FormatKeeper&) = delete;
+  FormatKeeper& operator=(const FormatKeeper&) = delete;
+
+ private:
+  std::ostream& os_;
+  std::ios::fmtflags flags_;
+  std::streamsize precision_;
+};
+
+// Title line, then the column header, which a new page repeats.
+void Heading(ModelInterpreter& interp, const String& title, const char* header) {
+  interp << title << "\n";
+  interp.flush();
+  interp << header;
+  interp.SetPageHeader(interp.LastText());
+}
+
+void WriteVector(ModelInterpreter& interp, const double v[3], int width) {
+  interp << "(" << std::setw(width) << v[0] << "," << std::setw(width) << v[1] << "," << std::setw(width) << v[2]
+         << ")";
+}
+
+void RowStart(ModelInterpreter& interp, uint32_t id) { interp << " " << std::setw(6) << id << " "; }
+
+void RowEnd(ModelInterpreter& interp) {
+  interp << "\n";
+  interp.flush();
+}
+
+// A text padded with blanks or cut to exactly n characters.
+std::string Fit(const String& text, int n) {
+  std::string s = text.str();
+  s.resize(static_cast<size_t>(n), ' ');
+  return s;
+}
+
+void ScientificPrecision(ModelInterpreter& interp, int precision) {
+  interp.setf(std::ios::scientific, std::ios::floatfield);
+  interp.precision(precision);
+}
+
+void Fixed(ModelInterpreter& interp, int precision) {
+  interp.setf(std::ios::fixed, std::ios::floatfield);
+  interp.precision(precision);
+}
+
+// ---------------------------------------------------------------------------
+// PRINT GP
+
+const char* const kGpWords =
+    "position velocity displacement force information pp temp small extra biot_modulus fmodulus damping "
+    "acceleration dynamic saturation ftens";
+
+enum GpWord {
+  kPosition = 1, kVelocity, kDisplacement, kForce, kInformation, kPp, kTemp, kSmall, kExtra, kBiot, kFmodulus,
+  kDamping, kAcceleration, kDynamic, kSaturation, kFtens
+};
+
+const char* const kVectorHeader[] = {
+    "   id          X             Y             Z\n ------  ------------- ------------- -------------\n",
+    "   id        X-Vel         Y-Vel         Z-Vel\n ------  ------------- ------------- -------------\n",
+    "   id        X-Dis         Y-Dis         Z-Dis\n ------  ------------- ------------- -------------\n",
+    "   id        X-For         Y-For         Z-For\n ------  ------------- ------------- -------------\n",
+};
+const char* const kVectorTitle[] = {"Gridpoint Position ...", "Gridpoint Velocity ...", "Gridpoint Displacement ...",
+                                    "Gridpoint Force ..."};
+
+CalcModule* RequireMode(CalcModule* module, const char* missing) {
+  if (!module) throw QJExcept(missing);
+  return module;
+}
+
+const char* DynamicDampingText(int32_t kind) {
+  return kind == 1 ? "Rayleigh" : kind == 2 ? "Combined" : "Local";
+}
+
+// The fixity letters, in local axes when the apply condition uses them.
+void InformationRow(ModelInterpreter& interp, const GridPoint& gp) {
+  bool local = false;
+  uint8_t applied = 0;
+  bool hasVelocity = false;
+  if (gp.apply) {
+    if (auto velocity = GridHooks().applyVelocity) hasVelocity = velocity(gp.apply, &local, &applied);
+  }
+  const char* axes = local ? "DSN" : "XYZ";
+  char fix[6] = "-----";
+  for (int i = 0; i < 3; ++i)
+    if (gp.flags & (1u << i)) fix[i] = axes[i];
+  if (gp.flags & NodeBase::kFixTemperature) fix[3] = 'T';
+  if (gp.flags & NodeBase::kFixPorePressure) fix[4] = 'P';
+  char vel[4] = "---";
+  for (int i = 0; hasVelocity && i < 3; ++i)
+    if (applied & (1u << i)) vel[i] = axes[i];
+  ScientificPrecision(interp, 4);
+  interp << std::setw(12) << gp.mass << " " << std::setw(12) << gp.stiffness << " " << fix << "    " << vel << "   "
+         << (gp.attach ? "Yes" : "No");
+}
+
+}  // namespace
+
+void PrintGp(ModelInterpreter& interp) {
+  PageGuard guard(interp);
+  FormatKeeper keeper(interp);
+  int word = 0;
+  int code = interp.MatchKeyword(kGpWords, word);
+  if (code == CommandType::kMissing) word = kInformation;
+  else if (code != CommandType::kOk) interp.ThrowParamError(code);
+  interp.setf(std::ios::right, std::ios::adjustfield);
+  interp.setf(std::ios::scientific, std::ios::floatfield);
+
+  const ModePointers& modes = Modes();
+  CalcModule* hook = nullptr;  // the mode whose grid-point block a row reads
+  int32_t extra = 0;
+  switch (word) {
+    case kPosition:
+    case kVelocity:
+    case kDisplacement:
+    case kForce:
+      interp.precision(4);
+      Heading(interp, kVectorTitle[word - 1], kVectorHeader[word - 1]);
+      break;
+    case kInformation:
+      Heading(interp, "Gridpoint Information ...",
+              "   id       Mass      Stiffness   Fix   Ap. Vel. Attach\n"
+              " ------ ------------ ------------ -----    ---   ------\n");
+      break;
+    case kPp:
+      interp.precision(4);
+      Heading(interp, "Gridpoint Pore Pressure ...", "   id        PP\n ------ -------------\n");
+      break;
+    case kTemp:
+      hook = RequireMode(modes.thermal, "Thermal mode not available");
+      interp.precision(5);
+      Heading(interp, "Gridpoint Temperature ...", "   id         T\n ------ -------------\n");
+      break;
+    case kSmall:
+      interp.precision(4);
+      Heading(interp, "Gridpoint Small Displacement Accumulation ...",
+              "   id       X-Small        Y-Small      Z-Small\n ------  ------------- ------------- -------------\n");
+      break;
+    case kExtra:
+      extra = interp.GetInt();
+      Heading(interp, "Gp Extra Variable " + IntToString(extra), "   id   Extra Variable\n ------ --------------\n");
+      break;
+    case kBiot:
+    case kFmodulus: {
+      hook = RequireMode(modes.fluid, "Not configured for fluid flow calculation");
+      auto biot = GridHooks().fluidBiotOn;
+      bool on = biot && biot();
+      if (word == kBiot && !on) throw QJExcept("Biot modulus fluid mode is off");
+      if (word == kFmodulus && on) throw QJExcept("Biot modulus fluid mode is on");
+      interp.precision(5);
+      if (word == kBiot) Heading(interp, "Gp Biot Modulus", "   ID   Biot Modulus\n ------ -------------\n");
+      else Heading(interp, "Gp Fluid Modulus", "   ID   Fluid Modulus\n ------ -------------\n");
+      break;
+    }
+    case kDamping:
+      hook = modes.dynamic;
+      Heading(interp, "Gridpoint damping settings ...",
+              "   ID   Damping   Value   R. Alpha    R. Beta   \n ------ -------- ------- ----------- ----------- \n");
+      break;
+    case kAcceleration:
+      hook = RequireMode(modes.dynamic, "Not configured for dynamic calculation");
+      interp.precision(4);
+      Heading(interp, "Gridpoint acceleration vectors ... ",
+              "   ID       X-Acc         Y-Acc         Z-Acc\n ------ ------------- ------------- -------------\n");
+      break;
+    case kDynamic:
+      hook = RequireMode(modes.dynamic, "Not configured for dynamic calculation");
+      Heading(interp, "Gridpoint dynamic parameters ... ",
+              "   ID   Damping   Local   R. Alpha     R. Beta   Multi\n"
+              " ------ -------- ------- ----------- ----------- -----\n");
+      break;
+    case kSaturation:
+    case kFtens:
+      hook = RequireMode(modes.fluid, "Not configured for fluid flow calculation");
+      interp.precision(5);
+      if (word == kSaturation) Heading(interp, "Gp Saturation", "   ID   Saturation  \n ------ -------------\n");
+      else Heading(interp, "Gp Ftens", "   ID   Ftens       \n ------ -------------\n");
+      break;
+    default:
+      break;
+  }
+
+  const Range& range = PrintRange();
+  const GpDynamicData noDynamic;
+  const GpThermalData noThermal;
+  const GpFluidData noFluid;
+  for (GridPoint* gp : GridPointList()) {
+    if (gp->flags & NodeBase::kNoMechanicalZone) continue;
+    if (!range.IsIn(gp)) continue;
+    if (hook) hook->GridPointCreated(*gp);
+    const GpDynamicData& dyn = gp->dynamicBlock ? *gp->dynamicBlock : noDynamic;
+    const GpThermalData& th = gp->thermal ? *gp->thermal : noThermal;
+    const GpFluidData& fl = gp->fluid ? *gp->fluid : noFluid;
+    RowStart(interp, gp->id);
+    switch (word) {
+      case kPosition: WriteVector(interp, gp->position, 13); break;
+      case kVelocity: WriteVector(interp, gp->velocity, 13); break;
+      case kDisplacement: WriteVector(interp, gp->displacement, 13); break;
+      case kForce: {
+        double f[3];
+        for (int i = 0; i < 3; ++i) f[i] = gp->unbalancedForce[i] + gp->appliedForce[0][i] + gp->appliedForce[1][i];
+        WriteVector(interp, f, 13);
+        break;
+      }
+      case kInformation: InformationRow(interp, *gp); break;
+      case kPp:
+        interp << std::setw(13) << gp->porePressure;
+        if (gp->flags & NodeBase::kFixPorePressure) interp << "  " << "Fixed";
+        break;
+      case kTemp:
+        interp << std::setw(13) << th.temperature;
+        if (gp->flags & NodeBase::kFixTemperature) interp << "  " << "Fixed";
+        break;
+      case kSmall: WriteVector(interp, gp->smallDisplacement, 13); break;
+      case kExtra: gp->extra.At(static_cast<uint32_t>(extra - 1)).Write(interp); break;
+      case kBiot: interp << std::setw(13) << fl.biotModulus; break;
+      case kFmodulus: interp << std::setw(13) << fl.fluidModulus; break;
+      case kDamping:
+        if (modes.dynamic) {
+          interp << std::setw(8) << DynamicDampingText(dyn.dampingKind) << " ";
+          if (dyn.dampingKind == 1) {
+            ScientificPrecision(interp, 4);
+            interp << std::setw(19) << dyn.rayleighAlpha << " " << std::setw(11) << dyn.rayleighBeta << " ";
+          } else {
+            Fixed(interp, 4);
+            interp << std::setw(7) << dyn.localDamping << " ";
+          }
+        } else {
+          interp << std::setw(8) << (gp->dampingKind == 2 ? "Combined" : "Local") << " ";
+          Fixed(interp, 4);
+          interp << std::setw(7) << gp->dampingCoefficient;
+        }
+        break;
+      case kAcceleration: WriteVector(interp, dyn.acceleration, 13); break;
+      case kDynamic:
+        interp << std::setw(8) << DynamicDampingText(dyn.dampingKind) << " ";
+        Fixed(interp, 4);
+        interp << std::setw(7) << dyn.localDamping << " ";
+        ScientificPrecision(interp, 4);
+        interp << std::setw(11) << dyn.rayleighAlpha << " " << std::setw(11) << dyn.rayleighBeta << " ";
+        Fixed(interp, 1);
+        interp << std::setw(5) << dyn.multiStep;
+        break;
+      case kSaturation: interp << std::setw(13) << fl.saturation; break;
+      case kFtens: interp << std::setw(13) << fl.tension; break;
+      default: break;
+    }
+    RowEnd(interp);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// PRINT ZONE
+
+namespace {
+const char* const kZoneWords =
+    "gp join property information stress principal state pp density extra fdensity volume strain fsr fsi";
+
+enum ZoneWord {
+  kZoneGp = 1, kJoin, kProperty, kZoneInformation, kStress, kPrincipal, kState, kZonePp, kDensity, kZoneExtra,
+  kFdensity, kVolume, kStrain, kFsr, kFsi
+};
+
+String ZoneWordAt(int number) {
+  String list(kZoneWords);
+  String word;
+  for (int n = 0; n < number; ++n) word = list.NextToken(" ");
+  word.ToUpper();
+  return word;
+}
+}  // namespace
+
+void PrintZone(ModelInterpreter& interp) {
+  PageGuard guard(interp);
+  FormatKeeper keeper(interp);
+  int word = 0;
+  int code = interp.MatchKeyword(kZoneWords, word);
+  if (code == CommandType::kMissing) word = kZoneInformation;
+  else if (code != CommandType::kOk) interp.ThrowParamError(code);
+  interp.setf(std::ios::right, std::ios::adjustfield);
+  interp.setf(std::ios::scientific, std::ios::floatfield);
+
+  int32_t extra = 0;
+  switch (word) {
+    case kZoneGp:
+      Heading(interp, "Zone Gp Connections ...",
+              "   id     g0     g1     g2     g3     g4     g5     g6     g7\n"
+              " ------ ------ ------ ------ ------ ------ ------ ------ ------\n");
+      break;
+    case kJoin:
+      Heading(interp, "Zone Join (Face) connections ...",
+              "   id     z0     z1     z2     z3     z4     z5\n ------ ------ ------ ------ ------ ------ ------\n");
+      break;
+    case kZoneInformation:
+      Heading(interp, "Zone Information ...",
+              "   ID   Type  Model       Group               Centroid\n"
+              " ------ ----- ----------- ------  ----------- ----------- -----------\n");
+      interp.precision(3);
+      break;
+    case kDensity:
+      Heading(interp, "Zone Densities ...", "   id   Density\n ------ -------------\n");
+      interp.precision(5);
+      break;
+    case kZoneExtra:
+      extra = interp.GetInt();
+      Heading(interp, "Zone Extra Variable " + IntToString(extra), "   id   Extra Variable\n ------ --------------\n");
+      break;
+    case kVolume:
+      Heading(interp, "Zone Volumes....", "   ID      Volume\n ------ -------------\n");
+      interp.precision(5);
+      break;
+    default:
+      throw QJExcept(MessageText("PRINT ZONE %s is not available in this version", ZoneWordAt(word)));
+  }
+
+  const Range& range = PrintRange();
+  for (Zone* z : ZoneList()) {
+    if (!range.IsIn(z)) continue;
+    RowStart(interp, z->Id());
+    switch (word) {
+      case kZoneGp:
+        // The type's own grid-points; the repeated slots of a reduced type show as empty.
+        for (int s = 0; s < kZoneSlots; ++s) {
+          if (s < z->GpCount() && z->Gp(s)) interp << std::setw(6) << z->Gp(s)->id << " ";
+          else interp << "  NULL ";
+        }
+        break;
+      case kJoin:
+        for (int f = 0; f < kZoneFaces; ++f) {
+          if (Zone* n = z->Neighbour(f)) interp << std::setw(6) << n->Id() << " ";
+          else interp << "  NULL ";
+        }
+        break;
+      case kZoneInformation: {
+        double c[3];
+        z->Centroid(c);
+        interp << zone_tables::kTypeName[z->Type()] << " " << Fit(z->ModelName(), 11) << " "
+               << Fit(z->GetGroup() ? z->GetGroup()->Name() : String(), 6) << " ";
+        WriteVector(interp, c, 11);
+        break;
+      }
+      case kDensity: interp << std::setw(13) << z->Density(); break;
+      case kZoneExtra: z->Extra().At(static_cast<uint32_t>(extra - 1)).Write(interp); break;
+      case kVolume: interp << std::setw(13) << z->Volume(); break;
+      default: break;
+    }
+    RowEnd(interp);
+  }
+}

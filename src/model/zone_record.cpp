@@ -1,0 +1,170 @@
+// The zone's record in the save file, and its pointer fix-up after restore.
+#include "base/app.h"
+#include "base/except.h"
+#include "base/savestream.h"
+#include "cmodels/constitutive_model.h"
+#include "model/grid_point.h"
+#include "model/grid_services.h"
+#include "model/group.h"
+#include "model/zone.h"
+
+namespace {
+
+uint8_t ReadPresence(SaveStream& s) {
+  uint8_t b = s.ReadU8();
+  if (b > 1) s.ReadFailure();
+  return b;
+}
+
+double ReadReal(SaveStream& s, bool asFloat) { return asFloat ? s.ReadF32() : s.ReadF64(); }
+
+void SaveRecord(SaveStream& s, const std::unique_ptr<ZoneRecord>& record) {
+  s.WriteU8(record ? 1 : 0);
+  if (record) record->Save(s);
+}
+
+// A presence byte and the record; an absent record frees the zone's. A
+// record that no installed subsystem can read makes the file unreadable.
+void RestoreRecord(SaveStream& s, std::unique_ptr<ZoneRecord>& record, ZoneRecord* (*make)()) {
+  if (!ReadPresence(s)) {
+    record.reset();
+    return;
+  }
+  if (!record) {
+    if (!make) s.ReadFailure();
+    record.reset(make());
+  }
+  record->Restore(s);
+}
+
+// Every record of one overlay (a 1 before each), then a 0.
+void SaveOverlay(SaveStream& s, const ZoneTetra* block, int count) {
+  for (int k = 0; block && k < count; ++k) {
+    s.WriteU8(1);
+    block[k].Save(s);
+  }
+  s.WriteU8(0);
+}
+
+// The records come back in the saved order; an overlay holds all of its
+// type's tetrahedra or none, so any other number makes the file unreadable.
+ZoneTetra* RestoreOverlay(SaveStream& s, int count) {
+  ZoneTetra* block = nullptr;
+  int read = 0;
+  try {
+    while (ReadPresence(s)) {
+      if (read == count) s.ReadFailure();
+      if (!block) block = NewTetraBlock(count);
+      block[read++].Restore(s);
+    }
+    if (read != 0 && read != count) s.ReadFailure();
+  } catch (...) {
+    FreeTetraBlock(block);
+    throw;
+  }
+  return block;
+}
+
+}  // namespace
+
+void Zone::Save(SaveStream& s) const {
+  s.WriteU32(id_);
+  s.WriteU8(type_);
+  s.WriteU32(flags_);
+  s.WriteU8(model_ ? 1 : 0);
+  if (model_) {
+    ModelSaveObject object(true);
+    if (const char* message = model_->SaveRestore(object)) throw QJExcept(message);
+    object.Write(s);
+  }
+  s.WriteF64(volume_);
+  s.WriteF64(density_);
+  for (double v : vector_) s.WriteF64(v);
+  SavePointer(s, group_);
+  SaveOverlay(s, mech_[0], TetraPerOverlay());
+  SaveOverlay(s, mech_[1], TetraPerOverlay());
+  for (int slot = 0; slot < kZoneSlots; ++slot) SavePointer(s, slot < GpCount() ? gp_[slot] : nullptr);
+  for (Zone* n : neighbour_) SavePointer(s, n);
+  SaveRecord(s, thermal);
+  SaveRecord(s, fluid);
+  s.WriteU8(dynamicMultiplier ? 1 : 0);
+  if (dynamicMultiplier) s.WriteF64(*dynamicMultiplier);
+  SaveRecord(s, chemistry);
+  extra_.Save(s);
+  s.WriteU8(dampingOn);
+  if (dampingOn) {
+    if (!damping) throw QJExcept("Error writing hysteretic damping records.");
+    damping->Save(s);
+  }
+}
+
+void Zone::Restore(SaveStream& s) {
+  const int32_t version = CurrentRestoreVersions().program;
+  const bool floats = version < 310;
+  id_ = s.ReadU32();
+  uint8_t type = s.ReadU8();
+  if (type >= kZoneTypes) s.ReadFailure();
+  type_ = type;
+  flags_ = s.ReadU32();
+  if (version < 82) throw QJExcept("Cannot read save files lower than sub-ver 82");
+  model_.reset();
+  if (ReadPresence(s)) {
+    ModelSaveObject object(false);
+    object.Read(s);
+    const ConstitutiveModel* prototype = ConstitutiveModel::FindByType(object.type);
+    if (!prototype) throw KWRExcept("Constitutive model not available");
+    std::unique_ptr<ConstitutiveModel> model = prototype->Clone();
+    if (!model) throw QJExcept("Memory allocation error.");
+    if (const char* message = model->SaveRestore(object)) throw QJExcept(message);
+    model_ = std::move(model);
+  }
+  volume_ = ReadReal(s, floats);
+  density_ = ReadReal(s, floats);
+  for (double& v : vector_) v = ReadReal(s, floats);
+  RestorePointer(s, group_);
+  for (int o = 0; o < 2; ++o) {
+    FreeMechanical(o);
+    mech_[o] = RestoreOverlay(s, TetraPerOverlay());
+  }
+  for (GridPoint*& gp : gp_) RestorePointer(s, gp);
+  for (Zone*& n : neighbour_) RestorePointer(s, n);
+  const GridServices& hooks = GridHooks();
+  RestoreRecord(s, thermal, hooks.newThermalRecord);
+  RestoreRecord(s, fluid, hooks.newFluidRecord);
+  if (ReadPresence(s)) {
+    if (!dynamicMultiplier) dynamicMultiplier = std::make_unique<double>(0.0);
+    *dynamicMultiplier = ReadReal(s, floats);
+  } else {
+    dynamicMultiplier.reset();
+  }
+  if (version >= 308) RestoreRecord(s, chemistry, hooks.newChemistryRecord);
+  extra_.Restore(s);
+  if (version >= 300) {
+    dampingOn = ReadPresence(s);
+    if (dampingOn) {
+      damping.reset();
+      if (!hooks.newDampingRecord) s.ReadFailure();
+      damping.reset(hooks.newDampingRecord());
+      damping->Restore(s);
+    } else if (damping) {
+      throw QJExcept("Error reading hysteretic damping records.");
+    }
+  }
+  // Files 300 to 307 carry the chemistry record of their day, which only the
+  // chemistry mode could read; files 302 to 311 carry three blocks that are skipped.
+  if (version >= 300 && version <= 307) s.ReadFailure();
+  if (version >= 302 && version <= 311 && ReadPresence(s)) {
+    for (int i = 0; i < 9; ++i) s.ReadF64();
+  }
+}
+
+// Slots beyond the type's grid-points were saved empty: they get the type's
+// repeats again, so that no slot of a listed zone is ever null.
+void Zone::RemapPointers() {
+  RemapPointer(GroupList(), group_);
+  for (GridPoint*& gp : gp_) RemapPointer(GridPointList(), gp);
+  for (Zone*& n : neighbour_) RemapPointer(ZoneList(), n);
+  bool complete = true;
+  for (int slot = 0; slot < GpCount(); ++slot) complete = complete && gp_[slot];
+  if (complete) FillRepeatedSlots();
+}

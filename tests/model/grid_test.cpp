@@ -1,0 +1,231 @@
+// Creating, joining, finding and deleting grid objects through the grid's
+// indexes, checked against the plain walks over the lists that they replace.
+#include <cfloat>
+#include <cmath>
+#include <random>
+
+#include "base/memory.h"
+#include "model/grid_fixture.h"
+
+namespace {
+
+// The nearest grid-point by a walk over the list: strictly smaller wins.
+GridPoint* WalkNearest(const double p[3], uint32_t mask) {
+  GridPoint* best = nullptr;
+  double bestD = DBL_MAX;
+  for (GridPoint* gp : GridPointList()) {
+    if (gp->flags & mask) continue;
+    double d = std::sqrt((gp->position[0] - p[0]) * (gp->position[0] - p[0]) +
+                         (gp->position[1] - p[1]) * (gp->position[1] - p[1]) +
+                         (gp->position[2] - p[2]) * (gp->position[2] - p[2]));
+    if (d < bestD) {
+      bestD = d;
+      best = gp;
+    }
+  }
+  return best;
+}
+
+TEST_F(GridTest, IdsGivenAreHonouredAndAutomaticIdsSkipThem) {
+  EXPECT_EQ(Gp(0, 0, 0, 2)->id, 2u);
+  EXPECT_EQ(Gp(1, 0, 0)->id, 3u);  // the counter moved with the given id; 2 is taken anyway
+  EXPECT_EQ(Gp(2, 0, 0, 5)->id, 5u);
+  EXPECT_EQ(Gp(3, 0, 0)->id, 6u);
+  GridPointIdCounter() = 4;
+  EXPECT_EQ(Gp(4, 0, 0)->id, 7u);  // 5 and 6 are in use
+  EXPECT_THROW(Gp(5, 0, 0, 3), QJExcept);
+  EXPECT_EQ(GridPointList().Count(), 5u);
+  EXPECT_EQ(FindGridpoint(5)->position[0], 2.0);
+  EXPECT_EQ(FindGridpoint(4), nullptr);
+  ClearGrid();
+  EXPECT_EQ(GridPointList().Count(), 0u);
+  EXPECT_EQ(Gp(0, 0, 0)->id, 1u);
+}
+
+TEST_F(GridTest, CoincidenceUsesARelativeTolerance) {
+  Gp(0, 0, 0);
+  Gp(1000, 0, 0);
+  // At the origin only the origin itself coincides: the tolerance scales with the coordinates.
+  const double origin[3] = {0, 0, 0}, nearOrigin[3] = {5e-7, 0, 0};
+  EXPECT_EQ(CoincidentGridpoint(origin), FindGridpoint(1));
+  EXPECT_EQ(CoincidentGridpoint(nearOrigin), nullptr);
+  const double nearFar[3] = {1000.0009, 0, 0}, farApart[3] = {1000.0011, 0, 0};
+  EXPECT_EQ(CoincidentGridpoint(nearFar), FindGridpoint(2));
+  EXPECT_EQ(CoincidentGridpoint(farApart), nullptr);
+}
+
+TEST_F(GridTest, NearestSearchesMatchAWalkOverTheList) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> coord(-50.0, 50.0);
+  for (int i = 0; i < 3000; ++i) {
+    // Some points on a coarse lattice so that equal distances occur.
+    if (i % 3 == 0) Gp(std::round(coord(random) / 10) * 10, std::round(coord(random) / 10) * 10, 0.0);
+    else Gp(coord(random), coord(random), coord(random));
+  }
+  for (GridPoint* gp : GridPointList())
+    if (gp->id % 7 == 0) gp->flags |= NodeBase::kNoMechanicalZone;
+  std::uniform_real_distribution<double> query(-500.0, 500.0);
+  for (int q = 0; q < 400; ++q) {
+    double p[3] = {query(random), query(random), q % 4 == 0 ? 0.0 : query(random)};
+    if (q % 5 == 0)
+      for (double& c : p) c = std::round(c / 20) * 20;  // on the lattice's mid-lines: ties
+    ASSERT_EQ(NearestGridpointAny(p), WalkNearest(p, 0)) << q;
+    ASSERT_EQ(NearestGridpoint(p, NodeBase::kNoMechanicalZone), WalkNearest(p, NodeBase::kNoMechanicalZone)) << q;
+  }
+  for (GridPoint* gp : GridPointList()) gp->flags |= NodeBase::kNoMechanicalZone;
+  EXPECT_EQ(NearestGridpoint(GridPointList().Head()->position, NodeBase::kNoMechanicalZone), nullptr);
+}
+
+TEST_F(GridTest, EqualDistancesGoToTheFirstInListOrder) {
+  Gp(1, 0, 0, 9);
+  Gp(-1, 0, 0, 3);
+  Gp(0, 1, 0, 1);
+  const double origin[3] = {0, 0, 0};
+  EXPECT_EQ(NearestGridpointAny(origin)->id, 9u);
+  GridIndexesChanged();  // a rebuilt index keeps the order
+  EXPECT_EQ(NearestGridpointAny(origin)->id, 9u);
+  const double empty[3] = {0, 0, 0};
+  ClearGrid();
+  EXPECT_EQ(NearestGridpointAny(empty), nullptr);
+}
+
+TEST_F(GridTest, ZonesOfEveryTypeJoinAcrossSharedFaces) {
+  Zone* a = UnitBrick();
+  Zone* b = UnitBrick(1, 0, 0);
+  EXPECT_EQ(a->Neighbour(3), b);
+  EXPECT_EQ(b->Neighbour(2), a);
+  // A wedge on top of a: its bottom face is the brick's top face.
+  // Its grid-points: (0,0,1) (1,0,1) (0,1,1) (0,0,2) (1,1,1) (0,1,2).
+  GridPoint* wedge[6] = {a->Gp(3), a->Gp(6), a->Gp(5), Gp(0, 0, 2), a->Gp(7), Gp(0, 1, 2)};
+  Zone* w = CreateZone(kWedge, wedge);
+  EXPECT_EQ(w->Neighbour(0), a);
+  EXPECT_EQ(a->Neighbour(1), w);
+  // Two tetrahedra sharing their face 0, the face opposite gp 3.
+  GridPoint* t1[4] = {Gp(5, 0, 0), Gp(6, 0, 0), Gp(5, 1, 0), Gp(5, 0, 1)};
+  GridPoint* t2[4] = {t1[0], t1[2], t1[1], Gp(5, 0, -1)};
+  Zone* ta = CreateZone(kTetrahedron, t1);
+  Zone* tb = CreateZone(kTetrahedron, t2);
+  EXPECT_EQ(ta->Neighbour(0), tb);
+  EXPECT_EQ(tb->Neighbour(0), ta);
+  // A triangle never joins a four-cornered face that holds its three corners.
+  GridPoint* t3[4] = {b->Gp(1), b->Gp(4), b->Gp(6), Gp(3, 0.5, 0.5)};  // (2,0,0) (2,1,0) (2,0,1) outside
+  Zone* tc = CreateZone(kTetrahedron, t3);
+  for (int f = 0; f < kZoneFaces; ++f) EXPECT_EQ(tc->Neighbour(f), nullptr);
+  EXPECT_EQ(b->Neighbour(3), nullptr);
+}
+
+TEST_F(GridTest, DeletingAZoneFreesItsFacesForNewNeighbours) {
+  Zone* a = UnitBrick();
+  Zone* b = UnitBrick(1, 0, 0);
+  ZoneFace* face = new ZoneFace(b, 3);
+  InsertUniqueRecord(ZoneFaceListHead(), face);
+  DeleteZone(b);
+  EXPECT_EQ(a->Neighbour(3), nullptr);
+  EXPECT_EQ(ZoneList().Count(), 1u);
+  EXPECT_EQ(ZoneFaceListHead(), nullptr);  // no record points at the deleted zone
+  EXPECT_EQ(FindZone(2), nullptr);
+  Zone* c = UnitBrick(1, 0, 0);
+  EXPECT_EQ(c->Id(), 3u);
+  EXPECT_EQ(a->Neighbour(3), c);
+}
+
+TEST_F(GridTest, ARefusedZoneLeavesNothingBehind) {
+  GridPoint* gps[4] = {Gp(0, 0, 0), Gp(0, 1, 0), Gp(1, 0, 0), Gp(0, 0, 1)};  // inverted
+  try {
+    CreateZone(kTetrahedron, gps);
+    FAIL();
+  } catch (const QJExcept& e) {
+    EXPECT_STREQ(e.Text(), "Illegal geometry in zone 1");
+  }
+  EXPECT_EQ(ZoneList().Count(), 0u);
+  std::swap(gps[1], gps[2]);
+  EXPECT_EQ(CreateZone(kTetrahedron, gps)->Id(), 1u);
+  EXPECT_THROW(CreateZone(kTetrahedron, gps, 1), QJExcept);
+  EXPECT_EQ(CreateZone(kTetrahedron, gps, 8)->Id(), 8u);
+}
+
+TEST_F(GridTest, ZoneFaceListKeepsOneRecordPerFace) {
+  Zone* a = UnitBrick();
+  ZoneFace* first = new ZoneFace(a, 2);
+  ZoneFace* again = new ZoneFace(a, 2);
+  ZoneFace* other = new ZoneFace(a, 4);
+  InsertUniqueRecord(ZoneFaceListHead(), first);
+  InsertUniqueRecord(ZoneFaceListHead(), again);
+  InsertUniqueRecord(ZoneFaceListHead(), other);
+  EXPECT_EQ(again, nullptr);
+  ASSERT_EQ(ZoneFaceListHead(), other);  // newest first
+  EXPECT_EQ(other->next, first);
+  GridPoint* corners[4] = {a->Gp(0), a->Gp(2), a->Gp(5), nullptr};
+  EXPECT_EQ(ZoneFaceOfGridPoints(corners, *a), 2);
+  GridPoint* none[4] = {a->Gp(0), a->Gp(7), nullptr, nullptr};
+  EXPECT_EQ(ZoneFaceOfGridPoints(none, *a), 6);
+}
+
+TEST_F(GridTest, NearestZoneSkipsNullZones) {
+  Zone* a = UnitBrick();
+  Zone* b = UnitBrick(3, 0, 0);
+  const double p[3] = {0.5, 0.5, 0.5};
+  a->SetModelByName("null");
+  EXPECT_EQ(NearestZoneAny(p), a);
+  EXPECT_EQ(NearestZone(p), b);
+  double value = 0;
+  EXPECT_FALSE(a->GetProperty("bulk", &value));
+  b->SetModelByName("elastic");
+  b->Model()->SetPropertyValue("shear", 3.0);
+  EXPECT_TRUE(b->GetProperty("shear", &value));
+  EXPECT_EQ(value, 3.0);
+}
+
+TEST_F(GridTest, ModulesHearOfEveryNewObject) {
+  struct Counting : CalcModule {
+    Counting() : CalcModule(kCreep) {}
+    void ZoneCreated(Zone&) override { ++zones; }
+    void GridPointCreated(GridPoint&) override { ++gps; }
+    int zones = 0, gps = 0;
+  };
+  auto* module = static_cast<Counting*>(TheModules().Add(std::make_unique<Counting>()));
+  UnitBrick();
+  EXPECT_EQ(module->gps, 8);
+  EXPECT_EQ(module->zones, 1);
+  AttachModuleToModel(*module);
+  EXPECT_EQ(module->gps, 16);
+  EXPECT_EQ(module->zones, 2);
+}
+
+TEST_F(GridTest, ExtraVariablesAndDampingFollowTheSettings) {
+  Settings().zoneExtras = 2;
+  Settings().dampingType = 2;
+  Settings().dampingFactor = 0.3;
+  Zone* z = UnitBrick();
+  EXPECT_EQ(z->Extra().Count(), 2u);
+  EXPECT_EQ(z->Gp(0)->dampingKind, 2u);
+  EXPECT_EQ(z->Gp(0)->dampingCoefficient, 0.3);
+  z->Extra().At(1).SetFloat(2.5);
+  Services().resizeZoneExtras(3);
+  Services().resizeGpExtras(1);
+  Services().setGpDamping(0, 0.8);
+  EXPECT_EQ(z->Extra().Count(), 3u);
+  EXPECT_EQ(z->Extra().At(1).GetFloat(), 2.5);
+  EXPECT_EQ(z->Gp(7)->extra.Count(), 1u);
+  EXPECT_EQ(z->Gp(7)->dampingCoefficient, 0.8);
+  EXPECT_THROW(z->Extra().At(3), ZoltExcept);
+}
+
+// Memory per zone of a brick grid with both mechanical overlays, its
+// grid-points' share included: the pool's bytes over the zone count.
+TEST_F(GridTest, ABrickGridStaysWithinItsMemoryBudget) {
+  const uint64_t before = ModelMemoryInUse();
+  const int n = 12;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      for (int k = 0; k < n; ++k) UnitBrick(i, j, k)->SetModelByName("elastic");
+  const double perZone = static_cast<double>(ModelMemoryInUse() - before) / (n * n * n);
+  EXPECT_LT(perZone, 3072.0);
+  for (Zone* z : ZoneList()) {
+    int joined = 0;
+    for (int f = 0; f < kZoneFaces; ++f) joined += z->Neighbour(f) != nullptr;
+    EXPECT_GE(joined, 3);
+  }
+}
+
+}  // namespace

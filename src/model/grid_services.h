@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-class GenVolume;
 class GridPoint;
 class LinkListBase;
 class LinkListNode;
@@ -49,12 +48,6 @@ struct GridServices {
   bool (*rangeSubjectIsIn)(const RangeElement& element, const double position[3], const LocatedObject* subject,
                            bool* inside) = nullptr;
 
-  // GENERATE volumes for the range element "volume".
-  GenVolume* (*findGenVolume)(int32_t number) = nullptr;
-  bool (*genVolumeContains)(const GenVolume* volume, const double position[3]) = nullptr;
-  int32_t (*genVolumeNumber)(const GenVolume* volume) = nullptr;
-  uint32_t (*genVolumeIndex)(const GenVolume* volume) = nullptr;
-  GenVolume* (*genVolumeByIndex)(uint32_t index) = nullptr;
 };
 
 GridServices& GridHooks();

@@ -201,75 +201,6 @@ bool SELIdRangeElement::IsIn(const double p[3], const LocatedObject* subject) co
 }
 
 // ---------------------------------------------------------------------------
-// volume
-
-void VolumeRangeElement::Save(SaveStream& s) const {
-  RangeElement::Save(s);
-  auto index = GridHooks().genVolumeIndex;
-  s.WriteU32(volume_ && index ? index(volume_) : 0);
-}
-
-void VolumeRangeElement::Restore(SaveStream& s) {
-  RangeElement::Restore(s);
-  volume_ = nullptr;
-  savedIndex_ = s.ReadU32();
-}
-
-void VolumeRangeElement::RemapPointers() {
-  auto byIndex = GridHooks().genVolumeByIndex;
-  if (savedIndex_) volume_ = byIndex ? byIndex(savedIndex_) : nullptr;
-  if (savedIndex_ && !volume_) CountBadPointer();
-  savedIndex_ = 0;
-}
-
-int VolumeRangeElement::ParseArgs(CommandType& interp, int* index) {
-  if (RangeElement::ParseArgs(interp, index) == CommandType::kOk) return CommandType::kOk;
-  int& idx = index ? *index : interp.TokenIndex();
-  int32_t number = 0;
-  if (int code = interp.CheckNonNegInt(&number, &idx)) return code;
-  auto find = GridHooks().findGenVolume;
-  GenVolume* v = find ? find(number) : nullptr;
-  if (!v) throw QJExcept(MessageText("Unable to find volume %s", IntToString(number)));
-  volume_ = v;
-  return CommandType::kOk;
-}
-
-void VolumeRangeElement::Print(CommandType& interp) const {
-  RangeElement::Print(interp);
-  interp << "\n";
-}
-
-String VolumeRangeElement::Name() const {
-  auto number = GridHooks().genVolumeNumber;
-  if (!volume_ || !number) return String("Volume ");
-  return "Volume " + IntToString(number(volume_));
-}
-
-bool VolumeRangeElement::IsIn(const double p[3], const LocatedObject* subject) const {
-  if (!volume_) return false;
-  if (subject && subject->LocatedKind() == LocatedObject::kGenerateTriangle) {
-    bool inside = false;
-    return AskOwner(*this, p, subject, &inside) && inside;
-  }
-  auto contains = GridHooks().genVolumeContains;
-  return contains && contains(volume_, p);
-}
-
-std::unique_ptr<RangeElement> VolumeRangeElement::CreateFromCommand(CommandType& interp, int* index) const {
-  if (!MatchesKeyword(interp, index, "volume ")) return nullptr;
-  return std::make_unique<VolumeRangeElement>();
-}
-
-std::unique_ptr<RangeElement> VolumeRangeElement::Clone() const { return std::make_unique<VolumeRangeElement>(*this); }
-
-String VolumeRangeElement::CommandText() const {
-  String text("volume ");
-  auto number = GridHooks().genVolumeNumber;
-  if (volume_ && number) text += IntToString(number(volume_)) + " ";
-  return text + RangeElement::CommandText();
-}
-
-// ---------------------------------------------------------------------------
 // seltype
 
 namespace {
@@ -479,7 +410,6 @@ void RegisterModelRangeElements() {
   RegisterRangeElement(std::make_unique<GroupRangeElement>());
   RegisterRangeElement(std::make_unique<IdRangeElement>());
   RegisterRangeElement(std::make_unique<CidRangeElement>());
-  RegisterRangeElement(std::make_unique<VolumeRangeElement>());
   RegisterRangeElement(std::make_unique<SELTypeRangeElement>());
   RegisterRangeElement(std::make_unique<DirectionRangeElement>());
   RegisterRangeElement(std::make_unique<ModelRangeElement>());

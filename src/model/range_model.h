@@ -7,7 +7,6 @@
 
 #include "base/range.h"
 
-class GenVolume;
 class Group;
 
 class GroupRangeElement : public RangeElement {
@@ -91,29 +90,6 @@ class SELIdRangeElement : public IntervalRangeElement {
 
  protected:
   const char* Keyword() const override { return "selid"; }
-};
-
-class VolumeRangeElement : public RangeElement {
- public:
-  static constexpr int32_t kKind = 103;
-  VolumeRangeElement() : RangeElement(kKind) {}
-
-  const GenVolume* Volume() const { return volume_; }
-
-  void Save(SaveStream& stream) const override;
-  void Restore(SaveStream& stream) override;
-  void RemapPointers() override;
-  int ParseArgs(CommandType& interp, int* index) override;
-  void Print(CommandType& interp) const override;
-  String Name() const override;
-  bool IsIn(const double position[3], const LocatedObject* subject) const override;
-  std::unique_ptr<RangeElement> CreateFromCommand(CommandType& interp, int* index) const override;
-  std::unique_ptr<RangeElement> Clone() const override;
-  String CommandText() const override;
-
- private:
-  GenVolume* volume_ = nullptr;
-  uint32_t savedIndex_ = 0;
 };
 
 class SELTypeRangeElement : public RangeElement {

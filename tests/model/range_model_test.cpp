@@ -113,25 +113,6 @@ TEST_F(RangeModelTest, NamesAndPhraseTexts) {
   EXPECT_EQ(static_cast<const SELTypeRangeElement&>(*Parse("seltype cableSEL").ElementAt(0)).Type(), 4);
 }
 
-TEST_F(RangeModelTest, VolumesComeFromTheGenerateGeometry) {
-  try {
-    Parse("volume 3");
-    FAIL();
-  } catch (const QJExcept& e) {
-    EXPECT_STREQ(e.Text(), "Unable to find volume 3");
-  }
-  static int volume = 0;
-  GridHooks().findGenVolume = [](int32_t n) { return n == 3 ? reinterpret_cast<GenVolume*>(&volume) : nullptr; };
-  GridHooks().genVolumeContains = [](const GenVolume*, const double p[3]) { return p[0] < 1.0; };
-  GridHooks().genVolumeNumber = [](const GenVolume*) { return 3; };
-  Range r = Parse("volume 3");
-  EXPECT_EQ(r.ElementAt(0)->Name().str(), "Volume 3");
-  Zone* a = UnitBrick();
-  Zone* b = UnitBrick(1, 0, 0);
-  EXPECT_TRUE(r.IsIn(a));
-  EXPECT_FALSE(r.IsIn(b));
-}
-
 TEST_F(RangeModelTest, SubjectsOfOtherSubsystemsAskTheirOwner) {
   struct Triangle : LocatedObject {
     Triangle() : LocatedObject(kGenerateTriangle) {}

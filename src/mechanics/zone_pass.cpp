@@ -4,6 +4,10 @@
 // pressure and the forces on the corners. Everything a zone needs lives in
 // fixed arrays here; nothing is allocated and the record handed to the model
 // is filled once per pass, its zone part once per zone.
+// The innermost loops of the program: small fixed loops are unrolled and
+// vectorised. The arithmetic stays as written (no reassociation).
+#pragma GCC optimize("O3")
+
 #include "mechanics/zone_pass.h"
 
 #include <cmath>
@@ -205,7 +209,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       r.strain[3] = ek[3];
       r.strain[4] = ek[4];
       r.strain[5] = ek[5];
-      double before[6];
+      double before[6] = {0, 0, 0, 0, 0, 0};
       if constexpr (!kPlain) {
         if (c.thermal && c.phases->tetraTemperatureIncrement) {
           const double dT = c.phases->tetraTemperatureIncrement(zone, defs[k]);

@@ -3,6 +3,7 @@
 #include "model/grid_services.h"
 #include "model/model_interpreter.h"
 #include "model/range_model.h"
+#include "model/zone_models.h"
 
 GridServices& GridHooks() {
   static GridServices hooks;
@@ -19,4 +20,5 @@ void InstallGrid() {
   InstallModelPrint("zone", PrintZone);
   InstallModelPrint("group", PrintGroup);
   InstallGridServices();
+  InstallZoneModels();
 }

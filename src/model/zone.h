@@ -175,6 +175,24 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // A named property of the mechanical model, else of the thermal or fluid model.
   bool GetProperty(const char* name, double* value) const;
 
+  // Stresses and strains. Callers number the stress components 0 xx, 1 yy,
+  // 2 zz, 3 xy, 4 yz, 5 xz (the tetrahedra keep xz before yz).
+  enum StrainCode : int {
+    kShearStrainRate = 1, kShearStrain, kVolumetricStrainRate, kVolumetricStrain, kStrainRateTensor,
+    kStrainTensor, kRotationRate, kRotation
+  };
+  // Stores the value in that component of every mechanical tetrahedron.
+  void SetStress(double value, int component);
+  // The volume-weighted average of that component over the mechanical tetrahedra.
+  double GetStress(int component) const;
+  // A strain measure from the grid-point velocities (odd codes) or
+  // displacements (even codes) over the mechanical tetrahedra; codes 5 to 8
+  // write six components (xx, yy, zz, xy, yz, xz) to `tensor` and answer 0.
+  double StrainMeasure(int code, double tensor[6]) const;
+  bool GetNamedProperty(const char* name, double* value) const { return GetProperty(name, value); }
+  // Sets a named property of the mechanical model, else of the thermal or fluid model.
+  bool SetProperty(const char* name, double value);
+
   // Records of other subsystems, owned by the zone.
   std::unique_ptr<ZoneRecord> thermal;
   std::unique_ptr<ZoneRecord> fluid;

@@ -18,8 +18,18 @@ __attribute__((weak)) void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+__attribute__((weak)) void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  ++g_allocations;
+  return std::malloc(n ? n : 1);
+}
+__attribute__((weak)) void* operator new[](std::size_t n) { return operator new(n); }
+__attribute__((weak)) void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
 __attribute__((weak)) void operator delete(void* p) noexcept { std::free(p); }
 __attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((weak)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+__attribute__((weak)) void operator delete[](void* p) noexcept { std::free(p); }
+__attribute__((weak)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((weak)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 size_t TestAllocations() { return g_allocations; }
 

@@ -16,6 +16,7 @@ void InstallGrid() {
   InstallModelCommand("zone", ZoneCommand);
   InstallModelCommand("group", GroupCommand);
   InstallModelCommand("region", GroupCommand);
+  InstallModelCommand("geom_test", GeomTestCommand);
   InstallModelPrint("gp", PrintGp);
   InstallModelPrint("zone", PrintZone);
   InstallModelPrint("group", PrintGroup);

@@ -6,6 +6,7 @@
 
 #include "../base/temp_dir.h"
 #include "mechanics/cycle_fixture.h"
+#include "model/module_doubles.h"
 
 namespace {
 
@@ -119,6 +120,36 @@ TEST_F(StepCommandTest, ModuleColumnsFollowTheActiveModules) {
   Cycle::Header(header, dashes);
   EXPECT_EQ(header.str(), " step    of    total  max-unbal    ratio   ");
   EXPECT_EQ(dashes.Length(), header.Length());
+  // A fluid module on: its time follows the time step.
+  CalcModule* fluid = TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  fluid->SetTime(2.5);
+  Settings().timestep = 0.5;
+  Cycle::Header(header, dashes);
+  EXPECT_EQ(header.str(), " step    of    total  max-unbal    ratio     time-step fluid time");
+  EXPECT_EQ(dashes.str(), "------ ------ ------- ---------- ---------- ---------- ----------");
+  EXPECT_EQ(Cycle::TableLine(3, 7, interp).str(), "     3      7       0  0.000e+00  0.000e+00  5.000e-01  2.500e+00");
+  // The display column: the name cut to 11 characters, "-----------" for a value of no kind.
+  Settings().cycleDisplay = true;
+  Phases().displayName = [] { return String("a_long_symbol_name"); };
+  Cycle::Header(header, dashes);
+  EXPECT_EQ(header.str(), " step    of    total  max-unbal    ratio     time-step fluid time a_long_symb");
+  EXPECT_EQ(Cycle::TableLine(3, 7, interp).str(),
+            "     3      7       0  0.000e+00  0.000e+00  5.000e-01  2.500e+00 -----------");
+  Phases().displayValue = [](CommandType&) {
+    DisplayValue v;
+    v.kind = DisplayValue::kInteger;
+    v.integer = 42;
+    return v;
+  };
+  EXPECT_EQ(Cycle::TableLine(3, 7, interp).str(),
+            "     3      7       0  0.000e+00  0.000e+00  5.000e-01  2.500e+00         42");
+  // Without a mechanical calculation a step leaves the ratio as it was.
+  TheModules().Clear();
+  Settings().mechanical = false;
+  Settings().forceRatio = 0.25;
+  Cycle::Step(interp);
+  EXPECT_EQ(Settings().forceRatio, 0.25);
+  EXPECT_EQ(Settings().totalCycles, 1);
 }
 
 // The phases of one step in their order, with the callback numbers.

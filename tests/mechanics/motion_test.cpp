@@ -1,6 +1,9 @@
 // The grid-point law of motion: density-scaled mass, local and combined
 // damping, fixity, applied velocities, the move, the ratio sums and its errors.
+#include <vector>
+
 #include "mechanics/cycle_fixture.h"
+#include "model/module_doubles.h"
 
 namespace {
 
@@ -140,6 +143,56 @@ TEST_F(MotionTest, StaticGridPointWithoutStiffnessStopsTheStep) {
   const std::string out = Run({"step 2"});
   EXPECT_NE(out.find("*** Zero stiffness in grid-point 9\n"), std::string::npos) << out;
   EXPECT_EQ(Settings().totalCycles, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MotionTest, DynamicModeRayleighDampingMultisteppingAndMass) {
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  Phases().dynamicSettings = [] {
+    DynamicStepSettings d;
+    d.multistepping = true;
+    return d;
+  };
+  gp->dynamicBlock = std::make_unique<GpDynamicData>();
+  GpDynamicData& d = *gp->dynamicBlock;
+  d.multiStep = 4.0;
+  d.dampingKind = 1;
+  d.rayleighAlpha = 0.5;
+  gp->mass = 0.0;
+  // The dynamic mass is the module's: none is an error.
+  Settings().totalCycles = 1;
+  try {
+    MoveGridPoint(*gp);
+    FAIL() << "no exception";
+  } catch (const QJExcept& e) {
+    EXPECT_STREQ(e.Text(), "Zero mass in grid-point 1");
+  }
+  gp->mass = 8.0;
+  std::vector<int> moved;
+  for (int step = 1; step <= 9; ++step) {
+    Settings().totalCycles = step;
+    const double before = gp->displacement[0];
+    MoveGridPoint(*gp);
+    if (gp->displacement[0] != before) moved.push_back(step);
+  }
+  EXPECT_EQ(moved, (std::vector<int>{1, 5, 9}));
+  // Rayleigh with h = 4: b = min(1, 4 x 0.5 / 2) = 1, so v = (0 v + dv) / 2.
+  gp->velocity[0] = 3.0;
+  Settings().totalCycles = 13;
+  MoveGridPoint(*gp);
+  EXPECT_DOUBLE_EQ(gp->velocity[0], (2.0 * 4.0 / 8.0) / 2.0);
+  EXPECT_DOUBLE_EQ(d.acceleration[0], (0.5 - 3.0) / 4.0);
+  // dt x alpha / 2 of 1 or more stops the step.
+  d.rayleighAlpha = 2.0;
+  try {
+    MoveGridPoint(*gp);
+    FAIL() << "no exception";
+  } catch (const QJExcept& e) {
+    EXPECT_STREQ(e.Text(), "Viscous damping too high");
+  }
 }
 
 }  // namespace

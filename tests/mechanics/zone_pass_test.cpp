@@ -4,6 +4,7 @@
 #include <new>
 
 #include "mechanics/cycle_fixture.h"
+#include "model/module_doubles.h"
 
 namespace {
 
@@ -201,6 +202,29 @@ TEST_F(ZonePassTest, TetrahedronWithoutVolumeIsIllegalGeometry) {
   FindGridpoint(8)->position[2] = -1.0;
   const std::string out = Run({"step 1"});
   EXPECT_NE(out.find("*** Illegal geometry in zone 1\n"), std::string::npos) << out;
+}
+
+TEST_F(ZonePassTest, MultisteppedZoneIsUpdatedEveryFourthStepWithFourTimesTheStep) {
+  ProbeZone();
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  Phases().dynamicSettings = [] {
+    DynamicStepSettings d;
+    d.multistepping = true;
+    return d;
+  };
+  zone->dynamicMultiplier = std::make_unique<double>(4.0);
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = 1e-3 * gp->position[0];
+  std::vector<int> updated;
+  for (int step = 1; step <= 9; ++step) {
+    Settings().totalCycles = step;
+    const int before = ProbeModel::calls;
+    ZoneStressPass();
+    if (ProbeModel::calls != before) updated.push_back(step);
+  }
+  EXPECT_EQ(updated, (std::vector<int>{1, 5, 9}));
+  EXPECT_NEAR(ProbeModel::seen.strain[3], 0.0, 1e-15);
+  // The mixed strain of a uniform stretch along x with h = 4 dt.
+  EXPECT_NEAR(ProbeModel::seen.strain[0], 4e-3, 1e-15);
 }
 
 }  // namespace

@@ -285,7 +285,17 @@ TEST_F(ModelSaveTest, AShortFileIsAReadErrorAndLeavesNoModel) {
 // changed. A restore either succeeds with a usable model or fails and leaves
 // an empty one; it never crashes or reads past what it made.
 TEST_F(ModelSaveTest, ADamagedByteNeverLeavesAHalfReadModel) {
+  // Every kind of record once: fewer zones, grid-points and tetrahedra,
+  // whose numbers hold no counts or indices.
   BuildModel();
+  for (uint32_t id : {5u, 6u}) DeleteZone(FindZone(id));
+  for (uint32_t id : {13u, 14u, 15u, 16u}) DeleteGridPoint(FindGridpoint(id));
+  for (uint32_t id : {1u, 2u}) {
+    FindZone(id)->SetModel(nullptr);
+    FindZone(id)->Overlay(0);
+  }
+  ZoneFace* face = new ZoneFace(FindZone(20), 2);
+  InsertUniqueRecord(ZoneFaceListHead(), face);
   Save("m.sav");
   const std::string good = TempDir::Read("m.sav");
   int failed = 0;
@@ -349,6 +359,44 @@ TEST_F(ModelSaveTest, NewClearsEverythingButCppudm) {
   Save("new.sav");
   EXPECT_EQ(Untimed(TempDir::Read("new.sav")), Untimed(TempDir::Read("fresh.sav")));
   EXPECT_EQ(Gp(0, 0, 0)->id, 1u);
+}
+
+TEST_F(ModelSaveTest, QuitReleasesAttachTiesAndTheDampingPool) {
+  static bool attachCleared = false;
+  attachCleared = false;
+  Services().clearAttach = [] { attachCleared = true; };
+  HystDamping h;
+  for (double g : {1e-3, -4e-4, -2e-4, 1e-4, 2e-4}) {
+    const double de[6] = {0, 0, 0, g, 0, 0};
+    h.Update(de);
+  }
+  ASSERT_EQ(HystDamping::PoolCount(), 2);
+  EXPECT_EQ(RunLines(interp, device, {"quit"}), 0);
+  EXPECT_TRUE(attachCleared);
+  EXPECT_EQ(HystDamping::PoolCount(), 0);
+  Services().clearAttach = nullptr;
+}
+
+TEST_F(ModelSaveTest, AppliedValuesFindTheirSymbolAndTimeBase) {
+  ResetBadPointerCount();
+  EXPECT_EQ(SymbolOfSavedIndex(0), nullptr);
+  EXPECT_EQ(BadPointerCount(), 0u);
+  // Without scripting no index names a symbol.
+  EXPECT_EQ(SymbolOfSavedIndex(3), nullptr);
+  EXPECT_EQ(BadPointerCount(), 1u);
+  static ZoltSymbol* const kSymbol = reinterpret_cast<ZoltSymbol*>(uintptr_t{0x40});
+  Services().symbolByIndex = [](uint32_t index) { return index == 2 ? kSymbol : nullptr; };
+  EXPECT_EQ(SymbolOfSavedIndex(2), kSymbol);
+  EXPECT_EQ(SymbolOfSavedIndex(5), nullptr);
+  EXPECT_EQ(BadPointerCount(), 2u);
+  Services().symbolByIndex = nullptr;
+  ResetBadPointerCount();
+
+  CalcModule* thermal = TheModules().Add(CreateModule(CalcModule::kThermal));
+  EXPECT_EQ(TimeBaseOfSavedCode(0x104), thermal);
+  EXPECT_EQ(TimeBaseOfSavedCode(CalcModule::kCreep), nullptr);  // not configured
+  EXPECT_EQ(TimeBaseOfSavedCode(CalcModule::kChemistry), nullptr);
+  EXPECT_EQ(TimeBaseOfSavedCode(0), nullptr);
 }
 
 }  // namespace

@@ -148,6 +148,11 @@ void RestoreSection(SaveStream& s, const SaveSectionHooks& hooks, void (*empty)(
   ReadCheckValue(s);
 }
 
+// Runs a subsystem's remapping when it has one.
+void Remap(const SaveSectionHooks& hooks) {
+  if (hooks.remap) hooks.remap();
+}
+
 // A zone that lost one of its grid-points to an index that named none
 // cannot be kept: the file is damaged.
 void CheckZoneCorners() {
@@ -247,20 +252,20 @@ int ModelInterpreter::AfterRestore(bool quiet) {
   const ModelServices& sv = Services();
 
   if (Script()) Script()->RemapPointers(*this);
-  RunClear(sv.generateSection.remap);
+  Remap(sv.generateSection);
   GroupList().RemapAll();
   GridPointList().RemapAll();
   ZoneList().RemapAll();
-  RunClear(sv.structuresSection.remap);
-  RunClear(sv.applySection.remap);
-  RunClear(sv.historiesSection.remap);
-  RunClear(sv.viewsSection.remap);
-  RunClear(sv.interfacesSection.remap);
-  RunClear(sv.attachSection.remap);
+  Remap(sv.structuresSection);
+  Remap(sv.applySection);
+  Remap(sv.historiesSection);
+  Remap(sv.viewsSection);
+  Remap(sv.interfacesSection);
+  Remap(sv.attachSection);
   PrintRange().RemapPointers();
   RemapNamedRanges();
   for (int32_t n = NamedRangeBadPointers(); n > 0; --n) CountBadPointer();
-  RunClear(sv.particlesSection.remap);
+  Remap(sv.particlesSection);
   ResolveZoneFaceList(ZoneFaceListHead());
   GridIndexesChanged();
   CheckZoneCorners();

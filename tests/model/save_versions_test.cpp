@@ -2,6 +2,7 @@
 // that each version holds, read through the gates of the whole-model restore.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,64 @@ TEST_F(SaveVersionsTest, StandInSectionsReadOnlyWhatIsEmpty) {
   EXPECT_TRUE(Read(withTable));
   EXPECT_EQ(tablesRead, 1);
   Services().tablesSection = SaveSectionHooks();
+}
+
+std::vector<std::string>& Log() {
+  static std::vector<std::string> log;
+  return log;
+}
+
+// A section hook that writes its own number and logs what it is asked to do.
+template <int N>
+SaveSectionHooks LoggingSection() {
+  SaveSectionHooks h;
+  h.save = [](SaveStream& s) { s.WriteU32(0xABC00000u + N); };
+  h.restore = [](SaveStream& s) {
+    Log().push_back("read " + std::to_string(N));
+    if (s.ReadU32() != 0xABC00000u + N) s.ReadFailure();
+  };
+  h.remap = [] { Log().push_back("remap " + std::to_string(N)); };
+  return h;
+}
+
+TEST_F(SaveVersionsTest, SubsystemSectionsComeInTheirOrderEachWithItsCheckValue) {
+  ModelServices& sv = Services();
+  SaveSectionHooks* sections[] = {&sv.tablesSection,     &sv.generateSection,   &sv.structuresSection,
+                                  &sv.applySection,      &sv.historiesSection,  &sv.viewsSection,
+                                  &sv.interfacesSection, &sv.attachSection,     &sv.waterSection,
+                                  &sv.particlesSection};
+  const SaveSectionHooks hooks[] = {LoggingSection<1>(), LoggingSection<2>(), LoggingSection<3>(), LoggingSection<4>(),
+                                    LoggingSection<5>(), LoggingSection<6>(), LoggingSection<7>(), LoggingSection<8>(),
+                                    LoggingSection<9>(), LoggingSection<10>()};
+  for (int i = 0; i < 10; ++i) *sections[i] = hooks[i];
+  sv.detachParticles = [] { Log().push_back("detach"); };
+  UnitBrick();
+  NumberAllLists();
+  MemoryStream file;
+  interp.SaveState(file);
+  size_t last = 0;
+  for (uint32_t n = 1; n <= 10; ++n) {
+    const uint32_t marker = 0xABC00000u + n;
+    const size_t at = file.bytes.find(std::string(reinterpret_cast<const char*>(&marker), 4));
+    ASSERT_NE(at, std::string::npos) << n;
+    EXPECT_GT(at, last) << n;
+    uint32_t check;
+    std::memcpy(&check, file.bytes.data() + at + 4, 4);
+    EXPECT_EQ(check, kSaveCheckValue) << n;
+    last = at;
+  }
+  Log().clear();
+  file.pos = 0;
+  ASSERT_TRUE(Read(file));
+  EXPECT_EQ(file.Remaining(), 0u);
+  std::vector<std::string> expected;
+  for (int n = 1; n <= 10; ++n) expected.push_back("read " + std::to_string(n));
+  // Tables and the water table hold no references to resolve.
+  for (int n : {2, 3, 4, 5, 6, 7, 8, 10}) expected.push_back("remap " + std::to_string(n));
+  EXPECT_EQ(Log(), expected);
+  EXPECT_EQ(ZoneList().Count(), 1u);
+  Services() = ModelServices();
+  InstallGrid();
 }
 
 }  // namespace

@@ -116,8 +116,6 @@ struct CyclePhases {
   void (*fluidZoneValues)(const Zone& zone, ZoneFluidValues* out) = nullptr;
   // Hands the zone's fluid volume change to its grid-points.
   void (*addFluidVolumeChange)(Zone& zone, double change) = nullptr;
-  // Hysteretic damping: the factor for the zone's average strain increment.
-  double (*hystereticFactor)(Zone& zone, const double strain[6]) = nullptr;
   DynamicStepSettings (*dynamicSettings)() = nullptr;
 };
 

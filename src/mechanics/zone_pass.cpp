@@ -151,12 +151,12 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   // Hysteretic damping reads the volume-weighted strain of the first walk.
   double hyst = -1.0;
   if constexpr (!kPlain) {
-    if (zone.dampingOn && c.phases->hystereticFactor) {
+    if (zone.dampingOn && zone.damping) {
       double avg[6] = {0, 0, 0, 0, 0, 0};
       for (int i = 0; i < count; ++i)
         for (int j = 0; j < 6; ++j) avg[j] += e[i][j] * vol[i];
       for (int j = 0; j < 6; ++j) avg[j] /= sumV;
-      hyst = c.phases->hystereticFactor(zone, avg);
+      hyst = zone.damping->Update(avg);
     }
   }
 

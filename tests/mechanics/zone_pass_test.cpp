@@ -204,6 +204,22 @@ TEST_F(ZonePassTest, TetrahedronWithoutVolumeIsIllegalGeometry) {
   EXPECT_NE(out.find("*** Illegal geometry in zone 1\n"), std::string::npos) << out;
 }
 
+TEST_F(ZonePassTest, HystereticDampingHandsItsFactorToTheModel) {
+  ProbeZone();
+  zone->damping = std::make_unique<HystDamping>();
+  const double parameters[4] = {1.0, -3.0, 0.0, 0.0};
+  zone->damping->SetParameters(HystDamping::kDefault, parameters);
+  zone->dampingOn = 1;
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = 1e-4 * gp->position[1];
+  ZoneStressPass();
+  EXPECT_GE(ProbeModel::seen.hystFactor, 0.0);
+  EXPECT_LE(ProbeModel::seen.hystFactor, 1.0);
+  EXPECT_EQ(ProbeModel::seen.hystFactor, zone->damping->Factor());
+  zone->dampingOn = 0;
+  ZoneStressPass();
+  EXPECT_EQ(ProbeModel::seen.hystFactor, -1.0);
+}
+
 TEST_F(ZonePassTest, MultisteppedZoneIsUpdatedEveryFourthStepWithFourTimesTheStep) {
   ProbeZone();
   TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));

@@ -159,8 +159,8 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
       if (s.historyInterval > 0 && static_cast<uint32_t>(s.cycleCount) % static_cast<uint32_t>(s.historyInterval) == 0)
         if (auto sample = Phases().sampleHistories) sample(static_cast<uint32_t>(s.totalCycles));
 
-      last = TableLine(i + 1, count, interp);
-      interp.ConsoleStream::Write((last + "\r").c_str());
+      last = TableLine(i + 1, count, interp) + "\r";
+      interp.ConsoleStream::Write(last.c_str());
 
       const uint32_t total = static_cast<uint32_t>(s.totalCycles);
       if (s.plotInterval > 0 && total % static_cast<uint32_t>(s.plotInterval) == 0) {
@@ -183,7 +183,7 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
     throw;
   }
   // The last table line stays on the screen; the log gets it once.
-  interp.WriteLog((last + "\r").c_str());
+  interp.WriteLog(last.c_str());
   interp << "\n";
   interp.flush();
   interp << "Ending at:   " << System::TimeStamp() << "\n";

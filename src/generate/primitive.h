@@ -90,7 +90,9 @@ class MeshPrimitive {
   // does not conform to node numbering convention." otherwise.
   void CheckCorners() const;
   // Makes the zones and grid-points plane by plane, merged with the grid
-  // that is there and joined to it (see primitive_generate.cpp).
+  // that is there and joined to it (see primitive_generate.cpp). A size
+  // below 1 makes nothing; a primitive too large for the ids or for the
+  // machine's memory raises "Memory allocation error." before anything is made.
   void Generate(CommandType& interp) const;
 
   // Whether the shape is built in this version (brick and wedge).

@@ -23,6 +23,7 @@
 #include "base/message.h"
 #include "generate/primitive.h"
 #include "model/grid.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -30,6 +31,23 @@ namespace {
 constexpr uint64_t kMostObjects = 0x7fffffffu;
 
 [[noreturn]] void ThrowNoMemory() { throw QJExcept("Memory allocation error."); }
+
+uint64_t CellsOf(const MeshPrimitive& p) { return uint64_t(p.size[0]) * uint64_t(p.size[1]) * uint64_t(p.size[2]); }
+uint64_t NodesOf(const MeshPrimitive& p) {
+  return (uint64_t(p.size[0]) + 1) * (uint64_t(p.size[1]) + 1) * (uint64_t(p.size[2]) + 1);
+}
+
+// A primitive that could never fit is refused before anything is made: more
+// zones or nodes than ids, or more memory than the machine has (a mistyped
+// size would otherwise take all of it).
+void CheckFits(const MeshPrimitive& p) {
+  const uint64_t cells = CellsOf(p), nodes = NodesOf(p);
+  if (cells > kMostObjects || nodes > kMostObjects) ThrowNoMemory();
+  // Each object with its pool header, its table entry and its id-map entry.
+  const uint64_t bytes = cells * (sizeof(Zone) + 64) + nodes * (sizeof(GridPoint) + 64);
+  const uint64_t physical = PhysicalMemoryBytes();
+  if (physical && bytes > physical) ThrowNoMemory();
+}
 
 double Norm(const double p[3]) { return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]); }
 
@@ -168,12 +186,9 @@ class GenerationSet {
  public:
   explicit GenerationSet(const MeshPrimitive& primitive)
       : p_(primitive), n1_(primitive.size[0]), n2_(primitive.size[1]), n3_(primitive.size[2]), mapping_(primitive) {
-    const uint64_t cells = uint64_t(n1_) * uint64_t(n2_) * uint64_t(n3_);
-    const uint64_t nodes = uint64_t(n1_ + 1) * uint64_t(n2_ + 1) * uint64_t(n3_ + 1);
-    if (cells > kMostObjects || nodes > kMostObjects) ThrowNoMemory();
     try {
-      zones_.assign(cells, nullptr);
-      nodes_.assign(nodes, nullptr);
+      zones_.assign(CellsOf(primitive), nullptr);
+      nodes_.assign(NodesOf(primitive), nullptr);
     } catch (const std::bad_alloc&) {
       ThrowNoMemory();
     }
@@ -270,20 +285,22 @@ class GenerationSet {
       corner[c] = NodeAt(i + d[0], j + d[1], k + d[2]);
       if (!corner[c]) position[c] = mapping_.Position(i + d[0], j + d[1], k + d[2]);
     }
+    // The grid-points before the zone: when memory runs out no zone stands
+    // in the grid without its corners.
+    for (int c = 0; c < 8; ++c) {
+      if (corner[c]) continue;
+      const int* d = kCornerOffsets[c];
+      // A collapsed node may have been made for an earlier corner of this cell.
+      corner[c] = NodeAt(i + d[0], j + d[1], k + d[2]);
+      if (!corner[c]) corner[c] = NodeGridPoint(position[c], i + d[0], j + d[1], k + d[2]);
+    }
     Zone* zone = nullptr;
     try {
       zone = GridBatch::NewZone();
     } catch (const MemExcept&) {
       ThrowNoMemory();
     }
-    for (int c = 0; c < 8; ++c) {
-      const int* d = kCornerOffsets[c];
-      GridPoint* gp = corner[c];
-      // A collapsed node may have been made for an earlier corner of this cell.
-      if (!gp) gp = NodeAt(i + d[0], j + d[1], k + d[2]);
-      if (!gp) gp = NodeGridPoint(position[c], i + d[0], j + d[1], k + d[2]);
-      zone->SetGp(c, gp);
-    }
+    for (int c = 0; c < 8; ++c) zone->SetGp(c, corner[c]);
     zone->SetGroupPointer(p_.group);
     for (int f = 0; f < kZoneFaces; ++f) {
       const int* d = kFaceNeighbourOffsets[f];
@@ -351,6 +368,9 @@ class GenerationSet {
 void MeshPrimitive::Generate(CommandType& interp) const {
   if (!Available(type))
     throw QJExcept(MessageText("%s is not available in this version", String("GENERATE ZONE ") + TypeName(type)));
+  for (int m = 0; m < 3; ++m)
+    if (size[m] < 1) return;  // no cells (the commands refuse such sizes)
+  CheckFits(*this);
   const MeshPrimitive primitive = *this;
   GenerationSet set(primitive);
   set.CollectBoundary();

@@ -260,7 +260,9 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone uwedge", "*** GENERATE ZONE UWEDGE is not available in this version"},
       {"grid 2 2", "*** Missing parameter 3"},
       {"grid 2 0 2", "*** Bad conversion parameter 2 (0)"},
+      // More zones than ids; more memory than any machine has.
       {"gen zone brick size 5000 5000 5000", "*** Memory allocation error."},
+      {"gen zone brick size 1000 1000 1000", "*** Memory allocation error."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run({c.line}), std::string("Terrax>") + c.line + "\n" + c.message + "\n") << c.line;
@@ -280,6 +282,20 @@ TEST_F(GenZoneTest, EscStopsBetweenRowsAndKeepsAWholeResult) {
     EXPECT_EQ(z->Type(), kWedge);
     for (int c = 0; c < z->GpCount(); ++c) EXPECT_TRUE(z->Gp(c)->InGroup(top));
   }
+}
+
+TEST_F(GenZoneTest, ALockedPoolStopsTheGenerationWithACompleteGrid) {
+  Run({"gen zone brick size 2 2 2", "set memory lock on"});
+  const std::string out = Run({"gen zone brick size 30 30 30 p0 2 0 0"});
+  Run({"set memory lock off"});
+  EXPECT_NE(out.find("*** Out of memory - model memory locked\n"), std::string::npos) << out;
+  EXPECT_LT(Zones(), 8u + 27000u);
+  for (Zone* z : ZoneList())
+    for (int c = 0; c < 8; ++c) ASSERT_NE(z->Gp(c), nullptr) << "zone " << z->Id();
+  ExpectLinksConsistent();
+  // The grid goes on from there.
+  Run({"gen zone brick size 1 1 1 p0 -1 0 0"});
+  EXPECT_EQ(FindZone(Zones())->Neighbour(3), FindZone(1));
 }
 
 TEST_F(GenZoneTest, TheGridLookUpsKnowWhatWasGenerated) {

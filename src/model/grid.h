@@ -8,6 +8,7 @@
 // merging) calls GridIndexesChanged afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/string.h"

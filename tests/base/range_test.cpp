@@ -11,6 +11,7 @@
 #include "base/range_named.h"
 #include "base/savestream.h"
 #include "support/interp_fixture.h"
+#include "support/memory_stream.h"
 
 // Counts every allocation of the test program, so that a test can show that a
 // path allocates nothing. Weak: a counting allocator of another test file wins,
@@ -27,19 +28,6 @@ __attribute__((weak)) void operator delete(void* p) noexcept { std::free(p); }
 __attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
-
-class MemoryStream : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
 
 // A subject at a fixed position that counts how often it is asked for it.
 class Point : public LocatedObject {

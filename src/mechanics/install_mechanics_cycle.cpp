@@ -1,8 +1,10 @@
 // Start-up: the calculation cycle's commands among the model words.
 #include "mechanics/cycle.h"
+#include "mechanics/solve.h"
 #include "model/model_interpreter.h"
 
 void InstallMechanicsCycle() {
   InstallModelCommand("step", &StepCommand);
   InstallModelCommand("cycle", &StepCommand);
+  InstallModelCommand("solve", &SolveCommand);
 }

@@ -1,0 +1,300 @@
+// SOLVE FOS: the factor of safety by strength reduction. The model is saved
+// to a scratch file; every trial restores it, divides the strengths of the
+// Mohr-Coulomb zones by a trial factor and steps until the model either
+// settles or keeps moving. Halving and doubling bracket the factor, and
+// bisection narrows the bracket to half a per cent.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/command.h"
+#include "base/except.h"
+#include "base/system.h"
+#include "cmodels/constitutive_model.h"
+#include "cmodels/mohr_model.h"
+#include "mechanics/solve.h"
+#include "model/model_interpreter.h"
+#include "model/model_settings.h"
+#include "model/zone.h"
+
+namespace {
+
+constexpr double kDegree = 0.017453292519943295;
+constexpr int kStageTrials = 5;      // trials of the initial stable and unstable states
+constexpr int kBracketTrials = 50;   // bisections
+constexpr int kResponseRuns = 6;     // runs of one trial
+
+const char* const kStageTexts[5] = {
+    "",
+    "         Response time estimate...              ",
+    "         Initial stable state...                ",
+    "         Initial unstable state...              ",
+    "            Bracketing...                       ",
+};
+
+// A zone check stopped the preparation: it has said why, and the search ends.
+struct PreparationStopped {};
+
+uint32_t StepCounter() { return static_cast<uint32_t>(Settings().totalCycles); }
+
+void RunOrStop(SolveLimits& l, ModelInterpreter& interp) {
+  if (!Solve::Run(l, interp)) throw PreparationStopped();
+}
+
+String Bound(double value) { return DoubleToString(value, 3, 0, 2); }
+
+bool IsMohrCoulomb(const Zone& zone) {
+  const ConstitutiveModel* model = zone.Model();
+  return model && model->Type() == ConstitutiveModel::kMohrType;
+}
+
+void PrintInclusion(CommandType& interp, const char* name, bool included) {
+  interp << " **** " << name << (included ? " included" : " excluded") << " in FOS calculation " << "\n";
+}
+
+// One trial at the factor: the saved model, its strengths reduced, stepped.
+bool Trial(SolveLimits& l, ModelInterpreter& interp, double factor) {
+  RestoreModelFile(interp, l.scratch);
+  l.reduction = 1.0 / factor;
+  Solve::ReduceStrength(l);
+  l.factor = factor;
+  Settings().fos = factor;
+  return Solve::TrialStable(l, interp);
+}
+
+// The end of a search: the failure mode written, the model of the start back
+// in place and the scratch file gone. A factor of 0 reports none.
+void Finish(SolveLimits& l, ModelInterpreter& interp, double factor, bool failureMode) {
+  ModelSettings& s = Settings();
+  if (failureMode) SaveModelFile(interp, l.failureFile);
+  if (factor > 0.0) interp << "*** Factor of Safety is: " << DoubleToString(factor, 2, 0, 0) << "\n";
+  if (failureMode) interp << " *** To see failure mode restore " << l.failureFile << "\n";
+  s.stepLimit = l.savedStepLimit;
+  RestoreModelFile(interp, l.scratch);
+  System::Remove(l.scratch);
+  s.fosKnown = factor > 0.0;
+  s.fos = factor > 0.0 ? factor : 0.0;
+  interp << "FoS Ending at:   " << System::TimeStamp() << "\n";
+  interp.flush();
+}
+
+// Stages 1 to 4 and the result.
+void Search(SolveLimits& l, ModelInterpreter& interp) {
+  ModelSettings& s = Settings();
+
+  // The strengths of the response-time estimate: cohesion (and the
+  // interfaces when asked for) out of reach, the rest as given.
+  l.reduction = 0.0;
+  l.replacement = 1e20;
+  l.trialStart = StepCounter();
+  const bool cohesion = l.cohesion, friction = l.friction, tension = l.tension;
+  l.cohesion = true;
+  l.friction = false;
+  l.tension = false;
+  Solve::ReduceStrength(l);
+  l.cohesion = cohesion;
+  l.friction = friction;
+  l.tension = tension;
+  PrintInclusion(interp, "Cohesion", l.cohesion);
+  PrintInclusion(interp, "Friction", l.friction);
+  PrintInclusion(interp, "Tension", l.tension);
+  PrintInclusion(interp, "Interface", l.interfaces);
+  if (l.associated) interp << " **** Associated flow in FOS calculation " << "\n";
+
+  // Stage 1: how many steps the model takes to answer a disturbance.
+  Solve::ScaleTetraNormalStress(2.0);
+  l.stage = 1;
+  l.lower = l.upper = 0.0;
+  l.trials = 0;
+  l.factor = SolveLimits::kNone;
+  s.fos = SolveLimits::kNone;
+  Solve::PrintFosHeader(interp);
+  RunOrStop(l, interp);
+  l.responseSteps = std::max(StepCounter() - l.startStep, 1u);
+
+  // Stage 2: a stable state, halving from 1.
+  l.stage = 2;
+  double factor = 1.0;
+  for (int i = 0; i < kStageTrials; ++i) {
+    if (Trial(l, interp, factor)) {
+      l.lower = factor;
+      break;
+    }
+    if (i + 1 < kStageTrials) factor /= 2.0;
+  }
+  if (l.lower == 0.0) {
+    // Without a stable trial there is nothing to bracket: a factor of 0
+    // would divide every strength by zero.
+    interp << "\n" << "*** FOS not found: no trial is stable, down to a factor of " << Bound(factor) << " " << "\n";
+    Finish(l, interp, 0.0, true);
+    return;
+  }
+
+  // Stage 3: an unstable state, doubling.
+  l.stage = 3;
+  factor = 2.0 * l.lower;
+  for (int i = 0; i < kStageTrials; ++i) {
+    if (!Trial(l, interp, factor)) {
+      l.upper = factor;
+      SaveModelFile(interp, l.failureFile);
+      break;
+    }
+    if (i + 1 < kStageTrials) factor *= 2.0;
+  }
+  if (l.upper == 0.0) {
+    // A bracket without an upper bound would bisect towards 0.
+    interp << "\n" << "*** FOS not found: every trial is stable, up to a factor of " << Bound(factor) << " " << "\n";
+    Finish(l, interp, 0.0, false);
+    return;
+  }
+
+  // Stage 4: bisection.
+  l.stage = 4;
+  factor = (l.upper + l.lower) / 2.0;
+  bool converged = false;
+  for (int i = 0; i < kBracketTrials; ++i) {
+    if (Trial(l, interp, factor)) {
+      l.lower = factor;
+    } else {
+      l.upper = factor;
+      SaveModelFile(interp, l.failureFile);
+    }
+    factor = (l.upper + l.lower) / 2.0;
+    if (std::fabs(l.lower - l.upper) < 0.005 * factor) {
+      converged = true;
+      break;
+    }
+  }
+  interp << "\n";
+  if (!converged) interp << "*** FOS does not converge: exceeded bracketing limit of 50 iterations " << "\n";
+  Finish(l, interp, (l.upper + l.lower) / 2.0, true);
+}
+
+}  // namespace
+
+void Solve::FactorOfSafety(SolveLimits& l, ModelInterpreter& interp) {
+  ModelSettings& s = Settings();
+  const bool knownBefore = s.fosKnown;
+  const double fosBefore = s.fos;
+  s.fosKnown = true;
+  l.scratch = "$$fos$$.tmp";
+  if (l.failureFile.IsEmpty()) l.failureFile = "FoSmode.sav";
+  if (l.ratioLimit == 0.0) l.ratioLimit = 1e-5;
+  l.savedStepLimit = s.stepLimit;
+  for (const Zone* zone : ZoneList()) {
+    const ConstitutiveModel* model = zone->Model();
+    if (!model || (model->Type() != ConstitutiveModel::kMohrType && !model->IsNull()))
+      interp << "*** Only Mohr-Coulomb model is allowed " << "\n";
+  }
+
+  try {
+    SaveModelFile(interp, l.scratch);
+  } catch (...) {
+    s.fosKnown = knownBefore;
+    throw;
+  }
+  for (int p = 0; p < 3; ++p) l.master[p] = l.slave[p] = false;
+  l.master[kMechanicalProcess] = true;
+  l.rolesGiven = true;
+  l.fosMode = true;
+
+  // Whatever stops the search, the model is never left with reduced
+  // strengths: the model of the start comes back from the scratch file.
+  auto recover = [&] {
+    try {
+      RestoreModelFile(interp, l.scratch);
+      System::Remove(l.scratch);
+    } catch (...) {
+      // The scratch file stays for the user; the first failure is reported.
+    }
+    s.fosKnown = knownBefore;
+    s.fos = fosBefore;
+  };
+  try {
+    Search(l, interp);
+  } catch (const PreparationStopped&) {
+    recover();
+  } catch (...) {
+    interp << "\n";
+    recover();
+    throw;
+  }
+}
+
+void Solve::ReduceStrength(const SolveLimits& l) {
+  const double r = l.reduction, v = l.replacement;
+  for (Zone* zone : ZoneList()) {
+    if (!IsMohrCoulomb(*zone)) continue;
+    ConstitutiveModel* m = zone->Model();
+    if (l.cohesion) m->SetPropertyByIndex(MohrModel::kCohesion, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kCohesion) * r);
+    if (l.friction) {
+      double phi = v;
+      if (r != 0.0) {
+        phi = std::atan(r * std::tan(m->GetPropertyByIndex(MohrModel::kFriction) * kDegree)) / kDegree;
+        phi = std::min(phi, 10.0 / kDegree);
+      }
+      m->SetPropertyByIndex(MohrModel::kFriction, phi);
+      if (l.associated) m->SetPropertyByIndex(MohrModel::kDilation, phi);
+    }
+    if (l.tension) m->SetPropertyByIndex(MohrModel::kTension, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kTension) * r);
+  }
+  if (l.interfaces)
+    if (auto reduce = TheSolveHooks().reduceInterfaces) reduce(r, v, l.associated);
+}
+
+bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
+  ModelSettings& s = Settings();
+  const uint32_t response = l.responseSteps;
+  double previous = 0.0;
+  for (int run = 0; run < kResponseRuns; ++run) {
+    // Each run may take the response time, counted from its own start.
+    l.trialStart = StepCounter();
+    l.startStep = l.trialStart;
+    ++l.trials;
+    s.stepLimit = static_cast<int32_t>(std::min<uint32_t>(response, 2147483647u));
+    RunOrStop(l, interp);
+    if (interp.EscPressed()) throw ESCInterrupt();
+    const uint32_t n = StepCounter() - l.trialStart;
+    if (n < response) return true;
+    const double q = n ? s.forceRatio / n : 0.0;
+    // Nothing left out of balance: settled, whatever the ratio says of a
+    // model without forces.
+    if (q == 0.0 || s.unbalancedForce == 0.0) return true;
+    if (std::fabs((q - previous) / q) < 0.1) return false;
+    previous = q;
+  }
+  return false;
+}
+
+void Solve::ScaleTetraNormalStress(double factor) {
+  for (Zone* zone : ZoneList()) {
+    for (int o = 0; o < 2; ++o) {
+      ZoneTetra* block = zone->Tetra(o);
+      if (!block) continue;
+      for (int k = 0; k < zone->TetraPerOverlay(); ++k)
+        for (int i = 0; i < 3; ++i) block[k].stress[i] *= factor;
+    }
+  }
+}
+
+void Solve::PrintFosHeader(CommandType& interp) {
+  interp << "FoS Starting at: " << System::TimeStamp() << "\n";
+  interp << " Steps " << " " << " Stages " << " " << " Operation " << " " << " Bracket " << "\n";
+  interp << "-------" << " " << "--------" << " " << "-----------" << " " << "---------" << "\n";
+  interp.flush();
+}
+
+String Solve::FosStatusLine(const SolveLimits& l) {
+  const ModelSettings& s = Settings();
+  const uint32_t steps = StepCounter() - l.trialStart;
+  const double limit = s.stepLimit > 0 ? static_cast<double>(s.stepLimit) : 0.0;
+  const uint32_t percent = limit > 0.0 ? static_cast<uint32_t>(std::min(100.0 * steps / limit, 4e9)) : 0u;
+  char text[64];
+  // Short enough for one row of an 80-column window, or the carriage return
+  // would not take the line back to its start.
+  std::snprintf(text, sizeof text, "%6u%4u%%%3u", steps, percent, l.trials);
+  String line(text);
+  line += kStageTexts[l.stage <= 4 ? l.stage : 0];
+  line += "[ " + Bound(l.lower) + " " + Bound(l.upper) + " ]";
+  return line;
+}

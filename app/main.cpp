@@ -4,6 +4,7 @@
 
 #include "base/command.h"
 #include "generate/install_generate.h"
+#include "mechanics/install_mechanics_apply.h"
 #include "model/model_app.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   InstallGrid();
   InstallModes();
   InstallGenerate();
+  InstallMechanicsApply();
   InstallInterruptHandler();
 
   std::string commandLine;

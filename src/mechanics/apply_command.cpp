@@ -3,8 +3,10 @@
 // apply records and reporting how many targets it updated.
 #include "mechanics/apply_command.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
-#include <unordered_map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -133,62 +135,54 @@ struct Condition {
 };
 
 // Lookups of the command: the boundary of the grid, and the zone and face
-// records, each built once when first needed.
+// records that existed when a condition began, each built once when first
+// needed. A condition visits each zone and face once, so the records it makes
+// need not be found again until the next condition, which looks afresh.
 class Lookups {
  public:
   const BoundaryIndex& Boundary() {
     if (!boundary_.Built()) boundary_.Build();
     return boundary_;
   }
-  ApplyCondition* ZoneRecord(const Zone* zone) {
-    BuildRecordMaps();
-    auto it = zones_.find(zone);
-    return it == zones_.end() ? nullptr : it->second;
-  }
-  ApplyCondition* FaceRecord(const Zone* zone, int face) {
-    BuildRecordMaps();
-    auto it = faces_.find(FaceKey{zone, face});
-    return it == faces_.end() ? nullptr : it->second;
-  }
-  void Added(ApplyCondition* record) {
-    if (!mapsBuilt_) return;
-    if (record->TargetKind() == ApplyCondition::kZone) zones_[record->GetZone()] = record;
-    else if (record->TargetKind() == ApplyCondition::kFace) faces_[FaceKey{record->GetZone(), record->Face()->Face()}] = record;
-  }
-  // Records were deleted: the maps are built again at their next use.
-  void Forget() {
-    mapsBuilt_ = false;
-    zones_.clear();
-    faces_.clear();
-  }
+  ApplyCondition* ZoneRecord(const Zone* zone) { return Find(zone, 0); }
+  ApplyCondition* FaceRecord(const Zone* zone, int face) { return Find(zone, face + 1); }
+  // The records changed: look afresh at the next use.
+  void Forget() { built_ = false; }
 
  private:
-  struct FaceKey {
+  // Zone records have the slot 0, face records the face number + 1.
+  struct Entry {
     const Zone* zone;
-    int face;
-    bool operator==(const FaceKey& o) const { return zone == o.zone && face == o.face; }
+    int slot;
+    ApplyCondition* record;
   };
-  struct FaceHash {
-    size_t operator()(const FaceKey& k) const {
-      return std::hash<const Zone*>()(k.zone) * 8u + static_cast<size_t>(k.face);
-    }
-  };
+  static bool Before(const Entry& a, const Entry& b) {
+    if (a.zone != b.zone) return std::less<const Zone*>()(a.zone, b.zone);
+    return a.slot < b.slot;
+  }
 
-  void BuildRecordMaps() {
-    if (mapsBuilt_) return;
+  ApplyCondition* Find(const Zone* zone, int slot) {
+    if (!built_) Build();
+    const Entry key{zone, slot, nullptr};
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), key, Before);
+    return it != entries_.end() && it->zone == zone && it->slot == slot ? it->record : nullptr;
+  }
+
+  void Build() {
+    entries_.clear();
     for (ApplyCondition* c = GlobalApplyList().Head(); c; c = ApplyList::Next(c)) {
-      // The first record of a target in list order is the one that counts.
-      if (c->TargetKind() == ApplyCondition::kZone) zones_.emplace(c->GetZone(), c);
+      if (c->TargetKind() == ApplyCondition::kZone) entries_.push_back({c->GetZone(), 0, c});
       else if (c->TargetKind() == ApplyCondition::kFace && c->Face())
-        faces_.emplace(FaceKey{c->GetZone(), c->Face()->Face()}, c);
+        entries_.push_back({c->GetZone(), c->Face()->Face() + 1, c});
     }
-    mapsBuilt_ = true;
+    // The first record of a target in list order is the one that counts.
+    std::stable_sort(entries_.begin(), entries_.end(), Before);
+    built_ = true;
   }
 
   BoundaryIndex boundary_;
-  bool mapsBuilt_ = false;
-  std::unordered_map<const Zone*, ApplyCondition*> zones_;
-  std::unordered_map<FaceKey, ApplyCondition*, FaceHash> faces_;
+  bool built_ = false;
+  std::vector<Entry> entries_;
 };
 
 void RequireModule(Needs needs) {
@@ -366,6 +360,8 @@ void ForEachTargetGp(const Range& range, const Condition& c, Lookups& lookups, V
   }
 }
 
+// The zones a condition acts on, in list order, with their centroids when
+// the range needed them (else null).
 template <class Visit>
 void ForEachTargetZone(const Range& range, const Condition& c, Visit&& visit) {
   const bool everything = range.ElementCount() == 0;
@@ -373,12 +369,12 @@ void ForEachTargetZone(const Range& range, const Condition& c, Visit&& visit) {
   for (Zone* z : ZoneList()) {
     if (!ZonePasses(*z, domain)) continue;
     if (everything) {
-      visit(z);
+      visit(z, nullptr);
       continue;
     }
     double centroid[3];
     z->Centroid(centroid);
-    if (range.IsInAt(centroid, z)) visit(z);
+    if (range.IsInAt(centroid, z)) visit(z, centroid);
   }
 }
 
@@ -442,16 +438,18 @@ int32_t SetOnGridPoints(const Range& range, const Condition& c, Lookups& lookups
 
 int32_t SetOnZones(const Range& range, const Condition& c, Lookups& lookups) {
   int32_t count = 0;
-  ForEachTargetZone(range, c, [&](Zone* z) {
+  const bool graded = c.gradient[0] != 0.0 || c.gradient[1] != 0.0 || c.gradient[2] != 0.0;
+  ForEachTargetZone(range, c, [&](Zone* z, const double* centroid) {
     ++count;
     ApplyCondition* record = lookups.ZoneRecord(z);
-    if (!record) {
-      record = ApplyCondition::Create(z);
-      lookups.Added(record);
+    if (!record) record = ApplyCondition::Create(z);
+    double amount = c.value;
+    if (graded) {
+      double own[3];
+      if (!centroid) z->Centroid(own);
+      amount += Dot(c.gradient, centroid ? centroid : own);
     }
-    double centroid[3];
-    z->Centroid(centroid);
-    SetItem(*record, c, c.value + Dot(c.gradient, centroid), kNoGradient);
+    SetItem(*record, c, amount, kNoGradient);
   });
   return count;
 }
@@ -467,7 +465,12 @@ std::vector<std::pair<Zone*, int>> ModeFaces(const Range& range, Domain domain) 
              static_cast<std::vector<std::pair<Zone*, int>>*>(context)->emplace_back(zone, face);
            },
            &faces);
-    return faces;
+    // A face named twice is set once.
+    std::set<std::pair<Zone*, int>> seen;
+    std::vector<std::pair<Zone*, int>> unique;
+    for (const auto& f : faces)
+      if (seen.insert(f).second) unique.push_back(f);
+    return unique;
   }
   for (Zone* z : ZoneList()) {
     if (!ZonePasses(*z, domain)) continue;
@@ -515,10 +518,7 @@ int32_t SetOnFaces(ModelInterpreter& interp, const Range& range, const Condition
     if (code == kApplyDischarge || code == kApplyLeakage) MarkFluidCorners(*zone, face, code);
     ApplyCondition* record = lookups.FaceRecord(zone, face);
     if (record && c.GetDomain() == kMechanical) record->CheckFaceStressConflict(c.Code());
-    if (!record) {
-      record = ApplyCondition::Create(std::make_unique<ZoneFace>(zone, face));
-      lookups.Added(record);
-    }
+    if (!record) record = ApplyCondition::Create(std::make_unique<ZoneFace>(zone, face));
     ++count;
     SetItem(*record, c, c.value, c.gradient);
     if (code == kApplyQuiet)
@@ -559,7 +559,7 @@ void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups,
   }
   if (classes[1]) {
     std::vector<ApplyCondition*> records;
-    ForEachTargetZone(range, c, [&](Zone* z) {
+    ForEachTargetZone(range, c, [&](Zone* z, const double*) {
       if (ApplyCondition* record = lookups.ZoneRecord(z)) records.push_back(record);
     });
     for (ApplyCondition* record : records) {
@@ -613,5 +613,6 @@ void ApplyCommand(ModelInterpreter& interp) {
       }
     }
     Report(interp, counts, classes);
+    lookups.Forget();
   }
 }

@@ -117,14 +117,14 @@ void BoundaryIndex::Build() {
   }
   std::stable_sort(entries_.begin(), entries_.end(),
                    [](const Entry& a, const Entry& b) { return std::less<const GridPoint*>()(a.gp, b.gp); });
+  points_.clear();
+  for (const Entry& e : entries_)
+    if (points_.empty() || points_.back() != e.gp) points_.push_back(e.gp);
   built_ = true;
 }
 
 bool BoundaryIndex::IsBoundary(const GridPoint* gp) const {
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), gp, [](const Entry& e, const GridPoint* g) {
-    return std::less<const GridPoint*>()(e.gp, g);
-  });
-  return it != entries_.end() && it->gp == gp;
+  return std::binary_search(points_.begin(), points_.end(), gp, std::less<const GridPoint*>());
 }
 
 void BoundaryIndex::Normal(const GridPoint* gp, double out[3]) const {

@@ -243,3 +243,77 @@ TEST_F(ApplyCycleTest, LocalAxesFollowTheBoundaryNormalAtEveryPreparation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ApplyCycleTest, QuietFacesGiveTheirCornersDashpots) {
+  const double rho = 2000.0, bulk = 2e9, shear = 1e9;
+  for (Zone* z : ZoneList()) {
+    z->SetDensity(rho);
+    z->Model()->SetPropertyValue("bulk", bulk);
+    z->Model()->SetPropertyValue("shear", shear);
+  }
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  Run({"apply nquiet range id 8 z 1.9 2.1", "apply squiet range id 8 z 1.9 2.1"});
+  ApplyCondition* face = GlobalApplyList().FindFace(FindZone(8), 1);
+  ASSERT_NE(face, nullptr);
+  GlobalApplyList().DynamicCheck(*face, 3, kApplyQuiet);
+  GlobalApplyList().DynamicCheck(*face, 2, kApplyQuiet);
+  double normal = 0.0, strike = 0.0;
+  int marked = 0;
+  for (GridPoint* gp : GridPointList()) {
+    auto* record = static_cast<ApplyCondition*>(gp->apply);
+    if (!record || !record->Quiet()) continue;
+    normal += record->Quiet()->quiet[2];
+    strike += record->Quiet()->quiet[1];
+    if ((gp->flags & apply_flags::kQuiet) == (apply_flags::kQuietY | apply_flags::kQuietZ)) ++marked;
+  }
+  EXPECT_NEAR(normal, rho * std::sqrt((bulk + 4.0 * shear / 3.0) / rho), 1e-6);
+  EXPECT_NEAR(strike, rho * std::sqrt(shear / rho), 1e-6);
+  EXPECT_EQ(marked, 4);
+  // Removing the quiet values drops the blocks that no quiet face needs any more.
+  Run({"apply remove nquiet range id 8 z 1.9 2.1"});
+  EXPECT_NE(FindGridpoint(27)->apply, nullptr);
+  ASSERT_NE(static_cast<ApplyCondition*>(FindGridpoint(27)->apply)->Quiet(), nullptr);
+  Run({"apply remove squiet range id 8 z 1.9 2.1"});
+  EXPECT_EQ(static_cast<ApplyCondition*>(FindGridpoint(27)->apply)->Quiet(), nullptr);
+  EXPECT_EQ(GlobalApplyList().FindFace(FindZone(8), 1), nullptr);
+}
+
+TEST_F(ApplyCycleTest, RecordsOfDeletedObjectsArePurged) {
+  Run({"apply xforce 1 range id 1", "apply xbody 1 range id 2", "apply sxx 1 range id 4 x 1.9 2.1",
+       "apply syy 1 range id 1 y -0.1 0.1"});
+  ASSERT_EQ(GlobalApplyList().Count(), 4u);
+  FindGridpoint(1)->flags |= 0x100;
+  FindZone(2)->SetFlags(FindZone(2)->Flags() | Zone::kDeleted);
+  FindZone(4)->SetFlags(FindZone(4)->Flags() | Zone::kDeleted);
+  GlobalApplyList().PurgeDeleted();
+  ASSERT_EQ(GlobalApplyList().Count(), 1u);
+  EXPECT_EQ(GlobalApplyList().Head()->GetZone(), FindZone(1));
+  EXPECT_EQ(FindGridpoint(1)->apply, nullptr);
+}
+
+TEST_F(ApplyCycleTest, FreeFieldDumpListsQuietFacesLastFirst) {
+  EXPECT_EQ(Run({"print apply freefield"}), "Terrax>print apply freefield\n");
+  Run({"apply szz 1 range id 1 z -0.1 0.1", "apply szz 1 range id 2 z -0.1 0.1"});
+  for (ApplyCondition* c = GlobalApplyList().Head(); c; c = ApplyList::Next(c)) {
+    ApplyQuietBlock* q = c->NewQuietBlock();
+    q->quiet[2] = c->GetZone()->Id();
+    q->gpA = FindGridpoint(7);
+  }
+  GlobalApplyList().Head()->Quiet()->ffFace = std::make_unique<ZoneFace>(FindZone(3), 2);
+  std::string out = Run({"print apply freefield"});
+  EXPECT_EQ(out,
+            "Terrax>print apply freefield\n"
+            "Free Field Quiet\n  To     = 2,0\n  fvQuiet = (0,0,2)\n  gpA = 7\n  gpB = NULL\n"
+            "  fvQFFgpA = (0,0,0)\n  fvQFFgpB = (0,0,0)\n"
+            "Free Field Quiet\n  FFFace = 3,2\n  To     = 1,0\n  fvQuiet = (0,0,1)\n  gpA = 7\n  gpB = NULL\n"
+            "  fvQFFgpA = (0,0,0)\n  fvQFFgpB = (0,0,0)\n");
+  // The face listing names the free-field face.
+  out = Run({"print apply range id 1"});
+  EXPECT_NE(out.find("      1    0 szz                       1.0000e+00\n FF zone 3               FF face 2\n"),
+            std::string::npos)
+      << out;
+}
+
+}  // namespace

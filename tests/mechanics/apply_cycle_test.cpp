@@ -18,6 +18,10 @@ __attribute__((weak)) void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+__attribute__((weak)) void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  ++g_allocations;
+  return std::malloc(n ? n : 1);
+}
 __attribute__((weak)) void operator delete(void* p) noexcept { std::free(p); }
 __attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 

@@ -76,6 +76,13 @@ class ChemCalcModule : public CalcModule {
   // The application's result table (none: the default); false on failure.
   virtual bool ReadResultFile(const String* file) = 0;
   virtual void SetGibbsOptions(const String* text) = 0;
+  // The link holds the application's table of chemical components.
+  virtual bool IsReady() const { return false; }
+  // The 1-based index of a component in that table; 0 or less when absent.
+  virtual int FindComponent(const String&) const { return 0; }
+  // The moles of a component in a zone: those of the zone's chemistry
+  // record and those the application holds for the zone.
+  virtual double ZoneComponentMoles(const Zone&, int /*component*/) const { return 0.0; }
 };
 
 // One pointer per mode, set by a module's constructor and cleared by its

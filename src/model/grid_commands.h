@@ -7,6 +7,8 @@ void GpCommand(ModelInterpreter& interp);
 void ZoneCommand(ModelInterpreter& interp);
 // GROUP and REGION.
 void GroupCommand(ModelInterpreter& interp);
+// GEOM_TEST: zone quality over a range.
+void GeomTestCommand(ModelInterpreter& interp);
 
 // PRINT GROUP, PRINT GP and PRINT ZONE (after their first word).
 void PrintGroup(ModelInterpreter& interp);

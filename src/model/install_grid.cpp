@@ -3,6 +3,7 @@
 #include "model/grid_services.h"
 #include "model/model_interpreter.h"
 #include "model/range_model.h"
+#include "model/zone_models.h"
 
 GridServices& GridHooks() {
   static GridServices hooks;
@@ -15,8 +16,10 @@ void InstallGrid() {
   InstallModelCommand("zone", ZoneCommand);
   InstallModelCommand("group", GroupCommand);
   InstallModelCommand("region", GroupCommand);
+  InstallModelCommand("geom_test", GeomTestCommand);
   InstallModelPrint("gp", PrintGp);
   InstallModelPrint("zone", PrintZone);
   InstallModelPrint("group", PrintGroup);
   InstallGridServices();
+  InstallZoneModels();
 }

@@ -4,6 +4,7 @@
 #include "base/range_named.h"
 
 #include "model/calc_module.h"
+#include "model/gp_zone_index.h"
 #include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
@@ -37,6 +38,7 @@ void ModelApp::New() {
   RunClear(sv.clearApply);
   RunClear(sv.clearInterfaces);
   RunClear(sv.clearAttach);
+  ClearGpZoneIndex();
   ClearGrid();
   RunClear(sv.resetStructures);
   PrintRange().Clear();

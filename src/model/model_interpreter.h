@@ -29,6 +29,8 @@ class ModelInterpreter : public CommandType {
   // One item of PRINT or SET of the model level; other words go down a level.
   int Print() override;
   int Set() override;
+  // PRINT INFORMATION: the general settings, then the summary of the model.
+  int ListSettings() override;
 };
 
 // The model's own commands and listings.

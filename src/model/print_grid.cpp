@@ -1,5 +1,4 @@
-// PRINT GP and PRINT ZONE: one row per grid-point or zone of the lists that
-// the print range accepts.
+// PRINT GP: one row per grid-point of the list that the print range accepts.
 #include <iomanip>
 #include <ios>
 
@@ -11,65 +10,11 @@
 #include "model/grid_commands.h"
 #include "model/grid_services.h"
 #include "model/model_interpreter.h"
+#include "model/print_support.h"
 
 namespace {
 
-// Puts the stream's number format back when a listing ends, however it ends.
-class FormatKeeper {
- public:
-  explicit FormatKeeper(std::ostream& os) : os_(os), flags_(os.flags()), precision_(os.precision()) {}
-  ~FormatKeeper() {
-    os_.flags(flags_);
-    os_.precision(precision_);
-  }
-  FormatKeeper(const FormatKeeper&) = delete;
-  FormatKeeper& operator=(const FormatKeeper&) = delete;
-
- private:
-  std::ostream& os_;
-  std::ios::fmtflags flags_;
-  std::streamsize precision_;
-};
-
-// Title line, then the column header, which a new page repeats.
-void Heading(ModelInterpreter& interp, const String& title, const char* header) {
-  interp << title << "\n";
-  interp.flush();
-  interp << header;
-  interp.SetPageHeader(interp.LastText());
-}
-
-void WriteVector(ModelInterpreter& interp, const double v[3], int width) {
-  interp << "(" << std::setw(width) << v[0] << "," << std::setw(width) << v[1] << "," << std::setw(width) << v[2]
-         << ")";
-}
-
-void RowStart(ModelInterpreter& interp, uint32_t id) { interp << " " << std::setw(6) << id << " "; }
-
-void RowEnd(ModelInterpreter& interp) {
-  interp << "\n";
-  interp.flush();
-}
-
-// A text padded with blanks or cut to exactly n characters.
-std::string Fit(const String& text, int n) {
-  std::string s = text.str();
-  s.resize(static_cast<size_t>(n), ' ');
-  return s;
-}
-
-void ScientificPrecision(ModelInterpreter& interp, int precision) {
-  interp.setf(std::ios::scientific, std::ios::floatfield);
-  interp.precision(precision);
-}
-
-void Fixed(ModelInterpreter& interp, int precision) {
-  interp.setf(std::ios::fixed, std::ios::floatfield);
-  interp.precision(precision);
-}
-
-// ---------------------------------------------------------------------------
-// PRINT GP
+using namespace listing;
 
 const char* const kGpWords =
     "position velocity displacement force information pp temp small extra biot_modulus fmodulus damping "
@@ -269,105 +214,6 @@ void PrintGp(ModelInterpreter& interp) {
         break;
       case kSaturation: interp << std::setw(13) << fl.saturation; break;
       case kFtens: interp << std::setw(13) << fl.tension; break;
-      default: break;
-    }
-    RowEnd(interp);
-  }
-}
-
-// ---------------------------------------------------------------------------
-// PRINT ZONE
-
-namespace {
-const char* const kZoneWords =
-    "gp join property information stress principal state pp density extra fdensity volume strain fsr fsi";
-
-enum ZoneWord {
-  kZoneGp = 1, kJoin, kProperty, kZoneInformation, kStress, kPrincipal, kState, kZonePp, kDensity, kZoneExtra,
-  kFdensity, kVolume, kStrain, kFsr, kFsi
-};
-
-String ZoneWordAt(int number) {
-  String list(kZoneWords);
-  String word;
-  for (int n = 0; n < number; ++n) word = list.NextToken(" ");
-  word.ToUpper();
-  return word;
-}
-}  // namespace
-
-void PrintZone(ModelInterpreter& interp) {
-  PageGuard guard(interp);
-  FormatKeeper keeper(interp);
-  int word = 0;
-  int code = interp.MatchKeyword(kZoneWords, word);
-  if (code == CommandType::kMissing) word = kZoneInformation;
-  else if (code != CommandType::kOk) interp.ThrowParamError(code);
-  interp.setf(std::ios::right, std::ios::adjustfield);
-  interp.setf(std::ios::scientific, std::ios::floatfield);
-
-  int32_t extra = 0;
-  switch (word) {
-    case kZoneGp:
-      Heading(interp, "Zone Gp Connections ...",
-              "   id     g0     g1     g2     g3     g4     g5     g6     g7\n"
-              " ------ ------ ------ ------ ------ ------ ------ ------ ------\n");
-      break;
-    case kJoin:
-      Heading(interp, "Zone Join (Face) connections ...",
-              "   id     z0     z1     z2     z3     z4     z5\n ------ ------ ------ ------ ------ ------ ------\n");
-      break;
-    case kZoneInformation:
-      Heading(interp, "Zone Information ...",
-              "   ID   Type  Model       Group               Centroid\n"
-              " ------ ----- ----------- ------  ----------- ----------- -----------\n");
-      interp.precision(3);
-      break;
-    case kDensity:
-      Heading(interp, "Zone Densities ...", "   id   Density\n ------ -------------\n");
-      interp.precision(5);
-      break;
-    case kZoneExtra:
-      extra = interp.GetInt();
-      Heading(interp, "Zone Extra Variable " + IntToString(extra), "   id   Extra Variable\n ------ --------------\n");
-      break;
-    case kVolume:
-      Heading(interp, "Zone Volumes....", "   ID      Volume\n ------ -------------\n");
-      interp.precision(5);
-      break;
-    default:
-      throw QJExcept(MessageText("PRINT ZONE %s is not available in this version", ZoneWordAt(word)));
-  }
-
-  const Range& range = PrintRange();
-  for (Zone* z : ZoneList()) {
-    if (!range.IsIn(z)) continue;
-    RowStart(interp, z->Id());
-    switch (word) {
-      case kZoneGp:
-        // The type's own grid-points; the repeated slots of a reduced type show as empty.
-        for (int s = 0; s < kZoneSlots; ++s) {
-          if (s < z->GpCount() && z->Gp(s)) interp << std::setw(6) << z->Gp(s)->id << " ";
-          else interp << "  NULL ";
-        }
-        break;
-      case kJoin:
-        for (int f = 0; f < kZoneFaces; ++f) {
-          if (Zone* n = z->Neighbour(f)) interp << std::setw(6) << n->Id() << " ";
-          else interp << "  NULL ";
-        }
-        break;
-      case kZoneInformation: {
-        double c[3];
-        z->Centroid(c);
-        interp << zone_tables::kTypeName[z->Type()] << " " << Fit(z->ModelName(), 11) << " "
-               << Fit(z->GetGroup() ? z->GetGroup()->Name() : String(), 6) << " ";
-        WriteVector(interp, c, 11);
-        break;
-      }
-      case kDensity: interp << std::setw(13) << z->Density(); break;
-      case kZoneExtra: z->Extra().At(static_cast<uint32_t>(extra - 1)).Write(interp); break;
-      case kVolume: interp << std::setw(13) << z->Volume(); break;
       default: break;
     }
     RowEnd(interp);

@@ -258,6 +258,9 @@ uint16_t Zone::GetState(int* count, bool average) const {
   if (count) *count = n;
   uint16_t bits = 0;
   const int per = TetraPerOverlay();
+  // Before the first preparation for cycling the stored volume is still 0:
+  // the geometry gives it.
+  const double volume = average && !(volume_ > 0.0) ? Volume() : volume_;
   for (int i = 0; i < n && i < 16; ++i) {
     const uint16_t bit = static_cast<uint16_t>(1u << i);
     if (!average) {
@@ -270,7 +273,7 @@ uint16_t Zone::GetState(int* count, bool average) const {
     for (ZoneTetra* block : mech_)
       for (int k = 0; block && k < per; ++k)
         if (block[k].state & bit) sum += block[k].volume;
-    double share = sum / volume_;
+    double share = volume > 0.0 ? sum / volume : 0.0;
     if (mech_[0] && mech_[1]) share *= 0.5;
     if (share >= 0.5) bits |= bit;
   }

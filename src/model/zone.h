@@ -22,6 +22,8 @@ class GridPoint;
 class Group;
 class Particle;
 class SaveStream;
+struct ZoneWeights;
+struct FaceWeights;
 
 // One overlay tetrahedron. Its corners are not stored: they are the zone's
 // grid-points that the paired definition names. The records of one overlay
@@ -55,6 +57,10 @@ class ZoneRecord {
   virtual std::unique_ptr<ZoneRecord> Clone() const = 0;
   // The material model type of a thermal or fluid record (0: none).
   virtual int ModelType() const { return 0; }
+  // The chemistry record's particle upkeep: its changed mark, and the count
+  // of particles that left the zone.
+  virtual void MarkParticlesChanged() {}
+  virtual void AddParticlesLeft(uint32_t /*count*/) {}
   // The record's own part of the zone record.
   virtual void Save(SaveStream& stream) const = 0;
   virtual void Restore(SaveStream& stream) = 0;
@@ -175,6 +181,24 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // A named property of the mechanical model, else of the thermal or fluid model.
   bool GetProperty(const char* name, double* value) const;
 
+  // Stresses and strains. Callers number the stress components 0 xx, 1 yy,
+  // 2 zz, 3 xy, 4 yz, 5 xz (the tetrahedra keep xz before yz).
+  enum StrainCode : int {
+    kShearStrainRate = 1, kShearStrain, kVolumetricStrainRate, kVolumetricStrain, kStrainRateTensor,
+    kStrainTensor, kRotationRate, kRotation
+  };
+  // Stores the value in that component of every mechanical tetrahedron.
+  void SetStress(double value, int component);
+  // The volume-weighted average of that component over the mechanical tetrahedra.
+  double GetStress(int component) const;
+  // A strain measure from the grid-point velocities (odd codes) or
+  // displacements (even codes) over the mechanical tetrahedra; codes 5 to 8
+  // write six components (xx, yy, zz, xy, yz, xz) to `tensor` and answer 0.
+  double StrainMeasure(int code, double tensor[6]) const;
+  bool GetNamedProperty(const char* name, double* value) const { return GetProperty(name, value); }
+  // Sets a named property of the mechanical model, else of the thermal or fluid model.
+  bool SetProperty(const char* name, double value);
+
   // Records of other subsystems, owned by the zone.
   std::unique_ptr<ZoneRecord> thermal;
   std::unique_ptr<ZoneRecord> fluid;
@@ -191,6 +215,36 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // The append position in the zone list, for "first in list order".
   uint32_t ListSequence() const { return sequence_; }
   void SetListSequence(uint32_t s) { sequence_ = s; }
+
+  // Shape quality: the smallest corner value over the eight corners.
+  double Orthogonality() const;
+  double AspectRatio() const;
+
+  // Points, faces and segments, on the current positions. None of these
+  // allocates: they run for every node of the attach, interface and link code.
+  // A face number outside 0..5 or a face of fewer than three grid-points
+  // gives false and leaves the outputs unset.
+  bool FaceNormal(int face, double out[3], bool unit) const;
+  bool FaceNormalArea(int face, double normal[3], double* area) const;
+  // Exact: points on the boundary are inside.
+  bool IsInside(const double p[3]) const;
+  // Moves B to the face-plane crossing nearest to A; true when it moved.
+  bool ClipSegment(const double a[3], double b[3]) const;
+  // Inside within the relative tolerance (of the largest side of the box).
+  bool ContainsPointTol(const double p[3], double relativeTolerance) const;
+  // The grid-point weights at the point, averaged over the overlays that hold it.
+  void GetWeights(ZoneWeights& out, const double p[3], double relativeTolerance) const;
+  // Adds the volume coordinates of the point in the overlay tetrahedron to
+  // the weights of its corners' slots.
+  void AddCornerWeights(const TetraDef& def, double weights[kZoneSlots], const double p[3]) const;
+  // Corner cases: with four corners (a tetrahedron), face case 0..3 gives the
+  // three corners of the face opposite corner 0, 2, 3 and 1, ordered so that
+  // the right-hand normal points out; with three (a triangle), edge case 0..2
+  // gives the two corners of edge 0-1, 1-2, 2-0. Other cases copy nothing.
+  static void CopyFaceCorners(int faceCase, const double* const corners[], int cornerCount, const double* out[]);
+  // The particle list upkeep of particle tracking.
+  void RemoveParticle(Particle* particle);
+  uint32_t DeleteParticles();
 
  private:
   void Init();
@@ -254,6 +308,21 @@ class ZoneFace : public LocatedObject {
   double BoundingBox(double min[3], double max[3]) const;
   // Unit normal pointing out of the zone (zero for a degenerate face).
   void OutwardNormal(double n[3]) const;
+  // Unit normal from the face's diagonals (three corners: two edges),
+  // pointing out of the zone; the reference must name a zone.
+  double* Normal(double out[3]) const;
+  // The same with every corner moved by `factor` times its displacement.
+  double* Evaluate(double out[3], double factor) const;
+  // Where the line through P along d crosses the face plane; false when
+  // there is no out point or the line is parallel to the plane.
+  bool IntersectLine(const double p[3], const double d[3], double* out) const;
+  // Projects P onto the face and fills its corner weights; answers the inside
+  // flag. A missing face gives zero weights and false. No allocation.
+  static bool ProjectPoint(FaceWeights& out, const double p[3], const ZoneFace* face, double tolerance);
+  static bool ProjectPointQuad(FaceWeights& out, const double p[3], const double c0[3], const double c1[3],
+                               const double c2[3], const double c3[3], double tolerance);
+  static bool ProjectPointTriangle(FaceWeights& out, const double p[3], const double c0[3], const double c1[3],
+                                   const double c2[3], double tolerance);
 
   // The face number (1 byte) and the zone's save index.
   void Save(SaveStream& stream) const;
@@ -279,6 +348,10 @@ struct FaceWeights {
   void Restore(SaveStream& stream);
 };
 
+// The least negative triangle weight of the last four-cornered projection
+// that missed its face: ATTACH ranks candidate faces by it.
+double& FaceMissValue();
+
 // The zone-face list that particle tracking marks: newest first, never two
 // records of the same zone and face.
 ZoneFace*& ZoneFaceListHead();
@@ -294,3 +367,65 @@ void ResolveZoneFaceList(ZoneFace* head);
 // The first face 0 to 5 of the zone whose k-th corner is one of the four
 // given grid-points at every k where the k-th pointer is set; 6 when none.
 int ZoneFaceOfGridPoints(GridPoint* const gps[4], const Zone& zone);
+
+// ---------------------------------------------------------------------------
+// Zone quality
+
+// The corner measures of three edge vectors: 1.7976931348623157e308 for a
+// zero-length edge or two equal edges.
+double CornerOrthogonality(const double a[3], const double b[3], const double c[3]);
+double CornerAspect(const double a[3], const double b[3], const double c[3]);
+// The largest planarity value of the zone's four-cornered faces;
+// -1.7976931348623157e308 when it has none of non-zero area.
+double ZoneFacePlanarity(const Zone& zone);
+
+// ---------------------------------------------------------------------------
+// Points and segments in zones
+
+// The weights of a structural-element link in its zone: a found flag and one
+// weight per grid-point slot.
+struct ZoneWeights {
+  uint8_t found = 0;
+  double weight[kZoneSlots] = {};
+  void Save(SaveStream& stream) const;
+  void Restore(SaveStream& stream);
+};
+
+// The first zone in list order without the null model that holds the point.
+Zone* FindZoneContaining(const double p[3]);
+// The first zone without the null model (and, with skipDeleted, without the
+// deleted mark) that holds the point exactly, else (for a tolerance other
+// than 0) within the tolerance; null when none does.
+Zone* FindZoneAt(const double p[3], bool skipDeleted, double relativeTolerance);
+// The face (0..5) through which the segment A-B leaves the zone, with the
+// exit point and the face's unit normal; -1 when none is found. With
+// `parallel`, a face parallel to the segment is taken when A lies in its plane.
+// QJExcept "Zero length line segment in GetExitFace." when A equals B.
+int GetExitFace(const Zone& zone, const double a[3], const double b[3], double exit[3], double normal[3],
+                bool parallel);
+// The nearest point of segment A-B to P, given P's projection Q on its line.
+void SegmentNearestPoint(const double a[3], const double b[3], const double p[3], const double q[3], double out[3]);
+// The nearest point of triangle T0-T1-T2 (unit normal n) to P in its plane.
+void TriangleNearestPoint(const double t0[3], const double t1[3], const double t2[3], const double p[3],
+                          const double n[3], double out[3]);
+// False when P lies farther than the tolerance outside a face of the overlay
+// tetrahedron; else true with the tetrahedron's point nearest to P.
+bool TetraNearestPoint(const TetraDef& def, const Zone& zone, const double p[3], double tolerance, double out[3]);
+// The candidate nearest to the point among those whose flag is above 0;
+// the first candidate when none is.
+const double* NearestNonNegativeCorner(const double p[3], const double flags[], const double (*candidates)[3],
+                                       int count);
+
+// Removes a particle from the global particle list and destroys it; set by
+// particle tracking.
+using ParticleRemover = void (*)(Particle* particle);
+ParticleRemover& ParticleListRemover();
+
+// ---------------------------------------------------------------------------
+// Plot items
+
+// The mark that the grid plot item sets on the zones inside its range.
+constexpr uint32_t kZonePlotMark = 0x80000;
+// Whether a zone plot item draws the zone: marked, and null exactly when
+// the item shows null zones only.
+bool ZoneAcceptedByPlot(const Zone& zone, bool nullOnly);

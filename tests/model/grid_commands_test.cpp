@@ -47,7 +47,10 @@ TEST_F(GridTest, ZoneListingsOfAReducedType) {
             "      5 *** Parameter array index out of range\n"
             "Terrax>print zone density\nZone Densities ...\n   id   Density\n ------ -------------\n"
             "      5   0.00000e+00\n"
-            "Terrax>print zone stress\n*** PRINT ZONE STRESS is not available in this version\n");
+            "Terrax>print zone stress\nZone Average Stresses ...\n"
+            "   id      S-XX       S-YY       S-ZZ       S-XY       S-XZ       S-YZ\n"
+            " ------ ---------- ---------- ---------- ---------- ---------- ----------\n"
+            "      5   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00\n");
 }
 
 TEST_F(GridTest, GridPointListings) {

@@ -321,7 +321,10 @@ bool ApplyCondition::DeleteValue(ApplyValue* item) {
 void ApplyCondition::RemoveValue(uint8_t quantity, uint8_t direction, bool* deleted) {
   if (deleted) *deleted = false;
   ApplyValue* item = FindValue(quantity, direction);
-  if (item && IsVelocityCode(quantity) && local_ && direction >= 1 && direction <= 3) {
+  // The direction's slot goes when it holds this quantity; a velocity and an
+  // acceleration given in one direction share the slot, the later one in it.
+  if (item && IsVelocityCode(quantity) && local_ && direction >= 1 && direction <= 3 &&
+      local_->kind[direction - 1] == quantity) {
     local_->mask &= ~(1u << (direction - 1));
     local_->kind[direction - 1] = 0;
     if (local_->mask == 0) local_.reset();

@@ -411,6 +411,7 @@ void InitialCommand(ModelInterpreter& interp) {
       gpMarked = true;
       if (word == kPp) Settings().porePressure = true;
       const int32_t count = ChangeGridPoints(word, s, extraIndex);
+      if (word <= kZ) GridIndexesChanged();  // the nearest-grid-point index follows the positions
       changes |= GridPointChange(word);
       interp << count << " grid-points modified" << "\n";
     } else {

@@ -145,6 +145,13 @@ TEST_F(ApplyCommandTest, ALocalAccelerationJoinsLocalVelocities) {
   EXPECT_EQ(CountLines(out, "updated 1 grid-points"), 2);
   EXPECT_EQ(CountLines(out, "*** Cannot have applied velocities in global and local axes at same gridpoint"), 1);
   EXPECT_EQ(RecordOf(1)->Local()->kind[2], kApplyLocalAcceleration);
+  // A velocity and an acceleration in one direction: removing the one that
+  // is not in the slot leaves the other acting.
+  Run({"apply nvel 3 range id 1", "apply remove naccel range id 1"});
+  EXPECT_EQ(RecordOf(1)->Local()->mask, 5u);
+  EXPECT_EQ(RecordOf(1)->Local()->kind[2], kApplyLocalVelocity);
+  Run({"apply remove nvel range id 1"});
+  EXPECT_EQ(RecordOf(1)->Local()->mask, 1u);
 }
 
 TEST_F(ApplyCommandTest, LocalAndGlobalStressesDoNotMixOnAFace) {

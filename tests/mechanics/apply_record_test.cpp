@@ -195,6 +195,37 @@ TEST_F(ApplyRecordTest, OldFilesStoreTheQuietBlockInFloats) {
   EXPECT_EQ(GlobalApplyList().Head()->Quiet()->quiet[2], 1.5);
 }
 
+TEST_F(ApplyRecordTest, UnknownSymbolsAndModesLeaveTheirPointersEmpty) {
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
+  MemoryStream s;
+  s.WriteU32(1);  // one record
+  s.WriteU32(0);
+  s.WriteU8(2);   // a zone
+  s.WriteU32(0);
+  for (uint8_t mode : {uint8_t{6}, uint8_t{4}}) {
+    s.WriteU8(1);
+    s.WriteU8(kApplyBodyForceHist);
+    s.WriteU8(3);
+    s.WriteU8(kMultiplierFunction);
+    s.WriteU32(0);
+    s.WriteU32(mode == 6 ? 9 : 3);  // no symbol has the index 9
+    for (int i = 0; i < 5; ++i) s.WriteF64(0.0);
+    s.WriteU8(mode);
+  }
+  s.WriteU8(0);
+  s.WriteU8(0);
+  s.WriteU8(0);
+  RestoreApplySection(s);
+  ResetBadPointerCount();
+  RemapApplySection();
+  EXPECT_EQ(BadPointerCount(), 1u);
+  const ApplyValue* first = GlobalApplyList().Head()->Values();
+  EXPECT_EQ(first->function, nullptr);
+  EXPECT_EQ(first->timeBase, nullptr);
+  EXPECT_EQ(first->next->function, kWave);
+  EXPECT_EQ(first->next->timeBase, Modes().thermal);
+}
+
 TEST_F(ApplyRecordTest, ASecondRecordOfAGridPointLosesItsTarget) {
   GridPoint* gp = FindGridpoint(1);
   ApplyCondition* a = ApplyCondition::Create(gp);

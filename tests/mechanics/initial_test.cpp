@@ -31,6 +31,8 @@ TEST_F(InitialTest, GridPointValuesSetMultipliedAndAdded) {
             "Terrax>initial x add 5 y 7 range x -0.1 0.1\n9 grid-points modified\n9 grid-points modified\n");
   EXPECT_EQ(FindGridpoint(1)->position[0], 5.0);
   EXPECT_EQ(FindGridpoint(1)->position[1], 7.0);
+  const double moved[3] = {5.0, 7.0, 0.0};
+  EXPECT_EQ(NearestGridpointAny(moved), FindGridpoint(1));
   // Excluded grid-points are not changed nor counted.
   FindGridpoint(3)->flags |= NodeBase::kNoMechanicalZone;
   EXPECT_EQ(Run({"initial zfob 4 xsmall 2"}),

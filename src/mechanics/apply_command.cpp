@@ -542,6 +542,7 @@ void RemoveFrom(ApplyCondition* record, const Condition& c) {
 
 void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups,
                      int32_t counts[3], bool classes[3]) {
+  ApplyQuietBatch batch;
   const int only = c.targetClass;
   classes[0] = only == kNoClass || only == kGpClass;
   classes[1] = only == kNoClass || only == kZoneClass;

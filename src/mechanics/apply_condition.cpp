@@ -2,7 +2,10 @@
 // reaction capture and save form.
 #include "mechanics/apply_condition.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "base/app.h"
 #include "base/except.h"
@@ -64,30 +67,42 @@ int FaceCorners(const ZoneFace& face, GridPoint* out[4]) {
   return n < 4 ? n : 4;
 }
 
-bool FaceHasGp(const ZoneFace& face, const GridPoint* gp) {
-  GridPoint* corners[4];
-  const int n = FaceCorners(face, corners);
-  for (int c = 0; c < n; ++c)
-    if (corners[c] == gp) return true;
-  return false;
-}
-
 bool NeedsQuiet(const ApplyCondition& record) {
   for (const ApplyValue* v = record.Values(); v; v = v->next)
     if (v->quantity == kApplyQuiet || v->quantity == kApplyFreeFieldLink) return true;
   return false;
 }
 
-// Whether some face record other than `except` with a quiet or free-field
-// value touches the zone or has the grid-point among its corners.
-bool QuietNeededBy(const Zone* zone, const GridPoint* gp, const ApplyCondition* except) {
+// Grid-points whose quiet blocks may have lost the last face that needed
+// them, and the depth of the batches that collect them.
+std::vector<GridPoint*>& QuietCandidates() {
+  static std::vector<GridPoint*> candidates;
+  return candidates;
+}
+int g_quietBatchDepth = 0;
+
+// Drops the quiet blocks of the candidates that no quiet or free-field face
+// has among its corners any more, and the records that this leaves empty.
+void DropUnneededQuietBlocks() {
+  std::vector<GridPoint*>& candidates = QuietCandidates();
+  if (candidates.empty()) return;
+  std::vector<const GridPoint*> needed;
   for (ApplyCondition* c = GlobalApplyList().Head(); c; c = ApplyList::Next(c)) {
-    if (c == except || c->TargetKind() != ApplyCondition::kFace || !c->Face()) continue;
-    if (!NeedsQuiet(*c)) continue;
-    if (zone && c->GetZone() == zone) return true;
-    if (gp && FaceHasGp(*c->Face(), gp)) return true;
+    if (c->TargetKind() != ApplyCondition::kFace || !c->Face() || !NeedsQuiet(*c)) continue;
+    GridPoint* corners[4];
+    const int n = FaceCorners(*c->Face(), corners);
+    needed.insert(needed.end(), corners, corners + n);
   }
-  return false;
+  std::sort(needed.begin(), needed.end(), std::less<const GridPoint*>());
+  std::sort(candidates.begin(), candidates.end(), std::less<const GridPoint*>());
+  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+  for (GridPoint* gp : candidates) {
+    auto* record = static_cast<ApplyCondition*>(gp->apply);
+    if (!record || !record->Quiet()) continue;
+    if (std::binary_search(needed.begin(), needed.end(), gp, std::less<const GridPoint*>())) continue;
+    record->DropQuietBlock();
+  }
+  candidates.clear();
 }
 
 }  // namespace
@@ -349,25 +364,41 @@ void ApplyCondition::RemoveValue(uint8_t quantity, uint8_t direction, bool* dele
       if (quantity == kApplyFreeFieldLink) quiet_->ResetFreeField();
       else
         for (double& q : quiet_->quiet) q = 0.0;
-      if (!NeedsQuiet(*this) && !QuietNeededBy(GetZone(), nullptr, this)) quiet_.reset();
+      if (!NeedsQuiet(*this)) quiet_.reset();
     }
     for (int c = 0; c < cornerCount; ++c) {
       ApplyCondition* gpRecord = corners[c] ? static_cast<ApplyCondition*>(corners[c]->apply) : nullptr;
       if (!gpRecord || !gpRecord->quiet_) continue;
       if (quantity == kApplyFreeFieldLink) gpRecord->quiet_->ResetFreeField();
-      if (QuietNeededBy(nullptr, corners[c], this) || NeedsQuiet(*this)) continue;
-      gpRecord->quiet_.reset();
-      if (gpRecord->IsEmpty()) {
-        GlobalApplyList().Remove(gpRecord);
-        delete gpRecord;
-      }
+      if (!NeedsQuiet(*this)) QuietCandidates().push_back(corners[c]);
     }
+    if (g_quietBatchDepth == 0) DropUnneededQuietBlocks();
   }
   NoteApplyEdit();
   if (IsEmpty()) {
     if (InList()) GlobalApplyList().Remove(this);
     if (deleted) *deleted = true;
     delete this;
+  }
+}
+
+void ApplyCondition::DropQuietBlock() {
+  quiet_.reset();
+  NoteApplyEdit();
+  if (!IsEmpty()) return;
+  if (InList()) GlobalApplyList().Remove(this);
+  delete this;
+}
+
+ApplyQuietBatch::ApplyQuietBatch() { ++g_quietBatchDepth; }
+
+ApplyQuietBatch::~ApplyQuietBatch() {
+  if (--g_quietBatchDepth != 0) return;
+  try {
+    DropUnneededQuietBlocks();
+  } catch (...) {
+    // Out of memory: the unneeded blocks stay, which changes no result.
+    QuietCandidates().clear();
   }
 }
 

@@ -188,6 +188,8 @@ class ApplyCondition : public LinkListNode, public ModelObject {
   void RemoveValue(uint8_t quantity, uint8_t direction, bool* deleted = nullptr);
   // Removes every item in the same way; false when the record is not in the list.
   bool RemoveAll();
+  // Frees the quiet block; a record left empty is removed and deleted.
+  void DropQuietBlock();
   bool IsEmpty() const { return !values_ && !quiet_; }
 
   // Throws when a new velocity or acceleration (code 4 to 7), or FIX (code
@@ -219,6 +221,17 @@ void EnsureApplyLinks();
   std::unique_ptr<ApplyLocalBlock> local_;
   std::unique_ptr<ApplyQuietBlock> quiet_;
   uint32_t savedTarget_ = 0;
+};
+
+// While one lives, the quiet blocks of grid-points that removed quiet or
+// free-field faces leave unneeded are only collected; the last one to end
+// drops them in one pass over the records (removing many faces stays linear).
+class ApplyQuietBatch {
+ public:
+  ApplyQuietBatch();
+  ~ApplyQuietBatch();
+  ApplyQuietBatch(const ApplyQuietBatch&) = delete;
+  ApplyQuietBatch& operator=(const ApplyQuietBatch&) = delete;
 };
 
 // The global list of apply records.

@@ -13,6 +13,10 @@ void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);
   InstallModelPrint("generate", &PrintGenerate);
   Services().resetGenGeometry = &ResetGenGeometry;
+  SaveSectionHooks& section = Services().generateSection;
+  section.save = [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); };
+  section.restore = [](SaveStream& stream) { ActiveGenGeometry()->Restore(stream); };
+  section.remap = [] { ActiveGenGeometry()->AfterRestore(); };
   RegisterRangeElement(std::make_unique<VolumeRangeElement>());
   ActiveGenGeometry();  // the store exists from start-up
 }

@@ -448,5 +448,16 @@ void GridPoint::RemapPointers() {
     RemapPointer(GroupList(), groups_[i]);
     if (!groups_[i]) groupCounts_[i] = 0;
   }
-  for (LinkedEntry* e = linked; e; e = e->next) RemapPointer(GridPointList(), e->gp);
+  // An entry whose grid-point did not resolve is dropped: a chain holds
+  // grid-points only.
+  for (LinkedEntry** link = &linked; *link;) {
+    RemapPointer(GridPointList(), (*link)->gp);
+    if ((*link)->gp) {
+      link = &(*link)->next;
+    } else {
+      LinkedEntry* dead = *link;
+      *link = dead->next;
+      delete dead;
+    }
+  }
 }

@@ -32,11 +32,10 @@ struct GridServices {
   double (*fluidStiffness)(Zone& zone) = nullptr;               // 0 without fluid mode
   // Adds the tetrahedron's mass share to its corners (dynamic mode on).
   void (*dynamicTetraMass)(const ZoneTetra& tetra, GridPoint* const corners[4], Zone& zone, int overlays) = nullptr;
-  // Empty records of the modes and of hysteretic damping, for RESTORE to read into.
+  // Empty records of the modes, for RESTORE to read into.
   ZoneRecord* (*newThermalRecord)() = nullptr;
   ZoneRecord* (*newFluidRecord)() = nullptr;
   ZoneRecord* (*newChemistryRecord)() = nullptr;
-  ZoneRecord* (*newDampingRecord)() = nullptr;
   bool (*thermalProperty)(const Zone& zone, const char* name, double* value) = nullptr;
   bool (*fluidProperty)(const Zone& zone, const char* name, double* value) = nullptr;
 

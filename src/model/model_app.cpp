@@ -6,13 +6,24 @@
 #include "model/calc_module.h"
 #include "model/gp_zone_index.h"
 #include "model/grid.h"
+#include "model/hyst_damping.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 
 ModelApp::ModelApp(ModelInterpreter* interpreter) : GuiApplication(interpreter), interp_(interpreter) {}
 
+namespace {
+// QUIT, STOP and every other way out: the attach ties go and the recycled
+// damping records are freed. The zone-type tables are constant data.
+void ReleaseAtExit(void*) {
+  RunClear(Services().clearAttach);
+  HystDamping::FreePool();
+}
+}  // namespace
+
 void ModelApp::Identity() {
+  AddExitHook(&ReleaseAtExit, nullptr);
   if (auto install = Services().setHistoryDefaultCallback) install(&UpdateAllViews);
   ProgramIdentity& id = ::Identity();
   id.versionNumber = 3.0f;
@@ -52,6 +63,7 @@ void ModelApp::New() {
   TheModules().Clear();
   RunClear(sv.clearModes);
   ClearZoneFaceList(ZoneFaceListHead());
+  HystDamping::FreePool();
   Settings().Reset();
   GuiApplication::Reset();
 }

@@ -2,6 +2,8 @@
 // first. It owns the model's first words and hands the others down.
 #pragma once
 
+#include <cstdint>
+
 #include "base/command.h"
 
 class ModelInterpreter;
@@ -31,7 +33,25 @@ class ModelInterpreter : public CommandType {
   int Set() override;
   // PRINT INFORMATION: the general settings, then the summary of the model.
   int ListSettings() override;
+
+  // The whole model in the save file: the interpreter state (header, macros,
+  // scripting state) and then the model's sections in their fixed order,
+  // each followed by the check value.
+  void SaveState(SaveStream& stream) override;
+  // Reads the sections back under the version gates of the file.
+  void RestoreState(SaveStream& stream, bool quiet = false) override;
+  // Turns the saved indices back into pointers, then reports what was read
+  // and checks the zones.
+  int AfterRestore() override { return AfterRestore(false); }
+  // Quiet: the pointers only, no report and no checks.
+  int AfterRestore(bool quiet);
 };
+
+// The check value that follows every section of the save file.
+constexpr uint32_t kSaveCheckValue = 0x4995CDD1;
+// Reads the check value of a file that has them (program version 312 on):
+// "Error reading save file (checkbit mismatch)." when it differs.
+void ReadCheckValue(SaveStream& stream);
 
 // The model's own commands and listings.
 void ConfigCommand(ModelInterpreter& interp);

@@ -1,5 +1,8 @@
 #include "model/services.h"
 
+#include "base/linklist.h"
+#include "model/calc_module.h"
+
 ModelServices& Services() {
   static ModelServices services;
   return services;
@@ -60,4 +63,23 @@ ZoltSymbol* SymbolByIndex(uint32_t index) {
 uint32_t SymbolIndex(const ZoltSymbol* symbol) {
   auto index = Services().symbolIndex;
   return index && symbol ? index(symbol) : 0;
+}
+
+ZoltSymbol* SymbolOfSavedIndex(uint32_t index) {
+  if (index == 0) return nullptr;
+  ZoltSymbol* symbol = SymbolByIndex(index);
+  if (!symbol) CountBadPointer();
+  return symbol;
+}
+
+CalcModule* TimeBaseOfSavedCode(uint32_t word) {
+  switch (word & 0xFF) {
+    case CalcModule::kCreep:
+    case CalcModule::kDynamic:
+    case CalcModule::kThermal:
+    case CalcModule::kFluid:
+      return ModeOf(static_cast<uint8_t>(word & 0xFF));
+    default:
+      return nullptr;
+  }
 }

@@ -13,7 +13,20 @@ class CalcModule;
 class CommandType;
 class History;
 class ModelInterpreter;
+class SaveStream;
 class ZoltSymbol;
+
+// One section of the whole-model save file that a subsystem above the grid
+// model owns: it writes and reads its own data, version gates included, and
+// once every section is read turns its saved indices back into pointers.
+// While a subsystem leaves its entry empty, SAVE writes the section as that
+// subsystem writes it with nothing in it, and RESTORE reads only such a
+// section (anything else in it is the file's read error).
+struct SaveSectionHooks {
+  void (*save)(SaveStream& stream) = nullptr;
+  void (*restore)(SaveStream& stream) = nullptr;
+  void (*remap)() = nullptr;
+};
 
 struct ModelServices {
   // NEW, each run once in the fixed order of NEW.
@@ -49,6 +62,24 @@ struct ModelServices {
 
   // Structural elements: every node's reference position from its current one.
   void (*resetSelNodePositions)() = nullptr;
+  // The numbers of structural elements and of their nodes (RESTORE reports them).
+  int32_t (*countStructures)() = nullptr;
+  int32_t (*countStructureNodes)() = nullptr;
+
+  // Whole-model SAVE and RESTORE: the sections of the other subsystems, in
+  // the order of the file.
+  SaveSectionHooks tablesSection;      // tables
+  SaveSectionHooks generateSection;    // GENERATE geometry (its remap resolves its own lists)
+  SaveSectionHooks structuresSection;  // structural elements, nodes, links and their settings
+  SaveSectionHooks applySection;       // apply conditions
+  SaveSectionHooks historiesSection;   // histories and their samples
+  SaveSectionHooks viewsSection;       // view ports
+  SaveSectionHooks interfacesSection;  // interfaces
+  SaveSectionHooks attachSection;      // attach ties
+  SaveSectionHooks waterSection;       // water table
+  SaveSectionHooks particlesSection;   // particle id counter and particles
+  // After RESTORE: particles let go of the owners they recorded.
+  void (*detachParticles)() = nullptr;
 
   // The grid's zones and grid-points, filled in by the grid lists; an empty
   // grid has nothing to walk.
@@ -76,3 +107,12 @@ ZoltSymbol* SymbolByIndex(uint32_t index);
 uint32_t SymbolIndex(const ZoltSymbol* symbol);
 // Runs one of the NEW entries when it is filled in.
 void RunClear(void (*clear)());
+
+// The references of one applied value after RESTORE (the apply conditions
+// call these for every value of their chains): the function symbol of a
+// saved symbol index (0 none; an index that names no symbol gives none and
+// counts one invalid pointer), and the time-base module of a saved word whose
+// low byte is a module type code (2 creep, 3 dynamic, 4 thermal, 5 fluid;
+// any other code gives none).
+ZoltSymbol* SymbolOfSavedIndex(uint32_t index);
+CalcModule* TimeBaseOfSavedCode(uint32_t word);

@@ -13,6 +13,7 @@
 #include "base/memory.h"
 #include "base/range.h"
 #include "base/string.h"
+#include "model/hyst_damping.h"
 #include "model/model_list.h"
 #include "model/zolt_value.h"
 #include "model/zone_tables.h"
@@ -50,7 +51,7 @@ struct ZoneTetra {
 };
 
 // A record of a zone that another subsystem owns (thermal, fluid and
-// chemistry records, hysteretic damping state).
+// chemistry records).
 class ZoneRecord {
  public:
   virtual ~ZoneRecord() = default;
@@ -203,7 +204,7 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   std::unique_ptr<ZoneRecord> thermal;
   std::unique_ptr<ZoneRecord> fluid;
   std::unique_ptr<ZoneRecord> chemistry;
-  std::unique_ptr<ZoneRecord> damping;
+  std::unique_ptr<HystDamping> damping;
   std::unique_ptr<double> dynamicMultiplier;
   uint8_t dampingOn = 0;
   std::vector<Particle*> particles;

@@ -143,8 +143,7 @@ void Zone::Restore(SaveStream& s) {
     dampingOn = ReadPresence(s);
     if (dampingOn) {
       damping.reset();
-      if (!hooks.newDampingRecord) s.ReadFailure();
-      damping.reset(hooks.newDampingRecord());
+      damping = std::make_unique<HystDamping>();
       damping->Restore(s);
     } else if (damping) {
       throw QJExcept("Error reading hysteretic damping records.");

@@ -12,4 +12,8 @@ class ZoltInterpreter : public ScriptLevel {
   int Print(CommandType& interp) override;
   int Set(CommandType& interp) override;
   void Clear(CommandType& interp) override;
+  // The scripting state of the save file: the statement and symbol lists,
+  // the fifty zoltcall lists, the memory blocks and four option bytes.
+  void SaveState(CommandType& interp, SaveStream& stream) override;
+  void RestoreState(CommandType& interp, SaveStream& stream) override;
 };

@@ -214,15 +214,8 @@ void ApplyValue::Restore(SaveStream& s) {
 }
 
 void ApplyValue::RemapPointers() {
-  function = SymbolByIndex(savedFunction_);
-  if (savedFunction_ && !function) CountBadPointer();
-  switch (savedTimeBase_) {
-    case CalcModule::kCreep: timeBase = Modes().creep; break;
-    case CalcModule::kDynamic: timeBase = Modes().dynamic; break;
-    case CalcModule::kThermal: timeBase = Modes().thermal; break;
-    case CalcModule::kFluid: timeBase = Modes().fluid; break;
-    default: timeBase = nullptr; break;
-  }
+  function = SymbolOfSavedIndex(savedFunction_);
+  timeBase = TimeBaseOfSavedCode(savedTimeBase_);
   savedFunction_ = 0;
   savedTimeBase_ = 0;
 }

@@ -11,6 +11,7 @@
 #include "model/calc_module.h"
 #include "model/grid.h"
 #include "model/grid_services.h"
+#include "model/hyst_damping.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
@@ -289,33 +290,34 @@ bool ReadOptionalValue(ModelInterpreter& interp, Setting& s) {
   return true;
 }
 
+// Hysteretic damping of the zones in the range whose models take it: a new
+// state with the curve and the coefficients given (the rest keep the
+// state's defaults); "off", and zones whose models do not take it, lose it.
 void SetHysteretic(ModelInterpreter& interp, const Range& range) {
-  static const int kCodes[] = {1, 3, 4, 5, 0};
+  static const int kCodes[] = {HystDamping::kDefault, HystDamping::kSig3, HystDamping::kSig4, HystDamping::kHardin, 0};
   const int code = kCodes[interp.GetKeyword("default sig3 sig4 hardin off") - 1];
   constexpr int kMaxCoefficients = 4;
-  double coefficients[kMaxCoefficients] = {0, 0, 0, 0};
+  double given[kMaxCoefficients] = {0, 0, 0, 0};
   int count = 0;
   double v = 0.0;
   while (interp.HasToken() && interp.CheckNumber(&v) == CommandType::kOk) {
     if (count == kMaxCoefficients)
       throw QJExcept(FormatText("Max %1 coefficients allowed.", IntToString(kMaxCoefficients).c_str()));
-    coefficients[count++] = v;
+    given[count++] = v;
   }
-  auto set = InitialHooks().setHystDamping;
-  if (code != 0 && !set) throw QJExcept("Hysteretic damping is not available in this version");
   const bool everything = range.ElementCount() == 0;
   for (Zone* z : ZoneList()) {
     double c[3];
     z->Centroid(c);
     if (!everything && !range.IsInAt(c, z)) continue;
-    if (code != 0 && z->Model() && z->Model()->SupportsHystDamp()) {
-      z->damping.reset();
-      set(*z, code, coefficients, count);
-      z->dampingOn = 1;
-    } else {
-      z->dampingOn = 0;
-      z->damping.reset();
-    }
+    z->damping.reset();
+    z->dampingOn = 0;
+    if (code == 0 || !z->Model() || !z->Model()->SupportsHystDamp()) continue;
+    z->damping = std::make_unique<HystDamping>();
+    double p[kMaxCoefficients];
+    for (int i = 0; i < kMaxCoefficients; ++i) p[i] = i < count ? given[i] : z->damping->Parameters()[i];
+    z->damping->SetParameters(code, p);
+    z->dampingOn = 1;
   }
 }
 

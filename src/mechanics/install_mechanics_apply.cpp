@@ -40,7 +40,11 @@ void InstallMechanicsApply() {
   InstallModelCommand("free", &FreeCommand);
   InstallModelCommand("initial", &InitialCommand);
   InstallModelPrint("apply", &PrintApply);
-  Services().clearApply = &ClearApplyList;
+  ModelServices& services = Services();
+  services.clearApply = &ClearApplyList;
+  services.applySection.save = &SaveApplySection;
+  services.applySection.restore = &RestoreApplySection;
+  services.applySection.remap = &RemapApplySection;
   GridServices& grid = GridHooks();
   grid.applyList = &ApplyListOfGrid;
   grid.releaseApply = &ReleaseApply;

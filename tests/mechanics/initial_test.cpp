@@ -151,24 +151,27 @@ TEST_F(InitialTest, StaticAndDynamicDamping) {
 TEST_F(InitialTest, HystereticDampingOfZones) {
   TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
   SetModels("elastic");
-  EXPECT_EQ(Run({"initial damping hysteretic sig3 1 2 3 4 5", "initial damping hysteretic default 1"}),
-            "Terrax>initial damping hysteretic sig3 1 2 3 4 5\n*** Max 4 coefficients allowed.\n"
-            "Terrax>initial damping hysteretic default 1\n*** Hysteretic damping is not available in this version\n");
-  static int calls = 0;
-  InitialHooks().setHystDamping = [](Zone&, int code, const double* c, int n) {
-    ++calls;
-    EXPECT_EQ(code, 3);
-    EXPECT_EQ(n, 2);
-    EXPECT_EQ(c[1], 2.0);
-  };
   ZoneList().Head()->SetModelByName("null");
+  EXPECT_EQ(Run({"initial damping hysteretic sig3 1 2 3 4 5"}),
+            "Terrax>initial damping hysteretic sig3 1 2 3 4 5\n*** Max 4 coefficients allowed.\n");
   Run({"initial damping hysteretic sig3 1 2"});
-  EXPECT_EQ(calls, 7);
   EXPECT_EQ(ZoneList().Head()->dampingOn, 0);
-  EXPECT_EQ(FindZone(2)->dampingOn, 1);
+  EXPECT_EQ(ZoneList().Head()->damping, nullptr);
+  const Zone* z = FindZone(2);
+  ASSERT_EQ(z->dampingOn, 1);
+  ASSERT_NE(z->damping, nullptr);
+  EXPECT_EQ(z->damping->CurveCode(), HystDamping::kSig3);
+  EXPECT_EQ(z->damping->Parameters()[0], 1.0);
+  EXPECT_EQ(z->damping->Parameters()[1], 2.0);
+  EXPECT_EQ(z->damping->Parameters()[2], 0.0);
+  // Coefficients not given keep the state's defaults.
+  Run({"initial damping hysteretic default range id 3"});
+  EXPECT_EQ(FindZone(3)->damping->Parameters()[0], -3.0);
+  EXPECT_EQ(FindZone(3)->damping->Parameters()[1], 0.5);
   Run({"initial damping hyst off range id 2"});
   EXPECT_EQ(FindZone(2)->dampingOn, 0);
-  EXPECT_EQ(FindZone(3)->dampingOn, 1);
+  EXPECT_EQ(FindZone(2)->damping, nullptr);
+  EXPECT_EQ(FindZone(4)->dampingOn, 1);
 }
 
 }  // namespace

@@ -237,6 +237,22 @@ TEST_F(ApplyCommandTest, ListingOfLocalAxesMultipliersAndDirections) {
                      "      5 normal-vel.             -1.0000e+00 ..Z USER  \n"),
             std::string::npos)
       << out;
+  // A function multiplier shows the function's name; a function lost on
+  // restore shows "Unknown".
+  static ZoltSymbol* const kSymbol = reinterpret_cast<ZoltSymbol*>(0x20);
+  Services().getSymbol = [](CommandType& interp) {
+    ++interp.TokenIndex();
+    return kSymbol;
+  };
+  ApplyHooks().symbolName = [](const ZoltSymbol*) { return String("wave_function"); };
+  Run({"apply xforce 1 history wave_function range id 2", "apply yforce 1 history wave_function range id 2"});
+  Services().getSymbol = nullptr;
+  RecordOf(2)->Values()->function = nullptr;
+  std::string rows = Run({"print apply range id 2"});
+  EXPECT_NE(rows.find("      2 y-force     Unknown      1.0000e+00 ... Global\n"
+                      "      2 x-force     wave_funct   1.0000e+00 ... Global\n"),
+            std::string::npos)
+      << rows;
   EXPECT_NE(out.find("  Gridpoint Local Axes ...\n"
                      "   ID            Dip                   Strike                 Normal\n"
                      " ------  ------ ------ ------   ------ ------ ------   ------ ------ ------\n"

@@ -4,6 +4,7 @@
 
 #include "base/command.h"
 #include "generate/install_generate.h"
+#include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
 #include "model/model_app.h"
 #include "model/grid_commands.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   InstallGrid();
   InstallModes();
   InstallGenerate();
+  InstallMechanicsCycle();
   InstallMechanicsApply();
   InstallInterruptHandler();
 

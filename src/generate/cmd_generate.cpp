@@ -7,6 +7,7 @@
 
 #include "base/except.h"
 #include "base/message.h"
+#include "base/keyword_table.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_surface.h"
 #include "model/model_interpreter.h"
@@ -15,24 +16,11 @@ namespace {
 // The sub-commands, numbered from 1 in this order.
 const char* const kGenerateWords = "zone surface point print test merge quit stop topograph separate";
 enum GenerateWord { kZone = 1, kSurface, kPoint, kPrint, kTest, kMerge, kQuit, kStop, kTopograph, kSeparate };
-constexpr int kGenerateWordCount = 10;
 
 const char* const kTestWords = "vclo inv";
 
-// The keyword with the given 1-based number.
-String GenerateWordAt(int number) {
-  const char* p = kGenerateWords;
-  for (int n = 1; *p; ++n) {
-    const char* e = std::strchr(p, ' ');
-    if (!e) e = p + std::strlen(p);
-    if (n == number) return String(p, static_cast<int>(e - p));
-    p = *e ? e + 1 : e;
-  }
-  return String();
-}
-
-std::array<GenerateSubCommand, kGenerateWordCount + 1>& SubCommands() {
-  static std::array<GenerateSubCommand, kGenerateWordCount + 1> handlers{};
+KeywordHandlers<GenerateSubCommand>& SubCommands() {
+  static KeywordHandlers<GenerateSubCommand> handlers(kGenerateWords);
   return handlers;
 }
 
@@ -40,13 +28,11 @@ void EndSubMode(CommandType& interp) { interp.SetCommandPrefix(String(), String(
 
 // Runs an installed sub-command, or reports that it is not there.
 void RunInstalled(ModelInterpreter& interp, int word) {
-  if (GenerateSubCommand handler = SubCommands()[static_cast<size_t>(word)]) {
+  if (GenerateSubCommand handler = SubCommands().Find(word)) {
     handler(interp);
     return;
   }
-  String upper = "GENERATE " + GenerateWordAt(word);
-  upper.ToUpper();
-  throw QJExcept(MessageText("%s is not available in this version", upper));
+  throw QJExcept(MessageText("GENERATE %s is not available in this version", SubCommands().UpperName(word)));
 }
 
 String ScientificVector(const Vec3& v) {
@@ -56,12 +42,7 @@ String ScientificVector(const Vec3& v) {
 }  // namespace
 
 void InstallGenerateSubCommand(const char* keyword, GenerateSubCommand handler) {
-  for (int n = 1; n <= kGenerateWordCount; ++n) {
-    if (GenerateWordAt(n).str() == keyword) {
-      SubCommands()[static_cast<size_t>(n)] = handler;
-      return;
-    }
-  }
+  SubCommands().Install(keyword, handler);
 }
 
 void GenerateCommand(ModelInterpreter& interp) {

@@ -71,43 +71,16 @@ int64_t CellOf(double x, int32_t level) {
 // ---------------------------------------------------------------------------
 // Reference points
 
-GenPoint::GenPoint() {
-  const ModelSettings& s = Settings();
-  dampingKind_ = static_cast<uint32_t>(s.dampingType);
-  dampingCoefficient_ = s.dampingFactor;
-}
-
-// The node record: id, flags, three scalars, the seven vectors with the last
-// one written twice, no dynamic block, no extra variables, the damping; then
-// the point's own double.
+// The node record shared with grid-points, then the point's own double.
 void GenPoint::Save(SaveStream& stream) const {
-  stream.WriteI32(id_);
-  stream.WriteU32(flags_);
-  stream.WriteF64(mass_);
-  stream.WriteF64(stiffness_);
-  stream.WriteF64(nodalTerm_);
-  for (const Vec3& v : vectors_) WriteVector(stream, v);
-  WriteVector(stream, vectors_[kLastVector]);
-  stream.WriteU8(0);
-  stream.WriteU32(0);
-  stream.WriteU32(dampingKind_);
-  stream.WriteF64(dampingCoefficient_);
+  SaveNode(stream);
   stream.WriteF64(extra_);
 }
 
 void GenPoint::Restore(SaveStream& stream) {
-  id_ = stream.ReadI32();
-  flags_ = stream.ReadU32();
-  mass_ = stream.ReadF64();
-  stiffness_ = stream.ReadF64();
-  nodalTerm_ = stream.ReadF64();
-  for (Vec3& v : vectors_) v = ReadVector(stream);
-  vectors_[kLastVector] = ReadVector(stream);  // the second copy stands
+  RestoreNode(stream);
   // A reference point carries neither a dynamic block nor extra variables.
-  if (stream.ReadU8() != 0) stream.ReadFailure();
-  if (stream.ReadU32() != 0) stream.ReadFailure();
-  dampingKind_ = stream.ReadU32();
-  dampingCoefficient_ = stream.ReadF64();
+  if (dynamicBlock || extra.Count() != 0) stream.ReadFailure();
   extra_ = stream.ReadF64();
 }
 
@@ -281,13 +254,13 @@ GenPoint* GenGeometry::NearestInOrder(const Vec3& p, double tolerance) const {
 void GenGeometry::AppendPoint(GenPoint* point) {
   point->order_ = nextPointOrder_++;
   points_.Append(point);
-  pointById_.emplace(point->id_, point);
+  pointById_.emplace(point->Id(), point);
   IndexPoint(point);
 }
 
 void GenGeometry::MovePoint(GenPoint* point, const Vec3& position) {
   UnindexPoint(point);
-  point->vectors_[GenPoint::kPosition] = position;
+  point->SetPosition(position);
   IndexPoint(point);
 }
 
@@ -304,15 +277,15 @@ GenPoint* GenGeometry::PlacePoint(const Vec3& position, bool hasId, int32_t id) 
   } else {
     double m = MaxAbs(position);
     point = NearestInOrder(position, std::max(1e-14 * m, 1e-14));
-    id = point ? point->id_ : SmallestFreeId();
+    id = point ? point->Id() : SmallestFreeId();
   }
   if (point) {
     MovePoint(point, position);
     return point;
   }
   auto created = std::make_unique<GenPoint>();
-  created->id_ = id;
-  created->vectors_[GenPoint::kPosition] = position;
+  created->id = static_cast<uint32_t>(id);
+  created->SetPosition(position);
   point = created.release();
   AppendPoint(point);
   return point;
@@ -323,8 +296,8 @@ GenPoint* GenGeometry::FindOrCreatePoint(const Vec3& position) {
   if (m == 0.0) m = 1.0;
   if (GenPoint* found = NearestInOrder(position, 1e-6 * m)) return found;
   auto created = std::make_unique<GenPoint>();
-  created->id_ = static_cast<int32_t>(points_.Count()) + 1;
-  created->vectors_[GenPoint::kPosition] = position;
+  created->id = points_.Count() + 1;
+  created->SetPosition(position);
   GenPoint* point = created.release();
   AppendPoint(point);
   return point;
@@ -654,7 +627,7 @@ void GenGeometry::RebuildIndexes() {
   ClearIndexes();
   for (GenPoint* p : points_) {
     p->order_ = nextPointOrder_++;
-    pointById_.emplace(p->id_, p);
+    pointById_.emplace(p->Id(), p);
     IndexPoint(p);
   }
   for (GenTriangle* t : triangles_) {

@@ -15,6 +15,7 @@
 #include "base/memory.h"
 #include "base/range.h"
 #include "base/string.h"
+#include "model/grid_point.h"
 
 class CommandType;
 class GenGeometry;
@@ -23,31 +24,23 @@ class SaveStream;
 // A reference point: a named vertex for surface definitions. Its save record
 // is the node record shared with grid-points (identity, flags, masses and
 // the kinematic vectors, damping), followed by one double of its own.
-class GenPoint : public LinkListNode, public ModelObject {
+class GenPoint : public NodeBase, public ModelObject {
  public:
-  GenPoint();
-
   void Restore(SaveStream& stream) override;
   void Save(SaveStream& stream) const override;
   void RemapPointers() override {}
 
-  int32_t Id() const { return id_; }
-  const Vec3& Position() const { return vectors_[kPosition]; }
+  int32_t Id() const { return static_cast<int32_t>(id); }
+  Vec3 Position() const { return {position[0], position[1], position[2]}; }
 
  private:
   friend class GenGeometry;
-  // The node record's vectors, in record order.
-  enum { kVelocity, kVelocityStep, kPosition, kDisplacement, kSmallDisplacement, kUnbalanced, kLastVector,
-         kVectorCount };
+  void SetPosition(const Vec3& p) {
+    position[0] = p.x;
+    position[1] = p.y;
+    position[2] = p.z;
+  }
 
-  int32_t id_ = 0;
-  uint32_t flags_ = 0;
-  double mass_ = 0.0;
-  double stiffness_ = 0.0;
-  double nodalTerm_ = 0.0;
-  Vec3 vectors_[kVectorCount];
-  uint32_t dampingKind_ = 0;
-  double dampingCoefficient_ = 0.0;
   double extra_ = 0.0;  // carried through save and restore only
 
   // The store's search structures.

@@ -5,6 +5,7 @@
 #include "base/range.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
+#include "generate/gen_zone.h"
 #include "generate/range_volume.h"
 #include "model/model_interpreter.h"
 #include "model/services.h"
@@ -12,6 +13,8 @@
 void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);
   InstallModelPrint("generate", &PrintGenerate);
+  InstallGenerateSubCommand("zone", &GenerateZoneCommand);
+  InstallModelCommand("grid", &GridCommand);
   Services().resetGenGeometry = &ResetGenGeometry;
   SaveSectionHooks& section = Services().generateSection;
   section.save = [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); };

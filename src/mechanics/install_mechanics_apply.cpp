@@ -1,7 +1,9 @@
 #include "mechanics/install_mechanics_apply.h"
 
+#include "mechanics/apply.h"
 #include "mechanics/apply_command.h"
 #include "mechanics/apply_condition.h"
+#include "mechanics/cycle.h"
 #include "mechanics/fixfree.h"
 #include "mechanics/initial.h"
 #include "mechanics/print_apply.h"
@@ -32,6 +34,31 @@ bool ApplyVelocity(const LinkListNode* node, bool* localAxes, uint8_t* direction
   return true;
 }
 
+// The law of motion's view of a grid-point's applied velocities and accelerations.
+bool VelocityOfRecord(const GridPoint& gp, VelocityCondition* out) {
+  const auto* record = static_cast<const ApplyCondition*>(gp.apply);
+  const ApplyLocalBlock* block = record ? record->Local() : nullptr;
+  if (!block) return false;
+  out->localAxes = block->local != 0;
+  out->directions = static_cast<uint8_t>(block->mask & 7u);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) out->axes[i][j] = block->axes[i][j];
+    out->kind[i] = static_cast<int>(block->kind[i]);
+    out->value[i] = block->velocity[i];
+    out->rate[i] = block->acceleration[i];
+  }
+  return true;
+}
+
+// The quiet dashpot coefficients of a grid-point's record.
+bool QuietOfRecord(const GridPoint& gp, double out[3]) {
+  const auto* record = static_cast<const ApplyCondition*>(gp.apply);
+  const ApplyQuietBlock* quiet = record ? record->Quiet() : nullptr;
+  if (!quiet) return false;
+  for (int i = 0; i < 3; ++i) out[i] = quiet->quiet[i];
+  return true;
+}
+
 }  // namespace
 
 void InstallMechanicsApply() {
@@ -45,6 +72,11 @@ void InstallMechanicsApply() {
   services.applySection.save = &SaveApplySection;
   services.applySection.restore = &RestoreApplySection;
   services.applySection.remap = &RemapApplySection;
+  CyclePhases& phases = Phases();
+  phases.prepareApply = &PrepareApplyConditions;
+  phases.applyStep = &ApplyConditionsStep;
+  phases.velocityCondition = &VelocityOfRecord;
+  phases.viscousCoefficients = &QuietOfRecord;
   GridServices& grid = GridHooks();
   grid.applyList = &ApplyListOfGrid;
   grid.releaseApply = &ReleaseApply;

@@ -1,11 +1,11 @@
 // PRINT of the model level: the model's own listings, the calculation modes'
 // settings and the listings of the subsystems that own the data; other words
 // go down to the scripting and general levels.
-#include <array>
 #include <cstring>
 #include <ios>
 #include <iomanip>
 
+#include "base/keyword_table.h"
 #include "base/message.h"
 #include "base/range.h"
 #include "base/range_named.h"
@@ -20,7 +20,6 @@ namespace {
 const char* const kPrintWords =
     "@@@@@@@@@@@ zone gp tetra group apply cable water range dynamic creep interface mechanical thermal "
     "region struct attach fluid generate history rlist table model sel flow fos track chem";
-constexpr int kPrintWordCount = 28;
 
 enum PrintWord {
   kPlaceholder = 1, kZone, kGp, kTetra, kGroup, kApply, kCable, kWater, kRange, kDynamic, kCreep, kInterface,
@@ -28,32 +27,18 @@ enum PrintWord {
   kFlow, kFos, kTrack, kChem
 };
 
-// The keyword with the given 1-based number.
-String PrintWordAt(int number) {
-  const char* p = kPrintWords;
-  for (int n = 1; *p; ++n) {
-    const char* e = std::strchr(p, ' ');
-    if (!e) e = p + std::strlen(p);
-    if (n == number) return String(p, static_cast<int>(e - p));
-    p = *e ? e + 1 : e;
-  }
-  return String();
-}
-
-std::array<ModelPrintHandler, kPrintWordCount + 1>& PrintHandlers() {
-  static std::array<ModelPrintHandler, kPrintWordCount + 1> handlers{};
+KeywordHandlers<ModelPrintHandler>& PrintHandlers() {
+  static KeywordHandlers<ModelPrintHandler> handlers(kPrintWords);
   return handlers;
 }
 
 // Runs the handler installed for a listing, or reports that it is missing.
 void RunListing(ModelInterpreter& interp, int word) {
-  if (ModelPrintHandler handler = PrintHandlers()[static_cast<size_t>(word)]) {
+  if (ModelPrintHandler handler = PrintHandlers().Find(word)) {
     handler(interp);
     return;
   }
-  String upper = PrintWordAt(word);
-  upper.ToUpper();
-  throw QJExcept(MessageText("PRINT %s is not available in this version", upper));
+  throw QJExcept(MessageText("PRINT %s is not available in this version", PrintHandlers().UpperName(word)));
 }
 
 // The range phrase of PRINT: from the first word that abbreviates "range" to
@@ -77,14 +62,7 @@ void PrintFos(ModelInterpreter& interp) {
 }
 }  // namespace
 
-void InstallModelPrint(const char* keyword, ModelPrintHandler handler) {
-  for (int n = 2; n <= kPrintWordCount; ++n) {
-    if (PrintWordAt(n).str() == keyword) {
-      PrintHandlers()[static_cast<size_t>(n)] = handler;
-      return;
-    }
-  }
-}
+void InstallModelPrint(const char* keyword, ModelPrintHandler handler) { PrintHandlers().Install(keyword, handler); }
 
 int ModelInterpreter::Print() {
   const bool ranged = TakeRangePhrase(*this);

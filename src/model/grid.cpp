@@ -83,6 +83,19 @@ class PointIndex {
     cells_[KeyOf(gp->position)].push_back(gp);
   }
 
+  // Whether n more points can be entered without laying the grid out anew.
+  bool Absorbs(uint32_t n) const { return laidOutAt_ > 0 && count_ + n < 2 * laidOutAt_; }
+
+  // Grid-points appended to the list together, from `first` to the end of
+  // the list, entered one by one (see Absorbs).
+  void InsertRun(GridPoint* first) {
+    for (GridPoint* gp = first; gp; gp = ModelList<GridPoint>::Next(gp)) {
+      Extend(gp->position);
+      ++count_;
+      cells_[KeyOf(gp->position)].push_back(gp);
+    }
+  }
+
   void Extend(const double p[3]) {
     for (int i = 0; i < 3; ++i) {
       min_[i] = std::min(min_[i], p[i]);
@@ -342,7 +355,7 @@ class GridIndex {
     GridPointList().Append(gp);
     gp->SetListSequence(++gpSequence_);
     gpById_.emplace(gp->id, gp);
-    points_.Insert(gp);
+    if (!pointsStale_) points_.Insert(gp);
     ++gpCount_;
   }
 
@@ -350,7 +363,7 @@ class GridIndex {
     Ensure();
     auto it = gpById_.find(gp->id);
     if (it != gpById_.end() && it->second == gp) gpById_.erase(it);
-    points_.Erase(gp);
+    if (!pointsStale_) points_.Erase(gp);
     GridPointList().Remove(gp);
     --gpCount_;
   }
@@ -400,6 +413,64 @@ class GridIndex {
     --zoneCount_;
   }
 
+  // Bulk creation: the id maps follow every object at once; the spatial
+  // index and the face map take the batch's objects when it ends.
+  void BeginBatch(size_t gps, size_t zones) {
+    Ensure();
+    if (batchDepth_++ > 0) return;
+    gpById_.reserve(gpById_.size() + gps);
+    zoneById_.reserve(zoneById_.size() + zones);
+    MarkBatchStart();
+  }
+
+  GridPoint* BatchGridPoint(const double position[3]) {
+    Ensure();
+    GridPoint* gp = new GridPoint();
+    for (int i = 0; i < 3; ++i) gp->position[i] = position[i];
+    GridPointList().Append(gp);
+    gp->SetListSequence(++gpSequence_);
+    gpById_.emplace(gp->id, gp);
+    ++gpCount_;
+    return gp;
+  }
+
+  Zone* BatchZone() {
+    Ensure();
+    Zone* zone = new Zone();
+    ZoneList().Append(zone);
+    zone->SetListSequence(++zoneSequence_);
+    zoneById_.emplace(zone->Id(), zone);
+    ++zoneCount_;
+    return zone;
+  }
+
+  void Link(Zone* a, int faceA, Zone* b, int faceB) {
+    Ensure();
+    a->SetNeighbour(faceA, b);
+    b->SetNeighbour(faceB, a);
+    // The face map holds the unjoined faces of zones made before the batch.
+    if (Indexed(a)) faces_.Remove(a, faceA);
+    if (Indexed(b)) faces_.Remove(b, faceB);
+  }
+
+  void EndBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    if (!valid_ || gpCount_ != GridPointList().Count() || zoneCount_ != ZoneList().Count()) {
+      valid_ = false;
+      return;
+    }
+    // Many new grid-points: the spatial index is laid out when it is next used.
+    GridPoint* firstGp = batchGpMark_ ? ModelList<GridPoint>::Next(batchGpMark_) : GridPointList().Head();
+    if (firstGp && !pointsStale_) {
+      if (points_.Absorbs(gpCount_ - batchGpCount_)) points_.InsertRun(firstGp);
+      else StalePoints();
+    }
+    Zone* firstZone = batchZoneMark_ ? ModelList<Zone>::Next(batchZoneMark_) : ZoneList().Head();
+    for (Zone* z = firstZone; z; z = ModelList<Zone>::Next(z))
+      for (int f = 0; f < kZoneFaces; ++f)
+        if (Joinable(*z, f) && !z->Neighbour(f)) faces_.Add(z, f);
+  }
+
   GridPoint* GpById(uint32_t id) {
     Ensure();
     auto it = gpById_.find(id);
@@ -414,6 +485,10 @@ class GridIndex {
 
   PointIndex& Points() {
     Ensure();
+    if (pointsStale_) {
+      points_.Build();
+      pointsStale_ = false;
+    }
     return points_;
   }
 
@@ -431,7 +506,7 @@ class GridIndex {
       gpById_.emplace(gp->id, gp);
       ++gpCount_;
     }
-    points_.Build();
+    StalePoints();
     for (Zone* z : ZoneList()) {
       z->SetListSequence(++zoneSequence_);
       zoneById_.emplace(z->Id(), z);
@@ -439,9 +514,32 @@ class GridIndex {
       for (int f = 0; f < kZoneFaces; ++f)
         if (Joinable(*z, f) && !z->Neighbour(f)) faces_.Add(z, f);
     }
+    // A batch goes on from what the rebuild has taken in.
+    if (batchDepth_ > 0) MarkBatchStart();
   }
 
+  // The spatial index is built from the list at its next use.
+  void StalePoints() {
+    points_.Clear();
+    pointsStale_ = true;
+  }
+
+  void MarkBatchStart() {
+    batchGpCount_ = gpCount_;
+    batchGpMark_ = GridPointList().Tail();
+    batchZoneMark_ = ZoneList().Tail();
+    batchZoneSequence_ = zoneSequence_;
+  }
+
+  bool Indexed(const Zone* zone) const { return batchDepth_ == 0 || zone->ListSequence() <= batchZoneSequence_; }
+
   bool valid_ = false;
+  bool pointsStale_ = true;
+  int batchDepth_ = 0;
+  uint32_t batchGpCount_ = 0;
+  GridPoint* batchGpMark_ = nullptr;  // the last grid-point before the batch
+  Zone* batchZoneMark_ = nullptr;     // the last zone before the batch
+  uint32_t batchZoneSequence_ = 0;
   uint32_t gpCount_ = 0;
   uint32_t zoneCount_ = 0;
   uint32_t gpSequence_ = 0;
@@ -496,6 +594,23 @@ Zone* CreateZone(int type, GridPoint* const gps[], uint32_t id, bool join) {
 }
 
 void JoinNeighbours(Zone& zone) { Index().Join(zone); }
+
+GridBatch::GridBatch(size_t expectedGridPoints, size_t expectedZones) {
+  Index().BeginBatch(expectedGridPoints, expectedZones);
+}
+
+GridBatch::~GridBatch() {
+  try {
+    Index().EndBatch();
+  } catch (...) {
+    // Indexes that could not take the batch are rebuilt at their next use.
+    Index().Invalidate();
+  }
+}
+
+GridPoint* GridBatch::NewGridPoint(const double position[3]) { return Index().BatchGridPoint(position); }
+Zone* GridBatch::NewZone() { return Index().BatchZone(); }
+void GridBatch::Link(Zone* a, int faceA, Zone* b, int faceB) { Index().Link(a, faceA, b, faceB); }
 
 void DeleteZone(Zone* zone) {
   if (!zone) return;

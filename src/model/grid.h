@@ -8,6 +8,7 @@
 // merging) calls GridIndexesChanged afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/string.h"
@@ -44,6 +45,34 @@ void DeleteGridPoint(GridPoint* gp);
 
 // FindGroup, else a new group (see group.h).
 Group* FindOrCreateGroup(const String& name);
+
+// ---------------------------------------------------------------------------
+// Bulk creation
+//
+// A generator that makes many objects at once (GENERATE ZONE, GRID) appends
+// them through a batch. Every object takes its id and its place in the list
+// as above, but the spatial index of the grid-points and the map of unjoined
+// faces take the batch's objects in one pass when the batch ends, after the
+// generator has set the zones' grid-points and linked their neighbours. The
+// batch ends when it goes out of scope, also when the generation stops with
+// an error: what was made stays in the grid. No volume test is made.
+class GridBatch {
+ public:
+  // The expected numbers size the id maps once.
+  GridBatch(size_t expectedGridPoints, size_t expectedZones);
+  ~GridBatch();
+  GridBatch(const GridBatch&) = delete;
+  GridBatch& operator=(const GridBatch&) = delete;
+
+  // A new grid-point at the position, appended to the grid-point list.
+  static GridPoint* NewGridPoint(const double position[3]);
+  // A new brick zone without grid-points, appended to the zone list; the
+  // generator gives it its grid-points, type, group and neighbours.
+  static Zone* NewZone();
+  // Links two zones across one face each. A zone that was there before the
+  // batch no longer counts its face as unjoined.
+  static void Link(Zone* a, int faceA, Zone* b, int faceB);
+};
 
 // ---------------------------------------------------------------------------
 // Look-ups

@@ -91,6 +91,9 @@ class NodeBase : public LinkListNode {
   double smallDisplacement[3] = {0, 0, 0};  // zeroed with the displacement
   double unbalancedForce[3] = {0, 0, 0};
   double stepVectorB[3] = {0, 0, 0};
+  // Sum of |Fx| + |Fy| + |Fz| of every force contribution of the step;
+  // cleared with the unbalanced force at the start of every step; not saved.
+  double forceSum = 0.0;
 
   ZoltParamArray extra;
   uint32_t dampingKind = 0;  // 0 local, 2 combined

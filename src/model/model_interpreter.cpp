@@ -1,8 +1,7 @@
 #include "model/model_interpreter.h"
 
-#include <array>
-#include <cstring>
 
+#include "base/keyword_table.h"
 #include "base/message.h"
 #include "base/range_named.h"
 #include "model/calc_module.h"
@@ -16,7 +15,6 @@ const char* const kModelWords =
     "call print new step initial cycle history property fix free gp grid generate model group apply solve "
     "water delete config interface moo region attach gpattach table plot range zone sel body geom_test "
     "track impgrid expgrid pdelete chem movie";
-constexpr int kWordCount = 38;
 
 enum ModelWord {
   kCall = 1, kPrint, kNew, kHistory = 7, kGenerate = 13, kConfig = 20, kMoo = 22, kTable = 26, kRange = 28, kTrack = 33
@@ -27,32 +25,13 @@ constexpr uint32_t kGenerateChanged = 4;
 constexpr uint32_t kHistoryChanged = 16;
 constexpr uint32_t kTableChanged = 32;
 
-// The keyword with the given 1-based number.
-String WordAt(int number) {
-  const char* p = kModelWords;
-  for (int n = 1; *p; ++n) {
-    const char* e = std::strchr(p, ' ');
-    if (!e) e = p + std::strlen(p);
-    if (n == number) return String(p, static_cast<int>(e - p));
-    p = *e ? e + 1 : e;
-  }
-  return String();
-}
-
-std::array<ModelCommandHandler, kWordCount + 1>& Handlers() {
-  static std::array<ModelCommandHandler, kWordCount + 1> handlers{};
+KeywordHandlers<ModelCommandHandler>& Handlers() {
+  static KeywordHandlers<ModelCommandHandler> handlers(kModelWords);
   return handlers;
 }
 }  // namespace
 
-void InstallModelCommand(const char* keyword, ModelCommandHandler handler) {
-  for (int n = 1; n <= kWordCount; ++n) {
-    if (WordAt(n).str() == keyword) {
-      Handlers()[static_cast<size_t>(n)] = handler;
-      return;
-    }
-  }
-}
+void InstallModelCommand(const char* keyword, ModelCommandHandler handler) { Handlers().Install(keyword, handler); }
 
 int ModelInterpreter::Command() {
   TokenIndex() = 0;
@@ -83,14 +62,12 @@ int ModelInterpreter::Command() {
     default:
       break;
   }
-  if (ModelCommandHandler handler = Handlers()[static_cast<size_t>(word)]) {
+  if (ModelCommandHandler handler = Handlers().Find(word)) {
     handler(*this);
     if (word == kHistory) NotifyAllViews(kHistoryChanged);
     else if (word == kGenerate) NotifyAllViews(kGenerateChanged);
     else if (word == kTable) NotifyAllViews(kTableChanged);
     return kDone;
   }
-  String upper = WordAt(word);
-  upper.ToUpper();
-  throw QJExcept(MessageText("%s is not available in this version", upper));
+  throw QJExcept(MessageText("%s is not available in this version", Handlers().UpperName(word)));
 }

@@ -83,6 +83,13 @@ uint64_t FreeBytesAt(const char* path) {
   return static_cast<uint64_t>(sv.f_bavail) * static_cast<uint64_t>(sv.f_frsize);
 }
 
+uint64_t PhysicalMemoryBytes() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long size = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || size <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
+}
+
 std::vector<std::string> MatchingFiles(const char* pattern, bool directories) {
   std::vector<std::string> names;
   if (!pattern || !*pattern) return names;

@@ -51,3 +51,6 @@ int RunShell(const char* command, const char* shell);
 
 // Heap statistics of the C library: bytes lying free and bytes in use.
 void HeapStatistics(uint64_t& freeBytes, uint64_t& usedBytes);
+
+// Bytes of physical memory of the machine; 0 when it cannot be told.
+uint64_t PhysicalMemoryBytes();

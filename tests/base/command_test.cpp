@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/keyword_table.h"
 #include "support/interp_fixture.h"
 
 namespace {
@@ -183,3 +184,19 @@ TEST_F(CommandTest, PrintMacroListsInNameOrder) {
 }
 
 }  // namespace
+
+TEST(KeywordTableTest, KeywordsByNumberAndHandlersByKeyword) {
+  const char* list = "zone gp  tetra";
+  EXPECT_EQ(KeywordCount(list), 3);
+  EXPECT_STREQ(KeywordAt(list, 3).c_str(), "tetra");
+  EXPECT_TRUE(KeywordAt(list, 4).IsEmpty());
+  EXPECT_EQ(KeywordNumber(list, "gp"), 2);
+  EXPECT_EQ(KeywordNumber(list, "g"), 0);  // installing takes the keyword in full
+  KeywordHandlers<int (*)()> table(list);
+  table.Install("tetra", [] { return 7; });
+  table.Install("nothing", [] { return 1; });
+  EXPECT_EQ(table.Find(3)(), 7);
+  EXPECT_EQ(table.Find(1), nullptr);
+  EXPECT_EQ(table.Find(9), nullptr);
+  EXPECT_STREQ(table.UpperName(2).c_str(), "GP");
+}

@@ -1,0 +1,303 @@
+// The grid-point law of motion. The step's sums are kept in locals during the
+// pass and handed back to the model settings at its end; grid-points are
+// visited in list order in every pass, so a run repeats bit for bit.
+// The innermost loops of the program: small fixed loops are unrolled and
+// vectorised. The arithmetic stays as written (no reassociation).
+#pragma GCC optimize("O3")
+
+#include "mechanics/motion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "base/except.h"
+#include "base/string.h"
+#include "mechanics/cycle.h"
+#include "model/calc_module.h"
+#include "model/grid_point.h"
+#include "model/model_settings.h"
+#include "platform/pumps.h"
+
+namespace {
+
+constexpr uint32_t kSkipped = NodeBase::kNoMechanicalZone | NodeBase::kLinkedTotalZero | NodeBase::kSlaved;
+constexpr uint32_t kCornerColumn = 0x40000;
+constexpr uint32_t kSideGrid = 0x80000;
+constexpr uint32_t kViscousX = 0x200;
+
+struct MotionContext {
+  double dt = 0.0;
+  uint32_t step = 0;
+  bool large = false;
+  bool dynamic = false;
+  DynamicStepSettings dyn;
+  double threshold = 0.0;
+  const CyclePhases* phases = nullptr;
+  // The step's sums.
+  double maxUnbalanced = 0.0;
+  double unbalanced = 0.0;
+  double forces = 0.0;
+  double localRatio = 0.0;
+  uint32_t count = 0;
+};
+
+inline double Sign(double y) { return y >= 0.0 ? 1.0 : -1.0; }
+
+// Local components of a global vector: x_i = sum_j axes[i][j] g_j.
+inline void ToLocal(const double axes[3][3], const double g[3], double out[3]) {
+  for (int i = 0; i < 3; ++i) out[i] = axes[i][0] * g[0] + axes[i][1] * g[1] + axes[i][2] * g[2];
+}
+
+inline void ToGlobal(const double axes[3][3], const double l[3], double out[3]) {
+  for (int j = 0; j < 3; ++j) out[j] = axes[0][j] * l[0] + axes[1][j] * l[1] + axes[2][j] * l[2];
+}
+
+[[noreturn]] void GridPointError(const char* text, const GridPoint& gp) {
+  throw QJExcept(FormatText(text, UIntToString(gp.id).c_str()));
+}
+
+void Move(GridPoint& gp, MotionContext& c) {
+  YieldWhileCycling(false);
+  const uint32_t flags = gp.flags;
+  if (flags & kSkipped) return;
+
+  GpDynamicData* dyn = c.dynamic ? gp.dynamicBlock.get() : nullptr;
+  const int mode = dyn ? dyn->dampingKind : static_cast<int>(gp.dampingKind);
+  const double localCoefficient = dyn ? dyn->localDamping : gp.dampingCoefficient;
+  const double alpha = dyn ? dyn->rayleighAlpha : 0.0;
+
+  const double a = c.dt * alpha * 0.5;
+  if (a >= 1.0) throw QJExcept("Viscous damping too high");
+  double k1 = 1.0 - a;
+  double k2 = 1.0 / (1.0 + a);
+
+  // The applied velocity, when the grid-point has one.
+  VelocityCondition condition;
+  const bool applied =
+      gp.apply && c.phases->velocityCondition && c.phases->velocityCondition(gp, &condition) && condition.directions;
+  const bool local = applied && condition.localAxes;
+
+  double h = c.dt;
+  bool multistepped = false;
+  if (c.dynamic && c.dyn.multistepping) {
+    double value = dyn ? dyn->multiStep : 1.0;
+    if (!(value >= 1.0)) value = 1.0;
+    const int64_t m = static_cast<int64_t>(value);
+    if (m > 1 && (c.step - 1) % static_cast<uint64_t>(m) != 0) {
+      // Not moved in this step: only its last force counts towards the maximum.
+      double last[3] = {gp.stepVectorB[0], gp.stepVectorB[1], gp.stepVectorB[2]};
+      if (local) ToLocal(condition.axes, gp.stepVectorB, last);
+      for (int i = 0; i < 3; ++i) {
+        if (flags & (1u << i)) continue;
+        if (applied && (condition.directions & (1u << i))) continue;
+        c.maxUnbalanced = std::max(c.maxUnbalanced, std::fabs(last[i]));
+      }
+      return;
+    }
+    h = c.dt * value;
+    multistepped = m > 1;
+  }
+
+  // Sums over the grid-points slaved to this one.
+  double linkedStiffness = 0.0, linkedMass = 0.0;
+  double linkedForce[3] = {0, 0, 0};
+  double linkedViscous[3] = {0, 0, 0};
+  for (const GridPoint::LinkedEntry* l = gp.linked; l; l = l->next) {
+    const GridPoint& o = *l->gp;
+    linkedStiffness += o.stiffness;
+    linkedMass += o.mass;
+    for (int i = 0; i < 3; ++i)
+      linkedForce[i] += o.unbalancedForce[i] + o.appliedForce[0][i] + o.appliedForce[1][i];
+    double viscous[3];
+    if (c.dynamic && c.phases->viscousCoefficients && c.phases->viscousCoefficients(o, viscous))
+      for (int i = 0; i < 3; ++i) linkedViscous[i] += viscous[i];
+  }
+
+  if (!c.dynamic) {
+    const double stiffness = gp.stiffness + linkedStiffness;
+    if (!(stiffness > 0.0)) GridPointError("Zero stiffness in grid-point %1", gp);
+    gp.mass = stiffness * h * h;
+  }
+  const double mass = gp.mass + linkedMass;
+  if (!(mass > 0.0)) GridPointError("Zero mass in grid-point %1", gp);
+
+  double F[3], Fold[3];
+  for (int i = 0; i < 3; ++i) {
+    F[i] = gp.unbalancedForce[i] + gp.appliedForce[0][i] + gp.appliedForce[1][i];
+    if (gp.linked) F[i] += linkedForce[i];
+    gp.forceSum += std::fabs(gp.appliedForce[0][i]) + std::fabs(gp.appliedForce[1][i]);
+    Fold[i] = gp.stepVectorB[i];
+    gp.stepVectorB[i] = F[i];
+  }
+
+  double vOld[3] = {gp.velocity[0], gp.velocity[1], gp.velocity[2]};
+  double v[3] = {vOld[0], vOld[1], vOld[2]};
+  if (local) {
+    double t[3];
+    ToLocal(condition.axes, vOld, v);
+    ToLocal(condition.axes, F, t);
+    F[0] = t[0], F[1] = t[1], F[2] = t[2];
+    ToLocal(condition.axes, Fold, t);
+    Fold[0] = t[0], Fold[1] = t[1], Fold[2] = t[2];
+  }
+
+  double viscous[3] = {0, 0, 0};
+  const bool hasViscous = c.dynamic && (flags & (kViscousX * 7)) && c.phases->viscousCoefficients &&
+                          c.phases->viscousCoefficients(gp, viscous);
+
+  double vNew[3];
+  double U = 0.0;
+  for (int i = 0; i < 3; ++i) {
+    const double vi = v[i];
+    if (flags & (1u << i)) {
+      vNew[i] = vi;
+      continue;
+    }
+    if (applied && (condition.directions & (1u << i))) {
+      vNew[i] = condition.kind[i] == 4 || condition.kind[i] == 5 ? condition.value[i] : vi + h * condition.rate[i];
+      continue;
+    }
+    const double dv = F[i] * h / mass;
+    double vn;
+    if (hasViscous && (flags & (kViscousX << i))) {
+      const double bb = std::min(1.0, (viscous[i] + linkedViscous[i]) * h / (2.0 * mass));
+      vn = ((1.0 - bb) * vi + dv) / (1.0 + bb);
+    } else if (c.dynamic && mode == 1) {
+      if (multistepped) {
+        const double bb = std::min(1.0, h * alpha * 0.5);
+        k1 = 1.0 - bb;
+        k2 = 1.0 / (1.0 + bb);
+      }
+      vn = (k1 * vi + dv) * k2;
+    } else {
+      // Local damping; the combined form when the mode asks for it. A
+      // velocity that damping would reverse or stop takes the undamped value.
+      if (mode == 2)
+        vn = vi + dv - 0.5 * localCoefficient * std::fabs(dv) * (Sign(vi) - Sign(F[i] - Fold[i]));
+      else
+        vn = vi + dv - localCoefficient * std::fabs(dv) * Sign(vi);
+      if (vi * vn <= 0.0) vn = vi + dv;
+    }
+    vNew[i] = vn;
+    const double f = std::fabs(F[i]);
+    c.maxUnbalanced = std::max(c.maxUnbalanced, f);
+    U += f;
+  }
+  if (local) {
+    double g[3];
+    ToGlobal(condition.axes, vNew, g);
+    vNew[0] = g[0], vNew[1] = g[1], vNew[2] = g[2];
+  }
+
+  double dx[3];
+  const bool movePosition = c.large && !(flags & NodeBase::kLocalSmallStrain);
+  for (int i = 0; i < 3; ++i) {
+    gp.velocity[i] = vNew[i];
+    dx[i] = h * vNew[i];
+    gp.displacement[i] += dx[i];
+    if (movePosition)
+      gp.position[i] += dx[i];
+    else
+      gp.smallDisplacement[i] += dx[i];
+  }
+  double acceleration[3] = {0, 0, 0};
+  if (dyn)
+    for (int i = 0; i < 3; ++i) acceleration[i] = dyn->acceleration[i] = (vNew[i] - vOld[i]) / h;
+  for (const GridPoint::LinkedEntry* l = gp.linked; l; l = l->next) {
+    GridPoint& o = *l->gp;
+    for (int i = 0; i < 3; ++i) {
+      o.velocity[i] = vNew[i];
+      o.displacement[i] += dx[i];
+    }
+    if (c.dynamic && o.dynamicBlock)
+      for (int i = 0; i < 3; ++i) o.dynamicBlock->acceleration[i] = acceleration[i];
+  }
+
+  // The ratio sums.
+  const double forceSum = gp.forceSum;
+  bool relative;
+  if (gp.areaSum != 0.0)
+    relative = forceSum / gp.areaSum > c.threshold;
+  else
+    relative = forceSum > 0.0;  // a grid-point without faces: any force counts relative to itself
+  const double ratio = relative ? U / forceSum : U;
+  c.localRatio = std::max(c.localRatio, ratio);
+  c.unbalanced += U;
+  c.forces += forceSum;
+  ++c.count;
+}
+
+MotionContext MakeContext() {
+  const ModelSettings& s = Settings();
+  const ModePointers& modes = Modes();
+  MotionContext c;
+  c.dt = s.timestep;
+  c.step = static_cast<uint32_t>(s.totalCycles);
+  c.large = s.largeStrain;
+  c.dynamic = modes.dynamic && modes.dynamic->On();
+  c.phases = &Phases();
+  if (c.dynamic && c.phases->dynamicSettings) c.dyn = c.phases->dynamicSettings();
+  // The local ratio compares a grid-point's force sum per face measure with
+  // a small part of the last step's unbalanced sum per total face measure.
+  const double total = s.cycleReal;
+  c.threshold = total != 0.0 ? 1e-5 * s.cycleReals[1] / total : 0.0;
+  c.maxUnbalanced = s.unbalancedForce;
+  c.unbalanced = s.cycleReals[0];
+  c.forces = s.cycleReals[2];
+  c.localRatio = s.cycleReals[3];
+  c.count = TheCycleState().gpCount;
+  return c;
+}
+
+void StoreSums(const MotionContext& c) {
+  ModelSettings& s = Settings();
+  s.unbalancedForce = c.maxUnbalanced;
+  s.cycleReals[0] = c.unbalanced;
+  s.cycleReals[2] = c.forces;
+  s.cycleReals[3] = c.localRatio;
+  TheCycleState().gpCount = c.count;
+}
+
+}  // namespace
+
+void GridPointMotion() {
+  MotionContext c = MakeContext();
+  c.maxUnbalanced = 0.0;
+  ModelList<GridPoint>& list = GridPointList();
+  try {
+    if (Settings().freeField) {
+      // Free-field grid-points first: corner columns, then side grids, each
+      // followed by its coupling with the main grid.
+      for (GridPoint* gp : list)
+        if (gp->flags & kCornerColumn) Move(*gp, c);
+      if (c.phases->freeFieldCoupling) c.phases->freeFieldCoupling(0);
+      for (GridPoint* gp : list)
+        if (gp->flags & kSideGrid) Move(*gp, c);
+      if (c.phases->freeFieldCoupling) c.phases->freeFieldCoupling(1);
+      if (c.large)
+        for (GridPoint* gp : list)
+          if (gp->flags & NodeBase::kSlaved)
+            for (int i = 0; i < 3; ++i) gp->position[i] += c.dt * gp->velocity[i];
+      for (GridPoint* gp : list)
+        if (!(gp->flags & (kCornerColumn | kSideGrid))) Move(*gp, c);
+    } else {
+      for (GridPoint* gp : list) Move(*gp, c);
+    }
+  } catch (...) {
+    StoreSums(c);
+    throw;
+  }
+  StoreSums(c);
+}
+
+void MoveGridPoint(GridPoint& gp) {
+  MotionContext c = MakeContext();
+  try {
+    Move(gp, c);
+  } catch (...) {
+    StoreSums(c);
+    throw;
+  }
+  StoreSums(c);
+}

@@ -1,0 +1,393 @@
+// The zone stress pass. Every zone is worked in three walks over its overlay
+// tetrahedra (overlay A, then B): strain increments and the large-strain
+// rotation; the constitutive model on the mixed strain; the zone-mean
+// pressure and the forces on the corners. Everything a zone needs lives in
+// fixed arrays here; nothing is allocated and the record handed to the model
+// is filled once per pass, its zone part once per zone.
+// The innermost loops of the program: small fixed loops are unrolled and
+// vectorised. The arithmetic stays as written (no reassociation).
+#pragma GCC optimize("O3")
+
+#include "mechanics/zone_pass.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "base/except.h"
+#include "base/string.h"
+#include "cmodels/constitutive_model.h"
+#include "mechanics/cycle.h"
+#include "model/calc_module.h"
+#include "model/grid_point.h"
+#include "model/grid_services.h"
+#include "model/model_settings.h"
+#include "model/zone.h"
+#include "platform/pumps.h"
+
+namespace {
+
+constexpr int kMaxTetra = 2 * kMaxOverlayTetra;
+
+// What the pass reads once: settings, modules and the hooks of the modes.
+struct PassContext {
+  double dt = 0.0;
+  uint32_t step = 0;
+  bool large = false;
+  bool pore = false;
+  bool thermal = false;  // a thermal module exists
+  bool fluid = false;    // a fluid module exists
+  bool dynamic = false;  // a dynamic module exists and is on
+  DynamicStepSettings dyn;
+  const CyclePhases* phases = nullptr;
+  const GridServices* grid = nullptr;
+  ModelState record;
+};
+
+[[noreturn]] void IllegalGeometry(const Zone& zone) {
+  throw QJExcept(FormatText("Illegal geometry in zone %1", UIntToString(zone.Id()).c_str()));
+}
+
+// Plain zones take no part in any coupled mode and have no hysteretic or
+// stiffness-proportional damping: the walks skip those terms at compile time.
+template <bool kPlain>
+void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
+  const int type = zone.Type();
+  const int per = TetraPerOverlay(type);
+  ZoneTetra* const blocks[2] = {zone.Tetra(0), zone.Tetra(1)};
+  const int overlays = (blocks[0] ? 1 : 0) + (blocks[1] ? 1 : 0);
+  if (overlays == 0) return;
+  GridPoint* const* gp = zone.Gps();
+  const int gpCount = ZoneGpCount(type);
+
+  // Stiffness-proportional damping factor and the effective time step. A
+  // static calculation refuses Rayleigh damping, so only the dynamic mode has it.
+  double b = 0.0;
+  double h = c.dt / 3.0;
+  if constexpr (!kPlain) {
+    if (c.dynamic) {
+      double sum = 0.0;
+      for (int i = 0; i < gpCount; ++i) {
+        const GpDynamicData* d = gp[i]->dynamicBlock.get();
+        if (d && d->dampingKind == 1) sum += d->rayleighBeta;
+      }
+      b = sum / (gpCount * c.dt);
+      if (c.dyn.multistepping) {
+        // A missing or non-positive multiplier counts as 1: the zone is updated every step.
+        double r = zone.dynamicMultiplier ? *zone.dynamicMultiplier : 1.0;
+        if (!(r >= 1.0)) r = 1.0;
+        const int64_t m = static_cast<int64_t>(r);
+        if (m > 1 && (c.step - 1) % static_cast<uint64_t>(m) != 0) return;
+        h = r * c.dt / 3.0;
+        b = b / r;
+      }
+    }
+  }
+
+  double v[kZoneSlots][3];
+  for (int i = 0; i < gpCount; ++i) {
+    v[i][0] = gp[i]->velocity[0];
+    v[i][1] = gp[i]->velocity[1];
+    v[i][2] = gp[i]->velocity[2];
+  }
+
+  // First walk: strain increments (tensor shear) and spins.
+  double e[kMaxTetra][6];
+  double w[kMaxTetra][3];
+  double vol[kMaxTetra];
+  double sumV = 0.0, sumEV = 0.0;
+  int count = 0;
+  for (int o = 0; o < 2; ++o) {
+    ZoneTetra* block = blocks[o];
+    if (!block) continue;
+    const TetraDef* defs = OverlayDefinitions(type, o);
+    for (int k = 0; k < per; ++k, ++count) {
+      ZoneTetra& t = block[k];
+      const uint8_t* corner = defs[k].gp;
+      if (c.large) t.ComputeGeometry(*gp[corner[0]], *gp[corner[1]], *gp[corner[2]], *gp[corner[3]]);
+      const double V = t.volume;
+      if (!(V > 0.0)) IllegalGeometry(zone);
+      double g[3][3];
+      for (int i = 0; i < 3; ++i) {
+        const double* v0 = v[corner[0]];
+        const double* v1 = v[corner[1]];
+        const double* v2 = v[corner[2]];
+        const double* v3 = v[corner[3]];
+        for (int j = 0; j < 3; ++j)
+          g[i][j] = v0[i] * t.area[0][j] + v1[i] * t.area[1][j] + v2[i] * t.area[2][j] + v3[i] * t.area[3][j];
+      }
+      const double f = h / V;
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) g[i][j] = f * g[i][j];
+      double* ek = e[count];
+      ek[0] = g[0][0];
+      ek[1] = g[1][1];
+      ek[2] = g[2][2];
+      ek[3] = 0.5 * (g[0][1] + g[1][0]);
+      ek[4] = 0.5 * (g[0][2] + g[2][0]);
+      ek[5] = 0.5 * (g[1][2] + g[2][1]);
+      vol[count] = V;
+      sumV += V;
+      sumEV += (ek[0] + ek[1] + ek[2]) * V;
+      if (c.large) {
+        const double wxy = 0.5 * (g[0][1] - g[1][0]);
+        const double wxz = 0.5 * (g[0][2] - g[2][0]);
+        const double wyz = 0.5 * (g[1][2] - g[2][1]);
+        w[count][0] = wxy;
+        w[count][1] = wxz;
+        w[count][2] = wyz;
+        double* s = t.stress;
+        const double sxx = s[0], syy = s[1], szz = s[2], sxy = s[3], sxz = s[4], syz = s[5];
+        s[0] = sxx + 2.0 * (sxy * wxy + sxz * wxz);
+        s[1] = syy + 2.0 * (syz * wyz - sxy * wxy);
+        s[2] = szz - 2.0 * (syz * wyz + sxz * wxz);
+        s[3] = sxy + ((syy - sxx) * wxy + syz * wxz + sxz * wyz);
+        s[4] = sxz + (syz * wxy - sxy * wyz + (szz - sxx) * wxz);
+        s[5] = syz + ((szz - syy) * wyz - (sxz * wxy + sxy * wxz));
+      }
+    }
+  }
+  const double d = sumEV / sumV;
+
+  // Hysteretic damping reads the volume-weighted strain of the first walk.
+  double hyst = -1.0;
+  if constexpr (!kPlain) {
+    if (zone.dampingOn && zone.damping) {
+      double avg[6] = {0, 0, 0, 0, 0, 0};
+      for (int i = 0; i < count; ++i)
+        for (int j = 0; j < 6; ++j) avg[j] += e[i][j] * vol[i];
+      for (int j = 0; j < 6; ++j) avg[j] /= sumV;
+      hyst = zone.damping->Update(avg);
+    }
+  }
+
+  // A brick with both overlays: the shear strain of the first tetrahedron of
+  // each overlay becomes their volume-weighted average.
+  if (type == kBrick && overlays == 2) {
+    const int a = 0, bIndex = per;
+    const double va = vol[a], vb = vol[bIndex];
+    for (int j = 3; j < 6; ++j) {
+      const double avg = (e[a][j] * va + e[bIndex][j] * vb) / (va + vb);
+      e[a][j] = avg;
+      e[bIndex][j] = avg;
+    }
+  }
+
+  const double p = c.pore ? zone.AveragePorePressure() : 0.0;
+  double thermalExpansion = 0.0;
+  if constexpr (!kPlain)
+    if (c.thermal && c.phases->thermalExpansion) thermalExpansion = c.phases->thermalExpansion(zone);
+
+  ModelState& r = c.record;
+  r.tetCount = static_cast<uint8_t>(count);
+  r.overlayCount = static_cast<uint8_t>(overlays);
+  r.zoneVolume = zone.StoredVolume();
+  r.density = zone.Density();
+  r.temperature = 0.0;
+  r.porosity = 0.0;
+  if constexpr (!kPlain) {
+    if (c.thermal && c.grid->zoneTemperature) r.temperature = c.grid->zoneTemperature(zone);
+    if (c.fluid && c.grid->zonePorosity) r.porosity = c.grid->zonePorosity(zone);
+  }
+  r.hydration = zone.stepValue;
+  r.porePressure = p;
+  r.hystFactor = hyst;
+
+  // Second walk: the model on the mixed strain increment.
+  double sumSV = 0.0, sumTV = 0.0;
+  double ds[kMaxTetra][6];
+  int i = 0;
+  for (int o = 0; o < 2; ++o) {
+    ZoneTetra* block = blocks[o];
+    if (!block) continue;
+    [[maybe_unused]] const TetraDef* defs = OverlayDefinitions(type, o);
+    for (int k = 0; k < per; ++k, ++i) {
+      ZoneTetra& t = block[k];
+      const double* ek = e[i];
+      r.strain[0] = (d + 2.0 * ek[0] - ek[1] - ek[2]) / 3.0;
+      r.strain[1] = (d + 2.0 * ek[1] - ek[0] - ek[2]) / 3.0;
+      r.strain[2] = (d + 2.0 * ek[2] - ek[0] - ek[1]) / 3.0;
+      r.strain[3] = ek[3];
+      r.strain[4] = ek[4];
+      r.strain[5] = ek[5];
+      double before[6] = {0, 0, 0, 0, 0, 0};
+      if constexpr (!kPlain) {
+        if (c.thermal && c.phases->tetraTemperatureIncrement) {
+          const double dT = c.phases->tetraTemperatureIncrement(zone, defs[k]);
+          sumTV += dT * vol[i];
+          r.strain[0] -= thermalExpansion * dT;
+          r.strain[1] -= thermalExpansion * dT;
+          r.strain[2] -= thermalExpansion * dT;
+        }
+        if (b > 0.0)
+          for (int j = 0; j < 6; ++j) before[j] = t.stress[j];
+      }
+      for (int j = 0; j < 6; ++j) r.stress[j] = t.stress[j];
+      if (c.pore) {
+        r.stress[0] += p;
+        r.stress[1] += p;
+        r.stress[2] += p;
+      }
+      if (c.large) {
+        r.spin[0] = w[i][0];
+        r.spin[1] = w[i][1];
+        r.spin[2] = w[i][2];
+      }
+      r.tetIndex = static_cast<uint8_t>(i);
+      r.state = t.state;
+      r.tetVolume = vol[i];
+      r.stiffnessDamping = 0;
+      if (const char* message = model.UpdateStress(3, r)) throw KWRExcept(message);
+      t.state = static_cast<uint16_t>(r.state);
+      if (c.pore) {
+        r.stress[0] -= p;
+        r.stress[1] -= p;
+        r.stress[2] -= p;
+      }
+      for (int j = 0; j < 6; ++j) t.stress[j] = r.stress[j];
+      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * vol[i];
+      if constexpr (!kPlain) {
+        if (b > 0.0)
+          for (int j = 0; j < 6; ++j) ds[i][j] = r.stiffnessDamping ? t.stress[j] - before[j] : 0.0;
+      }
+    }
+  }
+  const double P = sumSV / sumV;
+
+  // The fluid mode's undrained stiffening and pore-volume change; artificial viscosity.
+  double fluidStress = 0.0, fluidChange = 0.0, viscous = 0.0;
+  if constexpr (!kPlain) {
+    if (c.fluid) {
+      ZoneFluidValues f;
+      if (c.phases->fluidZoneValues) c.phases->fluidZoneValues(zone, &f);
+      double z = f.biot * d;
+      if (c.thermal) z -= f.thermal * (sumTV / sumV);
+      fluidChange = zone.StoredVolume() * z;
+      if (f.saturation >= 0.99999) {
+        if (f.tensionLimit <= p - z * f.modulus) fluidStress = z * f.biot * f.modulus;
+      } else if (f.saturation > 0.0) {
+        fluidStress = z * f.biot * f.modulus * f.saturation;
+      }
+    }
+    if (c.dynamic && c.dyn.viscosity && h != 0.0) {
+      const double rate = d / (3.0 * h);
+      if (rate != 0.0) {
+        const double L = std::cbrt(zone.StoredVolume());
+        const double A = L * std::fabs(rate);
+        const double rho = zone.Density();
+        const double Z = rho > 0.0 ? std::sqrt(model.StiffnessModulus() * rho) : 0.0;
+        double Q = 4.0 * c.dyn.quadratic * rho * A * A + c.dyn.linear * Z * A;
+        if (rate > 0.0) Q = -Q;
+        viscous = Q / 2.0;
+      }
+    }
+  }
+
+  // Third walk: the zone-mean pressure into every tetrahedron, forces to the corners.
+  const double cf = overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
+  i = 0;
+  for (int o = 0; o < 2; ++o) {
+    ZoneTetra* block = blocks[o];
+    if (!block) continue;
+    const TetraDef* defs = OverlayDefinitions(type, o);
+    for (int k = 0; k < per; ++k, ++i) {
+      ZoneTetra& t = block[k];
+      double* s = t.stress;
+      const double sxx = s[0], syy = s[1], szz = s[2];
+      s[0] = ((sxx - syy) + P - (szz - sxx)) / 3.0;
+      s[1] = ((syy - szz) + P - (sxx - syy)) / 3.0;
+      s[2] = ((szz - sxx) + P - (syy - szz)) / 3.0;
+      if constexpr (!kPlain) {
+        if (c.fluid) {
+          s[0] += fluidStress;
+          s[1] += fluidStress;
+          s[2] += fluidStress;
+        }
+      }
+      const uint8_t* corner = defs[k].gp;
+      for (int kk = 0; kk < 4; ++kk) {
+        GridPoint& g = *gp[corner[kk]];
+        const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
+        double fx = mx * s[0] + my * s[3] + mz * s[4];
+        double fy = my * s[1] + mx * s[3] + mz * s[5];
+        double fz = mz * s[2] + mx * s[4] + my * s[5];
+        if constexpr (!kPlain) {
+          if (viscous != 0.0) {
+            fx -= mx * viscous;
+            fy -= my * viscous;
+            fz -= mz * viscous;
+          }
+        }
+        g.unbalancedForce[0] += fx;
+        g.unbalancedForce[1] += fy;
+        g.unbalancedForce[2] += fz;
+        g.forceSum += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
+        if constexpr (!kPlain) {
+          if (b > 0.0) {
+            const double* q = ds[i];
+            const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
+            const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
+            const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
+            g.unbalancedForce[0] += dx;
+            g.unbalancedForce[1] += dy;
+            g.unbalancedForce[2] += dz;
+            g.forceSum += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
+          }
+        }
+      }
+    }
+  }
+
+  if constexpr (!kPlain) {
+    if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0 && c.phases->addFluidVolumeChange)
+      c.phases->addFluidVolumeChange(zone, fluidChange);
+  }
+  if (c.large) zone.SetDensity(zone.Density() / (1.0 + d));
+}
+
+// The next zone's tetrahedra and its grid-points' velocities.
+inline void Prefetch(const Zone& zone) {
+  for (int o = 0; o < 2; ++o)
+    if (const ZoneTetra* block = zone.Tetra(o)) {
+      const char* p = reinterpret_cast<const char*>(block);
+      const int bytes = zone.TetraPerOverlay() * static_cast<int>(sizeof(ZoneTetra));
+      for (int b = 0; b < bytes; b += 64) __builtin_prefetch(p + b, 1);
+    }
+  GridPoint* const* gp = zone.Gps();
+  for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
+}
+
+}  // namespace
+
+void ZoneStressPass() {
+  const ModelSettings& s = Settings();
+  const ModePointers& modes = Modes();
+  PassContext c;
+  c.dt = s.timestep;
+  c.step = static_cast<uint32_t>(s.totalCycles);
+  c.large = s.largeStrain;
+  c.pore = s.porePressure;
+  c.thermal = modes.thermal != nullptr;
+  c.fluid = modes.fluid != nullptr;
+  c.dynamic = modes.dynamic && modes.dynamic->On();
+  c.phases = &Phases();
+  c.grid = &GridHooks();
+  if (c.dynamic && c.phases->dynamicSettings) c.dyn = c.phases->dynamicSettings();
+  c.record.timeStep = c.dt;
+  c.record.largeStrain = c.large ? 1 : 0;
+  c.record.thermal = modes.thermal && modes.thermal->On() ? 1 : 0;
+  c.record.creep = modes.creep && modes.creep->On() ? 1 : 0;
+  c.record.fluid = modes.fluid && modes.fluid->On() ? 1 : 0;
+  const bool plain = !c.thermal && !c.fluid && !c.dynamic;
+
+  for (Zone* zone : ZoneList()) {
+    YieldWhileCycling(false);
+    // The walk is bound by memory: ask early for what the next zone reads.
+    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
+    ConstitutiveModel* model = zone->Model();
+    if (!model || model->IsNull()) continue;
+    if (plain && !zone->dampingOn)
+      UpdateZone<true>(*zone, *model, c);
+    else
+      UpdateZone<false>(*zone, *model, c);
+  }
+}

@@ -1,0 +1,246 @@
+// The zone stress pass: null zones, rigid rotation in small and large
+// strain, the mixed volumetric treatment, pore pressure around the model
+// call, model errors and illegal geometry.
+#include <new>
+
+#include "mechanics/cycle_fixture.h"
+#include "model/module_doubles.h"
+
+namespace {
+
+// A model that records what it is handed and returns a fixed stress change.
+class ProbeModel final : public ConstitutiveModel {
+ public:
+  ProbeModel() : ConstitutiveModel(77) {}
+  const char* Name() const override { return "probe"; }
+  const char* Title() const override { return "Probe"; }
+  const char* const* Properties() const override {
+    static const char* const none[] = {nullptr};
+    return none;
+  }
+  const char* const* States() const override { return Properties(); }
+  double GetPropertyByIndex(int) const override { return 0.0; }
+  std::unique_ptr<ConstitutiveModel> Clone() const override {
+    return std::unique_ptr<ConstitutiveModel>(new (std::nothrow) ProbeModel(*this));
+  }
+  double StiffnessModulus() const override { return 1e6; }
+  double ShearModulus() const override { return 1e6; }
+  int Version() const override { return 1; }
+  bool SetPropertyByIndex(int, double) override { return false; }
+  bool Copy(const ConstitutiveModel&) override { return true; }
+  const char* Initialize(uint32_t, ModelState&) override { return nullptr; }
+  const char* UpdateStress(uint32_t dims, ModelState& s) override {
+    ++calls;
+    seen = s;
+    seenDims = dims;
+    if (error) return error;
+    s.stress[0] += 10.0;
+    s.state = 0x12345;
+    return nullptr;
+  }
+  const char* SaveRestore(ModelSaveObject&) override { return nullptr; }
+
+  static inline int calls = 0;
+  static inline ModelState seen;
+  static inline uint32_t seenDims = 0;
+  static inline const char* error = nullptr;
+};
+
+class ZonePassTest : public CycleTest {
+ protected:
+  Zone* zone = nullptr;
+  void SetUp() override {
+    CycleTest::SetUp();
+    zone = UnitBrick();
+    Assign(zone, "elastic", {{"bulk", 2e6}, {"shear", 1e6}}, 1000);
+    Settings().timestep = 1.0;
+    ASSERT_TRUE(zone->CheckBeforeCycle(interp));
+  }
+  void SetStress(const double s[6]) {
+    for (int o = 0; o < 2; ++o)
+      for (int k = 0; k < 5; ++k)
+        for (int i = 0; i < 6; ++i) zone->Tetra(o)[k].stress[i] = s[i];
+  }
+  void ExpectStress(const double s[6], double tolerance) {
+    for (int o = 0; o < 2; ++o)
+      for (int k = 0; k < 5; ++k)
+        for (int i = 0; i < 6; ++i) EXPECT_NEAR(zone->Tetra(o)[k].stress[i], s[i], tolerance) << o << k << i;
+  }
+  // A rigid rotation about the z axis through the centroid.
+  void Rotate(double omega) {
+    for (GridPoint* gp : GridPointList()) {
+      gp->velocity[0] = -omega * (gp->position[1] - 0.5);
+      gp->velocity[1] = omega * (gp->position[0] - 0.5);
+      gp->velocity[2] = 0.0;
+    }
+  }
+  void ProbeZone() {
+    zone->SetModel(std::make_unique<ProbeModel>());
+    ProbeModel::calls = 0;
+    ProbeModel::error = nullptr;
+  }
+};
+
+TEST_F(ZonePassTest, NullZoneGivesNoForceAndKeepsItsStress) {
+  const double s[6] = {-5, -6, -7, 1, 2, 3};
+  SetStress(s);
+  // The model alone is replaced: the tetrahedra stay with their stresses.
+  zone->SetModel(ConstitutiveModel::FindByMatch("null")->Clone());
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = gp->position[0];
+  ZoneStressPass();
+  for (GridPoint* gp : GridPointList())
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp->unbalancedForce[i], 0.0);
+  ExpectStress(s, 0.0);
+}
+
+TEST_F(ZonePassTest, UniformStressGivesBalancedForcesOnTheFaces) {
+  // sxx = -1 in a unit cube: the faces x = 0 and x = 1 carry 1 each, pushed outward.
+  const double s[6] = {-1, 0, 0, 0, 0, 0};
+  SetStress(s);
+  ZoneStressPass();
+  double sum[3] = {0, 0, 0};
+  for (GridPoint* gp : GridPointList()) {
+    for (int i = 0; i < 3; ++i) sum[i] += gp->unbalancedForce[i];
+    EXPECT_NEAR(gp->unbalancedForce[0], gp->position[0] == 0.0 ? -0.25 : 0.25, 1e-15);
+    EXPECT_NEAR(gp->forceSum, 0.25, 1e-15);
+  }
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(sum[i], 0.0, 1e-15);
+}
+
+TEST_F(ZonePassTest, RigidRotationInSmallStrainLeavesTheStress) {
+  const double s[6] = {-100, -50, -20, 10, 5, 2};
+  SetStress(s);
+  Rotate(0.01);
+  ZoneStressPass();
+  ExpectStress(s, 1e-12);
+  EXPECT_EQ(zone->Density(), 1000.0);
+}
+
+TEST_F(ZonePassTest, RigidRotationInLargeStrainRotatesTheStress) {
+  Settings().largeStrain = true;
+  // Without stiffness: the velocities of a finite rotation, taken at the
+  // mid-step positions, carry a second-order strain that is not under test.
+  zone->Model()->SetPropertyValue("bulk", 0.0);
+  zone->Model()->SetPropertyValue("shear", 0.0);
+  const double s[6] = {-100, -50, -20, 10, 5, 2};
+  SetStress(s);
+  const double omega = 1e-5;  // dt = 1
+  Rotate(omega);
+  ZoneStressPass();
+  // The spin about z is -omega: s' = s + (w s - s w) to first order.
+  const double w = -omega;
+  const double want[6] = {s[0] + 2 * s[3] * w, s[1] - 2 * s[3] * w, s[2],
+                          s[3] + (s[1] - s[0]) * w, s[4] + s[5] * w, s[5] - s[4] * w};
+  ExpectStress(want, 1e-9);
+  EXPECT_NEAR(zone->Density(), 1000.0, 1e-6);
+}
+
+TEST_F(ZonePassTest, UniformVolumetricStrainIsNotChangedByTheMixedTreatment) {
+  ProbeZone();
+  for (GridPoint* gp : GridPointList())
+    for (int i = 0; i < 3; ++i) gp->velocity[i] = -1e-3 * gp->position[i];
+  ZoneStressPass();
+  ASSERT_EQ(ProbeModel::calls, 10);
+  EXPECT_EQ(ProbeModel::seenDims, 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(ProbeModel::seen.strain[i], -1e-3, 1e-15);
+  for (int i = 3; i < 6; ++i) EXPECT_NEAR(ProbeModel::seen.strain[i], 0.0, 1e-15);
+  EXPECT_EQ(ProbeModel::seen.tetIndex, 9);
+  EXPECT_EQ(ProbeModel::seen.tetCount, 10);
+  EXPECT_EQ(ProbeModel::seen.overlayCount, 2);
+  EXPECT_DOUBLE_EQ(ProbeModel::seen.zoneVolume, 1.0);
+  EXPECT_EQ(ProbeModel::seen.density, 1000.0);
+  EXPECT_EQ(ProbeModel::seen.timeStep, 1.0);
+  EXPECT_EQ(ProbeModel::seen.hystFactor, -1.0);
+  // The state word goes back as its low 16 bits.
+  EXPECT_EQ(zone->Tetra(1)[4].state, 0x2345);
+}
+
+TEST_F(ZonePassTest, PorePressureIsAddedForTheModelAndTakenOffAfter) {
+  ProbeZone();
+  Settings().porePressure = true;
+  for (GridPoint* gp : GridPointList()) gp->porePressure = 100.0;
+  const double s[6] = {-500, -400, -300, 0, 0, 0};
+  SetStress(s);
+  ZoneStressPass();
+  EXPECT_EQ(ProbeModel::seen.porePressure, 100.0);
+  EXPECT_EQ(ProbeModel::seen.stress[0], -500 + 100);  // what the model is handed
+  EXPECT_EQ(ProbeModel::seen.stress[1], -400 + 100);
+  // Stored: the model's result less p, then the zone-mean pressure.
+  const double mean = (-490.0 - 400.0 - 300.0) / 3.0;
+  const double want[6] = {-490 - (-490 - 400 - 300) / 3.0 + mean, -400 - (-1190.0) / 3.0 + mean,
+                          -300 - (-1190.0) / 3.0 + mean, 0, 0, 0};
+  ExpectStress(want, 1e-9);
+}
+
+TEST_F(ZonePassTest, ModelErrorEndsStepWithItsText) {
+  ProbeZone();
+  ProbeModel::error = "Probe refuses this increment";
+  const double s[6] = {-5, -6, -7, 0, 0, 0};
+  SetStress(s);
+  try {
+    ZoneStressPass();
+    FAIL() << "no exception";
+  } catch (const KWRExcept& e) {
+    EXPECT_STREQ(e.Text(), "Probe refuses this increment");
+  }
+  ExpectStress(s, 0.0);  // the tetrahedron keeps the stress it had
+  // Through STEP the run ends with the text and without the end line.
+  const std::string out = Run({"step 3"});
+  EXPECT_NE(out.find("*** Probe refuses this increment\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Ending at:"), std::string::npos);
+}
+
+TEST_F(ZonePassTest, TetrahedronWithoutVolumeIsIllegalGeometry) {
+  zone->Tetra(1)[2].volume = 0.0;
+  try {
+    ZoneStressPass();
+    FAIL() << "no exception";
+  } catch (const QJExcept& e) {
+    EXPECT_STREQ(e.Text(), "Illegal geometry in zone 1");
+  }
+  // A collapsed zone is found when the cycle is prepared.
+  FindGridpoint(8)->position[2] = -1.0;
+  const std::string out = Run({"step 1"});
+  EXPECT_NE(out.find("*** Illegal geometry in zone 1\n"), std::string::npos) << out;
+}
+
+TEST_F(ZonePassTest, HystereticDampingHandsItsFactorToTheModel) {
+  ProbeZone();
+  zone->damping = std::make_unique<HystDamping>();
+  const double parameters[4] = {1.0, -3.0, 0.0, 0.0};
+  zone->damping->SetParameters(HystDamping::kDefault, parameters);
+  zone->dampingOn = 1;
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = 1e-4 * gp->position[1];
+  ZoneStressPass();
+  EXPECT_GE(ProbeModel::seen.hystFactor, 0.0);
+  EXPECT_LE(ProbeModel::seen.hystFactor, 1.0);
+  EXPECT_EQ(ProbeModel::seen.hystFactor, zone->damping->Factor());
+  zone->dampingOn = 0;
+  ZoneStressPass();
+  EXPECT_EQ(ProbeModel::seen.hystFactor, -1.0);
+}
+
+TEST_F(ZonePassTest, MultisteppedZoneIsUpdatedEveryFourthStepWithFourTimesTheStep) {
+  ProbeZone();
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  Phases().dynamicSettings = [] {
+    DynamicStepSettings d;
+    d.multistepping = true;
+    return d;
+  };
+  zone->dynamicMultiplier = std::make_unique<double>(4.0);
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = 1e-3 * gp->position[0];
+  std::vector<int> updated;
+  for (int step = 1; step <= 9; ++step) {
+    Settings().totalCycles = step;
+    const int before = ProbeModel::calls;
+    ZoneStressPass();
+    if (ProbeModel::calls != before) updated.push_back(step);
+  }
+  EXPECT_EQ(updated, (std::vector<int>{1, 5, 9}));
+  EXPECT_NEAR(ProbeModel::seen.strain[3], 0.0, 1e-15);
+  // The mixed strain of a uniform stretch along x with h = 4 dt.
+  EXPECT_NEAR(ProbeModel::seen.strain[0], 4e-3, 1e-15);
+}
+
+}  // namespace

@@ -7,21 +7,9 @@
 #include "base/app.h"
 #include "base/savestream.h"
 #include "support/interp_fixture.h"
+#include "support/memory_stream.h"
 
 namespace {
-
-class Bytes : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
 
 class ColorTest : public ::testing::Test {
  protected:
@@ -106,7 +94,7 @@ TEST_F(ColorTest, ShadeLightenAndDarken) {
 }
 
 TEST_F(ColorTest, RecordsAreTwelveBytesAndOldFilesHoldAFloat) {
-  Bytes s;
+  MemoryStream s;
   Color::FromBytes(1, 2, 3, 1, 0.25).Write(s);
   ASSERT_EQ(s.bytes.size(), 12u);
   Color back;
@@ -114,7 +102,7 @@ TEST_F(ColorTest, RecordsAreTwelveBytesAndOldFilesHoldAFloat) {
   ExpectBytes(back, 1, 2, 3, 1);
   EXPECT_EQ(back.Gray(), 0.25);
 
-  Bytes old;
+  MemoryStream old;
   for (uint8_t b : {9, 8, 7, 0}) old.WriteU8(b);
   old.WriteF32(0.5f);
   CurrentRestoreVersions().format = 132;

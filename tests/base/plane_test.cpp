@@ -10,23 +10,11 @@
 #include "base/app.h"
 #include "base/savestream.h"
 #include "support/interp_fixture.h"
+#include "support/memory_stream.h"
 
 namespace {
 
 constexpr double kDeg = 0.017453292519943295;
-
-class MemoryStream : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
 
 class PlaneTest : public ::testing::Test {
  protected:

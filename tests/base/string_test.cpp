@@ -4,6 +4,7 @@
 
 #include "base/message.h"
 #include "base/savestream.h"
+#include "support/memory_stream.h"
 
 namespace {
 
@@ -120,19 +121,6 @@ TEST(StringTest, KeyText) {
   };
   for (const Case& c : cases) EXPECT_STREQ(KeyText(c.code).c_str(), c.text) << std::hex << c.code;
 }
-
-class MemoryStream : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
 
 TEST(StringTest, SaveFormIsLengthAndBytes) {
   MemoryStream m;

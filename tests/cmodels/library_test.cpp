@@ -11,7 +11,7 @@
 #include "cmodels/elastic_model.h"
 #include "cmodels/mohr_model.h"
 #include "cmodels/stensor.h"
-#include "memory_stream.h"
+#include "support/memory_stream.h"
 
 namespace {
 

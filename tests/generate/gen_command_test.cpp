@@ -6,7 +6,7 @@
 
 #include "base/range.h"
 #include "base/range_named.h"
-#include "cmodels/memory_stream.h"
+#include "support/memory_stream.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
 #include "generate/install_generate.h"

@@ -8,7 +8,7 @@
 
 #include "base/except.h"
 #include "base/linklist.h"
-#include "cmodels/memory_stream.h"
+#include "support/memory_stream.h"
 #include "generate/gen_fixture.h"
 #include "generate/gen_geometry.h"
 
@@ -28,13 +28,13 @@ void Fill(GenGeometry& g) {
   g.CreateTriangle(V(3, 0, 0), V(4, 0, 0), V(3, 1, 0.5), 5, String("lid"), nullptr);
 }
 
-std::vector<unsigned char> Saved(GenGeometry& g) {
+std::string Saved(GenGeometry& g) {
   MemoryStream out;
   g.Save(out);
   return out.bytes;
 }
 
-void RestoreFrom(GenGeometry& g, const std::vector<unsigned char>& bytes) {
+void RestoreFrom(GenGeometry& g, const std::string& bytes) {
   MemoryStream in;
   in.bytes = bytes;
   g.Restore(in);
@@ -49,8 +49,8 @@ size_t TriangleField(const GenGeometry& g, int k, size_t field) {
 constexpr size_t kPointIndices = 12 + 8 + 6 * 24;
 constexpr size_t kNextIndex = kPointIndices + 24;
 
-void PutU32(std::vector<unsigned char>& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
+void PutU32(std::string& bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
 }
 
 GenTriangle* TriangleById(const GenGeometry& g, int32_t id) {
@@ -62,7 +62,7 @@ GenTriangle* TriangleById(const GenGeometry& g, int32_t id) {
 TEST(GenSave, SaveRestoreSaveGivesTheSameBytes) {
   GenGeometry g;
   Fill(g);
-  const std::vector<unsigned char> first = Saved(g);
+  const std::string first = Saved(g);
   ASSERT_EQ(first.size(), 4 + 8 * kPointSize + 4 + 5 * kTriangleSize + 4 + 60);
 
   GenGeometry r;
@@ -97,8 +97,8 @@ TEST(GenSave, SaveRestoreSaveGivesTheSameBytes) {
 
 TEST(GenSave, AnEmptyStoreWritesThreeEmptyLists) {
   GenGeometry g;
-  const std::vector<unsigned char> bytes = Saved(g);
-  EXPECT_EQ(bytes, std::vector<unsigned char>(12, 0));
+  const std::string bytes = Saved(g);
+  EXPECT_EQ(bytes, std::string(12, 0));
   GenGeometry r;
   RestoreFrom(r, bytes);
   EXPECT_EQ(Saved(r), bytes);
@@ -107,7 +107,7 @@ TEST(GenSave, AnEmptyStoreWritesThreeEmptyLists) {
 TEST(GenSave, AnUnresolvedCornerDropsItsTriangleAndEveryReferenceToIt) {
   GenGeometry g;
   Fill(g);
-  std::vector<unsigned char> bytes = Saved(g);
+  std::string bytes = Saved(g);
   // Triangle 2 of the tetrahedron names a point beyond the list.
   PutU32(bytes, TriangleField(g, 1, kPointIndices), 99);
   GenGeometry r;
@@ -129,7 +129,7 @@ TEST(GenSave, AnUnresolvedCornerDropsItsTriangleAndEveryReferenceToIt) {
 TEST(GenSave, AChainThatLoopsIsCut) {
   GenGeometry g;
   Fill(g);
-  std::vector<unsigned char> bytes = Saved(g);
+  std::string bytes = Saved(g);
   // The chain runs 4, 3, 2, 1; triangle 1 is made to lead back to 4.
   PutU32(bytes, TriangleField(g, 0, kNextIndex), 4);
   GenGeometry r;
@@ -142,11 +142,11 @@ TEST(GenSave, AChainThatLoopsIsCut) {
 TEST(GenSave, ATruncatedOrForeignRecordIsAReadErrorAndLeavesNothing) {
   GenGeometry g;
   Fill(g);
-  const std::vector<unsigned char> good = Saved(g);
-  std::vector<unsigned char> shortened(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
-  std::vector<unsigned char> dynamic = good;
+  const std::string good = Saved(g);
+  std::string shortened(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
+  std::string dynamic = good;
   dynamic[4 + 4 + 4 + 4 + 24 + 8 * 24] = 1;  // the first point claims a dynamic block
-  std::vector<unsigned char> huge = good;
+  std::string huge = good;
   PutU32(huge, 0, 0x7fffffff);  // a point count that the bytes cannot hold
   for (const auto& bytes : {shortened, dynamic, huge}) {
     GenGeometry r;

@@ -3,23 +3,9 @@
 #include "cmodels/constitutive_model.h"
 #include "model/grid_fixture.h"
 #include <cstring>
+#include "support/memory_stream.h"
 
 namespace {
-
-// Bytes in memory; a short read fills the target before it fails.
-class MemoryStream : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    std::memset(d, 0, n);
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
 
 class GridRecordTest : public GridTest {
  protected:

@@ -9,19 +9,7 @@
 
 #include "base/savestream.h"
 #include "model/calc_module.h"
-
-class MemoryStream : public SaveStream {
- public:
-  std::string bytes;
-  size_t pos = 0;
-  void Write(const void* d, size_t n) override { bytes.append(static_cast<const char*>(d), n); }
-  void Read(void* d, size_t n) override {
-    if (n > Remaining()) ReadFailure();
-    bytes.copy(static_cast<char*>(d), n, pos);
-    pos += n;
-  }
-  uint64_t Remaining() const override { return bytes.size() - pos; }
-};
+#include "support/memory_stream.h"
 
 inline CalcModule*& TestModeSlot(uint8_t type) {
   ModePointers& m = Modes();

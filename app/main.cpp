@@ -5,6 +5,7 @@
 #include "base/command.h"
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
+#include "mechanics/install_mechanics_apply.h"
 #include "model/model_app.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   InstallModes();
   InstallGenerate();
   InstallMechanicsCycle();
+  InstallMechanicsApply();
   InstallInterruptHandler();
 
   std::string commandLine;

@@ -71,13 +71,17 @@ TerminalDevice::TerminalDevice()
 }
 
 TerminalDevice::~TerminalDevice() {
+  FlushRenderedLine();
   std::fflush(stdout);
   if (termiosSaved_) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
   if (g_terminal == this) g_terminal = nullptr;
 }
 
 void SuspendTerminal() {
-  if (g_terminal) g_terminal->EnterLineMode();
+  if (!g_terminal) return;
+  g_terminal->FlushRenderedLine();
+  std::fflush(stdout);
+  g_terminal->EnterLineMode();
 }
 
 void ResumeTerminal() {
@@ -87,8 +91,36 @@ void ResumeTerminal() {
 
 void TerminalDevice::Write(const char* text) {
   if (!text) return;
+  if (!outputTerminal_) {
+    WriteRendered(text);
+    return;
+  }
   std::fputs(text, stdout);
-  if (outputTerminal_) std::fflush(stdout);
+  std::fflush(stdout);
+}
+
+void TerminalDevice::WriteRendered(const char* text) {
+  for (const char* p = text; *p; ++p) {
+    if (*p == '\n') {
+      line_ += '\n';
+      std::fputs(line_.c_str(), stdout);
+      line_.clear();
+      column_ = 0;
+    } else if (*p == '\r') {
+      column_ = 0;
+    } else {
+      if (column_ < line_.size()) line_[column_] = *p;
+      else line_ += *p;
+      ++column_;
+    }
+  }
+}
+
+void TerminalDevice::FlushRenderedLine() {
+  if (line_.empty()) return;
+  std::fputs(line_.c_str(), stdout);
+  line_.clear();
+  column_ = 0;
 }
 
 void TerminalDevice::EnterLineMode() {

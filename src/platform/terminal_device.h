@@ -32,6 +32,11 @@ class TerminalDevice : public ConsoleDevice {
  private:
   friend void SuspendTerminal();
   friend void ResumeTerminal();
+  // Output that is not a terminal receives each line as a terminal would
+  // show it: a carriage return moves back to the start of the line and what
+  // follows overwrites it, so progress lines leave only their last state.
+  void WriteRendered(const char* text);
+  void FlushRenderedLine();
   void EnterLineMode();
   void EnterRunMode();
   void PollPending();
@@ -40,6 +45,8 @@ class TerminalDevice : public ConsoleDevice {
   bool outputTerminal_;
   bool termiosSaved_ = false;
   std::string pending_;  // keys typed while a command runs
+  std::string line_;     // the unfinished output line (output not a terminal)
+  size_t column_ = 0;    // where the next character of that line goes
 };
 
 // Puts a line into the command-line queue as if typed (key 0 means Enter;

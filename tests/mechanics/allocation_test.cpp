@@ -5,28 +5,7 @@
 
 #include "base/memory.h"
 #include "mechanics/cycle_fixture.h"
-
-// Counts every allocation of the test program. Weak, as in the other test programs.
-namespace {
-size_t g_allocations = 0;
-}
-__attribute__((weak)) void* operator new(std::size_t n) {
-  ++g_allocations;
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-__attribute__((weak)) void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  ++g_allocations;
-  return std::malloc(n ? n : 1);
-}
-__attribute__((weak)) void* operator new[](std::size_t n) { return operator new(n); }
-__attribute__((weak)) void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-__attribute__((weak)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/alloc_counter.h"
 
 namespace {
 
@@ -48,13 +27,13 @@ TEST_F(AllocationTest, StepsAllocateNothing) {
     Settings().largeStrain = large;
     ASSERT_TRUE(Cycle::Prepare(false, interp, true));
     Cycle::Step(interp);
-    const size_t heap = g_allocations;
+    const size_t heap = TestAllocations();
     const uint64_t pool = ModelMemoryInUse();
     for (int i = 0; i < 50; ++i) Cycle::Step(interp);
-    EXPECT_EQ(g_allocations, heap) << "large strain " << large;
+    EXPECT_EQ(TestAllocations(), heap) << "large strain " << large;
     EXPECT_EQ(ModelMemoryInUse(), pool);
     ::operator delete(::operator new(16));  // the counter counts
-    EXPECT_EQ(g_allocations, heap + 1);
+    EXPECT_EQ(TestAllocations(), heap + 1);
   }
   EXPECT_GT(Settings().cycleReals[2], 0.0);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "model/grid.h"
+#include "support/alloc_counter.h"
 
 namespace zone_shapes {
 
@@ -30,7 +31,3 @@ inline Zone* Shape(int type, double scale = 1.0, double dx = 0.0, double dy = 0.
 
 }  // namespace zone_shapes
 
-// Allocations of the test program so far (see zone_points_test.cpp); a test
-// first checks that the counter counts, since another file's counting
-// allocator may have been linked in its place.
-size_t TestAllocations();

@@ -37,6 +37,9 @@ constexpr int32_t kStepShownBelow = 1000000000;
 
 // The status table stops taking columns once its row is this wide.
 constexpr size_t kRowWidth = 68;
+// A status line covers at least the preparation's "Cycling..." line that it
+// overwrites.
+constexpr int kProgressWidth = 34;
 
 // Columns of the status table, as bits of SolveLimits::columns.
 enum Column : uint32_t {
@@ -155,7 +158,9 @@ class StageStepper {
     ++count;
     ++limits_.stageSteps;
 
-    last_ = (limits_.fosMode ? Solve::FosStatusLine(limits_) : Solve::StatusLine(limits_, interp_)) + "\r";
+    last_ = limits_.fosMode ? Solve::FosStatusLine(limits_) : Solve::StatusLine(limits_, interp_);
+    if (last_.Length() < kProgressWidth) last_.Resize(kProgressWidth, ' ');
+    last_ += "\r";
     interp_.ConsoleStream::Write(last_.c_str());
 
     const uint32_t total = StepCounter();

@@ -192,7 +192,7 @@ void AssignRoles(SolveLimits& l) {
   for (int p = 0; p < 3; ++p) l.master[p] = l.slave[p] = false;
   const ModelSettings& s = Settings();
   if (s.mechanical) (s.solveSlave ? l.slave : l.master)[kMechanicalProcess] = true;
-  for (int p : {kThermalProcess, kFluidProcess}) {
+  for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
     if (!ModuleOn(ModeModule(p))) continue;
     (ModeSettings(p).slave ? l.slave : l.master)[p] = true;
   }
@@ -206,7 +206,7 @@ uint32_t NextSweep(const SolveLimits& l, uint32_t sweep, bool anySlave, uint32_t
   uint64_t next = 2ull * sweep;
   if (l.master[kMechanicalProcess])
     next = std::min<uint64_t>(next, static_cast<uint64_t>(std::max(Settings().substepLimit, 0)));
-  for (int p : {kThermalProcess, kFluidProcess})
+  for (int p = kThermalProcess; p <= kFluidProcess; ++p)
     if (l.master[p]) next = std::min<uint64_t>(next, ModeSettings(p).substeps);
   return static_cast<uint32_t>(std::max<uint64_t>(next, 1));
 }
@@ -307,7 +307,7 @@ bool Solve::GlobalLimitReached(const SolveLimits& l) {
     if (s.forceRatio < l.ratioLimit) return true;
     if (s.unbalancedForce < l.forceLimit) return true;
   }
-  for (int p : {kThermalProcess, kFluidProcess}) {
+  for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
     const CalcModule* module = ModeModule(p);
     if (!ModuleOn(module)) continue;
     const SolveModeSettings m = ModeSettings(p);
@@ -355,7 +355,7 @@ void Solve::PrintBanner(SolveLimits& l, CommandType& interp) {
   const char* const kTitles[2][3] = {
       {"Thermal Total Step Limit of ", "Thermal Age Limit of ", "Thermal Ratio Limit of "},
       {"Fluid Flow Total Step Limit of ", "Fluid Flow Age Limit of ", "Fluid Flow Ratio Limit of "}};
-  for (int p : {kThermalProcess, kFluidProcess}) {
+  for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
     if (!HasRole(l, p)) continue;
     const SolveModeSettings m = ModeSettings(p);
     const CalcModule* module = ModeModule(p);
@@ -515,7 +515,7 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
     restorer.Restore();
 
     bool stop = GlobalLimitReached(l) || (l.master[kMechanicalProcess] && MechanicalLimitReached(l));
-    for (int p : {kThermalProcess, kFluidProcess}) stop = stop || (l.master[p] && ModeLimitReached(p));
+    for (int p = kThermalProcess; p <= kFluidProcess; ++p) stop = stop || (l.master[p] && ModeLimitReached(p));
     stop = stop || (ModuleOn(Modes().chem) && Modes().chem->Time() > Modes().chem->AgeLimit());
     if (!stop) {
       if (TheCycleState().hardcopy)

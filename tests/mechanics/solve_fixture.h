@@ -14,6 +14,7 @@
 #include "mechanics/solve.h"
 #include "model/hyst_damping.h"
 #include "model/model_app.h"
+#include "model/services.h"
 
 class SolveTest : public CycleTest {
  protected:
@@ -29,6 +30,7 @@ class SolveTest : public CycleTest {
   }
   void TearDown() override {
     TheSolveHooks() = SolveHooks();
+    Services().notifyAll = nullptr;
     app.New();
     HystDamping::FreePool();
     ResetRestoreVersions();

@@ -193,6 +193,35 @@ TEST_F(SolveFosTest, EscInATrialBringsTheModelBack) {
   EXPECT_EQ(Settings().fos, 2.5);
 }
 
+TEST_F(SolveFosTest, FailuresAfterTheScratchFileBringTheModelBack) {
+  // A failure-mode file that cannot be written, at the first unstable trial;
+  // a zone without a model, whose check stops the first preparation.
+  const struct {
+    const char* line;
+    bool unassigned;
+    const char* message;
+  } cases[] = {
+      {"solve fos file no_such_folder/mode", false, "*** Error opening file no_such_folder/mode.sav\n"},
+      {"solve fos", true, "*** Zone 11 has an undefined material model\n"},
+  };
+  for (const auto& c : cases) {
+    app.New();
+    Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", 1.5e5}, {"friction", 10}, {"tension", 1e10}},
+           false);
+    if (c.unassigned) UnitBrick(5, 5, 5);
+    const std::string out = Run({c.line});
+    EXPECT_TRUE(Has(out, c.message)) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
+    EXPECT_EQ(Has(out, "Terrax>solve fos\n*** Only Mohr-Coulomb model is allowed \n"), c.unassigned);
+    EXPECT_FALSE(Has(out, "Factor of Safety is"));
+    EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+    EXPECT_FALSE(Settings().fosKnown);
+    EXPECT_EQ(Settings().totalCycles, 0);
+    EXPECT_EQ(ZoneStress(FindZone(1), 2), 0.0);
+    EXPECT_EQ(Property(1, "cohesion"), 1.5e5);
+    EXPECT_EQ(Property(1, "friction"), 10.0);
+  }
+}
+
 TEST_F(SolveFosTest, OtherModelsAreNamedAndLeftAlone) {
   LoadedColumn("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", 1.5e5}, {"friction", 0}, {"tension", 1e10}});
   // The load on top stays, in a zone of another model.

@@ -1,6 +1,7 @@
 // SOLVE's stepping loop: its limits, banner and status table, the master and
 // slave stages, the halt function, keys and its errors.
 #include <chrono>
+#include <cstdio>
 #include <memory>
 
 #include "mechanics/solve_fixture.h"
@@ -45,6 +46,35 @@ TEST_F(SolveRunTest, RatioLimitStopsAtTheFirstStepBelowIt) {
   for (size_t i = 0; i + 1 < Ratios().size(); ++i) EXPECT_GE(Ratios()[i], 1e-5) << "step " << i + 1;
   // The weight above the centre of the sixth zone: 4.5 m of soil.
   EXPECT_NEAR(ZoneStress(FindZone(6), 2), -90000.0, 900.0);
+}
+
+TEST_F(SolveRunTest, ViewsHistoriesAndTheLog) {
+  Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
+  Settings().plotInterval = 2;
+  Settings().historyInterval = 3;
+  static std::vector<std::string> notes;
+  static std::vector<uint32_t> samples;
+  notes.clear();
+  samples.clear();
+  Services().notifyAll = [](uint32_t code, const String& text) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x ", code);
+    notes.push_back(hex + text.str());
+  };
+  Phases().sampleHistories = [](uint32_t step) { samples.push_back(step); };
+  interp.SetLogFile("run.log", 0);
+  interp.OpenLog();
+  const std::string out = Run({"solve step 6"});
+  interp.CloseLog();
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0].rfind("7c210010 Step 2\nRatio ", 0), 0u) << notes[0];
+  EXPECT_EQ(notes[2].rfind("7c210010 Step 6\nRatio ", 0), 0u) << notes[2];
+  EXPECT_EQ(samples, (std::vector<uint32_t>{3, 6}));
+  // The console shows every status line, the log the last one only.
+  const std::string log = TempDir::Read("run.log");
+  EXPECT_TRUE(Has(out, "\r      5 "));
+  EXPECT_FALSE(Has(log, "      5 "));
+  EXPECT_TRUE(Has(log, "      6  ")) << log;
 }
 
 TEST_F(SolveRunTest, StepLimitTakesThatManySteps) {
@@ -103,6 +133,15 @@ TEST_F(SolveRunTest, AgeLimitOfTheCreepTime) {
   EXPECT_EQ(Settings().totalCycles, 6) << out;
   EXPECT_TRUE(Has(out, "Global Age Limit of 5.5\n"));
   EXPECT_TRUE(Has(out, "step    Creep Time  ratio       max-unbal   Time Step   \n")) << out;
+}
+
+TEST_F(SolveRunTest, ZoneCheckStopsWithoutTheEndLine) {
+  Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
+  UnitBrick(5, 5, 5);
+  const std::string out = Run({"solve step 5"});
+  EXPECT_TRUE(Has(out, "*** Zone 11 has an undefined material model\n")) << out;
+  EXPECT_FALSE(Has(out, "Ending at:"));
+  EXPECT_EQ(Settings().totalCycles, 0);
 }
 
 TEST_F(SolveRunTest, NoMasterProcess) {

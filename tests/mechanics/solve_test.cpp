@@ -206,6 +206,23 @@ TEST_F(SolveRunTest, ThermalSlaveDoublesTheMasterStage) {
   EXPECT_TRUE(Modes().thermal->On());
 }
 
+TEST_F(SolveRunTest, MechanicalSlaveTakesItsSubstepsEverySweep) {
+  Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
+  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
+  Settings().solveSlave = true;
+  Settings().substepLimit = 3;
+  static std::string trace;
+  trace.clear();
+  Phases().zoltCall = [](int n) {
+    if (n == 13) trace += Settings().mechanical ? 'M' : 'T';
+  };
+  const std::string out = Run({"solve step 9"});
+  // The thermal master takes one step a sweep, the mechanical slave three.
+  EXPECT_EQ(trace, "TMMMTMMMTMMM");
+  EXPECT_TRUE(Has(out, "step    Mast Mech Curr Sub  Therm Ratio Therm. Time Time Step   \n")) << out.substr(0, 300);
+  EXPECT_TRUE(Settings().mechanical);
+}
+
 TEST_F(SolveRunTest, HaltFunctionStopsAfterItsSweep) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
   static int cleared, asked;

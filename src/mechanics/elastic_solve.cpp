@@ -83,9 +83,10 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
   }
   ToggleElastic(false);
   user.PutBack();
+  System::Remove(l.scratch);
+  // A zone check that stopped the preparation has said why; nothing was stepped.
   if (!settled) return;
 
-  System::Remove(l.scratch);
   interp << "*** Elastic solution found  " << "\n";
   Run(l, interp);
 }

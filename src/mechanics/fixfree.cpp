@@ -18,20 +18,6 @@ enum FixWord { kXVelocity = 1, kYVelocity, kZVelocity, kTemperature, kPorePressu
 
 constexpr uint32_t kVelocitiesChanged = 0x10000000;
 
-// The blocks of the coupled modes, made by the mode's grid-point hook when
-// the grid-point has none yet.
-GpThermalData& ThermalBlock(GridPoint& gp) {
-  if (!gp.thermal && Modes().thermal) Modes().thermal->GridPointCreated(gp);
-  if (!gp.thermal) gp.thermal = std::make_unique<GpThermalData>();
-  return *gp.thermal;
-}
-
-GpFluidData& FluidBlock(GridPoint& gp) {
-  if (!gp.fluid && Modes().fluid) Modes().fluid->GridPointCreated(gp);
-  if (!gp.fluid) gp.fluid = std::make_unique<GpFluidData>();
-  return *gp.fluid;
-}
-
 // The change sums that the thermal and fluid steps take a fixed value's jump from.
 double& TemperatureChangeSum(GpThermalData& block) { return block.values[2]; }
 double& PressureChangeSum(GpFluidData& block) { return block.values[3]; }

@@ -67,19 +67,6 @@ bool IsGridPointWord(int word) {
          word == kFmodulus || word == kGpextra || (word >= kXfob && word <= kFtens);
 }
 
-// The blocks of the coupled modes, made by the mode's hooks when missing.
-GpThermalData& ThermalBlock(GridPoint& gp) {
-  if (!gp.thermal && Modes().thermal) Modes().thermal->GridPointCreated(gp);
-  if (!gp.thermal) gp.thermal = std::make_unique<GpThermalData>();
-  return *gp.thermal;
-}
-
-GpFluidData& FluidBlock(GridPoint& gp) {
-  if (!gp.fluid && Modes().fluid) Modes().fluid->GridPointCreated(gp);
-  if (!gp.fluid) gp.fluid = std::make_unique<GpFluidData>();
-  return *gp.fluid;
-}
-
 GpDynamicData& DynamicBlock(GridPoint& gp) {
   if (!gp.dynamicBlock && Modes().dynamic) Modes().dynamic->GridPointCreated(gp);
   if (!gp.dynamicBlock) gp.dynamicBlock = std::make_unique<GpDynamicData>();

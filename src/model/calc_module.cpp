@@ -1,5 +1,7 @@
 #include "model/calc_module.h"
 
+#include "model/grid_point.h"
+
 #include <algorithm>
 #include <array>
 
@@ -248,4 +250,16 @@ void RestoreModules(SaveStream& s, int32_t fileVersion) {
     DropMode(CalcModule::kChemistry);
     throw QJExcept("Gibbs chemistry not available.");
   }
+}
+
+GpThermalData& ThermalBlock(GridPoint& gp) {
+  if (!gp.thermal && Modes().thermal) Modes().thermal->GridPointCreated(gp);
+  if (!gp.thermal) gp.thermal = std::make_unique<GpThermalData>();
+  return *gp.thermal;
+}
+
+GpFluidData& FluidBlock(GridPoint& gp) {
+  if (!gp.fluid && Modes().fluid) Modes().fluid->GridPointCreated(gp);
+  if (!gp.fluid) gp.fluid = std::make_unique<GpFluidData>();
+  return *gp.fluid;
 }

@@ -147,3 +147,10 @@ void SaveModules(SaveStream& stream);
 // Reads the section of a file of the given program version; the registered
 // modules are replaced by the file's.
 void RestoreModules(SaveStream& stream, int32_t fileVersion);
+
+// A grid-point's thermal or fluid block: made by the mode's grid-point hook
+// when the grid-point has none yet, and empty when even that made none.
+struct GpThermalData;
+struct GpFluidData;
+GpThermalData& ThermalBlock(GridPoint& gp);
+GpFluidData& FluidBlock(GridPoint& gp);

@@ -97,25 +97,6 @@ int ModelInterpreter::Print() {
   return kOk;
 }
 
-namespace {
-// Puts the stream's number format back when a listing ends, however it ends.
-class FormatKeeper {
- public:
-  explicit FormatKeeper(std::ostream& os) : os_(os), flags_(os.flags()), precision_(os.precision()) {}
-  ~FormatKeeper() {
-    os_.flags(flags_);
-    os_.precision(precision_);
-  }
-  FormatKeeper(const FormatKeeper&) = delete;
-  FormatKeeper& operator=(const FormatKeeper&) = delete;
-
- private:
-  std::ostream& os_;
-  std::ios::fmtflags flags_;
-  std::streamsize precision_;
-};
-}  // namespace
-
 // The settings and the current state of the mechanical calculation.
 void PrintMechanical(ModelInterpreter& interp) {
   const ModelSettings& s = Settings();

@@ -12,23 +12,6 @@
 
 namespace listing {
 
-// Puts the stream's number format back when a listing ends, however it ends.
-class FormatKeeper {
- public:
-  explicit FormatKeeper(std::ostream& os) : os_(os), flags_(os.flags()), precision_(os.precision()) {}
-  ~FormatKeeper() {
-    os_.flags(flags_);
-    os_.precision(precision_);
-  }
-  FormatKeeper(const FormatKeeper&) = delete;
-  FormatKeeper& operator=(const FormatKeeper&) = delete;
-
- private:
-  std::ostream& os_;
-  std::ios::fmtflags flags_;
-  std::streamsize precision_;
-};
-
 // Title line, then the column header, which a new page repeats.
 inline void Heading(ModelInterpreter& interp, const String& title, const char* header) {
   interp << title << "\n";

@@ -1,7 +1,5 @@
 #include "model/calc_module.h"
 
-#include "model/grid_point.h"
-
 #include <algorithm>
 #include <array>
 
@@ -9,6 +7,7 @@
 #include "base/except.h"
 #include "base/message.h"
 #include "base/savestream.h"
+#include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 

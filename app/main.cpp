@@ -1,7 +1,5 @@
 // Program entry: builds the application and its interpreter on the terminal,
 // installs the subsystems' commands and runs it with the command-line arguments.
-#include <string>
-
 #include "base/command.h"
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
@@ -28,10 +26,5 @@ int main(int argc, char** argv) {
   InstallMechanicsApply();
   InstallInterruptHandler();
 
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
-  return ProgramEntry(commandLine.c_str());
+  return ProgramEntry(argc, argv);
 }

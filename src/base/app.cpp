@@ -34,6 +34,19 @@ void RunExitHooks() {
     }
   }
 }
+// A file name as one word of a command: quoted (with its backslashes and
+// double quotes escaped) when it holds a blank, a separator or a comment mark.
+String FileNameWord(const String& name) {
+  const std::string& s = name.str();
+  if (s.find_first_of(" ,=\t()';\"") == std::string::npos) return name;
+  std::string word = "\"";
+  for (char c : s) {
+    if (c == '\\' || c == '"') word += '\\';
+    word += c;
+  }
+  word += '"';
+  return String(std::move(word));
+}
 }  // namespace
 
 void AddExitHook(void (*hook)(void*), void* context) {
@@ -126,6 +139,14 @@ int ProgramEntry(const char* commandLine) {
   return g_application->Run(argc, argv);
 }
 
+int ProgramEntry(int argc, const char* const* argv) {
+  if (!g_application) return -1;
+  const char* args[21] = {nullptr};
+  int n = 1;
+  for (int i = 1; i < argc && n <= 20 && argv; ++i) args[n++] = argv[i];
+  return g_application->Run(n, args);
+}
+
 GuiApplication::GuiApplication(CommandType* interpreter) : interpreter_(interpreter) {
   if (!interpreter_) {
     ownMacros_ = new MacroTable;
@@ -189,7 +210,7 @@ void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
                      static_cast<uint32_t>(Identity().productCode);
     file.Close();
     // File names keep their case: the file system tells them apart.
-    String text = String(kWords[saved ? 13 : 4]) + " " + arg;
+    String text = String(kWords[saved ? 13 : 4]) + " " + FileNameWord(arg);
     if (quitFollows) {
       text += "\n";
       text += kWords[1];

@@ -73,6 +73,9 @@ Application* TheApplication();
 // Cuts a command line into at most 20 arguments at blanks and runs the
 // application; its result is the exit code (-1 without an application).
 int ProgramEntry(const char* commandLine);
+// The same from the program's own argument vector (argv[0], the program's
+// name, is not passed on): arguments keep their blanks; at most 20 are used.
+int ProgramEntry(int argc, const char* const* argv);
 
 // The windowed application: the run loop, start-up arguments and settings file.
 class GuiApplication : public Application {

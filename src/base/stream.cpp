@@ -54,10 +54,21 @@ void ConsoleStream::Write(const char* text) {
       line[n] = 0;
       Emit(line);
       n = 0;
-      if (++lineCount_ >= pageLength_) {
+      // The page header's own lines count on the page it opens but never
+      // page: a header as long as the page would otherwise repeat for ever.
+      if (++lineCount_ >= pageLength_ && !writingHeader_) {
         lineCount_ = 1;
         if (device_->PagePrompt()) throw ESCInterrupt(false);
-        if (!pageHeader_.IsEmpty()) Write(pageHeader_.c_str());
+        if (!pageHeader_.IsEmpty()) {
+          writingHeader_ = true;
+          try {
+            Write(pageHeader_.c_str());
+          } catch (...) {
+            writingHeader_ = false;
+            throw;
+          }
+          writingHeader_ = false;
+        }
       }
     }
   }

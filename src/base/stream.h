@@ -92,6 +92,7 @@ class ConsoleStream : public TextOStream {
   int depth_ = 0;
   int pageLength_ = 25;
   int lineCount_ = 1;
+  bool writingHeader_ = false;
   String lastText_;
   String pageHeader_;
   ConsoleDevice* device_;

@@ -19,11 +19,16 @@ std::deque<QueuedLine> g_queue;
 
 volatile std::sig_atomic_t g_interrupt = 0;
 termios g_savedTermios;
+// Set while the terminal is out of its normal mode, so that the handler can
+// put it back before the program dies.
+volatile std::sig_atomic_t g_termiosSaved = 0;
 TerminalDevice* g_terminal = nullptr;
 
 void OnInterrupt(int) {
   if (g_interrupt) {
-    // A second Ctrl-C before the first was acted on: give up.
+    // A second Ctrl-C before the first was acted on: give up, leaving the
+    // terminal as it was found.
+    if (g_termiosSaved) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
     std::signal(SIGINT, SIG_DFL);
     std::raise(SIGINT);
     return;
@@ -65,6 +70,7 @@ TerminalDevice::TerminalDevice()
     : interactive_(isatty(STDIN_FILENO) != 0), outputTerminal_(isatty(STDOUT_FILENO) != 0) {
   if (interactive_ && tcgetattr(STDIN_FILENO, &g_savedTermios) == 0) {
     termiosSaved_ = true;
+    g_termiosSaved = 1;
     EnterRunMode();
   }
   if (!g_terminal) g_terminal = this;
@@ -73,7 +79,10 @@ TerminalDevice::TerminalDevice()
 TerminalDevice::~TerminalDevice() {
   FlushRenderedLine();
   std::fflush(stdout);
-  if (termiosSaved_) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
+  if (termiosSaved_) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
+    g_termiosSaved = 0;
+  }
   if (g_terminal == this) g_terminal = nullptr;
 }
 

@@ -37,6 +37,19 @@ TEST(AppTest, EntrySplitsAtMostTwentyArguments) {
   EXPECT_EQ(app.argc, 1);
 }
 
+// The program's own argument vector keeps arguments that hold blanks whole.
+TEST(AppTest, ArgumentVectorKeepsBlanksAndAtMostTwentyArguments) {
+  ArgsApp app;
+  std::vector<std::string> words = {"terrax", "my model.dat", "quit"};
+  for (int i = 3; i <= 25; ++i) words.push_back("w" + std::to_string(i));
+  std::vector<const char*> argv;
+  for (const std::string& w : words) argv.push_back(w.c_str());
+  EXPECT_EQ(ProgramEntry(static_cast<int>(argv.size()), argv.data()), 7);
+  EXPECT_EQ(app.argc, 21);
+  EXPECT_EQ(app.args.front(), "my model.dat");
+  EXPECT_EQ(app.args.back(), "w20");
+}
+
 TEST(AppTest, NoApplicationGivesMinusOne) {
   ASSERT_EQ(TheApplication(), nullptr);
   EXPECT_EQ(ProgramEntry("a b"), -1);
@@ -90,6 +103,16 @@ TEST_F(StartupTest, RestoreAndQuit) {
   RunArgs({"s.sav", "quit"});
   // quit alone adds nothing.
   EXPECT_EQ(RunArgs({"quit"}, {"title t"}), "Terrax>title t\n");
+}
+
+// A file name with a blank or a separator in it reaches CALL and RESTORE whole.
+TEST_F(StartupTest, NamesWithBlanksAndSeparatorsAreQuoted) {
+  TempDir::Write("my model.dat", "title from-blank\n");
+  TempDir::Write("a,b(1).dat", "title from-comma\n");
+  std::string out = RunArgs({"my model.dat", "a,b(1).dat"});
+  EXPECT_EQ(out,
+            "Terrax>call \"my model.dat\"\nTerrax>title from-blank\n"
+            "Terrax>call \"a,b(1).dat\"\nTerrax>title from-comma\n");
 }
 
 TEST_F(StartupTest, SettingsFileFromTheCurrentFolderBeforeTheHomeFolder) {

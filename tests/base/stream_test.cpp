@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/except.h"
@@ -79,6 +80,26 @@ TEST(StreamTest, EscAtThePagePromptEndsTheListingSilently) {
     EXPECT_FALSE(e.Report());
   }
   EXPECT_EQ(device.output.find("line 25"), std::string::npos);
+}
+
+// A page header as long as the page (or a page length below 2) used to page
+// inside the header itself, again and again without end.
+TEST(StreamTest, PageHeaderLongerThanThePageDoesNotPageItself) {
+  // Page length and the prompts after four lines: the header's lines count
+  // on the page they open, but the header itself is never interrupted.
+  for (auto [length, prompts] : {std::pair{3, 3}, {2, 4}, {1, 4}, {0, 4}}) {
+    FakeDevice device;
+    device.terminal = true;
+    ConsoleStream s(&device);
+    s.SetPageLength(length);
+    {
+      PageGuard guard(s);
+      s.SetPageHeader("head 1\nhead 2\n");
+      for (int i = 1; i <= 4; ++i) s << "line " << i << "\n";
+    }
+    EXPECT_EQ(device.pagePrompts, prompts) << "page length " << length;
+    EXPECT_NE(device.output.find("line 4\n"), std::string::npos);
+  }
 }
 
 TEST(StreamTest, LongLinesReachTheDeviceInPiecesOf254) {

@@ -14,6 +14,7 @@
 #include "base/message.h"
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
+#include "model/model_settings.h"
 #include "model/services.h"
 
 namespace {
@@ -103,15 +104,18 @@ class PointIndex {
     }
   }
 
-  void Erase(GridPoint* gp) {
+  // False when the point is not in the cell of its position: it moved
+  // since it was entered, and the caller must lay the index out anew.
+  bool Erase(GridPoint* gp) {
     auto it = cells_.find(KeyOf(gp->position));
-    if (it == cells_.end()) return;
+    if (it == cells_.end()) return false;
     auto& v = it->second;
     auto pos = std::find(v.begin(), v.end(), gp);
-    if (pos == v.end()) return;
+    if (pos == v.end()) return false;
     v.erase(pos);
     if (v.empty()) cells_.erase(it);
     --count_;
+    return true;
   }
 
   // The nearest point whose flags share no bit with the mask.
@@ -363,7 +367,9 @@ class GridIndex {
     Ensure();
     auto it = gpById_.find(gp->id);
     if (it != gpById_.end() && it->second == gp) gpById_.erase(it);
-    if (!pointsStale_) points_.Erase(gp);
+    // A grid-point that moved since it was entered is not where the index
+    // looks for it: no pointer to it may stay behind.
+    if (!pointsStale_ && !points_.Erase(gp)) StalePoints();
     GridPointList().Remove(gp);
     --gpCount_;
   }
@@ -483,11 +489,15 @@ class GridIndex {
     return it == zoneById_.end() ? nullptr : it->second;
   }
 
+  // The calculation step moves the grid-points in large-strain mode: after
+  // any step the index is laid out again from the current positions.
   PointIndex& Points() {
     Ensure();
-    if (pointsStale_) {
+    const int32_t step = Settings().totalCycles;
+    if (pointsStale_ || step != pointsStep_) {
       points_.Build();
       pointsStale_ = false;
+      pointsStep_ = step;
     }
     return points_;
   }
@@ -535,6 +545,7 @@ class GridIndex {
 
   bool valid_ = false;
   bool pointsStale_ = true;
+  int32_t pointsStep_ = 0;  // the step counter when the spatial index was laid out
   int batchDepth_ = 0;
   uint32_t batchGpCount_ = 0;
   GridPoint* batchGpMark_ = nullptr;  // the last grid-point before the batch

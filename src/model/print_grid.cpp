@@ -183,7 +183,7 @@ void PrintGp(ModelInterpreter& interp) {
         if (gp->flags & NodeBase::kFixTemperature) interp << "  " << "Fixed";
         break;
       case kSmall: WriteVector(interp, gp->smallDisplacement, 13); break;
-      case kExtra: gp->extra.At(static_cast<uint32_t>(extra - 1)).Write(interp); break;
+      case kExtra: gp->extra.At(static_cast<uint32_t>(extra) - 1u).Write(interp); break;
       case kBiot: interp << std::setw(13) << fl.biotModulus; break;
       case kFmodulus: interp << std::setw(13) << fl.fluidModulus; break;
       case kDamping:

@@ -226,7 +226,7 @@ void Columns(ModelInterpreter& interp, const ZoneListing& l, Zone& z) {
     case kState: StateColumns(interp, l, z); break;
     case kPp: interp << std::setw(10) << z.AveragePorePressure(); break;
     case kDensity: interp << std::setw(13) << z.Density(); break;
-    case kExtra: z.Extra().At(static_cast<uint32_t>(l.extra - 1)).Write(interp); break;
+    case kExtra: z.Extra().At(static_cast<uint32_t>(l.extra) - 1u).Write(interp); break;
     case kFdensity:
       l.fluid->ZoneCreated(z);
       interp << std::setw(13) << (l.fluidModels ? l.fluidModels->ZoneFluidDensity(z) : 0.0);

@@ -15,6 +15,7 @@
 #include "model/grid_services.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
+#include "model/zone_models.h"
 
 namespace {
 
@@ -247,23 +248,6 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
   return true;
 }
 
-namespace {
-// After a zone's model changed: a grid-point of a zone with a non-null model
-// touches a mechanical zone; a zone that became null may leave some of its
-// grid-points without one, which only a walk over all zones can tell.
-void RefreshMechanicalFlags(const Zone& zone) {
-  if (zone.Model() && !zone.Model()->IsNull()) {
-    for (int i = 0; i < zone.GpCount(); ++i) zone.Gp(i)->flags &= ~NodeBase::kNoMechanicalZone;
-    return;
-  }
-  for (int i = 0; i < zone.GpCount(); ++i) zone.Gp(i)->flags |= NodeBase::kNoMechanicalZone;
-  for (Zone* z : ZoneList()) {
-    if (!z->Model() || z->Model()->IsNull()) continue;
-    for (int i = 0; i < z->GpCount(); ++i) z->Gp(i)->flags &= ~NodeBase::kNoMechanicalZone;
-  }
-}
-}  // namespace
-
 void Zone::SetModelByName(const String& name) {
   const ConstitutiveModel* prototype = ConstitutiveModel::FindByMatch(name.c_str());
   if (!prototype) throw QJExcept("Unrecognized material model name - " + name);
@@ -272,7 +256,14 @@ void Zone::SetModelByName(const String& name) {
   if (!clone) throw QJExcept("Memory allocation error.");
   SetModel(std::move(clone));
   if (!Overlay(2)) throw QJExcept(FormatText("Illegal geometry in zone %1", UIntToString(Id()).c_str()));
-  RefreshMechanicalFlags(*this);
+  // A zone with material makes its grid-points mechanical; a zone that became
+  // null may leave some without a mechanical zone, which only the walk of
+  // MODEL over every zone can tell.
+  if (IsNull()) {
+    MarkNullGridPoints(NodeBase::kNoMechanicalZone);
+    return;
+  }
+  for (int i = 0; i < GpCount(); ++i) Gp(i)->flags &= ~NodeBase::kNoMechanicalZone;
 }
 
 void Zone::CopyFrom(const Zone& source) {

@@ -31,7 +31,8 @@ TEST_F(GridTest, ZoneListingsOfAReducedType) {
   Run({"gp 0 0 0", "gp 1 0 0", "gp 0 1 0", "gp 0 0 1", "gp 1 1 0", "gp 0 1 1",
        "zone id 5 wedge 0 0 0 1 0 0 0 1 0 0 0 1 1 1 0 0 1 1", "config zextra 2"});
   std::string out = Run({"print zone gp", "print zone information", "print zone extra 2", "print zone extra 3",
-                         "print zone density", "print zone stress"});
+                         "print zone density", "print zone stress", "print zone extra -2147483648",
+                         "print gp extra -2147483648 range id 1"});
   EXPECT_EQ(out,
             "Terrax>print zone gp\nZone Gp Connections ...\n"
             "   id     g0     g1     g2     g3     g4     g5     g6     g7\n"
@@ -50,7 +51,14 @@ TEST_F(GridTest, ZoneListingsOfAReducedType) {
             "Terrax>print zone stress\nZone Average Stresses ...\n"
             "   id      S-XX       S-YY       S-ZZ       S-XY       S-XZ       S-YZ\n"
             " ------ ---------- ---------- ---------- ---------- ---------- ----------\n"
-            "      5   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00\n");
+            "      5   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00   0.00e+00\n"
+            // The lowest integer names no variable either; it is no overflow.
+            "Terrax>print zone extra -2147483648\nZone Extra Variable -2147483648\n"
+            "   id   Extra Variable\n ------ --------------\n"
+            "      5 *** Parameter array index out of range\n"
+            "Terrax>print gp extra -2147483648 range id 1\nGp Extra Variable -2147483648\n"
+            "   id   Extra Variable\n ------ --------------\n"
+            "      1 *** Parameter array index out of range\n");
 }
 
 TEST_F(GridTest, GridPointListings) {

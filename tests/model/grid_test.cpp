@@ -89,6 +89,32 @@ TEST_F(GridTest, EqualDistancesGoToTheFirstInListOrder) {
   EXPECT_EQ(NearestGridpointAny(empty), nullptr);
 }
 
+// The large-strain step moves grid-points; the searches after it see the
+// new positions, and a grid-point deleted after it moved leaves no trace.
+TEST_F(GridTest, NearestSearchesFollowMovedGridPoints) {
+  for (int i = 0; i < 100; ++i) Gp(i, 0, 0);
+  const double start[3] = {0, 0, 0};
+  EXPECT_EQ(NearestGridpointAny(start)->id, 1u);
+  GridPoint* moved = FindGridpoint(50);
+  moved->position[0] = 0.1;
+  moved->position[1] = 0.2;
+  ++Settings().totalCycles;
+  const double there[3] = {0.1, 0.2, 0};
+  EXPECT_EQ(NearestGridpointAny(there), moved);
+  EXPECT_EQ(CoincidentGridpoint(there), moved);
+
+  // Moved by other code, without a step: deleting it still takes it out of the index.
+  moved = FindGridpoint(61);  // at x = 60
+  moved->position[1] = 5.0;
+  DeleteGridPoint(moved);
+  for (const double x : {59.0, 60.0, 61.0}) {
+    const double p[3] = {x, 5.0, 0};
+    GridPoint* found = NearestGridpointAny(p);
+    ASSERT_TRUE(IsGridPoint(found)) << x;
+    EXPECT_EQ(found->position[0], x == 60.0 ? 59.0 : x);
+  }
+}
+
 TEST_F(GridTest, ZonesOfEveryTypeJoinAcrossSharedFaces) {
   Zone* a = UnitBrick();
   Zone* b = UnitBrick(1, 0, 0);

@@ -73,6 +73,23 @@ TEST_F(ZoneModelTest, NullZonesLeaveTheirOwnGridPointsWithoutMechanicalState) {
   for (GridPoint* gp : GridPointList()) EXPECT_EQ(gp->flags & NodeBase::kNoMechanicalZone, 0u);
 }
 
+// A model set on one zone by name marks the grid-points as MODEL does: a
+// neighbour without a model is not null, so the shared face stays mechanical.
+TEST_F(ZoneModelTest, AModelByNameMarksTheGridPointsAsModelDoes) {
+  TwoBricks();
+  Zone* second = FindZone(2);
+  for (GridPoint* gp : GridPointList()) gp->velocity[0] = 3.0;
+  second->SetModelByName("null");
+  for (GridPoint* gp : GridPointList()) {
+    SCOPED_TRACE(gp->id);
+    const bool alone = gp->position[0] > 1.5;
+    EXPECT_EQ((gp->flags & NodeBase::kNoMechanicalZone) != 0, alone);
+    EXPECT_EQ(gp->velocity[0], alone ? 0.0 : 3.0);
+  }
+  second->SetModelByName("elastic");
+  for (GridPoint* gp : GridPointList()) EXPECT_EQ(gp->flags & NodeBase::kNoMechanicalZone, 0u);
+}
+
 TEST_F(ZoneModelTest, ModelRefusesBadInput) {
   UnitBrick();
   struct Case {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "base/message.h"
-#include "base/numeric.h"
 #include "base/plane.h"
 #include "base/range.h"
 #include "mechanics/apply_condition.h"
@@ -284,14 +283,7 @@ void ReadPlane(ModelInterpreter& interp, Condition& c) {
   Plane plane;
   while (interp.HasToken() && plane.Parse(interp) == CommandType::kOk) {
   }
-  Vec3 axes[3];
-  const double* n = plane.Normal();
-  AxesFromNormal(Vec3{n[0], n[1], n[2]}, axes);
-  for (int i = 0; i < 3; ++i) {
-    c.planeAxes[i][0] = axes[i].x;
-    c.planeAxes[i][1] = axes[i].y;
-    c.planeAxes[i][2] = axes[i].z;
-  }
+  AxesRowsFromNormal(plane.Normal(), c.planeAxes);
   c.planeGiven = true;
   plane.List(interp, 1);
 }
@@ -402,13 +394,7 @@ int32_t SetOnGridPoints(const Range& range, const Condition& c, Lookups& lookups
       } else {
         double n[3];
         lookups.Boundary().Normal(gp, n);
-        Vec3 a[3];
-        AxesFromNormal(Vec3{n[0], n[1], n[2]}, a);
-        for (int i = 0; i < 3; ++i) {
-          axes[i][0] = a[i].x;
-          axes[i][1] = a[i].y;
-          axes[i][2] = a[i].z;
-        }
+        AxesRowsFromNormal(n, axes);
       }
     }
     if (velocity) ApplyCondition::CheckVelocityConflict(*gp, code, c.quantity.direction, axes, c.planeGiven);

@@ -209,9 +209,6 @@ class ApplyCondition : public LinkListNode, public ModelObject {
 
  private:
   friend void RelinkApplyGridPoints();
-// Relinks when a restore left the links unchecked; every user of the records
-// calls it first.
-void EnsureApplyLinks();
 
   uint8_t kind_ = 0;
   GridPoint* gp_ = nullptr;

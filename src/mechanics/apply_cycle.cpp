@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/numeric.h"
 #include "mechanics/apply.h"
 #include "mechanics/apply_condition.h"
 #include "mechanics/apply_geometry.h"
@@ -82,13 +81,7 @@ double Amount(const ApplyValue& v, double* multiplier) {
 void AxesOfNormal(const BoundaryIndex& index, const GridPoint& gp, ApplyLocalBlock& block) {
   double n[3];
   index.Normal(&gp, n);
-  Vec3 axes[3];
-  AxesFromNormal(Vec3{n[0], n[1], n[2]}, axes);
-  for (int i = 0; i < 3; ++i) {
-    block.axes[i][0] = axes[i].x;
-    block.axes[i][1] = axes[i].y;
-    block.axes[i][2] = axes[i].z;
-  }
+  AxesRowsFromNormal(n, block.axes);
 }
 
 void ApplyGridPointRecord(ApplyCondition& record, int phase, BoundaryIndex& index) {

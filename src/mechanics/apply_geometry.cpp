@@ -73,12 +73,11 @@ constexpr TriangleTable kTriangles = BuildTriangleTable();
 // The weight of a triangle's half cross product: the overlays present share the face.
 double OverlayWeight(const Zone& zone) { return zone.OverlayCount() == 2 ? 0.5 : 1.0; }
 
-void FaceCentroid(const Zone& zone, int face, double out[3]) {
-  const int n = zone.FaceGpCount(face);
-  out[0] = out[1] = out[2] = 0.0;
-  for (int c = 0; c < n; ++c)
-    for (int i = 0; i < 3; ++i) out[i] += zone.GetFaceGp(face, c)->position[i];
-  for (int i = 0; i < 3; ++i) out[i] /= n;
+void AddForce(GridPoint& gp, int slot, const double f[3]) {
+  double* target = gp.appliedForce[slot];
+  target[0] += f[0];
+  target[1] += f[1];
+  target[2] += f[2];
 }
 
 }  // namespace
@@ -94,6 +93,16 @@ void TriangleAreaVector(const Zone& zone, const uint8_t corner[3], double out[3]
   out[0] = 0.5 * (u[1] * v[2] - u[2] * v[1]);
   out[1] = 0.5 * (u[2] * v[0] - u[0] * v[2]);
   out[2] = 0.5 * (u[0] * v[1] - u[1] * v[0]);
+}
+
+void AxesRowsFromNormal(const double normal[3], double axes[3][3]) {
+  Vec3 a[3];
+  AxesFromNormal(Vec3{normal[0], normal[1], normal[2]}, a);
+  for (int i = 0; i < 3; ++i) {
+    axes[i][0] = a[i].x;
+    axes[i][1] = a[i].y;
+    axes[i][2] = a[i].z;
+  }
 }
 
 bool IsBoundaryFace(const Zone& zone, int face) {
@@ -166,12 +175,7 @@ void SpreadBodyForce(Zone& zone, const double force[3], int slot) {
     for (int k = 0; k < per; ++k) {
       const double share = block[k].volume * weight;
       const double f[3] = {force[0] * share, force[1] * share, force[2] * share};
-      for (int c = 0; c < 4; ++c) {
-        double* target = zone.Gp(defs[k].gp[c])->appliedForce[slot];
-        target[0] += f[0];
-        target[1] += f[1];
-        target[2] += f[2];
-      }
+      for (int c = 0; c < 4; ++c) AddForce(*zone.Gp(defs[k].gp[c]), slot, f);
     }
   }
 }
@@ -179,7 +183,7 @@ void SpreadBodyForce(Zone& zone, const double force[3], int slot) {
 void ApplyFaceStress(Zone& zone, int face, int component, double base, const double gradient[3], int slot) {
   if (zone.OverlayCount() == 0) return;
   double centroid[3];
-  FaceCentroid(zone, face, centroid);
+  ZoneFace(&zone, face).Centroid(centroid);
   const double stress = base + gradient[0] * centroid[0] + gradient[1] * centroid[1] + gradient[2] * centroid[2];
   const double third = stress / 3.0;
   const double weight = OverlayWeight(zone);
@@ -200,12 +204,7 @@ void ApplyFaceStress(Zone& zone, int face, int component, double base, const dou
         case 6: f[0] = az; f[2] = ax; break;
         default: return;
       }
-      for (int c = 0; c < 3; ++c) {
-        double* target = zone.Gp(set.corner[t][c])->appliedForce[slot];
-        target[0] += f[0];
-        target[1] += f[1];
-        target[2] += f[2];
-      }
+      for (int c = 0; c < 3; ++c) AddForce(*zone.Gp(set.corner[t][c]), slot, f);
     }
   }
 }

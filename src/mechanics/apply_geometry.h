@@ -24,6 +24,10 @@ const FaceTriangleSet& FaceTriangles(int type, int face, int overlay);
 // outward unit normal.
 void TriangleAreaVector(const Zone& zone, const uint8_t corner[3], double out[3]);
 
+// The three axes that AxesFromNormal builds on the normal (dip, strike,
+// normal), as the rows of a matrix.
+void AxesRowsFromNormal(const double normal[3], double axes[3][3]);
+
 // A face of three or more corners of a non-null zone without a neighbour, or
 // whose neighbour is a null zone.
 bool IsBoundaryFace(const Zone& zone, int face);

@@ -2,6 +2,8 @@
 // grid-points or zones of the command's range.
 #include "mechanics/initial.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -194,6 +196,15 @@ int StressIndex(int word) {
   }
 }
 
+// The state word of a value: its integer part, kept to the 16 bits of the
+// word. A gradient or factor can carry it beyond every integer; it then takes
+// the nearest 32-bit integer, and a value that is no number gives 0.
+uint16_t StateWord(double value) {
+  if (std::isnan(value)) return 0;
+  const double whole = std::clamp(value, -2147483648.0, 2147483647.0);
+  return static_cast<uint16_t>(static_cast<int32_t>(whole));
+}
+
 bool ZonePasses(const Zone& zone, int word) {
   if (word == kFdensity) return zone.fluid && zone.fluid->ModelType() != 0;
   return !zone.IsNull();
@@ -225,7 +236,7 @@ int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
       for (int o = 0; o < 2; ++o) {
         ZoneTetra* block = z->Tetra(o);
         for (int k = 0; block && k < z->TetraPerOverlay(); ++k)
-          block[k].state = static_cast<uint16_t>(static_cast<int32_t>(s.Apply(block[k].state, c)));
+          block[k].state = StateWord(s.Apply(block[k].state, c));
       }
     }
     ++count;

@@ -73,6 +73,26 @@ TEST_F(InitialTest, StressesWithGradientAtTheZoneCentroid) {
   EXPECT_EQ(t.state, 3);
 }
 
+// A gradient can carry the state beyond every integer: it takes the nearest
+// one, kept to the 16 bits of the state word, like a typed value would.
+TEST_F(InitialTest, StateBeyondTheIntegersTakesTheNearestOne) {
+  SetModels("elastic");
+  const ZoneTetra& t = FindZone(4)->Tetra(0)[0];  // centroid x = 1.5
+  const struct {
+    const char* line;
+    uint16_t state;
+  } kCases[] = {
+      {"initial state 1 gradient 1e12 0 0 range id 4", 0xFFFF},
+      {"initial state 1 gradient -1e12 0 0 range id 4", 0},
+      {"initial state 70000 range id 4", 70000 & 0xFFFF},
+      {"initial state -1 range id 4", 0xFFFF},
+  };
+  for (const auto& c : kCases) {
+    Run({c.line});
+    EXPECT_EQ(t.state, c.state) << c.line;
+  }
+}
+
 TEST_F(InitialTest, ExtraVariablesAndErrors) {
   Settings().gpExtras = 2;
   Settings().zoneExtras = 1;

@@ -203,11 +203,7 @@ void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
     }
     // A file that begins with the product code is a save file; anything
     // else, a file shorter than the code included, is a command file.
-    unsigned char code[4];
-    bool saved = file.TryRead(code, 4) &&
-                 (static_cast<uint32_t>(code[0]) | static_cast<uint32_t>(code[1]) << 8 |
-                  static_cast<uint32_t>(code[2]) << 16 | static_cast<uint32_t>(code[3]) << 24) ==
-                     static_cast<uint32_t>(Identity().productCode);
+    bool saved = file.Remaining() >= 4 && file.ReadI32() == Identity().productCode;
     file.Close();
     // File names keep their case: the file system tells them apart.
     String text = String(kWords[saved ? 13 : 4]) + " " + FileNameWord(arg);

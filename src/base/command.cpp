@@ -1,6 +1,7 @@
 #include "base/command.h"
 
 #include <cfenv>
+#include <new>
 
 #include "base/message.h"
 #include "base/savestream.h"
@@ -101,6 +102,10 @@ bool CommandType::Run(const String& prompt) {
       } catch (const KWRExcept& e) {
         ReportError(e);
       }
+    } catch (const std::bad_alloc&) {
+      // The standard library's allocations fail as the program's own do.
+      clear();
+      ReportError(MemExcept());
     }
     helpLines_.clear();
     helpKeywords_.clear();

@@ -24,13 +24,6 @@ double Wrap(double a) {
   return a + 0.0;
 }
 
-// A flag byte of a save record: 0 or 1, anything else is a corrupt record.
-uint8_t ReadFlag(SaveStream& stream) {
-  uint8_t v = stream.ReadU8();
-  if (v > 1) stream.ReadFailure();
-  return v;
-}
-
 void WriteZeros(SaveStream& stream, int count) {
   for (int i = 0; i < count; ++i) stream.WriteU8(0);
 }
@@ -113,7 +106,7 @@ void Plane::Restore(SaveStream& stream) {
   uint8_t incrementDefault = 1;
   double moveIncrement = 0;
   if (CurrentRestoreVersions().format >= 134) {
-    incrementDefault = ReadFlag(stream);
+    incrementDefault = stream.ReadFlag();
     moveIncrement = stream.ReadF64();
   }
   SetOrigin(o);
@@ -151,11 +144,11 @@ void Plane::RestoreBlock(SaveStream& stream) {
   p.dip_ = stream.ReadF64();
   p.dipDirection_ = stream.ReadF64();
   p.offset_ = stream.ReadF64();
-  p.normalGiven_ = ReadFlag(stream);
+  p.normalGiven_ = stream.ReadFlag();
   unsigned char pad[7];
   stream.Read(pad, 7);
   p.moveIncrement_ = stream.ReadF64();
-  p.incrementDefault_ = ReadFlag(stream);
+  p.incrementDefault_ = stream.ReadFlag();
   stream.Read(pad, 7);
   *this = p;
 }

@@ -99,22 +99,14 @@ String RangeVectorText(const double v[3]) {
 // ---------------------------------------------------------------------------
 // RangeElement
 
-namespace {
-uint8_t ReadFlag(SaveStream& stream) {
-  uint8_t v = stream.ReadU8();
-  if (v > 1) stream.ReadFailure();
-  return v;
-}
-}  // namespace
-
 void RangeElement::Save(SaveStream& stream) const {
   stream.WriteU8(not_);
   stream.WriteU8(any_);
 }
 
 void RangeElement::Restore(SaveStream& stream) {
-  not_ = ReadFlag(stream);
-  any_ = ReadFlag(stream);
+  not_ = stream.ReadFlag();
+  any_ = stream.ReadFlag();
 }
 
 int RangeElement::ParseArgs(CommandType& interp, int* index) {

@@ -77,8 +77,7 @@ void AxisRangeElement::Restore(SaveStream& stream) {
   lower_ = stream.ReadF64();
   single_ = 0;
   if (CurrentRestoreVersions().format > 14) {
-    single_ = stream.ReadU8();
-    if (single_ > 1) stream.ReadFailure();
+    single_ = stream.ReadFlag();
   }
 }
 

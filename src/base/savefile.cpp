@@ -132,7 +132,6 @@ void CommandType::Save(const String& name, bool quiet) {
     *this << "Saving file... please wait";
     flush();
   }
-  NumberAllLists();
   if (mode & File::kApp) {
     file.Open();
     SaveState(file);

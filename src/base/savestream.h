@@ -36,6 +36,12 @@ class SaveStream {
   void WriteF64(double v) { uint64_t u; std::memcpy(&u, &v, 8); WriteU64(u); }
 
   uint8_t ReadU8() { uint8_t v; Read(&v, 1); return v; }
+  // A flag byte of a save record: 0 or 1, anything else is a corrupt record.
+  uint8_t ReadFlag() {
+    uint8_t v = ReadU8();
+    if (v > 1) ReadFailure();
+    return v;
+  }
   int32_t ReadI32() { return static_cast<int32_t>(ReadU32()); }
   uint32_t ReadU32() {
     unsigned char b[4];

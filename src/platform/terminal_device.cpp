@@ -1,5 +1,6 @@
 #include "platform/terminal_device.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -199,7 +200,9 @@ bool TerminalDevice::ReadLine(std::string& line, const char* prompt, const char*
     std::fflush(stdout);
     char* buf = nullptr;
     size_t cap = 0;
-    ssize_t n = getline(&buf, &cap, stdin);
+    ssize_t n;
+    // A Ctrl-C while waiting stays pending for the ESC poll; the input goes on.
+    while ((n = getline(&buf, &cap, stdin)) < 0 && ferror(stdin) && errno == EINTR) clearerr(stdin);
     if (n < 0) {
       std::free(buf);
       return false;

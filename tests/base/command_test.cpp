@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "base/keyword_table.h"
 #include "support/interp_fixture.h"
 
@@ -179,6 +181,27 @@ TEST_F(CommandTest, PrintMacroListsInNameOrder) {
   EXPECT_NE(out.find("List of All Macros ...\nName                 Contents\n"
                      "-------------------- ------------------\n"
                      "aa                   'print version'\nzz                   'b'\n"),
+            std::string::npos)
+      << out;
+}
+
+// An allocation of the standard library that fails inside a command is
+// reported as the program's own allocation failures are; the loop goes on.
+TEST_F(CommandTest, AllocationFailureIsReportedAndTheNextLineRuns) {
+  struct Greedy : ScriptLevel {
+    int Dispatch(CommandType& in) override {
+      if (in.Token(0) == "grow") throw std::bad_alloc();
+      return in.ExecuteGeneral();
+    }
+    int Print(CommandType& in) override { return in.PrintGeneral(); }
+    int Set(CommandType& in) override { return in.SetGeneral(); }
+    void Clear(CommandType&) override {}
+  } greedy;
+  interp.SetScriptLevel(&greedy);
+  std::string out;
+  EXPECT_NO_THROW(out = Run({"grow", "print version"}));
+  interp.SetScriptLevel(nullptr);
+  EXPECT_NE(out.find("Terrax>grow\n*** Memory allocation error\nTerrax>print version\nCode version"),
             std::string::npos)
       << out;
 }

@@ -586,15 +586,24 @@ void GenGeometry::AfterRestore() {
   }
   for (GenVolume* v : volumes_) RemapPointer(triangles_, v->first_);
 
-  // A damaged file must not leave a chain that loops or two chains that
-  // share a triangle.
+  // A damaged file must not leave a chain that loops, two chains that share
+  // a triangle, or a chain holding a triangle of another number: such a
+  // triangle (free, say) would be taken into a new volume while the old
+  // chain still ran through it.
   std::unordered_set<const GenTriangle*> chained;
   for (GenVolume* v : volumes_) {
-    for (GenTriangle** link = &v->first_; *link; link = &(*link)->next_) {
-      if (!chained.insert(*link).second) {
+    for (GenTriangle** link = &v->first_; *link;) {
+      GenTriangle* t = *link;
+      if (!chained.insert(t).second) {
         *link = nullptr;
         break;
       }
+      if (t->volume_ != v->number_) {
+        *link = t->next_;
+        t->next_ = nullptr;
+        continue;
+      }
+      link = &t->next_;
     }
   }
   // Triangles whose corners did not resolve are dropped; a neighbour that

@@ -34,11 +34,6 @@ void RunInstalled(ModelInterpreter& interp, int word) {
   }
   throw QJExcept(MessageText("GENERATE %s is not available in this version", SubCommands().UpperName(word)));
 }
-
-String ScientificVector(const Vec3& v) {
-  return "(" + DoubleToString(v.x, 5, 0, 1) + "," + DoubleToString(v.y, 5, 0, 1) + "," + DoubleToString(v.z, 5, 0, 1) +
-         ")";
-}
 }  // namespace
 
 void InstallGenerateSubCommand(const char* keyword, GenerateSubCommand handler) {
@@ -91,7 +86,7 @@ void GenTestCommand(CommandType& interp) {
     if (word == 1) {
       GenTriangle* nearest = nullptr;
       const Vec3 q = v->Closest(Vec3{p[0], p[1], p[2]}, &nearest);
-      interp << " Volume " << v->Number() << " Closest is " << ScientificVector(q) << " Surface "
+      interp << " Volume " << v->Number() << " Closest is " << GenVectorText(q, 5, 0, 1) << " Surface "
              << (nearest ? nearest->Id() : 0) << "\n";
     } else {
       interp << (GenVolume::Contains(v, p) ? " Inside " : "OutSide ") << "Volume " << v->Number() << "!" << "\n";

@@ -307,10 +307,20 @@ GenTriangle* GenGeometry::CreateTriangle(const Vec3& a, const Vec3& b, const Vec
                                          const String& name, std::ostream* console) {
   Vec3 pa = a, pb = b, pc = c;
   const double m = std::max({MaxAbs(pa), MaxAbs(pb), MaxAbs(pc)});
-  Vec3 n = Vec3::Cross(pb - pa, pc - pa);
-  const double t = std::max(std::fabs(1e-14 * m), 1e-14);
+  if (!std::isfinite(m)) ThrowDegenerate();
+  // Corners beyond about 1e154 would overflow the cross product: it is taken
+  // of corners scaled by a power of two, which changes no bit of the normal,
+  // and the size test scales its tolerance alike.
+  int exponent = 0;
+  std::frexp(m, &exponent);
+  const double scale = exponent > 500 ? std::ldexp(1.0, -exponent) : 1.0;
+  auto cross = [scale](const Vec3& p, const Vec3& q, const Vec3& r) {
+    return Vec3::Cross(q * scale - p * scale, r * scale - p * scale);
+  };
+  Vec3 n = cross(pa, pb, pc);
+  const double t = std::max(std::fabs(1e-14 * m), 1e-14) * scale * scale;
   const double size = std::fabs(n.x) + std::fabs(n.y) + std::fabs(n.z);
-  if (!std::isfinite(m) || !(size >= t)) ThrowDegenerate();
+  if (!(size >= t)) ThrowDegenerate();
   // Counter-clockwise seen from +z: every normal points upwards or lies flat.
   if (n.z < 0.0) {
     std::swap(pb, pc);
@@ -318,7 +328,7 @@ GenTriangle* GenGeometry::CreateTriangle(const Vec3& a, const Vec3& b, const Vec
       *console << MessageText("Triangle: switching points 2 and 3 to maintain counter clockwise orderering")
                << "\n";
   }
-  n = GenUnit(Vec3::Cross(pb - pa, pc - pa));
+  n = GenUnit(cross(pa, pb, pc));
   GenPoint* p0 = FindOrCreatePoint(pa);
   GenPoint* p1 = FindOrCreatePoint(pb);
   GenPoint* p2 = FindOrCreatePoint(pc);
@@ -586,15 +596,24 @@ void GenGeometry::AfterRestore() {
   }
   for (GenVolume* v : volumes_) RemapPointer(triangles_, v->first_);
 
-  // A damaged file must not leave a chain that loops or two chains that
-  // share a triangle.
+  // A damaged file must not leave a chain that loops, two chains that share
+  // a triangle, or a chain holding a triangle of another number: such a
+  // triangle (free, say) would be taken into a new volume while the old
+  // chain still ran through it.
   std::unordered_set<const GenTriangle*> chained;
   for (GenVolume* v : volumes_) {
-    for (GenTriangle** link = &v->first_; *link; link = &(*link)->next_) {
-      if (!chained.insert(*link).second) {
+    for (GenTriangle** link = &v->first_; *link;) {
+      GenTriangle* t = *link;
+      if (!chained.insert(t).second) {
         *link = nullptr;
         break;
       }
+      if (t->volume_ != v->number_) {
+        *link = t->next_;
+        t->next_ = nullptr;
+        continue;
+      }
+      link = &t->next_;
     }
   }
   // Triangles whose corners did not resolve are dropped; a neighbour that

@@ -277,6 +277,10 @@ class GenGeometry {
   uint64_t generation_;
 };
 
+// "(x,y,z)" with each component written alike (DoubleToString's precision,
+// width and notation), as the GENERATE listings and tests write positions.
+String GenVectorText(const Vec3& v, int precision, int width, int notation);
+
 // The active store (null only while it is being replaced).
 GenGeometry* ActiveGenGeometry();
 // NEW and DELETE VOLUMES: the store is replaced by an empty one.

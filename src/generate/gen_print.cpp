@@ -4,14 +4,13 @@
 #include "base/stream.h"
 #include "generate/gen_geometry.h"
 
-namespace {
-const char* const kPrintWords = "surface point volume";
-
-// "(x,y,z)" with each component written alike.
-String VectorText(const Vec3& v, int precision, int width, int notation) {
+String GenVectorText(const Vec3& v, int precision, int width, int notation) {
   return "(" + DoubleToString(v.x, precision, width, notation) + "," + DoubleToString(v.y, precision, width, notation) +
          "," + DoubleToString(v.z, precision, width, notation) + ")";
 }
+
+namespace {
+const char* const kPrintWords = "surface point volume";
 
 String IdText(int32_t id, int width) {
   String text = IntToString(id);
@@ -43,7 +42,7 @@ void GenGeometry::PrintSurfaces(CommandType& interp) const {
   for (const GenTriangle* t : triangles_) {
     String row = IdText(t->Id(), 3);
     for (int k = 0; k < 3; ++k) row += " " + IdText(t->Point(k)->Id(), 3);
-    row += " " + VectorText(t->Normal(), 3, 6, 0);
+    row += " " + GenVectorText(t->Normal(), 3, 6, 0);
     for (int k = 0; k < 3; ++k) row += " " + (t->Neighbour(k) ? IdText(t->Neighbour(k)->Id(), 3) : String("NUL"));
     interp << row << "\n";
   }
@@ -54,7 +53,8 @@ void GenGeometry::PrintPoints(CommandType& interp) const {
   PageGuard guard(interp);
   Header(interp, "Reference Point List", " ID       X           Y           Z",
          "---  ----------- ----------- -----------");
-  for (const GenPoint* p : points_) interp << IdText(p->Id(), 3) << " " << VectorText(p->Position(), 3, 11, 1) << "\n";
+  for (const GenPoint* p : points_)
+    interp << IdText(p->Id(), 3) << " " << GenVectorText(p->Position(), 3, 11, 1) << "\n";
   interp.flush();
 }
 
@@ -64,7 +64,7 @@ void GenGeometry::PrintVolumes(CommandType& interp) const {
          "--- -----  ---------- ---------- ----------   ---------- ---------- ----------");
   for (const GenVolume* v : volumes_) {
     interp << IdText(v->Number(), 3) << " " << IdText(v->TriangleCount(), 5) << " "
-           << VectorText(v->MinExtent(), 2, 10, 1) << " " << VectorText(v->MaxExtent(), 2, 10, 1) << "\n";
+           << GenVectorText(v->MinExtent(), 2, 10, 1) << " " << GenVectorText(v->MaxExtent(), 2, 10, 1) << "\n";
   }
   interp.flush();
 }

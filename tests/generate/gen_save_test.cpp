@@ -139,6 +139,25 @@ TEST(GenSave, AChainThatLoopsIsCut) {
   EXPECT_TRUE(GenVolume::Contains(r.FindVolume(1), p));
 }
 
+// Triangle 3 of the chain 4, 3, 2, 1 claims to be free: it leaves the chain
+// instead of being taken into a second volume while the first still runs
+// through it.
+TEST(GenSave, AChainedTriangleOfAnotherNumberLeavesTheChain) {
+  GenGeometry g;
+  Fill(g);
+  std::string bytes = Saved(g);
+  PutU32(bytes, TriangleField(g, 2, 4), 0);
+  GenGeometry r;
+  RestoreFrom(r, bytes);
+  for (const GenVolume* v : r.Volumes())
+    for (const GenTriangle* t = v->First(); t; t = t->Next()) EXPECT_EQ(t->VolumeNumber(), v->Number());
+  EXPECT_EQ(r.FindVolume(1)->TriangleCount(), 3);
+  GenTriangle* freed = TriangleById(r, 3);
+  r.BuildVolumes(nullptr, true);
+  r.DeleteTriangle(freed);
+  EXPECT_EQ(r.FindVolume(1)->TriangleCount(), 3);
+}
+
 TEST(GenSave, ATruncatedOrForeignRecordIsAReadErrorAndLeavesNothing) {
   GenGeometry g;
   Fill(g);

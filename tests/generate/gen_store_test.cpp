@@ -171,6 +171,23 @@ TEST(GenTriangles, DegenerateAndDuplicateTrianglesAreRefused) {
   EXPECT_EQ(g.Triangles().Count(), 1u);
 }
 
+// Corners too large for a plain cross product still give the unit normal of
+// the same triangle at unit size, and collinear ones are still refused.
+TEST(GenTriangles, HugeCornersKeepTheirNormal) {
+  GenGeometry unit;
+  const Vec3 expected = unit.CreateTriangle(V(1, 0, 0), V(0, 1, 0), V(0, 0, 1), 1, String(), nullptr)->Normal();
+  for (double s : {1e100, 1e200, 1e307}) {
+    SCOPED_TRACE(s);
+    GenGeometry g;
+    const GenTriangle* t = g.CreateTriangle(V(s, 0, 0), V(0, s, 0), V(0, 0, s), 1, String(), nullptr);
+    EXPECT_DOUBLE_EQ(t->Normal().x, expected.x);
+    EXPECT_DOUBLE_EQ(t->Normal().y, expected.y);
+    EXPECT_DOUBLE_EQ(t->Normal().z, expected.z);
+    EXPECT_DOUBLE_EQ(t->PlaneConstant() / s, expected.x);
+    EXPECT_EQ(GenError(g, V(s, 0, 0), V(s / 2, 0, 0), V(s / 4, 0, 0)), "Attempted to create a degenerate triangle");
+  }
+}
+
 TEST(GenTriangles, ATriangleOfAVolumeMayBeMadeAgainAsAFreeOne) {
   GenGeometry g;
   AddTetrahedron(g);

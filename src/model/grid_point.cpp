@@ -206,9 +206,10 @@ void GridPoint::Init() {
 
 GridPoint::GridPoint() : LocatedObject(kGridPoint) {
   uint32_t& counter = GridPointIdCounter();
+  // Id 0 names no object: a counter at the top of its range goes on at 1.
   do {
     ++counter;
-  } while (GridPointIdInUse(counter));
+  } while (counter == 0 || GridPointIdInUse(counter));
   id = counter;
   Init();
   TheModules().GridPointCreated(*this);

@@ -119,25 +119,28 @@ TEST_F(GridTest, ExtraVariablesBeyondMemoryAreAnAllocationError) {
   rlimit capped = saved;
   capped.rlim_cur = std::min<rlim_t>(saved.rlim_cur, rlim_t{8} << 30);
   ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
-  const std::string out = Run({"gp 0 0 0", "gp 1 0 0", "gp 0 1 0", "gp 0 0 1", "config gpextra 2147483647",
-                               "config zextra 2147483647", "zone tetra id 1 id 2 id 3 id 4", "gp 2 2 2",
-                               "config zextra 1 gpextra 1", "zone tetra id 1 id 2 id 3 id 4",
-                               "print zone extra 1", "print gp extra 1 range id 1"});
+  const std::string out = Run({"config gpextra 2147483647", "gp 0 0 0", "config gpextra 0", "gp 0 0 0", "gp 1 0 0",
+                               "gp 0 1 0", "gp 0 0 1", "config gpextra 2147483647", "config zextra 2147483647",
+                               "zone tetra id 1 id 2 id 3 id 4", "config zextra 1 gpextra 1",
+                               "zone tetra id 1 id 2 id 3 id 4", "print zone extra 1", "print gp extra 1 range id 1"});
   setrlimit(RLIMIT_AS, &saved);
+  // What could not be made took no id.
   EXPECT_EQ(out,
+            "Terrax>config gpextra 2147483647\n2147483647 Extra variables in all grid-points\n"
+            "Terrax>gp 0 0 0\n*** Memory allocation error\n"
+            "Terrax>config gpextra 0\n0 Extra variables in all grid-points\n"
             "Terrax>gp 0 0 0\nTerrax>gp 1 0 0\nTerrax>gp 0 1 0\nTerrax>gp 0 0 1\n"
             "Terrax>config gpextra 2147483647\n*** Memory allocation error\n"
             "Terrax>config zextra 2147483647\n2147483647 Extra variables in all zones\n"
             "Terrax>zone tetra id 1 id 2 id 3 id 4\n*** Memory allocation error\n"
-            "Terrax>gp 2 2 2\n"
             "Terrax>config zextra 1 gpextra 1\n1 Extra variables in all zones\n"
             "1 Extra variables in all grid-points\n"
             "Terrax>zone tetra id 1 id 2 id 3 id 4\n"
             "Terrax>print zone extra 1\nZone Extra Variable 1\n   id   Extra Variable\n ------ --------------\n"
-            "      2 0\n"
+            "      1 0\n"
             "Terrax>print gp extra 1 range id 1\nGp Extra Variable 1\n   id   Extra Variable\n"
             " ------ --------------\n      1 0\n");
-  EXPECT_EQ(GridPointList().Count(), 5u);
+  EXPECT_EQ(GridPointList().Count(), 4u);
   EXPECT_EQ(ZoneList().Count(), 1u);
 }
 

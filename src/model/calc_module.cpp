@@ -9,6 +9,7 @@
 #include "base/savestream.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
+#include "model/restore_fields.h"
 #include "model/services.h"
 
 // ---------------------------------------------------------------------------
@@ -223,9 +224,7 @@ void RestoreModules(SaveStream& s, int32_t fileVersion) {
       DropMode(type);
       break;
     }
-    uint8_t present = s.ReadU8();
-    if (present > 1) s.ReadFailure();
-    if (!present) {
+    if (!ReadPresence(s)) {
       DropMode(type);
       continue;
     }

@@ -27,16 +27,24 @@ void GpZoneIndex::Build() {
   Clear();
   uint32_t maxId = 0;
   for (const GridPoint* gp : GridPointList()) maxId = std::max(maxId, gp->id);
-  entries_.resize(maxId);
+  length_ = maxId;
+  entries_.reserve(GridPointList().Count());
   for (Zone* z : ZoneList()) {
     const int n = GridPointsOfType(z->Type());
     if (n == 0 || n != ZoneGpCount(z->Type())) throw QJExcept("Number of gridpoints and zone type don't match.");
     for (int i = 0; i < n; ++i) {
       const uint32_t id = z->Gp(i) ? z->Gp(i)->id : 0;
       if (id == 0 || id > maxId) throw QJExcept("Gridpoint ID is out of range.");
-      entries_[id - 1].push_back(z);
+      entries_[id].push_back(z);
     }
   }
+}
+
+const std::vector<Zone*>* GpZoneIndex::ZonesOf(uint32_t id) const {
+  static const std::vector<Zone*> kNone;
+  if (id < 1 || id > length_) return nullptr;
+  auto it = entries_.find(id);
+  return it == entries_.end() ? &kNone : &it->second;
 }
 
 GpZoneIndex& TheGpZoneIndex() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 class Zone;
@@ -16,16 +17,20 @@ class GpZoneIndex {
   // zone of an unknown type, "Gridpoint ID is out of range." for a zone's
   // grid-point with id 0 or above the largest id; the index is then partly built.
   void Build();
-  void Clear() { entries_.clear(); }
-
-  uint32_t Length() const { return static_cast<uint32_t>(entries_.size()); }
-  // The zones of the grid-point with that id; null outside 1..Length().
-  const std::vector<Zone*>* ZonesOf(uint32_t id) const {
-    return id >= 1 && id <= entries_.size() ? &entries_[id - 1] : nullptr;
+  void Clear() {
+    entries_.clear();
+    length_ = 0;
   }
 
+  uint32_t Length() const { return length_; }
+  // The zones of the grid-point with that id; null outside 1..Length().
+  const std::vector<Zone*>* ZonesOf(uint32_t id) const;
+
  private:
-  std::vector<std::vector<Zone*>> entries_;
+  // Only the ids that zones use take room: an id may be as large as the
+  // user or a save file makes it.
+  std::unordered_map<uint32_t, std::vector<Zone*>> entries_;
+  uint32_t length_ = 0;
 };
 
 // The model's index; NEW empties it.

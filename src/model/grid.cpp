@@ -575,7 +575,14 @@ String IdText(uint32_t id) { return UIntToString(id); }
 
 GridPoint* CreateGridPoint(const double position[3], uint32_t id) {
   if (id && Index().GpById(id)) throw QJExcept(MessageText("Gp with ID %s already exists", IdText(id)));
-  GridPoint* gp = id ? new GridPoint(id) : new GridPoint();
+  const uint32_t counter = GridPointIdCounter();
+  GridPoint* gp = nullptr;
+  try {
+    gp = id ? new GridPoint(id) : new GridPoint();
+  } catch (...) {
+    GridPointIdCounter() = counter;  // a grid-point that could not be made takes no id
+    throw;
+  }
   for (int i = 0; i < 3; ++i) gp->position[i] = position[i];
   Index().AddGridPoint(gp);
   return gp;
@@ -588,7 +595,13 @@ Zone* CreateZone(int type, GridPoint* const gps[], uint32_t id, bool join) {
   for (int i = 0; i < n; ++i)
     if (!gps[i]) throw QJExcept("Gridpoint not found");
   const uint32_t counter = ZoneIdCounter();
-  Zone* zone = id ? new Zone(id) : new Zone();
+  Zone* zone = nullptr;
+  try {
+    zone = id ? new Zone(id) : new Zone();
+  } catch (...) {
+    ZoneIdCounter() = counter;  // nor does a zone that could not be made
+    throw;
+  }
   zone->SetType(type);
   for (int i = 0; i < n; ++i) zone->SetGp(i, gps[i]);
   zone->FillRepeatedSlots();

@@ -1,6 +1,5 @@
 #include "model/grid_point.h"
 
-#include "base/app.h"
 #include "base/except.h"
 #include "base/savestream.h"
 #include "model/calc_module.h"
@@ -8,6 +7,7 @@
 #include "model/grid_services.h"
 #include "model/group.h"
 #include "model/model_settings.h"
+#include "model/restore_fields.h"
 
 namespace {
 
@@ -17,20 +17,9 @@ void WriteVec(SaveStream& s, const double v[3]) {
   for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
 }
 
-// A real of a file written before doubles were stored: a 4-byte float.
-double ReadReal(SaveStream& s, bool asFloat) { return asFloat ? s.ReadF32() : s.ReadF64(); }
-
 void ReadVec(SaveStream& s, double v[3], bool asFloat = false) {
   for (int i = 0; i < 3; ++i) v[i] = ReadReal(s, asFloat);
 }
-
-uint8_t ReadPresence(SaveStream& s) {
-  uint8_t b = s.ReadU8();
-  if (b > 1) s.ReadFailure();
-  return b;
-}
-
-int32_t FileVersion() { return CurrentRestoreVersions().program; }
 
 std::unique_ptr<std::array<double, 3>> CopyExtra(const std::unique_ptr<std::array<double, 3>>& e) {
   return e ? std::make_unique<std::array<double, 3>>(*e) : nullptr;
@@ -206,9 +195,10 @@ void GridPoint::Init() {
 
 GridPoint::GridPoint() : LocatedObject(kGridPoint) {
   uint32_t& counter = GridPointIdCounter();
+  // Id 0 names no object: a counter at the top of its range goes on at 1.
   do {
     ++counter;
-  } while (GridPointIdInUse(counter));
+  } while (counter == 0 || GridPointIdInUse(counter));
   id = counter;
   Init();
   TheModules().GridPointCreated(*this);

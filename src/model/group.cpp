@@ -1,6 +1,7 @@
 #include "model/group.h"
 
 #include "base/savestream.h"
+#include "model/restore_fields.h"
 
 ModelList<Group>& GroupList() {
   static ModelList<Group> list;
@@ -15,9 +16,7 @@ void Group::Save(SaveStream& s) const {
 
 void Group::Restore(SaveStream& s) {
   RestoreString(s, name_);
-  uint8_t present = s.ReadU8();
-  if (present > 1) s.ReadFailure();
-  if (!present) {
+  if (!ReadPresence(s)) {
     color_.reset();
     return;
   }

@@ -4,7 +4,6 @@
 // pointers back from saved indices, the report and the zone checks.
 #include <cstdint>
 
-#include "base/app.h"
 #include "base/except.h"
 #include "base/linklist.h"
 #include "base/range.h"
@@ -14,11 +13,10 @@
 #include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
+#include "model/restore_fields.h"
 #include "model/services.h"
 
 namespace {
-
-int32_t FileVersion() { return CurrentRestoreVersions().program; }
 
 void WriteCheckValue(SaveStream& s) { s.WriteU32(kSaveCheckValue); }
 

@@ -23,10 +23,12 @@ bool MatchesKeyword(CommandType& interp, int* index, const char* keyword) {
   return interp.MatchKeyword(keyword, k, index) == CommandType::kOk;
 }
 
-// The subject's answer from the subsystem that owns it, when one is installed.
-bool AskOwner(const RangeElement& e, const double p[3], const LocatedObject* s, bool* inside) {
+// The subject's answer from the subsystem that owns it; `otherwise` when no
+// owner is installed or the owner leaves the subject to the element.
+bool AskOwner(const RangeElement& e, const double p[3], const LocatedObject* s, bool otherwise) {
   auto hook = GridHooks().rangeSubjectIsIn;
-  return hook && hook(e, p, s, inside);
+  bool inside = otherwise;
+  return hook && hook(e, p, s, &inside) ? inside : otherwise;
 }
 
 bool InZoneWhere(const double p[3], bool (*test)(const Zone&, const void*), const void* arg) {
@@ -88,10 +90,7 @@ bool GroupRangeElement::IsIn(const double p[3], const LocatedObject* subject) co
       return static_cast<const Zone*>(subject)->GetGroup() == group_;
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: {
-      bool inside = false;
-      return AskOwner(*this, p, subject, &inside) && inside;
-    }
+    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, false);
     default:
       return InZoneWhere(
           p, [](const Zone& z, const void* g) { return z.GetGroup() == g; }, group_);
@@ -166,10 +165,7 @@ bool IdRangeElement::IsIn(const double p[3], const LocatedObject* subject) const
     case LocatedObject::kInterface:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: {
-      bool inside = true;
-      return AskOwner(*this, p, subject, &inside) ? inside : true;
-    }
+    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
     default: return true;
   }
 }
@@ -180,10 +176,7 @@ bool CidRangeElement::IsIn(const double p[3], const LocatedObject* subject) cons
     case LocatedObject::kInterfaceElement:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: {
-      bool inside = true;
-      return AskOwner(*this, p, subject, &inside) ? inside : true;
-    }
+    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
     default: return true;
   }
 }
@@ -192,10 +185,7 @@ bool SELIdRangeElement::IsIn(const double p[3], const LocatedObject* subject) co
   switch (subject ? subject->LocatedKind() : 0) {
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: {
-      bool inside = true;
-      return AskOwner(*this, p, subject, &inside) ? inside : true;
-    }
+    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
     default: return true;
   }
 }
@@ -252,10 +242,7 @@ bool SELTypeRangeElement::IsIn(const double p[3], const LocatedObject* subject) 
     case LocatedObject::kZoneFace:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: {
-      bool inside = false;
-      return AskOwner(*this, p, subject, &inside) && inside;
-    }
+    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, false);
     default: return true;
   }
 }
@@ -325,10 +312,7 @@ bool DirectionRangeElement::IsIn(const double p[3], const LocatedObject* subject
       return Accepts(n);
     }
     case LocatedObject::kGenerateTriangle:
-    case LocatedObject::kInterfaceElement: {
-      bool inside = true;
-      return AskOwner(*this, p, subject, &inside) ? inside : true;
-    }
+    case LocatedObject::kInterfaceElement: return AskOwner(*this, p, subject, true);
     default: return true;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "base/savestream.h"
 #include "base/stream.h"
@@ -122,7 +123,14 @@ const ZoltValue& ZoltParamArray::At(uint32_t index) const {
 
 void ZoltParamArray::Resize(uint32_t count) {
   if (count == count_) return;
-  ZoltValue* block = count ? new ZoltValue[count] : nullptr;
+  // A count that memory cannot hold is the model's allocation error, and the
+  // old values stay: it must not end the program.
+  ZoltValue* block = nullptr;
+  try {
+    if (count) block = new ZoltValue[count];
+  } catch (const std::bad_alloc&) {
+    throw MemExcept();
+  }
   for (uint32_t i = 0; i < std::min(count, count_); ++i) block[i] = values_[i];
   delete[] values_;
   values_ = block;

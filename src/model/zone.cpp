@@ -62,9 +62,10 @@ void Zone::Init() {
 
 Zone::Zone() : LocatedObject(kZone) {
   uint32_t& counter = ZoneIdCounter();
+  // Id 0 names no object: a counter at the top of its range goes on at 1.
   do {
     ++counter;
-  } while (ZoneIdInUse(counter));
+  } while (counter == 0 || ZoneIdInUse(counter));
   id_ = counter;
   Init();
   TheModules().ZoneCreated(*this);

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <ios>
 
-#include "base/app.h"
 #include "base/except.h"
 #include "base/savestream.h"
 #include "cmodels/constitutive_model.h"
@@ -14,6 +13,7 @@
 #include "model/grid_point.h"
 #include "model/grid_services.h"
 #include "model/model_settings.h"
+#include "model/restore_fields.h"
 #include "model/zone.h"
 #include "model/zone_models.h"
 
@@ -47,8 +47,6 @@ double TripleOf(const double u[3], const double v[3], const double w[3]) {
   Cross(v, w, c);
   return Dot(u, c);
 }
-
-double ReadReal(SaveStream& s, bool asFloat) { return asFloat ? s.ReadF32() : s.ReadF64(); }
 
 }  // namespace
 
@@ -101,7 +99,7 @@ void ZoneTetra::Restore(SaveStream& s) {
   uint16_t lo = s.ReadU8();
   uint16_t hi = s.ReadU8();
   state = static_cast<uint16_t>(lo | hi << 8);
-  const bool floats = CurrentRestoreVersions().program < 310;
+  const bool floats = FileVersion() < 310;
   volume = ReadReal(s, floats);
   for (auto& v : area)
     for (double& x : v) x = ReadReal(s, floats);

@@ -1,22 +1,14 @@
 // The zone's record in the save file, and its pointer fix-up after restore.
-#include "base/app.h"
 #include "base/except.h"
 #include "base/savestream.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid_point.h"
 #include "model/grid_services.h"
 #include "model/group.h"
+#include "model/restore_fields.h"
 #include "model/zone.h"
 
 namespace {
-
-uint8_t ReadPresence(SaveStream& s) {
-  uint8_t b = s.ReadU8();
-  if (b > 1) s.ReadFailure();
-  return b;
-}
-
-double ReadReal(SaveStream& s, bool asFloat) { return asFloat ? s.ReadF32() : s.ReadF64(); }
 
 void SaveRecord(SaveStream& s, const std::unique_ptr<ZoneRecord>& record) {
   s.WriteU8(record ? 1 : 0);
@@ -99,7 +91,7 @@ void Zone::Save(SaveStream& s) const {
 }
 
 void Zone::Restore(SaveStream& s) {
-  const int32_t version = CurrentRestoreVersions().program;
+  const int32_t version = FileVersion();
   const bool floats = version < 310;
   id_ = s.ReadU32();
   uint8_t type = s.ReadU8();

@@ -64,6 +64,21 @@ TEST_F(GpZoneIndexTest, IdsWithoutGridPointsKeepEmptyEntries) {
   for (uint32_t id = 5; id <= 8; ++id) EXPECT_EQ(*TheGpZoneIndex().ZonesOf(id), std::vector<Zone*>{second});
 }
 
+TEST_F(GpZoneIndexTest, LargeIdsTakeNoRoomOfTheirOwn) {
+  // Ids near the top of the 32-bit range, as GP ID or a save file gives them.
+  const uint32_t ids[4] = {7u, 2147483647u, 4000000000u, 4294967295u};
+  GridPoint* gps[kZoneSlots] = {};
+  for (int i = 0; i < 4; ++i) gps[i] = CreateGridPoint(zone_shapes::kUnit[i], ids[i]);
+  Zone* z = CreateZone(kTetrahedron, gps);
+  BuildGpZoneIndex();
+  const GpZoneIndex& index = TheGpZoneIndex();
+  EXPECT_EQ(index.Length(), 4294967295u);
+  for (uint32_t id : ids) EXPECT_EQ(*index.ZonesOf(id), std::vector<Zone*>{z});
+  ASSERT_NE(index.ZonesOf(8), nullptr);
+  EXPECT_TRUE(index.ZonesOf(8)->empty());
+  EXPECT_EQ(index.ZonesOf(0), nullptr);
+}
+
 TEST_F(GpZoneIndexTest, InconsistentZonesAreRefused) {
   Zone* z = zone_shapes::Shape(kTetrahedron);
   // A grid-point no longer in the list carries an id above the largest.

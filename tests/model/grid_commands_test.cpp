@@ -1,4 +1,8 @@
 // GP, ZONE and the grid listings as typed commands.
+#include <sys/resource.h>
+
+#include <algorithm>
+
 #include "model/grid_fixture.h"
 
 namespace {
@@ -101,6 +105,43 @@ TEST_F(GridTest, PrintRangeSelectsRows) {
   EXPECT_NE(out.find("      1   1.00000e+00\n"), std::string::npos);
   out = Run({"print zone volume range group clay"});
   EXPECT_NE(out.find("*** Unrecognized parameter"), std::string::npos);
+}
+
+// An extra-variable count that memory cannot hold fails the command that asks
+// for it with the model's allocation error; the program and the grid go on.
+TEST_F(GridTest, ExtraVariablesBeyondMemoryAreAnAllocationError) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer ends the run at a failed allocation";
+#endif
+  // A machine with much memory must fail the request all the same.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+  rlimit capped = saved;
+  capped.rlim_cur = std::min<rlim_t>(saved.rlim_cur, rlim_t{8} << 30);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+  const std::string out = Run({"config gpextra 2147483647", "gp 0 0 0", "config gpextra 0", "gp 0 0 0", "gp 1 0 0",
+                               "gp 0 1 0", "gp 0 0 1", "config gpextra 2147483647", "config zextra 2147483647",
+                               "zone tetra id 1 id 2 id 3 id 4", "config zextra 1 gpextra 1",
+                               "zone tetra id 1 id 2 id 3 id 4", "print zone extra 1", "print gp extra 1 range id 1"});
+  setrlimit(RLIMIT_AS, &saved);
+  // What could not be made took no id.
+  EXPECT_EQ(out,
+            "Terrax>config gpextra 2147483647\n2147483647 Extra variables in all grid-points\n"
+            "Terrax>gp 0 0 0\n*** Memory allocation error\n"
+            "Terrax>config gpextra 0\n0 Extra variables in all grid-points\n"
+            "Terrax>gp 0 0 0\nTerrax>gp 1 0 0\nTerrax>gp 0 1 0\nTerrax>gp 0 0 1\n"
+            "Terrax>config gpextra 2147483647\n*** Memory allocation error\n"
+            "Terrax>config zextra 2147483647\n2147483647 Extra variables in all zones\n"
+            "Terrax>zone tetra id 1 id 2 id 3 id 4\n*** Memory allocation error\n"
+            "Terrax>config zextra 1 gpextra 1\n1 Extra variables in all zones\n"
+            "1 Extra variables in all grid-points\n"
+            "Terrax>zone tetra id 1 id 2 id 3 id 4\n"
+            "Terrax>print zone extra 1\nZone Extra Variable 1\n   id   Extra Variable\n ------ --------------\n"
+            "      1 0\n"
+            "Terrax>print gp extra 1 range id 1\nGp Extra Variable 1\n   id   Extra Variable\n"
+            " ------ --------------\n      1 0\n");
+  EXPECT_EQ(GridPointList().Count(), 4u);
+  EXPECT_EQ(ZoneList().Count(), 1u);
 }
 
 }  // namespace

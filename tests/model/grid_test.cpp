@@ -42,6 +42,18 @@ TEST_F(GridTest, IdsGivenAreHonouredAndAutomaticIdsSkipThem) {
   EXPECT_EQ(Gp(0, 0, 0)->id, 1u);
 }
 
+TEST_F(GridTest, AutomaticIdsNeverWrapToZero) {
+  // A restored counter may stand at the top of its range.
+  Gp(0, 0, 0);
+  GridPointIdCounter() = UINT32_MAX;
+  EXPECT_EQ(Gp(1, 0, 0)->id, 2u);
+  Gp(0, 1, 0);
+  Gp(0, 0, 1);
+  GridPoint* gps[kZoneSlots] = {FindGridpoint(1), FindGridpoint(2), FindGridpoint(3), FindGridpoint(4)};
+  ZoneIdCounter() = UINT32_MAX;
+  EXPECT_EQ(CreateZone(kTetrahedron, gps)->Id(), 1u);
+}
+
 TEST_F(GridTest, CoincidenceUsesARelativeTolerance) {
   Gp(0, 0, 0);
   Gp(1000, 0, 0);

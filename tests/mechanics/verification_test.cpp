@@ -29,6 +29,13 @@ class VerificationTest : public ApplyTest {
     ApplyTest::TearDown();
   }
 
+  // A new model for the next case: the conditions go before the grid they hold.
+  static void Fresh() {
+    ClearApplyList();
+    Reset();
+    ResetGenGeometry();
+  }
+
   // Runs the lines one at a time, failing on any error the command loop reports.
   void Commands(std::initializer_list<const char*> lines) {
     for (const char* line : lines) {
@@ -64,7 +71,8 @@ class VerificationTest : public ApplyTest {
 const char* const kComponent[6] = {"xx", "yy", "zz", "xy", "xz", "yz"};
 
 // A block held by six fixities that take no load (statically determinate), with
-// stresses on all its faces: every zone carries the tensor the faces impose.
+// stresses on all its faces: every zone carries the tensor the faces impose,
+// and strains by Hooke's law, (s - p I) / 2G + p I / 3K with p the mean stress.
 TEST_F(VerificationTest, ElasticBlockCarriesTheStressOnItsFaces) {
   // A cube of side 3 whose edges lie along the orthonormal axes
   // e1 = (2, 2, 1) / 3, e2 = (-2, 1, 2) / 3, e3 = (1, -2, 2) / 3.
@@ -82,14 +90,15 @@ TEST_F(VerificationTest, ElasticBlockCarriesTheStressOnItsFaces) {
   };
   const Case cases[] = {
       {"global tensor on an axis-aligned block",
-       {"gen zone brick size 2 2 2", "fix x y z range sphere center 0 0 0 radius 0.1",
-        "fix y z range sphere center 2 0 0 radius 0.1", "fix z range sphere center 0 2 0 radius 0.1",
+       {"gen zone brick size 2 2 2", "model elastic", "property bulk 1e8 shear 6e7",
+        "fix x y z range sphere center 0 0 0 radius 0.1", "fix y z range sphere center 2 0 0 radius 0.1",
+        "fix z range sphere center 0 2 0 radius 0.1",
         "apply sxx -1e5 syy -2e5 szz -3e5 sxy 4e4 syz -3e4 sxz 2e4"},
        {-1e5, -2e5, -3e5, 4e4, 2e4, -3e4}},
       {"normal stresses on a turned block",
-       {"gen zone brick p0 0 0 0 p1 2 2 1 p2 -2 1 2 p3 1 -2 2 size 2 2 2",
-        "fix x y z range sphere center 0 0 0 radius 0.1", "fix y z range sphere center 2 2 1 radius 0.1",
-        "fix z range sphere center -2 1 2 radius 0.1",
+       {"gen zone brick p0 0 0 0 p1 2 2 1 p2 -2 1 2 p3 1 -2 2 size 2 2 2", "model elastic",
+        "property bulk 1e8 shear 6e7", "fix x y z range sphere center 0 0 0 radius 0.1",
+        "fix y z range sphere center 2 2 1 radius 0.1", "fix z range sphere center -2 1 2 radius 0.1",
         // The face centres lie 1.5 from the centre (0.5, 0.5, 2.5) along +-e1, +-e2, +-e3.
         "apply nstress -1e5 range sphere center 1.5 1.5 3 radius 1.2",
         "apply nstress -1e5 range sphere center -0.5 -0.5 2 radius 1.2",
@@ -99,13 +108,12 @@ TEST_F(VerificationTest, ElasticBlockCarriesTheStressOnItsFaces) {
         "apply nstress -3e5 range sphere center 0 1.5 1.5 radius 1.2"},
        {turned[0], turned[1], turned[2], turned[3], turned[4], turned[5]}},
   };
+  const double bulk = 1e8, shear = 6e7;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Reset();
-    ClearApplyList();
-    ResetGenGeometry();
+    Fresh();
     Commands(c.lines);
-    Commands({"model elastic", "property bulk 1e8 shear 6e7", "step 3000"});
+    Commands({"step 3000"});
     ASSERT_EQ(ZoneList().Count(), 8u);
     EXPECT_LT(Settings().forceRatio, 1e-6);
     for (Zone* zone : ZoneList()) {
@@ -113,6 +121,14 @@ TEST_F(VerificationTest, ElasticBlockCarriesTheStressOnItsFaces) {
       Stress(zone, s);
       for (int k = 0; k < 6; ++k)
         EXPECT_NEAR(s[k], c.want[k], 1e-4 * 3e5) << "s" << kComponent[k] << " of zone " << zone->Id();
+      // The strain tensor lists yz before xz.
+      const double mean = (c.want[0] + c.want[1] + c.want[2]) / 3.0;
+      double want[6] = {c.want[0] - mean, c.want[1] - mean, c.want[2] - mean, c.want[3], c.want[5], c.want[4]};
+      for (int k = 0; k < 6; ++k) want[k] = want[k] / (2 * shear) + (k < 3 ? mean / (3 * bulk) : 0.0);
+      double strain[6];
+      zone->StrainMeasure(Zone::kStrainTensor, strain);
+      for (int k = 0; k < 6; ++k)
+        EXPECT_NEAR(strain[k], want[k], 1e-4 * 3e5 / (2 * shear)) << "strain " << k << " of zone " << zone->Id();
     }
   }
 }
@@ -131,9 +147,7 @@ TEST_F(VerificationTest, ConfinedColumnSettlesByTheConstrainedModulus) {
   const Case cases[] = {{nullptr, 0.0, 0.0}, {"initial sxx -4e4 syy -4e4 szz -6e4", -6e4, -4e4}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.initial ? c.initial : "unstressed");
-    Reset();
-    ClearApplyList();
-    ResetGenGeometry();
+    Fresh();
     Commands({"gen zone brick size 1 1 4", "model elastic", "property bulk 1e8 shear 6e7",
               "fix x range x -0.1 0.1", "fix x range x 0.9 1.1", "fix y range y -0.1 0.1", "fix y range y 0.9 1.1",
               "fix z range z -0.1 0.1", "apply szz -1e5 range z 3.9 4.1"});
@@ -185,9 +199,7 @@ TEST_F(VerificationTest, MohrCoulombSampleFlowsAtItsStrength) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Reset();
-    ClearApplyList();
-    ResetGenGeometry();
+    Fresh();
     Commands({"gen zone brick size 1 1 1", "model mohr", "property bulk 1e8 shear 6e7", c.properties,
               "fix x range x -0.1 0.1", "fix y range y -0.1 0.1", "fix z range z -0.1 0.1"});
     if (c.confining != 0.0) {

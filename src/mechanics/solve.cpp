@@ -294,6 +294,16 @@ void SolveLimits::ParseFos(CommandType& interp) {
 // ---------------------------------------------------------------------------
 // The limit checks
 
+namespace {
+// Whether the mechanical ratio has fallen below a limit. A step in which no
+// grid-point carried any force at all (an empty or unloaded model) is settled:
+// its ratio reads 1 for want of a force to compare with and would never fall.
+bool RatioBelow(const ModelSettings& s, double limit) {
+  if (s.forceRatio < limit) return true;
+  return limit > 0.0 && s.cycleReals[2] == 0.0 && s.unbalancedForce == 0.0;
+}
+}  // namespace
+
 bool Solve::GlobalLimitReached(const SolveLimits& l) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
@@ -304,7 +314,7 @@ bool Solve::GlobalLimitReached(const SolveLimits& l) {
     if (ModuleOn(modes.dynamic) && modes.dynamic->Time() > l.ageLimit) return true;
     if (ModuleOn(modes.creep) && modes.creep->Time() > l.ageLimit) return true;
     if (static_cast<int64_t>(steps) >= static_cast<int64_t>(s.stepLimit)) return true;
-    if (s.forceRatio < l.ratioLimit) return true;
+    if (RatioBelow(s, l.ratioLimit)) return true;
     if (s.unbalancedForce < l.forceLimit) return true;
   }
   for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
@@ -324,7 +334,7 @@ bool Solve::MechanicalLimitReached(const SolveLimits& l) {
   const uint32_t steps = StepCounter() - l.startStep;
   if (s.unbalancedForce < s.forceLimit) return true;
   if (static_cast<int64_t>(steps) > static_cast<int64_t>(s.stepLimit)) return true;
-  if (s.forceRatio < s.ratioLimit) return true;
+  if (RatioBelow(s, s.ratioLimit)) return true;
   if (ModuleOn(modes.dynamic) && modes.dynamic->Time() > modes.dynamic->AgeLimit()) return true;
   if (ModuleOn(modes.creep) && modes.creep->Time() > modes.creep->AgeLimit()) return true;
   return false;

@@ -125,6 +125,28 @@ TEST_F(SolveRunTest, ForceAndMechanicalLimits) {
   EXPECT_LT(s.forceRatio, 1e-7);
 }
 
+// A model in which no grid-point carries any force is in equilibrium: its ratio
+// reads 1 for want of a force, yet a ratio limit ends the run after one step
+// instead of stepping to the step limit.
+TEST_F(SolveRunTest, ARatioLimitEndsARunWithoutForces) {
+  const struct {
+    bool column;
+    const char* line;
+    int steps;
+  } cases[] = {{true, "solve ratio 1e-5", 1}, {false, "solve ratio 1e-5", 1}, {false, "solve elastic", 2}};
+  for (const auto& c : cases) {
+    if (c.column) {
+      Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", 1e5}, {"friction", 30}}, true);
+      Settings().gravity[2] = 0.0;
+    }
+    const int before = Settings().totalCycles;
+    const std::string out = Run({c.line});
+    EXPECT_EQ(Settings().totalCycles - before, c.steps) << c.line << "\n" << out;
+    EXPECT_TRUE(Has(out, "\nEnding at:   ")) << out;
+    app.New();
+  }
+}
+
 TEST_F(SolveRunTest, AgeLimitOfTheCreepTime) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
   TheModules().Add(std::make_unique<TestModule>(CalcModule::kCreep));

@@ -37,6 +37,14 @@ void OnInterrupt(int) {
   g_interrupt = 1;
 }
 
+// A signal that ends the program (a hang-up, a kill, Ctrl-\): the terminal
+// is put back before the signal takes its ordinary course.
+void OnEndingSignal(int signal) {
+  if (g_termiosSaved) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 }  // namespace
 
 void QueueCommandLine(const char* text, int key) {
@@ -59,6 +67,8 @@ void InstallInterruptHandler() {
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = 0;  // no restart: a read at the prompt sees the interrupt
   sigaction(SIGINT, &sa, nullptr);
+  sa.sa_handler = OnEndingSignal;
+  for (int signal : {SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal, &sa, nullptr);
 }
 
 bool TakeInterrupt() {

@@ -7,7 +7,6 @@
 #include <functional>
 #include <vector>
 
-#include "base/app.h"
 #include "base/except.h"
 #include "base/message.h"
 #include "base/numeric.h"
@@ -17,6 +16,7 @@
 #include "model/calc_module.h"
 #include "model/grid.h"
 #include "model/model_settings.h"
+#include "model/restore_fields.h"
 #include "model/services.h"
 
 namespace {
@@ -24,14 +24,6 @@ namespace {
 uint64_t g_applyEdits = 0;
 // Set by a restore until the grid-points are linked to their records again.
 bool g_relinkPending = false;
-
-int32_t ProgramVersion() { return CurrentRestoreVersions().program; }
-
-uint8_t ReadByte01(SaveStream& s) {
-  uint8_t b = s.ReadU8();
-  if (b > 1) s.ReadFailure();
-  return b;
-}
 
 void WriteVec(SaveStream& s, const double v[3]) {
   for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
@@ -204,7 +196,7 @@ void ApplyValue::Restore(SaveStream& s) {
   if (quantity != kApplyFreeFieldLink && direction == 0) s.ReadFailure();
   multiplierKind = s.ReadU8();
   table = s.ReadU32();
-  savedFunction_ = ProgramVersion() >= 1 ? s.ReadU32() : 0;
+  savedFunction_ = FileVersion() >= 1 ? s.ReadU32() : 0;
   function = nullptr;
   value = s.ReadF64();
   second = s.ReadF64();
@@ -525,13 +517,13 @@ void ApplyCondition::Restore(SaveStream& s) {
   // The chain comes back in its saved order, so that listings and the order
   // in which the values are summed stay as they were.
   ApplyValue** tail = &values_;
-  while (ReadByte01(s)) {
+  while (s.ReadFlag()) {
     auto* v = new ApplyValue();
     *tail = v;
     tail = &v->next;
     v->Restore(s);
   }
-  if (ReadByte01(s)) {
+  if (s.ReadFlag()) {
     local_ = std::make_unique<ApplyLocalBlock>();
     local_->local = s.ReadU8();
     local_->planeGiven = s.ReadU8();
@@ -544,8 +536,8 @@ void ApplyCondition::Restore(SaveStream& s) {
     ReadVec(s, local_->velocity, false);
     ReadVec(s, local_->acceleration, false);
   }
-  if (ReadByte01(s)) {
-    const bool floats = ProgramVersion() < 310;
+  if (s.ReadFlag()) {
+    const bool floats = FileVersion() < 310;
     quiet_ = std::make_unique<ApplyQuietBlock>();
     ReadVec(s, quiet_->quiet, floats);
     quiet_->savedA = s.ReadU32();
@@ -553,7 +545,7 @@ void ApplyCondition::Restore(SaveStream& s) {
     ReadVec(s, quiet_->ffA, floats);
     ReadVec(s, quiet_->ffB, floats);
     ReadVec(s, quiet_->ffSum, floats);
-    if (ReadByte01(s)) {
+    if (s.ReadFlag()) {
       quiet_->ffFace = std::make_unique<ZoneFace>();
       quiet_->ffFace->Restore(s);
     }

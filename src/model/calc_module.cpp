@@ -224,7 +224,7 @@ void RestoreModules(SaveStream& s, int32_t fileVersion) {
       DropMode(type);
       break;
     }
-    if (!ReadPresence(s)) {
+    if (!s.ReadFlag()) {
       DropMode(type);
       continue;
     }

@@ -32,7 +32,7 @@ void SaveExtra(SaveStream& s, const std::unique_ptr<std::array<double, 3>>& e) {
 }
 
 void RestoreExtra(SaveStream& s, std::unique_ptr<std::array<double, 3>>& e) {
-  if (!ReadPresence(s)) {
+  if (!s.ReadFlag()) {
     e.reset();
     return;
   }
@@ -169,7 +169,7 @@ void NodeBase::RestoreNode(SaveStream& s) {
   ReadVec(s, unbalancedForce);
   ReadVec(s, stepVectorB);
   ReadVec(s, stepVectorB);  // stored twice: the second copy stands
-  if (ReadPresence(s)) {
+  if (s.ReadFlag()) {
     if (!dynamicBlock) dynamicBlock = std::make_unique<GpDynamicData>();
     dynamicBlock->Restore(s);
   } else {
@@ -377,13 +377,13 @@ void GridPoint::Restore(SaveStream& s) {
   ReadVec(s, appliedForce[1], floats);
   if (v >= 98) ReadVec(s, load, floats);
   linkedScalar = ReadReal(s, floats);
-  if (ReadPresence(s)) {
+  if (s.ReadFlag()) {
     if (!thermal) thermal = std::make_unique<GpThermalData>();
     thermal->Restore(s);
   } else {
     thermal.reset();
   }
-  if (ReadPresence(s)) {
+  if (s.ReadFlag()) {
     if (!fluid) fluid = std::make_unique<GpFluidData>();
     fluid->Restore(s);
   } else {
@@ -418,7 +418,7 @@ void GridPoint::Restore(SaveStream& s) {
   }
 
   ClearLinked();
-  while (ReadPresence(s)) {
+  while (s.ReadFlag()) {
     GridPoint* index = nullptr;
     RestorePointer(s, index);
     AddLinked(index);  // in front: the chain comes back reversed

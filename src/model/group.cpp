@@ -16,7 +16,7 @@ void Group::Save(SaveStream& s) const {
 
 void Group::Restore(SaveStream& s) {
   RestoreString(s, name_);
-  if (!ReadPresence(s)) {
+  if (!s.ReadFlag()) {
     color_.reset();
     return;
   }

@@ -18,7 +18,7 @@ void SaveRecord(SaveStream& s, const std::unique_ptr<ZoneRecord>& record) {
 // A presence byte and the record; an absent record frees the zone's. A
 // record that no installed subsystem can read makes the file unreadable.
 void RestoreRecord(SaveStream& s, std::unique_ptr<ZoneRecord>& record, ZoneRecord* (*make)()) {
-  if (!ReadPresence(s)) {
+  if (!s.ReadFlag()) {
     record.reset();
     return;
   }
@@ -44,7 +44,7 @@ ZoneTetra* RestoreOverlay(SaveStream& s, int count) {
   ZoneTetra* block = nullptr;
   int read = 0;
   try {
-    while (ReadPresence(s)) {
+    while (s.ReadFlag()) {
       if (read == count) s.ReadFailure();
       if (!block) block = NewTetraBlock(count);
       block[read++].Restore(s);
@@ -100,7 +100,7 @@ void Zone::Restore(SaveStream& s) {
   flags_ = s.ReadU32();
   if (version < 82) throw QJExcept("Cannot read save files lower than sub-ver 82");
   model_.reset();
-  if (ReadPresence(s)) {
+  if (s.ReadFlag()) {
     ModelSaveObject object(false);
     object.Read(s);
     const ConstitutiveModel* prototype = ConstitutiveModel::FindByType(object.type);
@@ -123,7 +123,7 @@ void Zone::Restore(SaveStream& s) {
   const GridServices& hooks = GridHooks();
   RestoreRecord(s, thermal, hooks.newThermalRecord);
   RestoreRecord(s, fluid, hooks.newFluidRecord);
-  if (ReadPresence(s)) {
+  if (s.ReadFlag()) {
     if (!dynamicMultiplier) dynamicMultiplier = std::make_unique<double>(0.0);
     *dynamicMultiplier = ReadReal(s, floats);
   } else {
@@ -132,7 +132,7 @@ void Zone::Restore(SaveStream& s) {
   if (version >= 308) RestoreRecord(s, chemistry, hooks.newChemistryRecord);
   extra_.Restore(s);
   if (version >= 300) {
-    dampingOn = ReadPresence(s);
+    dampingOn = s.ReadFlag();
     if (dampingOn) {
       damping.reset();
       damping = std::make_unique<HystDamping>();
@@ -144,7 +144,7 @@ void Zone::Restore(SaveStream& s) {
   // Files 300 to 307 carry the chemistry record of their day, which only the
   // chemistry mode could read; files 302 to 311 carry three blocks that are skipped.
   if (version >= 300 && version <= 307) s.ReadFailure();
-  if (version >= 302 && version <= 311 && ReadPresence(s)) {
+  if (version >= 302 && version <= 311 && s.ReadFlag()) {
     for (int i = 0; i < 9; ++i) s.ReadF64();
   }
 }

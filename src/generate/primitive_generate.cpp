@@ -268,10 +268,13 @@ class GenerationSet {
 
   // The grid-point of a node that has none yet: a boundary grid-point of the
   // old grid at its position when the node is on the surface, else a new one.
+  // A grid-point that another node took already is not taken again: two
+  // nodes closer than the merge reach would give one zone a corner twice.
   GridPoint* NodeGridPoint(const Vec3& at, int i, int j, int k) {
     const double position[3] = {at.x, at.y, at.z};
     GridPoint* gp = nullptr;
     if (p_.merge && OnSurface(i, j, k)) gp = boundary_.Find(position);
+    if (gp && !merged_.insert(gp).second) gp = nullptr;
     if (!gp) gp = GridBatch::NewGridPoint(position);
     SetNode(i, j, k, gp);
     return gp;
@@ -360,6 +363,7 @@ class GenerationSet {
   std::vector<Zone*> zones_;
   std::vector<GridPoint*> nodes_;
   BoundaryPoints boundary_;
+  std::unordered_set<const GridPoint*> merged_;
   std::unordered_map<FaceKey, FaceRecord, FaceKeyHash> freeFaces_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <exception>
 
 #include "base/command.h"
 #include "base/except.h"
@@ -181,6 +182,14 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
     interp << "\n" << "Ending at:   " << System::TimeStamp() << "\n";
     interp.flush();
     throw;
+  } catch (...) {
+    // The error is reported below the last table line, not over it.
+    if (!last.IsEmpty()) {
+      interp.WriteLog(last.c_str());
+      interp << "\n";
+      interp.flush();
+    }
+    throw;
   }
   // The last table line stays on the screen; the log gets it once.
   interp.WriteLog(last.c_str());
@@ -224,6 +233,20 @@ bool Cycle::Prepare(bool reprepare, CommandType& interp, bool quiet) {
     interp.ConsoleStream::Write("Calculating geometric constants...\r");
     interp.flush();
   }
+  // An error raised while that line is up is reported over a blank line,
+  // not over the end of the line's text.
+  struct BlankOnError {
+    CommandType& interp;
+    bool shown;
+    int pending = std::uncaught_exceptions();
+    ~BlankOnError() {
+      if (!shown || std::uncaught_exceptions() == pending) return;
+      try {
+        interp.ConsoleStream::Write("                                  \r");
+      } catch (...) {
+      }
+    }
+  } blankOnError{interp, !reprepare && !quiet};
   if (s.mechanical && (modes.fluid || modes.thermal)) CheckZoneTetraVolumes(interp);
   if (modes.fluid) {
     const bool any = phases.prepareFluidZones ? phases.prepareFluidZones() : false;

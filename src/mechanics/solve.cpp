@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 #include "base/command.h"
 #include "base/except.h"
@@ -481,6 +482,22 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
 
   ProcessRestorer restorer(l);
   StageStepper stepper(l, interp);
+  // An error or ESC that ends the run is reported below the last status
+  // line, not over it (the factor of safety ends its own line).
+  struct StatusLineEnd {
+    const StageStepper& stepper;
+    ModelInterpreter& interp;
+    bool fos;
+    int pending = std::uncaught_exceptions();
+    ~StatusLineEnd() {
+      if (fos || std::uncaught_exceptions() == pending || stepper.Last().IsEmpty()) return;
+      try {
+        interp.WriteLog(stepper.Last().c_str());
+        interp << "\n";
+      } catch (...) {
+      }
+    }
+  } statusLineEnd{stepper, interp, l.fosMode};
   uint32_t sweep = 1;
   for (;;) {
     // The master stage.

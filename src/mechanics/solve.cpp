@@ -12,6 +12,7 @@
 #include "base/system.h"
 #include "mechanics/cycle.h"
 #include "model/calc_module.h"
+#include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
@@ -297,11 +298,16 @@ void SolveLimits::ParseFos(CommandType& interp) {
 
 namespace {
 // Whether the mechanical ratio has fallen below a limit. A step in which no
-// grid-point carried any force at all (an empty or unloaded model) is settled:
-// its ratio reads 1 for want of a force to compare with and would never fall.
+// grid-point carried any force at all and none moves (an empty or unloaded
+// model) is settled: its ratio reads 1 for want of a force to compare with
+// and would never fall. A grid-point that moves, such as one under an
+// applied velocity, strains its zones and loads the grid in the next step.
 bool RatioBelow(const ModelSettings& s, double limit) {
   if (s.forceRatio < limit) return true;
-  return limit > 0.0 && s.cycleReals[2] == 0.0 && s.unbalancedForce == 0.0;
+  if (!(limit > 0.0 && s.cycleReals[2] == 0.0 && s.unbalancedForce == 0.0)) return false;
+  for (const GridPoint* gp : GridPointList())
+    if (gp->velocity[0] != 0.0 || gp->velocity[1] != 0.0 || gp->velocity[2] != 0.0) return false;
+  return true;
 }
 }  // namespace
 

@@ -101,13 +101,18 @@ void ReadRatios(CommandType& interp, MeshPrimitive& primitive, int ratioToken[kP
   }
 }
 
-// A ratio must grade its edge: r^n finite and not 1.
+// A ratio must grade its edge: r^n finite and not 1, and its smallest zone,
+// at the first node above 1 and at the last below 1, of some width: nodes
+// closer than the arithmetic resolves would make a zone without volume.
 void CheckRatios(CommandType& interp, const MeshPrimitive& primitive, int ratioToken[kPrimitiveSizes]) {
   for (int m = 0; m < 3; ++m) {
     const double r = primitive.ratio[m];
     if (r == 1.0 || ratioToken[m] < 0) continue;
-    const double span = std::pow(r, primitive.size[m]) - 1.0;
+    const int n = primitive.size[m];
+    const double span = std::pow(r, n) - 1.0;
     if (!std::isfinite(span) || span == 0.0) interp.ThrowParamError(CommandType::kConvert, &ratioToken[m]);
+    if (!(GradedFraction(1, n, r) > 0.0) || !(GradedFraction(n - 1, n, r) < 1.0))
+      interp.ThrowParamError(CommandType::kConvert, &ratioToken[m]);
   }
 }
 

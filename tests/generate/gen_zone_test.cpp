@@ -248,6 +248,9 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone brick size 2 0", "*** Bad conversion parameter 5 (0)"},
       {"gen zone brick ratio 1 -2", "*** Bad conversion parameter 5 (-2)"},
       {"gen zone brick size 40 ratio 1e10", "*** Bad conversion parameter 6 (1e10)"},
+      // the last zones would have no width, the first none beside the rest
+      {"gen zone brick size 1 1 10 ratio 1 1 0.01", "*** Bad conversion parameter 10 (0.01)"},
+      {"gen zone brick size 2 1 1 ratio 1e-300", "*** Bad conversion parameter 8 (1e-300)"},
       {"gen zone brick p1 1e999 0 0", "*** Bad conversion parameter 4 (1e999)"},
       {"gen zone brick p1 1 0", "*** Missing parameter 6"},
       {"gen zone brick colour red", "*** Unrecognized parameter 3 (colour)"},

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/except.h"
+#include "generate/gen_math.h"
 
 namespace {
 const char* const kTypeNames[] = {"",       "BRICK",  "WEDGE",       "PYRAMID", "RADTUNNEL",
@@ -47,16 +48,21 @@ void MeshPrimitive::BuildGrid(double edge, double[kPrimitiveDimensions]) {
 }
 
 // The three edges leaving each bottom corner, in the order p0, p1, p4, p2.
+// Edges in one plane give a product of rounding noise only, of either sign:
+// it must stand clear of that noise, or the zones would have no volume.
 void MeshPrimitive::CheckCorners() const {
   const Vec3* p = point;
-  const double products[4] = {
-      Triple(p[1] - p[0], p[2] - p[0], p[3] - p[0]),
-      Triple(p[4] - p[1], p[0] - p[1], p[6] - p[1]),
-      Triple(p[2] - p[4], p[1] - p[4], p[7] - p[4]),
-      Triple(p[0] - p[2], p[4] - p[2], p[5] - p[2]),
+  const Vec3 edges[4][3] = {
+      {p[1] - p[0], p[2] - p[0], p[3] - p[0]},
+      {p[4] - p[1], p[0] - p[1], p[6] - p[1]},
+      {p[2] - p[4], p[1] - p[4], p[7] - p[4]},
+      {p[0] - p[2], p[4] - p[2], p[5] - p[2]},
   };
-  for (double t : products)
-    if (!(t > 0.0)) throw QJExcept("Mesh primitive does not conform to node numbering convention.");
+  for (const auto& e : edges) {
+    const double t = Triple(e[0], e[1], e[2]);
+    const double noise = 1e-12 * GenLength(e[0]) * GenLength(e[1]) * GenLength(e[2]);
+    if (!(t > noise)) throw QJExcept("Mesh primitive does not conform to node numbering convention.");
+  }
 }
 
 double GradedFraction(int i, int n, double r) {

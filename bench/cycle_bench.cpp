@@ -19,46 +19,24 @@
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
-#include "platform/console_device.h"
+#include "bench_support.h"
 
 namespace {
 
-class QuietDevice : public ConsoleDevice {
- public:
-  void Write(const char*) override {}
-  int GetKey() override { return 0; }
-  bool KeyPressed(int) override { return false; }
-  bool ReadLine(std::string&, const char*, const char*) override { return false; }
-  const char* Name() const override { return "GUI Terminal"; }
-};
-
 constexpr int kNx = 50, kNy = 50;
 int kNz = 40;  // 40 layers: 100,000 zones
-constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
 
 // Bytes in use: the model memory pool and the heap (the constitutive models).
 double BytesInUse() { return static_cast<double>(ModelMemoryInUse()) + static_cast<double>(mallinfo2().uordblks); }
 
+// On rollers at the sides, fixed at the base.
 void BuildGrid() {
-  auto index = [](int i, int j, int k) { return static_cast<size_t>((k * (kNy + 1) + j) * (kNx + 1) + i); };
-  std::vector<GridPoint*> gps(static_cast<size_t>((kNx + 1) * (kNy + 1) * (kNz + 1)));
-  for (int k = 0; k <= kNz; ++k)
-    for (int j = 0; j <= kNy; ++j)
-      for (int i = 0; i <= kNx; ++i) {
-        const double p[3] = {double(i), double(j), double(k)};
-        GridPoint* gp = CreateGridPoint(p);
-        if (i == 0 || i == kNx) gp->flags |= NodeBase::kFixX;
-        if (j == 0 || j == kNy) gp->flags |= NodeBase::kFixY;
-        if (k == 0) gp->flags |= NodeBase::kFixZ;
-        gps[index(i, j, k)] = gp;
-      }
-  for (int k = 0; k < kNz; ++k)
-    for (int j = 0; j < kNy; ++j)
-      for (int i = 0; i < kNx; ++i) {
-        GridPoint* corners[8];
-        for (int c = 0; c < 8; ++c) corners[c] = gps[index(i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2])];
-        CreateZone(kBrick, corners);
-      }
+  BuildBrickGrid(kNx, kNy, kNz);
+  for (GridPoint* gp : GridPointList()) {
+    if (gp->position[0] == 0.0 || gp->position[0] == kNx) gp->flags |= NodeBase::kFixX;
+    if (gp->position[1] == 0.0 || gp->position[1] == kNy) gp->flags |= NodeBase::kFixY;
+    if (gp->position[2] == 0.0) gp->flags |= NodeBase::kFixZ;
+  }
 }
 
 // The gravity loads that the apply conditions put on at every preparation.

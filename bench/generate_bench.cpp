@@ -13,19 +13,9 @@
 #include "model/grid.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
-#include "platform/console_device.h"
+#include "bench_support.h"
 
 namespace {
-
-// A console that shows nothing and has no typed input.
-class QuietDevice : public ConsoleDevice {
- public:
-  void Write(const char*) override {}
-  int GetKey() override { return 0; }
-  bool KeyPressed(int) override { return false; }
-  bool ReadLine(std::string&, const char*, const char*) override { return false; }
-  const char* Name() const override { return "GUI Terminal"; }
-};
 
 ModelInterpreter& Interp() {
   static QuietDevice device;

@@ -10,42 +10,9 @@
 #include "model/grid.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
-#include "platform/console_device.h"
+#include "bench_support.h"
 
 namespace {
-
-// A console that shows nothing and has no typed input.
-class QuietDevice : public ConsoleDevice {
- public:
-  void Write(const char*) override {}
-  int GetKey() override { return 0; }
-  bool KeyPressed(int) override { return false; }
-  bool ReadLine(std::string&, const char*, const char*) override { return false; }
-  const char* Name() const override { return "GUI Terminal"; }
-};
-
-int GpIndex(int n, int i, int j, int k) { return (k * (n + 1) + j) * (n + 1) + i; }
-
-// The brick's corners in the zone's local order, as offsets along x, y, z.
-constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
-
-void BuildThroughTheApi(int n) {
-  std::vector<GridPoint*> gps(static_cast<size_t>((n + 1) * (n + 1) * (n + 1)));
-  for (int k = 0; k <= n; ++k)
-    for (int j = 0; j <= n; ++j)
-      for (int i = 0; i <= n; ++i) {
-        const double p[3] = {double(i), double(j), double(k)};
-        gps[static_cast<size_t>(GpIndex(n, i, j, k))] = CreateGridPoint(p);
-      }
-  for (int k = 0; k < n; ++k)
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i) {
-        GridPoint* corners[8];
-        for (int c = 0; c < 8; ++c)
-          corners[c] = gps[static_cast<size_t>(GpIndex(n, i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2]))];
-        CreateZone(kBrick, corners);
-      }
-}
 
 // GP lines first, then one ZONE line per brick naming its grid-points by id.
 std::vector<std::string> CommandLines(int n) {
@@ -58,8 +25,8 @@ std::vector<std::string> CommandLines(int n) {
     for (int j = 0; j < n; ++j)
       for (int i = 0; i < n; ++i) {
         std::string line = "zone brick";
-        for (const auto& c : kCorner)
-          line += " id " + std::to_string(GpIndex(n, i + c[0], j + c[1], k + c[2]) + 1);
+        for (const auto& c : kBrickCorner)
+          line += " id " + std::to_string(BrickGridIndex(n, n, i + c[0], j + c[1], k + c[2]) + 1);
         lines.push_back(line);
       }
   return lines;
@@ -69,7 +36,7 @@ void BM_BuildBrickGrid(benchmark::State& state) {
   InstallGrid();
   const int n = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    BuildThroughTheApi(n);
+    BuildBrickGrid(n, n, n);
     state.PauseTiming();
     if (ZoneList().Count() != static_cast<uint32_t>(n * n * n)) state.SkipWithError("zones missing");
     ClearGrid();

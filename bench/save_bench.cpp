@@ -12,19 +12,9 @@
 #include "model/grid.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
-#include "platform/console_device.h"
+#include "bench_support.h"
 
 namespace {
-
-// A console that shows nothing and has no typed input.
-class QuietDevice : public ConsoleDevice {
- public:
-  void Write(const char*) override {}
-  int GetKey() override { return 0; }
-  bool KeyPressed(int) override { return false; }
-  bool ReadLine(std::string&, const char*, const char*) override { return false; }
-  const char* Name() const override { return "GUI Terminal"; }
-};
 
 struct Program {
   QuietDevice device;
@@ -42,27 +32,10 @@ Program& TheProgram() {
   return program;
 }
 
-int GpIndex(int n, int i, int j, int k) { return (k * (n + 1) + j) * (n + 1) + i; }
-
-constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
-
 void BuildGrid(int n) {
   TheProgram().app.New();
-  std::vector<GridPoint*> gps(static_cast<size_t>((n + 1) * (n + 1) * (n + 1)));
-  for (int k = 0; k <= n; ++k)
-    for (int j = 0; j <= n; ++j)
-      for (int i = 0; i <= n; ++i) {
-        const double p[3] = {double(i), double(j), double(k)};
-        gps[static_cast<size_t>(GpIndex(n, i, j, k))] = CreateGridPoint(p);
-      }
-  for (int k = 0; k < n; ++k)
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i) {
-        GridPoint* corners[8];
-        for (int c = 0; c < 8; ++c)
-          corners[c] = gps[static_cast<size_t>(GpIndex(n, i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2]))];
-        CreateZone(kBrick, corners)->SetModelByName("elastic");
-      }
+  BuildBrickGrid(n, n, n);
+  for (Zone* zone : ZoneList()) zone->SetModelByName("elastic");
 }
 
 std::string FileName(int n) { return "terrax_save_bench_" + std::to_string(n) + ".sav"; }

@@ -13,6 +13,7 @@
 #include "base/memory.h"
 #include "cmodels/constitutive_model.h"
 #include "mechanics/cycle.h"
+#include "mechanics/install_mechanics_apply.h"
 #include "mechanics/motion.h"
 #include "mechanics/zone_pass.h"
 #include "model/grid.h"
@@ -36,25 +37,6 @@ void BuildGrid() {
     if (gp->position[0] == 0.0 || gp->position[0] == kNx) gp->flags |= NodeBase::kFixX;
     if (gp->position[1] == 0.0 || gp->position[1] == kNy) gp->flags |= NodeBase::kFixY;
     if (gp->position[2] == 0.0) gp->flags |= NodeBase::kFixZ;
-  }
-}
-
-// The gravity loads that the apply conditions put on at every preparation.
-void GravityLoads() {
-  const double* g = Settings().gravity;
-  for (GridPoint* gp : GridPointList())
-    for (double& f : gp->appliedForce[0]) f = 0.0;
-  for (Zone* zone : ZoneList()) {
-    const double weight = zone->OverlayCount() == 2 ? 0.125 : 0.25;
-    for (int o = 0; o < 2; ++o) {
-      const ZoneTetra* block = zone->Tetra(o);
-      if (!block) continue;
-      const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
-      for (int k = 0; k < zone->TetraPerOverlay(); ++k)
-        for (int c = 0; c < 4; ++c)
-          for (int i = 0; i < 3; ++i)
-            zone->Gp(defs[k].gp[c])->appliedForce[0][i] += zone->Density() * g[i] * block[k].volume * weight;
-    }
   }
 }
 
@@ -90,7 +72,7 @@ void BM_Step(benchmark::State& state, Material material) {
   AssignModels(material);
   const double after = BytesInUse();
   Settings().gravity[2] = -10.0;
-  Phases().prepareApply = &GravityLoads;
+  InstallMechanicsApply();  // gravity loads the grid at the preparation, as in the program
   if (!Cycle::Prepare(false, interp, true)) state.SkipWithError("preparation failed");
   for (int i = 0; i < 20; ++i) Cycle::Step(interp);  // under way: velocities and stresses everywhere
 

@@ -38,12 +38,7 @@ TEST_F(SolveElasticTest, ElasticRunThenTheRealStrengths) {
                          "\n*** Elastic solution found  \nStarting at: ",
                          "\nGlobal Ratio Limit of 1e-05\n",
                          "\r\nEnding at:   "};
-  size_t at = 0;
-  for (const char* text : texts) {
-    const size_t found = out.find(text, at);
-    ASSERT_NE(found, std::string::npos) << text << "\n" << out.substr(at, 600);
-    at = found + 1;
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectInOrder(out, texts));
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0], (cohesion + 1.0) * 1e20);
   EXPECT_EQ(seen[1], cohesion);

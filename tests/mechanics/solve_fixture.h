@@ -78,6 +78,16 @@ class SolveTest : public CycleTest {
     return lines;
   }
   static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+  // Each text in the output, after the one before it.
+  template <class Texts>
+  static void ExpectInOrder(const std::string& out, const Texts& texts) {
+    size_t at = 0;
+    for (const char* text : texts) {
+      const size_t found = out.find(text, at);
+      ASSERT_NE(found, std::string::npos) << text << "\n" << out.substr(at, 600);
+      at = found + 1;
+    }
+  }
   static bool FileExists(const char* name) { return !TempDir::Read(name).empty(); }
 
   static double Property(uint32_t zone, const char* name) {

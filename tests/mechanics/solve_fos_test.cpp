@@ -52,12 +52,7 @@ TEST_F(SolveFosTest, TrescaColumnFailsAtTwiceItsCohesion) {
                          "\r\n*** Factor of Safety is: 1.50\n",
                          "\n *** To see failure mode restore FoSmode.sav\nFoS Ending at:   ",
                          "Terrax>print fos\n Factor of Safety is : 1.50\n"};
-  size_t at = 0;
-  for (const char* text : texts) {
-    const size_t found = out.find(text, at);
-    ASSERT_NE(found, std::string::npos) << text << "\n" << out.substr(at, 300);
-    at = found;
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectInOrder(out, texts));
   // The trials print no banner of their own.
   EXPECT_FALSE(Has(out, "\nStarting at: "));
   EXPECT_FALSE(Has(out, "\nEnding at:   "));

@@ -13,6 +13,7 @@
 #include "base/stream.h"
 #include "generate/gen_math.h"
 #include "model/model_settings.h"
+#include "model/model.h"
 
 namespace {
 constexpr double kLargest = 1.7976931348623157e308;
@@ -661,10 +662,11 @@ void GenGeometry::RebuildIndexes() {
 // The active store
 
 namespace {
-std::unique_ptr<GenGeometry>& Store() {
-  static std::unique_ptr<GenGeometry> store = std::make_unique<GenGeometry>();
-  return store;
-}
+// The model's store; NEW and RESTORE replace it by another.
+struct GeometryStore {
+  std::unique_ptr<GenGeometry> store = std::make_unique<GenGeometry>();
+};
+std::unique_ptr<GenGeometry>& Store() { return CurrentModel().Part<GeometryStore>().store; }
 }  // namespace
 
 GenGeometry* ActiveGenGeometry() { return Store().get(); }

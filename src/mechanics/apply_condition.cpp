@@ -18,6 +18,7 @@
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
 #include "model/services.h"
+#include "model/model.h"
 
 namespace {
 
@@ -579,10 +580,7 @@ void ApplyCondition::RemapPointers() {
 // ---------------------------------------------------------------------------
 // The list
 
-ApplyList& GlobalApplyList() {
-  static ApplyList list;
-  return list;
-}
+ApplyList& GlobalApplyList() { return CurrentModel().Part<ApplyList>(); }
 
 ApplyCondition* ApplyList::FindFace(const Zone* zone, int face) const {
   for (ApplyCondition* c = Head(); c; c = Next(c))

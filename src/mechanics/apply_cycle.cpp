@@ -9,6 +9,7 @@
 #include "model/calc_module.h"
 #include "model/grid.h"
 #include "model/model_settings.h"
+#include "model/model.h"
 
 namespace {
 
@@ -23,10 +24,7 @@ struct StepWork {
   std::vector<GridPoint*> targets;
 };
 
-StepWork& Work() {
-  static StepWork work;
-  return work;
-}
+StepWork& Work() { return CurrentModel().Part<StepWork>(); }
 
 bool IsFreeFieldGp(const GridPoint& gp) {
   return (gp.flags & (apply_flags::kFreeFieldA | apply_flags::kFreeFieldB)) != 0;

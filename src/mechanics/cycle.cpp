@@ -19,16 +19,14 @@
 #include "model/services.h"
 #include "model/zone.h"
 #include "platform/pumps.h"
+#include "model/model.h"
 
 CyclePhases& Phases() {
   static CyclePhases phases;
   return phases;
 }
 
-CycleState& TheCycleState() {
-  static CycleState state;
-  return state;
-}
+CycleState& TheCycleState() { return CurrentModel().Part<CycleState>(); }
 
 namespace {
 

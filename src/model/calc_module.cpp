@@ -11,6 +11,7 @@
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
 #include "model/services.h"
+#include "model/model.h"
 
 // ---------------------------------------------------------------------------
 // CalcModule
@@ -60,35 +61,28 @@ void CalcModule::Restore(SaveStream& s) {
 // ---------------------------------------------------------------------------
 // Mode pointers
 
-namespace {
-constinit ModePointers g_modes;
-}  // namespace
-
-ModePointers& Modes() { return g_modes; }
+ModePointers& Modes() { return CurrentModel().Modes(); }
 
 CalcModule* ModeOf(uint8_t type) {
   switch (type) {
-    case CalcModule::kCreep: return g_modes.creep;
-    case CalcModule::kDynamic: return g_modes.dynamic;
-    case CalcModule::kThermal: return g_modes.thermal;
-    case CalcModule::kFluid: return g_modes.fluid;
-    case CalcModule::kChemistry: return g_modes.chem;
+    case CalcModule::kCreep: return Modes().creep;
+    case CalcModule::kDynamic: return Modes().dynamic;
+    case CalcModule::kThermal: return Modes().thermal;
+    case CalcModule::kFluid: return Modes().fluid;
+    case CalcModule::kChemistry: return Modes().chem;
     default: return nullptr;
   }
 }
 
 ChemCalcModule& CheckChemConfigured() {
-  if (!g_modes.chem) throw QJExcept("Not configured for chemistry calculations.");
-  return *g_modes.chem;
+  if (!Modes().chem) throw QJExcept("Not configured for chemistry calculations.");
+  return *Modes().chem;
 }
 
 // ---------------------------------------------------------------------------
 // ModuleList
 
-ModuleList& TheModules() {
-  static ModuleList modules;
-  return modules;
-}
+ModuleList& TheModules() { return CurrentModel().Modules(); }
 
 CalcModule* ModuleList::Add(std::unique_ptr<CalcModule> module) {
   if (!module) return nullptr;

@@ -5,6 +5,7 @@
 #include "base/except.h"
 #include "model/grid_point.h"
 #include "model/zone.h"
+#include "model/model.h"
 
 namespace {
 
@@ -47,10 +48,7 @@ const std::vector<Zone*>* GpZoneIndex::ZonesOf(uint32_t id) const {
   return it == entries_.end() ? &kNone : &it->second;
 }
 
-GpZoneIndex& TheGpZoneIndex() {
-  static GpZoneIndex index;
-  return index;
-}
+GpZoneIndex& TheGpZoneIndex() { return CurrentModel().GpZones(); }
 
 void BuildGpZoneIndex() { TheGpZoneIndex().Build(); }
 

@@ -16,6 +16,7 @@
 #include "model/calc_module.h"
 #include "model/model_settings.h"
 #include "model/services.h"
+#include "model/model.h"
 
 namespace {
 
@@ -561,10 +562,7 @@ class GridIndex {
   FaceMap faces_;
 };
 
-GridIndex& Index() {
-  static GridIndex* index = new GridIndex;  // lives past the lists' own teardown
-  return *index;
-}
+GridIndex& Index() { return CurrentModel().Part<GridIndex>(); }
 
 String IdText(uint32_t id) { return UIntToString(id); }
 

@@ -8,10 +8,10 @@
 #include "model/group.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
+#include "model/model.h"
 
 namespace {
 
-uint32_t g_gpIdCounter = 0;
 
 void WriteVec(SaveStream& s, const double v[3]) {
   for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
@@ -42,12 +42,9 @@ void RestoreExtra(SaveStream& s, std::unique_ptr<std::array<double, 3>>& e) {
 
 }  // namespace
 
-uint32_t& GridPointIdCounter() { return g_gpIdCounter; }
+uint32_t& GridPointIdCounter() { return CurrentModel().GridPointIds(); }
 
-ModelList<GridPoint>& GridPointList() {
-  static ModelList<GridPoint> list;
-  return list;
-}
+ModelList<GridPoint>& GridPointList() { return CurrentModel().GridPoints(); }
 
 // ---------------------------------------------------------------------------
 // Blocks of the coupled modes

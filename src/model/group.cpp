@@ -2,11 +2,9 @@
 
 #include "base/savestream.h"
 #include "model/restore_fields.h"
+#include "model/model.h"
 
-ModelList<Group>& GroupList() {
-  static ModelList<Group> list;
-  return list;
-}
+ModelList<Group>& GroupList() { return CurrentModel().Groups(); }
 
 void Group::Save(SaveStream& s) const {
   SaveString(s, name_);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/command.h"
+#include "model/model.h"
 
 class ModelInterpreter;
 
@@ -22,8 +23,11 @@ void InstallModelPrint(const char* keyword, ModelPrintHandler handler);
 
 class ModelInterpreter : public CommandType {
  public:
+  // The interpreter holds its model and makes it the current one for its life.
   explicit ModelInterpreter(MacroTable* macros, ConsoleDevice* device = nullptr)
-      : CommandType(0, macros, false, device) {}
+      : CommandType(0, macros, false, device), current_(model_) {}
+
+  Model& TheModel() { return model_; }
 
   int Execute() override { return Command(); }
   // Dispatches the model's first words; hands the others to the level below.
@@ -45,6 +49,10 @@ class ModelInterpreter : public CommandType {
   int AfterRestore() override { return AfterRestore(false); }
   // Quiet: the pointers only, no report and no checks.
   int AfterRestore(bool quiet);
+
+ private:
+  Model model_;
+  ModelScope current_;
 };
 
 // The check value that follows every section of the save file.

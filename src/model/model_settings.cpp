@@ -2,11 +2,9 @@
 
 #include "base/savestream.h"
 #include "model/services.h"
+#include "model/model.h"
 
-ModelSettings& Settings() {
-  static ModelSettings settings;
-  return settings;
-}
+ModelSettings& Settings() { return CurrentModel().Settings(); }
 
 void ModelSettings::Reset() {
   const bool keepCppudm = cppudm;

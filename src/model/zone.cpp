@@ -15,10 +15,9 @@
 #include "model/grid_point.h"
 #include "model/group.h"
 #include "model/model_settings.h"
+#include "model/model.h"
 
 namespace {
-uint32_t g_zoneIdCounter = 0;
-double g_minEdge = DBL_MAX;
 
 double Triple(const double a[3], const double b[3], const double c[3], const double d[3]) {
   double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
@@ -30,13 +29,10 @@ double Triple(const double a[3], const double b[3], const double c[3], const dou
 double Length(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 }  // namespace
 
-ModelList<Zone>& ZoneList() {
-  static ModelList<Zone> list;
-  return list;
-}
+ModelList<Zone>& ZoneList() { return CurrentModel().Zones(); }
 
-uint32_t& ZoneIdCounter() { return g_zoneIdCounter; }
-double& MinimumEdgeLength() { return g_minEdge; }
+uint32_t& ZoneIdCounter() { return CurrentModel().ZoneIds(); }
+double& MinimumEdgeLength() { return CurrentModel().MinimumEdgeLength(); }
 
 // ---------------------------------------------------------------------------
 // Tetrahedron blocks
@@ -378,7 +374,8 @@ void Zone::UpdateMinEdgeLen() {
   }
   if (best == DBL_MAX) throw QJExcept("Degenerate zone found in UpdateMinEdgeLen().");
   minEdge_ = std::sqrt(best);
-  if (minEdge_ < g_minEdge) g_minEdge = minEdge_;
+  double& least = MinimumEdgeLength();
+  if (minEdge_ < least) least = minEdge_;
 }
 
 // ---------------------------------------------------------------------------
@@ -513,10 +510,7 @@ void FaceWeights::Restore(SaveStream& s) {
   inside = s.ReadU8();
 }
 
-ZoneFace*& ZoneFaceListHead() {
-  static ZoneFace* head = nullptr;
-  return head;
-}
+ZoneFace*& ZoneFaceListHead() { return CurrentModel().ZoneFaces(); }
 
 namespace {
 // Records read from a file still hold the zone's save index.

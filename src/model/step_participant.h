@@ -1,0 +1,93 @@
+// The participants of the calculation step. A subsystem whose objects act in
+// the step (interfaces, attach ties, structural elements, the free field,
+// particles, the scripting callbacks, histories, views) registers one
+// participant on the model at start-up; the cycle walks the participants in
+// list order at each of its phases. Every operation does nothing by default,
+// so a participant overrides only the phases where it acts, and a subsystem
+// that registers none costs nothing. The calculation modules' own steps go
+// through CalcModule.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CommandType;
+
+// The numbered points of the preparation and the step at which the scripting
+// level runs the functions registered under each number (0 to 49; the cycle
+// fires these, structural elements 16).
+enum CallbackPoint : int {
+  kCallbackTimestep = 0,          // after the time-step negotiation
+  kCallbackPrepared = 1,          // end of every preparation
+  kCallbackStepStart = 2,         // start of every step
+  kCallbackBeforeZones = 3,       // before the zone stress pass
+  kCallbackBeforeMotion = 4,      // before the law of motion
+  kCallbackAfterMotion = 5,       // after the law of motion
+  kCallbackMechanicalDone = 6,    // end of the mechanical part
+  kCallbackBeforeThermal = 7,
+  kCallbackAfterThermal = 8,
+  kCallbackBeforeFluid = 9,
+  kCallbackAfterFluid = 10,
+  kCallbackAfterFluidStep = 11,
+  kCallbackFluidDone = 12,
+  kCallbackModesDone = 13,        // after the coupled modes
+  kCallbackStructures = 16,       // after the structural-element pass
+  kCallbackBeforeChemistry = 17,
+  kCallbackAfterChemistry = 18,
+  kCallbackCount = 50
+};
+
+class StepParticipant {
+ public:
+  virtual ~StepParticipant() = default;
+
+  // Set-up of a run (STEP, SOLVE), before its first preparation.
+  virtual void BeginRun(CommandType&) {}
+  // Preparation, after the zones' pre-cycle checks: the participant checks
+  // its own objects (interface stiffness, structural elements, attach ties).
+  virtual void CheckBeforeCycle(CommandType&, bool /*reprepare*/, bool /*dynamic*/, bool /*largeStrain*/) {}
+  // Preparation of the participant's links in the fluid and thermal modes
+  // (only while the mode is configured).
+  virtual void PrepareFluid() {}
+  virtual void PrepareThermal() {}
+
+  // The mechanical part of a step, in this order around the cycle's own work:
+  // zone stress pass, AfterZonePass, (fluid coupling, apply conditions),
+  // Forces, TieForces, law of motion, Motion, AfterMechanical.
+  virtual void AfterZonePass() {}                     // the free field
+  virtual void Forces(CommandType&, double /*dt*/) {}  // interfaces, structural elements
+  virtual void TieForces() {}                         // slaves' forces handed to their masters
+  virtual void Motion(bool /*dynamic*/, double /*dt*/) {}  // interfaces, ties, structural elements
+  virtual void AfterMechanical() {}                   // particles in large strain
+  // After the coupled modes' part of a step.
+  virtual void AfterModes() {}                        // particles
+  // The law of motion's free-field passes: between the corner columns and
+  // the side grids (0), and after the side grids (1).
+  virtual void FreeFieldCoupling(int /*pass*/) {}
+
+  // A numbered callback point.
+  virtual void Callback(int /*point*/) {}
+  // After a step of a run is counted: a sample at the history interval.
+  virtual void Sample(uint32_t /*step*/) {}
+  // After the step's table line: a hardcopy of the current view.
+  virtual void AfterStepShown() {}
+};
+
+// The model's participants in the order of registration.
+class StepParticipants {
+ public:
+  // Appends the participant and answers it.
+  StepParticipant& Add(std::unique_ptr<StepParticipant> participant);
+  void Remove(StepParticipant* participant);
+  size_t Count() const { return list_.size(); }
+
+  // Runs an operation on every participant in list order.
+  template <class Op>
+  void ForEach(Op&& op) const {
+    for (const auto& p : list_) op(*p);
+  }
+
+ private:
+  std::vector<std::unique_ptr<StepParticipant>> list_;
+};

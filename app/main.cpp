@@ -1,13 +1,9 @@
 // Program entry: builds the application and its interpreter on the terminal,
 // installs the subsystems' commands and runs it with the command-line arguments.
 #include "base/command.h"
-#include "generate/install_generate.h"
-#include "mechanics/cycle.h"
-#include "mechanics/install_mechanics_apply.h"
+#include "gui/install_subsystems.h"
 #include "model/model_app.h"
-#include "model/grid_commands.h"
 #include "model/model_interpreter.h"
-#include "modes/install_modes.h"
 #include "platform/terminal_device.h"
 #include "zolt/zolt_interpreter.h"
 
@@ -19,11 +15,7 @@ int main(int argc, char** argv) {
   static ZoltInterpreter zolt;
   static ModelApp app(&interpreter);
   interpreter.SetScriptLevel(&zolt);
-  InstallGrid();
-  InstallModes();
-  InstallGenerate();
-  InstallMechanicsCycle();
-  InstallMechanicsApply();
+  InstallSubsystems(interpreter.TheModel());
   InstallInterruptHandler();
 
   return ProgramEntry(argc, argv);

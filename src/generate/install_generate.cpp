@@ -8,18 +8,17 @@
 #include "generate/gen_zone.h"
 #include "generate/range_volume.h"
 #include "model/model_interpreter.h"
-#include "model/services.h"
+#include "model/model.h"
 
 void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);
   InstallModelPrint("generate", &PrintGenerate);
   InstallGenerateSubCommand("zone", &GenerateZoneCommand);
   InstallModelCommand("grid", &GridCommand);
-  Services().resetGenGeometry = &ResetGenGeometry;
-  SaveSectionHooks& section = Services().generateSection;
-  section.save = [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); };
-  section.restore = [](SaveStream& stream) { ActiveGenGeometry()->Restore(stream); };
-  section.remap = [] { ActiveGenGeometry()->AfterRestore(); };
+  CurrentModel().Sections().Install(
+      "generate", [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); },
+      [](SaveStream& stream) { ActiveGenGeometry()->Restore(stream); }, [] { ActiveGenGeometry()->AfterRestore(); },
+      &ResetGenGeometry);
   RegisterRangeElement(std::make_unique<VolumeRangeElement>());
   ActiveGenGeometry();  // the store exists from start-up
 }

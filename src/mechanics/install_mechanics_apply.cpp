@@ -10,7 +10,7 @@
 #include "model/grid_point.h"
 #include "model/grid_services.h"
 #include "model/model_interpreter.h"
-#include "model/services.h"
+#include "model/model.h"
 
 namespace {
 
@@ -67,11 +67,8 @@ void InstallMechanicsApply() {
   InstallModelCommand("free", &FreeCommand);
   InstallModelCommand("initial", &InitialCommand);
   InstallModelPrint("apply", &PrintApply);
-  ModelServices& services = Services();
-  services.clearApply = &ClearApplyList;
-  services.applySection.save = &SaveApplySection;
-  services.applySection.restore = &RestoreApplySection;
-  services.applySection.remap = &RemapApplySection;
+  CurrentModel().Sections().Install("apply", &SaveApplySection, &RestoreApplySection, &RemapApplySection,
+                                    &ClearApplyList);
   CyclePhases& phases = Phases();
   phases.prepareApply = &PrepareApplyConditions;
   phases.applyStep = &ApplyConditionsStep;

@@ -17,7 +17,7 @@ size_t Model::NextPartKey() {
   return next++;
 }
 
-Model::Model() = default;
+Model::Model() { InstallGridSections(sections_); }
 
 Model::~Model() {
   // The parts and modules go first, with this model current, while the grid

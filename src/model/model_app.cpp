@@ -8,6 +8,7 @@
 #include "model/grid.h"
 #include "model/hyst_damping.h"
 #include "model/model_interpreter.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 
@@ -17,7 +18,7 @@ namespace {
 // QUIT, STOP and every other way out: the attach ties go and the recycled
 // damping records are freed. The zone-type tables are constant data.
 void ReleaseAtExit(void*) {
-  RunClear(Services().clearAttach);
+  CurrentModel().Sections().Clear("attach");
   HystDamping::FreePool();
 }
 }  // namespace
@@ -43,25 +44,24 @@ void ModelApp::Identity() {
 
 // Every part of the model back to a fresh start, in a fixed order.
 void ModelApp::New() {
-  const ModelServices& sv = Services();
+  const SaveSections& sections = interp_->TheModel().Sections();
   interp_->ClearMacros();
   if (interp_->Macros()) interp_->Macros()->Clear();
-  RunClear(sv.clearApply);
-  RunClear(sv.clearInterfaces);
-  RunClear(sv.clearAttach);
+  sections.Clear("apply");
+  sections.Clear("interfaces");
+  sections.Clear("attach");
   ClearGpZoneIndex();
   ClearGrid();
-  RunClear(sv.resetStructures);
+  sections.Clear("structures");
   PrintRange().Clear();
   ClearNamedRanges();
-  RunClear(sv.resetGenGeometry);
-  RunClear(sv.resetBody);
-  RunClear(sv.clearHistories);
-  RunClear(sv.resetViews);
-  RunClear(sv.clearTables);
-  RunClear(sv.clearWaterTable);
+  sections.Clear("generate");  // the GENERATE geometry and the body
+  sections.Clear("histories");
+  sections.Clear("views");
+  sections.Clear("tables");
+  sections.Clear("water");
   TheModules().Clear();
-  RunClear(sv.clearModes);
+  sections.Clear("particles");  // particles, their id counter, the chemistry link flag
   ClearZoneFaceList(ZoneFaceListHead());
   HystDamping::FreePool();
   Settings().Reset();

@@ -55,11 +55,6 @@ class ModelInterpreter : public CommandType {
   ModelScope current_;
 };
 
-// The check value that follows every section of the save file.
-constexpr uint32_t kSaveCheckValue = 0x4995CDD1;
-// Reads the check value of a file that has them (program version 312 on):
-// "Error reading save file (checkbit mismatch)." when it differs.
-void ReadCheckValue(SaveStream& stream);
 
 // The model's own commands and listings.
 void ConfigCommand(ModelInterpreter& interp);

@@ -13,35 +13,9 @@ class CalcModule;
 class CommandType;
 class History;
 class ModelInterpreter;
-class SaveStream;
 class ZoltSymbol;
 
-// One section of the whole-model save file that a subsystem above the grid
-// model owns: it writes and reads its own data, version gates included, and
-// once every section is read turns its saved indices back into pointers.
-// While a subsystem leaves its entry empty, SAVE writes the section as that
-// subsystem writes it with nothing in it, and RESTORE reads only such a
-// section (anything else in it is the file's read error).
-struct SaveSectionHooks {
-  void (*save)(SaveStream& stream) = nullptr;
-  void (*restore)(SaveStream& stream) = nullptr;
-  void (*remap)() = nullptr;
-};
-
 struct ModelServices {
-  // NEW, each run once in the fixed order of NEW.
-  void (*clearApply)() = nullptr;         // every apply condition
-  void (*clearInterfaces)() = nullptr;    // every interface
-  void (*clearAttach)() = nullptr;        // every attach tie
-  void (*resetStructures)() = nullptr;    // structural elements, nodes, links and their settings
-  void (*resetGenGeometry)() = nullptr;   // an empty GENERATE geometry
-  void (*resetBody)() = nullptr;          // the body
-  void (*clearHistories)() = nullptr;     // histories and their samples
-  void (*resetViews)() = nullptr;         // every view port, then the base view again
-  void (*clearTables)() = nullptr;        // every table
-  void (*clearWaterTable)() = nullptr;    // the water table
-  void (*clearModes)() = nullptr;         // particles, the particle id counter, the chemistry link flag
-
   // Views.
   void (*notifyAll)(uint32_t code, const String& text) = nullptr;  // every view, with a change code
   void (*forEachView)(int argument) = nullptr;                      // every plot item of every view
@@ -66,18 +40,6 @@ struct ModelServices {
   int32_t (*countStructures)() = nullptr;
   int32_t (*countStructureNodes)() = nullptr;
 
-  // Whole-model SAVE and RESTORE: the sections of the other subsystems, in
-  // the order of the file.
-  SaveSectionHooks tablesSection;      // tables
-  SaveSectionHooks generateSection;    // GENERATE geometry (its remap resolves its own lists)
-  SaveSectionHooks structuresSection;  // structural elements, nodes, links and their settings
-  SaveSectionHooks applySection;       // apply conditions
-  SaveSectionHooks historiesSection;   // histories and their samples
-  SaveSectionHooks viewsSection;       // view ports
-  SaveSectionHooks interfacesSection;  // interfaces
-  SaveSectionHooks attachSection;      // attach ties
-  SaveSectionHooks waterSection;       // water table
-  SaveSectionHooks particlesSection;   // particle id counter and particles
   // After RESTORE: particles let go of the owners they recorded.
   void (*detachParticles)() = nullptr;
 

@@ -171,8 +171,8 @@ TEST_F(GenerateCommandTest, InstalledSubCommandsRunAndNewEmptiesTheStore) {
   EXPECT_EQ(calls, 1);
 
   Run({"gen point 1 2 3"});
-  ASSERT_NE(Services().resetGenGeometry, nullptr);
-  Services().resetGenGeometry();
+  ASSERT_NE(CurrentModel().Sections().Find("generate")->clear, nullptr);
+  CurrentModel().Sections().Clear("generate");
   EXPECT_EQ(ActiveGenGeometry()->Points().Count(), 0u);
 }
 

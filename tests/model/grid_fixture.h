@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/range_named.h"
+#include "gui/install_subsystems.h"
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
@@ -26,7 +27,7 @@ class GridTest : public ::testing::Test {
   ModelInterpreter interp{&macros, &device};
 
   void SetUp() override {
-    InstallGrid();
+    InstallSubsystems(interp.TheModel());
     Reset();
   }
   void TearDown() override { Reset(); }

@@ -364,17 +364,22 @@ TEST_F(ModelSaveTest, NewClearsEverythingButCppudm) {
 TEST_F(ModelSaveTest, QuitReleasesAttachTiesAndTheDampingPool) {
   static bool attachCleared = false;
   attachCleared = false;
-  Services().clearAttach = [] { attachCleared = true; };
+  ModelInterpreter quitting{&macros, &device};
+  ModelApp quittingApp{&quitting};
+  quitting.SetApp(&quittingApp);
+  quittingApp.Identity();
+  quitting.TheModel().Sections().Install(
+      "attach", [](SaveStream& s) { s.WriteU32(0); }, [](SaveStream& s) { s.ReadU32(); }, nullptr,
+      [] { attachCleared = true; });
   HystDamping h;
   for (double g : {1e-3, -4e-4, -2e-4, 1e-4, 2e-4}) {
     const double de[6] = {0, 0, 0, g, 0, 0};
     h.Update(de);
   }
   ASSERT_EQ(HystDamping::PoolCount(), 2);
-  EXPECT_EQ(RunLines(interp, device, {"quit"}), 0);
+  EXPECT_EQ(RunLines(quitting, device, {"quit"}), 0);
   EXPECT_TRUE(attachCleared);
   EXPECT_EQ(HystDamping::PoolCount(), 0);
-  Services().clearAttach = nullptr;
 }
 
 TEST_F(ModelSaveTest, AppliedValuesFindTheirSymbolAndTimeBase) {

@@ -174,15 +174,16 @@ class SaveVersionsTest : public GridTest {
   }
 
   // Reads the file as RESTORE does; false when it failed.
-  bool Read(MemoryStream& s) {
+  bool Read(MemoryStream& s) { return ReadInto(interp, s); }
+  static bool ReadInto(ModelInterpreter& reader, MemoryStream& s) {
     RestoreVersionGuard versions;
-    interp.ClearForRestore();
+    reader.ClearForRestore();
     try {
-      interp.RestoreState(s, true);
-      interp.AfterRestore(true);
+      reader.RestoreState(s, true);
+      reader.AfterRestore(true);
     } catch (const KWRExcept&) {
       ReleaseIndexArrays();
-      interp.ClearForRestore();
+      reader.ClearForRestore();
       return false;
     }
     ReleaseIndexArrays();
@@ -229,13 +230,13 @@ TEST_F(SaveVersionsTest, StandInSectionsReadOnlyWhatIsEmpty) {
   EXPECT_FALSE(Read(withTable));
   // A section filled in by its subsystem is read by it.
   static int tablesRead = 0;
-  Services().tablesSection.restore = [](SaveStream& s) {
-    tablesRead = static_cast<int>(s.ReadU32());
-  };
+  ModelInterpreter withTables{&macros, &device};
+  withTables.TheModel().Sections().Install(
+      "tables", [](SaveStream& s) { s.WriteU32(0); }, [](SaveStream& s) { tablesRead = static_cast<int>(s.ReadU32()); });
+  InstallSubsystems(withTables.TheModel());
   withTable.pos = 0;
-  EXPECT_TRUE(Read(withTable));
+  EXPECT_TRUE(ReadInto(withTables, withTable));
   EXPECT_EQ(tablesRead, 1);
-  Services().tablesSection = SaveSectionHooks();
 }
 
 std::vector<std::string>& Log() {
@@ -243,34 +244,43 @@ std::vector<std::string>& Log() {
   return log;
 }
 
-// A section hook that writes its own number and logs what it is asked to do.
+// A section that writes its own number and logs what it is asked to do.
 template <int N>
-SaveSectionHooks LoggingSection() {
-  SaveSectionHooks h;
-  h.save = [](SaveStream& s) { s.WriteU32(0xABC00000u + N); };
-  h.restore = [](SaveStream& s) {
-    Log().push_back("read " + std::to_string(N));
-    if (s.ReadU32() != 0xABC00000u + N) s.ReadFailure();
-  };
-  h.remap = [] { Log().push_back("remap " + std::to_string(N)); };
-  return h;
+void InstallLoggingSection(SaveSections& sections, const char* name) {
+  sections.Install(
+      name, [](SaveStream& s) { s.WriteU32(0xABC00000u + N); },
+      [](SaveStream& s) {
+        Log().push_back("read " + std::to_string(N));
+        if (s.ReadU32() != 0xABC00000u + N) s.ReadFailure();
+      },
+      [] { Log().push_back("remap " + std::to_string(N)); });
 }
 
 TEST_F(SaveVersionsTest, SubsystemSectionsComeInTheirOrderEachWithItsCheckValue) {
-  ModelServices& sv = Services();
-  SaveSectionHooks* sections[] = {&sv.tablesSection,     &sv.generateSection,   &sv.structuresSection,
-                                  &sv.applySection,      &sv.historiesSection,  &sv.viewsSection,
-                                  &sv.interfacesSection, &sv.attachSection,     &sv.waterSection,
-                                  &sv.particlesSection};
-  const SaveSectionHooks hooks[] = {LoggingSection<1>(), LoggingSection<2>(), LoggingSection<3>(), LoggingSection<4>(),
-                                    LoggingSection<5>(), LoggingSection<6>(), LoggingSection<7>(), LoggingSection<8>(),
-                                    LoggingSection<9>(), LoggingSection<10>()};
-  for (int i = 0; i < 10; ++i) *sections[i] = hooks[i];
-  sv.detachParticles = [] { Log().push_back("detach"); };
+  // A model whose subsystems above the grid are all stand-ins that log.
+  ModelInterpreter logged{&macros, &device};
+  SaveSections& sections = logged.TheModel().Sections();
+  InstallLoggingSection<1>(sections, "tables");
+  InstallLoggingSection<2>(sections, "generate");
+  InstallLoggingSection<3>(sections, "structures");
+  InstallLoggingSection<4>(sections, "apply");
+  InstallLoggingSection<5>(sections, "histories");
+  InstallLoggingSection<6>(sections, "views");
+  InstallLoggingSection<7>(sections, "interfaces");
+  InstallLoggingSection<8>(sections, "attach");
+  InstallLoggingSection<9>(sections, "water");
+  InstallLoggingSection<10>(sections, "particles");
+  const std::vector<std::string> order = {"tables",     "generate",   "groups", "grid-points", "zones",
+                                          "structures", "apply",      "histories", "views",    "interfaces",
+                                          "attach",     "water",      "ranges", "particles", "zone faces",
+                                          "settings",   "modules"};
+  std::vector<std::string> names;
+  for (const SaveSection& section : sections.List()) names.push_back(section.name);
+  EXPECT_EQ(names, order);
   UnitBrick();
   NumberAllLists();
   MemoryStream file;
-  interp.SaveState(file);
+  logged.SaveState(file);
   size_t last = 0;
   for (uint32_t n = 1; n <= 10; ++n) {
     const uint32_t marker = 0xABC00000u + n;
@@ -284,16 +294,13 @@ TEST_F(SaveVersionsTest, SubsystemSectionsComeInTheirOrderEachWithItsCheckValue)
   }
   Log().clear();
   file.pos = 0;
-  ASSERT_TRUE(Read(file));
+  ASSERT_TRUE(ReadInto(logged, file));
   EXPECT_EQ(file.Remaining(), 0u);
   std::vector<std::string> expected;
   for (int n = 1; n <= 10; ++n) expected.push_back("read " + std::to_string(n));
-  // Tables and the water table hold no references to resolve.
-  for (int n : {2, 3, 4, 5, 6, 7, 8, 10}) expected.push_back("remap " + std::to_string(n));
+  for (int n = 1; n <= 10; ++n) expected.push_back("remap " + std::to_string(n));
   EXPECT_EQ(Log(), expected);
   EXPECT_EQ(ZoneList().Count(), 1u);
-  Services() = ModelServices();
-  InstallGrid();
 }
 
 }  // namespace

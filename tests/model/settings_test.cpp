@@ -119,27 +119,36 @@ TEST_F(NewTest, ClearsModulesMacrosAndTitle) {
   EXPECT_TRUE(JobTitle().IsEmpty());
 }
 
+// A section whose NEW logs its name (the particles' also whether the modules are gone).
+template <int N>
+void InstallClearLogger(SaveSections& sections, const char* name) {
+  static const char* logged;
+  logged = name;
+  sections.Install(
+      name, [](SaveStream&) {}, [](SaveStream&) {}, nullptr,
+      [] { Log().push_back(Modes().fluid ? std::string(logged) + " before modules" : logged); });
+}
+
 TEST_F(NewTest, SubsystemClearsRunInOrder) {
-  ModelServices& sv = Services();
-  sv.clearApply = [] { Log().push_back("apply"); };
-  sv.clearInterfaces = [] { Log().push_back("interfaces"); };
-  sv.clearAttach = [] { Log().push_back("attach"); };
-  sv.resetStructures = [] { Log().push_back("structures"); };
-  sv.resetGenGeometry = [] { Log().push_back("generate"); };
-  sv.resetBody = [] { Log().push_back("body"); };
-  sv.clearHistories = [] { Log().push_back("histories"); };
-  sv.resetViews = [] { Log().push_back("views"); };
-  sv.clearTables = [] { Log().push_back("tables"); };
-  sv.clearWaterTable = [] { Log().push_back("water"); };
-  sv.clearModes = [] {
-    Log().push_back(Modes().fluid ? "modes before modules" : "modes");
-  };
+  SaveSections& sections = interp.TheModel().Sections();
+  InstallClearLogger<1>(sections, "tables");
+  InstallClearLogger<2>(sections, "generate");
+  InstallClearLogger<3>(sections, "structures");
+  InstallClearLogger<4>(sections, "apply");
+  InstallClearLogger<5>(sections, "histories");
+  InstallClearLogger<6>(sections, "views");
+  InstallClearLogger<7>(sections, "interfaces");
+  InstallClearLogger<8>(sections, "attach");
+  InstallClearLogger<9>(sections, "water");
+  InstallClearLogger<10>(sections, "particles");
   TheModules().Add(CreateModule(CalcModule::kFluid));
   Log().clear();
   app.New();
-  const std::vector<std::string> expected = {"apply",  "interfaces", "attach", "structures",
-                                             "generate", "body",     "histories", "views",
-                                             "tables", "water",      "modes"};
+  const std::vector<std::string> expected = {"apply before modules",      "interfaces before modules",
+                                             "attach before modules",     "structures before modules",
+                                             "generate before modules",   "histories before modules",
+                                             "views before modules",      "tables before modules",
+                                             "water before modules",      "particles"};
   EXPECT_EQ(Log(), expected);
 }
 

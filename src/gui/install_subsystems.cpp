@@ -1,0 +1,22 @@
+#include "gui/install_subsystems.h"
+
+#include "generate/install_generate.h"
+#include "mechanics/cycle.h"
+#include "mechanics/install_mechanics_apply.h"
+#include "model/grid_commands.h"
+#include "model/model.h"
+#include "modes/install_modes.h"
+
+void InstallBuiltSubsystems(Model& model) {
+  ModelScope scope(model);
+  InstallGrid();
+  InstallModes();
+  InstallGenerate();
+  InstallMechanicsCycle();
+  InstallMechanicsApply();
+}
+
+void InstallSubsystems(Model& model) {
+  InstallBuiltSubsystems(model);
+  InstallAbsentSections(model);
+}

@@ -37,6 +37,12 @@ class LocatedObject {
   virtual ~LocatedObject() = default;
   // Writes the subject's position (three doubles).
   virtual void GetPosition(double position[3]) const = 0;
+  // A subject of a subsystem above the grid (interfaces, structural
+  // elements) may decide a model range element's test itself: true when it
+  // decided, with the answer in `inside`.
+  virtual bool RangeAnswer(const class RangeElement&, const double /*position*/[3], bool* /*inside*/) const {
+    return false;
+  }
   int32_t LocatedKind() const { return locatedKind_; }
 
  protected:

@@ -101,7 +101,8 @@ void RestoreNoWaterTable(SaveStream& s) {
   ReadEmptyCount(s);
 }
 
-// Particles: the particle id counter, then the particle list.
+// Particles: the particle id counter, then the particle list. (Their
+// remapping also lets go of the owners the particles recorded.)
 void SaveNoParticles(SaveStream& s) {
   s.WriteI32(0);
   s.WriteU32(0);

@@ -445,12 +445,13 @@ int32_t SetOnZones(const Range& range, const Condition& c, Lookups& lookups) {
 std::vector<std::pair<Zone*, int>> ModeFaces(const Range& range, Domain domain) {
   std::vector<std::pair<Zone*, int>> faces;
   const int type = domain == kThermal ? CalcModule::kThermal : CalcModule::kFluid;
-  if (auto select = ApplyHooks().selectModeFaces) {
-    select(type, range,
-           [](void* context, Zone* zone, int face) {
-             static_cast<std::vector<std::pair<Zone*, int>>*>(context)->emplace_back(zone, face);
-           },
-           &faces);
+  const FaceSink sink = [](void* context, Zone* zone, int face) {
+    static_cast<std::vector<std::pair<Zone*, int>>*>(context)->emplace_back(zone, face);
+  };
+  const ModePointers& modes = Modes();
+  const bool selected = type == CalcModule::kThermal ? modes.thermal && modes.thermal->SelectFaces(range, sink, &faces)
+                                                     : modes.fluid && modes.fluid->SelectFaces(range, sink, &faces);
+  if (selected) {
     // A face named twice is set once.
     std::set<std::pair<Zone*, int>> seen;
     std::vector<std::pair<Zone*, int>> unique;
@@ -491,10 +492,10 @@ void MarkFluidCorners(Zone& zone, int face, uint8_t code) {
 int32_t SetOnFaces(ModelInterpreter& interp, const Range& range, const Condition& c, Lookups& lookups) {
   const uint8_t code = c.quantity.code;
   if (code == kApplyFreeFieldLink) {
-    auto create = ApplyHooks().createFreeField;
-    if (!create) throw QJExcept("Free field is not available in this version");
+    DynamicCalcModule* dynamic = Modes().dynamic;
+    if (!dynamic) throw QJExcept("Free field is not available in this version");
     lookups.Forget();
-    return create(interp);
+    return dynamic->CreateFreeField(interp);
   }
   std::vector<std::pair<Zone*, int>> faces;
   if (c.GetDomain() == kMechanical) ForEachBoundaryFace(range, [&](Zone* z, int f) { faces.emplace_back(z, f); });
@@ -567,7 +568,7 @@ void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups,
       RemoveFrom(record, c);
     }
     if (!c.hasQuantity || c.quantity.code == kApplyFreeFieldLink)
-      if (auto remove = ApplyHooks().removeFreeField) remove();
+      if (DynamicCalcModule* dynamic = Modes().dynamic) dynamic->RemoveFreeField();
   }
   lookups.Forget();
 }

@@ -122,21 +122,14 @@ uint8_t ApplyHistoryCode(uint8_t code) {
   }
 }
 
-ApplyServices& ApplyHooks() {
-  static ApplyServices hooks;
-  return hooks;
-}
-
 void CheckTableNumber(int32_t number) {
-  auto exists = ApplyHooks().tableExists;
-  if (exists && exists(number)) return;
+  if (CurrentModel().Script().TableExists(number)) return;
   throw QJExcept(MessageText("Table %s not found", IntToString(number)));
 }
 
 int32_t TableNumberOfName(const String& name) {
   int32_t number = 0;
-  auto byName = ApplyHooks().tableByName;
-  if (byName && byName(name, &number)) return number;
+  if (CurrentModel().Script().TableNumber(name, &number)) return number;
   throw QJExcept(MessageText("Table '%s' not found", name));
 }
 
@@ -165,14 +158,12 @@ void ApplyValue::Set(uint8_t q, uint8_t d, uint8_t kind, uint32_t tableNumber, Z
 }
 
 double ApplyValue::Multiplier() const {
-  const ApplyServices& hooks = ApplyHooks();
   if (multiplierKind == kMultiplierTable) {
     double x = static_cast<double>(static_cast<uint32_t>(Settings().totalCycles));
     if (timeBase && timeBase->On()) x = timeBase->Time();
-    if (!hooks.tableValue) CheckTableNumber(static_cast<int32_t>(table));
-    return hooks.tableValue(static_cast<int32_t>(table), x);
+    return CurrentModel().Script().TableValue(static_cast<int32_t>(table), x);
   }
-  if (multiplierKind == kMultiplierFunction && function && hooks.symbolValue) return hooks.symbolValue(function);
+  if (multiplierKind == kMultiplierFunction && function) return CurrentModel().Script().SymbolValue(function);
   return 1.0;
 }
 

@@ -272,31 +272,6 @@ void RemapApplySection();
 // NEW: every record deleted.
 void ClearApplyList();
 
-// What the scripting level, the tables and the coupled modes lend the apply
-// conditions; filled in at their start-up. Until then there are no tables and
-// no functions, the zones have no fluid density term and no free field exists.
-struct ApplyServices {
-  // True when a table of that number exists.
-  bool (*tableExists)(int32_t number) = nullptr;
-  // The number of the table of that name; false when there is none.
-  bool (*tableByName)(const String& name, int32_t* number) = nullptr;
-  // y at x of the table (raises the table list's error when it is gone).
-  double (*tableValue)(int32_t number, double x) = nullptr;
-  // Runs the symbol's function when it has one, then answers its value.
-  double (*symbolValue)(ZoltSymbol* symbol) = nullptr;
-  String (*symbolName)(const ZoltSymbol* symbol) = nullptr;
-  // The zone's fluid density term of the gravity body force.
-  double (*zoneFluidDensity)(const Zone& zone) = nullptr;
-  // APPLY ff: builds the free field and answers the number of faces.
-  int32_t (*createFreeField)(CommandType& interp) = nullptr;
-  void (*removeFreeField)() = nullptr;
-  // The boundary faces of a range that the thermal (4) or fluid (5) mode
-  // selects; appends (zone, face) pairs. None: the boundary faces of the
-  // zones that have a material model of that mode.
-  void (*selectModeFaces)(int modeType, const class Range& range, void (*add)(void* context, Zone* zone, int face),
-                          void* context) = nullptr;
-};
-ApplyServices& ApplyHooks();
 
 // "Table %s not found" / "Table '%s' not found" unless the table exists.
 void CheckTableNumber(int32_t number);

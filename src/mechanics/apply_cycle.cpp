@@ -177,11 +177,11 @@ void Prepare(int phase) {
   }
   const double* g = Settings().gravity;
   if (g[0] != 0.0 || g[1] != 0.0 || g[2] != 0.0) {
-    auto fluidDensity = Modes().fluid ? ApplyHooks().zoneFluidDensity : nullptr;
+    const FluidCalcModule* fluid = Modes().fluid;
     for (Zone* z : ZoneList()) {
       if (z->IsNull() || (freeFieldOnly && !IsFreeFieldZone(*z))) continue;
       double density = z->Density();
-      if (fluidDensity) density += fluidDensity(*z);
+      if (fluid) density += fluid->ZoneFluidDensity(*z);
       const double force[3] = {density * g[0], density * g[1], density * g[2]};
       SpreadBodyForce(*z, force, 0);
     }

@@ -11,20 +11,17 @@
 #include "base/numeric.h"
 #include "base/system.h"
 #include "cmodels/constitutive_model.h"
+#include "mechanics/apply.h"
 #include "mechanics/motion.h"
 #include "mechanics/zone_pass.h"
 #include "model/calc_module.h"
+#include "model/gp_zone_index.h"
 #include "model/grid_point.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/zone.h"
 #include "platform/pumps.h"
-#include "model/model.h"
-
-CyclePhases& Phases() {
-  static CyclePhases phases;
-  return phases;
-}
 
 CycleState& TheCycleState() { return CurrentModel().Part<CycleState>(); }
 
@@ -32,10 +29,6 @@ namespace {
 
 // The source position the math-error trap names.
 constexpr const char* kCycleSource = ".\\Cycle";
-
-void Callback(int number) {
-  if (auto call = Phases().zoltCall) call(number);
-}
 
 bool ModuleOn(const CalcModule* module) { return module && module->On(); }
 
@@ -61,7 +54,13 @@ String FormatValue(const char* format, double value) {
   return String(text);
 }
 
+const StepParticipants& Participants() { return CurrentModel().Participants(); }
+
 }  // namespace
+
+void Cycle::Callback(int point) {
+  Participants().ForEach([point](StepParticipant& p) { p.Callback(point); });
+}
 
 // ---------------------------------------------------------------------------
 // The step table
@@ -81,9 +80,9 @@ void Cycle::Header(String& header, String& dashes) {
   column(ModuleOn(modes.thermal), " therm time");
   column(ModuleOn(modes.fluid), " fluid time");
   column(ModuleOn(modes.chem), " chem time");
-  const ModelSettings& s = Settings();
-  if (s.cycleDisplay && Phases().displayName) {
-    std::string name = Phases().displayName().str();
+  String display;
+  if (Settings().cycleDisplay && CurrentModel().Script().DisplayName(&display)) {
+    std::string name = display.str();
     name.resize(11, ' ');
     header += " ";
     header += name.c_str();
@@ -107,9 +106,10 @@ String Cycle::TableLine(uint32_t index, uint32_t count, CommandType& interp) {
   if (ModuleOn(modes.thermal)) column(true, modes.thermal->Time());
   if (ModuleOn(modes.fluid)) column(true, modes.fluid->Time());
   if (ModuleOn(modes.chem)) column(true, modes.chem->Time());
-  if (s.cycleDisplay && Phases().displayName) {
-    DisplayValue value;
-    if (Phases().displayValue) value = Phases().displayValue(interp);
+  ScriptLink& script = CurrentModel().Script();
+  String display;
+  if (s.cycleDisplay && script.DisplayName(&display)) {
+    const DisplayValue value = script.DisplayValueNow(interp);
     switch (value.kind) {
       case DisplayValue::kInteger:
         std::snprintf(text, sizeof text, " %10lld", static_cast<long long>(value.integer));
@@ -144,7 +144,8 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
   if (!Prepare(false, interp, false)) return;
 
   ModelSettings& s = Settings();
-  CycleState& state = TheCycleState();
+  const CycleState& state = TheCycleState();
+  const StepParticipants& participants = Participants();
   String last;
   try {
     for (uint32_t i = 0; i < count; ++i) {
@@ -154,9 +155,12 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
       }
       Step(interp);
 
-      ++s.cycleCount;
-      if (s.historyInterval > 0 && static_cast<uint32_t>(s.cycleCount) % static_cast<uint32_t>(s.historyInterval) == 0)
-        if (auto sample = Phases().sampleHistories) sample(static_cast<uint32_t>(s.totalCycles));
+      ++s.historySteps;
+      if (s.historyInterval > 0 &&
+          static_cast<uint32_t>(s.historySteps) % static_cast<uint32_t>(s.historyInterval) == 0) {
+        const uint32_t step = static_cast<uint32_t>(s.totalCycles);
+        participants.ForEach([step](StepParticipant& p) { p.Sample(step); });
+      }
 
       last = TableLine(i + 1, count, interp) + "\r";
       interp.ConsoleStream::Write(last.c_str());
@@ -169,8 +173,7 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
         if (ModuleOn(Modes().chem)) code += 0x40000;
         NotifyAllViews(code, "Step " + UIntToString(total) + "\nRatio " + FormatValue("%.6e", s.forceRatio));
       }
-      if (state.hardcopy)
-        if (auto hardcopy = Phases().hardcopyCurrentView) hardcopy();
+      participants.ForEach([](StepParticipant& p) { p.AfterStepShown(); });
 
       // Keys are looked at once per step, never inside the passes.
       if (PollKeys(interp) == KeyAction::kStop) break;
@@ -197,11 +200,10 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
   interp.flush();
 }
 
-void Cycle::BeginRun(CommandType&) {
+void Cycle::BeginRun(CommandType& interp) {
   CheckMathError(nullptr, kCycleSource, 466);
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
-  const CyclePhases& phases = Phases();
   CycleState& state = TheCycleState();
   state.geometryUpdate = false;
   ModuleList& modules = TheModules();
@@ -210,7 +212,7 @@ void Cycle::BeginRun(CommandType&) {
     if (!state.geometryUpdate && zone->Model() && zone->Model()->AlwaysUpdateGeom()) state.geometryUpdate = true;
   }
   if (s.tracking) {
-    if (phases.buildGpZoneIndex) phases.buildGpZoneIndex();
+    BuildGpZoneIndex();
     ResetMinimumEdgeLength();
   }
   if (modes.fluid || modes.thermal) {
@@ -219,14 +221,12 @@ void Cycle::BeginRun(CommandType&) {
       zone->CheckTetraVolumes();
     }
   }
-  if (s.tracking && ModuleOn(modes.fluid) && phases.particlePostStep) phases.particlePostStep();
-  state.hardcopy = phases.refreshCurrentView ? phases.refreshCurrentView() : false;
+  Participants().ForEach([&interp](StepParticipant& p) { p.BeginRun(interp); });
 }
 
 bool Cycle::Prepare(bool reprepare, CommandType& interp, bool quiet) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
-  const CyclePhases& phases = Phases();
   if (!reprepare && !quiet) {
     interp.ConsoleStream::Write("Calculating geometric constants...\r");
     interp.flush();
@@ -247,19 +247,23 @@ bool Cycle::Prepare(bool reprepare, CommandType& interp, bool quiet) {
   } blankOnError{interp, !reprepare && !quiet};
   if (s.mechanical && (modes.fluid || modes.thermal)) CheckZoneTetraVolumes(interp);
   if (modes.fluid) {
-    const bool any = phases.prepareFluidZones ? phases.prepareFluidZones() : false;
+    const bool any = modes.fluid->PrepareZones();
     if (modes.fluid->On() && !any) throw QJExcept("All zones have NULL fluid model");
     modes.fluid->Prepare();
   }
   if (s.mechanical) {
     if (!CheckModelBeforeCycle(reprepare, interp)) return false;
-    if (phases.prepareApply) phases.prepareApply();
+    PrepareApplyConditions();
     if (s.tracking && s.largeStrain) ResetMinimumEdgeLength();
   }
   TheModules().PrepareCycle(interp);
-  if (modes.fluid && phases.prepareFluidLinks) phases.prepareFluidLinks();
-  if (modes.thermal && phases.prepareThermalLinks) phases.prepareThermalLinks();
-  Callback(1);
+  if (modes.fluid) {
+    modes.fluid->InvertGridPointVolumes();
+    Participants().ForEach([](StepParticipant& p) { p.PrepareFluid(); });
+    modes.fluid->InvertGridPointVolumes();
+  }
+  if (modes.thermal) Participants().ForEach([](StepParticipant& p) { p.PrepareThermal(); });
+  Callback(kCallbackPrepared);
   if (!reprepare && !quiet) {
     interp.ConsoleStream::Write("Cycling...                        \r");
     interp.flush();
@@ -279,12 +283,11 @@ bool CheckModelBeforeCycle(bool reprepare, CommandType& interp) {
   }
   double total = 0.0;
   for (GridPoint* gp : GridPointList()) total += gp->areaSum;
-  Settings().cycleReal = total;
-  const CyclePhases& phases = Phases();
-  if (phases.checkInterfaces) phases.checkInterfaces(reprepare, interp);
-  if (phases.validateStructures)
-    phases.validateStructures(interp, ModuleOn(Modes().dynamic), Settings().largeStrain);
-  if (phases.checkAttach) phases.checkAttach();
+  ModelSettings& s = Settings();
+  s.areaTotal = total;
+  const bool dynamic = ModuleOn(Modes().dynamic);
+  Participants().ForEach(
+      [&](StepParticipant& p) { p.CheckBeforeCycle(interp, reprepare, dynamic, s.largeStrain); });
   return true;
 }
 
@@ -299,18 +302,19 @@ bool CheckZoneTetraVolumes(CommandType&) {
 void Cycle::Step(CommandType& interp) {
   ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
-  const CyclePhases& phases = Phases();
+  const StepParticipants& participants = Participants();
   CycleState& state = TheCycleState();
 
-  s.cycleReals[1] = s.cycleReals[0];  // the previous unbalanced sum
-  s.cycleReals[0] = 0.0;
-  s.cycleReals[2] = 0.0;
-  s.cycleReals[3] = 0.0;
+  StepSums& sums = s.sums;
+  sums.previousUnbalanced = sums.unbalanced;
+  sums.unbalanced = 0.0;
+  sums.forces = 0.0;
+  sums.localRatio = 0.0;
   state.gpCount = 0;
   s.totalCycles = static_cast<int32_t>(static_cast<uint32_t>(s.totalCycles) + 1u);
-  Callback(2);
+  Callback(kCallbackStepStart);
   TheModules().NegotiateTimestep();
-  Callback(0);
+  Callback(kCallbackTimestep);
   TheModules().AdvanceTime();
 
   if (s.mechanical) {
@@ -320,61 +324,59 @@ void Cycle::Step(CommandType& interp) {
       gp->unbalancedForce[2] = 0.0;
       gp->forceSum = 0.0;
     }
-    Callback(3);
+    Callback(kCallbackBeforeZones);
     ZoneStressPass();
-    if (phases.freeFieldStep) phases.freeFieldStep();
+    participants.ForEach([](StepParticipant& p) { p.AfterZonePass(); });
     if (modes.fluid) {
-      if (phases.fluidMechanicalCoupling) phases.fluidMechanicalCoupling();
-      if (phases.fluidBiotOn && phases.fluidBiotOn() && phases.fluidBiotUpdate) phases.fluidBiotUpdate();
+      modes.fluid->MechanicalCoupling();
+      if (modes.fluid->BiotOn()) modes.fluid->BiotUpdate();
     }
-    if (phases.applyStep) phases.applyStep();
-    if (phases.interfaceForces) phases.interfaceForces();
-    if (phases.structureStepBegin) phases.structureStepBegin();
-    if (phases.structureForces) phases.structureForces(s.timestep, interp);
-    if (phases.attachForces) phases.attachForces();
-    Callback(4);
+    ApplyConditionsStep();
+    const double dt = s.timestep;
+    participants.ForEach([&](StepParticipant& p) { p.Forces(interp, dt); });
+    participants.ForEach([](StepParticipant& p) { p.TieForces(); });
+    Callback(kCallbackBeforeMotion);
     GridPointMotion();
-    Callback(5);
-    if (phases.interfaceMotion) phases.interfaceMotion();
-    if (phases.attachMotion) phases.attachMotion();
-    if (phases.structureMotion) phases.structureMotion(ModuleOn(modes.dynamic), s.timestep);
-    if (modes.thermal && phases.thermalClearSums) phases.thermalClearSums();
+    Callback(kCallbackAfterMotion);
+    const bool dynamic = ModuleOn(modes.dynamic);
+    participants.ForEach([&](StepParticipant& p) { p.Motion(dynamic, dt); });
+    if (modes.thermal) modes.thermal->ClearHeatSums();
 
-    const double forces = s.cycleReals[2];
     switch (s.ratioType) {
       case 1:
-        s.forceRatio = forces == 0.0 ? 1.0 : s.unbalancedForce / (forces / static_cast<double>(state.gpCount));
+        s.forceRatio =
+            sums.forces == 0.0 ? 1.0 : s.unbalancedForce / (sums.forces / static_cast<double>(state.gpCount));
         break;
       case 2:
-        s.forceRatio = s.cycleReals[3];
+        s.forceRatio = sums.localRatio;
         break;
       default:
-        s.forceRatio = forces == 0.0 ? 1.0 : s.cycleReals[0] / forces;
+        s.forceRatio = sums.forces == 0.0 ? 1.0 : sums.unbalanced / sums.forces;
         break;
     }
-    if (s.largeStrain && s.tracking && phases.particleStep) phases.particleStep(1);
-    Callback(6);
+    participants.ForEach([](StepParticipant& p) { p.AfterMechanical(); });
+    Callback(kCallbackMechanicalDone);
   }
   if (ModuleOn(modes.thermal)) {
-    Callback(7);
-    if (phases.thermalStep) phases.thermalStep(interp);
-    Callback(8);
+    Callback(kCallbackBeforeThermal);
+    modes.thermal->Step(interp);
+    Callback(kCallbackAfterThermal);
   }
   if (ModuleOn(modes.fluid)) {
-    Callback(9);
-    if (phases.fluidStep) phases.fluidStep(interp);
-    Callback(10);
-    Callback(11);
-    if (phases.fluidZonePressureTerms) phases.fluidZonePressureTerms();
-    if (phases.fluidClearSums) phases.fluidClearSums();
-    if (phases.fluidBiotOn && phases.fluidBiotOn() && phases.fluidBiotUpdate) phases.fluidBiotUpdate();
-    Callback(12);
+    Callback(kCallbackBeforeFluid);
+    modes.fluid->Step(interp);
+    Callback(kCallbackAfterFluid);
+    Callback(kCallbackAfterFluidStep);
+    modes.fluid->ZonePressureTerms();
+    modes.fluid->ClearFlowSums();
+    if (modes.fluid->BiotOn()) modes.fluid->BiotUpdate();
+    Callback(kCallbackFluidDone);
   }
-  Callback(13);
-  if (s.tracking && ModuleOn(modes.fluid) && phases.particleStep) phases.particleStep(0);
-  if (ModuleOn(modes.chem) && phases.chemistryDue && phases.chemistryDue()) {
-    Callback(17);
-    if (phases.chemistryStep) phases.chemistryStep();
-    Callback(18);
+  Callback(kCallbackModesDone);
+  participants.ForEach([](StepParticipant& p) { p.AfterModes(); });
+  if (ModuleOn(modes.chem) && modes.chem->StepDue()) {
+    Callback(kCallbackBeforeChemistry);
+    modes.chem->Step(interp);
+    Callback(kCallbackAfterChemistry);
   }
 }

@@ -12,6 +12,7 @@
 #include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/zone.h"
+#include "model/model.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ void Solve::ToggleElastic(bool elastic) {
       m->SetPropertyByIndex(MohrModel::kFriction, phi * 1e20);
     }
   }
-  if (auto interfaces = TheSolveHooks().interfacesElastic) interfaces(elastic);
+  CurrentModel().Participants().ForEach([elastic](StepParticipant& p) { p.SetElastic(elastic); });
 }
 
 void Solve::PrintElasticHeader(CommandType& interp) {

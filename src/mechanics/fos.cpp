@@ -16,6 +16,7 @@
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
+#include "model/model.h"
 
 namespace {
 
@@ -239,7 +240,8 @@ void Solve::ReduceStrength(const SolveLimits& l) {
     if (l.tension) m->SetPropertyByIndex(MohrModel::kTension, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kTension) * r);
   }
   if (l.interfaces)
-    if (auto reduce = TheSolveHooks().reduceInterfaces) reduce(r, v, l.associated);
+    CurrentModel().Participants().ForEach(
+        [&](StepParticipant& p) { p.ReduceStrengths(r, v, l.associated); });
 }
 
 bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {

@@ -12,7 +12,6 @@
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
-#include "model/grid_services.h"
 #include "model/hyst_damping.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
@@ -87,8 +86,7 @@ void CheckRequirements(int word) {
     case kBiot:
     case kFmodulus: {
       RequireFluid();
-      auto biot = GridHooks().fluidBiotOn;
-      const bool on = biot && biot();
+      const bool on = Modes().fluid->BiotOn();
       if (word == kBiot && !on) throw QJExcept("Biot modulus fluid mode is off");
       if (word == kFmodulus && on) throw QJExcept("Biot modulus fluid mode is on");
       break;
@@ -212,7 +210,7 @@ bool ZonePasses(const Zone& zone, int word) {
 
 int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
   int32_t count = 0;
-  auto fluidDensity = InitialHooks().zoneFluidDensity;
+  FluidCalcModule* fluid = Modes().fluid;
   for (Zone* z : ZoneList()) {
     if (!(z->Flags() & kZoneMark) || !ZonePasses(*z, word)) continue;
     double c[3];
@@ -229,7 +227,7 @@ int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
       ZoltValue& v = z->Extra().At(extraIndex);
       v.SetFloat(s.Apply(ExtraValue(v), c));
     } else if (word == kFdensity) {
-      double* field = fluidDensity ? fluidDensity(*z) : nullptr;
+      double* field = fluid ? fluid->ZoneFluidDensityField(*z) : nullptr;
       if (!field) continue;
       *field = s.Apply(*field, c);
     } else {  // state
@@ -320,11 +318,6 @@ void SetHysteretic(ModelInterpreter& interp, const Range& range) {
 }
 
 }  // namespace
-
-InitialServices& InitialHooks() {
-  static InitialServices hooks;
-  return hooks;
-}
 
 void InitialDamping(ModelInterpreter& interp, const Range& range) {
   int word = 0;

@@ -3,7 +3,7 @@
 #include "mechanics/apply.h"
 #include "mechanics/apply_command.h"
 #include "mechanics/apply_condition.h"
-#include "mechanics/cycle.h"
+#include "mechanics/motion.h"
 #include "mechanics/fixfree.h"
 #include "mechanics/initial.h"
 #include "mechanics/print_apply.h"
@@ -34,8 +34,10 @@ bool ApplyVelocity(const LinkListNode* node, bool* localAxes, uint8_t* direction
   return true;
 }
 
+}  // namespace
+
 // The law of motion's view of a grid-point's applied velocities and accelerations.
-bool VelocityOfRecord(const GridPoint& gp, VelocityCondition* out) {
+bool AppliedVelocity(const GridPoint& gp, VelocityCondition* out) {
   const auto* record = static_cast<const ApplyCondition*>(gp.apply);
   const ApplyLocalBlock* block = record ? record->Local() : nullptr;
   if (!block) return false;
@@ -51,15 +53,13 @@ bool VelocityOfRecord(const GridPoint& gp, VelocityCondition* out) {
 }
 
 // The quiet dashpot coefficients of a grid-point's record.
-bool QuietOfRecord(const GridPoint& gp, double out[3]) {
+bool QuietCoefficients(const GridPoint& gp, double out[3]) {
   const auto* record = static_cast<const ApplyCondition*>(gp.apply);
   const ApplyQuietBlock* quiet = record ? record->Quiet() : nullptr;
   if (!quiet) return false;
   for (int i = 0; i < 3; ++i) out[i] = quiet->quiet[i];
   return true;
 }
-
-}  // namespace
 
 void InstallMechanicsApply() {
   InstallModelCommand("apply", &ApplyCommand);
@@ -69,11 +69,6 @@ void InstallMechanicsApply() {
   InstallModelPrint("apply", &PrintApply);
   CurrentModel().Sections().Install("apply", &SaveApplySection, &RestoreApplySection, &RemapApplySection,
                                     &ClearApplyList);
-  CyclePhases& phases = Phases();
-  phases.prepareApply = &PrepareApplyConditions;
-  phases.applyStep = &ApplyConditionsStep;
-  phases.velocityCondition = &VelocityOfRecord;
-  phases.viscousCoefficients = &QuietOfRecord;
   GridServices& grid = GridHooks();
   grid.applyList = &ApplyListOfGrid;
   grid.releaseApply = &ReleaseApply;

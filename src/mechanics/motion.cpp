@@ -14,6 +14,7 @@
 #include "base/except.h"
 #include "base/string.h"
 #include "mechanics/cycle.h"
+#include "model/model.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
@@ -33,7 +34,6 @@ struct MotionContext {
   bool dynamic = false;
   DynamicStepSettings dyn;
   double threshold = 0.0;
-  const CyclePhases* phases = nullptr;
   // The step's sums.
   double maxUnbalanced = 0.0;
   double unbalanced = 0.0;
@@ -63,7 +63,7 @@ void Move(GridPoint& gp, MotionContext& c) {
   if (flags & kSkipped) return;
 
   GpDynamicData* dyn = c.dynamic ? gp.dynamicBlock.get() : nullptr;
-  const int mode = dyn ? dyn->dampingKind : static_cast<int>(gp.dampingKind);
+  const int kind = dyn ? dyn->dampingKind : static_cast<int>(gp.dampingKind);
   const double localCoefficient = dyn ? dyn->localDamping : gp.dampingCoefficient;
   const double alpha = dyn ? dyn->rayleighAlpha : 0.0;
 
@@ -74,8 +74,7 @@ void Move(GridPoint& gp, MotionContext& c) {
 
   // The applied velocity, when the grid-point has one.
   VelocityCondition condition;
-  const bool applied =
-      gp.apply && c.phases->velocityCondition && c.phases->velocityCondition(gp, &condition) && condition.directions;
+  const bool applied = gp.apply && AppliedVelocity(gp, &condition) && condition.directions;
   const bool local = applied && condition.localAxes;
 
   double h = c.dt;
@@ -86,8 +85,8 @@ void Move(GridPoint& gp, MotionContext& c) {
     const int64_t m = static_cast<int64_t>(value);
     if (m > 1 && (c.step - 1) % static_cast<uint64_t>(m) != 0) {
       // Not moved in this step: only its last force counts towards the maximum.
-      double last[3] = {gp.stepVectorB[0], gp.stepVectorB[1], gp.stepVectorB[2]};
-      if (local) ToLocal(condition.axes, gp.stepVectorB, last);
+      double last[3] = {gp.lastForce[0], gp.lastForce[1], gp.lastForce[2]};
+      if (local) ToLocal(condition.axes, gp.lastForce, last);
       for (int i = 0; i < 3; ++i) {
         if (flags & (1u << i)) continue;
         if (applied && (condition.directions & (1u << i))) continue;
@@ -110,7 +109,7 @@ void Move(GridPoint& gp, MotionContext& c) {
     for (int i = 0; i < 3; ++i)
       linkedForce[i] += o.unbalancedForce[i] + o.appliedForce[0][i] + o.appliedForce[1][i];
     double viscous[3];
-    if (c.dynamic && c.phases->viscousCoefficients && c.phases->viscousCoefficients(o, viscous))
+    if (c.dynamic && QuietCoefficients(o, viscous))
       for (int i = 0; i < 3; ++i) linkedViscous[i] += viscous[i];
   }
 
@@ -127,8 +126,8 @@ void Move(GridPoint& gp, MotionContext& c) {
     F[i] = gp.unbalancedForce[i] + gp.appliedForce[0][i] + gp.appliedForce[1][i];
     if (gp.linked) F[i] += linkedForce[i];
     gp.forceSum += std::fabs(gp.appliedForce[0][i]) + std::fabs(gp.appliedForce[1][i]);
-    Fold[i] = gp.stepVectorB[i];
-    gp.stepVectorB[i] = F[i];
+    Fold[i] = gp.lastForce[i];
+    gp.lastForce[i] = F[i];
   }
 
   double vOld[3] = {gp.velocity[0], gp.velocity[1], gp.velocity[2]};
@@ -143,8 +142,7 @@ void Move(GridPoint& gp, MotionContext& c) {
   }
 
   double viscous[3] = {0, 0, 0};
-  const bool hasViscous = c.dynamic && (flags & (kViscousX * 7)) && c.phases->viscousCoefficients &&
-                          c.phases->viscousCoefficients(gp, viscous);
+  const bool hasViscous = c.dynamic && (flags & (kViscousX * 7)) && QuietCoefficients(gp, viscous);
 
   double vNew[3];
   double U = 0.0;
@@ -163,7 +161,7 @@ void Move(GridPoint& gp, MotionContext& c) {
     if (hasViscous && (flags & (kViscousX << i))) {
       const double bb = std::min(1.0, (viscous[i] + linkedViscous[i]) * h / (2.0 * mass));
       vn = ((1.0 - bb) * vi + dv) / (1.0 + bb);
-    } else if (c.dynamic && mode == 1) {
+    } else if (c.dynamic && kind == kRayleighDamping) {
       if (multistepped) {
         const double bb = std::min(1.0, h * alpha * 0.5);
         k1 = 1.0 - bb;
@@ -173,7 +171,7 @@ void Move(GridPoint& gp, MotionContext& c) {
     } else {
       // Local damping; the combined form when the mode asks for it. A
       // velocity that damping would reverse or stop takes the undamped value.
-      if (mode == 2)
+      if (kind == kCombinedDamping)
         vn = vi + dv - 0.5 * localCoefficient * std::fabs(dv) * (Sign(vi) - Sign(F[i] - Fold[i]));
       else
         vn = vi + dv - localCoefficient * std::fabs(dv) * Sign(vi);
@@ -236,16 +234,15 @@ MotionContext MakeContext() {
   c.step = static_cast<uint32_t>(s.totalCycles);
   c.large = s.largeStrain;
   c.dynamic = modes.dynamic && modes.dynamic->On();
-  c.phases = &Phases();
-  if (c.dynamic && c.phases->dynamicSettings) c.dyn = c.phases->dynamicSettings();
+  if (c.dynamic) c.dyn = modes.dynamic->StepSettings();
   // The local ratio compares a grid-point's force sum per face measure with
   // a small part of the last step's unbalanced sum per total face measure.
-  const double total = s.cycleReal;
-  c.threshold = total != 0.0 ? 1e-5 * s.cycleReals[1] / total : 0.0;
+  const double total = s.areaTotal;
+  c.threshold = total != 0.0 ? 1e-5 * s.sums.previousUnbalanced / total : 0.0;
   c.maxUnbalanced = s.unbalancedForce;
-  c.unbalanced = s.cycleReals[0];
-  c.forces = s.cycleReals[2];
-  c.localRatio = s.cycleReals[3];
+  c.unbalanced = s.sums.unbalanced;
+  c.forces = s.sums.forces;
+  c.localRatio = s.sums.localRatio;
   c.count = TheCycleState().gpCount;
   return c;
 }
@@ -253,9 +250,9 @@ MotionContext MakeContext() {
 void StoreSums(const MotionContext& c) {
   ModelSettings& s = Settings();
   s.unbalancedForce = c.maxUnbalanced;
-  s.cycleReals[0] = c.unbalanced;
-  s.cycleReals[2] = c.forces;
-  s.cycleReals[3] = c.localRatio;
+  s.sums.unbalanced = c.unbalanced;
+  s.sums.forces = c.forces;
+  s.sums.localRatio = c.localRatio;
   TheCycleState().gpCount = c.count;
 }
 
@@ -267,14 +264,15 @@ void GridPointMotion() {
   ModelList<GridPoint>& list = GridPointList();
   try {
     if (Settings().freeField) {
+      const StepParticipants& participants = CurrentModel().Participants();
       // Free-field grid-points first: corner columns, then side grids, each
       // followed by its coupling with the main grid.
       for (GridPoint* gp : list)
         if (gp->flags & kCornerColumn) Move(*gp, c);
-      if (c.phases->freeFieldCoupling) c.phases->freeFieldCoupling(0);
+      participants.ForEach([](StepParticipant& p) { p.FreeFieldCoupling(0); });
       for (GridPoint* gp : list)
         if (gp->flags & kSideGrid) Move(*gp, c);
-      if (c.phases->freeFieldCoupling) c.phases->freeFieldCoupling(1);
+      participants.ForEach([](StepParticipant& p) { p.FreeFieldCoupling(1); });
       if (c.large)
         for (GridPoint* gp : list)
           if (gp->flags & NodeBase::kSlaved)

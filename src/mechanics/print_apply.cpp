@@ -14,6 +14,7 @@
 #include "mechanics/apply_condition.h"
 #include "model/grid.h"
 #include "model/model_interpreter.h"
+#include "model/model.h"
 
 namespace {
 
@@ -80,9 +81,8 @@ std::string Label(const ApplyValue& v) {
 std::string HistoryText(const ApplyValue& v) {
   if (v.multiplierKind == kMultiplierTable) return Fit("Table " + std::to_string(v.table), 10);
   if (v.multiplierKind == kMultiplierFunction) {
-    auto name = ApplyHooks().symbolName;
-    if (!v.function) return Fit("Unknown", 10);
-    return Fit(name ? name(v.function).str() : std::string("Unknown"), 10);
+    const String name = v.function ? CurrentModel().Script().SymbolName(v.function) : String();
+    return Fit(name.IsEmpty() ? std::string("Unknown") : name.str(), 10);
   }
   return Fit("", 10);
 }

@@ -17,11 +17,8 @@
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/zolt_value.h"
+#include "model/model.h"
 
-SolveHooks& TheSolveHooks() {
-  static SolveHooks hooks;
-  return hooks;
-}
 
 namespace {
 
@@ -68,12 +65,15 @@ bool ModuleOn(const CalcModule* module) { return module && module->On(); }
 uint32_t StepCounter() { return static_cast<uint32_t>(Settings().totalCycles); }
 
 SolveModeSettings ModeSettings(int process) {
-  const SolveHooks& hooks = TheSolveHooks();
-  auto hook = process == kThermalProcess ? hooks.thermal : hooks.fluid;
-  return hook ? hook() : SolveModeSettings();
+  const ModePointers& modes = Modes();
+  if (process == kThermalProcess) return modes.thermal ? modes.thermal->SolveSettings() : SolveModeSettings();
+  return modes.fluid ? modes.fluid->SolveSettings() : SolveModeSettings();
 }
 
-CalcModule* ModeModule(int process) { return process == kThermalProcess ? Modes().thermal : Modes().fluid; }
+CalcModule* ModeModule(int process) {
+  if (process == kThermalProcess) return Modes().thermal;
+  return Modes().fluid;
+}
 
 void SetProcess(int process, bool on) {
   if (process == kMechanicalProcess) {
@@ -121,8 +121,7 @@ String Formatted(const char* format, double value) {
 
 // A value of the user column, 11 characters and a blank.
 String UserValue(CommandType& interp) {
-  DisplayValue value;
-  if (auto get = Phases().displayValue) value = get(interp);
+  const DisplayValue value = CurrentModel().Script().DisplayValueNow(interp);
   char text[64];
   switch (value.kind) {
     case DisplayValue::kInteger:
@@ -221,8 +220,8 @@ uint32_t NextSweep(const SolveLimits& l, uint32_t sweep, bool anySlave, uint32_t
 SolveLimits::SolveLimits() : startStep(StepCounter()) {}
 
 void SolveLimits::Parse(CommandType& interp) {
-  const SolveHooks& hooks = TheSolveHooks();
-  if (hooks.clearHalt) hooks.clearHalt();
+  ScriptLink& script = CurrentModel().Script();
+  script.ClearHalt();
   for (;;) {
     int word = 0;
     const int code = interp.MatchKeyword("clock age ratio force step fos elastic zolthalt", word);
@@ -257,8 +256,7 @@ void SolveLimits::Parse(CommandType& interp) {
         elastic = true;
         break;
       default:
-        if (hooks.setHalt) hooks.setHalt(interp);
-        else throw ZoltExcept("Zolt-function name expected but not found");
+        script.SetHalt(interp);
         break;
     }
   }
@@ -304,7 +302,7 @@ namespace {
 // applied velocity, strains its zones and loads the grid in the next step.
 bool RatioBelow(const ModelSettings& s, double limit) {
   if (s.forceRatio < limit) return true;
-  if (!(limit > 0.0 && s.cycleReals[2] == 0.0 && s.unbalancedForce == 0.0)) return false;
+  if (!(limit > 0.0 && s.sums.forces == 0.0 && s.unbalancedForce == 0.0)) return false;
   for (const GridPoint* gp : GridPointList())
     if (gp->velocity[0] != 0.0 || gp->velocity[1] != 0.0 || gp->velocity[2] != 0.0) return false;
   return true;
@@ -422,8 +420,9 @@ void Solve::PrintBanner(SolveLimits& l, CommandType& interp) {
   column(HasRole(l, kThermalProcess), kThermTime, "Therm. Time ", kReal);
   column(HasRole(l, kFluidProcess), kFluidTime, "Fluid. Time ", kReal);
   column(TheModules().AnyActive(), kTimeStep, "Time Step   ", kReal);
-  if (s.cycleDisplay && Phases().displayName) {
-    std::string name = Phases().displayName().str();
+  String display;
+  if (s.cycleDisplay && CurrentModel().Script().DisplayName(&display)) {
+    std::string name = display.str();
     name.resize(11, ' ');
     name += ' ';
     column(true, kUser, name.c_str(), kReal);
@@ -475,7 +474,7 @@ String Solve::StatusLine(const SolveLimits& l, CommandType& interp) {
 
 bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
   ModelSettings& s = Settings();
-  const SolveHooks& hooks = TheSolveHooks();
+  const StepParticipants& participants = CurrentModel().Participants();
   if (!l.fosMode && !l.rolesGiven) AssignRoles(l);
   if (!l.master[0] && !l.master[1] && !l.master[2]) throw QJExcept("No master process active for solve");
 
@@ -542,8 +541,10 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
     }
 
     ++s.solveCount;
-    if (s.historyInterval > 0 && static_cast<uint32_t>(s.solveCount) % static_cast<uint32_t>(s.historyInterval) == 0)
-      if (auto sample = Phases().sampleHistories) sample(StepCounter());
+    if (s.historyInterval > 0 && static_cast<uint32_t>(s.solveCount) % static_cast<uint32_t>(s.historyInterval) == 0) {
+      const uint32_t step = StepCounter();
+      participants.ForEach([step](StepParticipant& p) { p.Sample(step); });
+    }
     sweep = NextSweep(l, sweep, anySlave, largest);
     restorer.Restore();
 
@@ -551,9 +552,8 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
     for (int p = kThermalProcess; p <= kFluidProcess; ++p) stop = stop || (l.master[p] && ModeLimitReached(p));
     stop = stop || (ModuleOn(Modes().chem) && Modes().chem->Time() > Modes().chem->AgeLimit());
     if (!stop) {
-      if (TheCycleState().hardcopy)
-        if (auto hardcopy = Phases().hardcopyCurrentView) hardcopy();
-      if (hooks.haltValue) stop = hooks.haltValue(interp) != 0;
+      participants.ForEach([](StepParticipant& p) { p.AfterStepShown(); });
+      stop = CurrentModel().Script().HaltValue(interp) != 0;
     }
     // The last sweep's arithmetic is checked too: a failed step never ends as a solution.
     CheckMathError(nullptr, kSolveSource, kSolveLine);

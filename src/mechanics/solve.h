@@ -15,35 +15,6 @@ class ModelInterpreter;
 // The processes SOLVE coordinates.
 enum SolveProcess { kMechanicalProcess = 0, kThermalProcess = 1, kFluidProcess = 2 };
 
-// The SOLVE settings of the thermal and fluid modes.
-struct SolveModeSettings {
-  bool slave = false;                // solved as a slave of the master processes
-  uint32_t stepLimit = 1000000000;   // total step limit
-  uint32_t substeps = 1;             // steps per stage
-  double ratioLimit = 0.0;
-  double ratio = 0.0;                // the mode's ratio of the last step
-};
-
-// What SOLVE asks of the subsystems above the mechanical solution and of the
-// interfaces. An entry left empty answers as an empty subsystem would.
-struct SolveHooks {
-  // The thermal and fluid modes' settings (the defaults above without them).
-  SolveModeSettings (*thermal)() = nullptr;
-  SolveModeSettings (*fluid)() = nullptr;
-  // Scripting: the halt function. setHalt reads the symbol name at the
-  // current token and registers it (ZOLT error 17 when there is none);
-  // haltValue is the registered function's integer value, 0 without one.
-  void (*clearHalt)() = nullptr;
-  void (*setHalt)(CommandType& interp) = nullptr;
-  int32_t (*haltValue)(CommandType& interp) = nullptr;
-  // Interfaces: every interface node model's strengths divided by the
-  // factor (1 / reduction), or set to the replacement value when the
-  // reduction is 0; and the elastic encoding of their strengths.
-  void (*reduceInterfaces)(double reduction, double replacement, bool associated) = nullptr;
-  void (*interfacesElastic)(bool elastic) = nullptr;
-};
-SolveHooks& TheSolveHooks();
-
 // One SOLVE command's limits and the state of its drivers.
 struct SolveLimits {
   static constexpr double kNone = 1.7976931348623157e308;

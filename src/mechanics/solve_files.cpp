@@ -43,7 +43,6 @@ void RestoreModelFile(ModelInterpreter& interp, const String& name) {
     interp.RestoreState(file, true);
     file.Close();
     interp.AfterRestore(true);
-    RunClear(Services().detachParticles);
     ReleaseIndexArrays();
   } catch (...) {
     // No half-restored model survives a failure.

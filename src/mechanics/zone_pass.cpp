@@ -16,10 +16,8 @@
 #include "base/except.h"
 #include "base/string.h"
 #include "cmodels/constitutive_model.h"
-#include "mechanics/cycle.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
-#include "model/grid_services.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
 #include "platform/pumps.h"
@@ -34,12 +32,10 @@ struct PassContext {
   uint32_t step = 0;
   bool large = false;
   bool pore = false;
-  bool thermal = false;  // a thermal module exists
-  bool fluid = false;    // a fluid module exists
-  bool dynamic = false;  // a dynamic module exists and is on
+  const ThermalCalcModule* thermal = nullptr;  // the thermal module, when one exists
+  FluidCalcModule* fluid = nullptr;            // the fluid module, when one exists
+  bool dynamic = false;                        // a dynamic module exists and is on
   DynamicStepSettings dyn;
-  const CyclePhases* phases = nullptr;
-  const GridServices* grid = nullptr;
   ModelState record;
 };
 
@@ -68,7 +64,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       double sum = 0.0;
       for (int i = 0; i < gpCount; ++i) {
         const GpDynamicData* d = gp[i]->dynamicBlock.get();
-        if (d && d->dampingKind == 1) sum += d->rayleighBeta;
+        if (d && d->dampingKind == kRayleighDamping) sum += d->rayleighBeta;
       }
       b = sum / (gpCount * c.dt);
       if (c.dyn.multistepping) {
@@ -175,7 +171,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   const double p = c.pore ? zone.AveragePorePressure() : 0.0;
   double thermalExpansion = 0.0;
   if constexpr (!kPlain)
-    if (c.thermal && c.phases->thermalExpansion) thermalExpansion = c.phases->thermalExpansion(zone);
+    if (c.thermal) thermalExpansion = c.thermal->ThermalExpansion(zone);
 
   ModelState& r = c.record;
   r.tetCount = static_cast<uint8_t>(count);
@@ -185,8 +181,8 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   r.temperature = 0.0;
   r.porosity = 0.0;
   if constexpr (!kPlain) {
-    if (c.thermal && c.grid->zoneTemperature) r.temperature = c.grid->zoneTemperature(zone);
-    if (c.fluid && c.grid->zonePorosity) r.porosity = c.grid->zonePorosity(zone);
+    if (c.thermal) r.temperature = c.thermal->ZoneTemperature(zone);
+    if (c.fluid) r.porosity = c.fluid->ZonePorosity(zone);
   }
   r.hydration = zone.stepValue;
   r.porePressure = p;
@@ -211,8 +207,8 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       r.strain[5] = ek[5];
       double before[6] = {0, 0, 0, 0, 0, 0};
       if constexpr (!kPlain) {
-        if (c.thermal && c.phases->tetraTemperatureIncrement) {
-          const double dT = c.phases->tetraTemperatureIncrement(zone, defs[k]);
+        if (c.thermal) {
+          const double dT = c.thermal->TetraTemperatureIncrement(zone, defs[k]);
           sumTV += dT * vol[i];
           r.strain[0] -= thermalExpansion * dT;
           r.strain[1] -= thermalExpansion * dT;
@@ -258,7 +254,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   if constexpr (!kPlain) {
     if (c.fluid) {
       ZoneFluidValues f;
-      if (c.phases->fluidZoneValues) c.phases->fluidZoneValues(zone, &f);
+      c.fluid->ZoneValues(zone, &f);
       double z = f.biot * d;
       if (c.thermal) z -= f.thermal * (sumTV / sumV);
       fluidChange = zone.StoredVolume() * z;
@@ -338,8 +334,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   }
 
   if constexpr (!kPlain) {
-    if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0 && c.phases->addFluidVolumeChange)
-      c.phases->addFluidVolumeChange(zone, fluidChange);
+    if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0) c.fluid->AddVolumeChange(zone, fluidChange);
   }
   if (c.large) zone.SetDensity(zone.Density() / (1.0 + d));
 }
@@ -366,12 +361,10 @@ void ZoneStressPass() {
   c.step = static_cast<uint32_t>(s.totalCycles);
   c.large = s.largeStrain;
   c.pore = s.porePressure;
-  c.thermal = modes.thermal != nullptr;
-  c.fluid = modes.fluid != nullptr;
+  c.thermal = modes.thermal;
+  c.fluid = modes.fluid;
   c.dynamic = modes.dynamic && modes.dynamic->On();
-  c.phases = &Phases();
-  c.grid = &GridHooks();
-  if (c.dynamic && c.phases->dynamicSettings) c.dyn = c.phases->dynamicSettings();
+  if (c.dynamic) c.dyn = modes.dynamic->StepSettings();
   c.record.timeStep = c.dt;
   c.record.largeStrain = c.large ? 1 : 0;
   c.record.thermal = modes.thermal && modes.thermal->On() ? 1 : 0;

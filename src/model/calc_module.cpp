@@ -10,7 +10,7 @@
 #include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
-#include "model/services.h"
+#include "model/zone.h"
 #include "model/model.h"
 
 // ---------------------------------------------------------------------------
@@ -62,6 +62,29 @@ void CalcModule::Restore(SaveStream& s) {
 // Mode pointers
 
 ModePointers& Modes() { return CurrentModel().Modes(); }
+
+namespace {
+// A mode's module enters its pointer when made and leaves it when destroyed.
+template <class T>
+void Enter(T*& slot, T* module) {
+  slot = module;
+}
+template <class T>
+void Leave(T*& slot, const T* module) {
+  if (slot == module) slot = nullptr;
+}
+}  // namespace
+
+ThermalCalcModule::ThermalCalcModule() : CalcModule(kThermal) { Enter(Modes().thermal, this); }
+ThermalCalcModule::~ThermalCalcModule() { Leave(Modes().thermal, this); }
+FluidCalcModule::FluidCalcModule() : CalcModule(kFluid) { Enter(Modes().fluid, this); }
+FluidCalcModule::~FluidCalcModule() { Leave(Modes().fluid, this); }
+DynamicCalcModule::DynamicCalcModule() : CalcModule(kDynamic) { Enter(Modes().dynamic, this); }
+DynamicCalcModule::~DynamicCalcModule() { Leave(Modes().dynamic, this); }
+CreepCalcModule::CreepCalcModule() : CalcModule(kCreep) { Enter(Modes().creep, this); }
+CreepCalcModule::~CreepCalcModule() { Leave(Modes().creep, this); }
+ChemCalcModule::ChemCalcModule() : CalcModule(kChemistry) { Enter(Modes().chem, this); }
+ChemCalcModule::~ChemCalcModule() { Leave(Modes().chem, this); }
 
 CalcModule* ModeOf(uint8_t type) {
   switch (type) {
@@ -156,7 +179,12 @@ void ModuleList::GridPointCreated(GridPoint& gp) {
 }
 
 void AttachModuleToModel(CalcModule& module) {
-  if (auto attach = Services().attachModule) attach(module);
+  for (Zone* z : ZoneList()) module.ZoneCreated(*z);
+  for (GridPoint* gp : GridPointList()) module.GridPointCreated(*gp);
+}
+
+int32_t DynamicCalcModule::CreateFreeField(CommandType&) {
+  throw QJExcept("Free field is not available in this version");
 }
 
 // ---------------------------------------------------------------------------
@@ -179,6 +207,20 @@ const char* ModeTitle(uint8_t type) {
   }
 }
 }  // namespace
+
+std::array<ZoneRecordFactory, 8>& RecordFactories() {
+  static std::array<ZoneRecordFactory, 8> factories{};
+  return factories;
+}
+
+void InstallZoneRecordFactory(uint8_t type, ZoneRecordFactory factory) {
+  if (type < RecordFactories().size()) RecordFactories()[type] = factory;
+}
+
+ZoneRecord* NewZoneRecord(uint8_t type) {
+  ZoneRecordFactory factory = type < RecordFactories().size() ? RecordFactories()[type] : nullptr;
+  return factory ? factory() : nullptr;
+}
 
 void InstallModuleFactory(uint8_t type, ModuleFactory factory) {
   if (type < Factories().size()) Factories()[type] = factory;

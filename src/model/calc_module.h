@@ -12,8 +12,11 @@
 
 class CommandType;
 class GridPoint;
+class Range;
 class SaveStream;
 class Zone;
+struct TetraDef;
+struct ZoneTetra;
 
 class CalcModule {
  public:
@@ -64,11 +67,19 @@ class CalcModule {
   double age_ = 1e20;
 };
 
+// The creep mode as the model reaches it.
+class CreepCalcModule : public CalcModule {
+ public:
+  CreepCalcModule();
+  ~CreepCalcModule() override;
+};
+
 // The chemistry module as the model level reaches it: a module with a link
 // to the external chemistry application.
 class ChemCalcModule : public CalcModule {
  public:
-  ChemCalcModule() : CalcModule(kChemistry) {}
+  ChemCalcModule();
+  ~ChemCalcModule() override;
   // Starts or connects the external application; true on success.
   virtual bool Connect() = 0;
   // The application's folder (none: the default); false when not found.
@@ -83,15 +94,113 @@ class ChemCalcModule : public CalcModule {
   // The moles of a component in a zone: those of the zone's chemistry
   // record and those the application holds for the zone.
   virtual double ZoneComponentMoles(const Zone&, int /*component*/) const { return 0.0; }
+  // The chemistry step, when this step is one that re-equilibrates.
+  virtual bool StepDue() const { return false; }
+  virtual void Step(CommandType&) {}
 };
 
-// One pointer per mode, set by a module's constructor and cleared by its
-// destructor: null while the mode is not configured.
+// How SOLVE drives the thermal and fluid modes.
+struct SolveModeSettings {
+  bool slave = false;                // solved as a slave of the master processes
+  uint32_t stepLimit = 1000000000;   // total step limit
+  uint32_t substeps = 1;             // steps per stage
+  double ratioLimit = 0.0;
+  double ratio = 0.0;                // the mode's ratio of the last step
+};
+
+// Where a mode selects the boundary faces of a range for its face
+// conditions (APPLY): each chosen (zone, face) goes to the sink.
+using FaceSink = void (*)(void* context, Zone* zone, int face);
+
+// The thermal mode as the grid, the calculation and the commands reach it.
+// Every answer is that of a thermal mode without thermal data.
+class ThermalCalcModule : public CalcModule {
+ public:
+  ThermalCalcModule();
+  ~ThermalCalcModule() override;
+  virtual double ZoneTemperature(const Zone&) const { return 0.0; }
+  virtual double ThermalExpansion(const Zone&) const { return 0.0; }
+  // The temperature change of this step over one tetrahedron of the zone.
+  virtual double TetraTemperatureIncrement(const Zone&, const TetraDef&) const { return 0.0; }
+  // The phases of a step: the heat sums cleared after the law of motion, and
+  // the thermal step itself.
+  virtual void ClearHeatSums() {}
+  virtual void Step(CommandType&) {}
+  virtual SolveModeSettings SolveSettings() const { return SolveModeSettings(); }
+  // The boundary faces of the range for thermal face conditions; false
+  // leaves the choice to the default (the boundary faces of thermal zones).
+  virtual bool SelectFaces(const Range&, FaceSink, void*) const { return false; }
+};
+
+// The zone values of the fluid mode that the zone stress pass reads.
+struct ZoneFluidValues {
+  double saturation = 1.0;
+  double modulus = 0.0;
+  double biot = 0.0;
+  double thermal = 0.0;
+  double tensionLimit = -1e15;
+};
+
+// The fluid mode as the grid, the calculation and the commands reach it.
+class FluidCalcModule : public CalcModule {
+ public:
+  FluidCalcModule();
+  ~FluidCalcModule() override;
+  // SET fluid biot: the coupling follows Biot's theory.
+  virtual bool BiotOn() const { return false; }
+  virtual double ZonePorosity(const Zone&) const { return 0.0; }
+  virtual double FluidStiffness(Zone&) { return 0.0; }
+  virtual void ZoneValues(const Zone&, ZoneFluidValues*) const {}
+  // Hands the zone's pore-volume change of the step to its grid-points.
+  virtual void AddVolumeChange(Zone&, double /*change*/) {}
+  // The zone's fluid density term of the gravity body force, and the field
+  // INITIAL sets (the zone's fluid record made when missing; none without).
+  virtual double ZoneFluidDensity(const Zone&) const { return 0.0; }
+  virtual double* ZoneFluidDensityField(Zone&) { return nullptr; }
+  // Preparation: every zone's fluid model; false when no zone has one.
+  virtual bool PrepareZones() { return false; }
+  // Around the links' fluid preparation every grid-point's fluid volume
+  // value stands as its reciprocal (where it is not 0).
+  virtual void InvertGridPointVolumes() {}
+  // The phases of a step, in the order of the step.
+  virtual void MechanicalCoupling() {}
+  virtual void BiotUpdate() {}
+  virtual void Step(CommandType&) {}
+  virtual void ZonePressureTerms() {}
+  virtual void ClearFlowSums() {}
+  virtual SolveModeSettings SolveSettings() const { return SolveModeSettings(); }
+  virtual bool SelectFaces(const Range&, FaceSink, void*) const { return false; }
+};
+
+// The dynamic mode's settings that the zone pass and the law of motion read.
+struct DynamicStepSettings {
+  bool multistepping = false;
+  bool viscosity = false;        // artificial viscosity
+  double quadratic = 0.0;        // its quadratic coefficient
+  double linear = 0.0;           // its linear coefficient
+};
+
+// The dynamic mode as the grid, the calculation and the commands reach it.
+class DynamicCalcModule : public CalcModule {
+ public:
+  DynamicCalcModule();
+  ~DynamicCalcModule() override;
+  virtual DynamicStepSettings StepSettings() const { return DynamicStepSettings(); }
+  // Adds the tetrahedron's share of the zone's mass to its corners.
+  virtual void AddTetraMass(const ZoneTetra&, GridPoint* const[4], Zone&, int /*overlays*/) {}
+  // APPLY ff: builds the free field and answers the number of its faces;
+  // removing it takes away what it made.
+  virtual int32_t CreateFreeField(CommandType&);
+  virtual void RemoveFreeField() {}
+};
+
+// One pointer per mode, set by the constructor of the mode's module and
+// cleared by its destructor: null while the mode is not configured.
 struct ModePointers {
-  CalcModule* dynamic = nullptr;
-  CalcModule* creep = nullptr;
-  CalcModule* thermal = nullptr;
-  CalcModule* fluid = nullptr;
+  DynamicCalcModule* dynamic = nullptr;
+  CreepCalcModule* creep = nullptr;
+  ThermalCalcModule* thermal = nullptr;
+  FluidCalcModule* fluid = nullptr;
   ChemCalcModule* chem = nullptr;
 };
 ModePointers& Modes();
@@ -135,8 +244,15 @@ ModuleList& TheModules();
 // Tells a module about every zone and then every grid-point of the model.
 void AttachModuleToModel(CalcModule& module);
 
-// The coupled modes register how each kind of module is made.
+// The coupled modes register how each kind of module is made, and how the
+// modes' records of a zone are made for RESTORE to read into.
 using ModuleFactory = std::unique_ptr<CalcModule> (*)();
+class ZoneRecord;
+using ZoneRecordFactory = ZoneRecord* (*)();
+void InstallZoneRecordFactory(uint8_t type, ZoneRecordFactory factory);
+// An empty record of the mode (thermal, fluid or chemistry); none while the
+// mode has not installed its factory.
+ZoneRecord* NewZoneRecord(uint8_t type);
 void InstallModuleFactory(uint8_t type, ModuleFactory factory);
 // A new module of the kind; throws when the mode is not part of this version.
 std::unique_ptr<CalcModule> CreateModule(uint8_t type);

@@ -4,6 +4,8 @@
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
+#include "model/zone.h"
+#include "model/grid_point.h"
 
 namespace {
 const char* const kConfigWords = "dynamic creep thermal fluid gwflow zextra gpextra cppudm flow chem";
@@ -65,11 +67,11 @@ void ConfigCommand(ModelInterpreter& interp) {
         int32_t n = 0;
         if (int c = interp.CheckNonNegInt(&n)) interp.ThrowParamError(c);
         if (word == kZextra) {
-          if (auto resize = Services().resizeZoneExtras) resize(n);
+          for (Zone* z : ZoneList()) z->Extra().Resize(static_cast<uint32_t>(n));
           Settings().zoneExtras = n;
           interp << MessageText("%s Extra variables in all zones", IntToString(n)) << "\n";
         } else {
-          if (auto resize = Services().resizeGpExtras) resize(n);
+          for (GridPoint* gp : GridPointList()) gp->extra.Resize(static_cast<uint32_t>(n));
           Settings().gpExtras = n;
           interp << MessageText("%s Extra variables in all grid-points", IntToString(n)) << "\n";
         }

@@ -9,9 +9,9 @@
 #include "base/stream.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
-#include "model/grid_services.h"
 #include "model/model_interpreter.h"
 #include "model/services.h"
+#include "model/model.h"
 
 namespace {
 constexpr uint32_t kGroupsChanged = 0x1000000;
@@ -55,7 +55,7 @@ void PrintGroup(ModelInterpreter& interp) {
   for (Group* g : GroupList()) g->zoneCount = g->selCount = g->gpCount = 0;
   for (Zone* z : ZoneList())
     if (Group* g = z->GetGroup()) ++g->zoneCount;
-  if (auto count = GridHooks().countGroupElements) count();
+  CurrentModel().Structures().CountGroupElements();
   for (GridPoint* gp : GridPointList())
     for (int s = 0; s < GridPoint::kGroupSlots; ++s)
       if (Group* g = gp->GroupSlot(s)) ++g->gpCount;

@@ -7,6 +7,8 @@
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
+#include "model/grid_point.h"
+#include "model/model.h"
 
 namespace {
 const char* const kSetWords =
@@ -79,7 +81,10 @@ void SetMechanical(ModelInterpreter& interp) {
       default: {
         s.dampingType = interp.GetKeyword("local combined") == 1 ? 0 : 2;
         interp.CheckNumber(&s.dampingFactor);
-        if (auto copy = Services().setGpDamping) copy(s.dampingType, s.dampingFactor);
+        for (GridPoint* gp : GridPointList()) {
+          gp->dampingKind = static_cast<uint32_t>(s.dampingType);
+          gp->dampingCoefficient = s.dampingFactor;
+        }
         break;
       }
     }
@@ -150,9 +155,7 @@ int ModelInterpreter::Set() {
     case kGravity: SetGravity(*this); break;
     case kHistRep: s.historyInterval = GetInt(); break;
     case kLarge:
-      if (!s.largeStrain) {
-        if (auto reset = Services().resetSelNodePositions) reset();
-      }
+      if (!s.largeStrain) CurrentModel().Structures().ResetNodePositions();
       s.largeStrain = true;
       break;
     case kSmall: s.largeStrain = false; break;

@@ -747,23 +747,3 @@ void ClearGrid() {
   ZoneIdCounter() = 0;
   Index().Invalidate();
 }
-
-void InstallGridServices() {
-  ModelServices& sv = Services();
-  sv.attachModule = [](CalcModule& module) {
-    for (Zone* z : ZoneList()) module.ZoneCreated(*z);
-    for (GridPoint* gp : GridPointList()) module.GridPointCreated(*gp);
-  };
-  sv.resizeZoneExtras = [](int32_t count) {
-    for (Zone* z : ZoneList()) z->Extra().Resize(static_cast<uint32_t>(count > 0 ? count : 0));
-  };
-  sv.resizeGpExtras = [](int32_t count) {
-    for (GridPoint* gp : GridPointList()) gp->extra.Resize(static_cast<uint32_t>(count > 0 ? count : 0));
-  };
-  sv.setGpDamping = [](int32_t type, double factor) {
-    for (GridPoint* gp : GridPointList()) {
-      gp->dampingKind = static_cast<uint32_t>(type);
-      gp->dampingCoefficient = factor;
-    }
-  };
-}

@@ -110,5 +110,3 @@ bool IsZone(const void* object);
 void GridIndexesChanged();
 // NEW: every group, grid-point and zone deleted, the id counters at 0.
 void ClearGrid();
-// The grid's entries of the model services (modules, extra variables, damping).
-void InstallGridServices();

@@ -129,6 +129,10 @@ NodeBase::NodeBase() {
   dampingCoefficient = s.dampingFactor;
 }
 
+// Room in the grid-point record for a vector that nothing keeps: written as
+// zeros, read and dropped.
+constexpr double kPadding[3] = {0, 0, 0};
+
 void NodeBase::SaveNode(SaveStream& s) const {
   s.WriteU32(id);
   s.WriteU32(flags);
@@ -136,13 +140,13 @@ void NodeBase::SaveNode(SaveStream& s) const {
   s.WriteF64(stiffness);
   s.WriteF64(areaSum);
   WriteVec(s, velocity);
-  WriteVec(s, stepVectorA);
+  WriteVec(s, kPadding);
   WriteVec(s, position);
   WriteVec(s, displacement);
   WriteVec(s, smallDisplacement);
   WriteVec(s, unbalancedForce);
-  WriteVec(s, stepVectorB);
-  WriteVec(s, stepVectorB);
+  WriteVec(s, lastForce);
+  WriteVec(s, lastForce);  // the record holds it twice
   s.WriteU8(dynamicBlock ? 1 : 0);
   if (dynamicBlock) dynamicBlock->Save(s);
   extra.Save(s);
@@ -159,13 +163,14 @@ void NodeBase::RestoreNode(SaveStream& s) {
   stiffness = ReadReal(s, floats);
   areaSum = ReadReal(s, floats);
   ReadVec(s, velocity, floats);
-  ReadVec(s, stepVectorA, floats);
+  double padding[3];
+  ReadVec(s, padding, floats);
   ReadVec(s, position);
   ReadVec(s, displacement);
   ReadVec(s, smallDisplacement);
   ReadVec(s, unbalancedForce);
-  ReadVec(s, stepVectorB);
-  ReadVec(s, stepVectorB);  // stored twice: the second copy stands
+  ReadVec(s, lastForce);
+  ReadVec(s, lastForce);  // stored twice: the second copy stands
   if (s.ReadFlag()) {
     if (!dynamicBlock) dynamicBlock = std::make_unique<GpDynamicData>();
     dynamicBlock->Restore(s);

@@ -17,11 +17,15 @@
 class Group;
 class SaveStream;
 
+// How the law of motion damps a grid-point: the static schemes (SET
+// mechanical damping local / combined) and the dynamic mode's Rayleigh damping.
+enum DampingKind : int32_t { kLocalDamping = 0, kRayleighDamping = 1, kCombinedDamping = 2 };
+
 // Blocks of the coupled modes, created by a mode's grid-point hook.
 struct GpDynamicData {
   double acceleration[3] = {0, 0, 0};
   double multiStep = 0.0;
-  int32_t dampingKind = 0;  // 1 Rayleigh, 2 combined, other local
+  int32_t dampingKind = kLocalDamping;  // a DampingKind; unknown values damp locally
   double localDamping = 0.0;
   double rayleighAlpha = 0.0;
   double rayleighBeta = 0.0;
@@ -85,18 +89,17 @@ class NodeBase : public LinkListNode {
   double stiffness = 0.0;  // nodal stiffness sum (the first mass term)
   double areaSum = 0.0;    // divisor of the out-of-balance measure
   double velocity[3] = {0, 0, 0};
-  double stepVectorA[3] = {0, 0, 0};
   double position[3] = {0, 0, 0};
   double displacement[3] = {0, 0, 0};
   double smallDisplacement[3] = {0, 0, 0};  // zeroed with the displacement
   double unbalancedForce[3] = {0, 0, 0};
-  double stepVectorB[3] = {0, 0, 0};
+  double lastForce[3] = {0, 0, 0};  // the unbalanced force of the grid-point's last move
   // Sum of |Fx| + |Fy| + |Fz| of every force contribution of the step;
   // cleared with the unbalanced force at the start of every step; not saved.
   double forceSum = 0.0;
 
   ZoltParamArray extra;
-  uint32_t dampingKind = 0;  // 0 local, 2 combined
+  uint32_t dampingKind = kLocalDamping;  // kLocalDamping or kCombinedDamping
   double dampingCoefficient = 0.0;
   double stateValues[2] = {0, 0};  // part of the state record, not saved
   std::unique_ptr<GpDynamicData> dynamicBlock;

@@ -20,6 +20,5 @@ void InstallGrid() {
   InstallModelPrint("gp", PrintGp);
   InstallModelPrint("zone", PrintZone);
   InstallModelPrint("group", PrintGroup);
-  InstallGridServices();
   InstallZoneModels();
 }

@@ -16,6 +16,7 @@
 #include "model/calc_module.h"
 #include "model/gp_zone_index.h"
 #include "model/grid_point.h"
+#include "model/links.h"
 #include "model/group.h"
 #include "model/model_list.h"
 #include "model/model_settings.h"
@@ -48,6 +49,16 @@ class Model {
 
   StepParticipants& Participants() { return participants_; }
   SaveSections& Sections() { return sections_; }
+
+  // The links to the subsystems above the grid model; each is the model's
+  // own empty one until its subsystem installs its object (which stays the
+  // subsystem's: none gives the empty one back).
+  ScriptLink& Script() { return *script_; }
+  ViewLink& Views() { return *views_; }
+  StructureLink& Structures() { return *structures_; }
+  void SetScript(ScriptLink* link) { script_ = link ? link : &emptyScript_; }
+  void SetViews(ViewLink* link) { views_ = link ? link : &emptyViews_; }
+  void SetStructures(StructureLink* link) { structures_ = link ? link : &emptyStructures_; }
 
   // The state of a subsystem above the grid model, made on first use.
   template <class T>
@@ -90,6 +101,12 @@ class Model {
   ModuleList modules_;
   StepParticipants participants_;
   SaveSections sections_;
+  ScriptLink emptyScript_;
+  ViewLink emptyViews_;
+  StructureLink emptyStructures_;
+  ScriptLink* script_ = &emptyScript_;
+  ViewLink* views_ = &emptyViews_;
+  StructureLink* structures_ = &emptyStructures_;
   std::vector<std::unique_ptr<HolderBase>> parts_;
   std::vector<size_t> partOrder_;  // the order the parts were made in
 };

@@ -25,7 +25,7 @@ void ReleaseAtExit(void*) {
 
 void ModelApp::Identity() {
   AddExitHook(&ReleaseAtExit, nullptr);
-  if (auto install = Services().setHistoryDefaultCallback) install(&UpdateAllViews);
+  interp_->TheModel().Script().SetHistoryDefaultCallback(&UpdateAllViews);
   ProgramIdentity& id = ::Identity();
   id.versionNumber = 3.0f;
   id.updateNumber = 261;

@@ -52,7 +52,6 @@ int ModelInterpreter::Command() {
     case kMoo:
       // Interface integrity listing: one empty line, then the corrupted interfaces.
       *this << "\n";
-      if (auto check = Services().checkInterfaces) check(*this);
       return kDone;
     case kTrack: {
       const CalcModule* fluid = Modes().fluid;

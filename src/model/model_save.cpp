@@ -110,11 +110,10 @@ int ModelInterpreter::AfterRestore(bool quiet) {
   if (v >= 14) Settings().ResolveDisplay();
   if (quiet) return kDone;
 
-  const ModelServices& sv = Services();
   *this << "Model has " << UIntToString(ZoneList().Count()) << " zones and "
         << UIntToString(GridPointList().Count()) << " grid-points" << "\n";
-  const int32_t elements = sv.countStructures ? sv.countStructures() : 0;
-  const int32_t nodes = sv.countStructureNodes ? sv.countStructureNodes() : 0;
+  const int32_t elements = model_.Structures().Count();
+  const int32_t nodes = model_.Structures().CountNodes();
   if (elements || nodes) {
     *this << String(' ', 10) << IntToString(elements) << " structural-elements and " << IntToString(nodes)
           << " nodes" << "\n";
@@ -122,7 +121,6 @@ int ModelInterpreter::AfterRestore(bool quiet) {
   *this << "          at cycle " << IntToString(Settings().totalCycles) << "." << "\n";
   // Older files kept no group slots of their own on the grid-points.
   if (v < 233) ClearAllGroups();
-  RunClear(sv.detachParticles);
   CheckAllZones();
   return kDone;
 }

@@ -20,6 +20,20 @@ void Skip(SaveStream& s, int doubles) {
 }
 }  // namespace
 
+void StepSums::Save(SaveStream& s) const {
+  s.WriteF64(unbalanced);
+  s.WriteF64(previousUnbalanced);
+  s.WriteF64(forces);
+  s.WriteF64(localRatio);
+}
+
+void StepSums::Restore(SaveStream& s) {
+  unbalanced = s.ReadF64();
+  previousUnbalanced = s.ReadF64();
+  forces = s.ReadF64();
+  localRatio = s.ReadF64();
+}
+
 void ModelSettings::Save(SaveStream& s) const {
   for (double d : devicePlacement) s.WriteF64(d);
   WriteBool(s, largeStrain);
@@ -33,11 +47,11 @@ void ModelSettings::Save(SaveStream& s) const {
   WriteBool(s, reserved);
   s.WriteI32(dampingType);
   s.WriteF64(unbalancedForce);
-  s.WriteF64(cycleReal);
+  s.WriteF64(areaTotal);
   s.WriteU8(0);
-  for (double d : cycleReals) s.WriteF64(d);
+  sums.Save(s);
   s.WriteF64(dampingFactor);
-  s.WriteI32(cycleCount);
+  s.WriteI32(historySteps);
   s.WriteI32(totalCycles);
   s.WriteI32(solveCount);
   s.WriteI32(geometryInterval);
@@ -84,11 +98,11 @@ void ModelSettings::Restore(SaveStream& s, int32_t v) {
   if (v < 15) Skip(s, 2);
   if (v < 10) Skip(s, 3);
   unbalancedForce = s.ReadF64();
-  cycleReal = s.ReadF64();
+  areaTotal = s.ReadF64();
   s.ReadU8();
-  for (double& d : cycleReals) d = s.ReadF64();
+  sums.Restore(s);
   dampingFactor = s.ReadF64();
-  cycleCount = s.ReadI32();
+  historySteps = s.ReadI32();
   totalCycles = s.ReadI32();
   solveCount = v >= 130 ? s.ReadI32() : 0;
   geometryInterval = s.ReadI32();

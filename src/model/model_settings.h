@@ -9,6 +9,17 @@ class History;
 class SaveStream;
 class ZoltSymbol;
 
+// The unbalanced-force sums of the last mechanical step.
+struct StepSums {
+  double unbalanced = 0.0;          // sum over grid-points of |Fx| + |Fy| + |Fz|
+  double previousUnbalanced = 0.0;  // the same sum of the step before
+  double forces = 0.0;              // sum of the grid-points' force-magnitude sums
+  double localRatio = 0.0;          // the largest local ratio of a grid-point
+
+  void Save(SaveStream& stream) const;
+  void Restore(SaveStream& stream);
+};
+
 struct ModelSettings {
   static constexpr double kLargest = 1.7976931348623157e308;
 
@@ -24,12 +35,12 @@ struct ModelSettings {
   int32_t ratioType = 0;                 // 0 average, 1 maximum, 2 local
   bool mechanical = true;                // SET MECHANICAL on / off
   bool reserved = false;
-  int32_t dampingType = 0;               // static damping: 0 local, 2 combined
+  int32_t dampingType = 0;               // static damping: local or combined (DampingKind)
   double unbalancedForce = 0.0;          // current maximum unbalanced force
-  double cycleReal = 0.0;                // kept by the mechanical cycle
-  double cycleReals[4] = {0, 0, 0, 0};   // kept by the mechanical cycle
+  double areaTotal = 0.0;                // the grid-points' area sums totalled by the last preparation
+  StepSums sums;
   double dampingFactor = 0.8;            // local damping coefficient
-  int32_t cycleCount = 0;                // kept by the mechanical cycle
+  int32_t historySteps = 0;              // steps counted towards the history interval
   int32_t totalCycles = 0;               // the step counter
   int32_t solveCount = 0;                // kept by SOLVE
   int32_t geometryInterval = 10;         // SET GEOM_REP
@@ -55,9 +66,6 @@ struct ModelSettings {
 
   // Not saved: kept beside the record and reset with it.
   bool freeField = false;                // a grid-point carries free-field marks
-  bool ratioFlag = false;                // kept by the mechanical cycle beside the ratio type
-  bool cycleFlag = false;                // kept by the mechanical cycle
-  double solveBounds[3] = {kLargest, kLargest, kLargest};  // kept by the mechanical solution
   // Save indices of the display history and symbol read by RESTORE, turned
   // back into objects once every list is restored.
   uint32_t displayHistoryIndex = 0;

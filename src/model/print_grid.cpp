@@ -114,8 +114,7 @@ void PrintGp(ModelInterpreter& interp) {
     case kBiot:
     case kFmodulus: {
       hook = RequireMode(modes.fluid, "Not configured for fluid flow calculation");
-      auto biot = GridHooks().fluidBiotOn;
-      bool on = biot && biot();
+      const bool on = modes.fluid->BiotOn();
       if (word == kBiot && !on) throw QJExcept("Biot modulus fluid mode is off");
       if (word == kFmodulus && on) throw QJExcept("Biot modulus fluid mode is on");
       interp.precision(5);

@@ -10,7 +10,6 @@
 #include "base/savestream.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid_point.h"
-#include "model/grid_services.h"
 #include "model/group.h"
 #include "model/zone.h"
 
@@ -23,12 +22,10 @@ bool MatchesKeyword(CommandType& interp, int* index, const char* keyword) {
   return interp.MatchKeyword(keyword, k, index) == CommandType::kOk;
 }
 
-// The subject's answer from the subsystem that owns it; `otherwise` when no
-// owner is installed or the owner leaves the subject to the element.
+// The subject's own answer; `otherwise` when the subject leaves it to the element.
 bool AskOwner(const RangeElement& e, const double p[3], const LocatedObject* s, bool otherwise) {
-  auto hook = GridHooks().rangeSubjectIsIn;
   bool inside = otherwise;
-  return hook && hook(e, p, s, &inside) ? inside : otherwise;
+  return s && s->RangeAnswer(e, p, &inside) ? inside : otherwise;
 }
 
 bool InZoneWhere(const double p[3], bool (*test)(const Zone&, const void*), const void* arg) {

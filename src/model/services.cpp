@@ -1,69 +1,36 @@
 #include "model/services.h"
 
 #include "base/linklist.h"
+#include "base/message.h"
 #include "model/calc_module.h"
+#include "model/model.h"
+#include "model/zolt_value.h"
 
-ModelServices& Services() {
-  static ModelServices services;
-  return services;
+void ScriptLink::SetHalt(CommandType&) { throw ZoltExcept("Zolt-function name expected but not found"); }
+
+double ScriptLink::TableValue(int32_t number, double) {
+  throw QJExcept(MessageText("Table %s not found", IntToString(number)));
 }
 
-namespace {
-// The animation flag while no view code keeps its own.
-bool g_plotAnimation = false;
-}  // namespace
+void NotifyAllViews(uint32_t code, const String& text) { CurrentModel().Views().NotifyAll(code, text); }
 
-void RunClear(void (*clear)()) {
-  if (clear) clear();
-}
+void UpdateAllViews() { CurrentModel().Views().ForEachView(0); }
 
-void NotifyAllViews(uint32_t code, const String& text) {
-  if (auto notify = Services().notifyAll) notify(code, text);
-}
+bool PlotAnimation() { return CurrentModel().Views().Animation(); }
 
-void UpdateAllViews() {
-  if (auto each = Services().forEachView) each(0);
-}
+void SetPlotAnimation(bool on) { CurrentModel().Views().SetAnimation(on); }
 
-bool PlotAnimation() {
-  if (auto get = Services().plotAnimation) return get();
-  return g_plotAnimation;
-}
+History* FindHistoryById(int32_t id) { return CurrentModel().Script().FindHistory(id); }
 
-void SetPlotAnimation(bool on) {
-  if (auto set = Services().setPlotAnimation) set(on);
-  else g_plotAnimation = on;
-}
+History* HistoryByIndex(uint32_t index) { return index ? CurrentModel().Script().HistoryByIndex(index) : nullptr; }
 
-History* FindHistoryById(int32_t id) {
-  auto find = Services().findHistory;
-  return find ? find(id) : nullptr;
-}
+uint32_t HistoryIndex(const History* history) { return history ? CurrentModel().Script().HistoryIndex(history) : 0; }
 
-History* HistoryByIndex(uint32_t index) {
-  auto find = Services().historyByIndex;
-  return find && index ? find(index) : nullptr;
-}
+ZoltSymbol* SymbolAtToken(CommandType& interp) { return CurrentModel().Script().SymbolAtToken(interp); }
 
-uint32_t HistoryIndex(const History* history) {
-  auto index = Services().historyIndex;
-  return index && history ? index(history) : 0;
-}
+ZoltSymbol* SymbolByIndex(uint32_t index) { return index ? CurrentModel().Script().SymbolByIndex(index) : nullptr; }
 
-ZoltSymbol* SymbolAtToken(CommandType& interp) {
-  auto get = Services().getSymbol;
-  return get ? get(interp) : nullptr;
-}
-
-ZoltSymbol* SymbolByIndex(uint32_t index) {
-  auto find = Services().symbolByIndex;
-  return find && index ? find(index) : nullptr;
-}
-
-uint32_t SymbolIndex(const ZoltSymbol* symbol) {
-  auto index = Services().symbolIndex;
-  return index && symbol ? index(symbol) : 0;
-}
+uint32_t SymbolIndex(const ZoltSymbol* symbol) { return symbol ? CurrentModel().Script().SymbolIndex(symbol) : 0; }
 
 ZoltSymbol* SymbolOfSavedIndex(uint32_t index) {
   if (index == 0) return nullptr;

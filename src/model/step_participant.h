@@ -70,8 +70,16 @@ class StepParticipant {
   virtual void Callback(int /*point*/) {}
   // After a step of a run is counted: a sample at the history interval.
   virtual void Sample(uint32_t /*step*/) {}
-  // After the step's table line: a hardcopy of the current view.
+  // After the step's table line (STEP) or the sweep's status (SOLVE): a
+  // hardcopy of the current view when it asked for one.
   virtual void AfterStepShown() {}
+
+  // SOLVE FOS: the strengths of the participant's materials (interface
+  // nodes) divided by the factor 1 / reduction, or set to the replacement
+  // when the reduction is 0; SOLVE ELASTIC: their strengths encoded as
+  // elastic (true) and back (false).
+  virtual void ReduceStrengths(double /*reduction*/, double /*replacement*/, bool /*associated*/) {}
+  virtual void SetElastic(bool /*elastic*/) {}
 };
 
 // The model's participants in the order of registration.

@@ -11,7 +11,6 @@
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
-#include "model/grid_services.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
@@ -181,7 +180,6 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
   const int overlays = OverlayCount();
   const int per = TetraPerOverlay();
   const ModelSettings& settings = Settings();
-  const GridServices& hooks = GridHooks();
   const ModePointers& modes = Modes();
 
   ModelState state;
@@ -192,9 +190,9 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
   state.zoneVolume = StoredVolume();
   AverageStress(state.stress, true);
   state.density = Density();
-  state.temperature = hooks.zoneTemperature ? hooks.zoneTemperature(*this) : 0.0;
+  state.temperature = modes.thermal ? modes.thermal->ZoneTemperature(*this) : 0.0;
   state.timeStep = settings.timestep;
-  state.porosity = hooks.zonePorosity ? hooks.zonePorosity(*this) : 0.0;
+  state.porosity = modes.fluid ? modes.fluid->ZonePorosity(*this) : 0.0;
   state.largeStrain = settings.largeStrain ? 1 : 0;
   state.thermal = modes.thermal && modes.thermal->On() ? 1 : 0;
   state.creep = modes.creep && modes.creep->On() ? 1 : 0;
@@ -204,7 +202,7 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
   if (const char* message = Model()->Initialize(3, state)) throw KWRExcept(message);
 
   double modulus = Model()->StiffnessModulus();
-  if (modes.fluid && hooks.fluidStiffness) modulus += hooks.fluidStiffness(*this);
+  if (modes.fluid) modulus += modes.fluid->FluidStiffness(*this);
 
   const bool dynamic = modes.dynamic && modes.dynamic->On();
   double volume = 0.0;
@@ -224,7 +222,7 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
       smallest = std::min(smallest, t.volume);
       volume += t.volume;
       t.AddNodalStiffness(*corner[0], *corner[1], *corner[2], *corner[3], modulus, overlays);
-      if (dynamic && hooks.dynamicTetraMass) hooks.dynamicTetraMass(t, corner, *this, overlays);
+      if (dynamic) modes.dynamic->AddTetraMass(t, corner, *this, overlays);
     }
   }
   if (overlays == 2) volume *= 0.5;
@@ -310,8 +308,7 @@ bool Zone::GetProperty(const char* name, double* value) const {
       return true;
     }
   }
-  const GridServices& hooks = GridHooks();
-  if (Modes().thermal && hooks.thermalProperty && hooks.thermalProperty(*this, name, value)) return true;
-  if (Modes().fluid) return hooks.fluidProperty && hooks.fluidProperty(*this, name, value);
+  if (Modes().thermal && ModeProperty(ThermalZoneModels(), *this, name, value)) return true;
+  if (Modes().fluid) return ModeProperty(FluidZoneModels(), *this, name, value);
   return false;
 }

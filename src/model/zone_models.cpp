@@ -7,7 +7,6 @@
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
-#include "model/grid_services.h"
 #include "model/model_interpreter.h"
 
 namespace {
@@ -59,7 +58,8 @@ void ClearMarkedState(GridPoint& gp) {
   }
 }
 
-// A named property of the zone's model of a mode, through the mode's table.
+}  // namespace
+
 bool ModeProperty(const ZoneMaterialModels* models, const Zone& zone, const char* name, double* value) {
   if (!models) return false;
   const int index = ModePropertyIndex(*models, models->ZoneModel(zone), String(name));
@@ -67,7 +67,6 @@ bool ModeProperty(const ZoneMaterialModels* models, const Zone& zone, const char
   *value = models->ZoneProperty(zone, index - 1);
   return true;
 }
-}  // namespace
 
 void SetThermalZoneModels(ZoneMaterialModels* models) {
   g_thermalModels = models;
@@ -141,11 +140,4 @@ void InstallZoneModels() {
   InstallModelCommand("property", PropertyCommand);
   InstallModelPrint("tetra", PrintTetra);
   InstallModelPrint("chem", PrintChem);
-  GridServices& hooks = GridHooks();
-  hooks.thermalProperty = [](const Zone& zone, const char* name, double* value) {
-    return ModeProperty(ThermalZoneModels(), zone, name, value);
-  };
-  hooks.fluidProperty = [](const Zone& zone, const char* name, double* value) {
-    return ModeProperty(FluidZoneModels(), zone, name, value);
-  };
 }

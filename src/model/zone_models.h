@@ -43,6 +43,9 @@ ZoneMaterialModels* FluidZoneModels();
 // The 1-based position of a property in the keywords of a type; 0 when the
 // type has none of that name.
 int ModePropertyIndex(const MaterialModelList& models, int type, const String& name);
+// A named property of the zone's model of a mode, through the mode's table;
+// false when the zone's model of that mode has no such property.
+bool ModeProperty(const ZoneMaterialModels* models, const Zone& zone, const char* name, double* value);
 // The first property of the mode's models, in type order, of which the text
 // is a leading part; its full name goes to `full` when one is given.
 bool MatchModeProperty(const MaterialModelList* models, const String& text, String* full = nullptr);

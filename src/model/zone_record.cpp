@@ -3,10 +3,10 @@
 #include "base/savestream.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid_point.h"
-#include "model/grid_services.h"
 #include "model/group.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
+#include "model/calc_module.h"
 
 namespace {
 
@@ -17,14 +17,14 @@ void SaveRecord(SaveStream& s, const std::unique_ptr<ZoneRecord>& record) {
 
 // A presence byte and the record; an absent record frees the zone's. A
 // record that no installed subsystem can read makes the file unreadable.
-void RestoreRecord(SaveStream& s, std::unique_ptr<ZoneRecord>& record, ZoneRecord* (*make)()) {
+void RestoreRecord(SaveStream& s, std::unique_ptr<ZoneRecord>& record, uint8_t mode) {
   if (!s.ReadFlag()) {
     record.reset();
     return;
   }
   if (!record) {
-    if (!make) s.ReadFailure();
-    record.reset(make());
+    record.reset(NewZoneRecord(mode));
+    if (!record) s.ReadFailure();
   }
   record->Restore(s);
 }
@@ -120,16 +120,15 @@ void Zone::Restore(SaveStream& s) {
   }
   for (GridPoint*& gp : gp_) RestorePointer(s, gp);
   for (Zone*& n : neighbour_) RestorePointer(s, n);
-  const GridServices& hooks = GridHooks();
-  RestoreRecord(s, thermal, hooks.newThermalRecord);
-  RestoreRecord(s, fluid, hooks.newFluidRecord);
+  RestoreRecord(s, thermal, CalcModule::kThermal);
+  RestoreRecord(s, fluid, CalcModule::kFluid);
   if (s.ReadFlag()) {
     if (!dynamicMultiplier) dynamicMultiplier = std::make_unique<double>(0.0);
     *dynamicMultiplier = ReadReal(s, floats);
   } else {
     dynamicMultiplier.reset();
   }
-  if (version >= 308) RestoreRecord(s, chemistry, hooks.newChemistryRecord);
+  if (version >= 308) RestoreRecord(s, chemistry, CalcModule::kChemistry);
   extra_.Restore(s);
   if (version >= 300) {
     dampingOn = s.ReadFlag();

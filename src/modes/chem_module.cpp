@@ -1,7 +1,5 @@
 #include "modes/chem_module.h"
 
-ChemModule::ChemModule() { Modes().chem = this; }
+ChemModule::ChemModule() = default;
 
-ChemModule::~ChemModule() {
-  if (Modes().chem == this) Modes().chem = nullptr;
-}
+ChemModule::~ChemModule() = default;

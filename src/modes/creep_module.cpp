@@ -1,7 +1,5 @@
 #include "modes/creep_module.h"
 
-CreepModule::CreepModule() : CalcModule(kCreep) { Modes().creep = this; }
+CreepModule::CreepModule() = default;
 
-CreepModule::~CreepModule() {
-  if (Modes().creep == this) Modes().creep = nullptr;
-}
+CreepModule::~CreepModule() = default;

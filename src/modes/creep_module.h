@@ -3,7 +3,7 @@
 
 #include "model/calc_module.h"
 
-class CreepModule : public CalcModule {
+class CreepModule : public CreepCalcModule {
  public:
   CreepModule();
   ~CreepModule() override;

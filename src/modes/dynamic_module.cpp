@@ -1,7 +1,5 @@
 #include "modes/dynamic_module.h"
 
-DynamicModule::DynamicModule() : CalcModule(kDynamic) { Modes().dynamic = this; }
+DynamicModule::DynamicModule() = default;
 
-DynamicModule::~DynamicModule() {
-  if (Modes().dynamic == this) Modes().dynamic = nullptr;
-}
+DynamicModule::~DynamicModule() = default;

@@ -3,7 +3,7 @@
 
 #include "model/calc_module.h"
 
-class DynamicModule : public CalcModule {
+class DynamicModule : public DynamicCalcModule {
  public:
   DynamicModule();
   ~DynamicModule() override;

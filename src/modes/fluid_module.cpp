@@ -1,7 +1,5 @@
 #include "modes/fluid_module.h"
 
-FluidModule::FluidModule() : CalcModule(kFluid) { Modes().fluid = this; }
+FluidModule::FluidModule() = default;
 
-FluidModule::~FluidModule() {
-  if (Modes().fluid == this) Modes().fluid = nullptr;
-}
+FluidModule::~FluidModule() = default;

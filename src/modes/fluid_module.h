@@ -3,7 +3,7 @@
 
 #include "model/calc_module.h"
 
-class FluidModule : public CalcModule {
+class FluidModule : public FluidCalcModule {
  public:
   FluidModule();
   ~FluidModule() override;

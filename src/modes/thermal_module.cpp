@@ -1,7 +1,5 @@
 #include "modes/thermal_module.h"
 
-ThermalModule::ThermalModule() : CalcModule(kThermal) { Modes().thermal = this; }
+ThermalModule::ThermalModule() = default;
 
-ThermalModule::~ThermalModule() {
-  if (Modes().thermal == this) Modes().thermal = nullptr;
-}
+ThermalModule::~ThermalModule() = default;

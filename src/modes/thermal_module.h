@@ -3,7 +3,7 @@
 
 #include "model/calc_module.h"
 
-class ThermalModule : public CalcModule {
+class ThermalModule : public ThermalCalcModule {
  public:
   ThermalModule();
   ~ThermalModule() override;

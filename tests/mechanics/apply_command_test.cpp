@@ -140,7 +140,7 @@ TEST_F(ApplyCommandTest, VelocityConflictsFollowTheAxesAndFixities) {
 }
 
 TEST_F(ApplyCommandTest, ALocalAccelerationJoinsLocalVelocities) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
   std::string out = Run({"apply dvel 1 range id 1", "apply naccel 2 range id 1", "apply xaccel 1 range id 1"});
   EXPECT_EQ(CountLines(out, "updated 1 grid-points"), 2);
   EXPECT_EQ(CountLines(out, "*** Cannot have applied velocities in global and local axes at same gridpoint"), 1);
@@ -165,7 +165,7 @@ TEST_F(ApplyCommandTest, LocalAndGlobalStressesDoNotMixOnAFace) {
 }
 
 TEST_F(ApplyCommandTest, RemovalByQuantityAndClass) {
-  ApplyHooks().tableExists = [](int32_t n) { return n == 1; };
+  script.tableExists = [](int32_t n) { return n == 1; };
   Run({"apply xforce 1", "apply xforce 2 history table 1", "apply yforce 1", "apply xbody 1", "apply sxx 1"});
   EXPECT_NE(RecordOf(1)->FindValue(kApplyForceHist, 1), nullptr);
   // Removing a quantity takes its multiplied form with it.
@@ -185,7 +185,7 @@ TEST_F(ApplyCommandTest, RemovalByQuantityAndClass) {
 }
 
 TEST_F(ApplyCommandTest, RemovingEveryConditionKeepsFixitiesAndTies) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  TheModules().Add(MakeModeModule(CalcModule::kFluid));
   GridPoint* gp = FindGridpoint(1);
   gp->flags |= NodeBase::kFixY | NodeBase::kLinkedTotalZero | apply_flags::kQuietX;
   Run({"apply xvel 0 range id 1", "apply pwell 1 range id 1"});
@@ -196,7 +196,7 @@ TEST_F(ApplyCommandTest, RemovingEveryConditionKeepsFixitiesAndTies) {
 }
 
 TEST_F(ApplyCommandTest, PorePressureAndPointWellExcludeEachOther) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  TheModules().Add(MakeModeModule(CalcModule::kFluid));
   EXPECT_EQ(Run({"apply pwell 1 range id 1", "apply pp 1 range id 1"}),
             "Terrax>apply pwell 1 range id 1\n updated 1 grid-points\n"
             "Terrax>apply pp 1 range id 1\n*** Attempt to specify PorePressure while Discharge, Leakage or PWell is "
@@ -216,7 +216,7 @@ TEST_F(ApplyCommandTest, ReactionsAndQuietBoundaries) {
   Run({"apply xreaction range id 1"});
   EXPECT_EQ(RecordOf(1)->FindValue(kApplyReaction, 1)->value, -10.0);
   // A quiet face frees its corners and holds them by their reactions.
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
   gp->flags |= NodeBase::kFixVelocity;
   Run({"apply xvel 0 range id 2", "apply nquiet range z -0.1 0.1 x 0 1 y 0 1"});
   EXPECT_EQ(gp->flags & NodeBase::kFixVelocity, 0u);
@@ -226,8 +226,8 @@ TEST_F(ApplyCommandTest, ReactionsAndQuietBoundaries) {
 }
 
 TEST_F(ApplyCommandTest, ListingOfLocalAxesMultipliersAndDirections) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
-  ApplyHooks().tableExists = [](int32_t n) { return n == 7; };
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
+  script.tableExists = [](int32_t n) { return n == 7; };
   std::string out = Run({"apply xvel 1 range id 1", "apply zaccel 2 history table 7 step range id 1",
                          "apply nvel -1 plane normal 0 0 -1 range id 5"});
   EXPECT_NE(out.find("Cycle number will be used as the X-axis reference\n"), std::string::npos);
@@ -240,13 +240,13 @@ TEST_F(ApplyCommandTest, ListingOfLocalAxesMultipliersAndDirections) {
   // A function multiplier shows the function's name; a function lost on
   // restore shows "Unknown".
   static ZoltSymbol* const kSymbol = reinterpret_cast<ZoltSymbol*>(0x20);
-  Services().getSymbol = [](CommandType& interp) {
+  script.symbolAtToken = [](CommandType& interp) {
     ++interp.TokenIndex();
     return kSymbol;
   };
-  ApplyHooks().symbolName = [](const ZoltSymbol*) { return String("wave_function"); };
+  script.symbolName = [](const ZoltSymbol*) { return String("wave_function"); };
   Run({"apply xforce 1 history wave_function range id 2", "apply yforce 1 history wave_function range id 2"});
-  Services().getSymbol = nullptr;
+  script.symbolAtToken = nullptr;
   RecordOf(2)->Values()->function = nullptr;
   std::string rows = Run({"print apply range id 2"});
   EXPECT_NE(rows.find("      2 y-force     Unknown      1.0000e+00 ... Global\n"

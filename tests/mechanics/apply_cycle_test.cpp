@@ -156,19 +156,19 @@ TEST_F(ApplyCycleTest, ForcesReactionsAndVelocitiesOfGridPoints) {
 
 TEST_F(ApplyCycleTest, MultipliedConditionsActInEveryStepWithoutAllocating) {
   // Table 1 is y = x; function values come from a counter.
-  ApplyHooks().tableExists = [](int32_t n) { return n == 1; };
-  ApplyHooks().tableValue = [](int32_t, double x) { return x; };
+  script.tableExists = [](int32_t n) { return n == 1; };
+  script.tableValue = [](int32_t, double x) { return x; };
   static double functionValue = 0.0;
   static ZoltSymbol* const kSymbol = reinterpret_cast<ZoltSymbol*>(0x10);
-  Services().getSymbol = [](CommandType& interp) {
+  script.symbolAtToken = [](CommandType& interp) {
     ++interp.TokenIndex();
     return kSymbol;
   };
-  ApplyHooks().symbolValue = [](ZoltSymbol*) { return functionValue; };
+  script.symbolValue = [](ZoltSymbol*) { return functionValue; };
   Run({"apply xforce 2 history table 1 range id 1", "apply xvel 3 history wave range id 3",
        "apply zbodyforce 1 history table 1 range id 8", "apply szz -2 history table 1 range id 8 z 1.9 2.1",
        "apply xforce 1 range id 1"});
-  Services().getSymbol = nullptr;
+  script.symbolAtToken = nullptr;
   Settings().totalCycles = 5;
   functionValue = 0.5;
   PrepareApplyConditions();
@@ -201,9 +201,8 @@ TEST_F(ApplyCycleTest, MultipliedConditionsActInEveryStepWithoutAllocating) {
 }
 
 TEST_F(ApplyCycleTest, AMissingTableStopsTheStep) {
-  ApplyHooks().tableExists = [](int32_t) { return true; };
+  script.tableExists = [](int32_t) { return true; };
   Run({"apply xforce 2 history table 4 range id 1"});
-  ApplyHooks() = ApplyServices();
   PrepareApplyConditions();
   try {
     ApplyConditionsStep();
@@ -233,7 +232,7 @@ TEST_F(ApplyCycleTest, QuietFacesGiveTheirCornersDashpots) {
     z->Model()->SetPropertyValue("bulk", bulk);
     z->Model()->SetPropertyValue("shear", shear);
   }
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
   Run({"apply nquiet range id 8 z 1.9 2.1", "apply squiet range id 8 z 1.9 2.1"});
   ApplyCondition* face = GlobalApplyList().FindFace(FindZone(8), 1);
   ASSERT_NE(face, nullptr);

@@ -22,7 +22,6 @@ class ApplyTest : public GridTest {
   void TearDown() override {
     ClearApplyList();
     GridTest::TearDown();
-    ApplyHooks() = ApplyServices();
   }
 
   // nx x ny x nz unit bricks from the origin; grid-points numbered x fastest.

@@ -17,16 +17,16 @@ class ApplyRecordTest : public ApplyTest {
     SetModels("elastic");
   }
   void TearDown() override {
-    Services().symbolIndex = nullptr;
-    Services().symbolByIndex = nullptr;
+    script.symbolIndex = nullptr;
+    script.symbolByIndex = nullptr;
     ResetRestoreVersions();
     ApplyTest::TearDown();
   }
 
   // One scripting symbol with the save index 3.
-  static void InstallSymbols() {
-    Services().symbolIndex = [](const ZoltSymbol* s) -> uint32_t { return s == kWave ? 3 : 0; };
-    Services().symbolByIndex = [](uint32_t i) -> ZoltSymbol* { return i == 3 ? kWave : nullptr; };
+  void InstallSymbols() {
+    script.symbolIndex = [](const ZoltSymbol* s) -> uint32_t { return s == kWave ? 3 : 0; };
+    script.symbolByIndex = [](uint32_t i) -> ZoltSymbol* { return i == 3 ? kWave : nullptr; };
   }
 
   static void SaveModel(SaveStream& s) {
@@ -43,7 +43,7 @@ class ApplyRecordTest : public ApplyTest {
     Reset();
     InstallMechanicsApply();
     InstallSymbols();
-    TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
+    TheModules().Add(MakeModeModule(CalcModule::kThermal));
     GroupList().Restore(s);
     GridPointList().Restore(s);
     ZoneList().Restore(s);
@@ -58,16 +58,16 @@ class ApplyRecordTest : public ApplyTest {
   // Conditions of every kind: point values and velocities in both axes, a
   // quiet block with free-field links, zone and face values with multipliers.
   void BuildConditions() {
-    TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
-    ApplyHooks().tableExists = [](int32_t n) { return n == 2; };
-    Services().getSymbol = [](CommandType& interp) {
+    TheModules().Add(MakeModeModule(CalcModule::kThermal));
+    script.tableExists = [](int32_t n) { return n == 2; };
+    script.symbolAtToken = [](CommandType& interp) {
       ++interp.TokenIndex();
       return kWave;
     };
     Run({"apply xforce 1 range id 1", "apply yforce 2 range id 1", "apply xvel 0.5 range id 1",
          "apply nvel -1 plane normal 0 0 -1 range id 5", "apply svel 2 range id 9",
          "apply zbody -10 history table 2 thermal range id 3", "apply szz -1e6 gradients 0 0 1 history wave range id 8 z 1.9 2.1"});
-    Services().getSymbol = nullptr;
+    script.symbolAtToken = nullptr;
     ApplyCondition* record = RecordOf(2) ? RecordOf(2) : ApplyCondition::Create(FindGridpoint(2));
     ApplyQuietBlock* quiet = record->NewQuietBlock();
     quiet->quiet[0] = 1.5;
@@ -196,7 +196,7 @@ TEST_F(ApplyRecordTest, OldFilesStoreTheQuietBlockInFloats) {
 }
 
 TEST_F(ApplyRecordTest, UnknownSymbolsAndModesLeaveTheirPointersEmpty) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
+  TheModules().Add(MakeModeModule(CalcModule::kThermal));
   MemoryStream s;
   s.WriteU32(1);  // one record
   s.WriteU32(0);

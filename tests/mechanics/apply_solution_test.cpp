@@ -13,11 +13,9 @@ class ApplySolutionTest : public ApplyTest {
   void SetUp() override {
     ApplyTest::SetUp();
     InstallMechanicsCycle();
-    Phases() = CyclePhases();
     InstallMechanicsApply();  // the apply phases of the cycle
   }
   void TearDown() override {
-    Phases() = CyclePhases();
     ApplyTest::TearDown();
   }
 };

@@ -18,11 +18,9 @@ class CycleTest : public GridTest {
   void SetUp() override {
     GridTest::SetUp();
     InstallMechanicsCycle();
-    Phases() = CyclePhases();
     TheCycleState() = CycleState();
   }
   void TearDown() override {
-    Phases() = CyclePhases();
     GridTest::TearDown();
   }
 

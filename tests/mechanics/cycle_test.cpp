@@ -7,6 +7,7 @@
 #include "../base/temp_dir.h"
 #include "mechanics/cycle_fixture.h"
 #include "model/module_doubles.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -96,7 +97,8 @@ TEST_F(StepCommandTest, EscEndsTheRunWithTheEndLineAndTheMessage) {
   // The key arrives during the second step: the command loop drops keys typed before a command.
   static FakeDevice* keys;
   keys = &device;
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13 && Settings().totalCycles == 2) keys->keys.push_back(27);
   };
   const std::string out = Run({"step 100"});
@@ -121,7 +123,7 @@ TEST_F(StepCommandTest, ModuleColumnsFollowTheActiveModules) {
   EXPECT_EQ(header.str(), " step    of    total  max-unbal    ratio   ");
   EXPECT_EQ(dashes.Length(), header.Length());
   // A fluid module on: its time follows the time step.
-  CalcModule* fluid = TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  CalcModule* fluid = TheModules().Add(MakeModeModule(CalcModule::kFluid));
   fluid->SetTime(2.5);
   Settings().timestep = 0.5;
   Cycle::Header(header, dashes);
@@ -130,12 +132,13 @@ TEST_F(StepCommandTest, ModuleColumnsFollowTheActiveModules) {
   EXPECT_EQ(Cycle::TableLine(3, 7, interp).str(), "     3      7       0  0.000e+00  0.000e+00  5.000e-01  2.500e+00");
   // The display column: the name cut to 11 characters, "-----------" for a value of no kind.
   Settings().cycleDisplay = true;
-  Phases().displayName = [] { return String("a_long_symbol_name"); };
+  FakeScript script;
+  script.displayName = [] { return String("a_long_symbol_name"); };
   Cycle::Header(header, dashes);
   EXPECT_EQ(header.str(), " step    of    total  max-unbal    ratio     time-step fluid time a_long_symb");
   EXPECT_EQ(Cycle::TableLine(3, 7, interp).str(),
             "     3      7       0  0.000e+00  0.000e+00  5.000e-01  2.500e+00 -----------");
-  Phases().displayValue = [](CommandType&) {
+  script.displayValue = [](CommandType&) {
     DisplayValue v;
     v.kind = DisplayValue::kInteger;
     v.integer = 42;
@@ -152,29 +155,45 @@ TEST_F(StepCommandTest, ModuleColumnsFollowTheActiveModules) {
   EXPECT_EQ(Settings().totalCycles, 1);
 }
 
-// The phases of one step in their order, with the callback numbers.
+// A participant that records each phase it is called at, under its name.
+class Recorder : public StepParticipant {
+ public:
+  explicit Recorder(std::string name) : name_(std::move(name)) {}
+  void BeginRun(CommandType&) override { Note("begin"); }
+  void CheckBeforeCycle(CommandType&, bool, bool, bool) override { Note("check"); }
+  void AfterZonePass() override { Note("zones"); }
+  void Forces(CommandType&, double) override { Note("forces"); }
+  void TieForces() override { Note("ties"); }
+  void Motion(bool, double) override { Note("motion"); }
+  void AfterMechanical() override { Note("mechanical"); }
+  void AfterModes() override { Note("modes"); }
+  // The callback points are recorded once, by the first recorder.
+  void Callback(int point) override {
+    if (name_ == "a") Record(std::to_string(point));
+  }
+
+ private:
+  void Note(const char* phase) { Record(std::string(phase) + " " + name_); }
+  std::string name_;
+};
+
+// The phases of one step in their order, with the callback numbers; every
+// phase walks the participants in the order they were registered.
 TEST_F(StepCommandTest, OneStepRunsItsPhasesInOrder) {
   Zone* zone = UnitBrick();
   Assign(zone, "elastic", {{"bulk", 1e6}, {"shear", 1e6}}, 1000);
   Trace().clear();
-  CyclePhases& p = Phases();
-  p.zoltCall = [](int n) { Record(std::to_string(n)); };
-  p.prepareApply = [] { Record("apply1"); };
-  p.applyStep = [] { Record("apply2"); };
-  p.freeFieldStep = [] { Record("freefield"); };
-  p.interfaceForces = [] { Record("ifaceF"); };
-  p.structureStepBegin = [] { Record("selBegin"); };
-  p.structureForces = [](double, CommandType&) { Record("selF"); };
-  p.attachForces = [] { Record("attachF"); };
-  p.interfaceMotion = [] { Record("ifaceM"); };
-  p.attachMotion = [] { Record("attachM"); };
-  p.structureMotion = [](bool, double) { Record("selM"); };
-  p.checkAttach = [] { Record("checkAttach"); };
+  StepParticipants& participants = interp.TheModel().Participants();
+  participants.Add(std::make_unique<Recorder>("a"));
+  participants.Add(std::make_unique<Recorder>("b"));
+  Cycle::BeginRun(interp);
   ASSERT_TRUE(Cycle::Prepare(false, interp, true));
   Cycle::Step(interp);
-  const std::vector<std::string> want = {"checkAttach", "apply1", "1", "2", "0", "3", "freefield", "apply2", "ifaceF",
-                                         "selBegin", "selF", "attachF", "4", "5", "ifaceM", "attachM", "selM", "6",
-                                         "13"};
+  const std::vector<std::string> want = {
+      "begin a",  "begin b",  "check a",  "check b",  "1",      "2",        "0",
+      "3",        "zones a",  "zones b",  "forces a", "forces b", "ties a", "ties b",
+      "4",        "5",        "motion a", "motion b", "mechanical a", "mechanical b", "6",
+      "13",       "modes a",  "modes b"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -184,7 +203,8 @@ TEST_F(StepCommandTest, LargeStrainReprepareEveryGeometryInterval) {
   for (GridPoint* gp : GridPointList()) gp->flags |= NodeBase::kFixVelocity;
   Settings().largeStrain = true;
   Trace().clear();
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 1) Record("prepare");
     if (n == 2) Record("step");
   };
@@ -206,12 +226,12 @@ TEST_F(StepCommandTest, RatioTypesAndAFailedZoneCheck) {
   Settings().ratioType = 1;
   Steps(1);
   const ModelSettings& s = Settings();
-  ASSERT_GT(s.cycleReals[2], 0.0);
-  EXPECT_DOUBLE_EQ(s.forceRatio, s.unbalancedForce / (s.cycleReals[2] / TheCycleState().gpCount));
+  ASSERT_GT(s.sums.forces, 0.0);
+  EXPECT_DOUBLE_EQ(s.forceRatio, s.unbalancedForce / (s.sums.forces / TheCycleState().gpCount));
   EXPECT_EQ(TheCycleState().gpCount, 8u);
   Settings().ratioType = 2;
   Cycle::Step(interp);
-  EXPECT_DOUBLE_EQ(s.forceRatio, s.cycleReals[3]);
+  EXPECT_DOUBLE_EQ(s.forceRatio, s.sums.localRatio);
   // A zone below the geometry ratio stops the run silently after its report.
   Settings().geometryRatio = 0.5;
   const std::string out = Run({"step 5"});

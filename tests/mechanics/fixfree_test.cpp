@@ -46,8 +46,8 @@ TEST_F(FixFreeTest, TemperatureAndPorePressureValuesNeedTheirModes) {
             "Terrax>fix temp 20\n*** Not configured for thermal calculation\n"
             "Terrax>fix pp 1\n*** Not configured for fluid flow calculation\n"
             "Terrax>free temp 20\n");
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  TheModules().Add(MakeModeModule(CalcModule::kThermal));
+  TheModules().Add(MakeModeModule(CalcModule::kFluid));
   GridPoint* gp = FindGridpoint(4);
   gp->porePressure = 3.0;
   Run({"fix temp 20 pp 5 range id 4"});

@@ -12,7 +12,6 @@ class InitialTest : public ApplyTest {
     BrickGrid(2, 2, 2);
   }
   void TearDown() override {
-    InitialHooks() = InitialServices();
     ApplyTest::TearDown();
   }
 };
@@ -126,8 +125,8 @@ TEST_F(InitialTest, ExtraVariablesAndErrors) {
 }
 
 TEST_F(InitialTest, FluidAndThermalBlocks) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
+  TheModules().Add(MakeModeModule(CalcModule::kThermal));
+  TheModules().Add(MakeModeModule(CalcModule::kFluid));
   FindGridpoint(5)->flags |= NodeBase::kNoFluidZone;
   EXPECT_EQ(Run({"initial temp 15 fmodulus 2e9 ftens -1", "initial biot 1e9"}),
             "Terrax>initial temp 15 fmodulus 2e9 ftens -1\n27 grid-points modified\n26 grid-points modified\n"
@@ -154,7 +153,7 @@ TEST_F(InitialTest, StaticAndDynamicDamping) {
   EXPECT_EQ(FindGridpoint(3)->dampingKind, 0u);
   EXPECT_DOUBLE_EQ(FindGridpoint(3)->dampingCoefficient, 0.5);
 
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
   Run({"initial damping rayleigh 0.05 10 range id 1", "initial damping rayleigh 0.05 10 mass range id 2",
        "initial damping rayleigh 0.05 0 range id 4", "initial damping mechanical local 0.2 range id 5"});
   const GpDynamicData& d1 = *FindGridpoint(1)->dynamicBlock;
@@ -169,7 +168,7 @@ TEST_F(InitialTest, StaticAndDynamicDamping) {
 }
 
 TEST_F(InitialTest, HystereticDampingOfZones) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
+  TheModules().Add(MakeModeModule(CalcModule::kDynamic));
   SetModels("elastic");
   ZoneList().Head()->SetModelByName("null");
   EXPECT_EQ(Run({"initial damping hysteretic sig3 1 2 3 4 5"}),

@@ -4,6 +4,7 @@
 
 #include "mechanics/cycle_fixture.h"
 #include "model/module_doubles.h"
+#include "mechanics/apply_condition.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ TEST_F(MotionTest, LocalDampingTakesFourFifthsOfTheIncrement) {
     gp->dampingKind = static_cast<uint32_t>(c.kind);
     gp->dampingCoefficient = 0.8;
     gp->velocity[0] = c.v;
-    gp->stepVectorB[0] = c.last;
+    gp->lastForce[0] = c.last;
     MoveGridPoint(*gp);
     EXPECT_NEAR(gp->velocity[0], c.want, 1e-15) << c.kind << " " << c.v;
     EXPECT_EQ(gp->mass, 4.0);
-    EXPECT_EQ(gp->stepVectorB[0], 2.0);  // the force of this move is kept
+    EXPECT_EQ(gp->lastForce[0], 2.0);  // the force of this move is kept
   }
 }
 
@@ -54,9 +55,9 @@ TEST_F(MotionTest, MoveUpdatesDisplacementPositionAndSums) {
   EXPECT_EQ(gp->smallDisplacement[0], 0.5);  // small strain: the position stays
   EXPECT_EQ(gp->position[0], 0.0);
   EXPECT_EQ(Settings().unbalancedForce, 2.0);
-  EXPECT_EQ(Settings().cycleReals[0], 2.0);
-  EXPECT_EQ(Settings().cycleReals[2], 2.0);
-  EXPECT_EQ(Settings().cycleReals[3], 1.0);  // |F| / force sum
+  EXPECT_EQ(Settings().sums.unbalanced, 2.0);
+  EXPECT_EQ(Settings().sums.forces, 2.0);
+  EXPECT_EQ(Settings().sums.localRatio, 1.0);  // |F| / force sum
   Settings().largeStrain = true;
   MoveGridPoint(*gp);
   EXPECT_EQ(gp->position[0], 1.0);
@@ -71,15 +72,15 @@ TEST_F(MotionTest, FixedDirectionsTakeNoVelocityAndCountNothing) {
   EXPECT_EQ(gp->velocity[0], 0.0);
   EXPECT_EQ(gp->velocity[1], -1.0);  // (-8 + 4) / 4, from rest
   EXPECT_EQ(Settings().unbalancedForce, 4.0);  // the fixed x force does not count
-  EXPECT_EQ(Settings().cycleReals[0], 4.0);
+  EXPECT_EQ(Settings().sums.unbalanced, 4.0);
   EXPECT_EQ(gp->forceSum, 6.0);  // the applied force adds its size
   gp->flags = NodeBase::kFixVelocity;
   gp->velocity[2] = 0.25;  // a fixed velocity is kept
   Settings().unbalancedForce = 0.0;
-  Settings().cycleReals[0] = 0.0;
+  Settings().sums.unbalanced = 0.0;
   MoveGridPoint(*gp);
   EXPECT_EQ(gp->velocity[2], 0.25);
-  EXPECT_EQ(Settings().cycleReals[0], 0.0);
+  EXPECT_EQ(Settings().sums.unbalanced, 0.0);
 }
 
 TEST_F(MotionTest, SkippedGridPointsAreNotMoved) {
@@ -94,37 +95,29 @@ TEST_F(MotionTest, SkippedGridPointsAreNotMoved) {
 }
 
 TEST_F(MotionTest, AppliedVelocitiesInGlobalAndLocalAxes) {
-  static VelocityCondition condition;
-  Phases().velocityCondition = [](const GridPoint&, VelocityCondition* out) {
-    *out = condition;
-    return true;
-  };
-  int dummy = 0;
-  gp->apply = reinterpret_cast<LinkListNode*>(&dummy);  // only tested for presence
-  condition = VelocityCondition();
-  condition.directions = 0x5;
-  condition.kind[0] = 4;
-  condition.value[0] = 3.0;
-  condition.kind[2] = 8;
-  condition.rate[2] = 0.5;
+  ApplyLocalBlock* block = ApplyCondition::Create(gp)->NewLocalBlock();
+  block->mask = 0x5;
+  block->kind[0] = kApplyVelocity;
+  block->velocity[0] = 3.0;
+  block->kind[2] = kApplyAcceleration;
+  block->acceleration[2] = 0.5;
   gp->velocity[2] = 1.0;
   MoveGridPoint(*gp);
   EXPECT_EQ(gp->velocity[0], 3.0);
   EXPECT_EQ(gp->velocity[2], 1.5);
   // Local axes turned by 90 degrees about z: local 1 is global y.
-  condition = VelocityCondition();
-  condition.localAxes = true;
+  *block = ApplyLocalBlock();
+  block->local = 1;
   const double axes[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) condition.axes[i][j] = axes[i][j];
-  condition.directions = 0x1;
-  condition.kind[0] = 5;
-  condition.value[0] = 2.0;
+    for (int j = 0; j < 3; ++j) block->axes[i][j] = axes[i][j];
+  block->mask = 0x1;
+  block->kind[0] = kApplyLocalVelocity;
+  block->velocity[0] = 2.0;
   gp->velocity[0] = gp->velocity[1] = gp->velocity[2] = 0.0;
   MoveGridPoint(*gp);
   EXPECT_NEAR(gp->velocity[1], 2.0, 1e-15);
   EXPECT_NEAR(gp->velocity[0], 0.5, 1e-15);  // the global x force moves local -2 freely
-  gp->apply = nullptr;
 }
 
 TEST_F(MotionTest, StaticGridPointWithoutStiffnessStopsTheStep) {
@@ -150,12 +143,9 @@ TEST_F(MotionTest, StaticGridPointWithoutStiffnessStopsTheStep) {
 namespace {
 
 TEST_F(MotionTest, DynamicModeRayleighDampingMultisteppingAndMass) {
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
-  Phases().dynamicSettings = [] {
-    DynamicStepSettings d;
-    d.multistepping = true;
-    return d;
-  };
+  auto dynamic = std::make_unique<SteppedDynamic>();
+  dynamic->settings.multistepping = true;
+  TheModules().Add(std::move(dynamic));
   gp->dynamicBlock = std::make_unique<GpDynamicData>();
   GpDynamicData& d = *gp->dynamicBlock;
   d.multiStep = 4.0;

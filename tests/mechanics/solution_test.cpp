@@ -27,7 +27,6 @@ TEST_F(SolutionTest, ElasticColumnSettlesToTheWeightAbove) {
     if (gp->position[2] == 0.0) gp->flags |= NodeBase::kFixZ;
   }
   Settings().gravity[2] = -10.0;
-  Phases().prepareApply = &GravityLoads;
   const int steps = StepToRatio(interp, 1e-8, 20000);
   EXPECT_LT(steps, 20000);
   for (Zone* zone : ZoneList()) {

@@ -2,6 +2,7 @@
 // strengths after them however the first ends, and the refusal of other models.
 #include "cmodels/mohr_model.h"
 #include "mechanics/solve_fixture.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ TEST_F(SolveElasticTest, ElasticRunThenTheRealStrengths) {
   Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", cohesion}, {"friction", 0}, {"tension", 0}}, false);
   static std::vector<double> seen;
   seen.clear();
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 1) seen.push_back(FindZone(1)->Model()->GetPropertyByIndex(MohrModel::kCohesion));
   };
   const std::string out = Run({"solve elastic"});
@@ -79,7 +81,8 @@ TEST_F(SolveElasticTest, EscInTheElasticRunGivesTheStrengthsBack) {
          false);
   static FakeDevice* keys;
   keys = &device;
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13 && Settings().totalCycles == 3) keys->keys.push_back(27);
   };
   const std::string out = Run({"solve elastic"});

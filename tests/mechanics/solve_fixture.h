@@ -25,12 +25,9 @@ class SolveTest : public CycleTest {
     CycleTest::SetUp();
     app.Identity();
     interp.SetApp(&app);
-    TheSolveHooks() = SolveHooks();
-    Phases().prepareApply = &GravityLoads;
-  }
+    }
   void TearDown() override {
-    TheSolveHooks() = SolveHooks();
-    Services().notifyAll = nullptr;
+    views.notify = nullptr;
     app.New();
     HystDamping::FreePool();
     ResetRestoreVersions();

@@ -5,6 +5,7 @@
 
 #include "cmodels/mohr_model.h"
 #include "mechanics/solve_fixture.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -121,7 +122,8 @@ TEST_F(SolveFosTest, ExcludedCohesionIsNeverReduced) {
   static std::vector<double> seen;
   seen.clear();
   // Each preparation of a run shows the cohesion it steps with.
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 1) seen.push_back(FindZone(1)->Model()->GetPropertyByIndex(MohrModel::kCohesion));
   };
   const std::string out = Run({"solve fos exclude cohesion"});
@@ -173,7 +175,8 @@ TEST_F(SolveFosTest, EscInATrialBringsTheModelBack) {
   // ESC in the first trial at a factor of 2, when the strengths are halved.
   static FakeDevice* keys;
   keys = &device;
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13 && Settings().fos == 2.0) keys->keys.push_back(27);
   };
   const std::string out = Run({"solve fos"});

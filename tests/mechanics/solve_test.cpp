@@ -6,6 +6,7 @@
 
 #include "mechanics/solve_fixture.h"
 #include "model/module_doubles.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -15,9 +16,9 @@ std::vector<double>& Ratios() {
 }
 
 // Every step's ratio, read where the step has just set it.
-void RecordRatios() {
+void RecordRatios(FakeParticipant& participant) {
   Ratios().clear();
-  Phases().zoltCall = [](int n) {
+  participant.callback = [](int n) {
     if (n == 6) Ratios().push_back(Settings().forceRatio);
   };
 }
@@ -26,7 +27,8 @@ using SolveRunTest = SolveTest;
 
 TEST_F(SolveRunTest, RatioLimitStopsAtTheFirstStepBelowIt) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  RecordRatios();
+  ParticipantScope recorder;
+  RecordRatios(*recorder);
   const std::string out = Run({"solve ratio 1e-5"});
   const std::vector<std::string> lines = Lines(out);
   ASSERT_EQ(lines.size(), 7u) << out;
@@ -56,12 +58,13 @@ TEST_F(SolveRunTest, ViewsHistoriesAndTheLog) {
   static std::vector<uint32_t> samples;
   notes.clear();
   samples.clear();
-  Services().notifyAll = [](uint32_t code, const String& text) {
+  views.notify = [](uint32_t code, const String& text) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%x ", code);
     notes.push_back(hex + text.str());
   };
-  Phases().sampleHistories = [](uint32_t step) { samples.push_back(step); };
+  ParticipantScope participant;
+  participant->sample = [](uint32_t step) { samples.push_back(step); };
   interp.SetLogFile("run.log", 0);
   interp.OpenLog();
   const std::string out = Run({"solve step 6"});
@@ -149,7 +152,7 @@ TEST_F(SolveRunTest, ARatioLimitEndsARunWithoutForces) {
 
 TEST_F(SolveRunTest, AgeLimitOfTheCreepTime) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kCreep));
+  TheModules().Add(MakeModeModule(CalcModule::kCreep));
   // No module proposes a time step: every step is 1 long.
   const std::string out = Run({"solve age 5.5"});
   EXPECT_EQ(Settings().totalCycles, 6) << out;
@@ -171,12 +174,9 @@ TEST_F(SolveRunTest, NoMasterProcess) {
   Settings().mechanical = false;
   EXPECT_EQ(Run({"solve"}), "Terrax>solve\n*** No master process active for solve\n");
   // A fluid process that is a slave is no master either.
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kFluid));
-  TheSolveHooks().fluid = [] {
-    SolveModeSettings m;
-    m.slave = true;
-    return m;
-  };
+  auto fluid = std::make_unique<SolvedModule<FluidCalcModule>>();
+  fluid->solve.slave = true;
+  TheModules().Add(std::move(fluid));
   EXPECT_EQ(Run({"solve step 3"}), "Terrax>solve step 3\n*** No master process active for solve\n");
   EXPECT_EQ(Settings().totalCycles, 0);
 }
@@ -201,19 +201,17 @@ TEST_F(SolveRunTest, BadWordsAreRefusedBeforeAnyStep) {
 
 TEST_F(SolveRunTest, ThermalSlaveDoublesTheMasterStage) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
   // The thermal slave meets its ratio limit in every step.
-  TheSolveHooks().thermal = [] {
-    SolveModeSettings m;
-    m.slave = true;
-    m.ratio = 0.5;
-    m.ratioLimit = 1.0;
-    return m;
-  };
+  auto thermal = std::make_unique<SolvedModule<ThermalCalcModule>>();
+  thermal->solve.slave = true;
+  thermal->solve.ratio = 0.5;
+  thermal->solve.ratioLimit = 1.0;
+  TheModules().Add(std::move(thermal));
   Settings().substepLimit = 8;
   static std::string trace;
   trace.clear();
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13) trace += Settings().mechanical ? 'M' : 'T';
   };
   const std::string out = Run({"solve step 40"});
@@ -230,12 +228,13 @@ TEST_F(SolveRunTest, ThermalSlaveDoublesTheMasterStage) {
 
 TEST_F(SolveRunTest, MechanicalSlaveTakesItsSubstepsEverySweep) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
+  TheModules().Add(MakeModeModule(CalcModule::kThermal));
   Settings().solveSlave = true;
   Settings().substepLimit = 3;
   static std::string trace;
   trace.clear();
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13) trace += Settings().mechanical ? 'M' : 'T';
   };
   const std::string out = Run({"solve step 9"});
@@ -250,9 +249,9 @@ TEST_F(SolveRunTest, HaltFunctionStopsAfterItsSweep) {
   static int cleared, asked;
   static std::string name;
   cleared = asked = 0;
-  TheSolveHooks().clearHalt = [] { ++cleared; };
-  TheSolveHooks().setHalt = [](CommandType& interp) { name = interp.GetString().str(); };
-  TheSolveHooks().haltValue = [](CommandType&) { return ++asked == 3 ? int32_t{1} : int32_t{0}; };
+  script.clearHalt = [] { ++cleared; };
+  script.setHalt = [](CommandType& interp) { name = interp.GetString().str(); };
+  script.haltValue = [](CommandType&) { return ++asked == 3 ? int32_t{1} : int32_t{0}; };
   Run({"solve zolthalt stop_it"});
   EXPECT_EQ(name, "stop_it");
   EXPECT_EQ(cleared, 1);
@@ -266,16 +265,14 @@ TEST_F(SolveRunTest, HaltFunctionStopsAfterItsSweep) {
 
 TEST_F(SolveRunTest, EscLeavesEveryProcessOn) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kThermal));
-  TheSolveHooks().thermal = [] {
-    SolveModeSettings m;
-    m.slave = true;
-    return m;
-  };
+  auto thermal = std::make_unique<SolvedModule<ThermalCalcModule>>();
+  thermal->solve.slave = true;
+  TheModules().Add(std::move(thermal));
   // ESC in the thermal slave stage, while the mechanical process is off.
   static FakeDevice* keys;
   keys = &device;
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n == 13 && !Settings().mechanical) keys->keys.push_back(27);
   };
   const std::string out = Run({"solve ratio 1e-5"});
@@ -287,7 +284,8 @@ TEST_F(SolveRunTest, EscLeavesEveryProcessOn) {
 
 TEST_F(SolveRunTest, MathErrorOfTheLastStepIsReported) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
-  Phases().zoltCall = [](int n) {
+  ParticipantScope participant;
+  participant->callback = [](int n) {
     if (n != 13) return;
     volatile double zero = 0.0;
     volatile double nan = zero / zero;
@@ -301,9 +299,9 @@ TEST_F(SolveRunTest, MathErrorOfTheLastStepIsReported) {
 TEST_F(SolveRunTest, StatusTableStaysWithinOneRow) {
   Column("elastic", {{"bulk", 5e7}, {"shear", 3e7}}, true);
   for (uint8_t type : {CalcModule::kCreep, CalcModule::kThermal, CalcModule::kFluid})
-    TheModules().Add(std::make_unique<TestModule>(type));
+    TheModules().Add(MakeModeModule(type));
   Settings().cycleDisplay = true;
-  Phases().displayName = [] { return String("user_value"); };
+  script.displayName = [] { return String("user_value"); };
   SolveLimits limits;
   limits.clockLimit = 6000.0;
   limits.ratioLimit = 1e-5;

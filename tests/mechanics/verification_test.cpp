@@ -20,11 +20,9 @@ class VerificationTest : public ApplyTest {
     InstallGenerate();
     ResetGenGeometry();
     InstallMechanicsCycle();
-    Phases() = CyclePhases();
     InstallMechanicsApply();
   }
   void TearDown() override {
-    Phases() = CyclePhases();
     ResetGenGeometry();
     ApplyTest::TearDown();
   }

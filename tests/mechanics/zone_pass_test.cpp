@@ -222,12 +222,9 @@ TEST_F(ZonePassTest, HystereticDampingHandsItsFactorToTheModel) {
 
 TEST_F(ZonePassTest, MultisteppedZoneIsUpdatedEveryFourthStepWithFourTimesTheStep) {
   ProbeZone();
-  TheModules().Add(std::make_unique<TestModule>(CalcModule::kDynamic));
-  Phases().dynamicSettings = [] {
-    DynamicStepSettings d;
-    d.multistepping = true;
-    return d;
-  };
+  auto dynamic = std::make_unique<SteppedDynamic>();
+  dynamic->settings.multistepping = true;
+  TheModules().Add(std::move(dynamic));
   zone->dynamicMultiplier = std::make_unique<double>(4.0);
   for (GridPoint* gp : GridPointList()) gp->velocity[0] = 1e-3 * gp->position[0];
   std::vector<int> updated;

@@ -23,7 +23,7 @@ class ModuleListTest : public ::testing::Test {
 
   // A registered module that is not one of the modes.
   TestModule& Add(double proposal, bool on = true) {
-    auto* m = static_cast<TestModule*>(TheModules().Add(std::make_unique<TestModule>(CalcModule::kCreep, false)));
+    auto* m = static_cast<TestModule*>(TheModules().Add(std::make_unique<TestModule>(CalcModule::kCreep)));
     m->proposal = proposal;
     m->SetOn(on);
     return *m;
@@ -104,7 +104,7 @@ TEST_F(ModuleListTest, PreparationAndTimeAdvanceSkipModulesThatAreOff) {
 
 TEST_F(ModuleListTest, RemoveHandsBackOnlyRegisteredModules) {
   TestModule& a = Add(0.0);
-  TestModule stranger(CalcModule::kCreep, false);
+  TestModule stranger(CalcModule::kCreep);
   EXPECT_EQ(TheModules().Remove(&stranger), nullptr);
   EXPECT_EQ(TheModules().Remove(nullptr), nullptr);
   EXPECT_EQ(TheModules().Add(nullptr), nullptr);
@@ -167,7 +167,7 @@ TEST_F(ModuleListTest, SetLoopReadsSettingsUntilAWordIsNotOne) {
 }
 
 TEST_F(ModuleListTest, ModuleRecordIsTwentySixBytes) {
-  TestModule m(CalcModule::kThermal, false);
+  TestModule m(CalcModule::kThermal);
   m.SetOn(false);
   m.SetTime(1.5);
   m.SetTimestep(0.25);
@@ -182,7 +182,7 @@ TEST_F(ModuleListTest, ModuleRecordIsTwentySixBytes) {
   expect.WriteF64(1e20);
   EXPECT_EQ(s.bytes.substr(2), expect.bytes);
 
-  TestModule back(CalcModule::kThermal, false);
+  TestModule back(CalcModule::kThermal);
   back.Restore(s);
   EXPECT_FALSE(back.On());
   EXPECT_EQ(back.Time(), 1.5);
@@ -191,7 +191,7 @@ TEST_F(ModuleListTest, ModuleRecordIsTwentySixBytes) {
 
   // A record of another kind, or one cut short, is a corrupt file.
   s.pos = 0;
-  TestModule other(CalcModule::kFluid, false);
+  TestModule other(CalcModule::kFluid);
   EXPECT_THROW(other.Restore(s), KWRExcept);
   MemoryStream cut;
   cut.bytes = s.bytes.substr(0, 20);
@@ -245,9 +245,9 @@ TEST_F(ModuleListTest, ChemistryRestoreFailures) {
     s.WriteU8(0);
     s.WriteU8(0);
     s.WriteU8(thermal ? 1 : 0);
-    if (thermal) TestModule(CalcModule::kThermal, false).Save(s);
+    if (thermal) TestModule(CalcModule::kThermal).Save(s);
     s.WriteU8(fluid ? 1 : 0);
-    if (fluid) TestModule(CalcModule::kFluid, false).Save(s);
+    if (fluid) TestModule(CalcModule::kFluid).Save(s);
     s.WriteU8(1);
     TestChemModule chem;
     chem.Save(s);

@@ -19,12 +19,16 @@
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "support/interp_fixture.h"
+#include "support/link_doubles.h"
 
 class GridTest : public ::testing::Test {
  protected:
   FakeDevice device;
   MacroTable macros;
   ModelInterpreter interp{&macros, &device};
+  // The scripting level and the views as a test sets them.
+  FakeScript script;
+  FakeViews views;
 
   void SetUp() override {
     InstallSubsystems(interp.TheModel());
@@ -38,7 +42,6 @@ class GridTest : public ::testing::Test {
     PrintRange().Clear();
     TheModules().Clear();
     Settings() = ModelSettings();
-    GridHooks() = GridServices();
   }
 
   std::string Run(std::initializer_list<const char*> lines) {

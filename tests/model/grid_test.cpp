@@ -239,9 +239,7 @@ TEST_F(GridTest, ExtraVariablesAndDampingFollowTheSettings) {
   EXPECT_EQ(z->Gp(0)->dampingKind, 2u);
   EXPECT_EQ(z->Gp(0)->dampingCoefficient, 0.3);
   z->Extra().At(1).SetFloat(2.5);
-  Services().resizeZoneExtras(3);
-  Services().resizeGpExtras(1);
-  Services().setGpDamping(0, 0.8);
+  Run({"config zextra 3 gpextra 1", "set mechanical damp local 0.8"});
   EXPECT_EQ(z->Extra().Count(), 3u);
   EXPECT_EQ(z->Extra().At(1).GetFloat(), 2.5);
   EXPECT_EQ(z->Gp(7)->extra.Count(), 1u);

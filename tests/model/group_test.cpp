@@ -1,6 +1,7 @@
 // Groups: the grid-points' group slots, zone groups and their grid-points,
 // GROUP and PRINT GROUP.
 #include "model/grid_fixture.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -116,12 +117,12 @@ TEST_F(GridTest, GroupCommandAndListing) {
 TEST_F(GridTest, GroupNotifiesTheViewsOnlyWhenZonesChanged) {
   static int notified = 0;
   notified = 0;
-  Services().notifyAll = [](uint32_t code, const String&) {
+  FakeViews views;
+  views.notify = [](uint32_t code, const String&) {
     if (code == 0x1000000) ++notified;
   };
   UnitBrick();
   Run({"group a range x 5 6", "group a"});
-  Services().notifyAll = nullptr;
   EXPECT_EQ(notified, 1);
 }
 

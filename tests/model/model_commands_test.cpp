@@ -11,6 +11,7 @@
 #include "model/module_doubles.h"
 #include "model/services.h"
 #include "support/interp_fixture.h"
+#include "support/link_doubles.h"
 
 class ZoltSymbol {};
 
@@ -33,7 +34,6 @@ class ModelCommandsTest : public ::testing::Test {
     Calls().clear();
   }
   void TearDown() override {
-    Services() = ModelServices();
     TheModules().Clear();
     Settings() = ModelSettings();
     for (const char* w : {"history", "table", "generate", "track"}) InstallModelCommand(w, nullptr);
@@ -46,16 +46,14 @@ class ModelCommandsTest : public ::testing::Test {
 };
 
 TEST_F(ModelCommandsTest, ConfigCreatesEachModeOnceAndSizesExtras) {
-  Services().resizeZoneExtras = [](int32_t n) { Calls().push_back("zones " + std::to_string(n)); };
-  Services().resizeGpExtras = [](int32_t n) { Calls().push_back("gps " + std::to_string(n)); };
-  Services().attachModule = [](CalcModule& m) { Calls().push_back("attach " + std::to_string(m.TypeCode())); };
   std::string out = Run({"config creep gwflow", "config flow creep zextra 3 gpextra 0", "config zextra -1"});
   EXPECT_EQ(out,
             "Terrax>config creep gwflow\nCreep Mode Available\nFluid Mode Available\n"
             "Terrax>config flow creep zextra 3 gpextra 0\n3 Extra variables in all zones\n"
             "0 Extra variables in all grid-points\n"
             "Terrax>config zextra -1\n*** Bad conversion parameter 2 (-1)\n");
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"attach 2", "attach 5", "zones 3", "gps 0"}));
+  EXPECT_EQ(Settings().zoneExtras, 3);
+  EXPECT_EQ(Settings().gpExtras, 0);
   EXPECT_EQ(TheModules().Count(), 2);
   EXPECT_TRUE(Settings().porePressure);
   EXPECT_EQ(Settings().zoneExtras, 3);
@@ -89,15 +87,16 @@ TEST_F(ModelCommandsTest, SetItemsChangeTheSettings) {
 }
 
 TEST_F(ModelCommandsTest, LargeStrainCopiesNodePositionsOnlyWhenSwitchedOn) {
-  Services().resetSelNodePositions = [] { Calls().push_back("nodes"); };
+  struct Structures : StructureLink {
+    void ResetNodePositions() override { Calls().push_back("nodes"); }
+  } structures;
+  interp.TheModel().SetStructures(&structures);
   Run({"set large", "set large", "set small", "set large"});
+  interp.TheModel().SetStructures(nullptr);
   EXPECT_EQ(Calls().size(), 2u);
 }
 
 TEST_F(ModelCommandsTest, MechanicalSettings) {
-  Services().setGpDamping = [](int32_t type, double f) {
-    Calls().push_back(std::to_string(type) + " " + std::to_string(f));
-  };
   std::string out = Run({"set mech off step 100 force 2 ratio 1e-4", "set mech damp combined",
                          "set mech damp local 0.5 substep 3 on", "set mech substep 1e20"});
   const ModelSettings& s = Settings();
@@ -109,7 +108,6 @@ TEST_F(ModelCommandsTest, MechanicalSettings) {
   EXPECT_FALSE(s.solveSlave);
   EXPECT_EQ(s.dampingType, 0);
   EXPECT_EQ(s.dampingFactor, 0.5);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"2 0.800000", "0 0.500000"}));
   EXPECT_NE(out.find("*** Bad conversion parameter 3 (1e20)\n"), std::string::npos);
 }
 
@@ -129,7 +127,8 @@ TEST_F(ModelCommandsTest, FluidAndTrackSettings) {
 
 TEST_F(ModelCommandsTest, DisplayNamesAHistoryOrASymbol) {
   static ZoltSymbol symbol;
-  Services().getSymbol = [](CommandType& in) -> ZoltSymbol* {
+  FakeScript script;
+  script.symbolAtToken = [](CommandType& in) -> ZoltSymbol* {
     if (in.Token().str() != "sym") return nullptr;
     ++in.TokenIndex();
     return &symbol;
@@ -166,14 +165,14 @@ TEST_F(ModelCommandsTest, PrintWordsOfOtherLevelsGoDown) {
 }
 
 TEST_F(ModelCommandsTest, CommandsOfOtherSubsystemsNotifyTheViews) {
-  Services().notifyAll = [](uint32_t code, const String& text) {
+  FakeViews views;
+  views.notify = [](uint32_t code, const String& text) {
     Calls().push_back(std::to_string(code) + "[" + text.str() + "]");
   };
-  Services().checkInterfaces = [](ModelInterpreter& in) { in << "Interface 1 is corrupted \n"; };
   for (const char* w : {"history", "table", "generate"}) InstallModelCommand(w, [](ModelInterpreter&) {});
   std::string out = Run({"history", "table", "generate", "moo", "plot"});
   EXPECT_EQ(Calls(), (std::vector<std::string>{"16[]", "32[]", "4[]"}));
-  EXPECT_NE(out.find("Terrax>moo\n\nInterface 1 is corrupted \n"), std::string::npos);
+  EXPECT_NE(out.find("Terrax>moo\n\nTerrax>plot"), std::string::npos);
   EXPECT_NE(out.find("*** PLOT is not available in this version\n"), std::string::npos);
 }
 

@@ -17,6 +17,7 @@
 #include "model/hyst_damping.h"
 #include "model/model_app.h"
 #include "model/module_doubles.h"
+#include "support/link_doubles.h"
 
 namespace {
 
@@ -390,11 +391,13 @@ TEST_F(ModelSaveTest, AppliedValuesFindTheirSymbolAndTimeBase) {
   EXPECT_EQ(SymbolOfSavedIndex(3), nullptr);
   EXPECT_EQ(BadPointerCount(), 1u);
   static ZoltSymbol* const kSymbol = reinterpret_cast<ZoltSymbol*>(uintptr_t{0x40});
-  Services().symbolByIndex = [](uint32_t index) { return index == 2 ? kSymbol : nullptr; };
-  EXPECT_EQ(SymbolOfSavedIndex(2), kSymbol);
-  EXPECT_EQ(SymbolOfSavedIndex(5), nullptr);
-  EXPECT_EQ(BadPointerCount(), 2u);
-  Services().symbolByIndex = nullptr;
+  {
+    FakeScript script;
+    script.symbolByIndex = [](uint32_t index) { return index == 2 ? kSymbol : nullptr; };
+    EXPECT_EQ(SymbolOfSavedIndex(2), kSymbol);
+    EXPECT_EQ(SymbolOfSavedIndex(5), nullptr);
+    EXPECT_EQ(BadPointerCount(), 2u);
+  }
   ResetBadPointerCount();
 
   CalcModule* thermal = TheModules().Add(CreateModule(CalcModule::kThermal));

@@ -113,23 +113,27 @@ TEST_F(RangeModelTest, NamesAndPhraseTexts) {
   EXPECT_EQ(static_cast<const SELTypeRangeElement&>(*Parse("seltype cableSEL").ElementAt(0)).Type(), 4);
 }
 
-TEST_F(RangeModelTest, SubjectsOfOtherSubsystemsAskTheirOwner) {
+TEST_F(RangeModelTest, SubjectsOfOtherSubsystemsAnswerForThemselves) {
   struct Triangle : LocatedObject {
     Triangle() : LocatedObject(kGenerateTriangle) {}
     void GetPosition(double p[3]) const override { p[0] = p[1] = p[2] = 0.5; }
   } triangle;
+  // A subject with an id of its own, 4, that answers the id element.
+  struct Numbered : Triangle {
+    bool RangeAnswer(const RangeElement& e, const double*, bool* inside) const override {
+      if (e.Kind() != IdRangeElement::kKind) return false;
+      *inside = static_cast<const IdRangeElement&>(e).Contains(4);
+      return true;
+    }
+  } numbered;
   UnitBrick()->SetGroupByName("soil");
-  // Without an owner's answer an id does not restrict a triangle; a group
+  // Without its own answer an id does not restrict a triangle; a group
   // takes the zone at its position.
   EXPECT_TRUE(Parse("id 9").IsIn(&triangle));
   EXPECT_TRUE(Parse("group soil").IsIn(&triangle));
-  GridHooks().rangeSubjectIsIn = [](const RangeElement& e, const double*, const LocatedObject*, bool* inside) {
-    if (e.Kind() != IdRangeElement::kKind) return false;
-    *inside = static_cast<const IdRangeElement&>(e).Contains(4);
-    return true;
-  };
-  EXPECT_FALSE(Parse("id 9").IsIn(&triangle));
-  EXPECT_TRUE(Parse("id 1 5").IsIn(&triangle));
+  EXPECT_FALSE(Parse("id 9").IsIn(&numbered));
+  EXPECT_TRUE(Parse("id 1 5").IsIn(&numbered));
+  EXPECT_TRUE(Parse("group soil").IsIn(&numbered));
 }
 
 TEST_F(RangeModelTest, ElementsSaveAndRestoreThroughTheLists) {

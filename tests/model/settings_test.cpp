@@ -28,10 +28,10 @@ void Scramble(ModelSettings& s) {
   s.reserved = true;
   s.dampingType = 2;
   s.unbalancedForce = 12;
-  s.cycleReal = 3;
-  s.cycleReals[3] = 4;
+  s.areaTotal = 3;
+  s.sums.localRatio = 4;
   s.dampingFactor = 0.5;
-  s.cycleCount = 5;
+  s.historySteps = 5;
   s.totalCycles = 600;
   s.solveCount = 7;
   s.geometryInterval = 3;
@@ -53,9 +53,6 @@ void Scramble(ModelSettings& s) {
   s.trackCount = 9;
   s.trackReal = 0.75;
   s.freeField = true;
-  s.ratioFlag = true;
-  s.cycleFlag = true;
-  s.solveBounds[1] = 1;
 }
 
 std::vector<std::string>& Log() {
@@ -72,7 +69,6 @@ class NewTest : public ::testing::Test {
 
   void SetUp() override { InstallTestModules(); }
   void TearDown() override {
-    Services() = ModelServices();
     TheModules().Clear();
     Settings() = ModelSettings();
   }
@@ -99,7 +95,6 @@ TEST_F(NewTest, SettingsReturnToTheirDefaultsButCppudmStays) {
   EXPECT_FALSE(s.fosKnown);
   EXPECT_FALSE(s.tracking);
   EXPECT_FALSE(s.freeField);
-  EXPECT_EQ(s.solveBounds[1], ModelSettings::kLargest);
   EXPECT_TRUE(s.cppudm);
   // And every field the same as a fresh record, byte for byte.
   MemoryStream a, b;

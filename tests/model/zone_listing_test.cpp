@@ -10,10 +10,6 @@ using ZoneListingTest = ZoneModelTest;
 // every zone that has a chemistry record.
 class ReadyChem : public ChemCalcModule {
  public:
-  ReadyChem() { Modes().chem = this; }
-  ~ReadyChem() override {
-    if (Modes().chem == this) Modes().chem = nullptr;
-  }
   bool Connect() override { return true; }
   bool SetApplicationPath(const String*) override { return true; }
   bool ReadResultFile(const String*) override { return true; }

@@ -11,6 +11,7 @@
 #include "model/grid_fixture.h"
 #include "model/module_doubles.h"
 #include "model/zone_models.h"
+#include "support/link_doubles.h"
 
 // A zone's record of a coupled mode: its model type and property values,
 // and a fluid density.
@@ -25,16 +26,16 @@ struct ModeRecord : ZoneRecord {
 };
 
 // A mode whose zone-created operation attaches a ModeRecord.
-class RecordModule : public TestModule {
+template <class Base>
+class RecordModule : public CountingModule<Base> {
  public:
-  explicit RecordModule(uint8_t type) : TestModule(type) {}
   void ZoneCreated(Zone& zone) override {
     std::unique_ptr<ZoneRecord>& slot = Slot(zone);
     if (!slot) slot = std::make_unique<ModeRecord>();
     ++zonesCreated;
   }
   std::unique_ptr<ZoneRecord>& Slot(Zone& zone) const {
-    return TypeCode() == kThermal ? zone.thermal : zone.fluid;
+    return this->TypeCode() == CalcModule::kThermal ? zone.thermal : zone.fluid;
   }
   int zonesCreated = 0;
 };
@@ -87,8 +88,8 @@ class ZoneModelTest : public GridTest {
   std::vector<uint32_t> notices;
   TestZoneModels thermalModels{true};
   TestZoneModels fluidModels{false};
-  std::unique_ptr<RecordModule> thermal;
-  std::unique_ptr<RecordModule> fluid;
+  std::unique_ptr<RecordModule<ThermalCalcModule>> thermal;
+  std::unique_ptr<RecordModule<FluidCalcModule>> fluid;
 
   static std::vector<uint32_t>*& Notices() {
     static std::vector<uint32_t>* notices = nullptr;
@@ -99,7 +100,7 @@ class ZoneModelTest : public GridTest {
     GridTest::SetUp();
     InstallZoneModels();
     Notices() = &notices;
-    Services().notifyAll = [](uint32_t code, const String&) { Notices()->push_back(code); };
+    views.notify = [](uint32_t code, const String&) { Notices()->push_back(code); };
     RandomSeed(0);
   }
   void TearDown() override {
@@ -107,15 +108,14 @@ class ZoneModelTest : public GridTest {
     SetFluidZoneModels(nullptr);
     thermal.reset();
     fluid.reset();
-    Services() = ModelServices();
     Notices() = nullptr;
     GridTest::TearDown();
   }
 
   // Configures the thermal and the fluid mode with their model tables.
   void ConfigureModes() {
-    thermal = std::make_unique<RecordModule>(CalcModule::kThermal);
-    fluid = std::make_unique<RecordModule>(CalcModule::kFluid);
+    thermal = std::make_unique<RecordModule<ThermalCalcModule>>();
+    fluid = std::make_unique<RecordModule<FluidCalcModule>>();
     SetThermalZoneModels(&thermalModels);
     SetFluidZoneModels(&fluidModels);
   }

@@ -7,37 +7,40 @@
 
 #include "base/except.h"
 #include "base/message.h"
-#include "base/keyword_table.h"
+#include "base/command_table.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_surface.h"
+#include "generate/gen_zone.h"
 #include "model/model_interpreter.h"
 
 namespace {
-// The sub-commands, numbered from 1 in this order.
-const char* const kGenerateWords = "zone surface point print test merge quit stop topograph separate";
-enum GenerateWord { kZone = 1, kSurface, kPoint, kPrint, kTest, kMerge, kQuit, kStop, kTopograph, kSeparate };
 
 const char* const kTestWords = "vclo inv";
 
-KeywordHandlers<GenerateSubCommand>& SubCommands() {
-  static KeywordHandlers<GenerateSubCommand> handlers(kGenerateWords);
-  return handlers;
-}
-
 void EndSubMode(CommandType& interp) { interp.SetCommandPrefix(String(), String()); }
 
-// Runs an installed sub-command, or reports that it is not there.
-void RunInstalled(ModelInterpreter& interp, int word) {
-  if (GenerateSubCommand handler = SubCommands().Find(word)) {
-    handler(interp);
-    return;
-  }
-  throw QJExcept(MessageText("GENERATE %s is not available in this version", SubCommands().UpperName(word)));
+void Print(ModelInterpreter& interp) {
+  if (const GenGeometry* store = ActiveGenGeometry()) store->Print(interp);
 }
+
+// The sub-commands of GENERATE.
+CommandTable<GenerateSubCommand> g_generateWords("generate", {
+    {"zone", &GenerateZoneCommand},
+    {"surface", [](ModelInterpreter& in) { SurfaceCommand(in); }},
+    {"point", [](ModelInterpreter& in) { GenPointCommand(in); }},
+    {"print", &Print},
+    {"test", [](ModelInterpreter& in) { GenTestCommand(in); }},
+    {"merge", kNotAvailable},
+    {"quit", [](ModelInterpreter& in) { EndSubMode(in); }},
+    {"stop", [](ModelInterpreter& in) { EndSubMode(in); }},
+    {"topograph", kNotAvailable},
+    {"separate", kNotAvailable},
+});
+
 }  // namespace
 
 void InstallGenerateSubCommand(const char* keyword, GenerateSubCommand handler) {
-  SubCommands().Install(keyword, handler);
+  g_generateWords.Install(keyword, handler);
 }
 
 void GenerateCommand(ModelInterpreter& interp) {
@@ -47,18 +50,11 @@ void GenerateCommand(ModelInterpreter& interp) {
     else EndSubMode(interp);
     return;
   }
-  const int word = interp.GetKeyword(kGenerateWords);
-  switch (word) {
-    case kSurface: SurfaceCommand(interp); break;
-    case kPoint: GenPointCommand(interp); break;
-    case kPrint:
-      if (const GenGeometry* store = ActiveGenGeometry()) store->Print(interp);
-      break;
-    case kTest: GenTestCommand(interp); break;
-    case kQuit:
-    case kStop: EndSubMode(interp); break;
-    default: RunInstalled(interp, word); break;
-  }
+  const int word = interp.GetKeyword(g_generateWords.Keywords());
+  const GenerateSubCommand handler = g_generateWords.HandlerOf(word);
+  if (!handler)
+    throw QJExcept(MessageText("GENERATE %s is not available in this version", g_generateWords.UpperName(word)));
+  handler(interp);
 }
 
 void GenPointCommand(CommandType& interp) {

@@ -13,7 +13,6 @@
 void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);
   InstallModelPrint("generate", &PrintGenerate);
-  InstallGenerateSubCommand("zone", &GenerateZoneCommand);
   InstallModelCommand("grid", &GridCommand);
   CurrentModel().Sections().Install(
       "generate", [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); },

@@ -5,7 +5,7 @@
 #include <ios>
 #include <iomanip>
 
-#include "base/keyword_table.h"
+#include "base/command_table.h"
 #include "base/message.h"
 #include "base/range.h"
 #include "base/range_named.h"
@@ -14,32 +14,10 @@
 #include "model/print_models.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
+#include "model/grid_commands.h"
+#include "model/zone_models.h"
 
 namespace {
-// The first entry only keeps the real keywords numbered from 2.
-const char* const kPrintWords =
-    "@@@@@@@@@@@ zone gp tetra group apply cable water range dynamic creep interface mechanical thermal "
-    "region struct attach fluid generate history rlist table model sel flow fos track chem";
-
-enum PrintWord {
-  kPlaceholder = 1, kZone, kGp, kTetra, kGroup, kApply, kCable, kWater, kRange, kDynamic, kCreep, kInterface,
-  kMechanical, kThermal, kRegion, kStruct, kAttach, kFluid, kGenerate, kHistory, kRlist, kTable, kModel, kSel,
-  kFlow, kFos, kTrack, kChem
-};
-
-KeywordHandlers<ModelPrintHandler>& PrintHandlers() {
-  static KeywordHandlers<ModelPrintHandler> handlers(kPrintWords);
-  return handlers;
-}
-
-// Runs the handler installed for a listing, or reports that it is missing.
-void RunListing(ModelInterpreter& interp, int word) {
-  if (ModelPrintHandler handler = PrintHandlers().Find(word)) {
-    handler(interp);
-    return;
-  }
-  throw QJExcept(MessageText("PRINT %s is not available in this version", PrintHandlers().UpperName(word)));
-}
 
 // The range phrase of PRINT: from the first word that abbreviates "range" to
 // the end of the command. It replaces the print range, and the listings see
@@ -60,40 +38,49 @@ void PrintFos(ModelInterpreter& interp) {
   if (s.fosKnown) interp << " Factor of Safety is : " << DoubleToString(s.fos, 2, 1, 0) << "\n";
   else interp << "*** FoS not available " << "\n";
 }
+
+void Nothing(ModelInterpreter&) {}
+void Region(ModelInterpreter& in);
+void Dynamic(ModelInterpreter& in) { PrintMode(in, Modes().dynamic, "Dynamic mode not available"); }
+void Creep(ModelInterpreter& in) { PrintMode(in, Modes().creep, "Creep mode not available"); }
+void Thermal(ModelInterpreter& in) { PrintMode(in, Modes().thermal, "Thermal mode not available"); }
+void Fluid(ModelInterpreter& in) { PrintMode(in, Modes().fluid, "Fluid flow mode not available"); }
+
+// The listings of PRINT at the model level. The first word only keeps the
+// real words numbered from 2; it lists nothing.
+CommandTable<ModelPrintHandler> g_printWords("model print", {
+    {"@@@@@@@@@@@", &Nothing},   {"zone", &PrintZone},        {"gp", &PrintGp},
+    {"tetra", &PrintTetra},      {"group", &PrintGroup},      {"apply"},
+    {"cable", &Nothing},         {"water", kNotAvailable},    {"range", &Nothing},
+    {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface", kNotAvailable},
+    {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
+    {"struct", &Nothing},        {"attach", kNotAvailable},   {"fluid", &Fluid},
+    {"generate"},                {"history", kNotAvailable},  {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
+    {"table", kNotAvailable},    {"model", [](ModelInterpreter& in) { PrintModels(in); }},     {"sel", kNotAvailable},
+    {"flow", &Fluid},            {"fos", &PrintFos},          {"track", kNotAvailable},
+    {"chem", &PrintChem},
+});
+
+// REGION lists as GROUP does.
+void Region(ModelInterpreter& in) { g_printWords.HandlerOf("group")(in); }
+
 }  // namespace
 
-void InstallModelPrint(const char* keyword, ModelPrintHandler handler) { PrintHandlers().Install(keyword, handler); }
+void InstallModelPrint(const char* keyword, ModelPrintHandler handler) { g_printWords.Install(keyword, handler); }
 
 int ModelInterpreter::Print() {
   const bool ranged = TakeRangePhrase(*this);
   int word = 0;
-  int code = MatchKeyword(kPrintWords, word);
+  int code = MatchKeyword(g_printWords.Keywords(), word);
   if (code == kMissing) {
     if (ranged) ++TokenIndex();
     return CommandType::Print();
   }
   if (code != kOk) return CommandType::Print();
-  ModePointers& modes = Modes();
-  switch (word) {
-    case kPlaceholder:
-    case kCable:
-    case kStruct:
-    case kRange:
-      break;
-    case kDynamic: PrintMode(*this, modes.dynamic, "Dynamic mode not available"); break;
-    case kCreep: PrintMode(*this, modes.creep, "Creep mode not available"); break;
-    case kThermal: PrintMode(*this, modes.thermal, "Thermal mode not available"); break;
-    case kFluid:
-    case kFlow:
-      PrintMode(*this, modes.fluid, "Fluid flow mode not available");
-      break;
-    case kMechanical: PrintMechanical(*this); break;
-    case kFos: PrintFos(*this); break;
-    case kRegion: RunListing(*this, kGroup); break;
-    case kRlist: PrintRangeList(*this); break;
-    case kModel: PrintModels(*this); break;
-    default: RunListing(*this, word); break;
-  }
+  const ModelPrintHandler handler = g_printWords.HandlerOf(word);
+  if (!handler)
+    throw QJExcept(MessageText("PRINT %s is not available in this version", g_printWords.UpperName(word)));
+  handler(*this);
   return kOk;
 }
 

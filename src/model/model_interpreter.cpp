@@ -1,72 +1,71 @@
 #include "model/model_interpreter.h"
 
+#include <cstring>
 
-#include "base/keyword_table.h"
+#include "base/command_table.h"
 #include "base/message.h"
 #include "base/range_named.h"
 #include "model/calc_module.h"
+#include "model/grid_commands.h"
 #include "model/services.h"
+#include "model/zone_models.h"
 
 namespace {
+
+// Marks "call", "print" and "new": the word is read again by the levels below.
+void HandDown(ModelInterpreter&) {}
+
+void Config(ModelInterpreter& interp) { ConfigCommand(interp); }
+
+void RangeWord(ModelInterpreter& interp) { RangeCommand(interp); }
+
+// The interface integrity listing: one empty line (the interfaces add the
+// corrupted ones when they install their own).
+void Moo(ModelInterpreter& interp) { interp << "\n"; }
+
 // The model's first words. "call", "print" and "new" stand first so that
-// their abbreviations win ("c" is CALL, "p" PRINT, "n" NEW); they are handed
-// on to the levels below.
-const char* const kModelWords =
-    "call print new step initial cycle history property fix free gp grid generate model group apply solve "
-    "water delete config interface moo region attach gpattach table plot range zone sel body geom_test "
-    "track impgrid expgrid pdelete chem movie";
+// their abbreviations win ("c" is CALL, "p" PRINT, "n" NEW).
+CommandTable<ModelCommandHandler> g_modelWords("model", {
+    {"call", &HandDown},      {"print", &HandDown},     {"new", &HandDown},         {"step"},
+    {"initial"},              {"cycle"},                {"history", kNotAvailable}, {"property", &PropertyCommand},
+    {"fix"},                  {"free"},                 {"gp", &GpCommand},         {"grid"},
+    {"generate"},             {"model", &ModelCommand}, {"group", &GroupCommand},   {"apply"},
+    {"solve"},                {"water", kNotAvailable}, {"delete", kNotAvailable},  {"config", &Config},
+    {"interface", kNotAvailable}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach", kNotAvailable},
+    {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
+    {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body", kNotAvailable},    {"geom_test", &GeomTestCommand},
+    {"track", kNotAvailable}, {"impgrid", kNotAvailable}, {"expgrid", kNotAvailable}, {"pdelete", kNotAvailable},
+    {"chem", kNotAvailable},  {"movie", kNotAvailable},
+});
 
-enum ModelWord {
-  kCall = 1, kPrint, kNew, kHistory = 7, kGenerate = 13, kConfig = 20, kMoo = 22, kTable = 26, kRange = 28, kTrack = 33
+// The words after which the views are told what changed.
+struct ViewChange {
+  const char* word;
+  uint32_t code;
 };
+constexpr ViewChange kViewChanges[] = {{"history", 16}, {"generate", 4}, {"table", 32}};
 
-// View change codes sent after the commands that change what the views show.
-constexpr uint32_t kGenerateChanged = 4;
-constexpr uint32_t kHistoryChanged = 16;
-constexpr uint32_t kTableChanged = 32;
-
-KeywordHandlers<ModelCommandHandler>& Handlers() {
-  static KeywordHandlers<ModelCommandHandler> handlers(kModelWords);
-  return handlers;
-}
 }  // namespace
 
-void InstallModelCommand(const char* keyword, ModelCommandHandler handler) { Handlers().Install(keyword, handler); }
+void InstallModelCommand(const char* keyword, ModelCommandHandler handler) { g_modelWords.Install(keyword, handler); }
 
 int ModelInterpreter::Command() {
   TokenIndex() = 0;
-  int word = 0;
-  if (MatchKeyword(kModelWords, word) != kOk) return CommandType::Execute();
-  switch (word) {
-    case kCall:
-    case kPrint:
-    case kNew:
-      --TokenIndex();
-      return CommandType::Execute();
-    case kConfig:
-      ConfigCommand(*this);
-      return kDone;
-    case kRange:
-      RangeCommand(*this);
-      return kDone;
-    case kMoo:
-      // Interface integrity listing: one empty line, then the corrupted interfaces.
-      *this << "\n";
-      return kDone;
-    case kTrack: {
-      const CalcModule* fluid = Modes().fluid;
-      if (!fluid || !fluid->On()) throw QJExcept("Fluid flow must be turned on for particle tracking.");
-      break;
-    }
-    default:
-      break;
+  int number = 0;
+  if (MatchKeyword(g_modelWords.Keywords(), number) != kOk) return CommandType::Execute();
+  const char* word = g_modelWords.Word(number);
+  const ModelCommandHandler handler = g_modelWords.HandlerOf(number);
+  if (handler == &HandDown) {
+    --TokenIndex();
+    return CommandType::Execute();
   }
-  if (ModelCommandHandler handler = Handlers().Find(word)) {
-    handler(*this);
-    if (word == kHistory) NotifyAllViews(kHistoryChanged);
-    else if (word == kGenerate) NotifyAllViews(kGenerateChanged);
-    else if (word == kTable) NotifyAllViews(kTableChanged);
-    return kDone;
+  if (std::strcmp(word, "track") == 0) {
+    const CalcModule* fluid = Modes().fluid;
+    if (!fluid || !fluid->On()) throw QJExcept("Fluid flow must be turned on for particle tracking.");
   }
-  throw QJExcept(MessageText("%s is not available in this version", Handlers().UpperName(word)));
+  if (!handler) throw QJExcept(MessageText("%s is not available in this version", g_modelWords.UpperName(number)));
+  handler(*this);
+  for (const ViewChange& change : kViewChanges)
+    if (std::strcmp(word, change.word) == 0) NotifyAllViews(change.code);
+  return kDone;
 }

@@ -135,9 +135,3 @@ bool MatchPropertyName(const String& text, String* full) {
          MatchModeProperty(FluidZoneModels(), text, full);
 }
 
-void InstallZoneModels() {
-  InstallModelCommand("model", ModelCommand);
-  InstallModelCommand("property", PropertyCommand);
-  InstallModelPrint("tetra", PrintTetra);
-  InstallModelPrint("chem", PrintChem);
-}

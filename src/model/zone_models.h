@@ -69,7 +69,3 @@ void PropertyCommand(ModelInterpreter& interp);
 void PrintTetra(ModelInterpreter& interp);
 void PrintChem(ModelInterpreter& interp);
 
-// Installs MODEL, PROPERTY, PRINT TETRA and PRINT CHEM, and the zones'
-// thermal and fluid property look-ups through the tables above. Called once
-// at start-up with the grid's own commands.
-void InstallZoneModels();

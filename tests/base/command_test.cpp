@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <new>
 
-#include "base/keyword_table.h"
+#include "base/command_table.h"
 #include "support/interp_fixture.h"
 
 namespace {
@@ -208,18 +210,18 @@ TEST_F(CommandTest, AllocationFailureIsReportedAndTheNextLineRuns) {
 
 }  // namespace
 
-TEST(KeywordTableTest, KeywordsByNumberAndHandlersByKeyword) {
-  const char* list = "zone gp  tetra";
-  EXPECT_EQ(KeywordCount(list), 3);
-  EXPECT_STREQ(KeywordAt(list, 3).c_str(), "tetra");
-  EXPECT_TRUE(KeywordAt(list, 4).IsEmpty());
-  EXPECT_EQ(KeywordNumber(list, "gp"), 2);
-  EXPECT_EQ(KeywordNumber(list, "g"), 0);  // installing takes the keyword in full
-  KeywordHandlers<int (*)()> table(list);
-  table.Install("tetra", [] { return 7; });
-  table.Install("nothing", [] { return 1; });
-  EXPECT_EQ(table.Find(3)(), 7);
-  EXPECT_EQ(table.Find(1), nullptr);
-  EXPECT_EQ(table.Find(9), nullptr);
+TEST(CommandTableTest, WordsInOrderAndHandlersInstalledByWord) {
+  CommandTable<int (*)()> table("test", {{"zone", [] { return 1; }}, {"gp"}, {"tetra", kNotAvailable}});
+  EXPECT_STREQ(table.Keywords(), "zone gp tetra");
+  EXPECT_EQ(table.Count(), 3);
   EXPECT_STREQ(table.UpperName(2).c_str(), "GP");
+  EXPECT_EQ(table.HandlerOf(1)(), 1);
+  EXPECT_FALSE(table.HasHandler(2));
+  table.Install("gp", [] { return 7; });
+  EXPECT_EQ(table.HandlerOf(2)(), 7);
+  EXPECT_FALSE(table.Available(3));
+  // A word that is not there, given in part, or marked not available cannot be installed.
+  EXPECT_THROW(table.Install("nothing", [] { return 0; }), std::logic_error);
+  EXPECT_THROW(table.Install("g", [] { return 0; }), std::logic_error);
+  EXPECT_THROW(table.Install("tetra", [] { return 0; }), std::logic_error);
 }

@@ -98,7 +98,6 @@ class ZoneModelTest : public GridTest {
 
   void SetUp() override {
     GridTest::SetUp();
-    InstallZoneModels();
     Notices() = &notices;
     views.notify = [](uint32_t code, const String&) { Notices()->push_back(code); };
     RandomSeed(0);

@@ -1,6 +1,7 @@
 #include "base/linklist.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "base/except.h"
@@ -16,7 +17,41 @@ std::vector<LinkListBase*>& Registry() {
 }
 
 uint32_t g_badPointers = 0;
+
+// The store and the indices that the object being read or remapped works on.
+struct ActiveLinks {
+  std::vector<uint32_t>* values = nullptr;
+  size_t next = 0;
+  size_t end = 0;
+  bool reading = false;
+};
+ActiveLinks g_active;
+ActiveLinks g_saved[8];
+int g_depth = 0;
 }  // namespace
+
+PendingLinks::Active::Active(PendingLinks* links, size_t next, size_t end, bool reading) {
+  if (g_depth == 8) throw std::logic_error("pending links nested too deep");
+  g_saved[g_depth++] = g_active;
+  g_active = ActiveLinks{&links->values_, next, end, reading};
+}
+
+PendingLinks::Active::~Active() { g_active = g_saved[--g_depth]; }
+
+void PendingLinks::Active::CheckAllTaken() const {
+  if (g_active.next != g_active.end) throw std::logic_error("an object took fewer saved indices than it read");
+}
+
+void PendingLinks::Put(uint32_t index) {
+  if (!g_active.values || !g_active.reading) throw std::logic_error("a saved index read outside an object's restore");
+  g_active.values->push_back(index);
+}
+
+uint32_t PendingLinks::Take() {
+  if (!g_active.values || g_active.reading || g_active.next >= g_active.end)
+    throw std::logic_error("a saved index taken that its object did not read");
+  return (*g_active.values)[g_active.next++];
+}
 
 LinkListBase::LinkListBase() {
   end_.isNode_ = false;
@@ -98,7 +133,7 @@ void LinkListBase::Restore(SaveStream& stream) {
     std::unique_ptr<LinkListNode> node(Create(code));
     if (!node) stream.ReadFailure();
     node->SetTypeCode(code);
-    node->Restore(stream);
+    pending_.Restore([&] { node->Restore(stream); });
     Append(node.release());
   }
   index_.reset(new LinkListNode*[count_ + 1]);
@@ -112,7 +147,7 @@ void LinkListBase::Restore(SaveStream& stream) {
 }
 
 void LinkListBase::RemapAll() {
-  for (LinkListNode* n : *this) n->RemapPointers();
+  for (LinkListNode* n : *this) RemapNode(n, [n] { n->RemapPointers(); });
 }
 
 LinkListNode* LinkListBase::GetByIndex(uint32_t index) const {

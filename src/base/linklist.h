@@ -10,8 +10,56 @@
 #include <iterator>
 #include <memory>
 
+#include <vector>
+
 class SaveStream;
 class LinkListBase;
+
+// The saved indices that restored objects hold for their pointers, kept
+// beside the objects until every list is read: a pointer field is never set
+// to an index. RestorePointer queues an index and leaves its field null
+// while its object is read; RemapPointer takes the indices of one object
+// back in the order they were read and turns each into its object.
+class PendingLinks {
+ public:
+  // Reads one object: `read` runs with this store taking its indices.
+  template <class F>
+  void Restore(F&& read) {
+    starts_.push_back(values_.size());
+    Active active(this, values_.size(), values_.size(), true);
+    read();
+  }
+  // Remaps the k-th object read (0-based): `remap` runs with that object's
+  // indices to take, and must take all of them.
+  template <class F>
+  void Remap(size_t k, F&& remap) {
+    const size_t begin = k < starts_.size() ? starts_[k] : values_.size();
+    const size_t end = k + 1 < starts_.size() ? starts_[k + 1] : values_.size();
+    Active active(this, begin, end, false);
+    remap();
+    active.CheckAllTaken();
+  }
+  void Clear() {
+    values_ = std::vector<uint32_t>();
+    starts_ = std::vector<size_t>();
+  }
+
+  // The store of the object being read or remapped (logic error: none).
+  static void Put(uint32_t index);
+  static uint32_t Take();
+
+ private:
+  class Active {
+   public:
+    Active(PendingLinks* links, size_t next, size_t end, bool reading);
+    ~Active();
+    Active(const Active&) = delete;
+    Active& operator=(const Active&) = delete;
+    void CheckAllTaken() const;
+  };
+  std::vector<uint32_t> values_;
+  std::vector<size_t> starts_;
+};
 
 class LinkListNode {
  public:
@@ -23,7 +71,7 @@ class LinkListNode {
   // The node's own fields; the list writes the type code before them.
   virtual void Restore(SaveStream&) {}
   virtual void Save(SaveStream&) const {}
-  // Turns the saved indices held in pointer fields back into pointers.
+  // Turns the saved indices of the node's pointer fields back into pointers.
   virtual void RemapPointers() {}
 
   uint32_t SaveIndex() const { return saveIndex_; }
@@ -99,6 +147,11 @@ class LinkListBase {
   // cannot hold, or an unknown type code, is the stream's read error.
   void Restore(SaveStream& stream);
   void RemapAll();
+  // Remaps one node of this list in a walk of the owner's own, as RemapAll does.
+  template <class F>
+  void RemapNode(const LinkListNode* node, F&& remap) {
+    pending_.Remap(node->SaveIndex() - 1, remap);
+  }
   // The node saved with that index (0 gives null); an index that the list
   // cannot resolve gives null and is counted as a bad pointer. Valid between
   // Restore and ReleaseIndexArrays.
@@ -108,6 +161,7 @@ class LinkListBase {
   void ReleaseIndexArray() {
     index_.reset();
     indexCount_ = 0;
+    pending_.Clear();
   }
 
  private:
@@ -117,6 +171,7 @@ class LinkListBase {
   uint32_t count_ = 0;
   std::unique_ptr<LinkListNode*[]> index_;
   uint32_t indexCount_ = 0;
+  PendingLinks pending_;
 };
 
 // Registry-wide operations over every live list.
@@ -134,20 +189,25 @@ void SavePointer(SaveStream& stream, const LinkListNode* target);
 uint32_t ReadSavedIndex(SaveStream& stream);
 void CountBadPointer();
 
-// Reads a saved index into a pointer field; RemapPointer turns it into the
-// object once the lists are restored.
+// Reads the saved index of a pointer field: the field stays null and the
+// index waits beside it until RemapPointer.
 template <class T>
 void RestorePointer(SaveStream& stream, T*& field) {
-  field = reinterpret_cast<T*>(static_cast<uintptr_t>(ReadSavedIndex(stream)));
+  field = nullptr;
+  PendingLinks::Put(ReadSavedIndex(stream));
 }
+// The same for an index that a record holds for another subsystem's list.
+inline void RestoreIndex(SaveStream& stream) { PendingLinks::Put(ReadSavedIndex(stream)); }
+inline void QueueIndex(uint32_t index) { PendingLinks::Put(index); }
 
-// Resolves a saved index held in a pointer field through the list that holds
-// the target; an index that does not resolve to an object of type T gives
-// null and is counted as a bad pointer.
+// The pointer field's saved index, turned into its object through the list
+// that holds the target; an index that does not resolve to an object of
+// type T gives null and is counted as a bad pointer.
 template <class T>
 void RemapPointer(const LinkListBase& list, T*& field) {
-  uint32_t index = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(field));
-  LinkListNode* node = list.GetByIndex(index);
+  LinkListNode* node = list.GetByIndex(PendingLinks::Take());
   field = dynamic_cast<T*>(node);
   if (node && !field) CountBadPointer();
 }
+// Takes a saved index without resolving it (its list is not there).
+inline uint32_t SkipPending() { return PendingLinks::Take(); }

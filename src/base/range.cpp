@@ -286,6 +286,7 @@ void Range::Save(SaveStream& stream) const {
 // bytes left is the stream's read error.
 void Range::Restore(SaveStream& stream) {
   Clear();
+  pending_.Clear();
   String name;
   RestoreString(stream, name);
   int32_t count = stream.ReadI32();
@@ -296,7 +297,7 @@ void Range::Restore(SaveStream& stream) {
   for (int32_t i = 0; i < count; ++i) {
     std::unique_ptr<RangeElement> e = CreateRangeElementOfKind(stream.ReadI32());
     if (!e) stream.ReadFailure();
-    e->Restore(stream);
+    pending_.Restore([&] { e->Restore(stream); });
     restored.push_back(std::move(e));
   }
   elements_ = std::move(restored);
@@ -304,5 +305,6 @@ void Range::Restore(SaveStream& stream) {
 }
 
 void Range::RemapPointers() {
-  for (const auto& e : elements_) e->RemapPointers();
+  for (size_t k = 0; k < elements_.size(); ++k) pending_.Remap(k, [&] { elements_[k]->RemapPointers(); });
+  pending_.Clear();
 }

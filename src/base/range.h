@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/except.h"
+#include "base/linklist.h"
 #include "base/string.h"
 
 class CommandType;
@@ -154,6 +155,7 @@ class Range {
   friend class NamedRangeElement;
 
   std::vector<std::unique_ptr<RangeElement>> elements_;
+  PendingLinks pending_;  // the restored elements' saved indices until remapped
   String name_;
   // The named-range elements that refer to this range, chained through them.
   NamedRangeElement* firstUser_ = nullptr;

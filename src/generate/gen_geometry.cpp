@@ -591,11 +591,13 @@ bool HasEdge(const GenTriangle* t, const GenPoint* a, const GenPoint* b) {
 
 void GenGeometry::AfterRestore() {
   for (GenTriangle* t : triangles_) {
-    for (GenPoint*& p : t->points_) RemapPointer(points_, p);
-    for (GenTriangle*& j : t->neighbours_) RemapPointer(triangles_, j);
-    RemapPointer(triangles_, t->next_);
+    triangles_.RemapNode(t, [&] {
+      for (GenPoint*& p : t->points_) RemapPointer(points_, p);
+      for (GenTriangle*& j : t->neighbours_) RemapPointer(triangles_, j);
+      RemapPointer(triangles_, t->next_);
+    });
   }
-  for (GenVolume* v : volumes_) RemapPointer(triangles_, v->first_);
+  for (GenVolume* v : volumes_) volumes_.RemapNode(v, [&] { RemapPointer(triangles_, v->first_); });
 
   // A damaged file must not leave a chain that loops, two chains that share
   // a triangle, or a chain holding a triangle of another number: such a

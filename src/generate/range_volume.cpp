@@ -32,6 +32,7 @@ void VolumeRangeElement::Restore(SaveStream& stream) {
 void VolumeRangeElement::RemapPointers() {
   const GenGeometry* store = ActiveGenGeometry();
   if (!store) {
+    SkipPending();
     volume_ = nullptr;
     return;
   }

@@ -353,18 +353,15 @@ void ApplyCondition::RemoveValue(uint8_t quantity, uint8_t direction, bool* dele
   }
   NoteApplyEdit();
   if (IsEmpty()) {
-    if (InList()) GlobalApplyList().Remove(this);
     if (deleted) *deleted = true;
-    delete this;
+    GlobalApplyList().Discard(this);  // nothing of this record is touched after
   }
 }
 
 void ApplyCondition::DropQuietBlock() {
   quiet_.reset();
   NoteApplyEdit();
-  if (!IsEmpty()) return;
-  if (InList()) GlobalApplyList().Remove(this);
-  delete this;
+  if (IsEmpty()) GlobalApplyList().Discard(this);  // nothing of this record is touched after
 }
 
 ApplyQuietBatch::ApplyQuietBatch() { ++g_quietBatchDepth; }
@@ -572,6 +569,11 @@ void ApplyCondition::RemapPointers() {
 // The list
 
 ApplyList& GlobalApplyList() { return CurrentModel().Part<ApplyList>(); }
+
+void ApplyList::Discard(ApplyCondition* record) {
+  if (record->InList()) Remove(record);
+  delete record;
+}
 
 ApplyCondition* ApplyList::FindFace(const Zone* zone, int face) const {
   for (ApplyCondition* c = Head(); c; c = Next(c))

@@ -240,6 +240,9 @@ class ApplyList : public LinkListBase {
 
   // The record of a zone face, walking the list.
   ApplyCondition* FindFace(const Zone* zone, int face) const;
+  // A record that has become empty comes back to the list, which takes it
+  // out and deletes it.
+  void Discard(ApplyCondition* record);
   // Removes and deletes every record whose grid-point, zone or face zone is
   // being deleted.
   void PurgeDeleted();

@@ -21,9 +21,7 @@ const LinkListBase* ApplyListOfGrid() { return &GlobalApplyList(); }
 
 // A grid-point being destroyed takes its record with it.
 void ReleaseApply(LinkListNode* node) {
-  auto* record = static_cast<ApplyCondition*>(node);
-  if (record->InList()) GlobalApplyList().Remove(record);
-  delete record;
+  GlobalApplyList().Discard(static_cast<ApplyCondition*>(node));
 }
 
 bool ApplyVelocity(const LinkListNode* node, bool* localAxes, uint8_t* directions) {

@@ -1,5 +1,7 @@
 #include "model/grid_point.h"
 
+#include <vector>
+
 #include "base/except.h"
 #include "base/savestream.h"
 #include "model/calc_module.h"
@@ -391,51 +393,58 @@ void GridPoint::Restore(SaveStream& s) {
   } else {
     fluid.reset();
   }
-  // The saved indices stand in the pointer fields only once the whole record
-  // is read: a grid-point dropped half-read never releases an apply index.
-  LinkListNode* attachIndex = nullptr;
-  LinkListNode* applyIndex = nullptr;
-  RestorePointer(s, attachIndex);
-  RestorePointer(s, applyIndex);
+  // The attach and apply indices wait for the mechanical solution's lists;
+  // the pointers stay null until then, so a grid-point dropped half-read
+  // never releases a record.
+  RestoreIndex(s);
+  RestoreIndex(s);
   apply = attach = nullptr;
 
+  // Every group slot queues its index (0 for an empty one), in slot order.
   ClearGroups();
   uint32_t slots = 0;
   if (v >= 168 && v < 188) slots = 1;
   else if ((v >= 188 && v < 235) || (v >= 300 && v <= 310)) slots = s.ReadU8();
   else if (v >= 235) slots = s.ReadU32();
+  uint32_t groupIndex[kGroupSlots] = {};
   if (v >= 300) {
     if (slots > kGroupSlots) throw QJExcept("Gridpoint group sizes out of sync.");
     for (uint32_t i = 0; i < slots; ++i) {
-      RestorePointer(s, groups_[i]);
+      groupIndex[i] = ReadSavedIndex(s);
       groupCounts_[i] = s.ReadI32();
     }
   } else {
+    // Older files list a group once per zone that gave it: each takes a slot
+    // of its own once and counts the rest.
     s.CheckAvailable(uint64_t{slots} * 4);
     for (uint32_t i = 0; i < slots; ++i) {
-      Group* index = nullptr;
-      RestorePointer(s, index);
-      if (index) ChangeGroup(index, nullptr, true);  // the index stands for the group until remapped
+      const uint32_t index = ReadSavedIndex(s);
+      if (!index) continue;
+      int slot = 0;
+      while (slot < kGroupSlots && groupIndex[slot] != index && groupIndex[slot] != 0) ++slot;
+      if (slot == kGroupSlots) throw QJExcept("Gridpoint groupnames are full.");
+      groupIndex[slot] = index;
+      ++groupCounts_[slot];
     }
   }
+  for (uint32_t index : groupIndex) QueueIndex(index);
 
+  // The chain comes back reversed: each entry goes in front. Its indices are
+  // queued in the chain's order.
   ClearLinked();
-  while (s.ReadFlag()) {
-    GridPoint* index = nullptr;
-    RestorePointer(s, index);
-    AddLinked(index);  // in front: the chain comes back reversed
-  }
-  attach = attachIndex;
-  apply = applyIndex;
+  std::vector<uint32_t> linkedIndex;
+  while (s.ReadFlag()) linkedIndex.push_back(ReadSavedIndex(s));
+  for (uint32_t index : linkedIndex) AddLinked(nullptr);
+  for (auto it = linkedIndex.rbegin(); it != linkedIndex.rend(); ++it) QueueIndex(*it);
   if (flags & kStepMarks) Settings().freeField = true;
 }
 
 void GridPoint::RemapPointers() {
   const GridServices& hooks = GridHooks();
   if (const LinkListBase* list = hooks.attachList ? hooks.attachList() : nullptr) RemapPointer(*list, attach);
-  else attach = nullptr;
+  else SkipPending();
   if (const LinkListBase* list = hooks.applyList ? hooks.applyList() : nullptr) RemapPointer(*list, apply);
-  else apply = nullptr;
+  else SkipPending();
   for (int i = 0; i < kGroupSlots; ++i) {
     RemapPointer(GroupList(), groups_[i]);
     if (!groups_[i]) groupCounts_[i] = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,6 +112,8 @@ TEST(LinkListTest, SeveralNodeTypesSaveRestoreAndRemap) {
   List r;
   r.Restore(s);
   EXPECT_EQ(r.created, (std::vector<uint32_t>{5, 7, 5}));
+  // Until the lists are remapped the saved index waits beside the field.
+  EXPECT_EQ(static_cast<Link*>(Nodes(r)[1])->target, nullptr);
   r.RemapAll();
   std::vector<LinkListNode*> n = Nodes(r);
   ASSERT_EQ(n.size(), 3u);
@@ -122,6 +126,35 @@ TEST(LinkListTest, SeveralNodeTypesSaveRestoreAndRemap) {
   EXPECT_EQ(BadPointerCount(), 1u);
   ReleaseIndexArrays();
   EXPECT_EQ(BadPointerCount(), 0u);
+}
+
+// An object's remapping must take exactly the indices its restore read: a
+// field left out is a programming error, never a pointer to a wrong object.
+TEST(LinkListTest, RemappingOutOfStepWithTheRestoreIsAnError) {
+  struct Lazy : Link {
+    void RemapPointers() override {}
+  };
+  struct LazyList : List {
+    LinkListNode* Create(uint32_t code) override { return code == 7 ? new Lazy : List::Create(code); }
+  };
+  List l;
+  auto* point = new Point(1);
+  auto* link = new Link;
+  l.Append(point);
+  l.Append(link);
+  link->target = point;
+  NumberAllLists();
+  BufferStream s;
+  l.Save(s);
+  LazyList r;
+  r.Restore(s);
+  EXPECT_THROW(r.RemapAll(), std::logic_error);
+  // Reading an index outside any object's restore is refused too.
+  Point* stray = nullptr;
+  BufferStream one;
+  one.WriteU32(1);
+  EXPECT_THROW(RestorePointer(one, stray), std::logic_error);
+  ReleaseIndexArrays();
 }
 
 TEST(LinkListTest, BadIndicesResolveToNullAndAreCounted) {

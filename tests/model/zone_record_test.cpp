@@ -132,7 +132,7 @@ TEST_F(ZoneRecordTest, DampingFollowsItsByte) {
   MemoryStream in;
   in.bytes = b;
   std::unique_ptr<Zone> back(Zone::NewForRestore());
-  back->Restore(in);
+  PendingLinks().Restore([&] { back->Restore(in); });
   EXPECT_EQ(in.Remaining(), 0u);
   ASSERT_NE(back->damping, nullptr);
   EXPECT_EQ(back->damping->Strain()[0], 1e-3);
@@ -169,7 +169,7 @@ TEST_F(ZoneRecordTest, OlderRecordsAreReadThroughTheirGates) {
   MemoryStream in;
   in.bytes = Record309();
   std::unique_ptr<Zone> z(Zone::NewForRestore());
-  z->Restore(in);
+  PendingLinks().Restore([&] { z->Restore(in); });
   EXPECT_EQ(in.Remaining(), 0u);
   EXPECT_EQ(z->Id(), 77u);
   EXPECT_EQ(z->Type(), kTetrahedron);
@@ -188,7 +188,7 @@ TEST_F(ZoneRecordTest, OlderRecordsAreReadThroughTheirGates) {
   MemoryStream in299;
   in299.bytes = old;
   std::unique_ptr<Zone> z299(Zone::NewForRestore());
-  z299->Restore(in299);
+  PendingLinks().Restore([&] { z299->Restore(in299); });
   EXPECT_EQ(in299.Remaining(), 0u);
   EXPECT_EQ(*z299->dynamicMultiplier, 3.0);
 
@@ -198,7 +198,7 @@ TEST_F(ZoneRecordTest, OlderRecordsAreReadThroughTheirGates) {
   in81.bytes = Record309();
   std::unique_ptr<Zone> z81(Zone::NewForRestore());
   try {
-    z81->Restore(in81);
+    PendingLinks().Restore([&] { z81->Restore(in81); });
     ADD_FAILURE();
   } catch (const QJExcept& e) {
     EXPECT_STREQ(e.Text(), "Cannot read save files lower than sub-ver 82");

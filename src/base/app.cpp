@@ -9,7 +9,7 @@
 #include "base/memory.h"
 #include "base/message.h"
 #include "base/system.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 Application* g_application = nullptr;

@@ -6,7 +6,7 @@
 #include "base/command_table.h"
 #include "base/message.h"
 #include "base/system.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 

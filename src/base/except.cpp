@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 KWRExcept::KWRExcept(const char* text, bool fatal)
     : text_(text ? text : "Unknown exception"), fatal_(text ? fatal : true) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/files.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;

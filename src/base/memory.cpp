@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/except.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 

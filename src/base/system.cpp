@@ -3,7 +3,7 @@
 #include "base/app.h"
 #include "base/file.h"
 #include "platform/files.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 int64_t (*g_timeSource)() = nullptr;

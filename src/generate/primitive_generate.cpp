@@ -23,7 +23,7 @@
 #include "base/message.h"
 #include "generate/primitive.h"
 #include "model/grid.h"
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
 // The grid-point law of motion. The step's sums are kept in locals during the
 // pass and handed back to the model settings at its end; grid-points are
 // visited in list order in every pass, so a run repeats bit for bit.
-// The innermost loops of the program: small fixed loops are unrolled and
-// vectorised. The arithmetic stays as written (no reassociation).
-#pragma GCC optimize("O3")
+// The innermost loops of the program: the build compiles this file at -O3
+// (unrolled and vectorised); the arithmetic stays as written.
 
 #include "mechanics/motion.h"
 

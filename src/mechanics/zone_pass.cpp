@@ -4,9 +4,8 @@
 // pressure and the forces on the corners. Everything a zone needs lives in
 // fixed arrays here; nothing is allocated and the record handed to the model
 // is filled once per pass, its zone part once per zone.
-// The innermost loops of the program: small fixed loops are unrolled and
-// vectorised. The arithmetic stays as written (no reassociation).
-#pragma GCC optimize("O3")
+// The innermost loops of the program: the build compiles this file at -O3
+// (unrolled and vectorised); the arithmetic stays as written.
 
 #include "mechanics/zone_pass.h"
 
@@ -43,94 +42,76 @@ struct PassContext {
   throw QJExcept(FormatText("Illegal geometry in zone %1", UIntToString(zone.Id()).c_str()));
 }
 
-// Plain zones take no part in any coupled mode and have no hysteretic or
-// stiffness-proportional damping: the walks skip those terms at compile time.
-template <bool kPlain>
-void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
-  const int type = zone.Type();
-  const int per = TetraPerOverlay(type);
-  ZoneTetra* const blocks[2] = {zone.Tetra(0), zone.Tetra(1)};
-  const int overlays = (blocks[0] ? 1 : 0) + (blocks[1] ? 1 : 0);
-  if (overlays == 0) return;
-  GridPoint* const* gp = zone.Gps();
-  const int gpCount = ZoneGpCount(type);
-
-  // Stiffness-proportional damping factor and the effective time step. A
-  // static calculation refuses Rayleigh damping, so only the dynamic mode has it.
-  double b = 0.0;
-  double h = c.dt / 3.0;
-  if constexpr (!kPlain) {
-    if (c.dynamic) {
-      double sum = 0.0;
-      for (int i = 0; i < gpCount; ++i) {
-        const GpDynamicData* d = gp[i]->dynamicBlock.get();
-        if (d && d->dampingKind == kRayleighDamping) sum += d->rayleighBeta;
-      }
-      b = sum / (gpCount * c.dt);
-      if (c.dyn.multistepping) {
-        // A missing or non-positive multiplier counts as 1: the zone is updated every step.
-        double r = zone.dynamicMultiplier ? *zone.dynamicMultiplier : 1.0;
-        if (!(r >= 1.0)) r = 1.0;
-        const int64_t m = static_cast<int64_t>(r);
-        if (m > 1 && (c.step - 1) % static_cast<uint64_t>(m) != 0) return;
-        h = r * c.dt / 3.0;
-        b = b / r;
-      }
-    }
-  }
-
+// What one zone's three walks share: its shape, the step's effective time
+// and damping, and the per-tetrahedron results of each walk for the next.
+struct ZoneWork {
+  int type = 0;
+  int per = 0;
+  ZoneTetra* blocks[2] = {nullptr, nullptr};
+  int overlays = 0;
+  GridPoint* const* gp = nullptr;
+  int gpCount = 0;
+  double b = 0.0;  // stiffness-proportional damping factor
+  double h = 0.0;  // the effective time step over 3
   double v[kZoneSlots][3];
-  for (int i = 0; i < gpCount; ++i) {
-    v[i][0] = gp[i]->velocity[0];
-    v[i][1] = gp[i]->velocity[1];
-    v[i][2] = gp[i]->velocity[2];
-  }
-
-  // First walk: strain increments (tensor shear) and spins.
+  // The first walk's strain increments (tensor shear), spins and volumes.
   double e[kMaxTetra][6];
   double w[kMaxTetra][3];
   double vol[kMaxTetra];
-  double sumV = 0.0, sumEV = 0.0;
   int count = 0;
+  double sumV = 0.0;
+  double d = 0.0;  // the zone's mean volumetric strain increment
+  // The second walk's stress changes (stiffness-proportional damping) and sums.
+  double ds[kMaxTetra][6];
+  double sumTV = 0.0;
+  double P = 0.0;  // the zone-mean trace of the stresses
+};
+
+// First walk: strain increments (tensor shear) and spins, the large-strain
+// rotation of the stresses, and the zone's mean volumetric strain.
+inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c, ZoneWork& z) {
+  double sumEV = 0.0;
+  z.count = 0;
+  z.sumV = 0.0;
   for (int o = 0; o < 2; ++o) {
-    ZoneTetra* block = blocks[o];
+    ZoneTetra* block = z.blocks[o];
     if (!block) continue;
-    const TetraDef* defs = OverlayDefinitions(type, o);
-    for (int k = 0; k < per; ++k, ++count) {
+    const TetraDef* defs = OverlayDefinitions(z.type, o);
+    for (int k = 0; k < z.per; ++k, ++z.count) {
       ZoneTetra& t = block[k];
       const uint8_t* corner = defs[k].gp;
-      if (c.large) t.ComputeGeometry(*gp[corner[0]], *gp[corner[1]], *gp[corner[2]], *gp[corner[3]]);
+      if (c.large) t.ComputeGeometry(*z.gp[corner[0]], *z.gp[corner[1]], *z.gp[corner[2]], *z.gp[corner[3]]);
       const double V = t.volume;
       if (!(V > 0.0)) IllegalGeometry(zone);
       double g[3][3];
       for (int i = 0; i < 3; ++i) {
-        const double* v0 = v[corner[0]];
-        const double* v1 = v[corner[1]];
-        const double* v2 = v[corner[2]];
-        const double* v3 = v[corner[3]];
+        const double* v0 = z.v[corner[0]];
+        const double* v1 = z.v[corner[1]];
+        const double* v2 = z.v[corner[2]];
+        const double* v3 = z.v[corner[3]];
         for (int j = 0; j < 3; ++j)
           g[i][j] = v0[i] * t.area[0][j] + v1[i] * t.area[1][j] + v2[i] * t.area[2][j] + v3[i] * t.area[3][j];
       }
-      const double f = h / V;
+      const double f = z.h / V;
       for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) g[i][j] = f * g[i][j];
-      double* ek = e[count];
+      double* ek = z.e[z.count];
       ek[0] = g[0][0];
       ek[1] = g[1][1];
       ek[2] = g[2][2];
       ek[3] = 0.5 * (g[0][1] + g[1][0]);
       ek[4] = 0.5 * (g[0][2] + g[2][0]);
       ek[5] = 0.5 * (g[1][2] + g[2][1]);
-      vol[count] = V;
-      sumV += V;
+      z.vol[z.count] = V;
+      z.sumV += V;
       sumEV += (ek[0] + ek[1] + ek[2]) * V;
       if (c.large) {
         const double wxy = 0.5 * (g[0][1] - g[1][0]);
         const double wxz = 0.5 * (g[0][2] - g[2][0]);
         const double wyz = 0.5 * (g[1][2] - g[2][1]);
-        w[count][0] = wxy;
-        w[count][1] = wxz;
-        w[count][2] = wyz;
+        z.w[z.count][0] = wxy;
+        z.w[z.count][1] = wxz;
+        z.w[z.count][2] = wyz;
         double* s = t.stress;
         const double sxx = s[0], syy = s[1], szz = s[2], sxy = s[3], sxz = s[4], syz = s[5];
         s[0] = sxx + 2.0 * (sxy * wxy + sxz * wxz);
@@ -142,63 +123,27 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       }
     }
   }
-  const double d = sumEV / sumV;
+  z.d = sumEV / z.sumV;
+}
 
-  // Hysteretic damping reads the volume-weighted strain of the first walk.
-  double hyst = -1.0;
-  if constexpr (!kPlain) {
-    if (zone.dampingOn && zone.damping) {
-      double avg[6] = {0, 0, 0, 0, 0, 0};
-      for (int i = 0; i < count; ++i)
-        for (int j = 0; j < 6; ++j) avg[j] += e[i][j] * vol[i];
-      for (int j = 0; j < 6; ++j) avg[j] /= sumV;
-      hyst = zone.damping->Update(avg);
-    }
-  }
-
-  // A brick with both overlays: the shear strain of the first tetrahedron of
-  // each overlay becomes their volume-weighted average.
-  if (type == kBrick && overlays == 2) {
-    const int a = 0, bIndex = per;
-    const double va = vol[a], vb = vol[bIndex];
-    for (int j = 3; j < 6; ++j) {
-      const double avg = (e[a][j] * va + e[bIndex][j] * vb) / (va + vb);
-      e[a][j] = avg;
-      e[bIndex][j] = avg;
-    }
-  }
-
-  const double p = c.pore ? zone.AveragePorePressure() : 0.0;
-  double thermalExpansion = 0.0;
-  if constexpr (!kPlain)
-    if (c.thermal) thermalExpansion = c.thermal->ThermalExpansion(zone);
-
+// Second walk: the constitutive model on each tetrahedron's mixed strain
+// increment (its own deviatoric part, the zone's volumetric part), with the
+// pore pressure added around the call; the zone-mean trace of the result.
+template <bool kPlain>
+inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveModel& model, PassContext& c,
+                                                     ZoneWork& z, double p, double thermalExpansion) {
   ModelState& r = c.record;
-  r.tetCount = static_cast<uint8_t>(count);
-  r.overlayCount = static_cast<uint8_t>(overlays);
-  r.zoneVolume = zone.StoredVolume();
-  r.density = zone.Density();
-  r.temperature = 0.0;
-  r.porosity = 0.0;
-  if constexpr (!kPlain) {
-    if (c.thermal) r.temperature = c.thermal->ZoneTemperature(zone);
-    if (c.fluid) r.porosity = c.fluid->ZonePorosity(zone);
-  }
-  r.hydration = zone.stepValue;
-  r.porePressure = p;
-  r.hystFactor = hyst;
-
-  // Second walk: the model on the mixed strain increment.
-  double sumSV = 0.0, sumTV = 0.0;
-  double ds[kMaxTetra][6];
+  double sumSV = 0.0;
+  z.sumTV = 0.0;
   int i = 0;
   for (int o = 0; o < 2; ++o) {
-    ZoneTetra* block = blocks[o];
+    ZoneTetra* block = z.blocks[o];
     if (!block) continue;
-    [[maybe_unused]] const TetraDef* defs = OverlayDefinitions(type, o);
-    for (int k = 0; k < per; ++k, ++i) {
+    [[maybe_unused]] const TetraDef* defs = OverlayDefinitions(z.type, o);
+    for (int k = 0; k < z.per; ++k, ++i) {
       ZoneTetra& t = block[k];
-      const double* ek = e[i];
+      const double* ek = z.e[i];
+      const double d = z.d;
       r.strain[0] = (d + 2.0 * ek[0] - ek[1] - ek[2]) / 3.0;
       r.strain[1] = (d + 2.0 * ek[1] - ek[0] - ek[2]) / 3.0;
       r.strain[2] = (d + 2.0 * ek[2] - ek[0] - ek[1]) / 3.0;
@@ -209,12 +154,12 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       if constexpr (!kPlain) {
         if (c.thermal) {
           const double dT = c.thermal->TetraTemperatureIncrement(zone, defs[k]);
-          sumTV += dT * vol[i];
+          z.sumTV += dT * z.vol[i];
           r.strain[0] -= thermalExpansion * dT;
           r.strain[1] -= thermalExpansion * dT;
           r.strain[2] -= thermalExpansion * dT;
         }
-        if (b > 0.0)
+        if (z.b > 0.0)
           for (int j = 0; j < 6; ++j) before[j] = t.stress[j];
       }
       for (int j = 0; j < 6; ++j) r.stress[j] = t.stress[j];
@@ -224,13 +169,13 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
         r.stress[2] += p;
       }
       if (c.large) {
-        r.spin[0] = w[i][0];
-        r.spin[1] = w[i][1];
-        r.spin[2] = w[i][2];
+        r.spin[0] = z.w[i][0];
+        r.spin[1] = z.w[i][1];
+        r.spin[2] = z.w[i][2];
       }
       r.tetIndex = static_cast<uint8_t>(i);
       r.state = t.state;
-      r.tetVolume = vol[i];
+      r.tetVolume = z.vol[i];
       r.stiffnessDamping = 0;
       if (const char* message = model.UpdateStress(3, r)) throw KWRExcept(message);
       t.state = static_cast<uint16_t>(r.state);
@@ -240,52 +185,29 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
         r.stress[2] -= p;
       }
       for (int j = 0; j < 6; ++j) t.stress[j] = r.stress[j];
-      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * vol[i];
+      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * z.vol[i];
       if constexpr (!kPlain) {
-        if (b > 0.0)
-          for (int j = 0; j < 6; ++j) ds[i][j] = r.stiffnessDamping ? t.stress[j] - before[j] : 0.0;
+        if (z.b > 0.0)
+          for (int j = 0; j < 6; ++j) z.ds[i][j] = r.stiffnessDamping ? t.stress[j] - before[j] : 0.0;
       }
     }
   }
-  const double P = sumSV / sumV;
+  z.P = sumSV / z.sumV;
+}
 
-  // The fluid mode's undrained stiffening and pore-volume change; artificial viscosity.
-  double fluidStress = 0.0, fluidChange = 0.0, viscous = 0.0;
-  if constexpr (!kPlain) {
-    if (c.fluid) {
-      ZoneFluidValues f;
-      c.fluid->ZoneValues(zone, &f);
-      double z = f.biot * d;
-      if (c.thermal) z -= f.thermal * (sumTV / sumV);
-      fluidChange = zone.StoredVolume() * z;
-      if (f.saturation >= 0.99999) {
-        if (f.tensionLimit <= p - z * f.modulus) fluidStress = z * f.biot * f.modulus;
-      } else if (f.saturation > 0.0) {
-        fluidStress = z * f.biot * f.modulus * f.saturation;
-      }
-    }
-    if (c.dynamic && c.dyn.viscosity && h != 0.0) {
-      const double rate = d / (3.0 * h);
-      if (rate != 0.0) {
-        const double L = std::cbrt(zone.StoredVolume());
-        const double A = L * std::fabs(rate);
-        const double rho = zone.Density();
-        const double Z = rho > 0.0 ? std::sqrt(model.StiffnessModulus() * rho) : 0.0;
-        double Q = 4.0 * c.dyn.quadratic * rho * A * A + c.dyn.linear * Z * A;
-        if (rate > 0.0) Q = -Q;
-        viscous = Q / 2.0;
-      }
-    }
-  }
-
-  // Third walk: the zone-mean pressure into every tetrahedron, forces to the corners.
-  const double cf = overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
-  i = 0;
+// Third walk: the zone-mean pressure into every tetrahedron (with the fluid
+// mode's undrained stiffening), and each tetrahedron's forces to its corners.
+template <bool kPlain>
+inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneWork& z, double fluidStress,
+                                                     double viscous) {
+  const double cf = z.overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
+  const double P = z.P;
+  int i = 0;
   for (int o = 0; o < 2; ++o) {
-    ZoneTetra* block = blocks[o];
+    ZoneTetra* block = z.blocks[o];
     if (!block) continue;
-    const TetraDef* defs = OverlayDefinitions(type, o);
-    for (int k = 0; k < per; ++k, ++i) {
+    const TetraDef* defs = OverlayDefinitions(z.type, o);
+    for (int k = 0; k < z.per; ++k, ++i) {
       ZoneTetra& t = block[k];
       double* s = t.stress;
       const double sxx = s[0], syy = s[1], szz = s[2];
@@ -301,7 +223,7 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       }
       const uint8_t* corner = defs[k].gp;
       for (int kk = 0; kk < 4; ++kk) {
-        GridPoint& g = *gp[corner[kk]];
+        GridPoint& g = *z.gp[corner[kk]];
         const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
         double fx = mx * s[0] + my * s[3] + mz * s[4];
         double fy = my * s[1] + mx * s[3] + mz * s[5];
@@ -318,8 +240,9 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
         g.unbalancedForce[2] += fz;
         g.forceSum += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
         if constexpr (!kPlain) {
-          if (b > 0.0) {
-            const double* q = ds[i];
+          if (z.b > 0.0) {
+            const double* q = z.ds[i];
+            const double b = z.b;
             const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
             const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
             const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
@@ -332,11 +255,134 @@ void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
       }
     }
   }
+}
+
+// Plain zones take no part in any coupled mode and have no hysteretic or
+// stiffness-proportional damping: the walks skip those terms at compile time.
+template <bool kPlain>
+void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
+  ZoneWork z;
+  z.type = zone.Type();
+  z.per = TetraPerOverlay(z.type);
+  z.blocks[0] = zone.Tetra(0);
+  z.blocks[1] = zone.Tetra(1);
+  z.overlays = (z.blocks[0] ? 1 : 0) + (z.blocks[1] ? 1 : 0);
+  if (z.overlays == 0) return;
+  z.gp = zone.Gps();
+  z.gpCount = ZoneGpCount(z.type);
+
+  // Stiffness-proportional damping factor and the effective time step. A
+  // static calculation refuses Rayleigh damping, so only the dynamic mode has it.
+  z.h = c.dt / 3.0;
+  if constexpr (!kPlain) {
+    if (c.dynamic) {
+      double sum = 0.0;
+      for (int i = 0; i < z.gpCount; ++i) {
+        const GpDynamicData* d = z.gp[i]->dynamicBlock.get();
+        if (d && d->dampingKind == kRayleighDamping) sum += d->rayleighBeta;
+      }
+      z.b = sum / (z.gpCount * c.dt);
+      if (c.dyn.multistepping) {
+        // A missing or non-positive multiplier counts as 1: the zone is updated every step.
+        double r = zone.dynamicMultiplier ? *zone.dynamicMultiplier : 1.0;
+        if (!(r >= 1.0)) r = 1.0;
+        const int64_t m = static_cast<int64_t>(r);
+        if (m > 1 && (c.step - 1) % static_cast<uint64_t>(m) != 0) return;
+        z.h = r * c.dt / 3.0;
+        z.b = z.b / r;
+      }
+    }
+  }
+
+  for (int i = 0; i < z.gpCount; ++i) {
+    z.v[i][0] = z.gp[i]->velocity[0];
+    z.v[i][1] = z.gp[i]->velocity[1];
+    z.v[i][2] = z.gp[i]->velocity[2];
+  }
+
+  StrainWalk(zone, c, z);
+
+  // Hysteretic damping reads the volume-weighted strain of the first walk.
+  double hyst = -1.0;
+  if constexpr (!kPlain) {
+    if (zone.dampingOn && zone.damping) {
+      double avg[6] = {0, 0, 0, 0, 0, 0};
+      for (int i = 0; i < z.count; ++i)
+        for (int j = 0; j < 6; ++j) avg[j] += z.e[i][j] * z.vol[i];
+      for (int j = 0; j < 6; ++j) avg[j] /= z.sumV;
+      hyst = zone.damping->Update(avg);
+    }
+  }
+
+  // A brick with both overlays: the shear strain of the first tetrahedron of
+  // each overlay becomes their volume-weighted average.
+  if (z.type == kBrick && z.overlays == 2) {
+    const int a = 0, bIndex = z.per;
+    const double va = z.vol[a], vb = z.vol[bIndex];
+    for (int j = 3; j < 6; ++j) {
+      const double avg = (z.e[a][j] * va + z.e[bIndex][j] * vb) / (va + vb);
+      z.e[a][j] = avg;
+      z.e[bIndex][j] = avg;
+    }
+  }
+
+  const double p = c.pore ? zone.AveragePorePressure() : 0.0;
+  double thermalExpansion = 0.0;
+  if constexpr (!kPlain)
+    if (c.thermal) thermalExpansion = c.thermal->ThermalExpansion(zone);
+
+  ModelState& r = c.record;
+  r.tetCount = static_cast<uint8_t>(z.count);
+  r.overlayCount = static_cast<uint8_t>(z.overlays);
+  r.zoneVolume = zone.StoredVolume();
+  r.density = zone.Density();
+  r.temperature = 0.0;
+  r.porosity = 0.0;
+  if constexpr (!kPlain) {
+    if (c.thermal) r.temperature = c.thermal->ZoneTemperature(zone);
+    if (c.fluid) r.porosity = c.fluid->ZonePorosity(zone);
+  }
+  r.hydration = zone.stepValue;
+  r.porePressure = p;
+  r.hystFactor = hyst;
+
+  ModelWalk<kPlain>(zone, model, c, z, p, thermalExpansion);
+
+  // The fluid mode's undrained stiffening and pore-volume change; artificial viscosity.
+  double fluidStress = 0.0, fluidChange = 0.0, viscous = 0.0;
+  if constexpr (!kPlain) {
+    if (c.fluid) {
+      ZoneFluidValues f;
+      c.fluid->ZoneValues(zone, &f);
+      double zz = f.biot * z.d;
+      if (c.thermal) zz -= f.thermal * (z.sumTV / z.sumV);
+      fluidChange = zone.StoredVolume() * zz;
+      if (f.saturation >= 0.99999) {
+        if (f.tensionLimit <= p - zz * f.modulus) fluidStress = zz * f.biot * f.modulus;
+      } else if (f.saturation > 0.0) {
+        fluidStress = zz * f.biot * f.modulus * f.saturation;
+      }
+    }
+    if (c.dynamic && c.dyn.viscosity && z.h != 0.0) {
+      const double rate = z.d / (3.0 * z.h);
+      if (rate != 0.0) {
+        const double L = std::cbrt(zone.StoredVolume());
+        const double A = L * std::fabs(rate);
+        const double rho = zone.Density();
+        const double Z = rho > 0.0 ? std::sqrt(model.StiffnessModulus() * rho) : 0.0;
+        double Q = 4.0 * c.dyn.quadratic * rho * A * A + c.dyn.linear * Z * A;
+        if (rate > 0.0) Q = -Q;
+        viscous = Q / 2.0;
+      }
+    }
+  }
+
+  ForceWalk<kPlain>(c, z, fluidStress, viscous);
 
   if constexpr (!kPlain) {
     if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0) c.fluid->AddVolumeChange(zone, fluidChange);
   }
-  if (c.large) zone.SetDensity(zone.Density() / (1.0 + d));
+  if (c.large) zone.SetDensity(zone.Density() / (1.0 + z.d));
 }
 
 // The next zone's tetrahedra and its grid-points' velocities.

@@ -1,4 +1,4 @@
-#include "platform/system.h"
+#include "platform/os_services.h"
 
 #include <gtest/gtest.h>
 

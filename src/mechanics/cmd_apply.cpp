@@ -1,7 +1,7 @@
 // APPLY: one condition after another from the command's words, each
 // selecting its targets, checking them against what they carry, writing the
 // apply records and reporting how many targets it updated.
-#include "mechanics/apply_command.h"
+#include "mechanics/cmd_apply.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,6 +1,6 @@
 // INITIAL: one keyword after another, each with its value, over the marked
 // grid-points or zones of the command's range.
-#include "mechanics/initial.h"
+#include "mechanics/cmd_initial.h"
 
 #include <algorithm>
 #include <cmath>

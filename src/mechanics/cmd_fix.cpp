@@ -1,6 +1,6 @@
 // FIX and FREE: keyword after keyword, each with an optional value, over the
 // grid-points of the range.
-#include "mechanics/fixfree.h"
+#include "mechanics/cmd_fix.h"
 
 #include <memory>
 

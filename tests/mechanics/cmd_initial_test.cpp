@@ -1,6 +1,6 @@
 // INITIAL on a 2 x 2 x 2 brick grid.
 #include "mechanics/apply_fixture.h"
-#include "mechanics/initial.h"
+#include "mechanics/cmd_initial.h"
 #include "model/module_doubles.h"
 
 namespace {

@@ -18,10 +18,6 @@ class CycleTest : public GridTest {
   void SetUp() override {
     GridTest::SetUp();
     InstallMechanicsCycle();
-    TheCycleState() = CycleState();
-  }
-  void TearDown() override {
-    GridTest::TearDown();
   }
 
   // Gives the zone a model by name with properties and a density.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/module_doubles.h"
@@ -14,12 +15,13 @@ namespace {
 
 class ModuleListTest : public ::testing::Test {
  protected:
+  Model model;  // a fresh one for each test
+  ModelScope current{model};
+
   void SetUp() override {
-    TheModules().Clear();
     InstallTestModules();
     TestChemModule::connects = false;
   }
-  void TearDown() override { TheModules().Clear(); }
 
   // A registered module that is not one of the modes.
   TestModule& Add(double proposal, bool on = true) {

@@ -30,12 +30,12 @@ class GridTest : public ::testing::Test {
   FakeScript script;
   FakeViews views;
 
-  void SetUp() override {
-    InstallSubsystems(interp.TheModel());
-    Reset();
-  }
-  void TearDown() override { Reset(); }
+  // Every test has a model of its own, the interpreter's; the print range
+  // belongs to the interpreter level below and is emptied after each test.
+  void SetUp() override { InstallSubsystems(interp.TheModel()); }
+  void TearDown() override { PrintRange().Clear(); }
 
+  // Empties the model in the middle of a test.
   static void Reset() {
     ClearGrid();
     ClearZoneFaceList(ZoneFaceListHead());

@@ -35,8 +35,6 @@ class ModelCommandsTest : public ::testing::Test {
     Calls().clear();
   }
   void TearDown() override {
-    TheModules().Clear();
-    Settings() = ModelSettings();
     InstallModelCommand("generate", nullptr);
     InstallModelPrint("group", &PrintGroup);
   }

@@ -68,10 +68,6 @@ class NewTest : public ::testing::Test {
   ModelApp app{&interp};
 
   void SetUp() override { InstallTestModules(); }
-  void TearDown() override {
-    TheModules().Clear();
-    Settings() = ModelSettings();
-  }
 };
 
 TEST_F(NewTest, SettingsReturnToTheirDefaultsButCppudmStays) {

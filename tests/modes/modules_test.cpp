@@ -17,10 +17,6 @@ class ModesTest : public ::testing::Test {
   ModelInterpreter interp{&macros, &device};
 
   void SetUp() override { InstallModes(); }
-  void TearDown() override {
-    TheModules().Clear();
-    Settings() = ModelSettings();
-  }
 };
 
 TEST_F(ModesTest, EachKindStartsOnWithItsTypeCodeAndModePointer) {

@@ -295,13 +295,14 @@ void Device::DashedLineTo(int64_t x, int64_t y) {
     AdvanceDashes(n + 1);
     return;
   }
-  const Raster& surface = context_->Surface();
-  const double diagonal = std::hypot(double(surface.Width()), double(surface.Height()));
-  const int64_t margin = int64_t(std::min<double>(context_->Pen().width, diagonal)) / 2 + 2;
+  const int64_t margin = int64_t(context_->PenWidth(context_->Pen())) / 2 + 2;
   PixelBox box = context_->ClipBox();
   box = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
-  int64_t first = 0, last = 0;
-  if (!line.Within(box, first, last)) {
+  int64_t first = 0, last = n + 1;
+  auto inside = [&box](int64_t px, int64_t py) {
+    return px >= box.left && px < box.right && py >= box.top && py < box.bottom;
+  };
+  if (!(inside(posX_, posY_) && inside(x, y)) && !line.Within(box, first, last)) {
     AdvanceDashes(n + 1);
     return;
   }

@@ -81,6 +81,11 @@ DigitalLine::Walker::Walker(const DigitalLine& line, int64_t first) : line_(line
     return;
   }
   twoMajor_ = 2 * line.major_;
+  if (first == 0) {
+    b_ = b0;
+    rest_ = line.major_;
+    return;
+  }
   Wide num = Wide(2) * first * line.minor_ + line.major_;
   b_ = b0 + line.sMinor_ * int64_t(num / twoMajor_);
   rest_ = int64_t(num % twoMajor_);

@@ -5,8 +5,8 @@
 
 namespace {
 
-// Shapes whose coordinates stay within this bound are filled from their own
-// vertices, exactly; larger ones are first cut to the clip box.
+// Shapes of fractional points (wide lines and their joins) within this bound
+// are filled from their own vertices; larger ones are first cut to the clip box.
 constexpr double kExactBound = double(1 << 24);
 
 template <RasterOp Op>
@@ -126,9 +126,13 @@ void RasterContext::SetClipRect(const PixelRect* rect) {
   clip_.bottom = std::min<int64_t>(clip_.bottom, rect->bottom);
 }
 
-double RasterContext::PenWidth(const RasterPen& pen) const {
-  double diagonal = std::ceil(std::hypot(double(raster_->Width()), double(raster_->Height())));
-  return std::min(double(pen.width), std::max(diagonal, 1.0));
+double RasterContext::PenWidth(const RasterPen& pen) {
+  if (pen.width <= 1) return pen.width;
+  if (raster_->Width() != diagonalOf_.width || raster_->Height() != diagonalOf_.height) {
+    diagonalOf_ = {raster_->Width(), raster_->Height()};
+    diagonal_ = std::max(1.0, std::ceil(std::hypot(double(diagonalOf_.width), double(diagonalOf_.height))));
+  }
+  return std::min(double(pen.width), diagonal_);
 }
 
 void RasterContext::Span(int64_t y, int64_t x0, int64_t x1, uint32_t color, RasterOp op) {
@@ -228,8 +232,10 @@ void RasterContext::Polygon(const PixelPoint* points, int count) {
   }
 }
 
-// Polygons of integer points are filled exactly at any size: small ones by
-// double arithmetic (exact there), large ones row by row in 128 bits.
+// Polygons of integer points are filled exactly at any size. Each edge is
+// walked row by row in integers: its crossing of row y is
+// ceil(x0 + (y - y0) dx / dy), kept as a whole part and a remainder; the first
+// row visited is found in 128 bits, so that far points cost nothing extra.
 void RasterContext::FillPolygon(const PixelPoint* points, int count, uint32_t color, RasterOp op) {
   if (count < 3 || clip_.IsEmpty()) return;
   int64_t minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
@@ -240,46 +246,73 @@ void RasterContext::FillPolygon(const PixelPoint* points, int count, uint32_t co
     maxY = std::max<int64_t>(maxY, points[i].y);
   }
   if (!(maxX > clip_.left && minX < clip_.right && maxY > clip_.top && minY < clip_.bottom)) return;
-  if (minX >= -kExactBound && maxX <= kExactBound && minY >= -kExactBound && maxY <= kExactBound) {
-    points_.resize(size_t(count) * 2);
-    for (int i = 0; i < count; ++i) {
-      points_[2 * size_t(i)] = points[i].x;
-      points_[2 * size_t(i) + 1] = points[i].y;
-    }
-    FillPolygon(points_.data(), count, color, op);
-    return;
+  if (intEdges_.size() < size_t(count)) {
+    intEdges_.resize(size_t(count));
+    intActive_.resize(size_t(count));
+    intCrossings_.resize(size_t(count));
   }
-  wideEdges_.clear();
+  IntEdge* const edges = intEdges_.data();
+  IntEdge* const active = intActive_.data();
+  int64_t* const crossings = intCrossings_.data();
+  int edgeCount = 0;
   for (int i = 0; i < count; ++i) {
     const PixelPoint &a = points[i], &b = points[i + 1 == count ? 0 : i + 1];
     if (a.y == b.y) continue;
-    if (a.y < b.y)
-      wideEdges_.push_back({a.x, a.y, b.x, b.y});
-    else
-      wideEdges_.push_back({b.x, b.y, a.x, a.y});
+    IntEdge& e = edges[edgeCount++];
+    const PixelPoint &top = a.y < b.y ? a : b, &bottom = a.y < b.y ? b : a;
+    e.x0 = top.x;
+    e.y0 = top.y;
+    e.y1 = bottom.y;
+    e.dx = int64_t(bottom.x) - top.x;
+    e.dy = e.y1 - e.y0;
+    e.dq = e.dx / e.dy;
+    if (e.dx % e.dy != 0 && e.dx < 0) --e.dq;
+    e.dr = e.dx - e.dq * e.dy;
   }
-  std::sort(wideEdges_.begin(), wideEdges_.end(), [](const WideEdge& a, const WideEdge& b) { return a.y0 < b.y0; });
+  std::sort(edges, edges + edgeCount, [](const IntEdge& a, const IntEdge& b) { return a.y0 < b.y0; });
   const int64_t yEnd = std::min(maxY, clip_.bottom);
-  size_t next = 0;
-  std::vector<WideEdge>& active = wideActive_;
-  std::vector<int64_t>& crossings = wideCrossings_;
-  active.clear();
+  int next = 0, activeCount = 0;
   for (int64_t y = std::max(minY, clip_.top); y < yEnd; ++y) {
-    while (next < wideEdges_.size() && wideEdges_[next].y0 <= y) active.push_back(wideEdges_[next++]);
-    crossings.clear();
-    size_t keep = 0;
-    for (const WideEdge& e : active) {
+    while (next < edgeCount && edges[next].y0 <= y) {
+      IntEdge& e = active[activeCount];
+      e = edges[next++];
       if (e.y1 <= y) continue;
-      // ceil(x0 + (y - y0)(x1 - x0) / (y1 - y0)), exactly.
-      __int128 num = __int128(y - e.y0) * (e.x1 - e.x0), den = e.y1 - e.y0;
-      __int128 q = num / den;
-      if (num % den != 0 && num > 0) ++q;
-      crossings.push_back(e.x0 + int64_t(q));
-      active[keep++] = e;
+      const int64_t rows = y - e.y0;
+      if (rows == 0) {
+        e.x = e.x0;
+        e.r = 0;
+      } else {
+        __int128 t = __int128(rows) * e.dx;
+        __int128 q = t / e.dy;
+        if (t % e.dy != 0 && t > 0) ++q;
+        e.x = e.x0 + int64_t(q);
+        e.r = int64_t(q * e.dy - t);
+      }
+      ++activeCount;
     }
-    active.resize(keep);
-    std::sort(crossings.begin(), crossings.end());
-    for (size_t i = 0; i + 1 < crossings.size(); i += 2) Span(y, crossings[i], crossings[i + 1], color, op);
+    int crossingCount = 0, keep = 0;
+    for (int i = 0; i < activeCount; ++i) {
+      IntEdge& e = active[i];
+      if (e.y1 <= y) continue;
+      crossings[crossingCount++] = e.x;
+      // On to the next row.
+      e.x += e.dq;
+      e.r -= e.dr;
+      if (e.r < 0) {
+        e.r += e.dy;
+        ++e.x;
+      }
+      if (keep != i) active[keep] = e;
+      ++keep;
+    }
+    activeCount = keep;
+    if (crossingCount == 2) {
+      if (crossings[0] > crossings[1]) std::swap(crossings[0], crossings[1]);
+    } else {
+      std::sort(crossings, crossings + crossingCount);
+    }
+    for (int i = 0; i + 1 < crossingCount; i += 2) Span(y, crossings[i], crossings[i + 1], color, op);
+    if (activeCount == 0 && next == edgeCount) break;
   }
 }
 

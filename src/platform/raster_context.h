@@ -65,6 +65,8 @@ class RasterContext {
 
   void SetPen(const RasterPen& pen) { pen_ = pen; }
   const RasterPen& Pen() const { return pen_; }
+  // The width a pen draws with: at most the raster's diagonal.
+  double PenWidth(const RasterPen& pen);
   void SetBrush(const RasterBrush& brush) { brush_ = brush; }
   const RasterBrush& Brush() const { return brush_; }
   // Each answers the previous colour.
@@ -113,8 +115,12 @@ class RasterContext {
   struct Edge {
     double x0, y0, x1, y1;  // y0 < y1
   };
-  struct WideEdge {
-    int64_t x0, y0, x1, y1;  // y0 < y1
+  // An edge of an integer polygon, walked row by row: x is its crossing of
+  // the current row, r what x exceeds the exact crossing by, times dy.
+  struct IntEdge {
+    int64_t x0, y0, y1, dx, dy;  // y0 < y1
+    int64_t dq, dr;              // dx = dq·dy + dr, 0 <= dr < dy
+    int64_t x, r;
   };
 
   void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool withEnd, const RasterPen& pen);
@@ -129,7 +135,6 @@ class RasterContext {
   void EllipseSpans(double cx, double cy, double a, double b, bool strict, double innerA, double innerB,
                     uint32_t color, RasterOp op);
   void Span(int64_t y, int64_t x0, int64_t x1, uint32_t color, RasterOp op);
-  double PenWidth(const RasterPen& pen) const;
 
   Raster* raster_;
   RasterPen pen_;
@@ -143,13 +148,15 @@ class RasterContext {
   int resX_ = 96;
   int resY_ = 96;
   RasterFont font_;
+  PixelSize diagonalOf_{-1, -1};
+  double diagonal_ = 1;
   TextVAlign vAlign_ = TextVAlign::kTop;
   TextHAlign hAlign_ = TextHAlign::kLeft;
 
   // Work space of the polygon filler, kept between calls.
-  std::vector<double> points_, clipA_, clipB_;
+  std::vector<double> clipA_, clipB_;
   std::vector<Edge> edges_, active_;
-  std::vector<WideEdge> wideEdges_, wideActive_;
-  std::vector<int64_t> wideCrossings_;
+  std::vector<IntEdge> intEdges_, intActive_;
+  std::vector<int64_t> intCrossings_;
   std::vector<double> crossings_;
 };

@@ -7,6 +7,7 @@
 
 #include "base/except.h"
 #include "devices/test_devices.h"
+#include "support/alloc_counter.h"
 
 namespace {
 
@@ -77,6 +78,28 @@ TEST(DeviceTest, DashPhaseRunsOnAlongAPathAndRestartsAtANewStart) {
   }
 }
 
+// Two devices drawing in turn keep their own dash patterns, and a solid line
+// after a dashed one starts at the current position.
+TEST(DeviceTest, DashPatternsBelongToTheirDevice) {
+  RasterTestDevice a(30, 10), b(30, 10);
+  a.SetColor(kRed);
+  b.SetColor(kRed);
+  a.SetLineStyle(LineStyle{4, 4});
+  a.MoveTo({0, 5});
+  a.LineTo({6, 5});
+  b.SetLineStyle(PredefinedLineStyle(0));
+  b.MoveTo({0, 5});
+  b.LineTo({6, 5});
+  a.LineTo({12, 5});
+  EXPECT_EQ(InkColumns(a.raster, 5), (std::vector<int>{0, 1, 2, 7, 8, 9}));
+  EXPECT_EQ(InkColumns(b.raster, 5).size(), 6u);
+
+  a.SetLineStyle(PredefinedLineStyle(0));
+  a.LineTo({12, 8});
+  EXPECT_EQ(InkColumns(a.raster, 6), std::vector<int>{12});
+  EXPECT_EQ(InkColumns(a.raster, 7), std::vector<int>{12});
+}
+
 TEST(DeviceTest, RectanglesIgnoreTheDashStyle) {
   RasterTestDevice r(30, 20);
   r.SetColor(kRed);
@@ -111,6 +134,27 @@ TEST(DeviceTest, DashesOfFarLinesKeepTheirPhase) {
   far.LineTo({2000000000, 10});
   EXPECT_EQ(CountInk(far.raster), int(InkColumns(far.raster, 10).size()));
   EXPECT_EQ(CountInk(far.raster), 5 * 9) << "each dash of 10 steps draws 9 pixels";
+}
+
+// Huge sizes cost no memory: once a shape of as many points has been drawn,
+// drawing it again at any size allocates nothing.
+TEST(DeviceTest, HugeSizesAllocateNothing) {
+  RasterTestDevice device(50, 40);
+  device.SetColor(kRed);
+  device.SetLineStyle(LineStyle{5, 3});
+  auto draw = [&](int size, int width) {
+    device.SetPenWidth(width);
+    const PixelPoint quad[] = {{-size, -size}, {size, 0}, {size, size}, {0, size}};
+    device.FillPolygon(quad, 4);
+    device.DrawPolyline(quad, 4, true);
+    device.FillCircle({25, 20}, size);
+    device.DrawCircle({25, 20}, size);
+  };
+  draw(30, 1);
+  const size_t before = TestAllocations();
+  draw(2000000000, 2000000000);
+  draw(2000000000, 0);
+  EXPECT_EQ(TestAllocations(), before);
 }
 
 TEST(DeviceTest, FilledShapesRespectTheirBounds) {

@@ -135,6 +135,40 @@ TEST_F(RasterContextTest, FilledShapesCoverInsideWithRightAndBottomEdgesExcluded
   EXPECT_EQ(CountNot(raster, kWhite), 10);
 }
 
+// Pixel (x, y) is inside when an odd number of edges crosses row y at or left
+// of x, an edge with y0 <= y < y1 crossing at x0 + (y - y0)(x1 - x0)/(y1 - y0).
+bool InsideByRule(const std::vector<PixelPoint>& poly, int64_t x, int64_t y) {
+  int crossings = 0;
+  for (size_t i = 0; i < poly.size(); ++i) {
+    PixelPoint a = poly[i], b = poly[(i + 1) % poly.size()];
+    if (a.y == b.y) continue;
+    if (a.y > b.y) std::swap(a, b);
+    if (y < a.y || y >= b.y) continue;
+    __int128 lhs = __int128(x - a.x) * (int64_t(b.y) - a.y), rhs = __int128(y - a.y) * (int64_t(b.x) - a.x);
+    crossings += lhs >= rhs;
+  }
+  return crossings % 2 == 1;
+}
+
+TEST_F(RasterContextTest, FillMatchesTheEvenOddRuleAtEveryPixel) {
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> near(-15, 55), count(3, 8), far(0, 5);
+  dc.SetPen({0, 0, true});
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<PixelPoint> poly(size_t(count(rng)));
+    for (PixelPoint& p : poly) {
+      p = {near(rng), near(rng)};
+      // Now and then a point far out, as perspective gives.
+      if (far(rng) == 0) p = {p.x * 35000000, p.y * 30000000};
+    }
+    raster.Fill(kWhite);
+    dc.Polygon(poly.data(), int(poly.size()));
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x)
+        ASSERT_EQ(raster.Pixel(x, y) == kRed, InsideByRule(poly, x, y)) << "trial " << trial << " at " << x << "," << y;
+  }
+}
+
 TEST_F(RasterContextTest, PolygonsFillByTheEvenOddRule) {
   // An outer square and an inner one traced in the same direction, joined by
   // a seam: the inner square is a hole.

@@ -255,7 +255,9 @@ void Canvas::DrawText(PixelPoint p, const String& text, CanvasState* state) {
 void Canvas::DrawChar(PixelPoint p, char c, CanvasState* state) {
   if (Bind(state)) device_->DrawChar(p, c);
 }
-int Canvas::QueryRect(const PixelRect& rect, int32_t word) { return Bind(nullptr) ? device_->QueryRect(rect, word) : 0; }
+int Canvas::QueryRect(const PixelRect& rect, int32_t word) {
+  return Bind(nullptr) ? device_->QueryRect(rect, word) : 0;
+}
 bool Canvas::IsRectHidden(const PixelRect& rect, int32_t word) {
   return Bind(nullptr) && device_->IsRectHidden(rect, word);
 }

@@ -199,6 +199,34 @@ TEST(CanvasTest, FlushWithoutBackBufferAnswersFalseAndFlushesTheChildren) {
   EXPECT_EQ(copies, 4u) << log;
 }
 
+PixelRect windowRect{0, 0, 99, 49};
+bool WindowRectForTest(WindowHandle, PixelRect& r) {
+  r = windowRect;
+  return true;
+}
+
+// The off-screen bitmap has the window's size; one of that size is kept.
+TEST(CanvasTest, BackBufferBitmapFollowsTheWindowSize) {
+  SetWindowRectQuery(WindowRectForTest);
+  RecordingDevice dev;
+  Canvas canvas(&dev);
+  canvas.Target().SetWindow(reinterpret_cast<WindowHandle>(&dev));
+  canvas.SetBackBuffer(true);
+  ASSERT_NE(canvas.Target().Bitmap(), nullptr);
+  EXPECT_EQ(canvas.Target().Bitmap()->Width(), 100);
+  EXPECT_EQ(canvas.Target().Bitmap()->Height(), 50);
+  const Raster* first = canvas.Target().Bitmap();
+  canvas.SetBackBuffer(false);
+  canvas.SetBackBuffer(true);
+  EXPECT_EQ(canvas.Target().Bitmap(), first);
+  canvas.SetBackBuffer(false);
+  windowRect = {10, 10, 29, 19};
+  canvas.SetBackBuffer(true);
+  EXPECT_EQ(canvas.Target().Bitmap()->Width(), 20);
+  EXPECT_EQ(canvas.Target().Bitmap()->Height(), 10);
+  SetWindowRectQuery(nullptr);
+}
+
 TEST(RegionTest, SubtractingFromAnEmptyReferenceLeavesFourPieces) {
   RegionRef r;
   r.Subtract({0, 0, 10, 10});

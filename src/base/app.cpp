@@ -9,6 +9,7 @@
 #include "base/memory.h"
 #include "base/message.h"
 #include "base/system.h"
+#include "platform/console_device.h"
 #include "platform/os_services.h"
 
 namespace {
@@ -65,6 +66,18 @@ void RemoveExitHook(void (*hook)(void*), void* context) {
 }
 
 void SetExitHandler(void (*handler)(int)) { g_exitHandler = handler; }
+
+namespace {
+bool g_commandFailed = false;
+bool g_nonInteractive = false;
+}  // namespace
+
+void NoteCommandFailed() { g_commandFailed = true; }
+int NormalExitCode() { return g_nonInteractive && g_commandFailed ? 1 : 0; }
+void SetNonInteractiveRun(bool on) {
+  g_nonInteractive = on;
+  g_commandFailed = false;
+}
 
 ProgramIdentity& Identity() {
   static ProgramIdentity identity;
@@ -180,6 +193,54 @@ bool GuiApplication::PushSettingsFile(const String& name) {
 
 bool GuiApplication::ReadIniFile() { return PushSettingsFile(Identity().lowerName + ".ini"); }
 
+namespace {
+bool IsQuitWord(const char* arg) {
+  String lower(arg);
+  lower.ToLower();
+  return lower.str() == "quit";
+}
+}  // namespace
+
+String UsageText() {
+  const String& name = Identity().lowerName;
+  return "Usage: " + name + " [--help | --version] [FILE ...] [quit]\n"
+         "  " + name + "                  commands from the terminal, or from a pipe or file on standard input\n"
+         "  " + name + " job.dat          run the command file job.dat, then read commands as above\n"
+         "  " + name + " job.dat quit     run job.dat, then stop\n"
+         "  " + name + " model.sav        restore the save file model.sav\n"
+         "  --help                   this text\n"
+         "  --version                the version line\n"
+         "Exit status: 0 when the run ends normally; 1 when a command failed in a run whose commands\n"
+         "come from a pipe, a file or the command line; 2 when the program could not start.\n";
+}
+
+int GuiApplication::CheckStartupArguments(int argc, const char* const* argv) {
+  for (int i = 1; i < argc && argv; ++i) {
+    const char* arg = argv[i];
+    if (!arg || IsQuitWord(arg)) continue;
+    if (arg[0] == '-' && arg[1] == '-') {
+      const std::string option(arg);
+      if (option == "--help") {
+        WriteStandardOutput(UsageText().c_str());
+        return 0;
+      }
+      if (option == "--version") {
+        WriteStandardOutput((Identity().upperName + " version " + VersionString() + "\n").c_str());
+        return 0;
+      }
+      WriteStandardError((Identity().lowerName + ": unknown option " + arg + "\n" + UsageText()).c_str());
+      return 2;
+    }
+    File file{String(arg), File::kIn | File::kBinary};
+    if (!file.TryOpen()) {
+      WriteStandardError((Identity().lowerName + ": cannot open " + arg + "\n").c_str());
+      return 2;
+    }
+    file.Close();
+  }
+  return -1;
+}
+
 void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
   if (argc < 2 || !argv) return;
   // The keyword list of the start-up commands: word 2 is "stop", 5 "call"
@@ -190,9 +251,7 @@ void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
   for (int i = argc - 1; i >= 1; --i) {
     if (!argv[i]) continue;
     String arg(argv[i]);
-    String lower = arg;
-    lower.ToLower();
-    if (lower.str() == "quit") {
+    if (IsQuitWord(argv[i])) {
       quitFollows = true;
       continue;
     }
@@ -205,21 +264,28 @@ void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
     // else, a file shorter than the code included, is a command file.
     bool saved = file.Remaining() >= 4 && file.ReadI32() == Identity().productCode;
     file.Close();
-    // File names keep their case: the file system tells them apart.
-    String text = String(kWords[saved ? 13 : 4]) + " " + FileNameWord(arg);
+    // The QUIT that follows a file runs also when the file stops at an
+    // error: it stays when the error drops the file's commands.
     if (quitFollows) {
-      text += "\n";
-      text += kWords[1];
+      interpreter_->PushMemory(String(kWords[1]), true);
       quitFollows = false;
     }
-    interpreter_->PushMemory(text);
+    // File names keep their case: the file system tells them apart.
+    interpreter_->PushMemory(String(kWords[saved ? 13 : 4]) + " " + FileNameWord(arg));
   }
 }
 
 int GuiApplication::Run(int argc, const char* const* argv) {
   RegisterHelpTopics();
+  const int refused = CheckStartupArguments(argc, argv);
+  if (refused >= 0) {
+    ExitProgram(refused);
+    return refused;
+  }
   CommandType& interp = *interpreter_;
   interp.SetApp(this);
+  const bool terminal = interp.Device() && interp.Device()->IsTerminal();
+  SetNonInteractiveRun(!terminal || argc > 1);
   try {
     bool first = true;
     for (;;) {
@@ -244,6 +310,7 @@ int GuiApplication::Run(int argc, const char* const* argv) {
     ShowFatalError(MessageText("Unknown Fatal Exception").c_str());
     ExitProgram(-1);
   }
-  ExitProgram(0);
-  return 0;
+  const int code = NormalExitCode();
+  ExitProgram(code);
+  return code;
 }

@@ -45,6 +45,8 @@ String& PlotOutputName();
 
 // "3.00-261": the version number and the update number.
 String VersionText();
+// The text of --help.
+String UsageText();
 
 // Ends the process in order; only the first call acts: the model memory pool
 // stops taking blocks back, the exit hooks run (newest first; the log file is
@@ -55,6 +57,14 @@ void AddExitHook(void (*hook)(void* context), void* context);
 void RemoveExitHook(void (*hook)(void* context), void* context);
 // Tests put a handler in place of the process exit (it may throw).
 void SetExitHandler(void (*handler)(int code));
+
+// A command of this run failed: a run that is not interactive (commands
+// from a pipe, a file or the command line) then ends with exit code 1.
+void NoteCommandFailed();
+// The exit code of a run that ends normally (QUIT, STOP, end of input).
+int NormalExitCode();
+// The run reads its commands from somewhere other than a person at a terminal.
+void SetNonInteractiveRun(bool on);
 
 class Application {
  public:
@@ -91,6 +101,11 @@ class GuiApplication : public Application {
   // Finds the settings file and pushes it; true when one was found.
   virtual bool ReadIniFile();
   void RunStartupFile(int argc, const char* const* argv);
+  // Options and files of the command line before anything runs: --help and
+  // --version answer on standard output and give 0; an unknown option or a
+  // file that cannot be opened is reported on standard error and gives 2;
+  // -1 when the run may start.
+  int CheckStartupArguments(int argc, const char* const* argv);
 
   CommandType* Interpreter() const { return interpreter_; }
 

@@ -20,7 +20,7 @@ String FileNameOrDefault(CommandType& interp, const char* extension) {
 }
 
 int Quit(CommandType&) {
-  ExitProgram(0);
+  ExitProgram(NormalExitCode());
   return CommandType::kDone;
 }
 

@@ -8,7 +8,7 @@
 
 String KeyboardSource::ReadLine(const String& prompt) {
   String line;
-  if (!reader_->ReadInput(line, prompt.c_str(), "")) ExitProgram(0);
+  if (!reader_->ReadInput(line, prompt.c_str(), "")) ExitProgram(NormalExitCode());
   if (line.IsEmpty()) return String("\n");
   return line;
 }
@@ -162,13 +162,17 @@ void LogStream::ConfirmOverwrite(File& file, bool quiet) {
   uint32_t mode = file.Mode();
   // Appending (asked for, or a log opened again) leaves nothing to confirm.
   if (!file.Exists() || IsDeviceName(file.Name()) || (mode & File::kApp)) return;
-  if ((mode & File::kOut) && !(mode & File::kTemporary) && !quiet) *this << "*** File already exists!\n";
-  if (mode & (File::kTrunc | File::kCreate)) return;
-  bool text = !(mode & File::kBinary);
-  if (!IsInteractive() || !Device() || !Device()->IsTerminal()) {
+  const bool tell = (mode & File::kOut) && !(mode & File::kTemporary) && !quiet;
+  const bool text = !(mode & File::kBinary);
+  const bool asked = IsInteractive() && Device() && Device()->IsTerminal();
+  if (!asked && !(mode & (File::kTrunc | File::kCreate))) {
+    // No one to ask: a text file is added to, any other file replaced.
     file.SetMode(mode | (text ? File::kApp : File::kTrunc));
+    if (tell) *this << "File " << file.Name() << (text ? " appended\n" : " overwritten\n");
     return;
   }
+  if (tell) *this << "*** File already exists!\n";
+  if (mode & (File::kTrunc | File::kCreate)) return;
   *this << (text ? "    A)ppend, O)verwrite, or C)ancel ? " : "    O)verwrite or C)ancel ? ");
   flush();
   for (;;) {
@@ -232,7 +236,11 @@ void LogStream::PushFile(const String& name) {
   SetTitle((GetTitle() + " - " + name).c_str());
 }
 
-void LogStream::PushMemory(const String& text) { PushSource(std::make_unique<MemorySource>(text)); }
+void LogStream::PushMemory(const String& text, bool keptOnError) {
+  auto source = std::make_unique<MemorySource>(text);
+  if (keptOnError) source->KeepOnError();
+  PushSource(std::move(source));
+}
 
 void LogStream::PushKeyboard() { PushSource(std::make_unique<KeyboardSource>(this)); }
 
@@ -252,7 +260,10 @@ void LogStream::PopSource() {
   ConsoleStream::Echo(MessageText("From: %s", next.Name()).c_str());
 }
 
-void LogStream::ResetSources() { sources_.clear(); }
+void LogStream::ResetSources() {
+  while (!sources_.empty() && !sources_.front()->KeptOnError()) sources_.pop_front();
+  if (!sources_.empty()) sources_.front()->Open();
+}
 
 bool LogStream::CurrentReportsEnd() const {
   return !sources_.empty() && sources_.front()->ReportsEnd();

@@ -31,9 +31,14 @@ class CommandSource {
   virtual bool ReportsEnd() const { return false; }
   virtual String Name() const { return String(" "); }
   unsigned char Kind() const { return kind_; }
+  // A source kept when an error drops the sources above it (the QUIT of
+  // the command line, which must still end the run).
+  bool KeptOnError() const { return keptOnError_; }
+  void KeepOnError() { keptOnError_ = true; }
 
  private:
   unsigned char kind_;
+  bool keptOnError_ = false;
 };
 
 // Lines typed in the command window. It never ends: an empty line comes back
@@ -96,7 +101,7 @@ class LogStream : public ConsoleStream {
   void PushSource(std::unique_ptr<CommandSource> source);
   // A command file; File::OpenExcept when it cannot be opened.
   void PushFile(const String& name);
-  void PushMemory(const String& text);
+  void PushMemory(const String& text, bool keptOnError = false);
   void PushKeyboard();
   void PopSource();
   virtual void ResetSources();

@@ -107,6 +107,7 @@ bool ConsoleStream::ReadInput(String& line, const char* prompt, const char* init
 String ConsoleStream::DeviceName() const { return device_ ? String(device_->Name()) : String(); }
 
 void ConsoleStream::ReportError(const KWRExcept& e) {
+  NoteCommandFailed();
   Write("*** ");
   Write(e.Text());
   Write("\n");

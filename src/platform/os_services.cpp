@@ -23,6 +23,19 @@ void ShowFatalError(const char* text) {
   std::fflush(stderr);
 }
 
+void WriteStandardOutput(const char* text) {
+  std::fputs(text ? text : "", stdout);
+  std::fflush(stdout);
+}
+
+void WriteStandardError(const char* text) {
+  std::fflush(stdout);
+  std::fputs(text ? text : "", stderr);
+  std::fflush(stderr);
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
 void ProcessExit(int code) {
   std::fflush(stdout);
   std::exit(code & 0xFF);

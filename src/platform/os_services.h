@@ -8,6 +8,11 @@
 
 // The "Fatal Error" box: "Fatal Error: " and the text on standard error.
 void ShowFatalError(const char* text);
+// Text on standard output or standard error as it is, flushed.
+void WriteStandardOutput(const char* text);
+void WriteStandardError(const char* text);
+// Whether standard error is a terminal.
+bool StandardErrorIsTerminal();
 
 // Ends the process through the runtime's normal exit (static objects are destroyed).
 [[noreturn]] void ProcessExit(int code);

@@ -239,7 +239,7 @@ TEST_F(GeneralTest, NewLogFileNameClosesTheOldLog) {
 TEST_F(GeneralTest, ExistingLogOnAPipeIsAppendedTo) {
   TempDir::Write("terrax.log", "old\n");
   std::string out = Run({"set log on", "set log off"});
-  EXPECT_TRUE(Has(out, "Terrax>set log on\n*** File already exists!\nTerrax>set log off\n")) << out;
+  EXPECT_TRUE(Has(out, "Terrax>set log on\nFile terrax.log appended\nTerrax>set log off\n")) << out;
   EXPECT_EQ(TempDir::Read("terrax.log").substr(0, 5), "old\n;");
 }
 

@@ -222,7 +222,7 @@ TEST_F(SaveFileTest, SaveOverAnExistingFile) {
   TempDir::Write("t.sav", "old");
   // On a pipe the file is overwritten.
   std::string out = Run({"save t"});
-  EXPECT_TRUE(Has(out, "Terrax>save t\n*** File already exists!\nSaving file...")) << out;
+  EXPECT_TRUE(Has(out, "Terrax>save t\nFile t.sav overwritten\nSaving file...")) << out;
   EXPECT_EQ(TempDir::Read("t.sav").substr(0, 4), "\xb8\x3b\xc3\x01");
   // "create" refuses it; nothing is touched.
   TempDir::Write("t.sav", "old");

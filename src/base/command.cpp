@@ -285,7 +285,12 @@ int CommandType::FindToken(const char* keyword) const {
   return -1;
 }
 
-bool CommandType::IsHelp(const String& word) { return word.str() == "?"; }
+bool CommandType::IsHelp(const String& word) {
+  if (word.str() == "?") return true;
+  String lower = word;
+  lower.ToLower();
+  return lower.str() == "help";
+}
 
 void CommandType::SetCommandPrefix(const String& prefix, const String& prompt) {
   prefix_ = prefix;

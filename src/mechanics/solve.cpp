@@ -33,6 +33,8 @@ constexpr uint32_t kSlaveNotification = 0xffffffff;
 // Limits at or beyond these are not shown in the banner.
 constexpr double kShownBelow = 1e19;
 constexpr int32_t kStepShownBelow = 1000000000;
+// The ratio limit of a SOLVE that has no limit of its own.
+constexpr double kDefaultRatioLimit = 1e-5;
 
 // The status table stops taking columns once its row is this wide.
 constexpr size_t kRowWidth = 68;
@@ -572,12 +574,39 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
 // ---------------------------------------------------------------------------
 // The command
 
+// No limit of any kind would end a run: none in the command, none among
+// SET MECHANICAL's limits, no age or ratio limit of a mode.
+bool NoLimitInForce(const SolveLimits& l) {
+  if (l.clockLimit < kShownBelow || l.ageLimit < kShownBelow || l.ratioLimit != 0.0 || l.forceLimit != 0.0 ||
+      l.stepLimit != 0)
+    return false;
+  const ModelSettings& s = Settings();
+  if (s.forceLimit != 0.0 || s.ratioLimit != 0.0 || s.stepLimit < kStepShownBelow) return false;
+  const ModePointers& modes = Modes();
+  for (const CalcModule* module : {static_cast<const CalcModule*>(modes.dynamic), static_cast<const CalcModule*>(modes.creep),
+                                   static_cast<const CalcModule*>(modes.thermal), static_cast<const CalcModule*>(modes.fluid)})
+    if (ModuleOn(module) && module->AgeLimit() < kShownBelow) return false;
+  for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
+    if (!ModuleOn(ModeModule(p))) continue;
+    const SolveModeSettings m = ModeSettings(p);
+    if (m.ratioLimit != 0.0 || m.stepLimit < static_cast<uint32_t>(kStepShownBelow)) return false;
+  }
+  return true;
+}
+
 void Solve::Command(ModelInterpreter& interp) {
   SolveLimits limits;
   if (interp.HasToken()) limits.Parse(interp);
-  if (limits.fos) FactorOfSafety(limits, interp);
-  else if (limits.elastic) Elastic(limits, interp);
-  else Run(limits, interp);
+  if (limits.fos) {
+    FactorOfSafety(limits, interp);
+  } else if (limits.elastic) {
+    Elastic(limits, interp);
+  } else {
+    // With nothing to end it a run would go on to the step limit of a
+    // thousand million: it runs to equilibrium instead.
+    if (NoLimitInForce(limits)) limits.ratioLimit = kDefaultRatioLimit;
+    Run(limits, interp);
+  }
 }
 
 void SolveCommand(ModelInterpreter& interp) { Solve::Command(interp); }

@@ -46,10 +46,9 @@ void Creep(ModelInterpreter& in) { PrintMode(in, Modes().creep, "Creep mode not 
 void Thermal(ModelInterpreter& in) { PrintMode(in, Modes().thermal, "Thermal mode not available"); }
 void Fluid(ModelInterpreter& in) { PrintMode(in, Modes().fluid, "Fluid flow mode not available"); }
 
-// The listings of PRINT at the model level. The first word only keeps the
-// real words numbered from 2; it lists nothing.
+// The listings of PRINT at the model level.
 CommandTable<ModelPrintHandler> g_printWords("model print", {
-    {"@@@@@@@@@@@", &Nothing},   {"zone", &PrintZone},        {"gp", &PrintGp},
+    {"zone", &PrintZone},        {"gp", &PrintGp},
     {"tetra", &PrintTetra},      {"group", &PrintGroup},      {"apply"},
     {"cable", &Nothing},         {"water", kNotAvailable},    {"range", &Nothing},
     {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface", kNotAvailable},

@@ -3,6 +3,7 @@
 // varying linearly in space, or scattered by a random deviation.
 #include <algorithm>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "base/numeric.h"
@@ -77,6 +78,16 @@ class IndexCache {
       addKeywords(fluidModels->Keywords(fluidModels->ZoneModel(*z)));
     if (thermalModels && thermal.insert(thermalModels->ZoneModel(*z)).second)
       addKeywords(thermalModels->Keywords(thermalModels->ZoneModel(*z)));
+  }
+  // Before any zone has a model: the properties of every model there is.
+  if (mechanical.empty()) {
+    std::set<std::string> seen;
+    for (int i = 1; i <= ConstitutiveModel::NumberAvailable(); ++i) {
+      const ConstitutiveModel* m = ConstitutiveModel::FindByIndex(i);
+      const char* const* names = m ? m->Properties() : nullptr;
+      for (int k = 0; names && names[k]; ++k)
+        if (seen.insert(names[k]).second) addKeywords(names[k]);
+    }
   }
   int k = 0;
   interp.MatchKeyword(choices.c_str(), k);

@@ -1,5 +1,8 @@
 #include "platform/terminal_device.h"
 
+#include "platform/os_services.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +12,8 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <editline/readline.h>
 
 namespace {
 
@@ -78,7 +83,9 @@ bool TakeInterrupt() {
 }
 
 TerminalDevice::TerminalDevice()
-    : interactive_(isatty(STDIN_FILENO) != 0), outputTerminal_(isatty(STDOUT_FILENO) != 0) {
+    : interactive_(isatty(STDIN_FILENO) != 0),
+      outputTerminal_(isatty(STDOUT_FILENO) != 0),
+      statusTerminal_(!outputTerminal_ && isatty(STDERR_FILENO) != 0) {
   if (interactive_ && tcgetattr(STDIN_FILENO, &g_savedTermios) == 0) {
     termiosSaved_ = true;
     g_termiosSaved = 1;
@@ -115,25 +122,71 @@ void TerminalDevice::Write(const char* text) {
     WriteRendered(text);
     return;
   }
-  std::fputs(text, stdout);
+  WriteTerminal(text);
   std::fflush(stdout);
 }
 
+void TerminalDevice::WriteTerminal(const char* text) {
+  std::string out;
+  for (const char* p = text; *p; ++p) {
+    if (*p == '\r' || *p == '\n') {
+      // Whatever stood beyond the cursor from an earlier, longer text goes:
+      // what stands on the line is then just the text before the cursor.
+      if (cursor_ > 0 && cursor_ < shown_) out += "\033[K";
+      out += *p;
+      if (*p == '\n') shown_ = 0;
+      else if (cursor_ > 0) shown_ = cursor_;
+      cursor_ = 0;
+      continue;
+    }
+    out += *p;
+    ++cursor_;
+  }
+  std::fputs(out.c_str(), stdout);
+}
+
 void TerminalDevice::WriteRendered(const char* text) {
+  bool finished = false;
   for (const char* p = text; *p; ++p) {
     if (*p == '\n') {
       line_ += '\n';
       std::fputs(line_.c_str(), stdout);
       line_.clear();
       column_ = 0;
+      finished = true;
+      progress_ = false;
     } else if (*p == '\r') {
       column_ = 0;
+      progress_ = true;
     } else {
       if (column_ < line_.size()) line_[column_] = *p;
       else line_ += *p;
       ++column_;
     }
   }
+  // A finished line reaches the file or pipe at once.
+  if (finished) std::fflush(stdout);
+  // Only a line that overwrites itself (a progress or status line) is shown.
+  if (statusTerminal_ && (progress_ || statusShown_)) ShowStatus(!progress_);
+}
+
+// The unfinished line on standard error, overwriting itself, at most ten
+// times a second; cleared when the line is finished.
+void TerminalDevice::ShowStatus(bool finished) {
+  if (finished || line_.empty()) {
+    if (statusShown_) std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    statusShown_ = false;
+    return;
+  }
+  const uint32_t now = ProcessClockMs();
+  if (statusShown_ && now - statusTime_ < 100) return;
+  statusTime_ = now;
+  statusShown_ = true;
+  std::fputs("\r", stderr);
+  std::fputs(line_.c_str(), stderr);
+  std::fputs("\033[K", stderr);
+  std::fflush(stderr);
 }
 
 void TerminalDevice::FlushRenderedLine() {
@@ -141,6 +194,7 @@ void TerminalDevice::FlushRenderedLine() {
   std::fputs(line_.c_str(), stdout);
   line_.clear();
   column_ = 0;
+  if (statusTerminal_) ShowStatus(true);
 }
 
 void TerminalDevice::EnterLineMode() {
@@ -219,36 +273,46 @@ bool TerminalDevice::ReadLine(std::string& line, const char* prompt, const char*
     }
     line.assign(buf, static_cast<size_t>(n));
     std::free(buf);
-  } else {
-    pending_.clear();
-    EnterLineMode();
-    TakeInterrupt();
-    Write(prompt ? prompt : "");
-    std::fflush(stdout);
-    for (;;) {
-      char c;
-      ssize_t n = read(STDIN_FILENO, &c, 1);
-      if (n < 0) {
-        if (TakeInterrupt()) {  // Ctrl-C at the prompt abandons the line
-          Write("\n");
-          line.clear();
-          break;
-        }
-        continue;
-      }
-      if (n == 0) {
-        if (line.empty()) {
-          Write("\n");
-          return false;
-        }
-        break;
-      }
-      if (c == '\n') break;
-      line += c;
-    }
-    EnterRunMode();
+  } else if (!ReadEditedLine(line, prompt)) {
+    return false;
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return true;
+}
+
+// The prompt with line editing and the history of typed lines (arrow keys,
+// Ctrl-A and Ctrl-E, ...). Escape sequences are the editor's: an arrow key or
+// a lone ESC never reaches the command. Ctrl-C abandons the line.
+bool TerminalDevice::ReadEditedLine(std::string& line, const char* prompt) {
+  pending_.clear();
+  EnterLineMode();
+  TakeInterrupt();
+  std::fflush(stdout);
+  shown_ = cursor_ = 0;
+  if (!editorReady_) {
+    rl_initialize();
+    using_history();
+    editorReady_ = true;
+  }
+  char* typed = readline(prompt ? prompt : "");
+  EnterRunMode();
+  if (TakeInterrupt()) {
+    std::free(typed);
+    Write("\n");
+    line.clear();
+    return true;
+  }
+  if (!typed) {  // the end of the terminal's input
+    Write("\n");
+    return false;
+  }
+  line = typed;
+  std::free(typed);
+  if (!line.empty()) add_history(line.c_str());
+  // What an editor lets through that no command can hold: control characters.
+  line.erase(std::remove_if(line.begin(), line.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 32 && c != '\t'; }),
+             line.end());
   return true;
 }
 

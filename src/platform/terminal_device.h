@@ -35,8 +35,15 @@ class TerminalDevice : public ConsoleDevice {
   // Output that is not a terminal receives each line as a terminal would
   // show it: a carriage return moves back to the start of the line and what
   // follows overwrites it, so progress lines leave only their last state.
+  // Each finished line is written out at once. While a line is unfinished
+  // and standard error is a terminal, it is shown there as a status line.
   void WriteRendered(const char* text);
   void FlushRenderedLine();
+  void ShowStatus(bool finished);
+  // A terminal: a carriage return followed by a shorter text clears the
+  // rest of what stood on the line.
+  void WriteTerminal(const char* text);
+  bool ReadEditedLine(std::string& line, const char* prompt);
   void EnterLineMode();
   void EnterRunMode();
   void PollPending();
@@ -47,6 +54,13 @@ class TerminalDevice : public ConsoleDevice {
   std::string pending_;  // keys typed while a command runs
   std::string line_;     // the unfinished output line (output not a terminal)
   size_t column_ = 0;    // where the next character of that line goes
+  bool statusTerminal_;  // standard error shows the status of unfinished lines
+  bool editorReady_ = false;
+  bool statusShown_ = false;
+  bool progress_ = false;  // the unfinished line has gone back to its start
+  uint32_t statusTime_ = 0;   // when the status was last shown (ms)
+  size_t shown_ = 0;     // terminal: characters standing on the current line
+  size_t cursor_ = 0;    // terminal: the cursor's column on that line
 };
 
 // Puts a line into the command-line queue as if typed (key 0 means Enter;

@@ -6,6 +6,8 @@
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
+#include "generate/grid_file.h"
+#include "generate/water_table.h"
 #include "generate/range_volume.h"
 #include "model/model_interpreter.h"
 #include "model/model.h"
@@ -18,6 +20,13 @@ void InstallGenerate() {
       "generate", [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); },
       [](SaveStream& stream) { ActiveGenGeometry()->Restore(stream); }, [] { ActiveGenGeometry()->AfterRestore(); },
       &ResetGenGeometry);
+  InstallModelCommand("water", &WaterCommand);
+  InstallModelPrint("water", &PrintWater);
+  InstallModelCommand("impgrid", &ImportGrid);
+  InstallModelCommand("expgrid", &ExportGrid);
+  CurrentModel().Sections().Install(
+      "water", [](SaveStream& stream) { TheWaterTable().Save(stream); },
+      [](SaveStream& stream) { TheWaterTable().Restore(stream); }, nullptr, [] { TheWaterTable().Clear(); });
   RegisterRangeElement(std::make_unique<VolumeRangeElement>());
   ActiveGenGeometry();  // the store exists from start-up
 }

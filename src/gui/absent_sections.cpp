@@ -87,20 +87,6 @@ void RestoreNoInterfaces(SaveStream& s) {
   ReadEmptyCount(s);
 }
 
-// Water table: density, plane-form switch, origin, normal, then the triangles.
-void SaveNoWaterTable(SaveStream& s) {
-  s.WriteF64(0.0);
-  s.WriteU8(0);
-  for (int i = 0; i < 6; ++i) s.WriteF64(0.0);
-  s.WriteI32(0);
-}
-void RestoreNoWaterTable(SaveStream& s) {
-  s.ReadF64();
-  if (s.ReadU8() != 0) s.ReadFailure();
-  for (int i = 0; i < 6; ++i) s.ReadF64();
-  ReadEmptyCount(s);
-}
-
 // Particles: the particle id counter, then the particle list. (Their
 // remapping also lets go of the owners the particles recorded.)
 void SaveNoParticles(SaveStream& s) {
@@ -127,7 +113,6 @@ const AbsentSection kAbsent[] = {
     {"views", &SaveNoViews, &RestoreNoViews},
     {"interfaces", &SaveNoInterfaces, &RestoreNoInterfaces},
     {"attach", &SaveNoList, &RestoreNoList},
-    {"water", &SaveNoWaterTable, &RestoreNoWaterTable},
     {"particles", &SaveNoParticles, &RestoreNoParticles},
 };
 

@@ -50,7 +50,7 @@ void Fluid(ModelInterpreter& in) { PrintMode(in, Modes().fluid, "Fluid flow mode
 CommandTable<ModelPrintHandler> g_printWords("model print", {
     {"zone", &PrintZone},        {"gp", &PrintGp},
     {"tetra", &PrintTetra},      {"group", &PrintGroup},      {"apply"},
-    {"cable", &Nothing},         {"water", kNotAvailable},    {"range", &Nothing},
+    {"cable", &Nothing},         {"water"},    {"range", &Nothing},
     {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface", kNotAvailable},
     {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
     {"struct", &Nothing},        {"attach", kNotAvailable},   {"fluid", &Fluid},

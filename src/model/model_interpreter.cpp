@@ -30,11 +30,11 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
     {"initial"},              {"cycle"},                {"history", kNotAvailable}, {"property", &PropertyCommand},
     {"fix"},                  {"free"},                 {"gp", &GpCommand},         {"grid"},
     {"generate"},             {"model", &ModelCommand}, {"group", &GroupCommand},   {"apply"},
-    {"solve"},                {"water", kNotAvailable}, {"delete", kNotAvailable},  {"config", &Config},
+    {"solve"},                {"water"}, {"delete", kNotAvailable},  {"config", &Config},
     {"interface", kNotAvailable}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach", kNotAvailable},
     {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
     {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body", kNotAvailable},    {"geom_test", &GeomTestCommand},
-    {"track", kNotAvailable}, {"impgrid", kNotAvailable}, {"expgrid", kNotAvailable}, {"pdelete", kNotAvailable},
+    {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete", kNotAvailable},
     {"chem", kNotAvailable},  {"movie", kNotAvailable},
 });
 

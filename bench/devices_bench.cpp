@@ -12,29 +12,9 @@
 #include "model/grid.h"
 #include "model/grid_commands.h"
 #include "bench_support.h"
+#include "raster_bench_device.h"
 
 namespace {
-
-// A device drawing into a raster of its own.
-class RasterBenchDevice : public Device {
- public:
-  RasterBenchDevice(int width, int height) : raster_(width, height), context_(&raster_) { SetContext(&context_); }
-  ~RasterBenchDevice() override { SetContext(nullptr); }
-  String Name() override { return "Raster"; }
-  FontInfo SelectFont(const FontDesc& font) override { return RealizeFont(fonts_, font); }
-  PixelSize GetSize() override { return {raster_.Width(), raster_.Height()}; }
-  bool QueryCapability1() override { return false; }
-  bool IsColor() override { return true; }
-  bool IsScreen() override { return false; }
-  bool QueryCapability2() override { return false; }
-  void Clear() override { context_.FillSurface(context_.BackColor()); }
-  void SetWindow(WindowHandle) override {}
-
- private:
-  Raster raster_;
-  RasterContext context_;
-  FontList fonts_;
-};
 
 // The grid-point positions and, for each zone face, its four grid-points.
 struct BrickFaces {

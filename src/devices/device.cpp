@@ -53,12 +53,12 @@ int32_t Device::ToSurfaceY(int64_t y) const { return Saturate(y - offsetY_); }
 void Device::SetContext(RasterContext* context) {
   context_ = context;
   if (!context_) return;
-  // The drawing settings of the device carry over to the new context.
-  if (objectsMade_) MakePen();
-  if (objectsMade_) {
-    context_->SetBrush({color_, false});
-    context_->SetTextColor(color_);
-  }
+  // The drawing settings of the device carry over to the new context, its
+  // colour too: a first request for the device's own colour changes nothing
+  // and must find the context drawing in it.
+  MakePen();
+  context_->SetBrush({color_, false});
+  context_->SetTextColor(color_);
   context_->SetBackColor(backColor_);
   context_->SetClipRect(clip_ ? &*clip_ : nullptr);
   context_->SetTextAlign(ContextVAlign(vAlign_), ContextHAlign(hAlign_));

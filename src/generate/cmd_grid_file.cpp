@@ -35,7 +35,6 @@ String FileNameOf(ModelInterpreter& interp) {
   return name;
 }
 
-void WriteText(File& file, const char* text, size_t length) { file.Write(text, length); }
 void WriteText(File& file, const std::string& text) { file.Write(text.data(), text.size()); }
 
 }  // namespace

@@ -434,7 +434,7 @@ void GridPoint::Restore(SaveStream& s) {
   ClearLinked();
   std::vector<uint32_t> linkedIndex;
   while (s.ReadFlag()) linkedIndex.push_back(ReadSavedIndex(s));
-  for (uint32_t index : linkedIndex) AddLinked(nullptr);
+  for (size_t i = 0; i < linkedIndex.size(); ++i) AddLinked(nullptr);
   for (auto it = linkedIndex.rbegin(); it != linkedIndex.rend(); ++it) QueueIndex(*it);
   if (flags & kStepMarks) Settings().freeField = true;
 }

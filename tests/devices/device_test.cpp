@@ -182,6 +182,15 @@ TEST(DeviceTest, FilledShapesRespectTheirBounds) {
   EXPECT_GT(CountInk(device.raster), 20);
 }
 
+// A device draws in black from the start: asking for black, its colour
+// already, changes nothing and must find the drawing context in black.
+TEST(DeviceTest, AFirstBlackFillIsBlack) {
+  RasterTestDevice device(20, 20);
+  device.SetColor(0x000000);
+  device.FillRect({5, 5, 10, 10});
+  EXPECT_EQ(device.raster.Pixel(7, 7), 0x000000u);
+}
+
 TEST(DeviceTest, ClipRectangleGrowsByOnePixelOnEachSide) {
   RasterTestDevice device(20, 20);
   device.SetColor(kRed);

@@ -61,7 +61,8 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
       return;
     }
   }
-  l.scratch = "$$elastic$$.tmp";
+  const ScratchFile scratch(".terrax-elastic-");
+  l.scratch = scratch.Name();
   SaveModelFile(interp, l.scratch);
   if (l.ratioLimit == 0.0) l.ratioLimit = 1e-5;
 
@@ -70,8 +71,7 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
   l.master[kMechanicalProcess] = true;
   l.rolesGiven = true;
 
-  // However the elastic run ends, the zones get their own strengths back;
-  // the scratch file keeps the model of the start when it fails.
+  // However the elastic run ends, the zones get their own strengths back.
   const UserStrengths user;
   bool settled = false;
   ToggleElastic(true);
@@ -84,7 +84,6 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
   }
   ToggleElastic(false);
   user.PutBack();
-  System::Remove(l.scratch);
   // A zone check that stopped the preparation has said why; nothing was stepped.
   if (!settled) return;
 

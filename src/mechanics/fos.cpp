@@ -67,12 +67,10 @@ bool Trial(SolveLimits& l, ModelInterpreter& interp, double factor) {
 // in place and the scratch file gone. A factor of 0 reports none.
 void Finish(SolveLimits& l, ModelInterpreter& interp, double factor, bool failureMode) {
   ModelSettings& s = Settings();
-  if (failureMode) SaveModelFile(interp, l.failureFile);
   if (factor > 0.0) interp << "*** Factor of Safety is: " << DoubleToString(factor, 2, 0, 0) << "\n";
   if (failureMode) interp << " *** To see failure mode restore " << l.failureFile << "\n";
   s.stepLimit = l.savedStepLimit;
   RestoreModelFile(interp, l.scratch);
-  System::Remove(l.scratch);
   s.fosKnown = factor > 0.0;
   s.fos = factor > 0.0 ? factor : 0.0;
   interp << "FoS Ending at:   " << System::TimeStamp() << "\n";
@@ -127,6 +125,7 @@ void Search(SolveLimits& l, ModelInterpreter& interp) {
     // Without a stable trial there is nothing to bracket: a factor of 0
     // would divide every strength by zero.
     interp << "\n" << "*** FOS not found: no trial is stable, down to a factor of " << Bound(factor) << " " << "\n";
+    SaveModelFile(interp, l.failureFile);  // the last trial, which failed
     Finish(l, interp, 0.0, true);
     return;
   }
@@ -178,7 +177,8 @@ void Solve::FactorOfSafety(SolveLimits& l, ModelInterpreter& interp) {
   const bool knownBefore = s.fosKnown;
   const double fosBefore = s.fos;
   s.fosKnown = true;
-  l.scratch = "$$fos$$.tmp";
+  ScratchFile scratch(".terrax-fos-");
+  l.scratch = scratch.Name();
   if (l.failureFile.IsEmpty()) l.failureFile = "FoSmode.sav";
   if (l.ratioLimit == 0.0) l.ratioLimit = 1e-5;
   l.savedStepLimit = s.stepLimit;
@@ -204,9 +204,10 @@ void Solve::FactorOfSafety(SolveLimits& l, ModelInterpreter& interp) {
   auto recover = [&] {
     try {
       RestoreModelFile(interp, l.scratch);
-      System::Remove(l.scratch);
     } catch (...) {
-      // The scratch file stays for the user; the first failure is reported.
+      // The scratch file holds the only copy of the user's model: it stays.
+      scratch.Keep();
+      interp << "*** The model of the start is kept in " << l.scratch << "\n";
     }
     s.fosKnown = knownBefore;
     s.fos = fosBefore;

@@ -96,9 +96,26 @@ class Solve {
 
 // The whole model written to a file, or read back from one, without the
 // messages of SAVE and RESTORE; SOLVE's scratch and failure-mode files.
-// An earlier file of the name is removed before the write.
+// An earlier file of the name is replaced only once the new one is whole.
 void SaveModelFile(ModelInterpreter& interp, const String& name);
 void RestoreModelFile(ModelInterpreter& interp, const String& name);
+
+// A scratch file of SOLVE's own in the current folder under a name no other
+// run takes, removed when the scratch file goes (unless kept).
+class ScratchFile {
+ public:
+  explicit ScratchFile(const char* prefix);
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const String& Name() const { return name_; }
+  // The file stays: it holds the only copy of the user's model.
+  void Keep() { kept_ = true; }
+
+ private:
+  String name_;
+  bool kept_ = false;
+};
 
 // The SOLVE handler among the model words.
 void SolveCommand(ModelInterpreter& interp);

@@ -9,26 +9,45 @@
 #include "base/system.h"
 #include "mechanics/solve.h"
 #include "model/model_interpreter.h"
-#include "model/services.h"
+#include "platform/files.h"
 
 void SaveModelFile(ModelInterpreter& interp, const String& name) {
-  System::Remove(name);
   ResetRestoreVersions();
   NumberAllLists();
-  File file(name, File::kOut | File::kBinary | File::kTrunc);
-  file.Open();
+  // Written beside the file under a name of its own and renamed when whole:
+  // a file of that name is replaced only by a complete one.
+  String folder;
+  SplitPath(name, nullptr, &folder, nullptr);
+  std::string temp;
+  const int fd = MakeUniqueFile(folder.IsEmpty() ? std::string(".") : folder.str(), ".terrax-", temp);
+  if (fd < 0) throw File::OpenExcept(name);
+  RawClose(fd);
+  File file(String(temp), File::kOut | File::kBinary | File::kTrunc);
   try {
+    file.Open();
     interp.SaveState(file);
     file.Flush();
     file.Close();
-    if (file.Failed()) throw File::WriteExcept(name);
+    if (file.Failed() || !RenamePath(temp.c_str(), name.c_str())) throw File::WriteExcept(name);
   } catch (...) {
     // A file that was not written whole is not left behind.
     file.ClearError();
     file.Close();
-    System::Remove(name);
+    RemovePath(temp.c_str());
     throw;
   }
+}
+
+ScratchFile::ScratchFile(const char* prefix) {
+  std::string path;
+  const int fd = MakeUniqueFile(".", prefix, path);
+  if (fd < 0) throw File::OpenExcept(String(prefix));
+  RawClose(fd);
+  name_ = String(path.c_str() + 2);  // without the "./"
+}
+
+ScratchFile::~ScratchFile() {
+  if (!kept_) RemovePath(name_.c_str());
 }
 
 void RestoreModelFile(ModelInterpreter& interp, const String& name) {

@@ -49,7 +49,7 @@ TEST_F(SolveElasticTest, ElasticRunThenTheRealStrengths) {
     EXPECT_EQ(Property(zone->Id(), "friction"), 0.0);
     EXPECT_EQ(Property(zone->Id(), "tension"), 0.0);
   }
-  EXPECT_FALSE(FileExists("$$elastic$$.tmp"));
+  EXPECT_FALSE(ScratchLeft());
   EXPECT_LT(Settings().forceRatio, 1e-5);
   EXPECT_NEAR(ZoneStress(FindZone(1), 2), -BaseStress(), 1e-3 * BaseStress());
 }
@@ -70,7 +70,7 @@ TEST_F(SolveElasticTest, OnlyMohrCoulombZones) {
     EXPECT_EQ(Run({"solve elastic"}), "Terrax>solve elastic\n*** Only Mohr-Coulomb model allowed \n");
     EXPECT_EQ(Settings().totalCycles, 0);
     EXPECT_EQ(Property(1, "cohesion"), 1e5);
-    EXPECT_FALSE(FileExists("$$elastic$$.tmp"));
+    EXPECT_FALSE(ScratchLeft());
   }
 }
 

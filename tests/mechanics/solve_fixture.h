@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -86,6 +87,12 @@ class SolveTest : public CycleTest {
     }
   }
   static bool FileExists(const char* name) { return !TempDir::Read(name).empty(); }
+  // Whether a scratch file of SOLVE is left in the folder.
+  static bool ScratchLeft() {
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+      if (entry.path().filename().string().rfind(".terrax-", 0) == 0) return true;
+    return false;
+  }
 
   static double Property(uint32_t zone, const char* name) {
     const ConstitutiveModel* m = FindZone(zone)->Model();

@@ -59,7 +59,7 @@ TEST_F(SolveFosTest, TrescaColumnFailsAtTwiceItsCohesion) {
   EXPECT_FALSE(Has(out, "\nEnding at:   "));
 
   // The model of the start is back, and the scratch file is gone.
-  EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+  EXPECT_FALSE(ScratchLeft());
   EXPECT_TRUE(FileExists("FoSmode.sav"));
   EXPECT_EQ(Settings().totalCycles, steps);
   EXPECT_EQ(ZoneStress(FindZone(1), 2), settled);
@@ -158,7 +158,7 @@ TEST_F(SolveFosTest, SearchesThatFindNoFactor) {
     EXPECT_FALSE(Has(out, "*** Factor of Safety is"));
     EXPECT_TRUE(Has(out, "Terrax>print fos\n*** FoS not available \n"));
     EXPECT_EQ(FileExists("FoSmode.sav"), c.failureMode);
-    EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+    EXPECT_FALSE(ScratchLeft());
     EXPECT_EQ(Property(1, "cohesion"), c.cohesion);
     EXPECT_EQ(Settings().totalCycles, 0);
     std::remove("FoSmode.sav");
@@ -182,7 +182,7 @@ TEST_F(SolveFosTest, EscInATrialBringsTheModelBack) {
   const std::string out = Run({"solve fos"});
   EXPECT_TRUE(Has(out, "\r\n*** ESC key pressed to halt\n")) << out.substr(out.size() - 300);
   EXPECT_FALSE(Has(out, "Factor of Safety is"));
-  EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+  EXPECT_FALSE(ScratchLeft());
   EXPECT_EQ(Settings().totalCycles, steps);
   EXPECT_EQ(ZoneStress(FindZone(1), 2), settled);
   EXPECT_EQ(Property(1, "cohesion"), 1.5e5);
@@ -211,7 +211,7 @@ TEST_F(SolveFosTest, FailuresAfterTheScratchFileBringTheModelBack) {
     EXPECT_TRUE(Has(out, c.message)) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
     EXPECT_EQ(Has(out, "Terrax>solve fos\n*** Only Mohr-Coulomb model is allowed \n"), c.unassigned);
     EXPECT_FALSE(Has(out, "Factor of Safety is"));
-    EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+    EXPECT_FALSE(ScratchLeft());
     EXPECT_FALSE(Settings().fosKnown);
     EXPECT_EQ(Settings().totalCycles, 0);
     EXPECT_EQ(ZoneStress(FindZone(1), 2), 0.0);

@@ -196,7 +196,7 @@ TEST_F(SolveRunTest, BadWordsAreRefusedBeforeAnyStep) {
   };
   for (const auto& c : cases) EXPECT_EQ(Run({c.line}), std::string("Terrax>") + c.line + "\n" + c.message);
   EXPECT_EQ(Settings().totalCycles, 0);
-  EXPECT_FALSE(FileExists("$$fos$$.tmp"));
+  EXPECT_FALSE(ScratchLeft());
 }
 
 TEST_F(SolveRunTest, ThermalSlaveDoublesTheMasterStage) {

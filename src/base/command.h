@@ -42,6 +42,9 @@ class ScriptLevel {
   virtual void SaveState(CommandType&, SaveStream&) {}
   virtual void RestoreState(CommandType&, SaveStream&) {}
   virtual void RemapPointers(CommandType&) {}
+  // RESTORE is about to replace the state; the level may refuse by throwing
+  // (a running script would lose the code it runs).
+  virtual void BeforeRestore(CommandType&) {}
 };
 
 // SET PLOT and SET MOVIE are the window and device layer's: it installs its

@@ -171,6 +171,7 @@ void CommandType::Save(const String& name, bool quiet) {
 }
 
 void CommandType::Restore(const String& name) {
+  if (Script()) Script()->BeforeRestore(*this);
   RestoreVersionGuard versions;
   File file(name, File::kIn | File::kBinary);
   file.Open();

@@ -2,54 +2,181 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
+#include <utility>
 
+#include "base/app.h"
 #include "base/savestream.h"
 #include "base/stream.h"
 
-void ZoltValue::FreeString() {
-  if (tag_ == kString) delete payload_.s;
+// ---------------------------------------------------------------------------
+// Ownership and copying
+
+void ZoltValue::Swap(ZoltValue& other) noexcept {
+  std::swap(kind_, other.kind_);
+  std::swap(tag_, other.tag_);
+  std::swap(payload_, other.payload_);
+  std::swap(aux_, other.aux_);
+}
+
+void ZoltValue::Free() {
+  switch (kind_) {
+    case kCaseTable: delete aux_.table; break;
+    case kCommandLines: delete payload_.lines; break;
+    default:
+      if (tag_ == kString) delete payload_.s;
+      else if (tag_ == kArray) delete payload_.a;
+      break;
+  }
+  kind_ = kPlain;
   tag_ = kInteger;
-  payload_.i = 0;
+  payload_.raw = 0;
+  aux_.raw = 0;
 }
 
-ZoltValue& ZoltValue::operator=(const ZoltValue& other) {
-  if (this == &other) return *this;
-  FreeString();
-  kind_ = other.kind_;
-  owner_ = other.owner_;
-  if (other.tag_ == kString) payload_.s = new String(*other.payload_.s);
-  else payload_ = other.payload_;
-  tag_ = other.tag_;
-  return *this;
-}
-
-void ZoltValue::SetInt(int32_t v) {
-  FreeString();
-  kind_ = owner_ = 0;
-  payload_.i = v;
-}
-
-void ZoltValue::SetFloat(double v) {
-  FreeString();
-  kind_ = owner_ = 0;
-  tag_ = kFloat;
-  payload_.d = v;
+void ZoltValue::AssignOwned(const ZoltValue& other) {
+  // The copy is made before anything is freed: a failed allocation leaves
+  // this value as it was.
+  ZoltValue copy;
+  copy.kind_ = other.kind_;
+  copy.tag_ = other.tag_;
+  copy.payload_ = other.payload_;
+  copy.aux_ = other.aux_;
+  if (other.OwnsHeap()) {
+    // Cleared first, so that a failed copy frees nothing of the other's.
+    copy.payload_.raw = 0;
+    copy.aux_.raw = 0;
+    if (other.kind_ == kCaseTable) {
+      copy.payload_ = other.payload_;
+      copy.aux_.table = new std::vector<LinkListNode*>(*other.aux_.table);
+    } else if (other.kind_ == kCommandLines) {
+      copy.payload_.lines = new std::vector<String>(*other.payload_.lines);
+    } else if (other.tag_ == kString) {
+      copy.payload_.s = new String(*other.payload_.s);
+    } else {
+      copy.payload_.a = new ZoltArray(*other.payload_.a);
+    }
+  }
+  Swap(copy);
 }
 
 void ZoltValue::SetString(const String& v) {
-  String* copy = new String(v);
-  FreeString();
-  kind_ = owner_ = 0;
+  String* text = new String(v);
+  if (OwnsHeap()) Free();
+  kind_ = kPlain;
   tag_ = kString;
-  payload_.s = copy;
+  payload_.raw = 0;
+  payload_.s = text;
+  aux_.raw = 0;
 }
+
+void ZoltValue::SetPointer(void* p, uint32_t kind) {
+  if (OwnsHeap()) Free();
+  kind_ = p ? kind : kPlain;
+  tag_ = kPointer;
+  payload_.raw = 0;
+  payload_.p = p;
+}
+
+void ZoltValue::SetMemoryPointer(ZoltMemBlock* block, ZoltValue* element) {
+  if (OwnsHeap()) Free();
+  if (!block || !element) {
+    kind_ = kPlain;
+    block = nullptr;
+    element = nullptr;
+  } else {
+    kind_ = kMemoryPointer;
+  }
+  tag_ = kPointer;
+  payload_.raw = 0;
+  payload_.p = element;
+  aux_.block = block;
+}
+
+void ZoltValue::SetArray(std::unique_ptr<ZoltArray> array) {
+  if (OwnsHeap()) Free();
+  kind_ = kPlain;
+  tag_ = kArray;
+  payload_.raw = 0;
+  payload_.a = array.release();
+  aux_.raw = 0;
+}
+
+void ZoltValue::SetNodeTag(uint32_t tag, LinkListNode* node) {
+  if (OwnsHeap()) Free();
+  kind_ = kPlain;
+  tag_ = tag;
+  payload_.raw = 0;
+  payload_.node = node;
+  aux_.raw = 0;
+}
+
+void ZoltValue::SetWordTag(uint32_t tag, int32_t word) {
+  if (OwnsHeap()) Free();
+  kind_ = kPlain;
+  tag_ = tag;
+  payload_.raw = 0;
+  payload_.i = word;
+  aux_.raw = 0;
+}
+
+void ZoltValue::SetControl(uint32_t kind) {
+  if (OwnsHeap()) Free();
+  kind_ = kind;
+  tag_ = kInteger;
+  payload_.raw = 0;
+  aux_.raw = 0;
+  if (kind == kCaseTable) aux_.table = new std::vector<LinkListNode*>;
+  else if (kind == kCommandLines) payload_.lines = new std::vector<String>;
+}
+
+void ZoltValue::SetNode(uint32_t kind, LinkListNode* node) {
+  SetControl(kind);
+  payload_.node = node;
+}
+
+void ZoltValue::SetJump(LinkListNode* target, int32_t test) {
+  SetControl(kJumpTarget);
+  payload_.i = test;
+  aux_.node = target;
+}
+
+void ZoltValue::SetCaseTable(std::vector<LinkListNode*> table, LinkListNode* defaultTarget) {
+  auto* owned = new std::vector<LinkListNode*>(std::move(table));
+  if (OwnsHeap()) Free();
+  kind_ = kCaseTable;
+  tag_ = kInteger;
+  payload_.raw = 0;
+  payload_.node = defaultTarget;
+  aux_.table = owned;
+}
+
+void ZoltValue::SetCaseHighest(uint32_t highest) {
+  SetControl(kCaseHighest);
+  tag_ = highest;
+  payload_.i = 18;
+}
+
+void ZoltValue::SetCommandLines(std::vector<String> lines) {
+  auto* owned = new std::vector<String>(std::move(lines));
+  if (OwnsHeap()) Free();
+  kind_ = kCommandLines;
+  tag_ = kInteger;
+  payload_.raw = 0;
+  payload_.lines = owned;
+  aux_.raw = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Conversions
 
 int32_t ZoltValue::GetInt(int32_t minimum, int32_t maximum) const {
   double v;
   if (tag_ == kInteger) v = payload_.i;
   else if (tag_ == kFloat) v = std::trunc(payload_.d);
   else throw ZoltExcept("Bad integer conversion");
+  // A real that is no number fails this test too.
   if (!(v >= minimum && v <= maximum)) throw ZoltExcept("Integer out of range");
   return static_cast<int32_t>(v);
 }
@@ -60,12 +187,27 @@ double ZoltValue::GetFloat() const {
   throw ZoltExcept("Bad floating point conversion");
 }
 
+void* ZoltValue::GetPointer(uint32_t kind) const {
+  if (tag_ != kPointer || (kind != 0 && kind != kind_)) throw ZoltExcept("Bad pointer conversion");
+  return payload_.p;
+}
+
 String ZoltValue::GetString() const {
   switch (tag_) {
     case kInteger: return IntToString(payload_.i);
     case kFloat: return DoubleToString(payload_.d, 11, 16, 1);
     case kString: return *payload_.s;
     default: throw ZoltExcept("Bad string conversion");
+  }
+}
+
+String ZoltValue::ShortText() const {
+  switch (tag_) {
+    case kInteger: return IntToString(payload_.i);
+    case kFloat: return DoubleToString(payload_.d, 4, 12, 1);
+    case kString: return *payload_.s;
+    case kPointer: return String(std::to_string(reinterpret_cast<uintptr_t>(payload_.p)));
+    default: return String();
   }
 }
 
@@ -78,38 +220,351 @@ void ZoltValue::Write(std::ostream& os) const {
   }
 }
 
+bool ZoltValue::IsData(bool arrayAllowed) const {
+  if (kind_ == kMemoryPointer || IsModelPointer()) return tag_ == kPointer;
+  if (kind_ != kPlain) return false;
+  return tag_ <= kPointer || (arrayAllowed && tag_ == kArray);
+}
+
+bool ZoltArgIsNumeric(const ZoltValue& v) { return v.IsNumeric(); }
+
+int32_t ZoltIntSign(int32_t a, int32_t b) {
+  const uint32_t magnitude = a < 0 ? 0u - static_cast<uint32_t>(a) : static_cast<uint32_t>(a);
+  return static_cast<int32_t>(b >= 0 ? magnitude : 0u - magnitude);
+}
+
+// ---------------------------------------------------------------------------
+// Save, restore and remapping
+
+namespace {
+uint32_t IndexOf(const LinkListNode* node) { return node ? node->SaveIndex() : 0; }
+}  // namespace
+
 void ZoltValue::Save(SaveStream& s) const {
   s.WriteU32(kind_);
-  s.WriteU32(owner_);
-  s.WriteU32(tag_);
-  switch (tag_) {
-    case kInteger: s.WriteI32(payload_.i); break;
-    case kFloat: s.WriteF64(payload_.d); break;
-    case kString: SaveString(s, *payload_.s); break;
-    default: break;
+  // The owner word of the file is a memory address of no use to a later
+  // run: it is written as 0 (the block is saved by index below).
+  s.WriteU32(0);
+  switch (kind_) {
+    case kPlain:
+    case kJumpA:
+    case kCaseSelector:
+      s.WriteU32(tag_);
+      switch (tag_) {
+        case kInteger: s.WriteI32(payload_.i); break;
+        case kFloat: s.WriteF64(payload_.d); break;
+        case kString: SaveString(s, *payload_.s); break;
+        case kArray: payload_.a->Save(s); break;
+        case kResult:
+        case kReference: s.WriteU32(IndexOf(payload_.node)); break;
+        case kIntrinsic:
+        case kSlot: s.WriteI32(payload_.i); break;
+        default: break;
+      }
+      break;
+    case kEndHead:
+    case kHeadContinuation:
+    case kCallee:
+    case kHeadSymbol:
+    case kCalleeSymbol:
+      s.WriteU32(tag_);
+      s.WriteU32(IndexOf(payload_.node));
+      break;
+    case kEndB:
+    case kEndT:
+    case kHeadT:
+    case kCallB:
+    case kJumpB:
+      s.WriteU32(tag_);
+      s.WriteI32(payload_.i);
+      break;
+    case kJumpTarget:
+      s.WriteU32(IndexOf(aux_.node));
+      s.WriteI32(payload_.i);
+      break;
+    case kCaseHighest:
+      s.WriteI32(payload_.i);
+      s.WriteU32(tag_);
+      break;
+    case kCommandLines:
+      for (const String& line : *payload_.lines) {
+        s.WriteU8(1);
+        SaveString(s, line);
+      }
+      s.WriteU8(0);
+      break;
+    case kCaseTable:
+    case kCommandLast:
+    case kCommandT:
+      break;
+    case kMemoryPointer: {
+      const ZoltMemBlock* block = aux_.block;
+      s.WriteU32(IndexOf(block));
+      s.WriteU32(block ? static_cast<uint32_t>(Element() - block->Elements()) : 0);
+      break;
+    }
+    default:
+      // A model object: its list node's save index.
+      s.WriteU32(IndexOf(payload_.node));
+      break;
   }
 }
 
 void ZoltValue::Restore(SaveStream& s) {
-  FreeString();
-  uint32_t kind = s.ReadU32();
-  uint32_t owner = s.ReadU32();
-  uint32_t tag = s.ReadU32();
-  switch (tag) {
-    case kInteger: payload_.i = s.ReadI32(); break;
-    case kFloat: payload_.d = s.ReadF64(); break;
-    case kString: {
-      String text;
-      RestoreString(s, text);
-      payload_.s = new String(text);
+  ZoltValue v;
+  v.kind_ = s.ReadU32();
+  if (CurrentRestoreVersions().format > 8) s.ReadU32();  // the owner word
+  switch (v.kind_) {
+    case kPlain:
+    case kJumpA:
+    case kCaseSelector:
+      v.tag_ = s.ReadU32();
+      switch (v.tag_) {
+        case kInteger: v.payload_.i = s.ReadI32(); break;
+        case kFloat: v.payload_.d = s.ReadF64(); break;
+        case kString: {
+          String text;
+          RestoreString(s, text);
+          v.payload_.s = new String(std::move(text));
+          break;
+        }
+        case kPointer: break;  // a plain pointer comes back null
+        case kArray: v.payload_.a = ZoltArray::Restore(s).release(); break;
+        case kResult:
+        case kReference: v.payload_.raw = s.ReadU32(); break;
+        case kKeyword: break;
+        case kIntrinsic: v.payload_.i = s.ReadI32(); break;
+        case kSlot:
+          v.payload_.i = s.ReadI32();
+          if (v.payload_.i < 0 || v.payload_.i >= kZoltSlots) s.ReadFailure();
+          break;
+        default: s.ReadFailure();  // no value has such a tag
+      }
+      break;
+    case kEndHead:
+    case kHeadContinuation:
+    case kCallee:
+    case kHeadSymbol:
+    case kCalleeSymbol:
+      v.tag_ = s.ReadU32();
+      v.payload_.raw = s.ReadU32();
+      break;
+    case kEndB:
+    case kEndT:
+    case kHeadT:
+    case kCallB:
+    case kJumpB:
+      v.tag_ = s.ReadU32();
+      v.payload_.i = s.ReadI32();
+      break;
+    case kJumpTarget:
+      v.aux_.raw = s.ReadU32();
+      v.payload_.i = s.ReadI32();
+      break;
+    case kCaseHighest:
+      v.payload_.i = s.ReadI32();
+      v.tag_ = s.ReadU32();
+      break;
+    case kCommandLines: {
+      std::vector<String> lines;
+      while (s.ReadFlag()) {
+        String line;
+        RestoreString(s, line);
+        lines.push_back(std::move(line));
+      }
+      v.payload_.lines = new std::vector<String>(std::move(lines));
       break;
     }
-    default: s.ReadFailure();  // only the scripting level knows other values
+    case kCaseTable:
+      v.aux_.table = new std::vector<LinkListNode*>;
+      break;
+    case kCommandLast:
+    case kCommandT:
+      break;
+    case kMemoryPointer:
+      v.tag_ = kPointer;
+      v.aux_.raw = s.ReadU32();
+      v.payload_.raw = s.ReadU32();
+      break;
+    default:
+      v.tag_ = kPointer;
+      v.payload_.raw = s.ReadU32();
+      break;
   }
-  kind_ = kind;
-  owner_ = owner;
-  tag_ = tag;
+  Swap(v);
 }
+
+void ZoltValue::RemapNode(ZoltLinks& links, bool symbol) {
+  const uint32_t index = static_cast<uint32_t>(payload_.raw);
+  payload_.raw = 0;
+  payload_.node = symbol ? links.Symbol(index) : links.Statement(index);
+}
+
+void ZoltValue::RemapPointers(ZoltLinks& links) {
+  switch (kind_) {
+    case kPlain:
+    case kJumpA:
+    case kCaseSelector:
+      if (tag_ == kArray) payload_.a->RemapPointers(links);
+      else if (tag_ == kResult) RemapNode(links, false);
+      else if (tag_ == kReference) RemapNode(links, true);
+      break;
+    case kEndHead:
+    case kHeadContinuation:
+    case kCallee:
+      RemapNode(links, false);
+      break;
+    case kHeadSymbol:
+    case kCalleeSymbol:
+      RemapNode(links, true);
+      break;
+    case kJumpTarget: {
+      const uint32_t index = static_cast<uint32_t>(aux_.raw);
+      aux_.raw = 0;
+      aux_.node = links.Statement(index);
+      break;
+    }
+    case kMemoryPointer: {
+      const uint32_t blockIndex = static_cast<uint32_t>(aux_.raw);
+      const uint64_t element = payload_.raw;
+      ZoltMemBlock* block = links.Block(blockIndex);
+      if (!block) {
+        // A block that was not saved: the pointer is null.
+        SetPointer(nullptr, 0);
+        aux_.raw = 0;
+        break;
+      }
+      if (element >= static_cast<uint64_t>(block->Count())) {
+        // Not an element of its block: a damaged file.
+        SetPointer(nullptr, 0);
+        aux_.raw = 0;
+        links.Damaged();
+      }
+      payload_.raw = 0;
+      payload_.p = block->Elements() + element;
+      aux_.block = block;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void ZoltValue::RemapModelPointers(ZoltLinks& links) {
+  if (IsPlainKind() && tag_ == kArray) {
+    payload_.a->RemapModelPointers(links);
+  } else if (IsModelPointer()) {
+    if (payload_.raw == 0) {
+      kind_ = kPlain;  // a null pointer has no kind
+      return;
+    }
+    if (!links.ModelPointer(*this)) throw ZoltExcept("Error remapping user defined pointer parameter");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Arrays
+
+ZoltArray::ZoltArray(const std::vector<int32_t>& sizes) : sizes_(sizes) {
+  uint64_t count = 1;
+  for (int32_t n : sizes_) {
+    if (n < 1) throw ZoltExcept("Dimension should be positive integer");
+    count *= static_cast<uint64_t>(n);
+    if (count > static_cast<uint64_t>(INT32_MAX)) throw MemExcept();
+  }
+  count_ = static_cast<uint32_t>(count);
+  try {
+    elements_.reset(new ZoltValue[count_]);
+  } catch (const std::bad_alloc&) {
+    throw MemExcept();
+  }
+}
+
+ZoltArray::ZoltArray(const ZoltArray& other) : ZoltArray(other.sizes_) {
+  for (uint32_t i = 0; i < count_; ++i) elements_[i] = other.elements_[i];
+}
+
+uint32_t ZoltArray::LinearIndex(const int32_t* indices) const {
+  uint32_t linear = 0;
+  for (int d = Dimensions() - 1; d >= 0; --d)
+    linear = linear * static_cast<uint32_t>(sizes_[static_cast<size_t>(d)]) + static_cast<uint32_t>(indices[d] - 1);
+  return linear;
+}
+
+void ZoltArray::Save(SaveStream& s) const {
+  s.WriteI32(Dimensions());
+  for (int32_t n : sizes_) s.WriteI32(n);
+  for (uint32_t i = 0; i < count_; ++i) elements_[i].Save(s);
+}
+
+std::unique_ptr<ZoltArray> ZoltArray::Restore(SaveStream& s) {
+  const int32_t dims = s.ReadI32();
+  if (dims < 1 || dims > kZoltSlots) s.ReadFailure();
+  std::vector<int32_t> sizes(static_cast<size_t>(dims));
+  uint64_t count = 1;
+  for (int32_t& n : sizes) {
+    n = s.ReadI32();
+    if (n < 1) s.ReadFailure();
+    count *= static_cast<uint64_t>(n);
+    if (count > static_cast<uint64_t>(INT32_MAX)) s.ReadFailure();
+  }
+  s.CheckAvailable(count * 8);  // kind, tag and at least a word each
+  auto array = std::make_unique<ZoltArray>(sizes);
+  for (uint32_t i = 0; i < array->count_; ++i) {
+    array->elements_[i].Restore(s);
+    if (!array->elements_[i].IsData(false)) s.ReadFailure();
+  }
+  return array;
+}
+
+void ZoltArray::RemapPointers(ZoltLinks& links) {
+  for (uint32_t i = 0; i < count_; ++i) elements_[i].RemapPointers(links);
+}
+
+void ZoltArray::RemapModelPointers(ZoltLinks& links) {
+  for (uint32_t i = 0; i < count_; ++i) elements_[i].RemapModelPointers(links);
+}
+
+// ---------------------------------------------------------------------------
+// Memory blocks
+
+ZoltMemBlock::ZoltMemBlock(int32_t count) : count_(count > 0 ? count : 0) {
+  if (count_ == 0) return;
+  try {
+    values_.reset(new ZoltValue[static_cast<size_t>(count_)]);
+  } catch (const std::bad_alloc&) {
+    throw MemExcept();
+  }
+}
+
+void ZoltMemBlock::Save(SaveStream& s) const {
+  s.WriteI32(count_);
+  for (int32_t i = 0; i < count_; ++i) values_[i].Save(s);
+}
+
+void ZoltMemBlock::Restore(SaveStream& s) {
+  const int32_t count = s.ReadI32();
+  if (count < 0) s.ReadFailure();
+  s.CheckAvailable(static_cast<uint64_t>(count) * 8);
+  ZoltMemBlock fresh(count);
+  for (int32_t i = 0; i < count; ++i) {
+    fresh.values_[i].Restore(s);
+    if (!fresh.values_[i].IsData(false)) s.ReadFailure();
+  }
+  count_ = fresh.count_;
+  values_ = std::move(fresh.values_);
+}
+
+void ZoltMemBlock::RemapPointers(ZoltLinks& links) {
+  for (int32_t i = 0; i < count_; ++i) values_[i].RemapPointers(links);
+}
+
+void ZoltMemBlock::RemapModelPointers(ZoltLinks& links) {
+  for (int32_t i = 0; i < count_; ++i) values_[i].RemapModelPointers(links);
+}
+
+// ---------------------------------------------------------------------------
+// Parameter arrays
 
 ZoltValue& ZoltParamArray::At(uint32_t index) {
   if (index >= count_) throw ZoltExcept("Parameter array index out of range");
@@ -144,10 +599,20 @@ void ZoltParamArray::Save(SaveStream& s) const {
 
 void ZoltParamArray::Restore(SaveStream& s) {
   uint32_t count = s.ReadU32();
-  s.CheckAvailable(uint64_t{count} * 16);  // kind, owner, tag and a payload at least
+  s.CheckAvailable(uint64_t{count} * 12);  // kind, owner and tag at least
   delete[] values_;
   values_ = nullptr;
   count_ = 0;
   Resize(count);
-  for (uint32_t i = 0; i < count; ++i) values_[i].Restore(s);
+  for (uint32_t i = 0; i < count; ++i) {
+    values_[i].Restore(s);
+    if (!values_[i].IsData(false)) s.ReadFailure();
+  }
+}
+
+void ZoltParamArray::RemapPointers(ZoltLinks& links) {
+  for (uint32_t i = 0; i < count_; ++i) {
+    values_[i].RemapPointers(links);
+    values_[i].RemapModelPointers(links);
+  }
 }

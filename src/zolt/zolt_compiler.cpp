@@ -892,46 +892,72 @@ void ZoltCompiler::OnEnd() {
     if (s->op == kOpMov && s->t.IsPlainKind() && s->t.TypeTag() == ZoltValue::kSlot)
       slots = std::max(slots, static_cast<uint32_t>(s->t.Word()) + 1);
   head_->flags = slots;
-  EndPass();
+  EndPass(end);
   ended_ = true;
 }
 
-// Over the whole statement list: a call that knows no callee yet takes its
-// symbol's function when there is one now; and a function name used as a
-// value is called first: before a statement whose operand A (or B, except
-// in a .JMP) names a function, a call of it is inserted, once for a run of
-// such statements. A run ends at a statement that names no function and at
-// every jump target; jumps to a statement move to the calls put before it.
-void ZoltCompiler::EndPass() {
-  ZoltStatementList& list = state_.statements;
-  auto forTargets = [&list](auto&& visit) {
-    for (LinkListNode* n : list) {
-      auto* s = static_cast<ZoltStatement*>(n);
-      if (s->op != kOpJmp) continue;
-      if (s->Test() == kTestCase) {
-        for (LinkListNode*& entry : s->b.Table()) visit(entry);
-        LinkListNode* byDefault = s->b.DefaultTarget();
-        visit(byDefault);
-        s->b.SetDefaultTarget(byDefault);
-      } else {
-        LinkListNode* target = s->t.Target();
-        visit(target);
-        s->t.SetTarget(target);
-      }
-    }
-  };
-  forTargets([](LinkListNode* t) {
-    if (t) static_cast<ZoltStatement*>(t)->jumpTarget = true;
-  });
+namespace {
+// Calls every target of a jump or case dispatch, which may change it.
+template <class Visit>
+void ForEachTarget(ZoltStatement& s, Visit&& visit) {
+  if (s.op != kOpJmp) return;
+  if (s.Test() == kTestCase) {
+    for (LinkListNode*& entry : s.b.Table()) visit(entry);
+    LinkListNode* byDefault = s.b.DefaultTarget();
+    visit(byDefault);
+    s.b.SetDefaultTarget(byDefault);
+  } else {
+    LinkListNode* target = s.t.Target();
+    visit(target);
+    s.t.SetTarget(target);
+  }
+}
 
-  auto namedFunction = [](const ZoltValue& v) -> ZoltSymbol* {
-    if (!v.IsPlainKind() || v.TypeTag() != ZoltValue::kReference) return nullptr;
-    auto* s = static_cast<ZoltSymbol*>(v.Node());
-    return s->function ? s : nullptr;
-  };
+// The symbol that names a function in an operand, or null.
+ZoltSymbol* NamedFunction(const ZoltValue& v) {
+  if (!v.IsPlainKind() || v.TypeTag() != ZoltValue::kReference) return nullptr;
+  auto* s = static_cast<ZoltSymbol*>(v.Node());
+  return s->function ? s : nullptr;
+}
+
+// Moves the jumps to a statement onto the call put before it; they all lie
+// in the statement's own function.
+void Retarget(ZoltStatement* from, ZoltStatement* to) {
+  ZoltStatement* head = from;
+  while (head->op != kOpHead && head->Previous()) head = head->Previous();
+  for (ZoltStatement* s = head; s; s = s->Next()) {
+    ForEachTarget(*s, [from, to](LinkListNode*& t) {
+      if (t == from) t = to;
+    });
+    if (s->op == kOpEnd) break;
+  }
+  from->jumpTarget = false;
+  to->jumpTarget = true;
+}
+}  // namespace
+
+// A call that knows no callee yet takes its symbol's function when there is
+// one now; and a function name used as a value is called first: before a
+// statement whose operand A (or B, except in a .JMP) names a function, a
+// call of it is inserted, once for a run of such statements. A run ends at
+// a statement that names no function and at every jump target; jumps to a
+// statement move to the calls put before it. Only the new function's
+// statements can need this, unless other statements name it: then the
+// whole list is walked.
+void ZoltCompiler::EndPass(ZoltStatement* end) {
+  const uint32_t before = symbol_->references;
+  for (ZoltStatement* s = head_;; s = s->Next()) {
+    ForEachTarget(*s, [](LinkListNode*& t) { static_cast<ZoltStatement*>(t)->jumpTarget = true; });
+    s->CountReferences();
+    if (s == end) break;
+  }
+  const uint32_t inside = symbol_->references - before;
+  const bool elsewhere = symbol_->references > inside;
+  ZoltStatement* from = elsewhere ? state_.statements.FirstStatement() : head_;
+  ZoltStatement* to = elsewhere ? nullptr : end->Next();
+
   std::vector<ZoltSymbol*> run;
-  bool inserted = false;
-  for (ZoltStatement* s = list.FirstStatement(); s; s = s->Next()) {
+  for (ZoltStatement* s = from; s != to; s = s->Next()) {
     if (s->jumpTarget) run.clear();
     if (s->op == kOpJsr) {
       ZoltSymbol* callee = s->CalleeSymbol();
@@ -939,30 +965,23 @@ void ZoltCompiler::EndPass() {
       run.push_back(callee);
       continue;
     }
-    ZoltSymbol* named[2] = {namedFunction(s->a), s->op == kOpJmp ? nullptr : namedFunction(s->b)};
+    ZoltSymbol* named[2] = {NamedFunction(s->a), s->op == kOpJmp ? nullptr : NamedFunction(s->b)};
     if (!named[0] && !named[1]) {
       run.clear();
       continue;
     }
+    ZoltStatement* first = nullptr;
     for (ZoltSymbol* f : named) {
       if (!f || std::find(run.begin(), run.end(), f) != run.end()) continue;
       auto* call = new ZoltStatement(kOpJsr);
       call->a.SetNode(ZoltValue::kCallee, f->function);
       call->b.SetControl(ZoltValue::kCallB);
       call->t.SetNode(ZoltValue::kCalleeSymbol, f);
-      list.InsertBefore(s, call);
-      if (!s->callBefore) s->callBefore = call;
+      state_.statements.InsertBefore(s, call);
+      call->CountReferences();
+      if (!first) first = call;
       run.push_back(f);
-      inserted = true;
     }
+    if (first && s->jumpTarget) Retarget(s, first);
   }
-
-  forTargets([](LinkListNode*& t) {
-    auto* s = static_cast<ZoltStatement*>(t);
-    if (!s) return;
-    s->jumpTarget = false;
-    if (s->callBefore) t = s->callBefore;
-  });
-  if (inserted)
-    for (LinkListNode* n : list) static_cast<ZoltStatement*>(n)->callBefore = nullptr;
 }

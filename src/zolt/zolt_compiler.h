@@ -106,7 +106,7 @@ class ZoltCompiler {
   void MatchParentheses();
   void RemoveFunction();
   void DeleteFunction(ZoltSymbol& symbol);
-  void EndPass();
+  void EndPass(ZoltStatement* end);
 
   ZoltStatement* Add(uint32_t op);
   ZoltStatement* AddJump(int32_t test);

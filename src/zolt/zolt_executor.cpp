@@ -41,6 +41,9 @@ class ZoltFunctionSource : public CommandSource {
 ZoltStatement* AsStatement(LinkListNode* n) { return static_cast<ZoltStatement*>(n); }
 ZoltSymbol* AsSymbol(LinkListNode* n) { return static_cast<ZoltSymbol*>(n); }
 
+// An integer or real operand as a real.
+inline double Real(const ZoltValue& v) { return v.TypeTag() == ZoltValue::kInteger ? v.Int() : v.Float(); }
+
 // Integer arithmetic wraps as 32-bit two's complement.
 int32_t Wrap(uint32_t v) { return static_cast<int32_t>(v); }
 
@@ -206,7 +209,7 @@ void ZoltExecutor::Arithmetic(uint32_t op, const ZoltValue& a, const ZoltValue& 
     }
   }
   if (a.IsNumeric() && b.IsNumeric()) {
-    const double x = a.GetFloat(), y = b.GetFloat();
+    const double x = Real(a), y = Real(b);
     switch (op) {
       case kOpAdd: r.SetFloat(x + y); return;
       case kOpSub: r.SetFloat(x - y); return;
@@ -253,7 +256,7 @@ bool ZoltExecutor::Compare(int32_t test, const ZoltValue& a, const ZoltValue& b)
   if (ta == ZoltValue::kInteger && tb == ZoltValue::kInteger) {
     sign = a.Int() < b.Int() ? -1 : a.Int() > b.Int() ? 1 : 0;
   } else if (a.IsNumeric() && b.IsNumeric()) {
-    const double x = a.GetFloat(), y = b.GetFloat();
+    const double x = Real(a), y = Real(b);
     if (x != x || y != y) return test == kTestNotEqual;  // no number equals or orders
     sign = x < y ? -1 : x > y ? 1 : 0;
   } else if (ta == ZoltValue::kString && tb == ZoltValue::kString) {

@@ -10,6 +10,22 @@
 
 ZoltStatement::ZoltStatement(uint32_t code) : op(code) {}
 
+ZoltStatement::~ZoltStatement() {
+  if (counted_) ForEachReference([](ZoltSymbol& s) { --s.references; });
+}
+
+void ZoltStatement::ForEachReference(void (*visit)(ZoltSymbol&)) const {
+  for (const ZoltValue* v : {&a, &b})
+    if (v->IsPlainKind() && v->TypeTag() == ZoltValue::kReference) visit(*static_cast<ZoltSymbol*>(v->Node()));
+  if (op == kOpJsr && t.KindWord() == ZoltValue::kCalleeSymbol) visit(*static_cast<ZoltSymbol*>(t.Node()));
+}
+
+void ZoltStatement::CountReferences() {
+  if (counted_) return;
+  counted_ = true;
+  ForEachReference([](ZoltSymbol& s) { ++s.references; });
+}
+
 ZoltSymbol* ZoltStatement::HeadSymbol() const { return static_cast<ZoltSymbol*>(a.Node()); }
 ZoltSymbol* ZoltStatement::CalleeSymbol() const { return static_cast<ZoltSymbol*>(t.Node()); }
 
@@ -337,6 +353,17 @@ void ZoltState::Restore(SaveStream& s) {
       }
     for (LinkListNode* n : blocks) static_cast<ZoltMemBlock*>(n)->RemapPointers(links);
     symbols.Rebuild();
+    for (LinkListNode* n : statements) {
+      auto* st = static_cast<ZoltStatement*>(n);
+      st->CountReferences();
+      if (st->op != kOpJmp) continue;
+      if (IsCaseDispatch(*st)) {
+        for (LinkListNode* entry : st->b.Table()) static_cast<ZoltStatement*>(entry)->jumpTarget = true;
+        static_cast<ZoltStatement*>(st->b.DefaultTarget())->jumpTarget = true;
+      } else {
+        st->JumpTarget()->jumpTarget = true;
+      }
+    }
   } catch (...) {
     Clear();
     throw;

@@ -49,6 +49,9 @@ enum ZoltTest : int32_t {
 class ZoltStatement : public LinkListNode {
  public:
   explicit ZoltStatement(uint32_t op = kOpNoop);
+  ~ZoltStatement() override;
+  ZoltStatement(const ZoltStatement&) = delete;
+  ZoltStatement& operator=(const ZoltStatement&) = delete;
 
   ZoltStatement* Next() const { return static_cast<ZoltStatement*>(NextNode()); }
   ZoltStatement* Previous() const { return static_cast<ZoltStatement*>(PreviousNode()); }
@@ -70,10 +73,17 @@ class ZoltStatement : public LinkListNode {
   ZoltValue a, b, t;
   // A HEAD: the function is running (as a callee, or started from the top).
   bool running = false;
-  // Work fields of the end-of-definition pass: a jump leads here; the first
-  // call inserted before this statement.
+  // A jump leads here.
   bool jumpTarget = false;
-  ZoltStatement* callBefore = nullptr;
+
+  // The symbols named by operands A and B and by a call's callee are
+  // counted in each symbol's references once the statement is complete;
+  // the count goes when the statement goes.
+  void CountReferences();
+
+ private:
+  void ForEachReference(void (*visit)(ZoltSymbol&)) const;
+  bool counted_ = false;
 };
 
 // A named variable or function.
@@ -91,6 +101,9 @@ class ZoltSymbol : public LinkListNode {
   ZoltValue value;
   String name;
   ZoltStatement* function = nullptr;
+  // Statements that name the symbol (not saved): a definition needs to look
+  // beyond its own statements only when others name it.
+  uint32_t references = 0;
 };
 
 // A function registered under a zoltcall number.
@@ -155,6 +168,12 @@ class ZoltSymbolTable {
 constexpr int kZoltCallLists = 50;
 
 struct ZoltState {
+  ZoltState() = default;
+  // The statements go before the symbols they count references in.
+  ~ZoltState() { Clear(); }
+  ZoltState(const ZoltState&) = delete;
+  ZoltState& operator=(const ZoltState&) = delete;
+
   ZoltStatementList statements;
   ZoltSymbolTable symbols;
   ZoltCallList calls[kZoltCallLists];

@@ -19,6 +19,30 @@ TEST_F(FunctionsTest, AFunctionNameUsedAsAValueRunsTheFunctionFirst) {
   EXPECT_NE(Run({"sq", "print sq count"}).find("sq = 9\ncount = 3\n"), std::string::npos);
 }
 
+// A console that answers ESC at its hundredth poll: a loop that never ends
+// fails instead of hanging the test.
+struct PatientDevice : FakeDevice {
+  int polls = 0;
+  bool KeyPressed(int key) override { return key == 27 && ++polls >= 100; }
+};
+
+TEST_F(FunctionsTest, JumpsToAStatementMoveToTheCallsInsertedBeforeIt) {
+  PatientDevice patient;
+  interp.SetDevice(&patient);
+  // The loop's test and the first statement of case 1 name cnt, which is
+  // defined later: each time they are reached, cnt runs first (a jump past
+  // the call would read a stale count: x = 50 through the loop, 30 through
+  // the case).
+  for (const char* line : {"define fn", "x = 0", "loop while cnt < 3", "case_of 1", "case 1", "x = x + cnt * 10",
+                           "end_case", "end_loop", "end", "define cnt", "k = k + 1", "cnt = k", "end", "fn",
+                           "print x k"})
+    patient.lines.push_back(line);
+  RunLines(interp, patient, {});
+  const std::string out = patient.Take();
+  EXPECT_NE(out.find("x = 20\nk = 3\n"), std::string::npos) << out;
+  interp.SetDevice(&device);
+}
+
 TEST_F(FunctionsTest, ARedefinitionReplacesTheBodyForEveryCaller) {
   const std::string out = Run({"define g", "g = 1", "end", "define fn", "x = g * 10", "end", "fn", "print x",
                                "define g", "g = 2", "end", "fn", "print x"});

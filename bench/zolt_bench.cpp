@@ -1,0 +1,114 @@
+// The scripting language: one call of a small numeric function (as a
+// function registered to run in every step would be called), and the
+// compilation of many functions. A call must cost well under a microsecond;
+// a thousand definitions of twenty lines must take under a second.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "base/command.h"
+#include "bench_support.h"
+#include "zolt/zolt_interpreter.h"
+
+namespace {
+
+// Lines handed to the interpreter from memory; the end is reported, so that
+// the command loop returns instead of waiting for typed input.
+class TextSource : public CommandSource {
+ public:
+  explicit TextSource(std::string text) : CommandSource(kMemory), text_(std::move(text)) {}
+  String ReadLine(const String&) override {
+    if (pos_ >= text_.size()) return String();
+    size_t nl = text_.find('\n', pos_);
+    if (nl == std::string::npos) nl = text_.size();
+    String line(text_.substr(pos_, nl - pos_));
+    pos_ = nl + 1;
+    return line.IsEmpty() ? String(" ") : line;
+  }
+  bool ReportsEnd() const override { return true; }
+
+ private:
+  std::string text_;
+  size_t pos_ = 0;
+};
+
+struct Program {
+  QuietDevice device;
+  MacroTable macros;
+  CommandType interp{0, &macros, false, &device};
+  ZoltInterpreter zolt;
+  Program() { interp.SetScriptLevel(&zolt); }
+
+  void Type(std::string text) {
+    interp.PushSource(std::make_unique<TextSource>(std::move(text)));
+    interp.Process(String("Terrax>"));
+  }
+};
+
+// Twenty statements: a counted loop of three passes around an IF and ELSE,
+// real arithmetic before and after.
+const char* const kNumeric =
+    "define numeric\n"
+    "  s = 0.0\n"
+    "  loop i (1, 3)\n"
+    "    if i > 1 then\n"
+    "      s = s + i * 0.5\n"
+    "    else\n"
+    "      s = s - 1.0\n"
+    "    end_if\n"
+    "  end_loop\n"
+    "  result = s * 2.0 / 3.0 + 1.0\n"
+    "end\n";
+
+void BM_NumericFunctionCall(benchmark::State& state) {
+  Program p;
+  p.Type(kNumeric);
+  ZoltStatement* head = p.zolt.State().symbols.Find(String("numeric"))->function;
+  int statements = 0;
+  for (ZoltStatement* s = head; s; s = s->Next()) ++statements;
+  for (auto _ : state) p.zolt.Execute(p.interp, head);
+  state.counters["statements"] = statements;
+}
+BENCHMARK(BM_NumericFunctionCall);
+
+// A thousand functions of twenty lines, each calling the one before it
+// through its value.
+std::string ManyDefinitions(int count) {
+  std::string text;
+  for (int f = 0; f < count; ++f) {
+    const std::string name = "fun" + std::to_string(f);
+    text += "define " + name + "\n";
+    text += "  a" + std::to_string(f) + " = " + (f ? "fun" + std::to_string(f - 1) : std::string("1")) + " + 1\n";
+    for (int line = 0; line < 7; ++line) {
+      const std::string v = "v" + std::to_string(line);
+      text += "  " + v + " = " + v + " * 2 + a" + std::to_string(f) + " / 3 - 1\n";
+    }
+    text += "  loop k (1, 4)\n";
+    text += "    if k > 2 then\n";
+    text += "      w = w + k\n";
+    text += "    else\n";
+    text += "      w = w - 1\n";
+    text += "    end_if\n";
+    text += "  end_loop\n";
+    text += "  case_of w\n  case 1\n    w = 0\n  end_case\n";
+    text += "  " + name + " = w\n";
+    text += "end\n";
+  }
+  return text;
+}
+
+void BM_ThousandDefinitions(benchmark::State& state) {
+  Program p;
+  const std::string text = ManyDefinitions(1000);
+  for (auto _ : state) {
+    p.zolt.Clear(p.interp);
+    p.Type(text);
+  }
+  state.counters["statements"] = p.zolt.State().statements.Count();
+}
+BENCHMARK(BM_ThousandDefinitions)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

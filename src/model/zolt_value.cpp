@@ -310,7 +310,13 @@ void ZoltValue::Save(SaveStream& s) const {
   }
 }
 
-void ZoltValue::Restore(SaveStream& s) {
+void ZoltValue::Restore(SaveStream& s, bool links) {
+  // A saved index waits beside the object being read; without anybody to
+  // take it, a value that has one cannot be read.
+  auto queue = [&s, links](uint32_t index) {
+    if (!links) s.ReadFailure();
+    QueueIndex(index);
+  };
   ZoltValue v;
   v.kind_ = s.ReadU32();
   if (CurrentRestoreVersions().format > 8) s.ReadU32();  // the owner word
@@ -329,9 +335,9 @@ void ZoltValue::Restore(SaveStream& s) {
           break;
         }
         case kPointer: break;  // a plain pointer comes back null
-        case kArray: v.payload_.a = ZoltArray::Restore(s).release(); break;
+        case kArray: v.payload_.a = ZoltArray::Restore(s, links).release(); break;
         case kResult:
-        case kReference: v.payload_.raw = s.ReadU32(); break;
+        case kReference: queue(s.ReadU32()); break;
         case kKeyword: break;
         case kIntrinsic: v.payload_.i = s.ReadI32(); break;
         case kSlot:
@@ -347,7 +353,7 @@ void ZoltValue::Restore(SaveStream& s) {
     case kHeadSymbol:
     case kCalleeSymbol:
       v.tag_ = s.ReadU32();
-      v.payload_.raw = s.ReadU32();
+      queue(s.ReadU32());
       break;
     case kEndB:
     case kEndT:
@@ -358,7 +364,7 @@ void ZoltValue::Restore(SaveStream& s) {
       v.payload_.i = s.ReadI32();
       break;
     case kJumpTarget:
-      v.aux_.raw = s.ReadU32();
+      queue(s.ReadU32());
       v.payload_.i = s.ReadI32();
       break;
     case kCaseHighest:
@@ -383,21 +389,15 @@ void ZoltValue::Restore(SaveStream& s) {
       break;
     case kMemoryPointer:
       v.tag_ = kPointer;
-      v.aux_.raw = s.ReadU32();
-      v.payload_.raw = s.ReadU32();
+      queue(s.ReadU32());  // the block
+      queue(s.ReadU32());  // the element in it
       break;
     default:
       v.tag_ = kPointer;
-      v.payload_.raw = s.ReadU32();
+      queue(s.ReadU32());
       break;
   }
   Swap(v);
-}
-
-void ZoltValue::RemapNode(ZoltLinks& links, bool symbol) {
-  const uint32_t index = static_cast<uint32_t>(payload_.raw);
-  payload_.raw = 0;
-  payload_.node = symbol ? links.Symbol(index) : links.Statement(index);
 }
 
 void ZoltValue::RemapPointers(ZoltLinks& links) {
@@ -405,60 +405,42 @@ void ZoltValue::RemapPointers(ZoltLinks& links) {
     case kPlain:
     case kJumpA:
     case kCaseSelector:
-      if (tag_ == kArray) payload_.a->RemapPointers(links);
-      else if (tag_ == kResult) RemapNode(links, false);
-      else if (tag_ == kReference) RemapNode(links, true);
+      if (tag_ == kArray) {
+        payload_.a->RemapPointers(links);
+      } else if (tag_ == kResult || tag_ == kReference) {
+        const uint32_t index = PendingLinks::Take();
+        payload_.node = tag_ == kResult ? links.Statement(index, kind_) : links.Symbol(index);
+        if (!payload_.node) links.Damaged();  // an operand that names nothing
+      }
       break;
     case kEndHead:
     case kHeadContinuation:
     case kCallee:
-      RemapNode(links, false);
+      payload_.node = links.Statement(PendingLinks::Take(), kind_);
       break;
     case kHeadSymbol:
     case kCalleeSymbol:
-      RemapNode(links, true);
+      payload_.node = links.Symbol(PendingLinks::Take());
       break;
-    case kJumpTarget: {
-      const uint32_t index = static_cast<uint32_t>(aux_.raw);
-      aux_.raw = 0;
-      aux_.node = links.Statement(index);
+    case kJumpTarget:
+      aux_.node = links.Statement(PendingLinks::Take(), kind_);
       break;
-    }
     case kMemoryPointer: {
-      const uint32_t blockIndex = static_cast<uint32_t>(aux_.raw);
-      const uint64_t element = payload_.raw;
-      ZoltMemBlock* block = links.Block(blockIndex);
-      if (!block) {
-        // A block that was not saved: the pointer is null.
-        SetPointer(nullptr, 0);
-        aux_.raw = 0;
-        break;
-      }
-      if (element >= static_cast<uint64_t>(block->Count())) {
-        // Not an element of its block: a damaged file.
-        SetPointer(nullptr, 0);
-        aux_.raw = 0;
-        links.Damaged();
-      }
-      payload_.raw = 0;
-      payload_.p = block->Elements() + element;
-      aux_.block = block;
+      ZoltMemBlock* block = links.Block(PendingLinks::Take());
+      const uint32_t element = PendingLinks::Take();
+      // A block that was not saved: the pointer is null.
+      if (!block) SetPointer(nullptr, 0);
+      else if (element >= static_cast<uint32_t>(block->Count())) links.Damaged();
+      else SetMemoryPointer(block, block->Elements() + element);
       break;
     }
     default:
+      if (IsModelPointer()) {
+        const uint32_t index = PendingLinks::Take();
+        if (index == 0) SetPointer(nullptr, 0);
+        else links.ModelPointer(*this, index);
+      }
       break;
-  }
-}
-
-void ZoltValue::RemapModelPointers(ZoltLinks& links) {
-  if (IsPlainKind() && tag_ == kArray) {
-    payload_.a->RemapModelPointers(links);
-  } else if (IsModelPointer()) {
-    if (payload_.raw == 0) {
-      kind_ = kPlain;  // a null pointer has no kind
-      return;
-    }
-    if (!links.ModelPointer(*this)) throw ZoltExcept("Error remapping user defined pointer parameter");
   }
 }
 
@@ -497,7 +479,7 @@ void ZoltArray::Save(SaveStream& s) const {
   for (uint32_t i = 0; i < count_; ++i) elements_[i].Save(s);
 }
 
-std::unique_ptr<ZoltArray> ZoltArray::Restore(SaveStream& s) {
+std::unique_ptr<ZoltArray> ZoltArray::Restore(SaveStream& s, bool links) {
   const int32_t dims = s.ReadI32();
   if (dims < 1 || dims > kZoltSlots) s.ReadFailure();
   std::vector<int32_t> sizes(static_cast<size_t>(dims));
@@ -511,7 +493,7 @@ std::unique_ptr<ZoltArray> ZoltArray::Restore(SaveStream& s) {
   s.CheckAvailable(count * 8);  // kind, tag and at least a word each
   auto array = std::make_unique<ZoltArray>(sizes);
   for (uint32_t i = 0; i < array->count_; ++i) {
-    array->elements_[i].Restore(s);
+    array->elements_[i].Restore(s, links);
     if (!array->elements_[i].IsData(false)) s.ReadFailure();
   }
   return array;
@@ -519,10 +501,6 @@ std::unique_ptr<ZoltArray> ZoltArray::Restore(SaveStream& s) {
 
 void ZoltArray::RemapPointers(ZoltLinks& links) {
   for (uint32_t i = 0; i < count_; ++i) elements_[i].RemapPointers(links);
-}
-
-void ZoltArray::RemapModelPointers(ZoltLinks& links) {
-  for (uint32_t i = 0; i < count_; ++i) elements_[i].RemapModelPointers(links);
 }
 
 // ---------------------------------------------------------------------------
@@ -557,10 +535,6 @@ void ZoltMemBlock::Restore(SaveStream& s) {
 
 void ZoltMemBlock::RemapPointers(ZoltLinks& links) {
   for (int32_t i = 0; i < count_; ++i) values_[i].RemapPointers(links);
-}
-
-void ZoltMemBlock::RemapModelPointers(ZoltLinks& links) {
-  for (int32_t i = 0; i < count_; ++i) values_[i].RemapModelPointers(links);
 }
 
 // ---------------------------------------------------------------------------
@@ -605,14 +579,7 @@ void ZoltParamArray::Restore(SaveStream& s) {
   count_ = 0;
   Resize(count);
   for (uint32_t i = 0; i < count; ++i) {
-    values_[i].Restore(s);
+    values_[i].Restore(s, false);
     if (!values_[i].IsData(false)) s.ReadFailure();
-  }
-}
-
-void ZoltParamArray::RemapPointers(ZoltLinks& links) {
-  for (uint32_t i = 0; i < count_; ++i) {
-    values_[i].RemapPointers(links);
-    values_[i].RemapModelPointers(links);
   }
 }

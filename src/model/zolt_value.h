@@ -47,22 +47,22 @@ constexpr int32_t kZoltIntMax = 2000000000;
 constexpr int kZoltSlots = 30;
 
 // Turns the saved indices of a restored value back into objects. The
-// scripting level answers for its statements, symbols and memory blocks;
-// an index that names nothing is its read error. Pointers of the model's
-// kinds (zones, grid-points, ...) are the model's to remap.
+// scripting level answers for its statements, symbols and memory blocks and
+// checks that each index can stand where it was read; one that cannot is
+// its read error. Pointers of the model's kinds (zones, grid-points, ...)
+// are the model's to remap once the model is restored.
 class ZoltLinks {
  public:
   virtual ~ZoltLinks() = default;
-  // Null for index 0.
-  virtual LinkListNode* Statement(uint32_t index) = 0;
+  // The statement of a saved index (0: none), held by a value of the kind
+  // given (a plain kind for a statement result).
+  virtual LinkListNode* Statement(uint32_t index, uint32_t kind) = 0;
   virtual LinkListNode* Symbol(uint32_t index) = 0;
   virtual ZoltMemBlock* Block(uint32_t index) = 0;
-  // A saved value that no saved state can hold (a memory pointer past its
-  // block): the read error.
+  // A saved value that no saved state can hold: the read error.
   [[noreturn]] virtual void Damaged() = 0;
-  // A pointer of a kind from 19 on (other than a memory pointer) whose
-  // payload holds the saved index; false when nobody knows the kind.
-  virtual bool ModelPointer(ZoltValue& value) = 0;
+  // A pointer of a model kind (19, 20 or from 22 on) with its saved index.
+  virtual void ModelPointer(ZoltValue& value, uint32_t index) = 0;
 };
 
 class ZoltValue {
@@ -232,16 +232,18 @@ class ZoltValue {
   // The kind word, the owner word, then by kind the type tag and the payload
   // (statement, symbol and block pointers as their save indices).
   void Save(SaveStream& stream) const;
-  // Reads the same; pointers hold their saved indices until RemapPointers.
-  // A tag, kind or count that no saved value can have is the stream's read
-  // error.
-  void Restore(SaveStream& stream);
-  // Turns the saved statement, symbol and block indices into objects.
+  // Reads the same. A pointer stays null and its saved index waits beside
+  // the object being read (PendingLinks) until RemapPointers takes it; with
+  // `links` false there is nobody to take it, and a value that has one is
+  // the stream's read error, as is a tag, kind or count that no saved value
+  // can have.
+  void Restore(SaveStream& stream, bool links = true);
+  // Takes the saved indices in the order Restore read them.
   void RemapPointers(ZoltLinks& links);
-  // Then the pointers of the model's kinds, once the model is restored.
-  void RemapModelPointers(ZoltLinks& links);
   // A pointer of a kind the scripting level does not know itself.
   bool IsModelPointer() const { return kind_ == 19 || kind_ == 20 || kind_ > kMemoryPointer; }
+  // Sets a model pointer's object once the model is restored.
+  void SetModelObject(LinkListNode* object) { payload_.node = object; }
   // Whether this can be the value of a variable or of an array element: a
   // plain integer, real, text, pointer (or array) and not a compiled-code form.
   bool IsData(bool arrayAllowed) const;
@@ -263,7 +265,6 @@ class ZoltValue {
   void Free();
   void AssignOwned(const ZoltValue& other);
   void SetNodeTag(uint32_t tag, LinkListNode* node);
-  void RemapNode(ZoltLinks& links, bool symbol);
 
   uint32_t kind_ = kPlain;
   uint32_t tag_ = kInteger;
@@ -313,9 +314,8 @@ class ZoltArray {
   // Dimensions, sizes and elements; "read error" for a count that is not
   // positive, a size below 1, more than 30 dimensions, a product past 32 bits
   // or the bytes left, or an element that is no plain value.
-  static std::unique_ptr<ZoltArray> Restore(SaveStream& stream);
+  static std::unique_ptr<ZoltArray> Restore(SaveStream& stream, bool links);
   void RemapPointers(ZoltLinks& links);
-  void RemapModelPointers(ZoltLinks& links);
 
  private:
   std::vector<int32_t> sizes_;
@@ -335,7 +335,6 @@ class ZoltMemBlock : public LinkListNode {
   void Save(SaveStream& stream) const override;
   void Restore(SaveStream& stream) override;
   void RemapPointers(ZoltLinks& links);
-  void RemapModelPointers(ZoltLinks& links);
 
  private:
   int32_t count_ = 0;
@@ -359,9 +358,10 @@ class ZoltParamArray {
   void Resize(uint32_t count);
 
   void Save(SaveStream& stream) const;
-  // A value that is no plain value is the stream's read error.
+  // Numbers, texts and null pointers. A value that is no plain value is the
+  // stream's read error, and so is a pointer that would need remapping: the
+  // records that hold these arrays do not remap them yet.
   void Restore(SaveStream& stream);
-  void RemapPointers(ZoltLinks& links);
 
  private:
   uint32_t count_ = 0;

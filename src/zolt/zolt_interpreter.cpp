@@ -3,16 +3,13 @@
 #include <iomanip>
 #include <string>
 
+#include "base/command_table.h"
 #include "base/message.h"
 #include "base/savestream.h"
 #include "zolt/zolt_compiler.h"
 
 namespace {
-using WordHandler = int (*)(ZoltInterpreter& zolt, CommandType& interp);
-struct ZoltWord {
-  const char* word;
-  WordHandler handler;  // none: a listing that this version does not have
-};
+using ZoltWordHandler = int (*)(ZoltInterpreter& zolt, CommandType& interp);
 
 int DefineWord(ZoltInterpreter& zolt, CommandType& interp) {
   zolt.Define(interp);
@@ -20,75 +17,34 @@ int DefineWord(ZoltInterpreter& zolt, CommandType& interp) {
 }
 
 // The scripting level's own first words.
-const ZoltWord kCommandWords[] = {
+CommandTable<ZoltWordHandler> g_zoltWords("zolt", {
     {"define", &DefineWord},
-};
+});
 
 // Its PRINT items: the listings of the variables, the compiled statements,
 // the symbols, the jump tables, the zoltcall registrations and the memory
 // blocks.
-const ZoltWord kPrintWords[] = {
-    {"zolt", nullptr}, {"-p", nullptr}, {"-s", nullptr}, {"-t", nullptr}, {"zoltcall", nullptr}, {"-m", nullptr},
-};
+CommandTable<ZoltWordHandler> g_zoltPrintWords("print zolt", {
+    {"zolt", kNotAvailable}, {"-p", kNotAvailable}, {"-s", kNotAvailable},
+    {"-t", kNotAvailable},   {"zoltcall", kNotAvailable}, {"-m", kNotAvailable},
+});
 
-// A word table with its blank-separated keyword list.
-class WordTable {
- public:
-  template <size_t N>
-  explicit WordTable(const ZoltWord (&words)[N]) : words_(words), count_(N) {
-    for (const ZoltWord& w : words) {
-      if (!list_.empty()) list_ += ' ';
-      list_ += w.word;
-    }
+// Runs the handler of the table's word at the interpreter's token, when one
+// matches: true with its result in `result`; else the matcher's code.
+bool RunWord(const CommandTable<ZoltWordHandler>& table, const char* what, ZoltInterpreter& zolt,
+             CommandType& interp, int& result) {
+  int k = 0;
+  const int start = interp.TokenIndex();
+  result = interp.MatchKeyword(table.Keywords(), k);
+  if (result != CommandType::kOk) return false;
+  const ZoltWordHandler handler = table.HandlerOf(k);
+  if (!handler) {
+    interp.TokenIndex() = start;
+    throw ZoltExcept(MessageText(what, table.UpperName(k)));
   }
-
-  // Runs the handler of the word at the interpreter's token, when one
-  // matches: true with its result in `result`; else the matcher's code.
-  bool Run(ZoltInterpreter& zolt, CommandType& interp, int& result) const {
-    int k = 0;
-    const int start = interp.TokenIndex();
-    result = interp.MatchKeyword(list_.c_str(), k);
-    if (result != CommandType::kOk || k < 1 || static_cast<size_t>(k) > count_) return false;
-    const ZoltWord& w = words_[k - 1];
-    if (!w.handler) {
-      String upper(w.word);
-      upper.ToUpper();
-      interp.TokenIndex() = start;
-      throw ZoltExcept(MessageText("PRINT %s is not available in this version", upper));
-    }
-    result = w.handler(zolt, interp);
-    return true;
-  }
-
- private:
-  const ZoltWord* words_;
-  size_t count_;
-  std::string list_;
-};
-
-const WordTable& CommandWords() {
-  static const WordTable table(kCommandWords);
-  return table;
+  result = handler(zolt, interp);
+  return true;
 }
-
-const WordTable& PrintWords() {
-  static const WordTable table(kPrintWords);
-  return table;
-}
-
-// Resolves nothing but the model's pointer kinds, through the interpreter.
-class ModelLinks : public ZoltLinks {
- public:
-  explicit ModelLinks(ZoltInterpreter& zolt) : zolt_(zolt) {}
-  LinkListNode* Statement(uint32_t) override { return nullptr; }
-  LinkListNode* Symbol(uint32_t) override { return nullptr; }
-  ZoltMemBlock* Block(uint32_t) override { return nullptr; }
-  void Damaged() override { throw ZoltExcept("Error remapping user defined pointer parameter"); }
-  bool ModelPointer(ZoltValue& value) override { return zolt_.RemapPointer(value); }
-
- private:
-  ZoltInterpreter& zolt_;
-};
 
 void WriteValue(CommandType& interp, const ZoltValue& v, bool quoteText) {
   switch (v.TypeTag()) {
@@ -113,7 +69,7 @@ int ZoltInterpreter::Dispatch(CommandType& interp) {
   if (r != CommandType::kNotHandled) return r;
   interp.TokenIndex() = 0;
   int result = 0;
-  if (CommandWords().Run(*this, interp, result)) return result;
+  if (RunWord(g_zoltWords, "%s is not available in this version", *this, interp, result)) return result;
   interp.TokenIndex() = 0;
   if (ZoltSymbol* s = GetSymbol(interp)) {
     Evaluate(interp, *s);
@@ -126,7 +82,8 @@ int ZoltInterpreter::Print(CommandType& interp) {
   const int r = interp.PrintGeneral();
   if (r != CommandType::kUnrecognized) return r;
   int result = 0;
-  if (PrintWords().Run(*this, interp, result)) return result;
+  if (RunWord(g_zoltPrintWords, "PRINT %s is not available in this version", *this, interp, result))
+    return result;
   if (ZoltSymbol* s = GetSymbol(interp)) {
     PrintSymbol(interp, *s);
     return CommandType::kOk;
@@ -158,8 +115,7 @@ void ZoltInterpreter::RestoreState(CommandType&, SaveStream& stream) {
 }
 
 void ZoltInterpreter::RemapPointers(CommandType&) {
-  ModelLinks links(*this);
-  state_.RemapModelPointers(links);
+  state_.RemapModelPointers([this](ZoltValue& value, uint32_t index) { return RemapPointer(value, index); });
 }
 
 void ZoltInterpreter::Define(CommandType& interp) { ZoltCompiler(*this, interp).Define(); }
@@ -197,7 +153,7 @@ bool ZoltInterpreter::CallIntrinsic(ZoltIntrinsicCall& call) {
   return false;
 }
 
-bool ZoltInterpreter::RemapPointer(ZoltValue&) { return false; }
+bool ZoltInterpreter::RemapPointer(ZoltValue&, uint32_t) { return false; }
 
 // A symbol on one line: "name = value"; an array element "name(i,j) = value"
 // when the words after the name give every index within its size, else the

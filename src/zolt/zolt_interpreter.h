@@ -49,8 +49,9 @@ class ZoltInterpreter : public ScriptLevel {
   // core knows none; the levels that bring intrinsics answer here. False
   // when the request was not answered.
   virtual bool CallIntrinsic(ZoltIntrinsicCall& call);
-  // A restored pointer of a model kind: false when the kind is unknown.
-  virtual bool RemapPointer(ZoltValue& value);
+  // A restored pointer of a model kind, given its saved index: false when
+  // the kind is unknown.
+  virtual bool RemapPointer(ZoltValue& value, uint32_t index);
 
   ZoltState& State() { return state_; }
   ZoltExecutor& Executor() { return executor_; }

@@ -59,10 +59,9 @@ void ZoltStatement::Restore(SaveStream& s) {
     const uint32_t highest = t.TypeTag();
     if (highest > 255 || b.KindWord() != ZoltValue::kCaseTable) s.ReadFailure();
     s.CheckAvailable((uint64_t{highest} + 2) * 4);
-    std::vector<LinkListNode*> table(highest + 1);
-    for (LinkListNode*& entry : table) entry = reinterpret_cast<LinkListNode*>(uintptr_t{s.ReadU32()});
-    auto* byDefault = reinterpret_cast<LinkListNode*>(uintptr_t{s.ReadU32()});
-    b.SetCaseTable(std::move(table), byDefault);
+    // The entries and the default wait as saved indices.
+    for (uint32_t i = 0; i < highest + 2; ++i) RestoreIndex(s);
+    b.SetCaseTable(std::vector<LinkListNode*>(highest + 1), nullptr);
   }
 }
 
@@ -78,13 +77,13 @@ void ZoltSymbol::Save(SaveStream& s) const {
 void ZoltSymbol::Restore(SaveStream& s) {
   value.Restore(s);
   if (!value.IsData(true)) s.ReadFailure();
-  function = reinterpret_cast<ZoltStatement*>(uintptr_t{s.ReadU32()});
+  RestorePointer(s, function);
   RestoreString(s, name);
 }
 
 void ZoltCallEntry::Save(SaveStream& s) const { s.WriteU32(IndexOf(head)); }
 
-void ZoltCallEntry::Restore(SaveStream& s) { head = reinterpret_cast<ZoltStatement*>(uintptr_t{s.ReadU32()}); }
+void ZoltCallEntry::Restore(SaveStream& s) { RestorePointer(s, head); }
 
 // ---------------------------------------------------------------------------
 // The symbol table
@@ -135,6 +134,7 @@ void ZoltState::Clear() {
   for (ZoltCallList& l : calls) l.Clear();
   blocks.Clear();
   for (uint8_t& o : options) o = 0;
+  modelPointers.clear();
 }
 
 void ZoltState::Save(SaveStream& s) {
@@ -149,35 +149,72 @@ void ZoltState::Save(SaveStream& s) {
 }
 
 namespace {
-uint32_t Raw(const LinkListNode* field) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(field)); }
-
-// Checks, on the saved indices, that the restored statements can be run and
-// edited safely: every statement lies between a HEAD and its .END, jumps and
-// statement results stay inside their function, calls name a HEAD, and the
-// operands of each operation are of the kinds its operation reads.
-class StateCheck {
+// Checks that the restored statements can be run and edited safely, and
+// resolves their saved indices: every statement lies between a HEAD and its
+// .END, jumps and statement results stay inside their function, calls name
+// a HEAD, and the operands of each operation are of the kinds its operation
+// reads. Anything else is the stream's read error.
+class StateLinks : public ZoltLinks {
  public:
-  StateCheck(ZoltState& state, SaveStream& stream) : state_(state), stream_(stream) {
-    symbolCount_ = state.symbols.List().Count();
+  StateLinks(ZoltState& state, SaveStream& stream) : state_(state), stream_(stream) {
     for (LinkListNode* n : state.statements) statements_.push_back(static_cast<ZoltStatement*>(n));
   }
 
   void Run() {
     FindFunctions();
-    for (size_t i = 0; i < statements_.size(); ++i) CheckStatement(*statements_[i], i);
-    for (LinkListNode* n : state_.symbols.List()) {
-      const auto* s = static_cast<const ZoltSymbol*>(n);
-      if (!IsHeadOrNone(Raw(s->function))) Fail();
+    for (size_t i = 0; i < statements_.size(); ++i) CheckKinds(*statements_[i]);
+    for (at_ = 0; at_ < statements_.size(); ++at_) {
+      ZoltStatement* st = statements_[at_];
+      state_.statements.RemapNode(st, [&] { RemapStatement(*st); });
     }
-    for (const ZoltCallList& l : state_.calls)
-      for (LinkListNode* n : l)
-        if (!IsHeadOrNone(Raw(static_cast<const ZoltCallEntry*>(n)->head))) Fail();
+    for (LinkListNode* n : state_.symbols.List()) {
+      auto* sym = static_cast<ZoltSymbol*>(n);
+      state_.symbols.List().RemapNode(sym, [&] {
+        sym->value.RemapPointers(*this);
+        sym->function = static_cast<ZoltStatement*>(Statement(PendingLinks::Take(), ZoltValue::kCallee));
+      });
+    }
+    for (ZoltCallList& l : state_.calls)
+      for (LinkListNode* n : l) {
+        auto* e = static_cast<ZoltCallEntry*>(n);
+        l.RemapNode(e, [&] { e->head = static_cast<ZoltStatement*>(Statement(PendingLinks::Take(), ZoltValue::kCallee)); });
+      }
+    for (LinkListNode* n : state_.blocks) {
+      auto* block = static_cast<ZoltMemBlock*>(n);
+      state_.blocks.RemapNode(block, [&] { block->RemapPointers(*this); });
+    }
   }
 
- private:
-  [[noreturn]] void Fail() {
+  LinkListNode* Statement(uint32_t index, uint32_t kind) override {
+    if (kind == ZoltValue::kHeadContinuation) return nullptr;  // a function is never running in a restored state
+    if (index == 0) return nullptr;
+    if (index > statements_.size()) Damaged();
+    ZoltStatement* s = statements_[index - 1];
+    switch (kind) {
+      case ZoltValue::kEndHead:
+        if (index != first_[at_]) Damaged();
+        break;
+      case ZoltValue::kCallee:
+        if (s->op != kOpHead) Damaged();
+        break;
+      default:  // jump targets and statement results
+        if (index < first_[at_] || index > last_[at_]) Damaged();
+        break;
+    }
+    return s;
+  }
+  LinkListNode* Symbol(uint32_t index) override { return Get(state_.symbols.List(), index); }
+  ZoltMemBlock* Block(uint32_t index) override { return static_cast<ZoltMemBlock*>(Get(state_.blocks, index)); }
+  void Damaged() override {
     stream_.ReadFailure();
     throw KWRExcept("Error reading save file");  // not reached: the stream throws its own error
+  }
+  void ModelPointer(ZoltValue& value, uint32_t index) override { state_.modelPointers.emplace_back(&value, index); }
+
+ private:
+  LinkListNode* Get(const LinkListBase& list, uint32_t index) {
+    if (index > list.Count()) Damaged();
+    return list.GetByIndex(index);
   }
 
   // Function ranges: first_[i] and last_[i] are the 1-based indices of the
@@ -191,11 +228,11 @@ class StateCheck {
     for (size_t i = 0; i < n; ++i) {
       const uint32_t op = statements_[i]->op;
       if (op == kOpHead) {
-        if (inside) Fail();  // a function without its end
+        if (inside) Damaged();  // a function without its end
         inside = true;
         head = i;
       } else if (!inside) {
-        Fail();  // a statement outside every function
+        Damaged();  // a statement outside every function
       }
       first_[i] = static_cast<uint32_t>(head + 1);
       if (op == kOpEnd) {
@@ -203,31 +240,15 @@ class StateCheck {
         for (size_t j = head; j <= i; ++j) last_[j] = static_cast<uint32_t>(i + 1);
       }
     }
-    if (inside) Fail();
+    if (inside) Damaged();
   }
 
-  bool InFunction(uint32_t index, size_t at) const { return index >= first_[at] && index <= last_[at]; }
-  bool IsHeadOrNone(uint32_t index) const {
-    return index == 0 || (index <= statements_.size() && statements_[index - 1]->op == kOpHead);
-  }
-  bool IsSymbol(uint32_t index) const { return index >= 1 && index <= symbolCount_; }
-
-  // An operand whose tag tells what it holds: references must name a symbol,
-  // statement results a statement of the same function.
-  void CheckPlain(const ZoltValue& v, size_t at) {
-    if (!v.IsPlainKind()) return;
-    if (v.TypeTag() == ZoltValue::kReference && !IsSymbol(Raw(v.Node()))) Fail();
-    if (v.TypeTag() == ZoltValue::kResult && !InFunction(Raw(v.Node()), at)) Fail();
-  }
   // An operand that the executor reads or writes as a value.
   void NeedValue(const ZoltValue& v) {
-    if (!v.IsPlainKind() && v.KindWord() != ZoltValue::kMemoryPointer && !v.IsModelPointer()) Fail();
+    if (!v.IsPlainKind() && v.KindWord() != ZoltValue::kMemoryPointer && !v.IsModelPointer()) Damaged();
   }
 
-  void CheckStatement(ZoltStatement& s, size_t at) {
-    CheckPlain(s.a, at);
-    CheckPlain(s.b, at);
-    CheckPlain(s.t, at);
+  void CheckKinds(const ZoltStatement& s) {
     switch (s.op) {
       case kOpExp:
       case kOpDiv:
@@ -243,78 +264,58 @@ class StateCheck {
         NeedValue(s.t);
         break;
       case kOpEnd:
-        if (s.a.KindWord() != ZoltValue::kEndHead || Raw(s.a.Node()) != first_[at]) Fail();
+        if (s.a.KindWord() != ZoltValue::kEndHead) Damaged();
         break;
       case kOpHead:
-        if (s.a.KindWord() != ZoltValue::kHeadSymbol || !IsSymbol(Raw(s.a.Node()))) Fail();
-        if (s.flags > static_cast<uint32_t>(kZoltSlots)) Fail();
+        if (s.a.KindWord() != ZoltValue::kHeadSymbol || s.flags > static_cast<uint32_t>(kZoltSlots)) Damaged();
         break;
       case kOpJsr:
-        if (s.a.KindWord() != ZoltValue::kCallee || !IsHeadOrNone(Raw(s.a.Node()))) Fail();
-        if (s.t.KindWord() != ZoltValue::kCalleeSymbol || !IsSymbol(Raw(s.t.Node()))) Fail();
+        if (s.a.KindWord() != ZoltValue::kCallee || s.t.KindWord() != ZoltValue::kCalleeSymbol) Damaged();
         break;
       case kOpJmp:
-        CheckJump(s, at);
+        if (s.t.KindWord() == ZoltValue::kCaseHighest) {
+          if (s.t.Word() != kTestCase) Damaged();
+          NeedValue(s.a);
+        } else {
+          const int32_t test = s.t.Word();
+          const bool compares = test == kTestEqual || (test >= kTestGreater && test <= kTestLessEqual);
+          if (s.t.KindWord() != ZoltValue::kJumpTarget || (!compares && test != kTestAlways)) Damaged();
+          if (compares) {
+            NeedValue(s.a);
+            NeedValue(s.b);
+          }
+        }
         break;
       case kOpCommand:
-        if (s.a.KindWord() != ZoltValue::kCommandLines) Fail();
+        if (s.a.KindWord() != ZoltValue::kCommandLines) Damaged();
         break;
       default:
         break;  // runs as nothing
     }
   }
 
-  void CheckJump(const ZoltStatement& s, size_t at) {
-    if (s.t.KindWord() == ZoltValue::kCaseHighest) {
-      if (s.t.Word() != kTestCase) Fail();
-      NeedValue(s.a);
+  void RemapStatement(ZoltStatement& s) {
+    s.a.RemapPointers(*this);
+    s.b.RemapPointers(*this);
+    s.t.RemapPointers(*this);
+    if (IsCaseDispatch(s)) {
+      for (LinkListNode*& entry : s.b.Table()) entry = Statement(PendingLinks::Take(), ZoltValue::kJumpTarget);
+      s.b.SetDefaultTarget(Statement(PendingLinks::Take(), ZoltValue::kJumpTarget));
       for (LinkListNode* entry : s.b.Table())
-        if (!InFunction(Raw(entry), at)) Fail();
-      if (!InFunction(Raw(s.b.DefaultTarget()), at)) Fail();
-      return;
+        if (!entry) Damaged();
+      if (!s.b.DefaultTarget()) Damaged();
     }
-    if (s.t.KindWord() != ZoltValue::kJumpTarget) Fail();
-    const int32_t test = s.t.Word();
-    const bool compares = test == kTestEqual || (test >= kTestGreater && test <= kTestLessEqual);
-    if (!compares && test != kTestAlways) Fail();
-    if (!InFunction(Raw(s.t.Target()), at)) Fail();
-    if (compares) {
-      NeedValue(s.a);
-      NeedValue(s.b);
-    }
+    // What the operation needs is there.
+    if ((s.op == kOpHead && !s.a.Node()) || (s.op == kOpJsr && !s.t.Node()) ||
+        (s.op == kOpJmp && !IsCaseDispatch(s) && !s.t.Target()))
+      Damaged();
   }
 
   ZoltState& state_;
   SaveStream& stream_;
-  uint32_t symbolCount_ = 0;
   std::vector<ZoltStatement*> statements_;
   std::vector<uint32_t> first_, last_;
-};
-
-// Resolves the saved indices against the restored lists; the checks above
-// have made sure that each names an object.
-class StateLinks : public ZoltLinks {
- public:
-  StateLinks(ZoltState& state, SaveStream& stream) : state_(state), stream_(stream) {}
-  LinkListNode* Statement(uint32_t index) override { return Get(state_.statements, index); }
-  LinkListNode* Symbol(uint32_t index) override { return Get(state_.symbols.List(), index); }
-  ZoltMemBlock* Block(uint32_t index) override { return static_cast<ZoltMemBlock*>(Get(state_.blocks, index)); }
-  void Damaged() override {
-    stream_.ReadFailure();
-    throw KWRExcept("Error reading save file");  // not reached
-  }
-  // Model pointers wait for the model.
-  bool ModelPointer(ZoltValue&) override { return true; }
-
- private:
-  LinkListNode* Get(const LinkListBase& list, uint32_t index) {
-    if (index == 0) return nullptr;
-    if (index > list.Count()) stream_.ReadFailure();
-    return list.GetByIndex(index);
-  }
-
-  ZoltState& state_;
-  SaveStream& stream_;
+  size_t at_ = 0;
 };
 }  // namespace
 
@@ -326,32 +327,7 @@ void ZoltState::Restore(SaveStream& s) {
     for (ZoltCallList& l : calls) l.Restore(s);
     blocks.Restore(s);
     for (uint8_t& o : options) o = s.ReadU8();
-
-    StateCheck(*this, s).Run();
-    StateLinks links(*this, s);
-    for (LinkListNode* n : statements) {
-      auto* st = static_cast<ZoltStatement*>(n);
-      // A function is never running in a restored state.
-      if (st->op == kOpHead) st->b.SetControl(ZoltValue::kHeadContinuation);
-      st->a.RemapPointers(links);
-      st->b.RemapPointers(links);
-      st->t.RemapPointers(links);
-      if (IsCaseDispatch(*st)) {
-        for (LinkListNode*& entry : st->b.Table()) entry = links.Statement(Raw(entry));
-        st->b.SetDefaultTarget(links.Statement(Raw(st->b.DefaultTarget())));
-      }
-    }
-    for (LinkListNode* n : symbols.List()) {
-      auto* sym = static_cast<ZoltSymbol*>(n);
-      sym->value.RemapPointers(links);
-      sym->function = static_cast<ZoltStatement*>(links.Statement(Raw(sym->function)));
-    }
-    for (ZoltCallList& l : calls)
-      for (LinkListNode* n : l) {
-        auto* e = static_cast<ZoltCallEntry*>(n);
-        e->head = static_cast<ZoltStatement*>(links.Statement(Raw(e->head)));
-      }
-    for (LinkListNode* n : blocks) static_cast<ZoltMemBlock*>(n)->RemapPointers(links);
+    StateLinks(*this, s).Run();
     symbols.Rebuild();
     for (LinkListNode* n : statements) {
       auto* st = static_cast<ZoltStatement*>(n);
@@ -370,13 +346,9 @@ void ZoltState::Restore(SaveStream& s) {
   }
 }
 
-void ZoltState::RemapModelPointers(ZoltLinks& links) {
-  for (LinkListNode* n : statements) {
-    auto* st = static_cast<ZoltStatement*>(n);
-    st->a.RemapModelPointers(links);
-    st->b.RemapModelPointers(links);
-    st->t.RemapModelPointers(links);
-  }
-  for (LinkListNode* n : symbols.List()) static_cast<ZoltSymbol*>(n)->value.RemapModelPointers(links);
-  for (LinkListNode* n : blocks) static_cast<ZoltMemBlock*>(n)->RemapModelPointers(links);
+void ZoltState::RemapModelPointers(const std::function<bool(ZoltValue&, uint32_t)>& remap) {
+  std::vector<std::pair<ZoltValue*, uint32_t>> pending;
+  pending.swap(modelPointers);
+  for (auto& [value, index] : pending)
+    if (!remap(*value, index)) throw ZoltExcept("Error remapping user defined pointer parameter");
 }

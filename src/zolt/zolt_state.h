@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "base/linklist.h"
 #include "base/string.h"
@@ -192,6 +195,12 @@ struct ZoltState {
   // without its end, a jump out of its function) is the stream's read error;
   // the state is then empty.
   void Restore(SaveStream& stream);
-  // The pointers of the model's kinds, once the model is restored.
-  void RemapModelPointers(ZoltLinks& links);
+  // The pointers of the model's kinds, once the model is restored: `remap`
+  // sets each value's object from its saved index, false when it cannot;
+  // "Error remapping user defined pointer parameter" then.
+  void RemapModelPointers(const std::function<bool(ZoltValue&, uint32_t)>& remap);
+
+  // Pointers of the model's kinds read by the last restore, with their saved
+  // indices, until the model is restored.
+  std::vector<std::pair<ZoltValue*, uint32_t>> modelPointers;
 };

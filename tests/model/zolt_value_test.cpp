@@ -101,7 +101,10 @@ TEST(ZoltValueTest, SaveAndRestoreByKind) {
   MemoryStream s;
   for (const ZoltValue& v : values) v.Save(s);
   std::vector<ZoltValue> back(values.size());
-  for (ZoltValue& v : back) v.Restore(s);
+  PendingLinks pending;
+  pending.Restore([&] {
+    for (ZoltValue& v : back) v.Restore(s);
+  });
   EXPECT_EQ(s.Remaining(), 0u);
   MemoryStream again;
   for (const ZoltValue& v : back) v.Save(again);

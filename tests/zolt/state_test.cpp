@@ -73,6 +73,53 @@ TEST_F(StateTest, SaveNewRestoreSaveIsByteIdenticalAndRunsTheSame) {
   EXPECT_EQ(Symbol("prog")->function->a.TypeTag(), 1u);  // the WHILE_STEPPING mark
 }
 
+// The model answers for the pointers of its kinds once it is restored.
+class ModelZolt : public ZoltInterpreter {
+ public:
+  bool RemapPointer(ZoltValue& value, uint32_t index) override {
+    if (value.KindWord() != ZoltValue::kZonePointer || index != 7) return false;
+    value.SetModelObject(&zone);
+    return true;
+  }
+  struct Node : LinkListNode {} zone;
+};
+
+TEST_F(StateTest, PointersComeBackThroughTheirLists) {
+  ModelZolt model;
+  interp.SetScriptLevel(&model);
+  ZoltState& state = model.State();
+  auto* block = new ZoltMemBlock(3);
+  state.blocks.Append(block);
+  block->Elements()[2].SetText("in a block");
+  state.symbols.FindOrCreate(String("mem"))->value.SetMemoryPointer(block, block->Elements() + 2);
+  model.zone.SetSaveIndex(7);
+  state.symbols.FindOrCreate(String("zone"))->value.SetPointer(static_cast<LinkListNode*>(&model.zone),
+                                                               ZoltValue::kZonePointer);
+  MemoryStream s;
+  model.SaveState(interp, s);
+  const std::string saved = s.bytes;
+  model.Clear(interp);
+  s.pos = 0;
+  model.RestoreState(interp, s);
+  model.RemapPointers(interp);
+  const ZoltValue& mem = state.symbols.Find(String("mem"))->value;
+  ASSERT_EQ(mem.KindWord(), ZoltValue::kMemoryPointer);
+  EXPECT_EQ(mem.Element()->GetString().str(), "in a block");
+  EXPECT_EQ(mem.Block(), state.blocks.First());
+  EXPECT_EQ(state.symbols.Find(String("zone"))->value.GetPointer(ZoltValue::kZonePointer), &model.zone);
+  // Without the model's answer the restore fails.
+  interp.SetScriptLevel(&zolt);
+  s.pos = 0;
+  zolt.RestoreState(interp, s);
+  try {
+    zolt.RemapPointers(interp);
+    ADD_FAILURE();
+  } catch (const ZoltExcept& e) {
+    EXPECT_STREQ(e.Text(), "Error remapping user defined pointer parameter");
+  }
+  EXPECT_EQ(saved, s.bytes);
+}
+
 TEST_F(StateTest, AnEmptySectionOfEarlierFilesRestores) {
   std::string empty(53 * 4 + 4, '\0');
   Run({"define fn", "x = 1", "end"});

@@ -163,7 +163,9 @@ class ZoltValue {
   }
   void SetString(const String& v);
   void SetText(const char* text) { SetString(String(text)); }
-  // Kind 0 for a null pointer whatever the kind given.
+  // Kind 0 for a null pointer whatever the kind given. A pointer of one of
+  // the model's kinds points at its object's list node: the save writes the
+  // node's save index.
   void SetPointer(void* p, uint32_t kind);
   // A pointer into a memory block (kind 21).
   void SetMemoryPointer(ZoltMemBlock* block, ZoltValue* element);

@@ -16,29 +16,8 @@
 
 namespace {
 
-// The grid-point positions and, for each zone face, its four grid-points.
-struct BrickFaces {
-  std::vector<double> points;  // x, y, z
-  std::vector<uint32_t> quads;
-};
-
-const BrickFaces& Faces() {
-  static const BrickFaces faces = [] {
-    InstallGrid();
-    BuildBrickGrid(50, 50, 40);
-    BrickFaces f;
-    for (GridPoint* gp : GridPointList()) f.points.insert(f.points.end(), gp->position, gp->position + 3);
-    for (Zone* z : ZoneList())
-      for (int face = 0; face < kZoneFaces; ++face)
-        for (int corner = 0; corner < 4; ++corner) f.quads.push_back(z->GetFaceGp(face, corner)->id - 1);
-    ClearGrid();
-    return f;
-  }();
-  return faces;
-}
-
 void BM_FillAndOutlineBrickFaces(benchmark::State& state) {
-  const BrickFaces& faces = Faces();
+  const BrickFaces& faces = BrickGridFaces();
   RasterBenchDevice device(1024, 768);
   Canvas canvas(&device);
   CanvasState fill, outline;
@@ -46,17 +25,9 @@ void BM_FillAndOutlineBrickFaces(benchmark::State& state) {
   outline.SetDevice(&device);
   fill.SetColor(0x40A0E0);
   outline.SetColor(0x202020);
-  // Turned 30 degrees about z and tilted 25 degrees, then scaled into the raster.
-  const double c = std::cos(0.5236), s = std::sin(0.5236), ct = std::cos(0.4363), st = std::sin(0.4363);
-  const double m[2][3] = {{c * 11, -s * 11, 0.0}, {s * st * 11, c * st * 11, -ct * 11}};
-  const size_t n = faces.points.size() / 3;
-  std::vector<PixelPoint> projected(n);
+  std::vector<PixelPoint> projected;
   for (auto _ : state) {
-    for (size_t i = 0; i < n; ++i) {
-      const double* p = &faces.points[3 * i];
-      projected[i] = {int32_t(std::lround(300 + m[0][0] * p[0] + m[0][1] * p[1] + m[0][2] * p[2])),
-                      int32_t(std::lround(420 + m[1][0] * p[0] + m[1][1] * p[1] + m[1][2] * p[2]))};
-    }
+    ProjectBrickFaces(faces, 11, {300, 420}, projected);
     for (size_t q = 0; q < faces.quads.size(); q += 4) {
       const PixelPoint quad[4] = {projected[faces.quads[q]], projected[faces.quads[q + 1]],
                                   projected[faces.quads[q + 2]], projected[faces.quads[q + 3]]};

@@ -1,5 +1,6 @@
 #include "gui/install_subsystems.h"
 
+#include "devices/output_devices.h"
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
@@ -9,6 +10,7 @@
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
+  InstallOutputDevices();
   InstallGrid();
   InstallModes();
   InstallGenerate();

@@ -9,6 +9,7 @@
 #include "support/memory_stream.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
+#include "generate/gen_zone.h"
 #include "generate/install_generate.h"
 #include "generate/range_volume.h"
 #include "model/model_interpreter.h"
@@ -35,7 +36,7 @@ class GenerateCommandTest : public ::testing::Test {
     ResetGenGeometry();
   }
   void TearDown() override {
-    InstallGenerateSubCommand("zone", nullptr);
+    InstallGenerateSubCommand("zone", &GenerateZoneCommand);  // one test puts its own in
     PrintRange().Clear();
     ClearNamedRanges();
     ResetGenGeometry();

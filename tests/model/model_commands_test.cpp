@@ -149,10 +149,10 @@ TEST_F(ModelCommandsTest, PrintItems) {
   InstallModelPrint("group", [](ModelInterpreter& in) { in << "groups\n"; });
   Settings().fosKnown = true;
   Settings().fos = 1.234;
-  std::string out = Run({"print fos cable struct region", "print group water", "print creep", "print f"});
+  std::string out = Run({"print fos cable struct region", "print group track", "print creep", "print f"});
   EXPECT_EQ(out,
             "Terrax>print fos cable struct region\n Factor of Safety is : 1.23\ngroups\n"
-            "Terrax>print group water\ngroups\n*** PRINT WATER is not available in this version\n"
+            "Terrax>print group track\ngroups\n*** PRINT TRACK is not available in this version\n"
             "Terrax>print creep\n*** Creep mode not available\n"
             "Terrax>print f\n*** Fluid flow mode not available\n");
 }

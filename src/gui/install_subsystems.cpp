@@ -3,6 +3,7 @@
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
+#include "mechanics/install_mechanics_interface.h"
 #include "model/grid_commands.h"
 #include "model/model.h"
 #include "modes/install_modes.h"
@@ -14,6 +15,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallGenerate();
   InstallMechanicsCycle();
   InstallMechanicsApply();
+  InstallMechanicsInterface();
 }
 
 void InstallSubsystems(Model& model) {

@@ -47,8 +47,15 @@ double PositionTolerance(const double p[3]) {
   return r > 0.0 ? 1e-6 * r : 1e-12;
 }
 
+// Hash combining with the 64-bit finaliser of MurmurHash3: addresses of
+// neighbouring objects differ only in a few low bits.
 uint64_t Mix(uint64_t h, uint64_t v) {
   h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
   return h;
 }
 
@@ -198,12 +205,18 @@ struct InterfaceLookups {
             v.end());
     if (v.empty()) freeEdges.erase(it);
   }
+  // Built again when next needed (clearing a large empty table is not free).
+  void DropFreeEdges() {
+    if (!edgesBuilt) return;
+    edgesBuilt = false;
+    freeEdges = {};
+  }
   // Everything that depends on the element list.
   void ElementsChanged() {
-    facesBuilt = triplesBuilt = edgesBuilt = false;
-    faces.clear();
-    triples.clear();
-    freeEdges.clear();
+    facesBuilt = triplesBuilt = false;
+    faces = {};
+    triples = {};
+    DropFreeEdges();
   }
 };
 
@@ -249,7 +262,7 @@ void InterfaceElem::Normal(double out[3]) const {
   Sub(nodes_[1]->position, nodes_[0]->position, b);
   Cross(a, b, out);
   const double len = Length(out);
-  for (int i = 0; i < 3; ++i) out[i] = len > 0.0 ? out[i] / len : 0.0;
+  for (int i = 0; i < 3; ++i) out[i] = len > 0.0 ? out[i] / len + 0.0 : 0.0;  // never -0
 }
 
 void InterfaceElem::CornerShares(double shares[3]) const {
@@ -431,8 +444,7 @@ void Interface::SetCorner(InterfaceElem& element, int slot, InterfaceNode* node)
   element.nodes_[slot] = node;
   if (!lookups_) return;
   if (lookups_->triplesBuilt) lookups_->AddTriple(element);
-  lookups_->edgesBuilt = false;
-  lookups_->freeEdges.clear();
+  lookups_->DropFreeEdges();
 }
 
 InterfaceElem* Interface::CreateElement(InterfaceNode* a, InterfaceNode* b, InterfaceNode* c, const ZoneFace& host) {

@@ -381,6 +381,9 @@ bool InterfaceElem::Split(Interface& owner, CommandType& out) {
 }
 
 void Interface::Refine(const Range& range, CommandType& out) {
+  // The nodes where their host faces are now, before any range test or
+  // search looks at them.
+  UpdateNodePositions();
   for (bool split = true; split;) {
     split = false;
     for (InterfaceElem* e = elements_.Head(); e; e = InterfaceElemList::Next(e)) e->splitMark = 0;

@@ -130,6 +130,25 @@ TEST_F(InterfaceTest, RefinementLeavesNoLongEdgeAndKeepsTheMeshWhole) {
   EXPECT_EQ(Iface(2).maxEdge, 5.0);
 }
 
+// The grid moved since the nodes were last placed (a large-strain step):
+// refinement finds the nodes where their faces are now, and makes no second
+// node where one stands.
+TEST_F(InterfaceTest, RefinementFollowsTheFacesWhereTheyAreNow) {
+  // Beside the faces, a free element whose long edge has a face node at its middle.
+  Run({"interface 1 face range z 0.9 1.1", "interface 1 element p1 0 0 1 p2 2 0 1 p3 1 -1 1.5"});
+  for (GridPoint* gp : GridPointList()) gp->position[2] += 0.5;
+  Run({"interface 1 maxedge 0.6 range z 1.4 1.6"});
+  Interface& iface = Iface(1);
+  std::set<std::vector<double>> places;
+  for (InterfaceNode* n = iface.Nodes().Head(); n; n = InterfaceNodeList::Next(n)) {
+    EXPECT_EQ(n->position[2], 1.5);
+    places.insert({n->position[0], n->position[1]});
+  }
+  EXPECT_EQ(places.size(), iface.Nodes().Count());
+  for (InterfaceElem* e : Elements(iface))
+    for (int k = 0; k < 3; ++k) EXPECT_LT(EdgeLength(*e, k), 0.6);
+}
+
 TEST_F(InterfaceTest, RefinementCutsANeighbourThatRunsTheOtherWay) {
   // Two free elements on the edge 1-2, the second ordered against the first.
   Run({"interface 1 element p1 0 0 3 p2 2 0 3 p3 1 1 3", "interface 1 element p1 0 0 3 p2 2 0 3 p3 1 -1 3",

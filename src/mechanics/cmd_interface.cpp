@@ -325,6 +325,9 @@ bool InterfaceElem::Split(Interface& owner, CommandType& out) {
   const int j = mate && mate != this ? mate->EdgeOf(a, b) : -1;
   if (j < 0) mate = nullptr;
   const int j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+  // Two elements on the same three nodes (only a damaged file holds them)
+  // cannot both be cut at one node.
+  if (mate && mate->nodes_[j2] == c) return false;
 
   double middle[3];
   for (int i = 0; i < 3; ++i) middle[i] = 0.5 * (a->position[i] + b->position[i]);

@@ -77,16 +77,6 @@ void RestoreNoViews(SaveStream& s) {
   s.ReadU32();
 }
 
-// Interfaces: the next interface id, then the list.
-void SaveNoInterfaces(SaveStream& s) {
-  s.WriteU32(0);
-  s.WriteU32(0);
-}
-void RestoreNoInterfaces(SaveStream& s) {
-  s.ReadU32();
-  ReadEmptyCount(s);
-}
-
 // Particles: the particle id counter, then the particle list. (Their
 // remapping also lets go of the owners the particles recorded.)
 void SaveNoParticles(SaveStream& s) {
@@ -111,7 +101,6 @@ const AbsentSection kAbsent[] = {
     {"structures", &SaveNoStructures, &RestoreNoStructures},
     {"histories", &SaveNoHistories, &RestoreNoHistories},
     {"views", &SaveNoViews, &RestoreNoViews},
-    {"interfaces", &SaveNoInterfaces, &RestoreNoInterfaces},
     {"attach", &SaveNoList, &RestoreNoList},
     {"particles", &SaveNoParticles, &RestoreNoParticles},
 };

@@ -4,6 +4,7 @@
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
+#include "mechanics/install_mechanics_interface.h"
 #include "model/grid_commands.h"
 #include "model/model.h"
 #include "modes/install_modes.h"
@@ -16,6 +17,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallGenerate();
   InstallMechanicsCycle();
   InstallMechanicsApply();
+  InstallMechanicsInterface();
 }
 
 void InstallSubsystems(Model& model) {

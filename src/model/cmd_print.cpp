@@ -51,7 +51,7 @@ CommandTable<ModelPrintHandler> g_printWords("model print", {
     {"zone", &PrintZone},        {"gp", &PrintGp},
     {"tetra", &PrintTetra},      {"group", &PrintGroup},      {"apply"},
     {"cable", &Nothing},         {"water"},    {"range", &Nothing},
-    {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface", kNotAvailable},
+    {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface"},
     {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
     {"struct", &Nothing},        {"attach", kNotAvailable},   {"fluid", &Fluid},
     {"generate"},                {"history", kNotAvailable},  {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},

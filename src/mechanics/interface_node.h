@@ -1,0 +1,85 @@
+// Interface nodes: the corners of an interface's triangular elements. A node
+// sits on a zone face (its host face) and moves with it, or moves by its own
+// velocity when it has none; it touches a target face of another zone and
+// owns the contact law that turns the penetration into stresses.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/memory.h"
+#include "base/range.h"
+#include "mechanics/interface_model.h"
+#include "model/grid_point.h"
+#include "model/zone.h"
+
+class SaveStream;
+
+class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject {
+ public:
+  // Flag word bits of a node (beside those of NodeBase it does not use).
+  enum NodeFlag : uint32_t {
+    kUsed = 0x10,        // upkeep: the node is a corner of an element
+    kHasTarget = 0x20,   // cleared when the target search finds nothing
+    kKeepTarget = 0x40,  // INTERFACE update off: the target is never dropped
+  };
+
+  // A node with every field zero and its own default contact law.
+  InterfaceNode();
+  ~InterfaceNode() override;
+
+  void GetPosition(double out[3]) const override;
+  // The "cid" range element reads the node's id.
+  bool RangeAnswer(const RangeElement& element, const double position[3], bool* inside) const override;
+
+  InterfaceModelBase* Model() const { return model_.get(); }
+  // The node takes the model and becomes its owner (null: no model).
+  void SetModel(std::unique_ptr<InterfaceModelBase> model);
+  // A new model made from the first node's, averaged with the second's
+  // when they are of one type (a node made between two nodes).
+  void CopyModel(const InterfaceNode& first, const InterfaceNode& second);
+
+  bool HasHost() const { return host.GetZone() != nullptr; }
+  bool HasTarget() const { return target.GetZone() != nullptr; }
+
+  // With a host face: velocity, position, displacement and small-strain
+  // offset become the host-weighted sums of the host corners' values.
+  void UpdatePosition();
+  // Position plus small-strain offset.
+  void DisplacedPoint(double out[3]) const;
+  // The signed distance of the displaced point in front of the target face
+  // (0 without a target).
+  double DistanceToTarget() const;
+  // The target-weighted pore pressure of the target corners; 0 without a
+  // target or without area.
+  double PorePressure() const;
+  // Projects the node onto the face; when it falls inside, the face becomes
+  // the host with the projection's weights. False leaves the node as it was.
+  bool AttachToHostFace(const ZoneFace& face);
+  // Drops the host face (the node then moves by its own velocity).
+  void DetachHost();
+
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  // The saved zone indices of the two face references back into zones.
+  void RemapPointers() override;
+
+  double area = 0.0;
+  double contactTolerance = 0.0;  // grows, never shrinks
+  double normalStress = 0.0;
+  double stressAddition = 0.0;    // the normal stress that dilation and INTERFACE nstress add
+  double normal[3] = {0, 0, 0};   // the elements' normals summed, then normalised
+  double previousNormal[3] = {0, 0, 0};  // of the target face, for large-strain rotation
+  double shearDisplacement[3] = {0, 0, 0};
+  double shearStress[3] = {0, 0, 0};
+  uint32_t elementCount = 0;      // elements that gave the node area (not saved)
+  ZoneFace target;
+  ZoneFace host;
+  FaceWeights targetWeights;
+  FaceWeights hostWeights;
+  // The order of creation in the node list: "first in list order" on ties.
+  uint64_t sequence = 0;
+
+ private:
+  std::unique_ptr<InterfaceModelBase> model_;
+};

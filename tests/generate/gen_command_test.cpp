@@ -90,7 +90,7 @@ TEST_F(GenerateCommandTest, BadInputGivesClearMessages) {
   };
   const Case cases[] = {
       {"gen foo", "*** Unrecognized parameter 1 (foo)"},
-      {"gen zone pyramid", "*** GENERATE ZONE PYRAMID is not available in this version"},
+      {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
       {"gen merge", "*** GENERATE MERGE is not available in this version"},
       {"gen topo", "*** GENERATE TOPOGRAPH is not available in this version"},
       {"gen separate", "*** GENERATE SEPARATE is not available in this version"},

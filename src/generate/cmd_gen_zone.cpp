@@ -102,13 +102,14 @@ void ReadRatios(CommandType& interp, MeshPrimitive& primitive, int ratioToken[kP
 }
 
 // A ratio must grade its edge: r^n finite and not 1, and its smallest zone,
-// at the first node above 1 and at the last below 1, of some width: nodes
-// closer than the arithmetic resolves would make a zone without volume.
+// the first above 1 and the last below 1, of a width that registers against
+// the whole edge: nodes closer than the arithmetic resolves would make a
+// zone without volume.
 bool Grades(int n, double r) {
   if (r == 1.0) return true;
   const double span = std::pow(r, n) - 1.0;
   if (!std::isfinite(span) || span == 0.0) return false;
-  return GradedFraction(1, n, r) > 0.0 && GradedFraction(n - 1, n, r) < 1.0;
+  return 1.0 - GradedFraction(1, n, r) < 1.0 && GradedFraction(n - 1, n, r) < 1.0;
 }
 
 // Whether the shape grades an edge with size and ratio m (0-based): n1 ...

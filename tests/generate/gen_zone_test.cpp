@@ -194,10 +194,14 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone brick colour red", "*** Unrecognized parameter 3 (colour)"},
       {"gen zone brick edge", "*** Missing parameter 4"},
       {"gen zone", "*** Missing parameter 2"},
+      // The first zone of a growing edge as small against the edge as the
+      // last of a shrinking one is refused too.
+      {"gen zone brick size 400 1 1 ratio 2", "*** Bad conversion parameter 8 (2)"},
+      {"gen zone brick size 400 1 1 ratio 0.5", "*** Bad conversion parameter 8 (0.5)"},
       // n4 and r4 of the radial band, n5 and r5 of the radial pieces, and the
       // inverted r1 of the pieces along i; a shell uses n4 for its fill only.
       {"gen zone radtunnel ratio 1 1 1 0.01", "*** Bad conversion parameter 7 (0.01)"},
-      {"gen zone radbrick size 10 10 10 400 ratio 1 1 1 0.5", "*** Bad conversion parameter 12 (0.5)"},
+      {"gen zone radbrick size 10 10 10 400 ratio 1 1 1 2", "*** Bad conversion parameter 12 (2)"},
       {"gen zone cshell fill ratio 1 1 1 0.01", "*** Bad conversion parameter 8 (0.01)"},
       {"gen zone tunint size 10 10 10 10 20 ratio 1 1 1 1 1e20", "*** Bad conversion parameter 14 (1e20)"},
       {"gen zone uwedge size 4 1 3", "*** Sizes n1 and n3 must be an even multiple of each other."},

@@ -208,7 +208,11 @@ std::vector<MeshPrimitive> CylIntPieces(const MeshPrimitive& p) {
       h = k;
     }
   }
-  const double t = 2.0 * GradedFraction(h - 1, n3, p.ratio[2]);
+  // The bricks split the block between the split points where the
+  // radcylinders' outline has its node h - 1: at twice its fraction when
+  // graded, and at (h - 1) / h of the way with ratio 1, where the outline
+  // spreads h zones evenly up to its corner (for an even n3 the two agree).
+  const double t = p.ratio[2] == 1.0 ? static_cast<double>(h - 1) / h : 2.0 * GradedFraction(h - 1, n3, p.ratio[2]);
   const Vec3 s = Lerp(split.s, split.sTop, t), q1 = Lerp(split.q1, split.q1Top, t);
   const Vec3 q2 = Lerp(split.q2, split.q2Top, t), corner = Lerp(q[4], q[7], t);
   MeshPrimitive lower = PieceOf(p, kPrimBrick);

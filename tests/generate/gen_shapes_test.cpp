@@ -134,7 +134,10 @@ TEST_F(GenZoneTest, EveryShapeHasSoundZonesJoinedFaceToFace) {
       {"gen zone cshell fill ratio 1 1 1 0.9", cylinder},
       {"gen zone cylint", With(box, {Cylinder(1, 2), Cylinder(0, 2)})},
       {"gen zone cylint fill ratio 1 1 1 1.2 1.3", box},
-      {"gen zone cylint fill size 6 5 6 ratio 1.1 1 1 0.8 1.3 edge 10", box},
+      // An odd n3: the bricks between the two openings meet the outline's
+      // nodes, evenly spread or graded.
+      {"gen zone cylint fill size 6 5 7 ratio 1.1 1 1 0.8 1.3 edge 10", box},
+      {"gen zone cylint size 6 6 7 ratio 1 1 1.3 edge 10", With(box, {Cylinder(1, 2), Cylinder(0, 2)})},
       {"gen zone tunint ratio 1 1 1 1.2 0.8", With(tunnelAlongY, {Plane(1, 2)})},
       {"gen zone tunint fill ratio 1.1 1 1 1.2 1.3", box},
       {"gen zone uwedge size 4 3 8 ratio 1.2 1.1 0.9", {Plane(1, 0), Plane(1, 3), Plane(0, 0), Plane(2, 0),

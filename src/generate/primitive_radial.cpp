@@ -110,9 +110,10 @@ MeshPrimitive RadCylinderFill(const MeshPrimitive& p) {
 }
 
 // The cylinder inside a cshell, out to the shell's inner surface with n4
-// zones graded by r4.
+// zones graded by r4. It merges and joins as the shell does.
 MeshPrimitive CShellFill(const MeshPrimitive& p) {
   MeshPrimitive cylinder(kPrimCylinder);
+  cylinder.merge = p.merge;
   cylinder.point[0] = p.point[0];
   cylinder.point[1] = p.point[8];
   cylinder.point[2] = p.point[2];

@@ -208,6 +208,10 @@ TEST_F(GenZoneTest, ShapesMergeWithAndJoinTheGridThatIsThere) {
       // A radtunnel beside a brick: the band above the opening.
       {"gen zone brick size 1 2 4 p0 -1 0 2 p1 0 0 2 p2 -1 10 2 p3 -1 0 10", "gen zone radtunnel size 2 2 2 4 edge 10",
        30 + (45 + 45 - 15) - 15, 8},
+      // Without merging neither the shell nor its filling cylinder touches
+      // the brick (nor each other).
+      {"gen zone brick size 4 2 1 p0 0 0 -1 p1 4 0 -1 p2 0 2 -1 p3 0 0 0", "gen zone cshell size 4 2 4 1 fill nomerge",
+       30 + 18 + 75, 0},
   };
   for (const Case& c : cases) {
     ClearGrid();

@@ -25,14 +25,13 @@ size_t PointHash::CellKeyHash::operator()(const CellKey& k) const {
   return static_cast<size_t>(h);
 }
 
-// A grid-point of norm up to the limit is only reached from points of about
-// the same norm (the reach is a millionth of the norm), so from within a
-// reach of at most a little over 1e-6 times the limit: cells twice that wide
-// hold every candidate of a point in the point's cell and its neighbours.
+// Cells of 16 millionths of the scale: a point's reach (a millionth of its
+// norm) seldom crosses into a second cell, and nodes of any sensible grid
+// stand much farther apart than a cell is wide.
 void PointHash::Reset(double scale) {
   const double s = std::isfinite(scale) ? std::max(scale, 1.0) : 1.0;
   limit_ = 2.0 * s;
-  cell_ = 4e-6 * s;
+  cell_ = 16e-6 * s;
   count_ = 0;
   entries_.clear();
   cells_.clear();
@@ -42,6 +41,11 @@ void PointHash::Reset(double scale) {
 PointHash::CellKey PointHash::KeyOf(const double p[3]) const {
   return {static_cast<int64_t>(std::floor(p[0] / cell_)), static_cast<int64_t>(std::floor(p[1] / cell_)),
           static_cast<int64_t>(std::floor(p[2] / cell_))};
+}
+
+void PointHash::Reserve(size_t count) {
+  entries_.reserve(count);
+  cells_.reserve(count);
 }
 
 void PointHash::Add(GridPoint* gp) {
@@ -71,13 +75,20 @@ GridPoint* PointHash::Find(const double p[3], Choice choice) const {
   const double pn = Norm(p);
   if (!std::isfinite(pn)) return nullptr;
   const Entry* best = nullptr;
-  // Beyond this norm no grid-point kept in a cell lies within reach.
+  // A grid-point within reach has about the norm of p, so beyond this norm
+  // none kept in a cell does.
   if (pn <= 1.5 * limit_ && !cells_.empty()) {
-    const CellKey c = KeyOf(p);
-    for (int64_t dx = -1; dx <= 1; ++dx)
-      for (int64_t dy = -1; dy <= 1; ++dy)
-        for (int64_t dz = -1; dz <= 1; ++dz) {
-          auto it = cells_.find(CellKey{c.x + dx, c.y + dy, c.z + dz});
+    // The L1 reach, and so the distance along each axis, of any grid-point
+    // that p reaches: G's norm is at most |p| / (1 - 1e-6), or 1 for points
+    // near the origin.
+    const double reach = 1.000002e-6 * std::max(pn, 1.0);
+    const double low[3] = {p[0] - reach, p[1] - reach, p[2] - reach};
+    const double high[3] = {p[0] + reach, p[1] + reach, p[2] + reach};
+    const CellKey from = KeyOf(low), to = KeyOf(high);
+    for (int64_t x = from.x; x <= to.x; ++x)
+      for (int64_t y = from.y; y <= to.y; ++y)
+        for (int64_t z = from.z; z <= to.z; ++z) {
+          auto it = cells_.find(CellKey{x, y, z});
           if (it == cells_.end()) continue;
           for (uint32_t e = it->second; e != kNone; e = entries_[e].next) Consider(entries_[e], p, pn, choice, best);
         }

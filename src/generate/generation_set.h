@@ -16,8 +16,9 @@ class Zone;
 
 // Grid-points found by position. A point P reaches a grid-point G when their
 // L1 distance is below 1e-6 times the larger of their position norms (1e-6
-// when both are at the origin). Grid-points are kept in cells a few times
-// that reach wide for the norms up to twice the scale given; the rare ones
+// when both are at the origin). Grid-points of norms up to twice the scale
+// given are kept in cells some times that reach wide, and a search looks at
+// the cells that the reach of its point overlaps (mostly one); the rare ones
 // beyond are searched one by one. Among several within reach, the one added
 // first or the one added last is chosen.
 class PointHash {
@@ -27,6 +28,7 @@ class PointHash {
   explicit PointHash(double scale = 0.0) { Reset(scale); }
   // Empties the hash; positions of norm up to about twice the scale go in cells.
   void Reset(double scale);
+  void Reserve(size_t count);
   // Grid-points at positions that are not finite are never found.
   void Add(GridPoint* gp);
   GridPoint* Find(const double p[3], Choice choice) const;

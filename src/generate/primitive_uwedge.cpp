@@ -12,7 +12,7 @@
 // through a hash of the new zones' faces by their grid-points.
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <functional>
 #include <vector>
 
 #include "base/command.h"
@@ -63,6 +63,9 @@ class UWedgeBuilder {
     double scale = 0.0;
     for (const Vec3& c : corner_) scale = std::max(scale, GenLength(c));
     made_.Reset(scale);
+    uint64_t zones = 0, nodes = 0;
+    UWedgeSectionCounts(nBig_, nSmall_, zones, nodes);
+    made_.Reserve(nodes * (uint64_t(p_.size[1]) + 1));
   }
 
   void Run() {
@@ -98,56 +101,58 @@ class UWedgeBuilder {
 
   // The faces of the new zones without neighbour join the first later new
   // zone with a free face over the same grid-points, else (merging) the
-  // first free face of the old grid that is still free.
+  // first free face of the old grid that is still free. A link joins two
+  // faces of one key, so the faces are sorted by key and each key's faces
+  // are taken in list order, as a walk of the whole list would take them.
   void ConnectFaces() {
     struct Entry {
+      FaceKey key;
       uint32_t zone;
       int face;
-      uint32_t next;
     };
-    struct Chain {
-      uint32_t first, last;
+    const std::less<const GridPoint*> before;
+    auto keyBefore = [&](const FaceKey& a, const FaceKey& b) {
+      for (size_t c = 0; c < 4; ++c)
+        if (a[c] != b[c]) return before(a[c], b[c]);
+      return false;
     };
-    constexpr uint32_t kNone = 0xffffffffu;
     std::vector<Entry> entries;
-    entries.reserve(zones_.size() * 5);
-    std::unordered_map<FaceKey, Chain, FaceKeyHash> faces;
-    faces.reserve(zones_.size() * 3);
+    entries.reserve(zones_.size() * kZoneFaces);
     for (uint32_t z = 0; z < zones_.size(); ++z) {
       for (int f = 0; f < kZoneFaces; ++f) {
         FaceKey key;
-        if (zones_[z]->FaceGpCount(f) < 3 || !KeyOfZoneFace(*zones_[z], f, key)) continue;
-        const auto at = static_cast<uint32_t>(entries.size());
-        entries.push_back(Entry{z, f, kNone});
-        const auto [chain, made] = faces.try_emplace(key, Chain{at, at});
-        if (!made) {
-          entries[chain->second.last].next = at;
-          chain->second.last = at;
-        }
+        if (zones_[z]->FaceGpCount(f) >= 3 && KeyOfZoneFace(*zones_[z], f, key)) entries.push_back(Entry{key, z, f});
       }
     }
-    for (uint32_t z = 0; z < zones_.size(); ++z) {
-      Zone* zone = zones_[z];
-      for (int f = 0; f < kZoneFaces; ++f) {
-        FaceKey key;
-        if (zone->Neighbour(f) || zone->FaceGpCount(f) < 3 || !KeyOfZoneFace(*zone, f, key)) continue;
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      if (keyBefore(a.key, b.key)) return true;
+      if (keyBefore(b.key, a.key)) return false;
+      return a.zone != b.zone ? a.zone < b.zone : a.face < b.face;
+    });
+    for (size_t first = 0; first < entries.size();) {
+      size_t end = first + 1;
+      while (end < entries.size() && entries[end].key == entries[first].key) ++end;
+      for (size_t e = first; e < end; ++e) {
+        Zone* zone = zones_[entries[e].zone];
+        const int f = entries[e].face;
+        if (zone->Neighbour(f)) continue;
         Zone* other = nullptr;
         int otherFace = -1;
-        for (uint32_t e = faces.at(key).first; e != kNone; e = entries[e].next) {
-          Zone* candidate = zones_[entries[e].zone];
-          if (entries[e].zone <= z || candidate->IsNull() || candidate->Neighbour(entries[e].face)) continue;
+        for (size_t c = e + 1; c < end && !other; ++c) {
+          Zone* candidate = zones_[entries[c].zone];
+          if (entries[c].zone == entries[e].zone || candidate->IsNull() || candidate->Neighbour(entries[c].face)) continue;
           other = candidate;
-          otherFace = entries[e].face;
-          break;
+          otherFace = entries[c].face;
         }
         if (!other && p_.merge) {
-          if (const FaceRecord* record = boundary_.FindUnjoinedFreeFace(key)) {
+          if (const FaceRecord* record = boundary_.FindUnjoinedFreeFace(entries[e].key)) {
             other = record->zone;
             otherFace = record->face;
           }
         }
         if (other) GridBatch::Link(zone, f, other, otherFace);
       }
+      first = end;
     }
   }
 

@@ -29,9 +29,12 @@ double EllipseRadius(double a, double b, double phi) {
 
 const char* SweepMessage(int type) {
   switch (type) {
-    case kPrimRadCylinder: return " Cannot generate radcyl for sweep angles greater than or equal to Pi ";
-    case kPrimCShell: return " Cannot generate cshell for sweep angles greater than or equal to Pi ";
-    default: return " Cannot generate cylinder for sweep angles greater than or equal to Pi ";
+    case kPrimRadCylinder:
+      return " Cannot generate radcyl for sweep angles greater than or equal to Pi ";
+    case kPrimCShell:
+      return " Cannot generate cshell for sweep angles greater than or equal to Pi ";
+    default:
+      return " Cannot generate cylinder for sweep angles greater than or equal to Pi ";
   }
 }
 
@@ -108,9 +111,12 @@ Vec3 PrimitiveMapping::OutlinePoint(const Axis& axis, int k) const {
   const int n3 = primitive_.size[2];
   if (k == m) return axis.outline[1];
   double s = 0.0;
-  if (primitive_.ratio[2] != 1.0) s = Fraction(2, k);
-  else if (k < m) s = static_cast<double>(k) / (2.0 * m);
-  else if (n3 - m > 0) s = static_cast<double>(k - m) / (2.0 * (n3 - m)) + 0.5;
+  if (primitive_.ratio[2] != 1.0)
+    s = Fraction(2, k);
+  else if (k < m)
+    s = static_cast<double>(k) / (2.0 * m);
+  else if (n3 - m > 0)
+    s = static_cast<double>(k - m) / (2.0 * (n3 - m)) + 0.5;
   if (s < 0.5) return Lerp(axis.outline[0], axis.outline[1], 2.0 * s);
   return Lerp(axis.outline[1], axis.outline[2], 2.0 * (s - 0.5));
 }

@@ -21,9 +21,12 @@ constexpr int kDBrickEdges[4][2] = {{0, 3}, {1, 6}, {2, 5}, {4, 6}};
 
 const int (*EdgesOf(int type))[2] {
   switch (type) {
-    case kPrimPyramid: return kPyramidEdges;
-    case kPrimDBrick: return kDBrickEdges;
-    default: return kBrickEdges;
+    case kPrimPyramid:
+      return kPyramidEdges;
+    case kPrimDBrick:
+      return kDBrickEdges;
+    default:
+      return kBrickEdges;
   }
 }
 
@@ -63,9 +66,12 @@ Vec3 PrimitiveMapping::Position(int i, int j, int k) const {
       const Row& row = RowAt(j, k);
       return row.from + (row.to - row.from) * Fraction(0, i);
     }
-    case kPrimWedge: return WedgePosition(i, j, k);
-    case kPrimTetrahedron: return TetrahedronPosition(i, j, k);
-    default: return Vec3{};
+    case kPrimWedge:
+      return WedgePosition(i, j, k);
+    case kPrimTetrahedron:
+      return TetrahedronPosition(i, j, k);
+    default:
+      return Vec3{};
   }
 }
 
@@ -74,8 +80,10 @@ const PrimitiveMapping::Row& PrimitiveMapping::RowAt(int j, int k) const {
   if (row.j == j && row.k == k) return row;
   // Marked only once computed: a curved row may refuse its sweep.
   row.j = -1;
-  if (IsCurved(primitive_.type)) CurvedRow(j, k, row);
-  else StraightRow(j, k, row);
+  if (IsCurved(primitive_.type))
+    CurvedRow(j, k, row);
+  else
+    StraightRow(j, k, row);
   row.j = j;
   row.k = k;
   return row;

@@ -142,7 +142,7 @@ Vec3 SplitPoint(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
 // points s (near p4) and sTop (near p7) and the middles of the box edges
 // beside them.
 struct Split {
-  Vec3 q1, q2, s;        // at p4: towards the i-edge opening, the j-edge one
+  Vec3 q1, q2, s;           // at p4: towards the i-edge opening, the j-edge one
   Vec3 q1Top, q2Top, sTop;  // at p7: towards p6 and p5
 };
 
@@ -279,17 +279,22 @@ std::vector<MeshPrimitive> TunIntPieces(const MeshPrimitive& p) {
 
 std::vector<MeshPrimitive> RadialPieces(const MeshPrimitive& primitive) {
   switch (primitive.type) {
-    case kPrimRadTunnel: return RadTunnelPieces(primitive);
-    case kPrimRadBrick: return RadBrickPieces(primitive);
-    case kPrimCylInt: return CylIntPieces(primitive);
-    case kPrimTunInt: return TunIntPieces(primitive);
+    case kPrimRadTunnel:
+      return RadTunnelPieces(primitive);
+    case kPrimRadBrick:
+      return RadBrickPieces(primitive);
+    case kPrimCylInt:
+      return CylIntPieces(primitive);
+    case kPrimTunInt:
+      return TunIntPieces(primitive);
     case kPrimRadCylinder:
       if (primitive.fill) return {RadCylinderFill(primitive)};
       return {};
     case kPrimCShell:
       if (primitive.fill) return {CShellFill(primitive)};
       return {};
-    default: return {};
+    default:
+      return {};
   }
 }
 

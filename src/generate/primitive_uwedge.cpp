@@ -140,7 +140,8 @@ class UWedgeBuilder {
         int otherFace = -1;
         for (size_t c = e + 1; c < end && !other; ++c) {
           Zone* candidate = zones_[entries[c].zone];
-          if (entries[c].zone == entries[e].zone || candidate->IsNull() || candidate->Neighbour(entries[c].face)) continue;
+          if (entries[c].zone == entries[e].zone || candidate->IsNull() || candidate->Neighbour(entries[c].face))
+            continue;
           other = candidate;
           otherFace = entries[c].face;
         }

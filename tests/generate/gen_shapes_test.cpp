@@ -118,8 +118,9 @@ TEST_F(GenZoneTest, EveryShapeHasSoundZonesJoinedFaceToFace) {
   const Case cases[] = {
       // The pyramid's sides rise to the apex (0, 0, 10); the degenerate
       // brick's far j side is the patch y = 10 - x z / 10.
-      {"gen zone pyramid", {Plane(0, 0), Plane(1, 0), Plane(2, 0), [](const double* p) { return p[0] + p[2] - 10; },
-                            [](const double* p) { return p[1] + p[2] - 10; }}},
+      {"gen zone pyramid",
+       {Plane(0, 0), Plane(1, 0), Plane(2, 0), [](const double* p) { return p[0] + p[2] - 10; },
+        [](const double* p) { return p[1] + p[2] - 10; }}},
       {"gen zone dbrick ratio 1.2 0.9 1.1", With(box, {[](const double* p) { return p[1] - 10 + p[0] * p[2] / 10; }})},
       {"gen zone tetrahedron size 3 4 5 ratio 0.8 1.1 1.2",
        {Plane(0, 0), Plane(1, 0), Plane(2, 0), [](const double* p) { return p[0] / 3 + p[1] / 4 + p[2] / 5 - 1; }}},
@@ -140,8 +141,8 @@ TEST_F(GenZoneTest, EveryShapeHasSoundZonesJoinedFaceToFace) {
       {"gen zone cylint size 6 6 7 ratio 1 1 1.3 edge 10", With(box, {Cylinder(1, 2), Cylinder(0, 2)})},
       {"gen zone tunint ratio 1 1 1 1.2 0.8", With(tunnelAlongY, {Plane(1, 2)})},
       {"gen zone tunint fill ratio 1.1 1 1 1.2 1.3", box},
-      {"gen zone uwedge size 4 3 8 ratio 1.2 1.1 0.9", {Plane(1, 0), Plane(1, 3), Plane(0, 0), Plane(2, 0),
-                                                        [](const double* p) { return p[0] / 4 + p[2] / 8 - 1; }}},
+      {"gen zone uwedge size 4 3 8 ratio 1.2 1.1 0.9",
+       {Plane(1, 0), Plane(1, 3), Plane(0, 0), Plane(2, 0), [](const double* p) { return p[0] / 4 + p[2] / 8 - 1; }}},
   };
   for (const Case& c : cases) {
     ClearGrid();
@@ -203,8 +204,8 @@ TEST_F(GenZoneTest, ShapesMergeWithAndJoinTheGridThatIsThere) {
       {"gen zone brick size 4 2 1 p0 0 0 -1 p1 4 0 -1 p2 0 2 -1 p3 0 0 0", "gen zone cylinder size 4 2 4",
        30 + (3 + 4 * 3 * 5) - 15, 8},
       // A uniform wedge on a brick: the first zone of each row step.
-      {"gen zone brick size 4 2 1 p0 0 0 -1 p1 4 0 -1 p2 0 2 -1 p3 0 0 0", "gen zone uwedge size 4 2 4",
-       30 + 45 - 15, 8},
+      {"gen zone brick size 4 2 1 p0 0 0 -1 p1 4 0 -1 p2 0 2 -1 p3 0 0 0", "gen zone uwedge size 4 2 4", 30 + 45 - 15,
+       8},
       // A radtunnel beside a brick: the band above the opening.
       {"gen zone brick size 1 2 4 p0 -1 0 2 p1 0 0 2 p2 -1 10 2 p3 -1 0 10", "gen zone radtunnel size 2 2 2 4 edge 10",
        30 + (45 + 45 - 15) - 15, 8},

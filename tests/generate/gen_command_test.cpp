@@ -9,6 +9,7 @@
 #include "support/memory_stream.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
+#include "generate/gen_zone.h"
 #include "generate/install_generate.h"
 #include "generate/range_volume.h"
 #include "model/model_interpreter.h"
@@ -35,7 +36,8 @@ class GenerateCommandTest : public ::testing::Test {
     ResetGenGeometry();
   }
   void TearDown() override {
-    InstallGenerateSubCommand("zone", nullptr);
+    // A test may replace GENERATE ZONE; the next one finds it again.
+    InstallGenerateSubCommand("zone", &GenerateZoneCommand);
     PrintRange().Clear();
     ClearNamedRanges();
     ResetGenGeometry();

@@ -102,16 +102,40 @@ void ReadRatios(CommandType& interp, MeshPrimitive& primitive, int ratioToken[kP
 }
 
 // A ratio must grade its edge: r^n finite and not 1, and its smallest zone,
-// at the first node above 1 and at the last below 1, of some width: nodes
-// closer than the arithmetic resolves would make a zone without volume.
+// the first above 1 and the last below 1, of a width that registers against
+// the whole edge: nodes closer than the arithmetic resolves would make a
+// zone without volume.
+bool Grades(int n, double r) {
+  if (r == 1.0) return true;
+  const double span = std::pow(r, n) - 1.0;
+  if (!std::isfinite(span) || span == 0.0) return false;
+  return 1.0 - GradedFraction(1, n, r) < 1.0 && GradedFraction(n - 1, n, r) < 1.0;
+}
+
+// Whether the shape grades an edge with size and ratio m (0-based): n1 ...
+// n3 always, n4 across the band of the radial shapes (a cshell's only for
+// its fill), n5 along the radial pieces of cylint and tunint.
+bool UsesSize(const MeshPrimitive& primitive, int m) {
+  switch (primitive.type) {
+    case kPrimRadTunnel:
+    case kPrimRadBrick:
+    case kPrimRadCylinder: return m < 4;
+    case kPrimCShell: return m < 3 || (m == 3 && primitive.fill);
+    case kPrimCylInt:
+    case kPrimTunInt: return true;
+    default: return m < 3;
+  }
+}
+
+// Each ratio given for an edge the shape grades; cylint and tunint also run
+// n1 zones the other way, graded by 1/r1.
 void CheckRatios(CommandType& interp, const MeshPrimitive& primitive, int ratioToken[kPrimitiveSizes]) {
-  for (int m = 0; m < 3; ++m) {
-    const double r = primitive.ratio[m];
-    if (r == 1.0 || ratioToken[m] < 0) continue;
+  for (int m = 0; m < kPrimitiveSizes; ++m) {
+    if (ratioToken[m] < 0 || !UsesSize(primitive, m)) continue;
     const int n = primitive.size[m];
-    const double span = std::pow(r, n) - 1.0;
-    if (!std::isfinite(span) || span == 0.0) interp.ThrowParamError(CommandType::kConvert, &ratioToken[m]);
-    if (!(GradedFraction(1, n, r) > 0.0) || !(GradedFraction(n - 1, n, r) < 1.0))
+    const double r = primitive.ratio[m];
+    const bool reversed = m == 0 && (primitive.type == kPrimCylInt || primitive.type == kPrimTunInt);
+    if (!Grades(n, r) || (reversed && !Grades(n, 1.0 / r)))
       interp.ThrowParamError(CommandType::kConvert, &ratioToken[m]);
   }
 }
@@ -164,9 +188,9 @@ void ParsePrimitive(CommandType& interp, int type) {
       default: break;
     }
   }
-  CheckRatios(interp, primitive, ratioToken);
   primitive.fill = options.fill;
   primitive.merge = options.merge;
+  CheckRatios(interp, primitive, ratioToken);
   primitive.BuildGrid(options.edge, options.dimensions);
   primitive.CheckCorners();
   // Groups are made only for a primitive that passed its checks.

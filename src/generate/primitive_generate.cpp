@@ -2,26 +2,22 @@
 // a zone over the grid-points of its eight nodes. Nodes on the primitive's
 // surface merge with grid-points on the free faces of the grid that was
 // there, and the primitive's surface faces join that grid's free faces that
-// hold the same grid-points.
+// hold the same grid-points (see generation_set.h).
 //
-// The existing boundary is gathered once per primitive into two hashed
-// tables: the boundary grid-points by position cell, and the free faces by
-// their grid-points. Each keeps the choice a walk of the boundary lists would
-// make: the lists run from the last zone back to the first (faces 5 to 0
-// within a zone), and the grid-point list puts each newly met grid-point at
-// its head.
+// The wedge, pyramid, cylinder, degenerate brick and tetrahedron are bricks
+// with faces or edges collapsed: several nodes (i, j, k) fold onto one, and
+// after the last plane the cells along the collapsed parts take the zone
+// type of the grid-points they keep.
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <new>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "base/command.h"
 #include "base/except.h"
 #include "base/message.h"
-#include "generate/primitive.h"
+#include "generate/generation_set.h"
+#include "generate/primitive_builders.h"
 #include "model/grid.h"
 #include "platform/os_services.h"
 
@@ -29,19 +25,62 @@ namespace {
 
 // The highest number of zones or nodes of one primitive (ids are 32 bits).
 constexpr uint64_t kMostObjects = 0x7fffffffu;
+// Counts are capped here, far above anything that fits.
+constexpr uint64_t kCountCap = uint64_t(1) << 62;
 
 [[noreturn]] void ThrowNoMemory() { throw QJExcept("Memory allocation error."); }
 
-uint64_t CellsOf(const MeshPrimitive& p) { return uint64_t(p.size[0]) * uint64_t(p.size[1]) * uint64_t(p.size[2]); }
+uint64_t CappedProduct(uint64_t a, uint64_t b, uint64_t c) {
+  uint64_t r = 1;
+  for (uint64_t f : {a, b, c}) {
+    if (f != 0 && r > kCountCap / f) return kCountCap;
+    r *= f;
+  }
+  return r;
+}
+
+uint64_t CellsOf(const MeshPrimitive& p) { return CappedProduct(p.size[0], p.size[1], p.size[2]); }
 uint64_t NodesOf(const MeshPrimitive& p) {
-  return (uint64_t(p.size[0]) + 1) * (uint64_t(p.size[1]) + 1) * (uint64_t(p.size[2]) + 1);
+  return CappedProduct(uint64_t(p.size[0]) + 1, uint64_t(p.size[1]) + 1, uint64_t(p.size[2]) + 1);
+}
+
+// The zones and nodes that the primitive and all its pieces make at most.
+void AddCounts(const MeshPrimitive& p, uint64_t& cells, uint64_t& nodes) {
+  for (const MeshPrimitive& piece : RadialPieces(p)) AddCounts(piece, cells, nodes);
+  uint64_t c = 0, n = 0;
+  switch (p.type) {
+    case kPrimRadTunnel:
+    case kPrimRadBrick:
+    case kPrimCylInt:
+    case kPrimTunInt: return;  // all in the pieces
+    case kPrimRadCylinder:
+      c = CellsOf(RadCylinderGradedPart(p));
+      n = NodesOf(RadCylinderGradedPart(p));
+      break;
+    case kPrimUWedge: {
+      const int nBig = std::max(p.size[0], p.size[2]), nSmall = std::min(p.size[0], p.size[2]);
+      uint64_t zones = 0, points = 0;
+      UWedgeSectionCounts(nBig, nSmall, zones, points);
+      c = CappedProduct(zones, uint64_t(p.size[1]), 1);
+      n = CappedProduct(points, uint64_t(p.size[1]) + 1, 1);
+      break;
+    }
+    default:
+      c = CellsOf(p);
+      n = NodesOf(p);
+      break;
+  }
+  cells = std::min(kCountCap, cells + c);
+  nodes = std::min(kCountCap, nodes + n);
 }
 
 // A primitive that could never fit is refused before anything is made: more
 // zones or nodes than ids, or more memory than the machine has (a mistyped
-// size would otherwise take all of it).
+// size would otherwise take all of it). A radial primitive counts all its
+// pieces.
 void CheckFits(const MeshPrimitive& p) {
-  const uint64_t cells = CellsOf(p), nodes = NodesOf(p);
+  uint64_t cells = 0, nodes = 0;
+  AddCounts(p, cells, nodes);
   if (cells > kMostObjects || nodes > kMostObjects) ThrowNoMemory();
   // Each object with its pool header, its table entry and its id-map entry.
   const uint64_t bytes = cells * (sizeof(Zone) + 64) + nodes * (sizeof(GridPoint) + 64);
@@ -49,142 +88,12 @@ void CheckFits(const MeshPrimitive& p) {
   if (physical && bytes > physical) ThrowNoMemory();
 }
 
-double Norm(const double p[3]) { return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]); }
-
 // ---------------------------------------------------------------------------
-// Boundary grid-points of the existing grid, by position.
+// The cells of one primitive.
 
-struct CellKey {
-  int64_t x, y, z;
-  bool operator==(const CellKey& o) const { return x == o.x && y == o.y && z == o.z; }
-};
-
-struct CellKeyHash {
-  size_t operator()(const CellKey& k) const {
-    uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-    h ^= static_cast<uint64_t>(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-    return static_cast<size_t>(h);
-  }
-};
-
-// A grid-point merges with a new node within an L1 distance of 1e-6 times
-// the larger of the two position norms (1e-6 when both are at the origin).
-// That reach is at most about 1e-6 of the largest norm of the boundary, so
-// cells a few times that wide hold every candidate of a node in the cell of
-// the node and its neighbours.
-class BoundaryPoints {
+class CellGeneration {
  public:
-  // The grid-points in the order in which the walk of the free faces meets
-  // them; the last met is the first that a merge looks at.
-  void Build(const std::vector<GridPoint*>& met) {
-    largestNorm_ = 0.0;
-    for (GridPoint* gp : met) {
-      const double n = Norm(gp->position);
-      if (std::isfinite(n)) largestNorm_ = std::max(largestNorm_, n);
-    }
-    cell_ = 4e-6 * std::max(largestNorm_, 1.0);
-    cells_.reserve(met.size());
-    for (size_t rank = 0; rank < met.size(); ++rank) {
-      GridPoint* gp = met[rank];
-      if (!std::isfinite(Norm(gp->position))) continue;
-      cells_[KeyOf(gp->position)].push_back(Entry{gp, static_cast<uint32_t>(rank)});
-    }
-  }
-
-  bool Empty() const { return cells_.empty(); }
-
-  // The grid-point that a new node at p merges with, or null: of those
-  // within reach, the one met last.
-  GridPoint* Find(const double p[3]) const {
-    if (cells_.empty()) return nullptr;
-    const double pn = Norm(p);
-    // Far beyond the boundary nothing lies within reach.
-    if (!std::isfinite(pn) || pn > 1.01 * largestNorm_ + 1e-5) return nullptr;
-    const CellKey c = KeyOf(p);
-    const Entry* best = nullptr;
-    for (int64_t dx = -1; dx <= 1; ++dx)
-      for (int64_t dy = -1; dy <= 1; ++dy)
-        for (int64_t dz = -1; dz <= 1; ++dz) {
-          auto it = cells_.find(CellKey{c.x + dx, c.y + dy, c.z + dz});
-          if (it == cells_.end()) continue;
-          for (const Entry& e : it->second) {
-            if (best && e.rank < best->rank) continue;
-            const double* g = e.gp->position;
-            double m = std::max(pn, Norm(g));
-            if (m == 0.0) m = 1.0;
-            const double l1 = std::fabs(g[0] - p[0]) + std::fabs(g[1] - p[1]) + std::fabs(g[2] - p[2]);
-            if (l1 < 1e-6 * m) best = &e;
-          }
-        }
-    return best ? best->gp : nullptr;
-  }
-
- private:
-  struct Entry {
-    GridPoint* gp;
-    uint32_t rank;
-  };
-
-  CellKey KeyOf(const double p[3]) const {
-    return {static_cast<int64_t>(std::floor(p[0] / cell_)), static_cast<int64_t>(std::floor(p[1] / cell_)),
-            static_cast<int64_t>(std::floor(p[2] / cell_))};
-  }
-
-  double largestNorm_ = 0.0;
-  double cell_ = 1.0;
-  std::unordered_map<CellKey, std::vector<Entry>, CellKeyHash> cells_;
-};
-
-// ---------------------------------------------------------------------------
-// Free faces of the existing grid, by their distinct grid-points.
-
-using FaceKey = std::array<const GridPoint*, 4>;
-
-struct FaceKeyHash {
-  size_t operator()(const FaceKey& k) const {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (const GridPoint* gp : k) {
-      h ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(gp) >> 4);
-      h *= 0x100000001B3ull;
-      h ^= h >> 29;
-    }
-    return static_cast<size_t>(h);
-  }
-};
-
-// The distinct grid-points of `count` corners, sorted, null beyond them;
-// false when fewer than three are distinct: such a face joins nothing.
-bool MakeFaceKey(GridPoint* const corners[], int count, FaceKey& key) {
-  key = {nullptr, nullptr, nullptr, nullptr};
-  for (int c = 0; c < count; ++c) key[static_cast<size_t>(c)] = corners[c];
-  std::sort(key.begin(), key.begin() + count);
-  const auto end = std::unique(key.begin(), key.begin() + count);
-  if (std::find(key.begin(), end, nullptr) != end) return false;
-  const int distinct = static_cast<int>(end - key.begin());
-  for (int c = distinct; c < 4; ++c) key[static_cast<size_t>(c)] = nullptr;
-  return distinct >= 3;
-}
-
-// The face of a listed zone as a key, its corners per its type's face table.
-bool KeyOfZoneFace(const Zone& zone, int face, FaceKey& key) {
-  GridPoint* corners[4];
-  const int count = zone.FaceGpCount(face);
-  for (int c = 0; c < count; ++c) corners[c] = zone.GetFaceGp(face, c);
-  return MakeFaceKey(corners, count, key);
-}
-
-struct FaceRecord {
-  Zone* zone;
-  int face;
-};
-
-// ---------------------------------------------------------------------------
-// The working set of one primitive.
-
-class GenerationSet {
- public:
-  explicit GenerationSet(const MeshPrimitive& primitive)
+  explicit CellGeneration(const MeshPrimitive& primitive)
       : p_(primitive), n1_(primitive.size[0]), n2_(primitive.size[1]), n3_(primitive.size[2]), mapping_(primitive) {
     try {
       zones_.assign(CellsOf(primitive), nullptr);
@@ -197,28 +106,10 @@ class GenerationSet {
   size_t CellCount() const { return zones_.size(); }
   size_t NodeCount() const { return nodes_.size(); }
 
-  // The free faces of every listed zone and the grid-points on them.
+  // The free faces of every listed zone and the grid-points on them; none
+  // when nothing will be merged or joined.
   void CollectBoundary() {
-    if (!p_.merge) return;  // nothing would be merged or joined
-    std::vector<Zone*> listed;
-    for (Zone* z : ZoneList()) listed.push_back(z);
-    std::vector<GridPoint*> met;
-    std::unordered_set<const GridPoint*> seen;
-    // The walk runs from the last zone back to the first, faces 5 to 0.
-    for (auto it = listed.rbegin(); it != listed.rend(); ++it) {
-      Zone* z = *it;
-      for (int f = kZoneFaces - 1; f >= 0; --f) {
-        if (z->Neighbour(f)) continue;
-        for (int c = 0; c < 4; ++c) {
-          GridPoint* gp = z->GetFaceGp(f, c);
-          if (gp && seen.insert(gp).second) met.push_back(gp);
-        }
-        FaceKey key;
-        // The first record of a key in the walk is the one a search takes.
-        if (KeyOfZoneFace(*z, f, key)) freeFaces_.emplace(key, FaceRecord{z, f});
-      }
-    }
-    boundary_.Build(met);
+    if (p_.merge) boundary_.CollectBoundary();
   }
 
   void Run(CommandType& interp) {
@@ -234,16 +125,45 @@ class GenerationSet {
 
   // The post-pass of the type and the groups, over the cells made.
   void Finish() {
-    if (p_.type == kPrimWedge) RetypeWedgeTop();
+    switch (p_.type) {
+      case kPrimWedge: RetypeLayer(kWedge); break;
+      case kPrimPyramid: RetypeLayer(kPyramid); break;
+      case kPrimCylinder: RetypeCylinderAxis(); break;
+      case kPrimDBrick: RetypeDBrickEdge(); break;
+      case kPrimTetrahedron: RetypeTetrahedron(); break;
+      default: break;
+    }
     ApplyGroups();
   }
 
  private:
   size_t CellIndex(int i, int j, int k) const { return (size_t(k) * size_t(n2_) + size_t(j)) * size_t(n1_) + size_t(i); }
+  Zone* CellZone(int i, int j, int k) const { return zones_[CellIndex(i, j, k)]; }
 
-  // The representative of a node: the top plane of a wedge is one row of nodes.
-  void Fold(int& i, int k) const {
-    if (p_.type == kPrimWedge && k == n3_) i = 0;
+  // The representative of a node: the wedge's top plane is one row of nodes,
+  // the pyramid's and the tetrahedron's one apex, the cylinder's inner face
+  // one axis, the degenerate brick's far top edge one point, and the
+  // tetrahedron's far j face one edge up to the apex.
+  void Fold(int& i, int& j, int& k) const {
+    switch (p_.type) {
+      case kPrimWedge:
+        if (k == n3_) i = 0;
+        break;
+      case kPrimPyramid:
+        if (k == n3_) i = j = 0;
+        break;
+      case kPrimCylinder:
+        if (i == 0) k = 0;
+        break;
+      case kPrimDBrick:
+        if (i == n1_ && k == n3_) j = 0;
+        break;
+      case kPrimTetrahedron:
+        if (k == n3_) i = j = 0;
+        else if (j == n2_) i = 0;
+        break;
+      default: break;
+    }
   }
 
   bool Inside(int i, int j, int k) const { return i >= 0 && i <= n1_ && j >= 0 && j <= n2_ && k >= 0 && k <= n3_; }
@@ -253,12 +173,12 @@ class GenerationSet {
   }
 
   GridPoint* NodeAt(int i, int j, int k) const {
-    Fold(i, k);
+    Fold(i, j, k);
     return Inside(i, j, k) ? nodes_[NodeIndex(i, j, k)] : nullptr;
   }
 
   void SetNode(int i, int j, int k, GridPoint* gp) {
-    Fold(i, k);
+    Fold(i, j, k);
     if (Inside(i, j, k)) nodes_[NodeIndex(i, j, k)] = gp;
   }
 
@@ -273,7 +193,7 @@ class GenerationSet {
   GridPoint* NodeGridPoint(const Vec3& at, int i, int j, int k) {
     const double position[3] = {at.x, at.y, at.z};
     GridPoint* gp = nullptr;
-    if (p_.merge && OnSurface(i, j, k)) gp = boundary_.Find(position);
+    if (p_.merge && OnSurface(i, j, k)) gp = boundary_.FindBoundaryGridPoint(position);
     if (gp && !merged_.insert(gp).second) gp = nullptr;
     if (!gp) gp = GridBatch::NewGridPoint(position);
     SetNode(i, j, k, gp);
@@ -309,10 +229,10 @@ class GenerationSet {
       const int* d = kFaceNeighbourOffsets[f];
       const int ci = i + d[0], cj = j + d[1], ck = k + d[2];
       if (ci < 0 || cj < 0 || ck < 0 || ci == n1_ || cj == n2_ || ck == n3_) {
-        if (freeFaces_.empty() || !p_.merge) continue;
+        if (!p_.merge || !boundary_.HasFreeFaces()) continue;
         if (const FaceRecord* record = MatchingFreeFace(*zone, f))
           GridBatch::Link(zone, f, record->zone, record->face);
-      } else if (Zone* other = zones_[CellIndex(ci, cj, ck)]) {
+      } else if (Zone* other = CellZone(ci, cj, ck)) {
         GridBatch::Link(zone, f, other, kOppositeFace[f]);
       }
     }
@@ -325,16 +245,63 @@ class GenerationSet {
     for (int c = 0; c < 4; ++c) corners[c] = zone.GetFaceGp(face, c);
     FaceKey key;
     if (!MakeFaceKey(corners, 4, key)) return nullptr;
-    auto it = freeFaces_.find(key);
-    return it == freeFaces_.end() ? nullptr : &it->second;
+    return boundary_.FindMatchingFreeFace(key);
   }
 
-  // The top layer of a wedge: its cells hold six distinct grid-points in
-  // wedge order already.
-  void RetypeWedgeTop() {
+  // The top layer of a wedge or pyramid: its cells hold six or five
+  // distinct grid-points in the order of their type already.
+  void RetypeLayer(int type) {
     for (int j = 0; j < n2_; ++j)
       for (int i = 0; i < n1_; ++i)
-        if (Zone* z = zones_[CellIndex(i, j, n3_ - 1)]) z->SetType(kWedge);
+        if (Zone* z = CellZone(i, j, n3_ - 1)) z->SetType(type);
+  }
+
+  // The cells on the axis are wedges: their k+1 face becomes the wedge's
+  // i-1 face, and the brick's face towards the axis has no area.
+  void RetypeCylinderAxis() {
+    for (int k = 0; k < n3_; ++k)
+      for (int j = 0; j < n2_; ++j) {
+        Zone* z = CellZone(0, j, k);
+        if (!z) continue;
+        z->SetType(kWedge);
+        z->SetGp(3, z->Gp(6));
+        z->SetGp(5, z->Gp(7));
+        z->SetNeighbour(2, z->Neighbour(1));
+        z->SetNeighbour(1, nullptr);
+      }
+  }
+
+  // The cells along the collapsed top edge at i = n1.
+  void RetypeDBrickEdge() {
+    for (int j = 0; j < n2_; ++j)
+      if (Zone* z = CellZone(n1_ - 1, j, n3_ - 1)) z->SetType(kDegenerateBrick);
+  }
+
+  // The far j row below the top layer holds wedges (their grid-points put in
+  // wedge order), the top layer pyramids, and the top cells of the far row
+  // tetrahedra.
+  void RetypeTetrahedron() {
+    static constexpr int kWedgeSlots[8] = {3, 6, 0, 5, 1, 2, 7, 4};
+    for (int k = 0; k + 1 < n3_; ++k)
+      for (int i = 0; i < n1_; ++i) {
+        Zone* z = CellZone(i, n2_ - 1, k);
+        if (!z) continue;
+        GridPoint* old[8];
+        for (int c = 0; c < 8; ++c) old[c] = z->Gp(c);
+        for (int c = 0; c < 8; ++c) z->SetGp(c, old[kWedgeSlots[c]]);
+        Zone* nb[6];
+        for (int f = 0; f < kZoneFaces; ++f) nb[f] = z->Neighbour(f);
+        z->SetNeighbour(0, nb[5]);
+        z->SetNeighbour(1, nb[4]);
+        z->SetNeighbour(4, nb[0]);
+        z->SetNeighbour(5, nb[1]);
+        z->SetType(kWedge);
+      }
+    for (int j = 0; j + 1 < n2_; ++j)
+      for (int i = 0; i < n1_; ++i)
+        if (Zone* z = CellZone(i, j, n3_ - 1)) z->SetType(kPyramid);
+    for (int i = 0; i < n1_; ++i)
+      if (Zone* z = CellZone(i, n2_ - 1, n3_ - 1)) z->SetType(kTetrahedron);
   }
 
   // Each zone's group is set again so that its grid-points carry it. A
@@ -362,22 +329,17 @@ class GenerationSet {
   PrimitiveMapping mapping_;
   std::vector<Zone*> zones_;
   std::vector<GridPoint*> nodes_;
-  BoundaryPoints boundary_;
+  GenerationSet boundary_;
   std::unordered_set<const GridPoint*> merged_;
-  std::unordered_map<FaceKey, FaceRecord, FaceKeyHash> freeFaces_;
 };
 
 }  // namespace
 
-void MeshPrimitive::Generate(CommandType& interp) const {
-  if (!Available(type))
-    throw QJExcept(MessageText("%s is not available in this version", String("GENERATE ZONE ") + TypeName(type)));
+void GenerateCells(const MeshPrimitive& primitive, CommandType& interp) {
   for (int m = 0; m < 3; ++m)
-    if (size[m] < 1) return;  // no cells (the commands refuse such sizes)
-  CheckFits(*this);
-  const MeshPrimitive primitive = *this;
-  GenerationSet set(primitive);
-  set.CollectBoundary();
+    if (primitive.size[m] < 1) return;  // no cells (the commands refuse such sizes)
+  CellGeneration cells(primitive);
+  cells.CollectBoundary();
   // The progress line is ended whatever happens.
   struct EndLine {
     CommandType& interp;
@@ -388,16 +350,44 @@ void MeshPrimitive::Generate(CommandType& interp) const {
       }
     }
   } endLine{interp};
-  GridBatch batch(set.NodeCount(), set.CellCount());
+  GridBatch batch(cells.NodeCount(), cells.CellCount());
   try {
-    set.Run(interp);
+    cells.Run(interp);
   } catch (...) {
     // What was made stays, typed and grouped as a whole primitive would be.
     try {
-      set.Finish();
+      cells.Finish();
     } catch (const KWRExcept&) {
     }
     throw;
   }
-  set.Finish();  // may raise a group error once every zone is done
+  cells.Finish();  // may raise a group error once every zone is done
+}
+
+void MeshPrimitive::Generate(CommandType& interp) const {
+  if (!Available(type))
+    throw QJExcept(MessageText("%s is not available in this version", String("GENERATE ZONE ") + TypeName(type)));
+  // The two bricks of a cylint split its k range below the middle node.
+  if (type == kPrimCylInt && size[2] < 2) throw QJExcept("Size n3 of cylint must be at least 2.");
+  if (type == kPrimUWedge) CheckUWedgeSizes(*this);
+  CheckFits(*this);
+  switch (type) {
+    case kPrimRadTunnel:
+    case kPrimRadBrick:
+    case kPrimCylInt:
+    case kPrimTunInt:
+      // Each piece merges with and joins the pieces made before it.
+      for (const MeshPrimitive& piece : RadialPieces(*this)) piece.Generate(interp);
+      break;
+    case kPrimRadCylinder:
+      for (const MeshPrimitive& piece : RadialPieces(*this)) piece.Generate(interp);
+      GenerateCells(RadCylinderGradedPart(*this), interp);
+      break;
+    case kPrimCShell:
+      for (const MeshPrimitive& piece : RadialPieces(*this)) piece.Generate(interp);
+      GenerateCells(*this, interp);
+      break;
+    case kPrimUWedge: UWedge(*this, interp); break;
+    default: GenerateCells(*this, interp); break;
+  }
 }

@@ -7,74 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "generate/cmd_generate.h"
-#include "generate/gen_geometry.h"
-#include "generate/install_generate.h"
-#include "model/grid.h"
-#include "model/grid_commands.h"
-#include "model/model_interpreter.h"
-#include "support/interp_fixture.h"
+#include "generate/gen_zone_fixture.h"
 
 namespace {
-
-// A console whose ESC key is pressed at the n-th poll during a generation.
-class EscDevice : public FakeDevice {
- public:
-  int escAtPoll = 0;
-  int polls = 0;
-  bool KeyPressed(int key) override {
-    if (key != 27 || escAtPoll <= 0 || output.find("Generating Plane") == std::string::npos) return false;
-    return ++polls == escAtPoll;
-  }
-};
-
-class GenZoneTest : public ::testing::Test {
- protected:
-  EscDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-
-  void SetUp() override {
-    InstallGrid();
-    InstallGenerate();
-    ClearGrid();
-    ResetGenGeometry();
-  }
-  void TearDown() override {
-    ClearGrid();
-    ResetGenGeometry();
-  }
-  std::string Run(std::initializer_list<const char*> lines) {
-    RunLines(interp, device, lines);
-    return device.Take();
-  }
-  static uint32_t Zones() { return ZoneList().Count(); }
-  static uint32_t Gps() { return GridPointList().Count(); }
-  static std::vector<uint32_t> GpIds(const Zone* z) {
-    std::vector<uint32_t> ids;
-    for (int c = 0; c < 8; ++c) ids.push_back(z->Gp(c)->id);
-    return ids;
-  }
-};
-
-// Every link runs both ways, through faces that hold the same grid-points.
-void ExpectLinksConsistent() {
-  for (Zone* z : ZoneList()) {
-    for (int f = 0; f < kZoneFaces; ++f) {
-      Zone* n = z->Neighbour(f);
-      if (!n) continue;
-      int back = -1;
-      for (int g = 0; g < kZoneFaces; ++g)
-        if (n->Neighbour(g) == z) back = g;
-      ASSERT_GE(back, 0) << "zone " << z->Id() << " face " << f;
-      for (int c = 0; c < z->FaceGpCount(f); ++c) {
-        bool found = false;
-        for (int d = 0; d < n->FaceGpCount(back); ++d) found = found || n->GetFaceGp(back, d) == z->GetFaceGp(f, c);
-        EXPECT_TRUE(found) << "zone " << z->Id() << " face " << f;
-      }
-    }
-  }
-}
 
 TEST_F(GenZoneTest, PrimitivesMakeTheirZonesAndGridPoints) {
   struct Case {
@@ -259,16 +194,30 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone brick colour red", "*** Unrecognized parameter 3 (colour)"},
       {"gen zone brick edge", "*** Missing parameter 4"},
       {"gen zone", "*** Missing parameter 2"},
-      {"gen zone pyramid", "*** GENERATE ZONE PYRAMID is not available in this version"},
-      {"gen zone cylinder size 2 2 2", "*** GENERATE ZONE CYLINDER is not available in this version"},
+      // The first zone of a growing edge as small against the edge as the
+      // last of a shrinking one is refused too.
+      {"gen zone brick size 400 1 1 ratio 2", "*** Bad conversion parameter 8 (2)"},
+      {"gen zone brick size 400 1 1 ratio 0.5", "*** Bad conversion parameter 8 (0.5)"},
+      // n4 and r4 of the radial band, n5 and r5 of the radial pieces, and the
+      // inverted r1 of the pieces along i; a shell uses n4 for its fill only.
+      {"gen zone radtunnel ratio 1 1 1 0.01", "*** Bad conversion parameter 7 (0.01)"},
+      {"gen zone radbrick size 10 10 10 400 ratio 1 1 1 2", "*** Bad conversion parameter 12 (2)"},
+      {"gen zone cshell fill ratio 1 1 1 0.01", "*** Bad conversion parameter 8 (0.01)"},
+      {"gen zone tunint size 10 10 10 10 20 ratio 1 1 1 1 1e20", "*** Bad conversion parameter 14 (1e20)"},
+      {"gen zone uwedge size 4 1 3", "*** Sizes n1 and n3 must be an even multiple of each other."},
+      {"gen zone uwedge size 4 1 0", "*** Bad conversion parameter 6 (0)"},
+      {"gen zone cylint size 10 10 1", "*** Size n3 of cylint must be at least 2."},
       {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
+      {"gen zone copy", "*** GENERATE ZONE COPY is not available in this version"},
       {"gen zone body", "*** GENERATE ZONE BODY is not available in this version"},
-      {"gen zone uwedge", "*** GENERATE ZONE UWEDGE is not available in this version"},
       {"grid 2 2", "*** Missing parameter 3"},
       {"grid 2 0 2", "*** Bad conversion parameter 2 (0)"},
       // More zones than ids; more memory than any machine has.
       {"gen zone brick size 5000 5000 5000", "*** Memory allocation error."},
       {"gen zone brick size 1000 1000 1000", "*** Memory allocation error."},
+      // All pieces of a radial primitive together, before the first is made.
+      {"gen zone radtunnel size 1000 1000 1000 1000 fill", "*** Memory allocation error."},
+      {"gen zone uwedge size 3000 1000 3000", "*** Memory allocation error."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run({c.line}), std::string("Terrax>") + c.line + "\n" + c.message + "\n") << c.line;

@@ -128,11 +128,11 @@ TEST(PrimitiveTest, APositionFunctionAlonePlacesTheNodes) {
   ExpectNear(map.Position(1, 2, 3), Vec3{10, 40, 90}, "function");
 }
 
-TEST(PrimitiveTest, OnlyTheBrickAndTheWedgeAreBuilt) {
-  EXPECT_TRUE(MeshPrimitive::Available(kPrimBrick));
-  EXPECT_TRUE(MeshPrimitive::Available(kPrimWedge));
-  for (int32_t type : {kPrimPyramid, kPrimCylinder, kPrimTetrahedron, kPrimUWedge})
-    EXPECT_FALSE(MeshPrimitive::Available(type)) << MeshPrimitive::TypeName(type);
+TEST(PrimitiveTest, EveryPrimitiveShapeIsBuilt) {
+  for (int32_t type = kPrimBrick; type <= kPrimUWedge; ++type)
+    EXPECT_TRUE(MeshPrimitive::Available(type)) << MeshPrimitive::TypeName(type);
+  EXPECT_FALSE(MeshPrimitive::Available(0));
+  EXPECT_FALSE(MeshPrimitive::Available(kPrimUWedge + 1));
   EXPECT_STREQ(MeshPrimitive::TypeName(kPrimRadCylinder), "RADCYLINDER");
 }
 

@@ -137,11 +137,6 @@ void GenTriangle::GetPosition(double position[3]) const {
 // ---------------------------------------------------------------------------
 // Volumes
 
-GenVolume::GenVolume() {
-  min_ = {kLargest, kLargest, kLargest};
-  max_ = {-kLargest, -kLargest, -kLargest};
-}
-
 void GenVolume::Save(SaveStream& stream) const {
   stream.WriteI32(number_);
   WriteVector(stream, min_);
@@ -402,6 +397,7 @@ void GenGeometry::UnchainTriangle(GenTriangle* triangle) {
     for (GenTriangle** link = &v->first_; *link; link = &(*link)->next_) {
       if (*link == triangle) {
         *link = triangle->next_;
+        v->DropIndex();
         return true;
       }
     }
@@ -605,6 +601,7 @@ void GenGeometry::AfterRestore() {
   // chain still ran through it.
   std::unordered_set<const GenTriangle*> chained;
   for (GenVolume* v : volumes_) {
+    v->DropIndex();
     for (GenTriangle** link = &v->first_; *link;) {
       GenTriangle* t = *link;
       if (!chained.insert(t).second) {

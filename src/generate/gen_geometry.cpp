@@ -437,7 +437,8 @@ GenVolume* GenGeometry::FindVolume(int32_t number) const {
 }
 
 // Gathers the free triangles reachable from `start` across their edges into
-// the volume's chain. It fails as soon as one of them lacks a neighbour. The
+// the volume's chain. It fails as soon as one of them lacks a neighbour or
+// has one that this pass already found open: such a set does not close. The
 // walk is depth first, neighbours in edge order, each triangle put at the
 // head of the chain when it is reached.
 bool GenGeometry::CollectVolume(GenVolume* volume, GenTriangle* start) {
@@ -461,6 +462,7 @@ bool GenGeometry::CollectVolume(GenVolume* volume, GenTriangle* start) {
       continue;
     }
     GenTriangle* j = top.triangle->neighbours_[top.next++];
+    if (j->volume_ == -1) return false;
     if (j->volume_ != 0) continue;
     if (!closed(j)) return false;
     take(j);

@@ -96,7 +96,7 @@ TEST_F(GenerateCommandTest, BadInputGivesClearMessages) {
       {"gen merge", "*** GENERATE MERGE is not available in this version"},
       {"gen topo", "*** GENERATE TOPOGRAPH is not available in this version"},
       {"gen separate", "*** GENERATE SEPARATE is not available in this version"},
-      {"gen surface brick edge 2", "*** GENERATE SURFACE BRICK is not available in this version"},
+      {"gen surface brick vertex 1 1 1", "*** Insufficient number of vertices defined"},
       {"gen surface", "*** Missing parameter 2"},
       {"gen point 1 2", "*** Missing parameter 4"},
       {"gen point id x 1 2 3", "*** Bad conversion parameter 3 (x)"},

@@ -94,7 +94,7 @@ TEST_F(GenerateCommandTest, BadInputGivesClearMessages) {
       {"gen foo", "*** Unrecognized parameter 1 (foo)"},
       {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
       {"gen merge", "*** GENERATE MERGE is not available in this version"},
-      {"gen topo", "*** GENERATE TOPOGRAPH is not available in this version"},
+      {"gen topo", "*** Missing parameter 2"},
       {"gen separate", "*** GENERATE SEPARATE is not available in this version"},
       {"gen surface brick vertex 1 1 1", "*** Insufficient number of vertices defined"},
       {"gen surface", "*** Missing parameter 2"},

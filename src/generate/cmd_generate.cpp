@@ -33,7 +33,7 @@ CommandTable<GenerateSubCommand> g_generateWords("generate", {
     {"merge", kNotAvailable},
     {"quit", [](ModelInterpreter& in) { EndSubMode(in); }},
     {"stop", [](ModelInterpreter& in) { EndSubMode(in); }},
-    {"topograph", kNotAvailable},
+    {"topograph"},
     {"separate", kNotAvailable},
 });
 

@@ -137,11 +137,6 @@ void GenTriangle::GetPosition(double position[3]) const {
 // ---------------------------------------------------------------------------
 // Volumes
 
-GenVolume::GenVolume() {
-  min_ = {kLargest, kLargest, kLargest};
-  max_ = {-kLargest, -kLargest, -kLargest};
-}
-
 void GenVolume::Save(SaveStream& stream) const {
   stream.WriteI32(number_);
   WriteVector(stream, min_);
@@ -402,6 +397,7 @@ void GenGeometry::UnchainTriangle(GenTriangle* triangle) {
     for (GenTriangle** link = &v->first_; *link; link = &(*link)->next_) {
       if (*link == triangle) {
         *link = triangle->next_;
+        v->DropIndex();
         return true;
       }
     }
@@ -441,7 +437,8 @@ GenVolume* GenGeometry::FindVolume(int32_t number) const {
 }
 
 // Gathers the free triangles reachable from `start` across their edges into
-// the volume's chain. It fails as soon as one of them lacks a neighbour. The
+// the volume's chain. It fails as soon as one of them lacks a neighbour or
+// has one that this pass already found open: such a set does not close. The
 // walk is depth first, neighbours in edge order, each triangle put at the
 // head of the chain when it is reached.
 bool GenGeometry::CollectVolume(GenVolume* volume, GenTriangle* start) {
@@ -465,6 +462,7 @@ bool GenGeometry::CollectVolume(GenVolume* volume, GenTriangle* start) {
       continue;
     }
     GenTriangle* j = top.triangle->neighbours_[top.next++];
+    if (j->volume_ == -1) return false;
     if (j->volume_ != 0) continue;
     if (!closed(j)) return false;
     take(j);
@@ -605,6 +603,7 @@ void GenGeometry::AfterRestore() {
   // chain still ran through it.
   std::unordered_set<const GenTriangle*> chained;
   for (GenVolume* v : volumes_) {
+    v->DropIndex();
     for (GenTriangle** link = &v->first_; *link;) {
       GenTriangle* t = *link;
       if (!chained.insert(t).second) {

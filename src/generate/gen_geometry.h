@@ -105,10 +105,14 @@ class GenTriangle : public LinkListNode, public LocatedObject {
   uint64_t order_ = 0;  // rank in list order
 };
 
+// Candidate lists of a volume's triangles for the rays of the inside test.
+struct GenVolumeIndex;
+
 // A closed set of surface triangles.
 class GenVolume : public LinkListNode {
  public:
   GenVolume();
+  ~GenVolume() override;
 
   void Restore(SaveStream& stream) override;
   void Save(SaveStream& stream) const override;
@@ -132,10 +136,15 @@ class GenVolume : public LinkListNode {
  private:
   friend class GenGeometry;
 
+  // The candidate lists follow the chain: they go whenever it changes.
+  void DropIndex() const;
+  const GenVolumeIndex& Index() const;
+
   int32_t number_ = 0;
   Vec3 min_;
   Vec3 max_;
   GenTriangle* first_ = nullptr;
+  mutable std::unique_ptr<GenVolumeIndex> index_;  // built at the first inside test
 };
 
 // An intrusive list of one kind of GENERATE object; every record it restores

@@ -1,15 +1,16 @@
-// GENERATE SURFACE: the shape keywords and the shapes built from them.
+// GENERATE SURFACE: the shape keywords, and the dispatch to the shapes and
+// to the file import.
 #include "generate/gen_surface.h"
 
 #include "base/command.h"
 #include "base/except.h"
+#include "base/file.h"
 #include "base/message.h"
 #include "generate/gen_geometry.h"
 
 namespace {
 const char* const kShapeWords = "triangle brick polygon xpolygon xarc file";
-const char* const kShapeNames[] = {"TRIANGLE", "BRICK", "POLYGON", "XPOLYGON", "XARC", "FILE"};
-enum Shape { kTriangle = 1 };
+enum Shape { kTriangle = 1, kBrick, kPolygon, kXPolygon, kXArc, kFile };
 
 const char* const kShapeKeywords = "vertex extruded closed cap edge segments name surfid";
 enum ShapeKeyword { kVertex = 1, kExtruded, kClosed, kCap, kEdge, kSegments, kName, kSurfid };
@@ -42,12 +43,22 @@ Vec3 ReadVertex(CommandType& interp, const std::vector<Vec3>& vertices) {
 
 void SurfaceCommand(CommandType& interp) {
   const int shape = interp.GetKeyword(kShapeWords);
-  if (shape != kTriangle)
-    throw QJExcept(MessageText("%s is not available in this version",
-                               String("GENERATE SURFACE ") + kShapeNames[shape - 1]));
+  if (shape == kFile) {
+    File file(interp.GetFileName("txt"), File::kIn);
+    file.Open();
+    ImportSurfaceFile(file, interp);
+    return;
+  }
   SurfaceParams params;
   SurfaceShapeCommand(interp, params);
-  BuildTriangleSurface(params, interp);
+  switch (shape) {
+    case kTriangle: BuildTriangleSurface(params, interp); break;
+    case kBrick: BuildBrickSurface(params, interp); break;
+    case kPolygon: BuildPolygonSurface(params, interp); break;
+    case kXPolygon: BuildExtrudedPolygon(params, interp); break;
+    case kXArc: BuildExtrudedArc(params, interp); break;
+    default: break;
+  }
 }
 
 void SurfaceShapeCommand(CommandType& interp, SurfaceParams& params) {
@@ -69,11 +80,4 @@ void SurfaceShapeCommand(CommandType& interp, SurfaceParams& params) {
       default: break;
     }
   }
-}
-
-void BuildTriangleSurface(const SurfaceParams& params, std::ostream& console) {
-  if (params.vertices.size() < 3) throw GenExcept(MessageText("Insufficient number of vertices defined"));
-  CreateGenTriangle(params.vertices[0], params.vertices[1], params.vertices[2], params.surfaceId, params.name,
-                    &console);
-  BuildVolumes(&console, true);
 }

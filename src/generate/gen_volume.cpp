@@ -2,13 +2,129 @@
 // point of its surface closest to a position.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "generate/gen_geometry.h"
 #include "generate/gen_math.h"
 
+// For the ray along each axis a, a grid of cells over the other two axes b
+// and c. A cell lists, in chain order, the triangles that the ray can cross
+// (|n_a| at least 1e-6) whose box overlaps the cell in b and c. Cells are
+// found by a rule that never decreases along an axis, so a position's cell
+// lists every triangle whose box holds the position: the ray meets the same
+// triangles in the same order as a walk along the whole chain would, and
+// the reduction of its hits to distinct crossings is unchanged.
+struct GenVolumeIndex {
+  struct Axis {
+    double origin[2] = {0.0, 0.0};
+    double scale[2] = {0.0, 0.0};  // cells per unit length
+    int32_t cells[2] = {1, 1};
+    std::vector<uint32_t> start;  // where each cell's list begins in `items`; one entry more than cells
+    std::vector<const GenTriangle*> items;
+
+    int32_t CellOf(int k, double v) const {
+      const double f = (v - origin[k]) * scale[k];
+      if (!(f >= 0.0)) return 0;
+      if (f >= cells[k]) return cells[k] - 1;
+      return static_cast<int32_t>(f);
+    }
+  };
+  Axis axes[3];
+};
+
 namespace {
 constexpr double kLargest = 1.7976931348623157e308;
+
+// The cells of the triangle's box in b and c, or false when no position can
+// lie in the box. A bound that is not a number rejects no position (the
+// box test of the ray lets it through), so it reaches the end of the grid.
+bool CellSpan(const GenVolumeIndex::Axis& g, const GenTriangle* t, int b, int c, int32_t lo[2], int32_t hi[2]) {
+  const int axis[2] = {b, c};
+  for (int k = 0; k < 2; ++k) {
+    const double l = t->BoxMin().Component(axis[k]);
+    const double h = t->BoxMax().Component(axis[k]);
+    if (l > h) return false;
+    lo[k] = std::isnan(l) ? 0 : g.CellOf(k, l);
+    hi[k] = std::isnan(h) ? g.cells[k] - 1 : g.CellOf(k, h);
+  }
+  return true;
+}
+
+// About one cell per triangle, shaped like the volume's extent in b and c.
+void SizeGrid(GenVolumeIndex::Axis& g, const Vec3& lo, const Vec3& hi, int b, int c, size_t count) {
+  const int axis[2] = {b, c};
+  double width[2];
+  for (int k = 0; k < 2; ++k) {
+    width[k] = hi.Component(axis[k]) - lo.Component(axis[k]);
+    if (!(width[k] > 0.0) || !std::isfinite(width[k])) width[k] = 0.0;
+  }
+  const double n = static_cast<double>(std::min<size_t>(count, 1u << 22));
+  double cells[2] = {1.0, 1.0};
+  if (n > 8.0) {
+    if (width[0] > 0.0 && width[1] > 0.0) {
+      const double ratio = std::clamp(width[0] / width[1], 1.0 / n, n);
+      cells[0] = std::clamp(std::round(std::sqrt(n * ratio)), 1.0, n);
+      cells[1] = std::clamp(std::round(n / cells[0]), 1.0, n);
+    } else if (width[0] > 0.0) {
+      cells[0] = n;
+    } else if (width[1] > 0.0) {
+      cells[1] = n;
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    g.cells[k] = static_cast<int32_t>(cells[k]);
+    g.origin[k] = lo.Component(axis[k]);
+    g.scale[k] = width[k] > 0.0 ? g.cells[k] / width[k] : 0.0;
+    if (!std::isfinite(g.origin[k]) || !std::isfinite(g.scale[k])) {
+      g.cells[k] = 1;
+      g.origin[k] = 0.0;
+      g.scale[k] = 0.0;
+    }
+  }
+}
+
+// The candidate lists of the ray along `axis`. Triangles that span many
+// cells could make the lists far longer than the chain: the grid is then
+// made coarser until they fit.
+void BuildAxis(GenVolumeIndex::Axis& g, const std::vector<const GenTriangle*>& chain, const Vec3& lo, const Vec3& hi,
+               int axis) {
+  const int b = (axis + 1) % 3;
+  const int c = (axis + 2) % 3;
+  std::vector<const GenTriangle*> crossing;
+  for (const GenTriangle* t : chain)
+    if (!(std::fabs(t->Normal().Component(axis)) < 1e-6)) crossing.push_back(t);
+  SizeGrid(g, lo, hi, b, c, crossing.size());
+  const uint64_t limit = 8 * static_cast<uint64_t>(crossing.size()) + 64;
+  for (;;) {
+    uint64_t total = 0;
+    for (const GenTriangle* t : crossing) {
+      int32_t l[2], h[2];
+      if (CellSpan(g, t, b, c, l, h)) total += static_cast<uint64_t>(h[0] - l[0] + 1) * (h[1] - l[1] + 1);
+    }
+    if (total <= limit || (g.cells[0] == 1 && g.cells[1] == 1)) break;
+    for (int k = 0; k < 2; ++k) {
+      const int32_t fewer = std::max(1, g.cells[k] / 2);
+      if (fewer != g.cells[k]) g.scale[k] *= static_cast<double>(fewer) / g.cells[k];
+      g.cells[k] = fewer;
+    }
+  }
+  const size_t cellCount = static_cast<size_t>(g.cells[0]) * static_cast<size_t>(g.cells[1]);
+  g.start.assign(cellCount + 1, 0);
+  auto each = [&](auto&& visit) {
+    for (const GenTriangle* t : crossing) {
+      int32_t l[2], h[2];
+      if (!CellSpan(g, t, b, c, l, h)) continue;
+      for (int32_t j = l[1]; j <= h[1]; ++j)
+        for (int32_t i = l[0]; i <= h[0]; ++i) visit(static_cast<size_t>(j) * g.cells[0] + i, t);
+    }
+  };
+  each([&](size_t cell, const GenTriangle*) { ++g.start[cell + 1]; });
+  for (size_t k = 0; k < cellCount; ++k) g.start[k + 1] += g.start[k];
+  g.items.resize(g.start[cellCount]);
+  std::vector<uint32_t> fill(g.start.begin(), g.start.end() - 1);
+  each([&](size_t cell, const GenTriangle* t) { g.items[fill[cell]++] = t; });
+}
 
 struct Hit {
   Vec3 at;
@@ -27,14 +143,18 @@ bool RayHitsTriangle(const GenTriangle* t, const Vec3& q) {
 }
 
 // The number of distinct crossings of the ray from p along +axis with the
-// volume's surface. A hit closer to a kept hit than 1e-6 times its own
-// distance from the origin is the same crossing (a ray through a shared edge
-// or corner meets two or more triangles there).
-int CountCrossings(const GenVolume* v, const double p[3], int axis, std::vector<Hit>& hits) {
+// volume's surface, among the candidates of the ray's cell. A hit closer to
+// a kept hit than 1e-6 times its own distance from the origin is the same
+// crossing (a ray through a shared edge or corner meets two or more
+// triangles there).
+int CountCrossings(const GenVolumeIndex& index, const double p[3], int axis, std::vector<Hit>& hits) {
   const int b = (axis + 1) % 3;
   const int c = (axis + 2) % 3;
+  const GenVolumeIndex::Axis& g = index.axes[axis];
+  const size_t cell = static_cast<size_t>(g.CellOf(1, p[c])) * g.cells[0] + g.CellOf(0, p[b]);
   hits.clear();
-  for (const GenTriangle* t = v->First(); t; t = t->Next()) {
+  for (uint32_t k = g.start[cell]; k < g.start[cell + 1]; ++k) {
+    const GenTriangle* t = g.items[k];
     const Vec3& n = t->Normal();
     const double na = n.Component(axis);
     if (std::fabs(na) < 1e-6) continue;
@@ -91,16 +211,37 @@ bool EdgeFoot(const Vec3& a, const Vec3& b, const Vec3& p, Vec3* foot) {
 }
 }  // namespace
 
+GenVolume::GenVolume() {
+  min_ = {kLargest, kLargest, kLargest};
+  max_ = {-kLargest, -kLargest, -kLargest};
+}
+
+GenVolume::~GenVolume() = default;
+
+void GenVolume::DropIndex() const { index_.reset(); }
+
+const GenVolumeIndex& GenVolume::Index() const {
+  if (!index_) {
+    std::vector<const GenTriangle*> chain;
+    for (const GenTriangle* t = first_; t; t = t->Next()) chain.push_back(t);
+    auto index = std::make_unique<GenVolumeIndex>();
+    for (int axis = 0; axis < 3; ++axis) BuildAxis(index->axes[axis], chain, min_, max_, axis);
+    index_ = std::move(index);
+  }
+  return *index_;
+}
+
 bool GenVolume::Contains(const GenVolume* volume, const double p[3]) {
   if (!volume) return false;
   for (int a = 0; a < 3; ++a)
     if (p[a] < volume->min_.Component(a) || p[a] > volume->max_.Component(a)) return false;
+  const GenVolumeIndex& index = volume->Index();
   // One scratch list serves every query; the queries never nest.
   static std::vector<Hit> hits;
-  const bool insideX = CountCrossings(volume, p, 0, hits) % 2 == 1;
-  const bool insideY = CountCrossings(volume, p, 1, hits) % 2 == 1;
+  const bool insideX = CountCrossings(index, p, 0, hits) % 2 == 1;
+  const bool insideY = CountCrossings(index, p, 1, hits) % 2 == 1;
   if (insideX == insideY) return insideX;
-  return CountCrossings(volume, p, 2, hits) % 2 == 1;
+  return CountCrossings(index, p, 2, hits) % 2 == 1;
 }
 
 Vec3 GenVolume::Closest(const Vec3& p, GenTriangle** remembered) const {

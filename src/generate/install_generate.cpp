@@ -9,12 +9,14 @@
 #include "generate/grid_file.h"
 #include "generate/water_table.h"
 #include "generate/range_volume.h"
+#include "generate/topograph.h"
 #include "model/model_interpreter.h"
 #include "model/model.h"
 
 void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);
   InstallModelPrint("generate", &PrintGenerate);
+  InstallGenerateSubCommand("topograph", &TopographCommand);
   InstallModelCommand("grid", &GridCommand);
   CurrentModel().Sections().Install(
       "generate", [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); },

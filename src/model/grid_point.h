@@ -75,6 +75,8 @@ class NodeBase : public LinkListNode {
     kStepMarks = 0xC0000,       // treated specially by the calculation step
     kSlaved = 0x100000,         // slaved to another grid-point
     kLocalSmallStrain = 0x1000000,
+    kTopographRange = 0x4000000,   // in the range of GENERATE TOPOGRAPH (scratch)
+    kTopographMoved = 0x8000000,   // moved by GENERATE TOPOGRAPH; never cleared
     kModelRangeMark = 0x10000000,  // set by the range element "model"
   };
 

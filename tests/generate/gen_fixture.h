@@ -1,7 +1,13 @@
 // Shapes for the GENERATE tests, built triangle by triangle.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/linklist.h"
 #include "generate/gen_geometry.h"
+#include "support/memory_stream.h"
 
 inline Vec3 V(double x, double y, double z) { return Vec3{x, y, z}; }
 
@@ -34,4 +40,23 @@ inline void AddCube(GenGeometry& g, int n, double size) {
       }
     }
   }
+}
+
+inline std::string SavedStore(GenGeometry& g) {
+  MemoryStream out;
+  g.Save(out);
+  return out.bytes;
+}
+
+// Save, restore into another store, save again: the same bytes.
+inline void ExpectRoundTrip(GenGeometry& g, const char* what) {
+  const std::string first = SavedStore(g);
+  GenGeometry copy;
+  MemoryStream in;
+  in.bytes = first;
+  copy.Restore(in);
+  copy.AfterRestore();
+  ReleaseIndexArrays();
+  EXPECT_EQ(BadPointerCount(), 0u) << what;
+  EXPECT_EQ(SavedStore(copy), first) << what;
 }

@@ -82,6 +82,44 @@ TEST(GenVolumeInside, AgreesWithTheShapeAwayFromItsSurface) {
   EXPECT_GT(checked, 2900);
 }
 
+// A finely divided cube: positions on the grid of its face divisions send
+// rays along the diagonals and edges shared by several triangles, which
+// must count as one crossing each.
+TEST(GenVolumeInside, RaysThroughSharedEdgesOfAFineSurfaceCountOnce) {
+  GenGeometry g;
+  AddCube(g, 40, 4.0);
+  g.BuildVolumes(nullptr, true);
+  const GenVolume* cube = g.FindVolume(1);
+  ASSERT_EQ(cube->TriangleCount(), 19200);
+  int wrong = 0, checked = 0;
+  for (int i = -1; i <= 81; i += 2)
+    for (int j = -1; j <= 81; j += 3)
+      for (int k = -1; k <= 81; k += 5) {
+        const double x = 0.05 * i, y = 0.05 * j, z = 0.05 * k;
+        if (y == 4.0) continue;  // on a face: the tolerance decides
+        const bool inside = x > 0 && x < 4 && y > 0 && y < 4 && z > 0 && z < 4;
+        wrong += Inside(cube, x, y, z) != inside ? 1 : 0;
+        ++checked;
+      }
+  EXPECT_EQ(wrong, 0) << "of " << checked;
+}
+
+// Deleting a triangle of a volume changes what its rays meet at once.
+TEST_F(CubeAndTetrahedron, DeletedTrianglesAreNoLongerMet) {
+  EXPECT_TRUE(Inside(cube, 0.5, 0.7, 0.2));
+  // The triangles that the rays along +x and +y cross.
+  GenTriangle* hitX = nullptr;
+  GenTriangle* hitY = nullptr;
+  cube->Closest(V(1.0, 0.7, 0.2), &hitX);
+  cube->Closest(V(0.5, 1.0, 0.2), &hitY);
+  ASSERT_TRUE(hitX && hitY && hitX != hitY);
+  g.DeleteTriangle(hitX);
+  g.DeleteTriangle(hitY);
+  EXPECT_EQ(cube->TriangleCount(), 10);
+  EXPECT_FALSE(Inside(cube, 0.5, 0.7, 0.2));
+  EXPECT_TRUE(Inside(cube, 0.5, 0.2, 0.7));
+}
+
 TEST_F(CubeAndTetrahedron, ClosestIsAProjectionAnEdgeFootOrACorner) {
   struct Case {
     Vec3 p, expected;

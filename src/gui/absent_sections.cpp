@@ -18,7 +18,7 @@ void ReadEmptyCount(SaveStream& s) {
   if (s.ReadU32() != 0) s.ReadFailure();
 }
 
-// Tables, apply conditions and attach ties: the list count.
+// Tables: the list count.
 void SaveNoList(SaveStream& s) { s.WriteU32(0); }
 void RestoreNoList(SaveStream& s) { ReadEmptyCount(s); }
 
@@ -101,7 +101,6 @@ const AbsentSection kAbsent[] = {
     {"structures", &SaveNoStructures, &RestoreNoStructures},
     {"histories", &SaveNoHistories, &RestoreNoHistories},
     {"views", &SaveNoViews, &RestoreNoViews},
-    {"attach", &SaveNoList, &RestoreNoList},
     {"particles", &SaveNoParticles, &RestoreNoParticles},
 };
 

@@ -4,6 +4,7 @@
 #include "generate/install_generate.h"
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
+#include "mechanics/install_mechanics_attach.h"
 #include "mechanics/install_mechanics_interface.h"
 #include "model/grid_commands.h"
 #include "model/model.h"
@@ -18,6 +19,9 @@ void InstallBuiltSubsystems(Model& model) {
   InstallMechanicsCycle();
   InstallMechanicsApply();
   InstallMechanicsInterface();
+  // After the interfaces and before the structural elements: the ties' motion
+  // pass runs between theirs.
+  InstallMechanicsAttach();
 }
 
 void InstallSubsystems(Model& model) {

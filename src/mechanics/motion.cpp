@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr uint32_t kSkipped = NodeBase::kNoMechanicalZone | NodeBase::kLinkedTotalZero | NodeBase::kSlaved;
+constexpr uint32_t kSkipped = NodeBase::kNoMechanicalZone | NodeBase::kAttached | NodeBase::kSlaved;
 constexpr uint32_t kCornerColumn = 0x40000;
 constexpr uint32_t kSideGrid = 0x80000;
 constexpr uint32_t kViscousX = 0x200;

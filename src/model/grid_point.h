@@ -71,7 +71,7 @@ class NodeBase : public LinkListNode {
     kNoThermalZone = 0x2000,
     kFixPorePressure = 0x4000,
     kNoFluidZone = 0x8000,
-    kLinkedTotalZero = 0x10000,
+    kAttached = 0x10000,        // the slave of an attach tie
     kStepMarks = 0xC0000,       // treated specially by the calculation step
     kSlaved = 0x100000,         // slaved to another grid-point
     kLocalSmallStrain = 0x1000000,

@@ -187,12 +187,12 @@ TEST_F(ApplyCommandTest, RemovalByQuantityAndClass) {
 TEST_F(ApplyCommandTest, RemovingEveryConditionKeepsFixitiesAndTies) {
   TheModules().Add(MakeModeModule(CalcModule::kFluid));
   GridPoint* gp = FindGridpoint(1);
-  gp->flags |= NodeBase::kFixY | NodeBase::kLinkedTotalZero | apply_flags::kQuietX;
+  gp->flags |= NodeBase::kFixY | NodeBase::kAttached | apply_flags::kQuietX;
   Run({"apply xvel 0 range id 1", "apply pwell 1 range id 1"});
   EXPECT_TRUE(gp->flags & apply_flags::kPointWell);
   Run({"apply remove range id 1"});
   EXPECT_EQ(gp->apply, nullptr);
-  EXPECT_EQ(gp->flags, NodeBase::kFixY | NodeBase::kLinkedTotalZero);
+  EXPECT_EQ(gp->flags, NodeBase::kFixY | NodeBase::kAttached);
 }
 
 TEST_F(ApplyCommandTest, PorePressureAndPointWellExcludeEachOther) {

@@ -1,0 +1,248 @@
+// Attach ties: a slave grid-point tied to a master grid-point, to a point of
+// an edge between two grid-points, or to a point of a zone face. A tied
+// slave takes no part in the law of motion: in every step its force goes to
+// its masters with the tie's weights, and after the masters have moved its
+// velocity (and, with snap, its position) is interpolated back from them.
+// Stiffness and mass go the same way when cycling is prepared. Ties may form
+// chains (a master may itself be a slave): sums are passed on up the chain
+// and an interpolation brings the master up to date first.
+//
+// The ties live in the model's attach list, which SAVE, RESTORE and NEW
+// handle. The list keeps a packed copy of every tie (masters, weights and
+// the place of each master's own tie) in list order, rebuilt at every
+// preparation and after every change of the list, which the step's passes
+// walk without allocating.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "base/linklist.h"
+#include "base/memory.h"
+#include "model/zone.h"
+
+class GridPoint;
+class Range;
+class SaveStream;
+class StepParticipant;
+
+// The masters of a tie with their weights: one grid-point, the two ends of
+// an edge, or the three or four corners of a zone face.
+struct AttachMasters {
+  GridPoint* gp[4] = {nullptr, nullptr, nullptr, nullptr};
+  double weight[4] = {0, 0, 0, 0};
+  int count = 0;
+  // Bit k: master k is followed up its chain (brought up to date first,
+  // handed the sums on, looked at for cycles). A face follows only the
+  // corners of weight 0.05 or more.
+  uint8_t follow = 0;
+};
+
+class AttachCondition : public LinkListNode, public ModelObject {
+ public:
+  enum Kind : uint32_t { kGp = 1, kEdge = 2, kFace = 3 };
+
+  // Clears the slave's attach pointer and attached flag (when they are this tie's).
+  ~AttachCondition() override;
+
+  GridPoint* Slave() const { return slave_; }
+  bool Snap() const { return snap_ != 0; }
+
+  // "Gp", "Edge" or "Face".
+  virtual const char* TypeName() const = 0;
+  virtual void Masters(AttachMasters& out) const = 0;
+  // True: the tie is skipped by the mechanical passes (an inactive slave or
+  // master; for a face, a null zone).
+  virtual bool IsInactive() const;
+  // True: the tie refers to a grid-point (or, for a face, a zone) being deleted.
+  virtual bool IsDeleted() const;
+  // One line of PRINT ATTACH.
+  void PrintLine(std::ostream& out) const;
+
+  // Whether the grid-point is a followed master of this tie or of any tie up its chain.
+  bool DependsOn(const GridPoint* gp) const;
+  // The slave's displacement, small-strain displacement and position from
+  // its masters; a master tied with snap is brought up to date first.
+  void UpdatePosition();
+
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  void RemapPointers() override;
+  // After a restore: every grid-point (and the face's zone) was found.
+  virtual bool Resolved() const { return slave_ != nullptr; }
+
+ protected:
+  // An empty tie that RESTORE reads into.
+  explicit AttachCondition(uint32_t kind);
+  // Ties the slave: AttachExcept "Gp <id> already has an attach condition"
+  // when it has one. A kind's constructor that fails after this leaves the
+  // slave untied (this destructor runs).
+  AttachCondition(uint32_t kind, GridPoint* slave, bool snap);
+
+  virtual void PrintInfo(std::ostream& out) const = 0;
+
+ private:
+  friend class AttachList;
+  GridPoint* slave_ = nullptr;
+  uint8_t snap_ = 0;
+  int32_t packed_ = -1;  // place in the list's packed form; scratch of the restore checks
+};
+
+class AttachGp : public AttachCondition {
+ public:
+  AttachGp() : AttachCondition(kGp) {}
+  AttachGp(GridPoint* slave, GridPoint* master, bool snap);
+  GridPoint* Master() const { return master_; }
+  const char* TypeName() const override { return "Gp"; }
+  void Masters(AttachMasters& out) const override;
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  void RemapPointers() override;
+  bool Resolved() const override { return AttachCondition::Resolved() && master_; }
+
+ protected:
+  void PrintInfo(std::ostream& out) const override;
+
+ private:
+  GridPoint* master_ = nullptr;
+};
+
+class AttachEdge : public AttachCondition {
+ public:
+  AttachEdge() : AttachCondition(kEdge) {}
+  // A weight below 0 asks for the slave's place along the edge (1 at A, 0 at
+  // B). Any weight more than 1e-14 outside [0, 1] fails with AttachExcept
+  // "Illegal edge attach weighting"; others are clamped into it.
+  AttachEdge(GridPoint* slave, GridPoint* a, GridPoint* b, double weight, bool snap);
+  double Weight() const { return weight_; }
+  const char* TypeName() const override { return "Edge"; }
+  void Masters(AttachMasters& out) const override;
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  void RemapPointers() override;
+  bool Resolved() const override { return AttachCondition::Resolved() && a_ && b_; }
+
+ protected:
+  void PrintInfo(std::ostream& out) const override;
+
+ private:
+  GridPoint* a_ = nullptr;
+  GridPoint* b_ = nullptr;
+  double weight_ = 0.0;  // A's; B takes 1 - weight
+};
+
+class AttachFace : public AttachCondition {
+ public:
+  AttachFace() : AttachCondition(kFace) {}
+  // With weights, they are kept as given; without, the slave is projected
+  // onto the face (tolerance 1), and AttachExcept "Automatic weighting
+  // requested of point not on face <zone>,<face>" when it does not land on it.
+  AttachFace(GridPoint* slave, const ZoneFace& face, const FaceWeights* weights, bool snap);
+  const ZoneFace& Face() const { return face_; }
+  const FaceWeights& Weights() const { return weights_; }
+  const char* TypeName() const override { return "Face"; }
+  // The face's own corners: three or four. A face that has no three corners gives none.
+  void Masters(AttachMasters& out) const override;
+  bool IsInactive() const override;
+  bool IsDeleted() const override;
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+  void RemapPointers() override;
+  bool Resolved() const override;
+
+ protected:
+  void PrintInfo(std::ostream& out) const override;
+
+ private:
+  ZoneFace face_;
+  FaceWeights weights_;
+};
+
+// The model's attach ties in list order.
+class AttachList : public LinkListBase {
+ public:
+  // An empty tie of the kind for RESTORE; an unknown kind is the save file's
+  // read error "Error reading save file".
+  LinkListNode* Create(uint32_t typeCode) override;
+
+  AttachCondition* Head() const { return static_cast<AttachCondition*>(First()); }
+  static AttachCondition* Next(const AttachCondition* tie) { return static_cast<AttachCondition*>(tie->NextNode()); }
+
+  // Appends a tie that its constructor has just made.
+  void Add(AttachCondition* tie);
+  // Unlinks and destroys one tie.
+  void Delete(AttachCondition* tie);
+  // Every tie destroyed (NEW, RESTORE).
+  void DeleteAll();
+  // Destroys the ties whose slave lies in the range; answers how many.
+  uint32_t DeleteInRange(const Range& range);
+  // Destroys the ties that refer to what is being deleted (grid-points
+  // flagged 0x100, zones flagged as deleted); answers how many. DELETE and
+  // GENERATE MERGE call it after flagging.
+  uint32_t RemoveDeleted();
+
+  // The list was read by RESTORE (its packed form is out of date).
+  void Restored() { ++edits_; }
+  // After the remapping of a restore: false when a tie names no grid-point
+  // or zone, when a slave and its grid-point record disagree (two ties of
+  // one slave, a flag or pointer without its tie) or when ties form a cycle.
+  bool CheckRestored();
+
+  // The passes of the calculation. The preparation: the ties with snap
+  // put their slaves in place, then stiffness and ratio weight (and in
+  // dynamic mode the mass) go from the slaves to their masters.
+  void CheckAll(bool dynamic);
+  // Before the law of motion: the slaves' forces to their masters.
+  void ForcePass();
+  // After the law of motion: the slaves' velocities from their masters;
+  // a tie with snap puts its slave in place, one without moves the slave's
+  // displacement (and in large strain its position) by dt x velocity.
+  void MotionPass(double dt, bool largeStrain);
+
+  // The participant that runs the passes in the step, once per model.
+  StepParticipant* participant = nullptr;
+
+ private:
+  // One tie as the passes read it.
+  struct Packed {
+    GridPoint* slave;
+    GridPoint* master[4];
+    double weight[4];
+    int32_t chain[4];    // the packed tie of a followed master that is a slave, else -1
+    const Zone* zone;    // a face's zone (a null zone makes the tie inactive)
+    uint32_t forcePass;  // the last force pass that sent the slave's applied forces on
+    uint8_t count;
+    uint8_t snap;
+    uint8_t gpTie;  // a tie to one grid-point: its position is a copy, without recursion
+  };
+
+  void Pack();
+  void EnsurePacked() {
+    if (packedEdits_ != edits_) Pack();
+  }
+  bool Inactive(const Packed& t) const;
+  void TransferStiffness(Packed& t);
+  void TransferMass(Packed& t);
+  void TransferForce(Packed& t);
+  void UpdateVelocity(Packed& t);
+  void UpdatePosition(Packed& t);
+
+  std::vector<Packed> packed_;
+  uint64_t edits_ = 1;
+  uint64_t packedEdits_ = 0;
+  uint32_t forcePass_ = 0;
+};
+
+// Sets the slave's displacement, small-strain displacement and position to
+// the weighted sums of its masters'.
+void InterpolateSlavePosition(GridPoint& slave, GridPoint* const master[4], const double weight[4], int count);
+
+// The current model's attach list.
+AttachList& GlobalAttachList();
+
+// The attach section of the whole-model save file; NEW empties the list.
+void SaveAttachSection(SaveStream& stream);
+void RestoreAttachSection(SaveStream& stream);
+void RemapAttachSection();
+void ClearAttachList();

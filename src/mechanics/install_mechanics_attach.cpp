@@ -3,8 +3,10 @@
 #include <memory>
 
 #include "mechanics/attach_condition.h"
+#include "mechanics/cmd_attach.h"
 #include "model/grid_services.h"
 #include "model/model.h"
+#include "model/model_interpreter.h"
 #include "model/model_settings.h"
 
 namespace {
@@ -26,6 +28,8 @@ const LinkListBase* AttachListOfGrid() { return &GlobalAttachList(); }
 }  // namespace
 
 void InstallMechanicsAttach() {
+  InstallModelCommand("attach", &AttachCommand);
+  InstallModelPrint("attach", &PrintAttach);
   Model& model = CurrentModel();
   model.Sections().Install("attach", &SaveAttachSection, &RestoreAttachSection, &RemapAttachSection, &ClearAttachList);
   AttachList& list = model.Part<AttachList>();

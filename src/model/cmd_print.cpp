@@ -53,7 +53,7 @@ CommandTable<ModelPrintHandler> g_printWords("model print", {
     {"cable", &Nothing},         {"water"},    {"range", &Nothing},
     {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface"},
     {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
-    {"struct", &Nothing},        {"attach", kNotAvailable},   {"fluid", &Fluid},
+    {"struct", &Nothing},        {"attach"},   {"fluid", &Fluid},
     {"generate"},                {"history", kNotAvailable},  {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
     {"table", kNotAvailable},    {"model", [](ModelInterpreter& in) { PrintModels(in); }},     {"sel", kNotAvailable},
     {"flow", &Fluid},            {"fos", &PrintFos},          {"track", kNotAvailable},

@@ -31,7 +31,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
     {"fix"},                  {"free"},                 {"gp", &GpCommand},         {"grid"},
     {"generate"},             {"model", &ModelCommand}, {"group", &GroupCommand},   {"apply"},
     {"solve"},                {"water"}, {"delete", kNotAvailable},  {"config", &Config},
-    {"interface"}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach", kNotAvailable},
+    {"interface"}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach"},
     {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
     {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body", kNotAvailable},    {"geom_test", &GeomTestCommand},
     {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete", kNotAvailable},

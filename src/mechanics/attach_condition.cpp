@@ -34,24 +34,6 @@ String IdText(const GridPoint* gp) { return UIntToString(gp->id); }
 
 }  // namespace
 
-void InterpolateSlavePosition(GridPoint& slave, GridPoint* const master[4], const double weight[4], int count) {
-  double d[3] = {0, 0, 0}, s[3] = {0, 0, 0}, p[3] = {0, 0, 0};
-  for (int k = 0; k < count; ++k) {
-    const GridPoint& m = *master[k];
-    const double w = weight[k];
-    for (int i = 0; i < 3; ++i) {
-      d[i] += w * m.displacement[i];
-      s[i] += w * m.smallDisplacement[i];
-      p[i] += w * m.position[i];
-    }
-  }
-  for (int i = 0; i < 3; ++i) {
-    slave.displacement[i] = d[i];
-    slave.smallDisplacement[i] = s[i];
-    slave.position[i] = p[i];
-  }
-}
-
 // ---------------------------------------------------------------------------
 // The common part
 

@@ -20,6 +20,7 @@
 
 #include "base/linklist.h"
 #include "base/memory.h"
+#include "model/grid_point.h"
 #include "model/zone.h"
 
 class GridPoint;
@@ -160,6 +161,11 @@ class AttachFace : public AttachCondition {
 };
 
 // The model's attach ties in list order.
+//
+// Whether a tie is inactive (a null zone, a grid-point of null zones only)
+// changes only with the zones' models, which MODEL sets between runs; it is
+// taken when the list is packed, at every preparation and after every change
+// of the list.
 class AttachList : public LinkListBase {
  public:
   // An empty tie of the kind for RESTORE; an unknown kind is the save file's
@@ -210,9 +216,10 @@ class AttachList : public LinkListBase {
     GridPoint* master[4];
     double weight[4];
     int32_t chain[4];    // the packed tie of a followed master that is a slave, else -1
-    const Zone* zone;    // a face's zone (a null zone makes the tie inactive)
     uint32_t forcePass;  // the last force pass that sent the slave's applied forces on
-    uint8_t count;
+    uint8_t inactive;    // the tie's test when it was packed
+    uint8_t count;       // the tie's own masters; the slots after them repeat the first with weight 0
+    uint8_t chained;     // some master is followed up its chain
     uint8_t snap;
     uint8_t gpTie;  // a tie to one grid-point: its position is a copy, without recursion
   };
@@ -221,7 +228,6 @@ class AttachList : public LinkListBase {
   void EnsurePacked() {
     if (packedEdits_ != edits_) Pack();
   }
-  bool Inactive(const Packed& t) const;
   void TransferStiffness(Packed& t);
   void TransferMass(Packed& t);
   void TransferForce(Packed& t);
@@ -236,7 +242,32 @@ class AttachList : public LinkListBase {
 
 // Sets the slave's displacement, small-strain displacement and position to
 // the weighted sums of its masters'.
-void InterpolateSlavePosition(GridPoint& slave, GridPoint* const master[4], const double weight[4], int count);
+inline void InterpolateSlavePosition(GridPoint& slave, GridPoint* const master[4], const double weight[4], int count) {
+  // Sums in scalars: they stay in registers while the masters are read.
+  double dx = 0, dy = 0, dz = 0, sx = 0, sy = 0, sz = 0, px = 0, py = 0, pz = 0;
+  for (int k = 0; k < count; ++k) {
+    const GridPoint& m = *master[k];
+    const double w = weight[k];
+    dx += w * m.displacement[0];
+    dy += w * m.displacement[1];
+    dz += w * m.displacement[2];
+    sx += w * m.smallDisplacement[0];
+    sy += w * m.smallDisplacement[1];
+    sz += w * m.smallDisplacement[2];
+    px += w * m.position[0];
+    py += w * m.position[1];
+    pz += w * m.position[2];
+  }
+  slave.displacement[0] = dx;
+  slave.displacement[1] = dy;
+  slave.displacement[2] = dz;
+  slave.smallDisplacement[0] = sx;
+  slave.smallDisplacement[1] = sy;
+  slave.smallDisplacement[2] = sz;
+  slave.position[0] = px;
+  slave.position[1] = py;
+  slave.position[2] = pz;
+}
 
 // The current model's attach list.
 AttachList& GlobalAttachList();

@@ -192,7 +192,8 @@ class FaceSearch {
     const ListedFace* nearest = nullptr;
     double nearness = -DBL_MAX;
     bool tied = false;
-    for (void* const* it = cells_.GetCellFirst(at); it != cells_.GetCell(at); ++it) {
+    void* const* const end = cells_.GetCell(at);
+    for (void* const* it = cells_.GetCellFirst(at); it != end; ++it) {
       const auto* other = static_cast<const ListedFace*>(*it);
       if (other == &own || IsCorner(*other, gp)) continue;
       if (Dot(own.normal, other->normal) > limit_) continue;  // not opposite

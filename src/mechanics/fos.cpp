@@ -245,9 +245,23 @@ void Solve::ReduceStrength(const SolveLimits& l) {
         [&](StepParticipant& p) { p.ReduceStrengths(r, v, l.associated); });
 }
 
+// A trial is judged on the ratio: stable as soon as it falls below the
+// limit, unstable once it has fallen by less than a tenth over one response
+// time. Besides comparing the runs' last ratios, the watch compares the least
+// ratio of each quarter of a response time with that of the quarter one
+// response time earlier: a trial that keeps moving is recognised a quarter
+// after its ratio levels off, not at the end of a later run, and a ratio that
+// wavers about its level no longer escapes the comparison of two single
+// values for up to six runs.
 bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
   ModelSettings& s = Settings();
   const uint32_t response = l.responseSteps;
+  l.watch = SolveLimits::RatioWatch();
+  l.watch.quarter = std::max(response / 4, 1u);
+  struct EndWatch {
+    SolveLimits& l;
+    ~EndWatch() { l.watch = SolveLimits::RatioWatch(); }
+  } endWatch{l};
   double previous = 0.0;
   for (int run = 0; run < kResponseRuns; ++run) {
     // Each run may take the response time, counted from its own start.
@@ -257,6 +271,7 @@ bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
     s.stepLimit = static_cast<int32_t>(std::min<uint32_t>(response, 2147483647u));
     RunOrStop(l, interp);
     if (interp.EscPressed()) throw ESCInterrupt();
+    if (l.watch.levelled) return false;
     const uint32_t n = StepCounter() - l.trialStart;
     if (n < response) return true;
     const double q = n ? s.forceRatio / n : 0.0;
@@ -267,6 +282,25 @@ bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
     previous = q;
   }
   return false;
+}
+
+void Solve::WatchRatio(SolveLimits& l) {
+  SolveLimits::RatioWatch& w = l.watch;
+  if (w.quarter == 0 || w.levelled) return;
+  const double ratio = Settings().forceRatio;
+  if (w.steps == 0 || ratio < w.least) w.least = ratio;
+  if (++w.steps < w.quarter) return;
+  // A quarter is complete.
+  const uint32_t k = w.quarters++;
+  w.minima[k % 5] = w.least;
+  w.steps = 0;
+  // A ratio below the limit ends the run as stable.
+  if (!(w.least >= l.ratioLimit)) return;
+  // The rule of the runs, one response time back; a ratio that stays ten
+  // times above the limit fails plainly: half a response time back, at half
+  // the rate.
+  if (k >= 4 && w.least > 0.9 * w.minima[(k - 4) % 5]) w.levelled = true;
+  if (k >= 2 && w.least > 0.95 * w.minima[(k - 2) % 5] && w.least > 10.0 * l.ratioLimit) w.levelled = true;
 }
 
 void Solve::ScaleTetraNormalStress(double factor) {

@@ -158,6 +158,7 @@ class StageStepper {
       prepared_[kind] = true;
     }
     Cycle::Step(interp_);
+    if (limits_.fosMode) Solve::WatchRatio(limits_);
     ++count;
     ++limits_.stageSteps;
 
@@ -315,6 +316,7 @@ bool Solve::GlobalLimitReached(const SolveLimits& l) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
   const uint32_t steps = StepCounter() - l.startStep;
+  if (l.watch.levelled) return true;
   if (static_cast<double>(System::Clock() - l.startClock) > l.clockLimit) return true;
   if (l.stepLimit != 0 && steps >= l.stepLimit) return true;
   if (s.mechanical) {

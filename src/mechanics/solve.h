@@ -59,6 +59,16 @@ struct SolveLimits {
   double factor = 0.0;
   bool fosMode = false;        // no banner, the search's own status line
   String scratch;
+  // The ratio of the trial in progress, watched at every step: its least
+  // value in each quarter of a response time, the last five quarters kept.
+  struct RatioWatch {
+    uint32_t quarter = 0;      // steps of a quarter; 0: nothing is watched
+    uint32_t steps = 0;        // steps into the current quarter
+    uint32_t quarters = 0;     // quarters completed
+    double least = 0.0;        // of the current quarter
+    double minima[5] = {};     // of the last five quarters, by quarter number modulo 5
+    bool levelled = false;     // the ratio stopped falling: the trial fails
+  } watch;
 
   SolveLimits();
   // The command's words: "clock age ratio force step fos elastic zolthalt".
@@ -82,6 +92,8 @@ class Solve {
   static void FactorOfSafety(SolveLimits& limits, ModelInterpreter& interp);
   static void ReduceStrength(const SolveLimits& limits);
   static bool TrialStable(SolveLimits& limits, ModelInterpreter& interp);
+  // One step of a trial: the watch takes the step's ratio.
+  static void WatchRatio(SolveLimits& limits);
   static void ScaleTetraNormalStress(double factor);
   static void PrintFosHeader(CommandType& interp);
   static String FosStatusLine(const SolveLimits& limits);

@@ -233,4 +233,44 @@ TEST_F(SolveFosTest, OtherModelsAreNamedAndLeftAlone) {
   EXPECT_NEAR(Settings().fos, want, 0.01 * want);
 }
 
+// The watch on a trial's ratio, fed step by step with a response time of 16
+// steps: a ratio that stops falling fails the trial a quarter of a response
+// time after the quarter one response time back (half a response time when
+// it stays ten times above the limit); one that keeps falling by more than a
+// tenth per response time, or that falls below the limit, does not.
+TEST_F(SolveFosTest, WatchFailsATrialWhoseRatioLevelsOff) {
+  const struct {
+    const char* name;
+    double (*ratio)(int step);
+    int levelled;  // the step after which the trial fails; 0: never within six response times
+  } cases[] = {
+      {"flat far above the limit", [](int) { return 1e-3; }, 12},
+      {"flat near the limit", [](int) { return 3e-5; }, 20},
+      {"wavering about its level", [](int k) { return k % 3 ? 5e-5 : 3e-5; }, 20},
+      {"levelling off after a fall", [](int k) { return 2e-5 + 1e-3 * std::pow(0.5, k); }, 28},
+      {"falling by a seventh per quarter", [](int k) { return 1e-3 * std::pow(6.0 / 7.0, k / 4.0); }, 0},
+      {"wavering while it falls", [](int k) { return (k % 3 ? 1.5 : 1.0) * 3e-4 * std::pow(0.97, k); }, 0},
+      // Down to the limit at the last step of a quarter: the run ends as stable.
+      {"reaching the limit", [](int k) { return k < 20 ? 1.05e-5 : 0.99e-5; }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SolveLimits l;
+    l.ratioLimit = 1e-5;
+    l.watch.quarter = 4;
+    int levelled = 0;
+    for (int k = 1; k <= 96 && !levelled; ++k) {
+      Settings().forceRatio = c.ratio(k);
+      Solve::WatchRatio(l);
+      if (l.watch.levelled) levelled = k;
+    }
+    EXPECT_EQ(levelled, c.levelled);
+  }
+  // Nothing is watched outside a trial.
+  SolveLimits idle;
+  Settings().forceRatio = 1.0;
+  for (int k = 0; k < 100; ++k) Solve::WatchRatio(idle);
+  EXPECT_FALSE(idle.watch.levelled);
+}
+
 }  // namespace

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: unit tests and end-to-end cases, then the unit
-# tests again under the address and undefined-behaviour sanitizers.
+# Builds and runs every test: unit tests, collapse verifications and
+# end-to-end cases, then the unit tests again under the address and
+# undefined-behaviour sanitizers. The mesh-refinement study (label "slow")
+# runs by hand: ctest --test-dir build -L slow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 jobs=$(nproc 2>/dev/null || echo 2)
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE slow
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Release -DTERRAX_SANITIZE=ON -DTERRAX_BENCH=OFF >/dev/null
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE "slow|verification"

@@ -73,7 +73,6 @@ class CollapseTest : public SolveTest {
     ClearApplyList();
     ResetGenGeometry();
     SolveTest::TearDown();
-    ApplyHooks() = ApplyServices();
   }
 
   // Runs the lines one at a time, failing on any error the command loop reports.
@@ -263,9 +262,9 @@ TEST_F(CollapseVerticalCut, SearchAgreesWithStrengthsReducedByHand) {
 // Zones of 2, 1 and 0.5 m at 0, 10, 20 and 30 degrees. The excess over the
 // log-spiral value about halves with the zone size; extrapolated to zones of no size
 // as first-order convergence gives, 2 F(h) - F(2h) from the two finer
-// meshes, the factor lies below the wedge and within 6 % of it, and at 0
-// degrees gamma H / c is within 3 % of 3.78 (Pastor, Thai and Francescato,
-// 2000, bound the exact value between 3.772 and 3.777).
+// meshes, the factor lies below the wedge and within 6 % of it (2 to 3 %),
+// and at 0 degrees gamma H / c lies between 3.70 and 3.85 (3.836; the exact
+// value is 3.775, between the bounds of Pastor, Thai and Francescato, 2000).
 // Measured: see bench/README.md.
 class CollapseMeshStudy : public CollapseVerticalCut {};
 
@@ -286,7 +285,8 @@ TEST_F(CollapseMeshStudy, VerticalCut) {
     EXPECT_LE(limit, wedge);
     EXPECT_GT(limit, 0.94 * wedge);
     if (friction == 0.0) {
-      EXPECT_NEAR(limit * kGammaH / kCohesion, 3.775, 0.03 * 3.775);
+      EXPECT_GT(limit * kGammaH / kCohesion, 3.70);
+      EXPECT_LT(limit * kGammaH / kCohesion, 3.85);
     }
   }
 }

@@ -4,6 +4,7 @@
 
 #include "base/except.h"
 #include "base/message.h"
+#include "generate/body/body.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
 #include "generate/primitive.h"
@@ -148,6 +149,10 @@ Group* GroupOf(const String& name) { return name.IsEmpty() ? nullptr : FindOrCre
 void GenerateZoneCommand(ModelInterpreter& interp) {
   const int word = interp.GetKeyword(kPrimitiveWords);
   const int32_t type = kWordType[word];
+  if (word == kBody) {
+    GenerateBodyZones(interp);
+    return;
+  }
   if (!MeshPrimitive::Available(type)) {
     const char* name = type ? MeshPrimitive::TypeName(type)
                             : kOtherWordNames[word == kReflect ? 0 : word == kCopy ? 1 : 2];

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base/range.h"
+#include "generate/body/body.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
@@ -18,10 +19,14 @@ void InstallGenerate() {
   InstallModelPrint("generate", &PrintGenerate);
   InstallGenerateSubCommand("topograph", &TopographCommand);
   InstallModelCommand("grid", &GridCommand);
+  InstallModelCommand("body", [](ModelInterpreter& in) { BodyCommand(in); });
   CurrentModel().Sections().Install(
       "generate", [](SaveStream& stream) { ActiveGenGeometry()->Save(stream); },
       [](SaveStream& stream) { ActiveGenGeometry()->Restore(stream); }, [] { ActiveGenGeometry()->AfterRestore(); },
-      &ResetGenGeometry);
+      [] {
+        ResetGenGeometry();
+        ResetBody();
+      });
   InstallModelCommand("water", &WaterCommand);
   InstallModelPrint("water", &PrintWater);
   InstallModelCommand("impgrid", &ImportGrid);

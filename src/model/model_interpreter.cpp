@@ -33,7 +33,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
     {"solve"},                {"water"}, {"delete", kNotAvailable},  {"config", &Config},
     {"interface"}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach"},
     {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
-    {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body", kNotAvailable},    {"geom_test", &GeomTestCommand},
+    {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body"},    {"geom_test", &GeomTestCommand},
     {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete", kNotAvailable},
     {"chem", kNotAvailable},  {"movie", kNotAvailable},
 });

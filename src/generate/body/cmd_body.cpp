@@ -428,7 +428,7 @@ void BodyAdd(CommandType& in, Solid& solid) {
       in.TokenIndex() = groupAt;
     }
     const int kind = letter == 'B' ? 0 : letter == 'P' ? 1 : letter == 'N' ? 2 : letter == 'R' ? 3 : -1;
-    if (kind < 0) throw SolidExcept(" Bad solid part?");
+    if (kind < 0) throw SolidExcept("Bad solid part?");
     isGiven[kind] = true;
     ItemRange range;
     while (ReadItemRange(in, letter, range)) {
@@ -565,6 +565,7 @@ void OpenBodyFile(CommandType& in, File& file, const String& name) {
   if (!asked && !(mode & (File::kApp | File::kTrunc | File::kCreate))) {
     if (file.Exists()) in << "File " << name << " overwritten\n";
     file.SetMode(mode | File::kTrunc);
+    return;
   }
   in.ConfirmOverwrite(file, false);
 }

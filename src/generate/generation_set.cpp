@@ -131,10 +131,14 @@ bool KeyOfZoneFace(const Zone& zone, int face, FaceKey& key) {
 // ---------------------------------------------------------------------------
 // The boundary of the existing grid
 
-void GenerationSet::CollectBoundary() {
+void GenerationSet::CollectBoundary(const std::vector<Zone*>* zones) {
   std::vector<Zone*> listed;
-  listed.reserve(ZoneList().Count());
-  for (Zone* z : ZoneList()) listed.push_back(z);
+  if (zones) {
+    listed = *zones;
+  } else {
+    listed.reserve(ZoneList().Count());
+    for (Zone* z : ZoneList()) listed.push_back(z);
+  }
   std::vector<GridPoint*> met;
   std::unordered_set<const GridPoint*> seen;
   for (auto it = listed.rbegin(); it != listed.rend(); ++it) {

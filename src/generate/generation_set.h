@@ -84,8 +84,10 @@ class GenerationSet {
   // Gathers the faces without neighbour of every listed zone and the
   // grid-points on them. The walk runs from the last zone back to the first,
   // faces 5 to 0 in each: a search takes the first free face it met, and
-  // the grid-point it met last.
-  void CollectBoundary();
+  // the grid-point it met last. With `zones` (in list order) only those
+  // are walked: a caller that knows where the new zones go passes the zones
+  // that can touch them.
+  void CollectBoundary(const std::vector<Zone*>* zones = nullptr);
 
   bool HasFreeFaces() const { return !chains_.empty(); }
   // The boundary grid-point that a new node at p merges with, or null.

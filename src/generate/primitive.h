@@ -15,6 +15,7 @@
 
 class CommandType;
 class Group;
+class Zone;
 
 // The primitive shapes in the order of the GENERATE ZONE keywords.
 enum PrimitiveType : int32_t {
@@ -82,6 +83,9 @@ class MeshPrimitive {
   Group* group = nullptr;
   Group* fillGroup = nullptr;
   PrimitivePositionFunction positionFunction;
+  // The zones, in list order, whose free faces the primitive may meet; none:
+  // every zone of the grid.
+  const std::vector<Zone*>* boundaryZones = nullptr;
 
   // Gives every point that was not given its default: p0 at the origin, p1,
   // p2 and p3 one edge along x, y and z (the edge value, else one unit per

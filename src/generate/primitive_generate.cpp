@@ -109,7 +109,7 @@ class CellGeneration {
   // The free faces of every listed zone and the grid-points on them; none
   // when nothing will be merged or joined.
   void CollectBoundary() {
-    if (p_.merge) boundary_.CollectBoundary();
+    if (p_.merge) boundary_.CollectBoundary(p_.boundaryZones);
   }
 
   void Run(CommandType& interp) {

@@ -209,7 +209,6 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone cylint size 10 10 1", "*** Size n3 of cylint must be at least 2."},
       {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
       {"gen zone copy", "*** GENERATE ZONE COPY is not available in this version"},
-      {"gen zone body", "*** GENERATE ZONE BODY is not available in this version"},
       {"grid 2 2", "*** Missing parameter 3"},
       {"grid 2 0 2", "*** Bad conversion parameter 2 (0)"},
       // More zones than ids; more memory than any machine has.

@@ -122,6 +122,24 @@ TEST(BodyGridTest, CellGridOfABoxIsTheGradedLattice) {
   EXPECT_NEAR(stats.delOverV, 0.0, 1e-12);
 }
 
+TEST(BodyGridTest, FacePointsVectorsCentresAndExtent) {
+  Body& body = BoxBody(1, 1, 1);
+  body.Refresh();
+  // Face 5 is the bottom, z = 0: corners 0, 1, 4, 2, first edge along x.
+  for (int j = 0; j <= 3; ++j)
+    for (int i = 0; i <= 3; ++i) ExpectNear(body.FacePoints(5, i, j), i / 3.0, j / 3.0, 0.0);
+  EXPECT_THROW(body.FacePoints(5, 4, 0), IndexRangeExcept);
+  ExpectNear(body.FaceVector(5), 0, 0, 1);
+  const SolidCell& cell = body.Working().Cell(1);
+  EXPECT_DOUBLE_EQ(cell.reals[0], 0.5);
+  EXPECT_DOUBLE_EQ(cell.reals[1], 0.5);
+  EXPECT_DOUBLE_EQ(cell.reals[2], 0.5);
+  Vec3 lo{0.5, 0.5, -1}, hi{0.5, 0.5, 0.5};
+  body.UpdateExtent(lo, hi);
+  ExpectNear(lo, 0, 0, -1);
+  ExpectNear(hi, 1, 1, 1);
+}
+
 TEST(BodyGridTest, CurvedBlockGridLiesOnItsArcs) {
   // The cshell: every grid-point of its outer face lies on the unit circle
   // about the axis through vertices 0 and 2, the inner face on radius 0.2.

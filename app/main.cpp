@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   static ModelApp app(&interpreter);
   interpreter.SetScriptLevel(&zolt);
   InstallSubsystems(interpreter.TheModel());
+  zolt.Install(interpreter, interpreter.TheModel());
   InstallInterruptHandler();
 
   return ProgramEntry(argc, argv);

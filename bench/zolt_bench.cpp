@@ -72,6 +72,19 @@ void BM_NumericFunctionCall(benchmark::State& state) {
 }
 BENCHMARK(BM_NumericFunctionCall);
 
+// The scripting level's share of one step: the numeric function registered
+// under callback 0, and the sixteen other points of a step without
+// registrations.
+void BM_ZoltCallsOfAStep(benchmark::State& state) {
+  Program p;
+  p.Type(kNumeric);
+  if (state.range(0)) p.Type("set zoltcall 0 numeric\n");
+  const int points[] = {2, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16, 17, 18};
+  for (auto _ : state)
+    for (int n : points) p.zolt.ZoltCall(p.interp, n);
+}
+BENCHMARK(BM_ZoltCallsOfAStep)->Arg(0)->Arg(1);
+
 // A thousand functions of twenty lines, each calling the one before it
 // through its value.
 std::string ManyDefinitions(int count) {

@@ -272,7 +272,9 @@ void ZoltCompiler::CheckLine() {
 // Definitions
 
 void ZoltCompiler::Define() {
-  const String word = interp_.GetString();
+  // The name as typed: a symbol's value never stands for it.
+  if (!interp_.HasToken()) interp_.ThrowParamError(CommandType::kMissing);
+  const String word = interp_.Token(interp_.TokenIndex()++);
   // The name's word is no line of the definition: no caret under it.
   caret_ = false;
   tokens_ = Tokenize(word.str(), 0);
@@ -322,6 +324,7 @@ void ZoltCompiler::RemoveFunction() {
 // again when they run, its zoltcall registrations are dropped.
 void ZoltCompiler::DeleteFunction(ZoltSymbol& symbol) {
   ZoltStatement* head = symbol.function;
+  ++state_.deletions;
   for (LinkListNode* n : state_.statements) {
     auto* s = static_cast<ZoltStatement*>(n);
     if (s->op == kOpJsr && s->Callee() == head) s->a.SetNode(ZoltValue::kCallee, nullptr);

@@ -135,6 +135,7 @@ void ZoltState::Clear() {
   blocks.Clear();
   for (uint8_t& o : options) o = 0;
   modelPointers.clear();
+  ++deletions;
 }
 
 void ZoltState::Save(SaveStream& s) {

@@ -183,6 +183,9 @@ struct ZoltState {
   ZoltMemBlockList blocks;
   // The third holds the run-time check switch of SET zoltcall check.
   uint8_t options[4] = {0, 0, 0, 0};
+  // Counts the functions deleted (not saved): a zoltcall run that outlives
+  // a deletion checks the functions it has still to run.
+  uint32_t deletions = 0;
 
   // Empties every list and the options.
   void Clear();

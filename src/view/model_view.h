@@ -12,6 +12,9 @@
 class GridPoint;
 class Zone;
 
+// The three doubles at i - 1, i and i + 1 of an array, as a vector.
+inline Vec3 Vec3FromArray(const double* array, int i) { return {array[i - 1], array[i], array[i + 1]}; }
+
 class ModelView : public ViewPort {
  public:
   // Results of the plane classification.

@@ -12,6 +12,7 @@
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "platform/terminal_device.h"
+#include "support/alloc_counter.h"
 #include "support/memory_stream.h"
 #include "view/model_view.h"
 #include "view/view_harness.h"
@@ -648,6 +649,239 @@ TEST_F(ViewRecordTest, CorruptRecordsAreTheReadError) {
   plain.Save(empty);
   ModelView back;
   EXPECT_NO_THROW(back.Restore(empty));
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Keys, keywords, the caption drag and allocations
+
+TEST_F(ViewPortTest, KeysOfTheViewAndThenOfTheCamera) {
+  RasterTestDevice device(200, 150);
+  TestSurface surface(&device);
+  ViewPort view;
+  view.SetSurface(&surface);
+  view.Arrange();
+  view.Regenerate(-1, String());
+  EXPECT_EQ(view.OnKey(key::Ctrl('g')), 1);
+  EXPECT_FALSE(view.Colour());
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | 0x78), 1) << "F9";
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | 0x21), 0) << "Page Up without an item on the plane";
+  ItemsOf(view).Add().planeBits = PlotItem::kOnPlane;
+  const double step = view.MoveIncrement();
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | 0x21), ViewPort::kPlaneMoved);
+  EXPECT_NEAR(view.CuttingPlane().Origin()[2], step, 1e-15);
+  EXPECT_EQ(view.OnKey('+'), 1) << "then the camera's own '+'";
+  EXPECT_EQ(view.OnKey('-'), 1);
+  EXPECT_FALSE(view.CuttingPlane().IncrementDefault());
+  EXPECT_NEAR(view.CuttingPlane().MoveIncrement(), step, 1e-15) << "1.25 and 0.8";
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | key::kCtrlKey | 0x30), 0) << "item dialogs need a window";
+  EXPECT_EQ(view.OnKey(key::kLeft), 2) << "the camera's";
+
+  // Update redraws a view on a surface only, and an interrupted drawing
+  // takes the key that stopped it.
+  ViewPort hidden;
+  ItemsOf(hidden).Add();
+  hidden.Update(-1, String());
+  EXPECT_EQ(ItemsOf(hidden).drawAllCalls, 0);
+  FakeDevice console;
+  MacroTable macros;
+  CommandType interp{0, &macros, true, &console};
+  view.SetInterruptStream(&interp);
+  const int32_t saved = KeyPollInterval();
+  KeyPollInterval() = 0;
+  TestItem& item = *ItemsOf(view).items[0];
+  item.draws = 0;
+  item.onDraw = [&](TestItem& i) {
+    if (i.draws == 1) i.Owner()->PollKey();
+  };
+  // ESC stops the first pass; the key waited for then (Ctrl+G) draws again.
+  console.keys = {27, int(key::Ctrl('g'))};
+  const bool colour = view.Colour();
+  view.Update(-1, String());
+  EXPECT_EQ(item.draws, 2);
+  EXPECT_NE(view.Colour(), colour);
+  EXPECT_FALSE(view.Interactive());
+  // ESC as the key waited for ends the command.
+  item.draws = 0;
+  console.keys = {27, 27};
+  EXPECT_THROW(view.Update(-1, String()), ESCInterrupt);
+  KeyPollInterval() = saved;
+  EXPECT_FALSE(view.Interactive());
+}
+
+TEST_F(ViewPortTest, DraggingTheCaptionBorderSetsItsSize) {
+  RasterTestDevice device(1000, 600);
+  TestSurface surface(&device);
+  ViewPort view;
+  view.SetSurface(&surface);
+  view.Arrange();
+  view.Regenerate(-1, String());
+  const Raster before = device.raster;
+  auto send = [&](int32_t code, int32_t x, int32_t key = 0) {
+    GuiEvent e;
+    e.code = code;
+    e.p1 = key ? key : x;
+    e.p2 = key ? 0 : 100;
+    view.Caption()->DefaultHandling(e);
+  };
+  send(event::kButtonDown, 296);
+  EXPECT_TRUE(view.Caption()->Dragging());
+  send(event::kMouseMove, 400);
+  send(event::kKeyDown, 0, key::kEscape);
+  EXPECT_FALSE(view.Caption()->Dragging());
+  EXPECT_EQ(view.CaptionSize(), 0.3);
+  EXPECT_TRUE(device.raster == before) << "the drag line drawn twice is gone";
+
+  struct Case {
+    int32_t to;
+    double size;
+  } cases[] = {{600, 0.5}, {20, 0.05}};
+  for (const Case& c : cases) {
+    const int32_t edge = view.Caption()->Size().width - 2;
+    send(event::kButtonDown, edge);
+    send(event::kMouseMove, c.to);
+    send(event::kButtonUp, c.to);
+    EXPECT_EQ(view.CaptionSize(), c.size);
+  }
+  send(event::kButtonDown, 5);
+  EXPECT_FALSE(view.Caption()->Dragging()) << "only at the inner edge";
+}
+
+TEST_F(ViewPortTest, DrawingAllocatesNothingPerVertex) {
+  RasterTestDevice device(300, 200);
+  TestSurface surface(&device);
+  ViewPort view;
+  view.SetSurface(&surface);
+  view.Arrange();
+  int triangles = 0;
+  ItemsOf(view).Add().onDraw = [&](TestItem& i) {
+    for (int k = 0; k < triangles; ++k) {
+      const Vec3 t[] = {{-1, 0, -1 + k * 1e-4}, {1, 0, -1}, {0, 0, 1}};
+      view.DrawingWindow()->FillPolygon(t, 3, &i.State());
+      view.Caption()->WriteCaptionLine("legend");
+    }
+  };
+  view.Regenerate(-1, String());
+  triangles = 10;
+  size_t before = TestAllocations();
+  view.Regenerate(-1, String());
+  const size_t few = TestAllocations() - before;
+  triangles = 10000;
+  before = TestAllocations();
+  view.Regenerate(-1, String());
+  EXPECT_EQ(TestAllocations() - before, few);
+}
+
+// ---------------------------------------------------------------------------
+// The model view's keyword and its cutting plane on zones
+
+TEST_F(ModelViewTest, LightKeywordAfterTheCameraKeywords) {
+  ModelView view;
+  CommandType interp{0, &macros, true, &console};
+  interp.ClearTokens();
+  interp.Expand("light 1 2 2");
+  EXPECT_EQ(view.ParseKeyword(interp), 0);
+  EXPECT_VEC_NEAR(view.Light(), (Vec3{1, 2, 2} * (1 / 3.0)), 1e-15);
+  interp.ClearTokens();
+  interp.Expand("bogus");
+  EXPECT_EQ(view.ParseKeyword(interp), CommandType::kUnrecognized);
+}
+
+TEST_F(ModelViewTest, ZonesAndFacesAgainstThePlane) {
+  RasterTestDevice device(300, 200);
+  TestSurface surface(&device);
+  ModelView view;
+  view.SetSurface(&surface);
+  view.Arrange();
+  view.Regenerate(-1, String());
+  auto brick = [](double z0) {
+    static const double kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1},
+                                         {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
+    GridPoint* gps[8];
+    for (int i = 0; i < 8; ++i) {
+      const double p[3] = {kCorner[i][0], kCorner[i][1], z0 + kCorner[i][2]};
+      gps[i] = CreateGridPoint(p);
+    }
+    return CreateZone(kBrick, gps, 0, false);
+  };
+  Zone* cut = brick(-0.5);
+  Zone* above = brick(2);
+  Zone* below = brick(-3);
+  EXPECT_EQ(view.ClassifyByPlane(*cut, 0.0), ModelView::kCut);
+  EXPECT_EQ(view.ClassifyByPlane(*above, 0.0), ModelView::kWhollyBehind) << "the plane's normal side, seen along +y";
+  EXPECT_EQ(view.ClassifyByPlane(*below, 0.0), ModelView::kWhollyInFront);
+  int sideFace = -1, topFace = -1;
+  for (int f = 0; f < 6; ++f) {
+    double n[3];
+    cut->FaceNormal(f, n, true);
+    if (std::fabs(n[1]) > 0.5 && sideFace < 0) sideFace = f;  // faces the eye
+    if (n[2] > 0.5) topFace = f;
+  }
+  EXPECT_EQ(view.ClassifyByPlane(*cut, sideFace, 0.0), ModelView::kCut);
+  EXPECT_EQ(view.ClassifyByPlane(*cut, topFace, 0.0), ModelView::kWhollyBehind);
+  for (int k = 0; k < 8; ++k) cut->Gp(k)->displacement[2] = 2;
+  EXPECT_EQ(view.ClassifyByPlane(*cut, 1.0), ModelView::kWhollyBehind) << "displaced above the plane";
+
+  // The outline of a face that the plane crosses: its parts and the cut line.
+  for (int k = 0; k < 8; ++k) cut->Gp(k)->displacement[2] = 0;
+  TestItem item(&view);
+  auto ink = [&](int32_t bits) {
+    device.Clear();
+    item.planeBits = bits;
+    item.State().SetColor(0x0000FF);
+    view.DrawCutOutline(item, *cut, sideFace, &item.State(), 0.0);
+    int n = 0;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 300; ++x) n += device.raster.Pixel(x, y) == 0x0000FF;
+    return n;
+  };
+  const int front = ink(PlotItem::kInFront), behind = ink(PlotItem::kBehind), plane = ink(PlotItem::kOnPlane);
+  EXPECT_GT(front, 0);
+  EXPECT_GT(behind, 0);
+  EXPECT_GT(plane, 0);
+  EXPECT_EQ(ink(0), 0);
+  EXPECT_GE(ink(7), std::max({front, behind, plane}));
+}
+
+}  // namespace
+
+namespace {
+
+// A plan view lists the area it shows instead of the camera, and the cutting
+// plane without its third dimension.
+TEST_F(ViewOutputTest, CaptionOfAPlanViewWithAPlaneItem) {
+  Choose("postscript");
+  ViewPort view;
+  view.SetThreeD(false);
+  view.SetExtent(0, 0, 10, 5);
+  ItemsOf(view).Add().planeBits = PlotItem::kOnPlane;
+  Hardcopy(view);
+  std::string ps = TempDir::Read("terrax.ps");
+  ps = ps.substr(ps.rfind("%%Title"));
+  for (const char* line :
+       {"(View Area:) @s", " <-> ", "(Increment: ", "(Plane Origin:) @s", "(Plane Orientation:) @s", "( Dip: "})
+    EXPECT_TRUE(Has(ps, line)) << line;
+  EXPECT_FALSE(Has(ps, "( Z: ")) << "no third dimension in a plan view";
+  EXPECT_FALSE(Has(ps, "(  DD: "));
+  EXPECT_FALSE(Has(ps, "Settings:"));
+  EXPECT_FALSE(Has(ps, "(Center:) @s"));
+
+  view.SetThreeD(true);
+  Hardcopy(view);
+  ps = TempDir::Read("terrax.ps");
+  ps = ps.substr(ps.rfind("%%Title"));
+  for (const char* line : {"(Plane Orientation:) @s", "(  DD: ", "( Z: ", "(Settings:  Model Perspective) @s"})
+    EXPECT_TRUE(Has(ps, line)) << line;
+
+  const double normal[3] = {0, 1, 0};
+  view.CuttingPlane().SetNormal(normal);
+  Hardcopy(view);
+  ps = TempDir::Read("terrax.ps");
+  ps = ps.substr(ps.rfind("%%Title"));
+  EXPECT_TRUE(Has(ps, "(Plane Normal:) @s"));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ class Canvas;
 class CommandType;
 class ConsoleStream;
 class SaveStream;
+class TextOStream;
 
 // A key pressed while a view draws: the drawing stops.
 class ViewKeyExcept : public KWRExcept {
@@ -101,6 +102,9 @@ class ViewPort : public LinkListNode, public Camera, public ViewHost {
   void SetArrays(const int32_t refs[4], int32_t count);
   void GetArrays(int32_t refs[4], int32_t& count) const;
   void SetInteractive(bool on);
+  // The item list's listing, and a notification for every item.
+  void ListItems(TextOStream& out) { items_->List(out); }
+  void NotifyItems(int32_t value) { items_->NotifyAll(value); }
 
   // Where the view draws (an output canvas), or none.
   Canvas* Surface() const { return surface_; }

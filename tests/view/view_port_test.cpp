@@ -885,3 +885,71 @@ TEST_F(ViewOutputTest, CaptionOfAPlanViewWithAPlaneItem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text handed to a regeneration goes into the caption line by line; a
+// device failure passes through the hardcopy, which lets go of the surface.
+TEST_F(ViewOutputTest, RegenerationTextAndDeviceFailures) {
+  Choose("postscript");
+  ViewPort view;
+  Canvas& surface = TheOutputDevices().Hardcopy();
+  Line("plot hardcopy");
+  interp.TokenIndex() = 2;
+  surface.BeginOutput(interp);
+  view.SetSurface(&surface);
+  view.Arrange();
+  view.Regenerate(-1, "first\nsecond");
+  view.Close();
+  const std::string ps = TempDir::Read("terrax.ps");
+  EXPECT_TRUE(Has(ps, "(first) @s"));
+  EXPECT_TRUE(Has(ps, "(second) @s"));
+  EXPECT_EQ(view.Surface(), nullptr);
+
+  Choose("bmp size 40 30");
+  PlotOutputName() = "missing/folder/x.bmp";
+  EXPECT_FALSE(Failure([&] { Hardcopy(view); }).empty());
+  EXPECT_EQ(view.Surface(), nullptr);
+  EXPECT_EQ(view.InterruptStream(), nullptr);
+  EXPECT_EQ(view.DrawingWindow(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The light after the view record: floats before program version 310, and
+// one byte more before version 3.
+TEST_F(ViewRecordTest, LightOfOlderPrograms) {
+  ModelView view;
+  MemoryStream current;
+  view.Save(current);
+  const std::string head = current.bytes.substr(0, current.bytes.size() - 24);
+  for (int program : {309, 2}) {
+    MemoryStream old;
+    old.bytes = head;
+    if (program < 3) old.WriteU8(0);
+    for (float v : {0.0f, 0.6f, 0.8f}) old.WriteF32(v);
+    CurrentRestoreVersions().program = program;
+    ModelView back;
+    back.Restore(old);
+    EXPECT_EQ(old.Remaining(), 0u) << program;
+    EXPECT_VEC_NEAR(back.Light(), (Vec3{0, 0.6f, 0.8f}), 0);
+  }
+}
+
+TEST_F(ModelViewTest, FunctionKeysQueueTheCalculation) {
+  ModelView view;
+  std::string line;
+  int key = 0;
+  while (TakeQueuedLine(line, key)) {
+  }
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | 0x73), 0);
+  EXPECT_EQ(view.OnKey(key::kVirtualKey | 0x74), 0);
+  ASSERT_TRUE(TakeQueuedLine(line, key));
+  EXPECT_EQ(line, "solve");
+  ASSERT_TRUE(TakeQueuedLine(line, key));
+  EXPECT_EQ(line, "step 1000000");
+}
+
+}  // namespace

@@ -319,8 +319,11 @@ TEST_F(DcxTest, FramesPastTheTableAreDrawnButNotStored) {
 // ImageMagick or Python's imaging library reads its size.
 TEST_F(BitmapTest, StandardToolsReadTheFiles) {
   const bool haveFile = HaveTool("file"), haveIdentify = HaveTool("identify");
-  std::string probe;
-  const bool havePil = RunTool("python3 -c 'import PIL'", probe) == 0;
+  // The Python that has PIL: the system's, else the one on the path.
+  std::string probe, python;
+  for (const char* candidate : {"/usr/bin/python3", "python3"})
+    if (python.empty() && RunTool(std::string(candidate) + " -c 'import PIL'", probe) == 0) python = candidate;
+  const bool havePil = !python.empty();
   if (!haveFile && !haveIdentify && !havePil) GTEST_SKIP() << "neither file, identify nor PIL is installed";
   struct Case {
     BitmapDevice::Kind kind;
@@ -360,9 +363,7 @@ TEST_F(BitmapTest, StandardToolsReadTheFiles) {
       EXPECT_EQ(out.substr(0, 6), "60 40\n") << c.name << ": " << out;
     }
     if (havePil) {
-      EXPECT_EQ(
-          RunTool(std::string("python3 -c 'from PIL import Image; print(Image.open(\"") + c.name + "\").size)'", out),
-          0)
+      EXPECT_EQ(RunTool(python + " -c 'from PIL import Image; print(Image.open(\"" + c.name + "\").size)'", out), 0)
           << out;
       EXPECT_EQ(out, "(60, 40)\n") << c.name;
     }

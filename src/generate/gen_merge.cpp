@@ -165,13 +165,16 @@ class GridPointMerge {
   void FindPairs() {
     const size_t n = points_.size();
     if (n == 0) return;
+    // Cells no narrower than the tolerance (so a search looks at the cells
+    // next to its own at most), and about half an edge of the faces wide;
+    // their walls a quarter cell off the lowest grid-point, so that the
+    // grid-points of a regular grid do not lie on them.
+    cell_ = std::max(tolerance_, 0.5 * typicalEdge_);
+    if (!(cell_ > 0.0) || !std::isfinite(cell_)) cell_ = 1.0;
     for (int i = 0; i < 3; ++i) origin_[i] = std::numeric_limits<double>::infinity();
     for (const GridPoint* gp : points_)
       for (int i = 0; i < 3; ++i) origin_[i] = std::min(origin_[i], gp->position[i]);
-    // Cells no narrower than the tolerance (so a search looks at the cells
-    // next to its own at most), and about half an edge of the faces wide.
-    cell_ = std::max(tolerance_, 0.5 * typicalEdge_);
-    if (!(cell_ > 0.0) || !std::isfinite(cell_)) cell_ = 1.0;
+    for (int i = 0; i < 3; ++i) origin_[i] -= 0.25 * cell_;
     std::unordered_map<CellKey, std::vector<uint32_t>, CellKeyHash> cells;
     cells.reserve(n);
     for (uint32_t k = 0; k < n; ++k) cells[KeyOf(points_[k]->position)].push_back(k);

@@ -292,3 +292,26 @@ TEST_F(GridEditTest, DeleteNamedRangesVolumesAndParticles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GridEditTest, DipsAreBroughtIntoOneTurn) {
+  // dip -90 is 270: the normal (0, -1, 0) mirrors across y = 0; 720 is 360,
+  // the plane z = 0 like no dip at all.
+  struct Case {
+    const char* line;
+    int axis;
+  };
+  for (const Case& c : {Case{"gen zone reflect dip -90 nomerge", 1}, Case{"gen zone reflect dip 270 nomerge", 1},
+                        Case{"gen zone reflect dip 720 nomerge", 2}, Case{"gen zone reflect normal 1 0 0", 0}}) {
+    ClearGrid();
+    Run({"gen zone brick size 1 1 1"});
+    const std::string out = Run({c.line});
+    ASSERT_EQ(out.find("***"), std::string::npos) << out;
+    for (int axis = 0; axis < 3; ++axis)
+      EXPECT_NEAR(Lowest(axis), axis == c.axis ? -1.0 : 0.0, 1e-12) << c.line << " axis " << axis;
+    ExpectSoundZones(c.line);
+  }
+}
+
+}  // namespace

@@ -185,7 +185,9 @@ class SelectionCopy {
         } else if (merge_ && boundary_.HasFreeFaces()) {
           FaceKey key;
           if (!KeyOfZoneFace(*image, f, key)) continue;
-          if (const FaceRecord* record = boundary_.FindMatchingFreeFace(key))
+          // A face that an earlier copy joined is not taken again: its
+          // link back would be lost.
+          if (const FaceRecord* record = boundary_.FindUnjoinedFreeFace(key))
             GridBatch::Link(image, f, record->zone, record->face);
         }
       }

@@ -7,6 +7,7 @@
 #include "generate/body/body.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
+#include "generate/grid_edit.h"
 #include "generate/primitive.h"
 #include "model/group.h"
 #include "model/model_interpreter.h"
@@ -148,6 +149,8 @@ Group* GroupOf(const String& name) { return name.IsEmpty() ? nullptr : FindOrCre
 
 void GenerateZoneCommand(ModelInterpreter& interp) {
   const int word = interp.GetKeyword(kPrimitiveWords);
+  if (word == kReflect) return GenerateReflect(interp);
+  if (word == kCopy) return GenerateCopy(interp);
   const int32_t type = kWordType[word];
   if (word == kBody) {
     GenerateBodyZones(interp);

@@ -11,6 +11,7 @@
 #include "generate/gen_geometry.h"
 #include "generate/gen_surface.h"
 #include "generate/gen_zone.h"
+#include "generate/grid_edit.h"
 #include "model/model_interpreter.h"
 
 namespace {
@@ -30,11 +31,11 @@ CommandTable<GenerateSubCommand> g_generateWords("generate", {
     {"point", [](ModelInterpreter& in) { GenPointCommand(in); }},
     {"print", &Print},
     {"test", [](ModelInterpreter& in) { GenTestCommand(in); }},
-    {"merge", kNotAvailable},
+    {"merge", &MergeCommand},
     {"quit", [](ModelInterpreter& in) { EndSubMode(in); }},
     {"stop", [](ModelInterpreter& in) { EndSubMode(in); }},
     {"topograph"},
-    {"separate", kNotAvailable},
+    {"separate", &SeparateCommand},
 });
 
 }  // namespace

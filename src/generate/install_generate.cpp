@@ -7,6 +7,7 @@
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
+#include "generate/grid_edit.h"
 #include "generate/grid_file.h"
 #include "generate/water_table.h"
 #include "generate/range_volume.h"
@@ -31,6 +32,8 @@ void InstallGenerate() {
   InstallModelPrint("water", &PrintWater);
   InstallModelCommand("impgrid", &ImportGrid);
   InstallModelCommand("expgrid", &ExportGrid);
+  InstallModelCommand("delete", &DeleteCommand);
+  InstallModelCommand("pdelete", &PDeleteCommand);
   CurrentModel().Sections().Install(
       "water", [](SaveStream& stream) { TheWaterTable().Save(stream); },
       [](SaveStream& stream) { TheWaterTable().Restore(stream); }, nullptr, [] { TheWaterTable().Clear(); });

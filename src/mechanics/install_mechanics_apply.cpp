@@ -71,4 +71,5 @@ void InstallMechanicsApply() {
   grid.applyList = &ApplyListOfGrid;
   grid.releaseApply = &ReleaseApply;
   grid.applyVelocity = &ApplyVelocity;
+  grid.purgeDeletedApply = [] { GlobalApplyList().PurgeDeleted(); };
 }

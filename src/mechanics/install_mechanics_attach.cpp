@@ -35,4 +35,5 @@ void InstallMechanicsAttach() {
   AttachList& list = model.Part<AttachList>();
   if (!list.participant) list.participant = &model.Participants().Add(std::make_unique<AttachParticipant>(list));
   GridHooks().attachList = &AttachListOfGrid;
+  GridHooks().removeDeletedTies = [] { return GlobalAttachList().RemoveDeleted(); };
 }

@@ -2,6 +2,7 @@
 
 #include "mechanics/cmd_interface.h"
 #include "mechanics/interface.h"
+#include "model/grid_services.h"
 #include "model/model.h"
 #include "model/model_interpreter.h"
 
@@ -11,4 +12,5 @@ void InstallMechanicsInterface() {
   InstallModelPrint("interface", &PrintInterfaceCommand);
   CurrentModel().Sections().Install("interfaces", &SaveInterfaceSection, &RestoreInterfaceSection,
                                     &RemapInterfaceSection, &ClearInterfaces);
+  GridHooks().removeDeletedInterfaces = [](CommandType& out) { Interfaces().RemoveDeleted(out); };
 }

@@ -67,6 +67,7 @@ class NodeBase : public LinkListNode {
     kFixZ = 0x4,
     kFixVelocity = 0x7,
     kNoMechanicalZone = 0x10,   // touches no zone with a non-null mechanical model
+    kDeleteMark = 0x100,        // about to be deleted (DELETE, GENERATE MERGE)
     kFixTemperature = 0x1000,
     kNoThermalZone = 0x2000,
     kFixPorePressure = 0x4000,

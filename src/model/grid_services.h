@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class CommandType;
 class LinkListBase;
 class LinkListNode;
 
@@ -17,6 +18,16 @@ struct GridServices {
   void (*releaseApply)(LinkListNode* apply) = nullptr;
   // The applied-velocity record of an apply condition: false when it has none.
   bool (*applyVelocity)(const LinkListNode* apply, bool* localAxes, uint8_t* directions) = nullptr;
+
+  // DELETE and GENERATE MERGE, once the zones that go carry Zone::kDeleted
+  // and the grid-points that go NodeBase::kDeleteMark: the interfaces, the
+  // apply conditions and the attach ties drop what refers to them.
+  void (*removeDeletedInterfaces)(CommandType& out) = nullptr;
+  void (*purgeDeletedApply)() = nullptr;
+  uint32_t (*removeDeletedTies)() = nullptr;
+  // PDELETE INACTIVE: deletes the particles whose active flag is clear and
+  // answers how many.
+  uint32_t (*deleteInactiveParticles)() = nullptr;
 };
 
 GridServices& GridHooks();

@@ -55,6 +55,9 @@ class ScriptLink {
   virtual History* HistoryByIndex(uint32_t) { return nullptr; }
   virtual uint32_t HistoryIndex(const History*) { return 0; }
   virtual void SetHistoryDefaultCallback(void (*)()) {}
+  // After DELETE or GENERATE MERGE: every history checks that what it
+  // records still exists.
+  virtual void UpdateHistoriesActive() {}
 
   // The display column of the step table (SET display): false without one.
   virtual bool DisplayName(String*) { return false; }
@@ -88,4 +91,6 @@ class StructureLink {
   virtual void ResetNodePositions() {}
   // Every element with a group adds one to its group's element count.
   virtual void CountGroupElements() {}
+  // DELETE: the links to zones flagged Zone::kDeleted find other zones.
+  virtual void RetargetLinksOfDeletedZones(bool /*largeStrain*/) {}
 };

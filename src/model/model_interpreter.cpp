@@ -30,11 +30,11 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
     {"initial"},              {"cycle"},                {"history", kNotAvailable}, {"property", &PropertyCommand},
     {"fix"},                  {"free"},                 {"gp", &GpCommand},         {"grid"},
     {"generate"},             {"model", &ModelCommand}, {"group", &GroupCommand},   {"apply"},
-    {"solve"},                {"water"}, {"delete", kNotAvailable},  {"config", &Config},
+    {"solve"},                {"water"}, {"delete"},  {"config", &Config},
     {"interface"}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach"},
     {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
     {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body"},    {"geom_test", &GeomTestCommand},
-    {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete", kNotAvailable},
+    {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete"},
     {"chem", kNotAvailable},  {"movie", kNotAvailable},
 });
 

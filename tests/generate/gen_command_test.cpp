@@ -92,10 +92,10 @@ TEST_F(GenerateCommandTest, BadInputGivesClearMessages) {
   };
   const Case cases[] = {
       {"gen foo", "*** Unrecognized parameter 1 (foo)"},
-      {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
-      {"gen merge", "*** GENERATE MERGE is not available in this version"},
+      {"gen zone reflect dip", "*** Missing parameter 4"},
+      {"gen merge", "*** Missing parameter 2"},
       {"gen topo", "*** Missing parameter 2"},
-      {"gen separate", "*** GENERATE SEPARATE is not available in this version"},
+      {"gen separate", "*** Missing parameter 2"},
       {"gen surface brick vertex 1 1 1", "*** Insufficient number of vertices defined"},
       {"gen surface", "*** Missing parameter 2"},
       {"gen point 1 2", "*** Missing parameter 4"},

@@ -207,8 +207,8 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
       {"gen zone uwedge size 4 1 3", "*** Sizes n1 and n3 must be an even multiple of each other."},
       {"gen zone uwedge size 4 1 0", "*** Bad conversion parameter 6 (0)"},
       {"gen zone cylint size 10 10 1", "*** Size n3 of cylint must be at least 2."},
-      {"gen zone reflect", "*** GENERATE ZONE REFLECT is not available in this version"},
-      {"gen zone copy", "*** GENERATE ZONE COPY is not available in this version"},
+      {"gen zone reflect nomerge origin 0 0", "*** Missing parameter 7"},
+      {"gen zone copy", "*** Missing parameter 3"},
       {"grid 2 2", "*** Missing parameter 3"},
       {"grid 2 0 2", "*** Bad conversion parameter 2 (0)"},
       // More zones than ids; more memory than any machine has.

@@ -6,6 +6,32 @@
 
 namespace cmodels {
 
+// The least and the greatest principal value of s (xx, yy, zz, xy, xz, yz)
+// in closed form (the trigonometric solution of the characteristic cubic),
+// with `spread` = 2 sqrt(J2 / 3), the scale of their error: a few rounding
+// units of it near a double root. Several times cheaper than the rotations;
+// for deciding, not for returning to a surface.
+inline void SymExtremeValues(const double s[6], double& least, double& greatest, double& spread) {
+  const double q = (s[0] + s[1] + s[2]) / 3.0;
+  const double d0 = s[0] - q, d1 = s[1] - q, d2 = s[2] - q;
+  const double off = s[3] * s[3] + s[4] * s[4] + s[5] * s[5];
+  const double p2 = (d0 * d0 + d1 * d1 + d2 * d2 + 2.0 * off) / 6.0;
+  if (!(p2 > 0.0)) {
+    least = greatest = q;
+    spread = 0.0;
+    return;
+  }
+  const double p = std::sqrt(p2);
+  // det(s - qI) / (2 p^3), the cosine of three times the Lode angle.
+  const double det = d0 * (d1 * d2 - s[5] * s[5]) - s[3] * (s[3] * d2 - s[5] * s[4]) + s[4] * (s[3] * s[5] - d1 * s[4]);
+  double r = det / (2.0 * p2 * p);
+  r = r < -1.0 ? -1.0 : (r > 1.0 ? 1.0 : r);
+  const double angle = std::acos(r) / 3.0;
+  greatest = q + 2.0 * p * std::cos(angle);
+  least = q + 2.0 * p * std::cos(angle + 2.0943951023931957);
+  spread = 2.0 * p;
+}
+
 // s: xx, yy, zz, xy, xz, yz. Values come out in ascending order; column k of
 // `vectors` (vectors[r][k]) is the unit direction of value k. False when the
 // rotations do not converge (a tensor holding a NaN); the outputs then hold

@@ -46,6 +46,18 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
   return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
 }
 
+// Whether the stress lies inside the yield surface for certain, from its
+// extreme principal values in closed form. The margin lies far above their
+// error and far below the tolerance of the return, so that a stress passed
+// here would have come back unchanged from the return too: near the surface
+// the answer is left to the return.
+inline bool InsideByValues(const double t[6], double nphi, double shearLimit, double tension) {
+  double lo, hi, spread;
+  cmodels::SymExtremeValues(t, lo, hi, spread);
+  const double margin = 1e-7 * (std::fabs(lo) + std::fabs(hi) + spread);
+  return hi <= tension - margin && nphi * hi - lo - shearLimit <= -(nphi + 1.0) * margin;
+}
+
 // The yield planes of ordered principal stresses s1 <= s2 <= s3 (s1 the most
 // compressive): admissible when n . s - b <= 0; plastic strain flows along m.
 //   0  shear      -s1 + N s3 <= 2c sqrt(N)      flow (-1, 0, Npsi)
@@ -257,7 +269,12 @@ const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   cmodels::AddHookeIncrement(bulk, shear, state.strain, t);
   uint32_t bits = state.state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;
-  if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_)) {
+  // A tetrahedron that yielded in its last update is likely to yield again:
+  // it goes to the return at once; the others are first checked on their
+  // principal values.
+  const bool wasPlastic = (state.state & (kShearNow | kTensionNow)) != 0;
+  if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
+      (wasPlastic || !InsideByValues(t, nphi_, shearLimit_, tensionLimit_))) {
     double p[3], v[3][3], q[3];
     // A stress that is not a number stays as it is: the step's math check reports it.
     if (cmodels::SymEigen3(t, p, v)) {

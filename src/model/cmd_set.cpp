@@ -79,7 +79,7 @@ void SetMechanical(ModelInterpreter& interp) {
         break;
       }
       default: {
-        s.dampingType = interp.GetKeyword("local combined") == 1 ? 0 : 2;
+        s.dampingType = interp.GetKeyword("local combined") == 1 ? kLocalDamping : kCombinedDamping;
         interp.CheckNumber(&s.dampingFactor);
         for (GridPoint* gp : GridPointList()) {
           gp->dampingKind = static_cast<uint32_t>(s.dampingType);

@@ -9,7 +9,9 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "base/command.h"
 #include "base/command_table.h"
 #include "base/linklist.h"
 #include "generate/cmd_generate.h"
@@ -75,29 +77,35 @@ TEST(InstallSubsystemsTest, EveryCommandWordHasAHandlerAndCanBeTyped) {
 }
 
 // The tables the program is made of are all walked above (a table left out
-// of the link would escape the check), and a command line goes through the
-// levels in the order model, general, scripting: a word of a later level,
-// typed in full, is never taken by a different word of an earlier one. (A
-// word in both levels is the earlier level handing it down.)
+// of the link would escape the check). A command line goes through the
+// levels in the order model, general, scripting, and so do PRINT's items: a
+// word of a later level, typed in full, is never taken by a different word
+// of an earlier one. (A word in both levels is the earlier level handing it
+// down.)
 TEST(InstallSubsystemsTest, EveryLevelsWordsReachTheirLevel) {
   ZoltInterpreter zolt;  // links the scripting level's tables, as the program does
   std::set<std::string> names;
   for (const CommandTableBase* table : AllCommandTables()) names.insert(table->Name());
-  for (const char* name : {"general", "model", "model print", "generate", "zolt", "print zolt"})
+  for (const char* name :
+       {"general", "general set", "general print", "model", "model print", "generate", "zolt", "print zolt"})
     EXPECT_EQ(names.count(name), 1u) << name;
 
-  const char* const chain[] = {"model", "general", "zolt"};
-  for (size_t later = 1; later < std::size(chain); ++later) {
-    const CommandTableBase* table = TableNamed(chain[later]);
-    ASSERT_NE(table, nullptr) << chain[later];
-    for (int i = 1; i <= table->Count(); ++i) {
-      const std::string typed = Lower(table->Word(i));
-      for (size_t before = 0; before < later; ++before) {
-        const CommandTableBase* earlier = TableNamed(chain[before]);
-        for (int j = 1; j <= earlier->Count(); ++j) {
-          const std::string word = Lower(earlier->Word(j));
-          EXPECT_FALSE(word != typed && word.rfind(typed, 0) == 0)
-              << chain[later] << " \"" << typed << "\" is taken by " << chain[before] << " \"" << word << "\"";
+  const std::vector<std::vector<const char*>> chains = {{"model", "general", "zolt"},
+                                                        {"model print", "general print", "print zolt"}};
+  for (const auto& chain : chains) {
+    for (size_t later = 1; later < chain.size(); ++later) {
+      const CommandTableBase* table = TableNamed(chain[later]);
+      ASSERT_NE(table, nullptr) << chain[later];
+      for (int i = 1; i <= table->Count(); ++i) {
+        const std::string typed = Lower(table->Word(i));
+        for (size_t before = 0; before < later; ++before) {
+          const CommandTableBase* earlier = TableNamed(chain[before]);
+          ASSERT_NE(earlier, nullptr) << chain[before];
+          for (int j = 1; j <= earlier->Count(); ++j) {
+            const std::string word = Lower(earlier->Word(j));
+            EXPECT_FALSE(word != typed && word.rfind(typed, 0) == 0)
+                << chain[later] << " \"" << typed << "\" is taken by " << chain[before] << " \"" << word << "\"";
+          }
         }
       }
     }
@@ -118,6 +126,7 @@ TEST(InstallSubsystemsTest, InstallingAWordNoTableHasFailsAtStartUp) {
   }
   EXPECT_THROW(InstallModelPrint("stepp", handler), std::logic_error);
   EXPECT_THROW(InstallGenerateSubCommand("stepp", handler), std::logic_error);
+  EXPECT_THROW(InstallGuiSetHandler("plott", [](CommandType&) { return 0; }), std::logic_error);
   // A word whose subsystem is not built yet cannot take a handler either.
   EXPECT_THROW(InstallModelCommand("history", handler), std::logic_error);
 }

@@ -78,7 +78,7 @@ TEST(InstallSubsystemsTest, EveryCommandWordHasAHandlerAndCanBeTyped) {
 
 // The tables the program is made of are all walked above (a table left out
 // of the link would escape the check). A command line goes through the
-// levels in the order model, general, scripting, and so do PRINT's items: a
+// levels in the order model, general, scripting, and so do PRINT's and SET's items: a
 // word of a later level, typed in full, is never taken by a different word
 // of an earlier one. (A word in both levels is the earlier level handing it
 // down.)
@@ -86,12 +86,12 @@ TEST(InstallSubsystemsTest, EveryLevelsWordsReachTheirLevel) {
   ZoltInterpreter zolt;  // links the scripting level's tables, as the program does
   std::set<std::string> names;
   for (const CommandTableBase* table : AllCommandTables()) names.insert(table->Name());
-  for (const char* name :
-       {"general", "general set", "general print", "model", "model print", "generate", "zolt", "print zolt"})
+  for (const char* name : {"general", "general set", "general print", "model", "model set", "model print", "generate",
+                           "zolt", "print zolt"})
     EXPECT_EQ(names.count(name), 1u) << name;
 
-  const std::vector<std::vector<const char*>> chains = {{"model", "general", "zolt"},
-                                                        {"model print", "general print", "print zolt"}};
+  const std::vector<std::vector<const char*>> chains = {
+      {"model", "general", "zolt"}, {"model print", "general print", "print zolt"}, {"model set", "general set"}};
   for (const auto& chain : chains) {
     for (size_t later = 1; later < chain.size(); ++later) {
       const CommandTableBase* table = TableNamed(chain[later]);

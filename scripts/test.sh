@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every test: unit tests, collapse verifications and
-# end-to-end cases, then the unit tests again under the address and
-# undefined-behaviour sanitizers. The mesh-refinement study (label "slow")
-# runs by hand: ctest --test-dir build -L slow.
+# Builds, checks the sources against .clang-format, and runs every test:
+# unit tests, collapse verifications and end-to-end cases, then the unit
+# tests again under the address and undefined-behaviour sanitizers. The
+# mesh-refinement study (label "slow") runs by hand: ctest --test-dir build -L slow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
+bash scripts/check_format.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 ctest --test-dir build --output-on-failure -j "$jobs" -LE slow
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Release -DTERRAX_SANITIZE=ON -DTERRAX_BENCH=OFF >/dev/null

@@ -49,7 +49,8 @@ class ScriptLevel {
 
 // SET PLOT and SET MOVIE are the window and device layer's: it installs its
 // handlers for "plot" and "movie" at start-up (each reads its parameters and
-// returns a check code). Until then those items fail with a clear message.
+// returns a check code). Until then those items fail with a clear message;
+// an item that is not one of the general SET items is a logic error.
 using GuiSetHandler = int (*)(CommandType& interp);
 void InstallGuiSetHandler(const char* item, GuiSetHandler handler);
 // The default extension of SET OUTPUT: the current hard-copy device's; none

@@ -326,17 +326,19 @@ void InitialDamping(ModelInterpreter& interp, const Range& range) {
     dynamic = word == 2;
     if (dynamic && !Modes().dynamic) throw QJExcept("Not configured for dynamic calculation");
   }
-  static const uint32_t kKindCodes[] = {0, 2, 1, 3};
+  static const DampingKind kKinds[] = {kLocalDamping, kCombinedDamping, kRayleighDamping, kHystereticDamping};
   const int kind = interp.GetKeyword("local combined rayleigh hysteretic");
-  const uint32_t code = kKindCodes[kind - 1];
-  if (!dynamic && code == 1) throw QJExcept("Rayleigh damping not allowed in static mechanical calculation");
-  if (!dynamic && code == 3) throw QJExcept("Hysteretic damping not allowed in static mechanical calculation");
-  if (code == 3) {
+  const DampingKind code = kKinds[kind - 1];
+  if (!dynamic && code == kRayleighDamping)
+    throw QJExcept("Rayleigh damping not allowed in static mechanical calculation");
+  if (!dynamic && code == kHystereticDamping)
+    throw QJExcept("Hysteretic damping not allowed in static mechanical calculation");
+  if (code == kHystereticDamping) {
     SetHysteretic(interp, range);
     return;
   }
   const bool everything = range.ElementCount() == 0;
-  if (code == 1) {
+  if (code == kRayleighDamping) {
     Setting fraction, frequency;
     const bool given = ReadOptionalValue(interp, fraction);
     int only = 0;
@@ -348,7 +350,7 @@ void InitialDamping(ModelInterpreter& interp, const Range& range) {
     for (GridPoint* gp : GridPointList()) {
       if (!everything && !range.IsInAt(gp->position, gp)) continue;
       GpDynamicData& block = DynamicBlock(*gp);
-      block.dampingKind = 1;
+      block.dampingKind = kRayleighDamping;
       if (!given) continue;
       const double xi = fraction.At(gp->position);
       const double f = frequency.At(gp->position);
@@ -363,10 +365,10 @@ void InitialDamping(ModelInterpreter& interp, const Range& range) {
     if (!everything && !range.IsInAt(gp->position, gp)) continue;
     if (dynamic) {
       GpDynamicData& block = DynamicBlock(*gp);
-      block.dampingKind = static_cast<int32_t>(code);
+      block.dampingKind = code;
       if (given) block.localDamping = coefficient.At(gp->position);
     } else {
-      gp->dampingKind = code;
+      gp->dampingKind = static_cast<uint32_t>(code);
       if (given) gp->dampingCoefficient = coefficient.At(gp->position);
     }
   }

@@ -58,7 +58,7 @@ const StepParticipants& Participants() { return CurrentModel().Participants(); }
 
 }  // namespace
 
-void Cycle::Callback(int point) {
+void Cycle::Callback(CallbackPoint point) {
   Participants().ForEach([point](StepParticipant& p) { p.Callback(point); });
 }
 

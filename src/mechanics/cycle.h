@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "base/string.h"
+#include "model/step_participant.h"
 
 class CommandType;
 class ModelInterpreter;
@@ -35,7 +36,7 @@ class Cycle {
   // The header and dash lines of the step table.
   static void Header(String& header, String& dashes);
   // Every participant at a numbered callback point.
-  static void Callback(int point);
+  static void Callback(CallbackPoint point);
 };
 
 // Clears the grid-points' pre-cycle sums, checks every zone and totals the

@@ -98,8 +98,9 @@ void PrintMechanical(ModelInterpreter& interp) {
   interp << "  FOB SOLVE limit             : " << std::setw(13) << s.forceLimit << "\n";
   interp << "  Ratio SOLVE limit           : " << std::setw(13) << s.ratioLimit << "\n";
   interp << "  Substep SOLVE limit         : " << s.substepLimit << "\n";
-  interp << "  Static Damping Type         : "
-         << (s.dampingType == 0 ? "Local" : s.dampingType == 2 ? "Combined" : "") << "\n";
+  const char* damping = s.dampingType == kLocalDamping ? "Local" : "";
+  if (s.dampingType == kCombinedDamping) damping = "Combined";
+  interp << "  Static Damping Type         : " << damping << "\n";
   interp << std::fixed << std::setprecision(3);
   interp << "  Local Damping Factor        : " << s.dampingFactor << "\n";
   interp << "  Geometry Update             : " << s.geometryInterval << "\n";

@@ -2,24 +2,16 @@
 // settings; other items go down to the scripting and general levels.
 #include <cmath>
 
+#include "base/command_table.h"
 #include "base/message.h"
 #include "model/calc_module.h"
+#include "model/grid_point.h"
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
-#include "model/grid_point.h"
-#include "model/model.h"
 
 namespace {
-const char* const kSetWords =
-    "gravity hist_rep large small pinterval dynamic creep thermal mechanical ratio fluid geom_rep display "
-    "animation flow geometry chem track";
-
-enum SetWord {
-  kGravity = 1, kHistRep, kLarge, kSmall, kPinterval, kDynamic, kCreep, kThermal, kMechanical, kRatio,
-  kFluid, kGeomRep, kDisplay, kAnimation, kFlow, kGeometry, kChem, kTrack
-};
-
 // "(x,y,z)", each component in scientific notation.
 String VectorText(const double v[3]) {
   return "(" + DoubleToString(v[0], 0, 0, 1) + "," + DoubleToString(v[1], 0, 0, 1) + "," +
@@ -79,7 +71,7 @@ void SetMechanical(ModelInterpreter& interp) {
         break;
       }
       default: {
-        s.dampingType = interp.GetKeyword("local combined") == 1 ? 0 : 2;
+        s.dampingType = interp.GetKeyword("local combined") == 1 ? kLocalDamping : kCombinedDamping;
         interp.CheckNumber(&s.dampingFactor);
         for (GridPoint* gp : GridPointList()) {
           gp->dampingKind = static_cast<uint32_t>(s.dampingType);
@@ -144,43 +136,64 @@ void SetTrack(ModelInterpreter& interp) {
   if (!fluid->On()) throw QJExcept("Fluid flow must be turned on for particle tracking option.");
   Settings().tracking = interp.GetBool();
 }
+
+void SetHistRep(ModelInterpreter& interp) { Settings().historyInterval = interp.GetInt(); }
+
+void SetLarge(ModelInterpreter&) {
+  ModelSettings& s = Settings();
+  if (!s.largeStrain) CurrentModel().Structures().ResetNodePositions();
+  s.largeStrain = true;
+}
+
+void SetSmall(ModelInterpreter&) { Settings().largeStrain = false; }
+void SetPinterval(ModelInterpreter& interp) { Settings().plotInterval = interp.GetInt(); }
+void SetDynamic(ModelInterpreter& interp) {
+  SetMode(interp, Modes().dynamic, "Not configured for dynamic calculation");
+}
+void SetCreep(ModelInterpreter& interp) { SetMode(interp, Modes().creep, "Not configured for creep calculation"); }
+void SetThermal(ModelInterpreter& interp) {
+  SetMode(interp, Modes().thermal, "Not configured for thermal calculation");
+}
+void SetRatio(ModelInterpreter& interp) { Settings().ratioType = interp.GetKeyword("average maximum local") - 1; }
+
+// SET FLUID and its older name SET FLOW.
+void SetFluid(ModelInterpreter& interp) {
+  SetMode(interp, Modes().fluid, "Not configured for fluid flow calculation");
+  Settings().porePressure = true;
+}
+
+void SetGeomRep(ModelInterpreter& interp) { Settings().geometryInterval = interp.GetInt(); }
+void SetAnimation(ModelInterpreter& interp) { SetPlotAnimation(interp.GetBool()); }
+
+void SetGeometry(ModelInterpreter& interp) {
+  const double t = interp.GetReal();
+  Settings().geometryRatio = t < 0.0 ? 0.0 : t;
+}
+
+// The model level's SET items; other items go down to the levels below.
+CommandTable<ModelCommandHandler> g_setItems("model set", {{"gravity", &SetGravity},
+                                                           {"hist_rep", &SetHistRep},
+                                                           {"large", &SetLarge},
+                                                           {"small", &SetSmall},
+                                                           {"pinterval", &SetPinterval},
+                                                           {"dynamic", &SetDynamic},
+                                                           {"creep", &SetCreep},
+                                                           {"thermal", &SetThermal},
+                                                           {"mechanical", &SetMechanical},
+                                                           {"ratio", &SetRatio},
+                                                           {"fluid", &SetFluid},
+                                                           {"geom_rep", &SetGeomRep},
+                                                           {"display", &SetDisplay},
+                                                           {"animation", &SetAnimation},
+                                                           {"flow", &SetFluid},
+                                                           {"geometry", &SetGeometry},
+                                                           {"chem", &SetChemistry},
+                                                           {"track", &SetTrack}});
 }  // namespace
 
 int ModelInterpreter::Set() {
   int word = 0;
-  if (MatchKeyword(kSetWords, word) != kOk) return CommandType::Set();
-  ModelSettings& s = Settings();
-  ModePointers& modes = Modes();
-  switch (word) {
-    case kGravity: SetGravity(*this); break;
-    case kHistRep: s.historyInterval = GetInt(); break;
-    case kLarge:
-      if (!s.largeStrain) CurrentModel().Structures().ResetNodePositions();
-      s.largeStrain = true;
-      break;
-    case kSmall: s.largeStrain = false; break;
-    case kPinterval: s.plotInterval = GetInt(); break;
-    case kDynamic: SetMode(*this, modes.dynamic, "Not configured for dynamic calculation"); break;
-    case kCreep: SetMode(*this, modes.creep, "Not configured for creep calculation"); break;
-    case kThermal: SetMode(*this, modes.thermal, "Not configured for thermal calculation"); break;
-    case kMechanical: SetMechanical(*this); break;
-    case kRatio: s.ratioType = GetKeyword("average maximum local") - 1; break;
-    case kFluid:
-    case kFlow:
-      SetMode(*this, modes.fluid, "Not configured for fluid flow calculation");
-      s.porePressure = true;
-      break;
-    case kGeomRep: s.geometryInterval = GetInt(); break;
-    case kDisplay: SetDisplay(*this); break;
-    case kAnimation: SetPlotAnimation(GetBool()); break;
-    case kGeometry: {
-      double t = GetReal();
-      s.geometryRatio = t < 0.0 ? 0.0 : t;
-      break;
-    }
-    case kChem: SetChemistry(*this); break;
-    case kTrack: SetTrack(*this); break;
-    default: break;
-  }
+  if (MatchKeyword(g_setItems.Keywords(), word) != kOk) return CommandType::Set();
+  g_setItems.HandlerOf(word)(*this);
   return kOk;
 }

@@ -185,8 +185,9 @@ void NodeBase::RestoreNode(SaveStream& s) {
     dampingCoefficient = ReadReal(s, floats);
   }
   if (v < 15) {
-    stateValues[0] = s.ReadF32();
-    stateValues[1] = s.ReadF32();
+    // Two single-precision state values that nothing reads.
+    s.ReadF32();
+    s.ReadF32();
   }
 }
 
@@ -319,8 +320,6 @@ void GridPoint::CopyState(const GridPoint& o) {
   }
   dampingKind = o.dampingKind;
   dampingCoefficient = o.dampingCoefficient;
-  stateValues[0] = o.stateValues[0];
-  stateValues[1] = o.stateValues[1];
   for (int i = 0; i < kGroupSlots; ++i) {
     groups_[i] = o.groups_[i];
     groupCounts_[i] = o.groupCounts_[i];

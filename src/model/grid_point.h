@@ -19,7 +19,9 @@ class SaveStream;
 
 // How the law of motion damps a grid-point: the static schemes (SET
 // mechanical damping local / combined) and the dynamic mode's Rayleigh damping.
-enum DampingKind : int32_t { kLocalDamping = 0, kRayleighDamping = 1, kCombinedDamping = 2 };
+// Hysteretic damping belongs to zones (INITIAL damping hysteretic); its code
+// is never stored in a grid-point.
+enum DampingKind : int32_t { kLocalDamping = 0, kRayleighDamping = 1, kCombinedDamping = 2, kHystereticDamping = 3 };
 
 // Blocks of the coupled modes, created by a mode's grid-point hook.
 struct GpDynamicData {
@@ -104,7 +106,6 @@ class NodeBase : public LinkListNode {
   ZoltParamArray extra;
   uint32_t dampingKind = kLocalDamping;  // kLocalDamping or kCombinedDamping
   double dampingCoefficient = 0.0;
-  double stateValues[2] = {0, 0};  // part of the state record, not saved
   std::unique_ptr<GpDynamicData> dynamicBlock;
 
   // The node-base part of the save record.
@@ -161,11 +162,13 @@ class GridPoint : public NodeBase, public LocatedObject, public ModelObject {
   uint32_t ListSequence() const { return sequence_; }
   void SetListSequence(uint32_t s) { sequence_ = s; }
 
-  // The grid-point's own fields.
+  // The grid-point's own fields. savedWord, savedValues and linkedScalar
+  // are save-format padding: nothing reads them, and they are written back
+  // as the file had them so that a restored model saves to the same bytes.
   uint32_t savedWord = 0;
   double porePressure = 0.0;
   double savedValues[2] = {0, 0};
-  double linkedScalar = 0.0;  // summed over linked grid-points
+  double linkedScalar = 0.0;
   double appliedForce[2][3] = {{0, 0, 0}, {0, 0, 0}};  // the applied force is their sum
   double load[3] = {0, 0, 0};
   // The grid-point's apply condition and attach tie: members of the apply
@@ -180,7 +183,6 @@ class GridPoint : public NodeBase, public LocatedObject, public ModelObject {
     LinkedEntry* next;
   };
   LinkedEntry* linked = nullptr;
-  uint32_t workWord = 0;
 
   void AddLinked(GridPoint* gp);
   void ClearLinked();

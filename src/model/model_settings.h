@@ -29,12 +29,12 @@ struct ModelSettings {
   bool largeStrain = false;              // SET LARGE / SMALL
   double timestep = 0.0;                 // current time step
   double forceRatio = 0.0;               // current mechanical (unbalanced-force) ratio
-  double waterDensity = 0.0;             // WATER DENSITY
+  double waterDensity = 0.0;             // save-format padding (WATER keeps its density on the water table)
   bool porePressure = false;             // fluid configured or switched on
   double gravity[3] = {0, 0, 0};
   int32_t ratioType = 0;                 // 0 average, 1 maximum, 2 local
   bool mechanical = true;                // SET MECHANICAL on / off
-  bool reserved = false;
+  bool reserved = false;                 // save-format padding: nothing reads it
   int32_t dampingType = 0;               // static damping: local or combined (DampingKind)
   double unbalancedForce = 0.0;          // current maximum unbalanced force
   double areaTotal = 0.0;                // the grid-points' area sums totalled by the last preparation
@@ -61,8 +61,8 @@ struct ModelSettings {
   double fos = 0.0;
   double geometryRatio = 0.0;            // SET GEOMETRY
   bool tracking = false;                 // SET TRACK
-  int32_t trackCount = 0;                // kept by particle tracking
-  double trackReal = 0.0;                // kept by particle tracking
+  int32_t trackCount = 0;                // particle tracking's, which is not built yet: save-format
+  double trackReal = 0.0;                // padding until then, carried through the file
 
   // Not saved: kept beside the record and reset with it.
   bool freeField = false;                // a grid-point carries free-field marks

@@ -40,7 +40,7 @@ CalcModule* RequireMode(CalcModule* module, const char* missing) {
 }
 
 const char* DynamicDampingText(int32_t kind) {
-  return kind == 1 ? "Rayleigh" : kind == 2 ? "Combined" : "Local";
+  return kind == kRayleighDamping ? "Rayleigh" : kind == kCombinedDamping ? "Combined" : "Local";
 }
 
 // The fixity letters, in local axes when the apply condition uses them.
@@ -188,7 +188,7 @@ void PrintGp(ModelInterpreter& interp) {
       case kDamping:
         if (modes.dynamic) {
           interp << std::setw(8) << DynamicDampingText(dyn.dampingKind) << " ";
-          if (dyn.dampingKind == 1) {
+          if (dyn.dampingKind == kRayleighDamping) {
             ScientificPrecision(interp, 4);
             interp << std::setw(19) << dyn.rayleighAlpha << " " << std::setw(11) << dyn.rayleighBeta << " ";
           } else {
@@ -196,7 +196,7 @@ void PrintGp(ModelInterpreter& interp) {
             interp << std::setw(7) << dyn.localDamping << " ";
           }
         } else {
-          interp << std::setw(8) << (gp->dampingKind == 2 ? "Combined" : "Local") << " ";
+          interp << std::setw(8) << (gp->dampingKind == kCombinedDamping ? "Combined" : "Local") << " ";
           Fixed(interp, 4);
           interp << std::setw(7) << gp->dampingCoefficient;
         }

@@ -210,8 +210,6 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   std::vector<Particle*> particles;
   // Calculation data of the stress pass; not saved.
   double stepValue = 0.0;
-  double stepValue2 = 0.0;
-  uint8_t stepBytes[5] = {};
 
   // The append position in the zone list, for "first in list order".
   uint32_t ListSequence() const { return sequence_; }

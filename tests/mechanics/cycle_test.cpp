@@ -197,6 +197,19 @@ TEST_F(StepCommandTest, OneStepRunsItsPhasesInOrder) {
   EXPECT_EQ(Trace(), want);
 }
 
+// Gravity is the cycle's own: with no apply condition anywhere, the
+// preparation loads each grid-point of a unit zone with an eighth of its weight.
+TEST_F(StepCommandTest, ThePreparationLoadsTheWeight) {
+  Zone* zone = UnitBrick();
+  Assign(zone, "elastic", {{"bulk", 1e6}, {"shear", 1e6}}, 1000);
+  Settings().gravity[2] = -10.0;
+  ASSERT_TRUE(Cycle::Prepare(false, interp, true));
+  for (GridPoint* gp : GridPointList()) {
+    EXPECT_EQ(gp->apply, nullptr);
+    EXPECT_NEAR(gp->appliedForce[0][2], -10.0 * 1000.0 / 8, 1e-9) << gp->id;
+  }
+}
+
 TEST_F(StepCommandTest, LargeStrainReprepareEveryGeometryInterval) {
   Zone* zone = UnitBrick();
   Assign(zone, "elastic", {{"bulk", 1e6}, {"shear", 1e6}}, 1000);

@@ -714,6 +714,7 @@ Interface* InterfaceList::Find(uint32_t id) const {
 }
 
 void InterfaceList::RemoveDeleted(CommandType& out) {
+  cells_.Reset();  // it names zones that go
   for (Interface* i = Head(); i; i = Next(i)) i->RemoveDeleted(out);
 }
 
@@ -738,6 +739,7 @@ void ClearInterfaces() {
   list.Clear();
   list.ReleaseIndexArray();
   list.nextId = 0;
+  list.Cells().Reset();
 }
 
 void InterfaceReadError() { throw KWRExcept("Error reading save file"); }

@@ -35,24 +35,40 @@ void Location(const GridPoint& gp, double out[3]) {
 
 // The weighted distance of the corners' current locations in front of the
 // point along the face's unit normal: positive with the point behind the face.
-double WeightedPenetration(const ZoneFace& face, const double p[3], const FaceWeights& w, const double n[3]) {
+double WeightedPenetration(GridPoint* const corner[4], int corners, const double p[3], const FaceWeights& w,
+                           const double n[3]) {
   double d = 0.0;
-  const int corners = face.GpCount();
   for (int k = 0; k < corners; ++k) {
     double c[3];
-    Location(*face.GetGp(k), c);
+    Location(*corner[k], c);
     const double r[3] = {c[0] - p[0], c[1] - p[1], c[2] - p[2]};
     d += w.weight[k] * Dot(r, n);
   }
   return d;
 }
 
-// Adds the vector times each weight to the force sums of the face's corners,
-// and each part's length to their force-magnitude sums.
-void Distribute(const ZoneFace& face, const FaceWeights& w, const double f[3], double sign) {
-  const int corners = face.GpCount();
+// The unit normal of a face from its corners, as ZoneFace::Normal gives it:
+// from the diagonals for four corners, from two edges for three.
+void CornerNormal(GridPoint* const c[4], int count, double n[3]) {
+  const double* p0 = c[0]->position;
+  const double* p1 = c[1]->position;
+  const double* p2 = c[2]->position;
+  const double* q = count == 4 ? c[3]->position : p0;
+  const double a[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+  const double b[3] = {p1[0] - q[0], p1[1] - q[1], p1[2] - q[2]};
+  Cross(a, b, n);
+  const double length = std::sqrt(Dot(n, n));
+  if (length > 0.0) {
+    const double inverse = 1.0 / length;
+    for (int i = 0; i < 3; ++i) n[i] *= inverse;
+  }
+}
+
+// Adds the vector times each weight to the force sums of the corners, and
+// each part's length to their force-magnitude sums.
+void Distribute(GridPoint* const c[4], int corners, const FaceWeights& w, const double f[3], double sign) {
   for (int k = 0; k < corners; ++k) {
-    GridPoint& gp = *face.GetGp(k);
+    GridPoint& gp = *c[k];
     const double s = sign * w.weight[k];
     const double fx = s * f[0], fy = s * f[1], fz = s * f[2];
     gp.unbalancedForce[0] += fx;
@@ -153,23 +169,25 @@ bool InterfaceNode::FindTarget(const SurfaceFaceCellSpace& cells, bool keepTarge
 
 void InterfaceNode::ContactStep(bool effective) {
   if (model_) model_->SetOwner(this);
-  if (!model_ || !target.GetZone() || area == 0.0) {
+  if (!model_ || !corners_.targetCount || area == 0.0) {
     normalStress = 0.0;
     Zero(shearStress);
     Zero(shearDisplacement);
     if (model_) model_->ResetState();
     return;
   }
-  UpdatePosition();
+  FollowHost();
+  GridPoint* const* corner = corners_.target;
+  const int count = corners_.targetCount;
   double p[3];
   DisplacedPoint(p);
   double n[3];
-  target.Normal(n);
-  const double d = WeightedPenetration(target, p, targetWeights, n);
+  CornerNormal(corner, count, n);
+  const double d = WeightedPenetration(corner, count, p, targetWeights, n);
   // The target's velocity at the contact point.
   double vt[3] = {0, 0, 0};
-  for (int k = 0; k < target.GpCount(); ++k) {
-    const GridPoint& gp = *target.GetGp(k);
+  for (int k = 0; k < count; ++k) {
+    const GridPoint& gp = *corner[k];
     const double w = targetWeights.weight[k];
     for (int i = 0; i < 3; ++i) vt[i] += w * gp.velocity[i];
   }
@@ -186,13 +204,49 @@ void InterfaceNode::ContactStep(bool effective) {
   for (int i = 0; i < 3; ++i) shearDisplacement[i] += vs[i] * s.timestep;
   const double f[3] = {area * (normalStress * n[0] - shearStress[0]), area * (normalStress * n[1] - shearStress[1]),
                        area * (normalStress * n[2] - shearStress[2])};
-  Distribute(target, targetWeights, f, -1.0);
-  if (host.GetZone()) Distribute(host, hostWeights, f, 1.0);
+  Distribute(corner, count, targetWeights, f, -1.0);
+  Distribute(corners_.host, corners_.hostCount, hostWeights, f, 1.0);
+}
+
+void InterfaceNode::TakeCorners() {
+  corners_ = Corners();
+  if (host.GetZone()) {
+    corners_.hostCount = static_cast<uint8_t>(std::min(host.GpCount(), 4));
+    for (int k = 0; k < corners_.hostCount; ++k) corners_.host[k] = host.GetGp(k);
+  }
+  if (target.GetZone() && target.GpCount() >= 3) {
+    corners_.targetCount = static_cast<uint8_t>(std::min(target.GpCount(), 4));
+    for (int k = 0; k < corners_.targetCount; ++k) corners_.target[k] = target.GetGp(k);
+  }
+}
+
+void InterfaceNode::FollowHost() {
+  double vx = 0, vy = 0, vz = 0, px = 0, py = 0, pz = 0, dx = 0, dy = 0, dz = 0, sx = 0, sy = 0, sz = 0;
+  for (int k = 0; k < corners_.hostCount; ++k) {
+    const GridPoint& gp = *corners_.host[k];
+    const double w = hostWeights.weight[k];
+    vx += w * gp.velocity[0];
+    vy += w * gp.velocity[1];
+    vz += w * gp.velocity[2];
+    px += w * gp.position[0];
+    py += w * gp.position[1];
+    pz += w * gp.position[2];
+    dx += w * gp.displacement[0];
+    dy += w * gp.displacement[1];
+    dz += w * gp.displacement[2];
+    sx += w * gp.smallDisplacement[0];
+    sy += w * gp.smallDisplacement[1];
+    sz += w * gp.smallDisplacement[2];
+  }
+  velocity[0] = vx, velocity[1] = vy, velocity[2] = vz;
+  position[0] = px, position[1] = py, position[2] = pz;
+  displacement[0] = dx, displacement[1] = dy, displacement[2] = dz;
+  smallDisplacement[0] = sx, smallDisplacement[1] = sy, smallDisplacement[2] = sz;
 }
 
 void InterfaceNode::FollowMotion() {
-  if (host.GetZone()) {
-    UpdatePosition();
+  if (corners_.hostCount) {
+    FollowHost();
     return;
   }
   const ModelSettings& s = Settings();
@@ -264,6 +318,7 @@ void Interface::PrepareNodes(const SurfaceFaceCellSpace& cells, bool continuing,
     if (len > 0.0)
       for (int i = 0; i < 3; ++i) n->normal[i] /= len;
     n->FindTarget(cells, continuing);
+    n->TakeCorners();
   }
 }
 

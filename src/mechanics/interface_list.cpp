@@ -609,6 +609,7 @@ void Interface::AccumulateAreas() {
 void Interface::RemoveDeleted(CommandType& out) {
   auto marked = [](const Zone* z) { return z && (z->Flags() & Zone::kDeleted); };
   for (InterfaceNode* n = nodes_.Head(); n; n = InterfaceNodeList::Next(n)) {
+    n->corners_ = InterfaceNode::Corners();  // taken again at the next preparation
     n->UpdatePosition();
     // A target on a zone that goes is forgotten; the next preparation looks again.
     if (marked(n->target.GetZone())) {

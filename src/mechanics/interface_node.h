@@ -101,5 +101,20 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
   uint64_t sequence = 0;
 
  private:
+  // The corners of the host and target faces, taken at every preparation
+  // for the step's passes (not saved).
+  struct Corners {
+    GridPoint* host[4] = {nullptr, nullptr, nullptr, nullptr};
+    GridPoint* target[4] = {nullptr, nullptr, nullptr, nullptr};
+    uint8_t hostCount = 0;
+    uint8_t targetCount = 0;
+  };
+  friend class Interface;
+  // The corners of the faces the node has now.
+  void TakeCorners();
+  // UpdatePosition over the corners taken.
+  void FollowHost();
+
+  Corners corners_;
   std::unique_ptr<InterfaceModelBase> model_;
 };

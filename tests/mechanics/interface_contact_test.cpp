@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/memory.h"
+#include "mechanics/cycle.h"
 #include "mechanics/interface.h"
 #include "model/grid_fixture.h"
+#include "support/alloc_counter.h"
 
 namespace {
 
@@ -268,6 +271,23 @@ TEST_F(InterfaceContactTest, ARigidRotationKeepsTheShearStressMagnitude) {
   const double angle = (cross[0] * n[0] + cross[1] * n[1] + cross[2] * n[2]) / 25.0;
   EXPECT_NEAR(angle, 0.75 * w, 1e-4);
   EXPECT_NEAR(Length(after), 5.0, 5e-3);
+}
+
+// The contact and motion passes of a step allocate nothing, in small and
+// in large strain.
+TEST_F(InterfaceContactTest, StepsWithInterfacesAllocateNothing) {
+  BlockOnPlane();
+  for (const bool large : {false, true}) {
+    Settings().largeStrain = large;
+    ASSERT_TRUE(Cycle::Prepare(false, interp, true));
+    Cycle::Step(interp);
+    const size_t heap = TestAllocations();
+    const uint64_t pool = ModelMemoryInUse();
+    for (int i = 0; i < 20; ++i) Cycle::Step(interp);
+    EXPECT_EQ(TestAllocations(), heap) << "large strain " << large;
+    EXPECT_EQ(ModelMemoryInUse(), pool);
+    for (const InterfaceNode* n : Nodes()) EXPECT_GT(n->normalStress, 0.0);
+  }
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ void InterfaceNode::ContactStep(bool effective) {
     if (model_) model_->ResetState();
     return;
   }
-  FollowHost();
+  if (corners_.hostCount) FollowHost();
   GridPoint* const* corner = corners_.target;
   const int count = corners_.targetCount;
   double p[3];

@@ -273,6 +273,35 @@ TEST_F(InterfaceContactTest, ARigidRotationKeepsTheShearStressMagnitude) {
   EXPECT_NEAR(Length(after), 5.0, 5e-3);
 }
 
+// Free nodes (made by position, without a host face) stay where they are
+// and push only the face they sink into.
+TEST_F(InterfaceContactTest, FreeNodesPushOnlyTheirTarget) {
+  Run({"gen zone brick size 1 1 1", "model elastic", "prop bulk 5e7 shear 3e7 density 2000",
+       "fix x y z range z -0.1 0.1",
+       "interface 1 element p1 0 0 0.999 p2 1 0 0.999 p3 0 1 0.999 property kn 1e9 ks 1e9",
+       "interface 1 ctolerance 0.01", "step 1"});
+  for (const InterfaceNode* n : Nodes()) EXPECT_GT(n->normalStress, 0.0);
+  Run({"step 20"});
+  const double corner[3][2] = {{0, 0}, {1, 0}, {0, 1}};
+  int k = 0;
+  for (const InterfaceNode* n : Nodes()) {
+    EXPECT_FALSE(n->HasHost());
+    ASSERT_TRUE(n->HasTarget());
+    EXPECT_EQ(n->target.GetZone()->Id(), 1u);
+    EXPECT_EQ(n->position[0], corner[k][0]);
+    EXPECT_EQ(n->position[1], corner[k][1]);
+    EXPECT_EQ(n->position[2], 0.999);
+    ++k;
+  }
+  for (const GridPoint* gp : GridPointList()) {
+    if (gp->position[2] != 1.0) continue;
+    const bool pushed = gp->position[0] + gp->position[1] < 1.5;  // a corner under a node
+    if (pushed) {
+      EXPECT_LT(gp->displacement[2], 0.0) << gp->id;
+    }
+  }
+}
+
 // The contact and motion passes of a step allocate nothing, in small and
 // in large strain.
 TEST_F(InterfaceContactTest, StepsWithInterfacesAllocateNothing) {

@@ -10,6 +10,7 @@
 #include "base/linklist.h"
 #include "base/memory.h"
 #include "base/range.h"
+#include "mechanics/interface_cellspace.h"
 #include "mechanics/interface_node.h"
 #include "model/zone.h"
 
@@ -17,6 +18,7 @@ class CommandType;
 class Interface;
 class ModelInterpreter;
 class SaveStream;
+class StepParticipant;
 struct InterfaceLookups;
 
 // Zone flag bit of the zones that host an element of the interface whose
@@ -142,6 +144,9 @@ class Interface : public LinkListNode, public LocatedObject, public ModelObject 
   // After zones were marked deleted: the elements on them go, their nodes
   // move to the faces of the elements that remain, or lose their host.
   void RemoveDeleted(CommandType& out);
+  // The preparation of the nodes (after their areas): the zero-stiffness
+  // warning, the normal made a unit vector, the target searched.
+  void PrepareNodes(const SurfaceFaceCellSpace& cells, bool continuing, CommandType& out);
   // Whether every element's neighbours name it back; the failures are listed.
   bool CheckElements(CommandType& out) const;
 
@@ -225,7 +230,24 @@ class InterfaceList : public LinkListBase {
   // After zones were marked deleted.
   void RemoveDeleted(CommandType& out);
 
+  // The preparation of a calculation: the face cells (collected and sized
+  // again unless the calculation continues, filled in every case), each
+  // node's kinematics, area and normal, and its target.
+  void PrepareContact(bool continuing, CommandType& out);
+  // The passes of a step: contact forces, after the applied conditions;
+  // the nodes' motion, after the law of motion.
+  void ContactPass();
+  void MotionPass();
+
+  SurfaceFaceCellSpace& Cells() { return cells_; }
+  const SurfaceFaceCellSpace& Cells() const { return cells_; }
+
   uint32_t nextId = 0;
+  // The participant that runs the passes in the step, once per model.
+  StepParticipant* participant = nullptr;
+
+ private:
+  SurfaceFaceCellSpace cells_;
 };
 
 // The model's interface list.

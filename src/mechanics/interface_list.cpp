@@ -609,6 +609,7 @@ void Interface::AccumulateAreas() {
 void Interface::RemoveDeleted(CommandType& out) {
   auto marked = [](const Zone* z) { return z && (z->Flags() & Zone::kDeleted); };
   for (InterfaceNode* n = nodes_.Head(); n; n = InterfaceNodeList::Next(n)) {
+    n->corners_ = InterfaceNode::Corners();  // taken again at the next preparation
     n->UpdatePosition();
     // A target on a zone that goes is forgotten; the next preparation looks again.
     if (marked(n->target.GetZone())) {
@@ -714,6 +715,7 @@ Interface* InterfaceList::Find(uint32_t id) const {
 }
 
 void InterfaceList::RemoveDeleted(CommandType& out) {
+  cells_.Reset();  // it names zones that go
   for (Interface* i = Head(); i; i = Next(i)) i->RemoveDeleted(out);
 }
 
@@ -738,6 +740,7 @@ void ClearInterfaces() {
   list.Clear();
   list.ReleaseIndexArray();
   list.nextId = 0;
+  list.Cells().Reset();
 }
 
 void InterfaceReadError() { throw KWRExcept("Error reading save file"); }

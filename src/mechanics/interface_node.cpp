@@ -95,6 +95,11 @@ double InterfaceNode::DistanceToTarget() const {
 double InterfaceNode::PorePressure() const {
   if (!target.GetZone() || !(area > 0.0)) return 0.0;
   double pp = 0.0;
+  if (corners_.targetCount) {
+    // In the step: the corners taken at the preparation.
+    for (int k = 0; k < corners_.targetCount; ++k) pp += targetWeights.weight[k] * corners_.target[k]->porePressure;
+    return pp;
+  }
   for (int k = 0; k < target.GpCount(); ++k) pp += targetWeights.weight[k] * target.GetGp(k)->porePressure;
   return pp;
 }

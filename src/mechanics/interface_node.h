@@ -14,6 +14,7 @@
 #include "model/zone.h"
 
 class SaveStream;
+class SurfaceFaceCellSpace;
 
 class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject {
  public:
@@ -59,12 +60,31 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
   // Drops the host face (the node then moves by its own velocity).
   void DetachHost();
 
+  // The contact in the calculation (preparation and step).
+  //
+  // Keeps its target when it still projects onto it (or, with keepTargets
+  // or the keep-target bit, as it is), else looks for the exposed face it
+  // faces in the cells around it; with a target its stiffness goes to the
+  // corners. True when the node has a target.
+  bool FindTarget(const SurfaceFaceCellSpace& cells, bool keepTargets);
+  // 4 x the law's stiffness x area, by weight to the target and host corners.
+  void AddStiffness();
+  // Penetration and shear motion into stresses, and the forces to the
+  // target and host corners.
+  void ContactStep(bool effective);
+  // After the law of motion: follows the host face, or moves by its own velocity.
+  void FollowMotion();
+  // Large strain: turns the shear stress with the target face's normal and
+  // with the face's spin about it.
+  void RotateShearStress(const double n[3]);
+
   void Save(SaveStream& stream) const override;
   void Restore(SaveStream& stream) override;
   // The saved zone indices of the two face references back into zones.
   void RemapPointers() override;
 
   double area = 0.0;
+  double stiffness = 0.0;  // of the last preparation (not saved)
   double contactTolerance = 0.0;  // grows, never shrinks
   double normalStress = 0.0;
   double stressAddition = 0.0;    // the normal stress that dilation and INTERFACE nstress add
@@ -81,5 +101,20 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
   uint64_t sequence = 0;
 
  private:
+  // The corners of the host and target faces, taken at every preparation
+  // for the step's passes (not saved).
+  struct Corners {
+    GridPoint* host[4] = {nullptr, nullptr, nullptr, nullptr};
+    GridPoint* target[4] = {nullptr, nullptr, nullptr, nullptr};
+    uint8_t hostCount = 0;
+    uint8_t targetCount = 0;
+  };
+  friend class Interface;
+  // The corners of the faces the node has now.
+  void TakeCorners();
+  // UpdatePosition over the corners taken.
+  void FollowHost();
+
+  Corners corners_;
   std::unique_ptr<InterfaceModelBase> model_;
 };

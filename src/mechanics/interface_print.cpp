@@ -220,8 +220,11 @@ void Interface::Print(ModelInterpreter& interp) {
 
 void PrintInterfaceCommand(ModelInterpreter& interp) {
   int word = 0;
-  if (interp.MatchKeyword("cellspace", word) == CommandType::kOk)
-    throw QJExcept("PRINT INTERFACE CELLSPACE is not available in this version");
+  if (interp.MatchKeyword("cellspace", word) == CommandType::kOk) {
+    PageGuard guard(interp);
+    Interfaces().Cells().Print(interp);
+    return;
+  }
   int32_t id = 0;
   if (interp.CheckInt(&id) == CommandType::kOk) {
     Interface* iface = id >= 0 ? Interfaces().Find(static_cast<uint32_t>(id)) : nullptr;

@@ -198,4 +198,34 @@ TEST_F(AttachCommandTest, TiedColumnCarriesItsWeightAsOneColumn) {
   }
 }
 
+// A face of three corners: the search ties a point inside it with three
+// weights, typed weights must leave the fourth at 0, and the passes of a
+// step read the three corners only.
+TEST_F(AttachCommandTest, AFaceOfThreeCornersUsesThreeCorners) {
+  Commands({"gen zone wedge size 1 1 1", "gen zone brick size 3 1 3 p0 0 -1 0 p1 1 -1 0 p2 0 0 0 p3 0 -1 1 nomerge",
+            "model elastic", "prop bulk 5e7 shear 3e7 density 2000", "attach face nosnap"});
+  const AttachFace* tie = nullptr;
+  for (const AttachCondition* t : Ties())
+    if (t->TypeCode() == AttachCondition::kFace && static_cast<const AttachFace*>(t)->Face().GpCount() == 3)
+      tie = static_cast<const AttachFace*>(t);
+  ASSERT_NE(tie, nullptr);
+  AttachMasters m;
+  tie->Masters(m);
+  ASSERT_EQ(m.count, 3);
+  EXPECT_EQ(tie->Weights().weight[3], 0.0);
+  EXPECT_NEAR(m.weight[0] + m.weight[1] + m.weight[2], 1.0, 1e-12);
+
+  const ZoneFace& face = tie->Face();
+  const std::string typed = "attach gp " + std::to_string(tie->Slave()->id) + " face " +
+                            std::to_string(face.GetZone()->Id()) + " " + std::to_string(face.Face());
+  const std::string out = Run({"attach delete", (typed + " weight 1 1 1 1").c_str()});
+  EXPECT_TRUE(Contains(out, "has three corners: its fourth weight must be 0")) << out;
+  Commands({(typed + " weight 1 1 2 0").c_str(), "set gravity 10", "fix x y z range z -0.1 0.1", "step 5"});
+  const AttachFace& typedTie = *static_cast<const AttachFace*>(GlobalAttachList().Head());
+  double v = 0.0;
+  for (int k = 0; k < 3; ++k) v += typedTie.Weights().weight[k] * face.GetGp(k)->velocity[2];
+  EXPECT_DOUBLE_EQ(typedTie.Slave()->velocity[2], v);
+  EXPECT_NE(v, 0.0);
+}
+
 }  // namespace

@@ -42,7 +42,6 @@ TEST_F(InterfaceCommandTest, RefusedInput) {
       {"interface 1 wrap nosuch", "*** Must specify at least one valid group."},
       {"interface 1 wrap", "*** Must specify at least one valid group."},
       {"print interface 9", "*** Interface 9 not found"},
-      {"print interface cellspace", "*** PRINT INTERFACE CELLSPACE is not available in this version"},
       {"interface 1 property bogus 1", "*** Unrecognized parameter 3 (bogus)"},
       {"interface 1 property kn 1 range x 7 8", "*** Unrecognized parameter 3 (kn)"},
       {"interface 1 property kn", "*** Missing parameter 4"},

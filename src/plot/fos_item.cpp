@@ -1,0 +1,30 @@
+#include "plot/fos_item.h"
+
+#include "base/stream.h"
+#include "model/model_settings.h"
+
+namespace {
+
+String FosText() { return DoubleToString(Settings().fos, 2, 3, 0); }
+
+}  // namespace
+
+String FosPlotItem::DisplayName() const { return Settings().fosKnown ? " FoS " : " "; }
+
+void FosPlotItem::Draw(int32_t changeMask) {
+  DrawLegend(changeMask);
+  if (Settings().fosKnown)
+    LegendText(String(" FoS value is : ") + FosText());
+  else
+    LegendText("*** FoS value not available ");
+}
+
+void FosPlotItem::List(TextOStream& out) {
+  PlotItemBase::List(out);
+  if (Settings().fosKnown)
+    out << "FoS value is : " << FosText().str() << "\n";
+  else
+    out << "*** FoS value not available \n";
+}
+
+void InstallFosItem() { static PlotItemTypeOf<FosPlotItem> fos(56, "fos", 4651); }

@@ -256,8 +256,8 @@ void PlotItemBase::LegendLine() {
     caption->LineStyleLegend(state_.Pen(), state_.PenWidth(), state_.Color());
 }
 
-void PlotItemBase::PushStatus(const String& text) {
-  if (CaptionWindow* caption = owner_ ? owner_->Caption() : nullptr) caption->PushStatus(text);
+void PlotItemBase::PushStatus(const char* text) {
+  if (CaptionWindow* caption = owner_ ? owner_->Caption() : nullptr) caption->PushStatus(String(text));
 }
 
 void PlotItemBase::PopStatus() {

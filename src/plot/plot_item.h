@@ -103,7 +103,7 @@ class PlotItemBase : public PlotItem {
   void LegendText(const String& text, ColorRef colourIndex = kNoColor, bool heading = false);
   // A legend entry with a line sample in the current pen.
   void LegendLine();
-  void PushStatus(const String& text);
+  void PushStatus(const char* text);
   void PopStatus();
   // Projects a model point; (0, 0) without a view window.
   DVect2 ToScreen(const Vec3& p) const;

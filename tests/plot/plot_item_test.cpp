@@ -4,6 +4,7 @@
 #include "plot/plot_fixture.h"
 #include "plot/zone_set_items.h"
 #include "plotsel/axes_item.h"
+#include "support/alloc_counter.h"
 #include "support/memory_stream.h"
 
 namespace {
@@ -210,6 +211,11 @@ TEST_F(PlotItemTest, GridOnPostScriptAndBitmap) {
   Hardcopy("postscript");
   const std::string ps = TempDir::Read("terrax.ps");
   EXPECT_TRUE(Has(ps, "(Grid) @s")) << ps.substr(0, 2000);
+  EXPECT_TRUE(Has(ps, "(   Linestyle) @s")) << "the line sample";
+  if (HaveTool("gs")) {
+    std::string out;
+    EXPECT_EQ(RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage terrax.ps", out), 0) << out;
+  }
   Hardcopy("bmp size 300 200");
   EXPECT_GT(TempDir::Read("terrax.BMP").size(), 54u);
 }
@@ -220,6 +226,36 @@ TEST_F(PlotItemTest, MonochromePensAreBlackWithTheirDash) {
   view->SetColour(false);
   const std::string log = Record();
   EXPECT_NE(log.find("SetLineStyle 2"), std::string::npos) << "red: grey 0.4 gives the (5, 5) dash\n" << log;
+}
+
+TEST_F(PlotItemTest, GreyPostScriptDrawsRedAsABlackDash) {
+  Model({"gen zone brick size 1 1 1"});
+  Add("grid red");
+  Hardcopy("postscript gray");
+  const std::string ps = TempDir::Read("terrax.ps");
+  std::string dashes;
+  for (size_t at = ps.find("] 0 @sd"); at != std::string::npos; at = ps.find("] 0 @sd", at + 1))
+    dashes += ps.substr(ps.rfind('[', at), at - ps.rfind('[', at) + 1) + ";";
+  EXPECT_TRUE(Has(dashes, "[ 1.65 1.65]")) << "red: grey 0.4 gives the (5, 5) dash: " << dashes;
+}
+
+TEST_F(PlotItemTest, MarkingAndDrawingAllocateNothing) {
+  Model({"gen zone brick size 4 4 4"});
+  PlotItemBase& grid = Add("grid range x 0 2");
+  PlotItemBase& boundary = Add("boundary");
+  RasterTestDevice raster(400, 300);
+  TestSurface rasterSurface(&raster);
+  view->SetSurface(&rasterSurface);
+  view->SetCaptionOn(false);
+  view->Arrange();
+  view->Regenerate(-1, String());
+  for (PlotItemBase* item : {&grid, &boundary}) {
+    const size_t before = TestAllocations();
+    item->Draw(-1);
+    EXPECT_EQ(TestAllocations(), before) << item->DisplayName().str();
+  }
+  EXPECT_GT(CountInk(raster.raster), 100);
+  view->SetSurface(nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -27,4 +27,17 @@ void FosPlotItem::List(TextOStream& out) {
     out << "*** FoS value not available \n";
 }
 
-void InstallFosItem() { static PlotItemTypeOf<FosPlotItem> fos(56, "fos", 4651); }
+namespace {
+
+// The menu offers the item only once a factor of safety is known.
+class FosType : public PlotItemTypeOf<FosPlotItem> {
+ public:
+  using PlotItemTypeOf::PlotItemTypeOf;
+  PlotItem* CreateFromMenu(int32_t id, ViewPort& view) override {
+    return Settings().fosKnown ? PlotItemTypeOf::CreateFromMenu(id, view) : nullptr;
+  }
+};
+
+}  // namespace
+
+void InstallFosItem() { static FosType fos(56, "fos", 4651); }

@@ -262,6 +262,7 @@ TEST_F(PlotItemTest, MarkingAndDrawingAllocateNothing) {
 // Factor of safety and axes
 
 TEST_F(PlotItemTest, FosShowsTheFactorOnceKnown) {
+  EXPECT_EQ(PlotItemPrototypeAt(56)->CreateFromMenu(4651, *view), nullptr) << "only by keyword before SOLVE FOS";
   PlotItemBase& fos = Add("fos");
   EXPECT_NE(Record().find("*** FoS value not available "), std::string::npos);
   EXPECT_NE(Listing(fos).find("*** FoS value not available "), std::string::npos);
@@ -269,6 +270,8 @@ TEST_F(PlotItemTest, FosShowsTheFactorOnceKnown) {
   Settings().fos = 1.23456;
   EXPECT_NE(Record().find(" FoS value is : 1.23"), std::string::npos);
   EXPECT_NE(Listing(fos).find("FoS value is : 1.23"), std::string::npos);
+  std::unique_ptr<PlotItem> fromMenu(PlotItemPrototypeAt(56)->CreateFromMenu(4651, *view));
+  EXPECT_NE(fromMenu, nullptr);
 }
 
 TEST_F(PlotItemTest, AxesFixedAndScaled) {

@@ -9,6 +9,8 @@
 #include "model/grid_commands.h"
 #include "model/model.h"
 #include "modes/install_modes.h"
+#include "plot/plot_item_list.h"
+#include "plotsel/install_plotsel.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -22,6 +24,8 @@ void InstallBuiltSubsystems(Model& model) {
   // After the interfaces and before the structural elements: the ties' motion
   // pass runs between theirs.
   InstallMechanicsAttach();
+  InstallPlotItems();
+  InstallPlotselItems();
 }
 
 void InstallSubsystems(Model& model) {

@@ -45,7 +45,11 @@ std::unique_ptr<PlotItemList> MakePlotItemList(ViewPort& view) {
 }
 
 void RegisterPlotItemPrototype(int32_t typeId, PlotItemPrototype* prototype) {
-  if (typeId < 0 || typeId >= PlotItemPrototypeCapacity()) throw KWRExcept("Invalid plot item type");
+  if (typeId < 0) throw KWRExcept("Invalid plot item type");
+  // An id beyond the table doubles it until the id fits.
+  size_t capacity = Prototypes().size();
+  while (capacity <= size_t(typeId)) capacity *= 2;
+  Prototypes().resize(capacity, nullptr);
   Prototypes()[typeId] = prototype;
 }
 

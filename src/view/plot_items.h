@@ -111,7 +111,8 @@ class PlotItemPrototype {
   virtual PlotItem* CreateFromMenu(int32_t id, ViewPort& view) = 0;
 };
 
-// The registry of prototypes: type ids 0 to 100 are valid; empty entries are null.
+// The registry of prototypes by type id; empty entries are null. Ids 0 to
+// 127 are valid from the start; registering a larger id grows the table.
 void RegisterPlotItemPrototype(int32_t typeId, PlotItemPrototype* prototype);
 PlotItemPrototype* PlotItemPrototypeAt(int32_t typeId);
 int32_t PlotItemPrototypeCapacity();

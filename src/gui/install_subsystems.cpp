@@ -9,6 +9,7 @@
 #include "model/grid_commands.h"
 #include "model/model.h"
 #include "modes/install_modes.h"
+#include "zolt/history_tables.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -22,6 +23,7 @@ void InstallBuiltSubsystems(Model& model) {
   // After the interfaces and before the structural elements: the ties' motion
   // pass runs between theirs.
   InstallMechanicsAttach();
+  InstallHistoriesAndTables();
 }
 
 void InstallSubsystems(Model& model) {

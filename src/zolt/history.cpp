@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <iomanip>
@@ -391,18 +392,33 @@ void HistoryModule::WriteTable(std::ostream& os, HistorySelection& sel) {
   os << "\n------------ ";
   for (size_t i = 0; i < sel.entries.size(); ++i) os << "------------ ";
   os << "\n";
-  os << std::defaultfloat << std::setprecision(4);
+  // Numbers as %12.4g; formatted into one buffer that goes out in large writes.
+  std::string text;
+  text.reserve(size_t{1} << 16);
+  auto number = [&text](double v) {
+    char digits[32];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 4);
+    const size_t n = static_cast<size_t>(r.ptr - digits);
+    if (n < 12) text.append(12 - n, ' ');
+    text.append(digits, n);
+    text += ' ';
+  };
   for (bool more = FirstSample(sel); more; more = NextSample(sel)) {
     if (!sel.xHasValue) continue;
-    os << std::setw(12) << sel.x << " ";
+    number(sel.x);
     for (const auto& e : sel.entries) {
       if (e.hasValue)
-        os << std::setw(12) << e.value << " ";
+        number(e.value);
       else
-        os << "             ";
+        text += "             ";
     }
-    os << "\n";
+    text += '\n';
+    if (text.size() > (size_t{1} << 16) - 4096) {
+      os.write(text.data(), static_cast<std::streamsize>(text.size()));
+      text.clear();
+    }
   }
+  os.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void HistoryModule::PrintList(CommandType& interp) {

@@ -17,6 +17,8 @@ struct GridServices {
   void (*releaseApply)(LinkListNode* apply) = nullptr;
   // The applied-velocity record of an apply condition: false when it has none.
   bool (*applyVelocity)(const LinkListNode* apply, bool* localAxes, uint8_t* directions) = nullptr;
+  // A grid-point or zone is about to be destroyed: the histories let go of it.
+  void (*objectDeleted)(const void* object) = nullptr;
 };
 
 GridServices& GridHooks();

@@ -175,6 +175,11 @@ void HistoryModule::UpdateActive() {
     if (!h->IsValid()) h->active = 0;
 }
 
+void HistoryModule::ObjectDeleted(const void* object) {
+  for (const auto& h : list_) h->Forget(object);
+  UpdateActive();
+}
+
 void HistoryModule::Clear() {
   for (auto* cb : callbacks_)
     if (cb) cb();

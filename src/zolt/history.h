@@ -47,6 +47,8 @@ class History {
   virtual double Measure() = 0;
   virtual bool GetPosition(double[3]) const { return false; }
   virtual bool IsValid() { return true; }
+  // The object is about to be destroyed: a history that records it forgets it.
+  virtual void Forget(const void*) {}
 
   uint8_t hasValue = 0;
   uint8_t active = 1;
@@ -150,6 +152,9 @@ class HistoryModule {
   uint32_t Count() const { return static_cast<uint32_t>(list_.size()); }
   History* At(size_t i) const { return list_[i].get(); }
   void UpdateActive();
+  // Every history lets go of a grid-point or zone about to be destroyed and
+  // is inactive from then on.
+  void ObjectDeleted(const void* object);
   void Clear();
   void Purge();
   void SetDefaultCallback(void (*callback)());

@@ -103,9 +103,9 @@ class GpHistory : public History {
     gp->GetPosition(p);
     return true;
   }
-  bool IsValid() override {
-    if (gp && !IsGridPoint(gp)) gp = nullptr;
-    return gp != nullptr;
+  bool IsValid() override { return gp != nullptr; }
+  void Forget(const void* object) override {
+    if (object == gp) gp = nullptr;
   }
   void Save(SaveStream& s) const override {
     History::Save(s);
@@ -149,9 +149,9 @@ class ZoneHistory : public History {
     zone->Centroid(p);
     return true;
   }
-  bool IsValid() override {
-    if (zone && !IsZone(zone)) zone = nullptr;
-    return zone != nullptr;
+  bool IsValid() override { return zone != nullptr; }
+  void Forget(const void* object) override {
+    if (object == zone) zone = nullptr;
   }
   void Save(SaveStream& s) const override {
     History::Save(s);

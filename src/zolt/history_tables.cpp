@@ -5,6 +5,7 @@
 #include "base/app.h"
 #include "base/command.h"
 #include "cmodels/constitutive_model.h"
+#include "model/grid_services.h"
 #include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
@@ -77,6 +78,7 @@ void InstallHistoriesAndTables() {
   static ModelTables tables;
   ConTableList::Install(&tables);
   Histories().SetDefaultCallback(&UpdateAllViews);
+  GridHooks().objectDeleted = [](const void* object) { Histories().ObjectDeleted(object); };
   SummaryNameHooks().historyName = [](const History* h) { return h ? h->name : String(); };
 }
 

@@ -220,4 +220,36 @@ TEST(HistoryModuleTest, SaveRestoreOldCountingAndDamagedFiles) {
   }
 }
 
+// A history of an object that may be destroyed.
+class ObjectHistory : public History {
+ public:
+  const int* object = nullptr;
+  uint32_t TypeCode() const override { return kGp; }
+  double Measure() override { return *object; }  // read only while the object lives
+  bool IsValid() override { return object != nullptr; }
+  void Forget(const void* gone) override {
+    if (gone == object) object = nullptr;
+  }
+};
+
+TEST(HistoryModuleTest, ADeletedObjectIsNeverReadAgain) {
+  FakeModule m;
+  auto owned = std::make_unique<int>(7);
+  auto h = std::make_unique<ObjectHistory>();
+  h->object = owned.get();
+  History& history = m.Add(std::move(h));
+  m.Sample(1);
+  m.ObjectDeleted(owned.get());
+  owned.reset();
+  m.Sample(2);
+  EXPECT_EQ(history.active, 0);
+  EXPECT_EQ(history.maxStep, 1u);
+  HistorySelection sel;
+  sel.entries.push_back({0, 0, &history, 0, 0});
+  ASSERT_TRUE(m.FirstSample(sel));
+  EXPECT_EQ(sel.entries[0].value, 7.0);
+  ASSERT_TRUE(m.NextSample(sel));
+  EXPECT_EQ(sel.entries[0].hasValue, 0);
+}
+
 }  // namespace

@@ -9,6 +9,8 @@
 #include "base/message.h"
 #include "base/savestream.h"
 #include "cmodels/stensor.h"
+#include "mechanics/interface.h"
+#include "mechanics/interface_node.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
 #include "model/grid_point.h"
@@ -218,6 +220,105 @@ class ZoltHistory : public History {
   void RemapPointers() override { symbol = CurrentModel().Script().SymbolByIndex(symbolIndex); }
 };
 
+bool ReadObjectById(CommandType& interp, int32_t* id, double p[3]);
+
+constexpr const char* kInterfaceWords = "nstress sstress sdisplacement penetration ndisplacement ";
+constexpr const char* kInterfaceTitles[] = {"Normal Stress", "Shear Stress", "Shear Displacement", "Penetration",
+                                            "Normal Displacement"};
+
+class InterfaceHistory : public History {
+ public:
+  InterfaceNode* node = nullptr;
+  Interface* iface = nullptr;
+  uint32_t code = 0;
+  uint32_t nodeIndex = 0;
+  uint32_t ifaceIndex = 0;
+  uint32_t TypeCode() const override { return kInterface; }
+  double Measure() override {
+    if (!node) return 0.0;
+    switch (code) {
+      case 1:
+        return node->normalStress;
+      case 2:
+        return Length(node->shearStress);
+      case 3:
+        return Length(node->shearDisplacement);
+      case 4:
+      case 5:
+        return node->DistanceToTarget();
+      default:
+        return 0.0;
+    }
+  }
+  bool GetPosition(double p[3]) const override {
+    if (!node) return false;
+    node->GetPosition(p);
+    return true;
+  }
+  bool IsValid() override { return node != nullptr; }
+  void Forget(const void* object) override {
+    if (object == node || object == iface) node = nullptr, iface = nullptr;
+  }
+  void Save(SaveStream& s) const override {
+    History::Save(s);
+    s.WriteU32(code);
+    // The interfaces write their lists after the histories: the indices are
+    // the list positions, counted here.
+    uint32_t nodeAt = 0, ifaceAt = 0;
+    if (node) {
+      for (const LinkListNode* n : Interfaces()) {
+        ++ifaceAt;
+        if (n == iface) break;
+      }
+      for (const LinkListNode* n : iface->Nodes()) {
+        ++nodeAt;
+        if (n == node) break;
+      }
+    }
+    s.WriteU32(nodeAt);
+    s.WriteU32(ifaceAt);
+  }
+  void Restore(SaveStream& s) override {
+    History::Restore(s);
+    code = s.ReadU32();
+    nodeIndex = s.ReadU32();
+    ifaceIndex = s.ReadU32();
+  }
+  // The saved indices are list positions (see Save).
+  void RemapPointers() override {
+    iface = nullptr;
+    node = nullptr;
+    uint32_t at = 0;
+    for (LinkListNode* n : Interfaces())
+      if (++at == ifaceIndex) iface = static_cast<Interface*>(n);
+    at = 0;
+    if (iface)
+      for (LinkListNode* n : iface->Nodes())
+        if (++at == nodeIndex) node = static_cast<InterfaceNode*>(n);
+    if (!node) iface = nullptr;
+  }
+};
+
+void AddInterface(CommandType& interp) {
+  const int32_t number = interp.GetInt();
+  Interface* iface = number > 0 ? Interfaces().Find(static_cast<uint32_t>(number)) : nullptr;
+  if (!iface) throw QJExcept(MessageText("Interface %s not found", IntToString(number)));
+  const uint32_t code = static_cast<uint32_t>(interp.GetKeyword(kInterfaceWords));
+  iface->UpdateNodePositions();
+  int32_t id = 0;
+  double p[3];
+  InterfaceNode* node = ReadObjectById(interp, &id, p) ? (id > 0 ? iface->FindNode(static_cast<uint32_t>(id)) : nullptr)
+                                                       : iface->FindNearestNode(p);
+  if (!node) throw QJExcept("Interface node not found");
+  auto h = std::make_unique<InterfaceHistory>();
+  h->iface = iface;
+  h->node = node;
+  h->code = code;
+  h->name = String(std::string(kInterfaceTitles[code - 1]) + " Int " + UIntToString(iface->Id()).str() + " Node " +
+                   UIntToString(node->id).str());
+  Histories().Add(std::move(h));
+}
+
 void RequireMode(const CalcModule* module, const char* what) {
   if (!module) throw QJExcept(MessageText("Not configured for %s calculation", what));
 }
@@ -416,10 +517,9 @@ int ModelHistoryModule::Command(CommandType& interp) {
         RequireMode(Modes().thermal, "thermal");
         Add(std::make_unique<GlobalHistory>(History::kThtime));
         break;
-      case 9: {
-        const int32_t n = interp.GetInt();
-        throw QJExcept(MessageText("Interface %s not found", IntToString(n)));
-      }
+      case 9:
+        AddInterface(interp);
+        break;
       case 10:
         Add(std::make_unique<GlobalHistory>(History::kRatio));
         break;
@@ -457,6 +557,8 @@ std::unique_ptr<History> ModelHistoryModule::Create(uint32_t code) {
       return std::make_unique<GpHistory>();
     case History::kZone:
       return std::make_unique<ZoneHistory>();
+    case History::kInterface:
+      return std::make_unique<InterfaceHistory>();
     case History::kZolt:
       return std::make_unique<ZoltHistory>();
     case History::kUnbal:

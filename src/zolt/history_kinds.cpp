@@ -385,13 +385,58 @@ void AddZone(CommandType& interp) {
   Histories().Add(std::move(h));
 }
 
+// A chemical component's amount per volume in a zone.
+class ChemHistory : public History {
+ public:
+  Zone* zone = nullptr;
+  String component;
+  uint32_t zoneIndex = 0;
+  uint32_t TypeCode() const override { return kChem; }
+  double Measure() override {
+    if (!zone) return 0.0;
+    ChemCalcModule& chem = CheckChemConfigured();
+    const int index = chem.FindComponent(component);
+    const double volume = zone->Volume();
+    if (index < 1 || !(volume > 0.0)) return 0.0;
+    return chem.ZoneComponentMoles(*zone, index) / volume;
+  }
+  bool GetPosition(double p[3]) const override {
+    if (!zone) return false;
+    zone->Centroid(p);
+    return true;
+  }
+  bool IsValid() override { return zone != nullptr; }
+  void Forget(const void* object) override {
+    if (object == zone) zone = nullptr;
+  }
+  void Save(SaveStream& s) const override {
+    History::Save(s);
+    s.WriteU32(zone ? zone->SaveIndex() : 0);
+    SaveString(s, component);
+  }
+  void Restore(SaveStream& s) override {
+    if (CurrentRestoreVersions().program < 305) throw QJExcept("Unable to restore chemistry history.");
+    History::Restore(s);
+    zoneIndex = s.ReadU32();
+    RestoreString(s, component);
+  }
+  void RemapPointers() override { zone = GetZoneByIndex(zoneIndex); }
+};
+
 void AddChem(CommandType& interp) {
   ChemCalcModule& chem = CheckChemConfigured();
   const String component = interp.GetString();
   if (chem.FindComponent(component) < 1)
-    throw QJExcept(MessageText("Could not match '%1' to a chemical component in ST table.", component));
-  FindZoneByIdOrPosition(interp);
-  throw QJExcept("Not configured for chemistry calculations.");
+    throw QJExcept(MessageText("Could not match '%s' to a chemical component in ST table.", component));
+  Zone* zone = FindZoneByIdOrPosition(interp);
+  auto h = std::make_unique<ChemHistory>();
+  h->zone = zone;
+  h->component = component;
+  h->name = String(component.str() + " Zone " + UIntToString(zone->Id()).str());
+  double at[3];
+  zone->Centroid(at);
+  Announce(interp, *h, at);
+  Histories().Add(std::move(h));
 }
 
 // HISTORY write: a selection into a file or a table.
@@ -559,6 +604,8 @@ std::unique_ptr<History> ModelHistoryModule::Create(uint32_t code) {
       return std::make_unique<ZoneHistory>();
     case History::kInterface:
       return std::make_unique<InterfaceHistory>();
+    case History::kChem:
+      return std::make_unique<ChemHistory>();
     case History::kZolt:
       return std::make_unique<ZoltHistory>();
     case History::kUnbal:

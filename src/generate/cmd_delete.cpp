@@ -43,6 +43,7 @@ void DestroyZone(Zone* zone) {
   }
   if (ZoneFaceListHead()) RemoveZoneFaces(ZoneFaceListHead(), zone);
   ZoneList().Remove(zone);
+  if (GridHooks().objectDeleted) GridHooks().objectDeleted(zone);
   delete zone;
 }
 
@@ -73,6 +74,7 @@ DeletedCounts DeleteZonesInRange(const Range& range, CommandType& interp) {
     GridPoint* next = ModelList<GridPoint>::Next(gp);
     if (gp->flags & NodeBase::kDeleteMark) {
       GridPointList().Remove(gp);
+      if (hooks.objectDeleted) hooks.objectDeleted(gp);
       delete gp;
       ++counts.gridPoints;
     }

@@ -304,6 +304,7 @@ class GridPointMerge {
       GridPoint* next = ModelList<GridPoint>::Next(gp);
       if (gp->flags & NodeBase::kDeleteMark) {
         GridPointList().Remove(gp);
+        if (GridHooks().objectDeleted) GridHooks().objectDeleted(gp);
         delete gp;
       }
       gp = next;

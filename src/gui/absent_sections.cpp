@@ -18,10 +18,6 @@ void ReadEmptyCount(SaveStream& s) {
   if (s.ReadU32() != 0) s.ReadFailure();
 }
 
-// Tables: the list count.
-void SaveNoList(SaveStream& s) { s.WriteU32(0); }
-void RestoreNoList(SaveStream& s) { ReadEmptyCount(s); }
-
 // Structural elements: the element list with its highest component id and
 // id, the node list and the link list with their highest ids, then the
 // settings at their defaults: rotational mass scaling, damping scheme,
@@ -57,16 +53,6 @@ void RestoreNoStructures(SaveStream& s) {
   if (v >= 159) s.ReadU8();
 }
 
-// Histories: the list, then the byte count of the stored samples.
-void SaveNoHistories(SaveStream& s) {
-  s.WriteU32(0);
-  s.WriteU32(0);
-}
-void RestoreNoHistories(SaveStream& s) {
-  ReadEmptyCount(s);
-  ReadEmptyCount(s);
-}
-
 // Views: the view list, then the save indices of the current and the base view.
 void SaveNoViews(SaveStream& s) {
   for (int i = 0; i < 3; ++i) s.WriteU32(0);
@@ -97,9 +83,7 @@ struct AbsentSection {
 };
 
 const AbsentSection kAbsent[] = {
-    {"tables", &SaveNoList, &RestoreNoList},
     {"structures", &SaveNoStructures, &RestoreNoStructures},
-    {"histories", &SaveNoHistories, &RestoreNoHistories},
     {"views", &SaveNoViews, &RestoreNoViews},
     {"particles", &SaveNoParticles, &RestoreNoParticles},
 };

@@ -11,6 +11,7 @@
 #include "modes/install_modes.h"
 #include "plot/plot_item_list.h"
 #include "plotsel/install_plotsel.h"
+#include "zolt/history_tables.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -26,6 +27,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallMechanicsAttach();
   InstallPlotItems();
   InstallPlotselItems();
+  InstallHistoriesAndTables();
 }
 
 void InstallSubsystems(Model& model) {

@@ -2,6 +2,7 @@
 // and numbering, the duplicate and neighbour bookkeeping, areas and normals,
 // the upkeep after zones are deleted, and the save form.
 #include "mechanics/interface.h"
+#include "model/grid_services.h"
 
 #include <algorithm>
 #include <cmath>
@@ -544,6 +545,7 @@ void Interface::RemoveUnusedNodes() {
   while (n) {
     InterfaceNode* next = InterfaceNodeList::Next(n);
     if (!(n->flags & InterfaceNode::kUsed)) {
+      if (GridHooks().objectDeleted) GridHooks().objectDeleted(n);
       delete static_cast<InterfaceNode*>(nodes_.Remove(n));
       removed = true;
     }

@@ -54,8 +54,8 @@ CommandTable<ModelPrintHandler> g_printWords("model print", {
     {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface"},
     {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
     {"struct", &Nothing},        {"attach"},   {"fluid", &Fluid},
-    {"generate"},                {"history", kNotAvailable},  {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
-    {"table", kNotAvailable},    {"model", [](ModelInterpreter& in) { PrintModels(in); }},     {"sel", kNotAvailable},
+    {"generate"},                {"history"},                 {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
+    {"table"},                   {"model", [](ModelInterpreter& in) { PrintModels(in); }},     {"sel", kNotAvailable},
     {"flow", &Fluid},            {"fos", &PrintFos},          {"track", kNotAvailable},
     {"chem", &PrintChem},
 });

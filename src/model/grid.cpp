@@ -14,6 +14,7 @@
 #include "base/message.h"
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
+#include "model/grid_services.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/model.h"
@@ -636,6 +637,7 @@ void GridBatch::Link(Zone* a, int faceA, Zone* b, int faceB) { Index().Link(a, f
 
 void DeleteZone(Zone* zone) {
   if (!zone) return;
+  if (GridHooks().objectDeleted) GridHooks().objectDeleted(zone);
   RemoveZoneFaces(ZoneFaceListHead(), zone);
   if (zone->InList()) {
     Index().RemoveZone(zone);
@@ -652,6 +654,7 @@ void DeleteZone(Zone* zone) {
 
 void DeleteGridPoint(GridPoint* gp) {
   if (!gp) return;
+  if (GridHooks().objectDeleted) GridHooks().objectDeleted(gp);
   if (gp->InList()) Index().RemoveGridPoint(gp);
   delete gp;
 }

@@ -28,6 +28,8 @@ struct GridServices {
   // PDELETE INACTIVE: deletes the particles whose active flag is clear and
   // answers how many.
   uint32_t (*deleteInactiveParticles)() = nullptr;
+  // A grid-point or zone is about to be destroyed: the histories let go of it.
+  void (*objectDeleted)(const void* object) = nullptr;
 };
 
 GridServices& GridHooks();

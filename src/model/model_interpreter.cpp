@@ -27,12 +27,12 @@ void Moo(ModelInterpreter& interp) { interp << "\n"; }
 // their abbreviations win ("c" is CALL, "p" PRINT, "n" NEW).
 CommandTable<ModelCommandHandler> g_modelWords("model", {
     {"call", &HandDown},      {"print", &HandDown},     {"new", &HandDown},         {"step"},
-    {"initial"},              {"cycle"},                {"history", kNotAvailable}, {"property", &PropertyCommand},
+    {"initial"},              {"cycle"},                {"history"},                {"property", &PropertyCommand},
     {"fix"},                  {"free"},                 {"gp", &GpCommand},         {"grid"},
     {"generate"},             {"model", &ModelCommand}, {"group", &GroupCommand},   {"apply"},
     {"solve"},                {"water"}, {"delete"},  {"config", &Config},
     {"interface"}, {"moo", &Moo},        {"region", &GroupCommand},  {"attach"},
-    {"gpattach", kNotAvailable}, {"table", kNotAvailable}, {"plot", kNotAvailable}, {"range", &RangeWord},
+    {"gpattach", kNotAvailable}, {"table"},                {"plot", kNotAvailable}, {"range", &RangeWord},
     {"zone", &ZoneCommand},   {"sel", kNotAvailable},   {"body"},    {"geom_test", &GeomTestCommand},
     {"track", kNotAvailable}, {"impgrid"}, {"expgrid"}, {"pdelete"},
     {"chem", kNotAvailable},  {"movie", kNotAvailable},

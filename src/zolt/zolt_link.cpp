@@ -5,6 +5,7 @@
 #include "model/model.h"
 #include "model/model_settings.h"
 #include "model/summary.h"
+#include "zolt/history_tables.h"
 #include "zolt/zolt_interpreter.h"
 
 ZoltSymbol* ZoltScriptLink::SymbolAtToken(CommandType& interp) { return zolt_.NamedSymbol(interp); }
@@ -32,6 +33,7 @@ void ZoltScriptLink::SetHalt(CommandType& interp) { zolt_.SetHalt(interp); }
 int32_t ZoltScriptLink::HaltValue(CommandType& interp) { return zolt_.HaltValue(interp); }
 
 bool ZoltScriptLink::DisplayName(String* name) {
+  if (HistoryDisplayName(name)) return true;
   const ZoltSymbol* symbol = Settings().displaySymbol;
   if (!symbol) return false;
   *name = symbol->name;
@@ -40,6 +42,7 @@ bool ZoltScriptLink::DisplayName(String* name) {
 
 DisplayValue ZoltScriptLink::DisplayValueNow(CommandType& interp) {
   DisplayValue shown;
+  if (HistoryDisplayValue(&shown)) return shown;
   ZoltSymbol* symbol = Settings().displaySymbol;
   if (!symbol) return shown;
   zolt_.Evaluate(interp, *symbol);

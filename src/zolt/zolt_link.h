@@ -25,6 +25,15 @@ class ZoltScriptLink : public ScriptLink {
   void SetHalt(CommandType& interp) override;
   int32_t HaltValue(CommandType& interp) override;
 
+  // Tables and histories (defined with them).
+  bool TableExists(int32_t number) override;
+  bool TableNumber(const String& name, int32_t* number) override;
+  double TableValue(int32_t number, double x) override;
+  History* FindHistory(int32_t id) override;
+  History* HistoryByIndex(uint32_t index) override;
+  uint32_t HistoryIndex(const History* history) override;
+  void SetHistoryDefaultCallback(void (*callback)()) override;
+
   bool DisplayName(String* name) override;
   DisplayValue DisplayValueNow(CommandType& interp) override;
 

@@ -242,6 +242,7 @@ void ZoltExecutor::Arithmetic(uint32_t op, const ZoltValue& a, const ZoltValue& 
     const int32_t step = ta == ZoltValue::kPointer ? b.Int() : a.Int();
     if (p.KindWord() != ZoltValue::kMemoryPointer) throw ZoltExcept("Pointer arithmetic on memory pointers only");
     ZoltMemBlock* block = p.Block();
+    if (!owner_.State().Live(block)) throw ZoltExcept("Bad memory pointer");
     const int64_t at = (p.Element() - block->Elements()) + int64_t{step};
     if (at < 0 || at >= block->Count()) throw ZoltExcept("Memory pointer moved out of valid range");
     r.SetMemoryPointer(block, block->Elements() + at);

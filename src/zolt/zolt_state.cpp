@@ -133,6 +133,7 @@ void ZoltState::Clear() {
   symbols.Clear();
   for (ZoltCallList& l : calls) l.Clear();
   blocks.Clear();
+  liveBlocks.clear();
   for (uint8_t& o : options) o = 0;
   modelPointers.clear();
   ++deletions;
@@ -330,6 +331,7 @@ void ZoltState::Restore(SaveStream& s) {
     for (uint8_t& o : options) o = s.ReadU8();
     StateLinks(*this, s).Run();
     symbols.Rebuild();
+    for (LinkListNode* n : blocks) liveBlocks.insert(static_cast<ZoltMemBlock*>(n));
     for (LinkListNode* n : statements) {
       auto* st = static_cast<ZoltStatement*>(n);
       st->CountReferences();

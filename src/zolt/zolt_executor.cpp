@@ -94,6 +94,7 @@ void ZoltExecutor::Reset() {
 
 void ZoltExecutor::Execute(CommandType& interp, ZoltStatement* head) {
   if (!head) return;
+  interp_ = &interp;
   if (head->running) Fail(kErrRecursion, head->HeadSymbol() ? head->HeadSymbol()->name : String());
   const size_t base = frames_.size();
   head->running = true;

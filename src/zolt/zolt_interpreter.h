@@ -110,7 +110,7 @@ class ZoltInterpreter : public ScriptLevel {
 
   ZoltState& State() { return state_; }
   // The interpreter the level is installed on (null before).
-  CommandType* Interp() const { return interp_; }
+  CommandType* Interp() const { return interp_ ? interp_ : executor_.Interp(); }
   ZoltExecutor& Executor() { return executor_; }
 
  private:

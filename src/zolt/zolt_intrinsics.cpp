@@ -446,7 +446,11 @@ void CoreAssign(ZoltInterpreter& zolt, ZoltIntrinsicCall& c) {
 int FindZoltIntrinsicName(const ZoltIntrinsicEntry* entries, int count, const char* name,
                           std::unordered_map<std::string, int>& index) {
   if (index.empty())
-    for (int i = 0; i < count; ++i) index.emplace(entries[i].name, i);
+    for (int i = 0; i < count; ++i) {
+      String key(entries[i].name);
+      key.ToLower();
+      index.emplace(key.c_str(), i);
+    }
   String folded(name);
   folded.ToLower();
   const auto it = index.find(folded.c_str());

@@ -138,10 +138,13 @@ void Shift(ZoltInterpreter&, ZoltIntrinsicCall& c) {
   const int b = static_cast<int>(static_cast<uint32_t>(Integer(Arg(c, 1))) % 32u);
   c.value.SetInt(Left ? static_cast<int32_t>(static_cast<uint32_t>(a) << b) : (a >> b));
 }
-void Chemistry(ZoltInterpreter&, ZoltIntrinsicCall&) { CheckChemConfigured(); }
-void ChCompNum(ZoltInterpreter&, ZoltIntrinsicCall& c) {
-  c.value.SetInt(CheckChemConfigured().FindComponent(Arg(c, 0).GetString()));
+// The chemistry module, raised as the script's own error when there is none.
+ChemCalcModule& Chem() {
+  if (!Modes().chem) throw ZoltExcept(MessageText("Not configured for chemistry calculations."));
+  return *Modes().chem;
 }
+void Chemistry(ZoltInterpreter&, ZoltIntrinsicCall&) { Chem(); }
+void ChCompNum(ZoltInterpreter&, ZoltIntrinsicCall& c) { c.value.SetInt(Chem().FindComponent(Arg(c, 0).GetString())); }
 void ChkConfig(ZoltInterpreter&, ZoltIntrinsicCall& c) {
   const String word = Arg(c, 0).GetString();
   if (word == String("mech")) {

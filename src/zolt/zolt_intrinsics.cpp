@@ -289,6 +289,8 @@ void GetMem(ZoltInterpreter& zolt, ZoltIntrinsicCall& c) {
     block = new ZoltMemBlock(n);
   } catch (const std::bad_alloc&) {
     throw ZoltExcept("Memory allocation error");
+  } catch (const MemExcept&) {
+    throw ZoltExcept("Memory allocation error");
   }
   zolt.State().blocks.Prepend(block);
   zolt.State().liveBlocks.insert(block);

@@ -94,6 +94,7 @@ void ZoltExecutor::Reset() {
 
 void ZoltExecutor::Execute(CommandType& interp, ZoltStatement* head) {
   if (!head) return;
+  interp_ = &interp;
   if (head->running) Fail(kErrRecursion, head->HeadSymbol() ? head->HeadSymbol()->name : String());
   const size_t base = frames_.size();
   head->running = true;
@@ -242,6 +243,7 @@ void ZoltExecutor::Arithmetic(uint32_t op, const ZoltValue& a, const ZoltValue& 
     const int32_t step = ta == ZoltValue::kPointer ? b.Int() : a.Int();
     if (p.KindWord() != ZoltValue::kMemoryPointer) throw ZoltExcept("Pointer arithmetic on memory pointers only");
     ZoltMemBlock* block = p.Block();
+    if (!owner_.State().Live(block)) throw ZoltExcept("Bad memory pointer");
     const int64_t at = (p.Element() - block->Elements()) + int64_t{step};
     if (at < 0 || at >= block->Count()) throw ZoltExcept("Memory pointer moved out of valid range");
     r.SetMemoryPointer(block, block->Elements() + at);

@@ -46,6 +46,8 @@ class ZoltExecutor {
   ZoltValue& Slot(int i) { return slots_[i]; }
   // The function or word a message speaks of (codes 16, 18, 38).
   const String& MessageName() const { return messageName_; }
+  // The interpreter of the last run (the intrinsics' console).
+  CommandType* Interp() const { return interp_; }
 
  private:
   struct Frame {
@@ -68,6 +70,7 @@ class ZoltExecutor {
   [[noreturn]] void Fail(int code, const String& name = String());
 
   ZoltInterpreter& owner_;
+  CommandType* interp_ = nullptr;
   ZoltValue slots_[kZoltSlots];
   std::vector<Frame> frames_;
   std::vector<ZoltValue> saved_;

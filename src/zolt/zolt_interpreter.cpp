@@ -14,6 +14,7 @@
 #include "base/savestream.h"
 #include "zolt/zolt_compiler.h"
 #include "zolt/zolt_error.h"
+#include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_link.h"
 
 namespace {
@@ -135,6 +136,7 @@ void ZoltInterpreter::Clear(CommandType&) {
   halt_ = nullptr;
   state_.Clear();
   executor_.Reset();
+  ZoltCloseFile();
 }
 
 void ZoltInterpreter::ResetSources(CommandType&) {
@@ -359,12 +361,9 @@ bool ZoltInterpreter::UsesPlotIntrinsics(const ZoltSymbol& symbol) {
   return false;
 }
 
-bool ZoltInterpreter::CallIntrinsic(ZoltIntrinsicCall& call) {
-  call.code = -1;
-  return false;
-}
+bool ZoltInterpreter::CallIntrinsic(ZoltIntrinsicCall& call) { return DispatchZoltIntrinsic(*this, call); }
 
-bool ZoltInterpreter::RemapPointer(ZoltValue&, uint32_t) { return false; }
+bool ZoltInterpreter::RemapPointer(ZoltValue& value, uint32_t index) { return RemapZoltModelPointer(value, index); }
 
 // A symbol on one line: "name = value"; an array element "name(i,j) = value"
 // when the words after the name give every index within its size, else the

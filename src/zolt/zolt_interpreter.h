@@ -101,15 +101,16 @@ class ZoltInterpreter : public ScriptLevel {
   void Execute(CommandType& interp, ZoltStatement* head) { executor_.Execute(interp, head); }
   bool Running() const { return executor_.Running(); }
 
-  // The intrinsic functions: find, describe, assign, evaluate. The language
-  // core knows none; the levels that bring intrinsics answer here. False
-  // when the request was not answered.
+  // The intrinsic functions: find, describe, assign, evaluate, routed to the
+  // registered sets by code range. False when the request was not answered.
   virtual bool CallIntrinsic(ZoltIntrinsicCall& call);
   // A restored pointer of a model kind, given its saved index: false when
   // the kind is unknown.
   virtual bool RemapPointer(ZoltValue& value, uint32_t index);
 
   ZoltState& State() { return state_; }
+  // The interpreter the level is installed on (null before).
+  CommandType* Interp() const { return interp_ ? interp_ : executor_.Interp(); }
   ZoltExecutor& Executor() { return executor_; }
 
  private:
@@ -124,6 +125,7 @@ class ZoltInterpreter : public ScriptLevel {
   // The HEADs of the lists being run, nested runs one above the other.
   std::vector<ZoltStatement*> running_;
   Model* model_ = nullptr;
+  CommandType* interp_ = nullptr;
   std::unique_ptr<ZoltScriptLink> link_;
   StepParticipant* participant_ = nullptr;
 };

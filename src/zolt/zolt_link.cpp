@@ -75,6 +75,7 @@ String NameOfSymbol(const ZoltSymbol* symbol) { return symbol ? symbol->name : S
 void ZoltInterpreter::Install(CommandType& interp, Model& model) {
   Uninstall();
   model_ = &model;
+  interp_ = &interp;
   link_ = std::make_unique<ZoltScriptLink>(*this, interp);
   model.SetScript(link_.get());
   participant_ = &model.Participants().Add(std::make_unique<ZoltCallParticipant>(*this, interp));
@@ -87,6 +88,7 @@ void ZoltInterpreter::Uninstall() {
   model_->Participants().Remove(participant_);
   SummaryNameHooks().symbolName = nullptr;
   model_ = nullptr;
+  interp_ = nullptr;
   participant_ = nullptr;
   link_.reset();
 }

@@ -133,12 +133,35 @@ void ZoltState::Clear() {
   symbols.Clear();
   for (ZoltCallList& l : calls) l.Clear();
   blocks.Clear();
+  liveBlocks.clear();
   for (uint8_t& o : options) o = 0;
   modelPointers.clear();
   ++deletions;
 }
 
+namespace {
+// A pointer into a block that lose_mem has freed is saved as the null
+// pointer: its block has no save index to give.
+void ForgetFreedBlock(const ZoltState& state, ZoltValue& v) {
+  if (v.KindWord() == ZoltValue::kMemoryPointer) {
+    if (!state.Live(v.Block())) v.SetPointer(nullptr, 0);
+  } else if (v.IsPlainKind() && v.TypeTag() == ZoltValue::kArray) {
+    ZoltArray& array = *v.Array();
+    for (uint32_t i = 0; i < array.Count(); ++i) ForgetFreedBlock(state, array.At(i));
+  }
+}
+}  // namespace
+
 void ZoltState::Save(SaveStream& s) {
+  for (LinkListNode* n : statements) {
+    auto* st = static_cast<ZoltStatement*>(n);
+    for (ZoltValue* v : {&st->a, &st->b, &st->t}) ForgetFreedBlock(*this, *v);
+  }
+  for (LinkListNode* n : symbols.List()) ForgetFreedBlock(*this, static_cast<ZoltSymbol*>(n)->value);
+  for (LinkListNode* n : blocks) {
+    auto* block = static_cast<ZoltMemBlock*>(n);
+    for (int32_t i = 0; i < block->Count(); ++i) ForgetFreedBlock(*this, block->Elements()[i]);
+  }
   statements.Number();
   symbols.List().Number();
   blocks.Number();
@@ -330,6 +353,7 @@ void ZoltState::Restore(SaveStream& s) {
     for (uint8_t& o : options) o = s.ReadU8();
     StateLinks(*this, s).Run();
     symbols.Rebuild();
+    for (LinkListNode* n : blocks) liveBlocks.insert(static_cast<ZoltMemBlock*>(n));
     for (LinkListNode* n : statements) {
       auto* st = static_cast<ZoltStatement*>(n);
       st->CountReferences();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <unordered_set>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -181,6 +182,9 @@ struct ZoltState {
   ZoltSymbolTable symbols;
   ZoltCallList calls[kZoltCallLists];
   ZoltMemBlockList blocks;
+  // The blocks alive: a pointer into a freed block is refused, never read.
+  std::unordered_set<const ZoltMemBlock*> liveBlocks;
+  bool Live(const ZoltMemBlock* block) const { return liveBlocks.count(block) != 0; }
   // The third holds the run-time check switch of SET zoltcall check.
   uint8_t options[4] = {0, 0, 0, 0};
   // Counts the functions deleted (not saved): a zoltcall run that outlives

@@ -90,6 +90,7 @@ TEST_F(StateTest, PointersComeBackThroughTheirLists) {
   ZoltState& state = model.State();
   auto* block = new ZoltMemBlock(3);
   state.blocks.Append(block);
+  state.liveBlocks.insert(block);
   block->Elements()[2].SetText("in a block");
   state.symbols.FindOrCreate(String("mem"))->value.SetMemoryPointer(block, block->Elements() + 2);
   model.zone.SetSaveIndex(7);

@@ -133,7 +133,7 @@ def command_line(rng, table):
         if prefix.count(" ") < 1 and t in table.get(prefix, []):
             prefix = prefix + " " + t
     if first.lower() in CALCULATION:
-        words = [w if not re.match(r"^[-+0-9.]|^nan|^inf", w) else str(rng.randint(0, 50)) for w in words]
+        words = [w if not re.match(r"^[-+0-9.(]|^nan|^inf", w) else str(rng.randint(0, 50)) for w in words]
         words = [w for w in words if w.lower() not in ("clock", "age", "fos")]
         if first.lower() == "solve":
             words.insert(1, "step 30")  # a solve that never settles runs to its step limit

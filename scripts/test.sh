@@ -13,3 +13,7 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Release -DTERRAX_SANITI
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE "slow|verification"
+# The fuzzer under the sanitizers: a fixed seed and number of inputs, at most
+# three minutes (see tests/fuzz/README.md).
+python3 tests/fuzz/fuzz.py --binary build-sanitize/terrax --seed 1 --lines 3000 --saves 300 --minutes 3 \
+  --out build-sanitize/fuzz-failures

@@ -208,8 +208,8 @@ String UsageText() {
          "  " + name + " job.dat          run the command file job.dat, then read commands as above\n"
          "  " + name + " job.dat quit     run job.dat, then stop\n"
          "  " + name + " model.sav        restore the save file model.sav\n"
-         "  --help                   this text\n"
-         "  --version                the version line\n"
+         "  --help                  this text\n"
+         "  --version               the version line\n"
          "Exit status: 0 when the run ends normally; 1 when a command failed in a run whose commands\n"
          "come from a pipe, a file or the command line; 2 when the program could not start.\n";
 }

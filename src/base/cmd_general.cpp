@@ -6,6 +6,7 @@
 #include "base/command_table.h"
 #include "base/message.h"
 #include "base/system.h"
+#include "platform/console_device.h"
 #include "platform/os_services.h"
 
 namespace {
@@ -157,8 +158,8 @@ int CommandType::ExecuteGeneral() {
 }
 
 // PAUSE key: waits for a key. PAUSE n: waits n seconds; the space bar ends
-// the wait, ESC ends the command file silently. PAUSE: reads commands from
-// the command window until CONTINUE.
+// the wait, ESC ends the command file silently; with no terminal it does not
+// wait. PAUSE: reads commands from the command window until CONTINUE.
 void CommandType::Pause() {
   int k = 0;
   int code = MatchKeyword("key", k);
@@ -174,6 +175,8 @@ void CommandType::Pause() {
     return;
   }
   double seconds = GetReal();
+  // With no one at a terminal to end the wait, the run goes on at once.
+  if (!Device() || !Device()->IsTerminal()) return;
   const uint32_t start = System::Clock();
   const double wait = seconds * System::TicksPerSecond();
   flush();

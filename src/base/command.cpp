@@ -180,8 +180,12 @@ bool CommandType::Expand(String line) {
   }
   bool continuation = false;
   try {
-    while (!line.IsEmpty()) {
-      String word = SplitWord(line);
+    // The line is read from a moving position: copying what is left of it
+    // after every word would make a long line cost the square of its length.
+    const std::string& text = line.str();
+    size_t pos = 0;
+    while (pos < text.size()) {
+      String word = SplitWordAt(text, pos);
       if (word.IsEmpty()) break;
       String contents;
       if (macros_ && !NamesMacro(tokens_) && FindMacro(word, contents)) {
@@ -202,17 +206,23 @@ bool CommandType::Expand(String line) {
 }
 
 String CommandType::SplitWord(String& line) {
-  const std::string& s = line.str();
+  size_t pos = 0;
+  String word = SplitWordAt(line.str(), pos);
+  line = pos < line.str().size() ? String(line.str().substr(pos)) : String();
+  return word;
+}
+
+String CommandType::SplitWordAt(const std::string& s, size_t& pos) {
   const char* seps = separators_.c_str();
   auto isSep = [seps](char c) { return c != 0 && std::string_view(seps).find(c) != std::string_view::npos; };
-  size_t i = 0;
+  size_t i = pos;
   while (i < s.size() && isSep(s[i])) ++i;
   if (i >= s.size()) {
-    line = String();
+    pos = s.size();
     return String();
   }
   if (s[i] == comment_) {
-    line = String();
+    pos = s.size();
     commentSeen_ = true;
     return String();
   }
@@ -249,7 +259,7 @@ String CommandType::SplitWord(String& line) {
   } else {
     while (j < s.size() && !isSep(s[j]) && s[j] != comment_) word += s[j++];
   }
-  line = String(s.substr(j));
+  pos = j;
   return String(std::move(word));
 }
 

@@ -129,6 +129,8 @@ class CommandType : public LogStream {
   bool Expand(String line);
   // Takes the next word off the line.
   String SplitWord(String& line);
+  // The word that begins at or after `pos`; `pos` moves past it.
+  String SplitWordAt(const std::string& line, size_t& pos);
   bool FindMacro(const String& word, String& contents);
 
   // Tokens of the current command. An index argument of nullptr means the

@@ -222,6 +222,9 @@ String LogStream::ReadLine(const String& prompt, bool& ended) {
 }
 
 void LogStream::PushSource(std::unique_ptr<CommandSource> source) {
+  // A command file that calls itself, or macros and files that call each
+  // other, stop here instead of growing without end.
+  if (sources_.size() >= kMaxSourceDepth) throw KWRExcept(String("Macro or CALL nesting too deep"));
   source->Open();
   if (!sources_.empty()) sources_.front()->Close();
   String name = source->Name();

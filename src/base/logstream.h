@@ -98,7 +98,9 @@ class LogStream : public ConsoleStream {
   // that reports its end has ended.
   String ReadLine(const String& prompt, bool& ended);
 
+  // "Macro or CALL nesting too deep" beyond kMaxSourceDepth sources.
   void PushSource(std::unique_ptr<CommandSource> source);
+  static constexpr size_t kMaxSourceDepth = 64;
   // A command file; File::OpenExcept when it cannot be opened.
   void PushFile(const String& name);
   void PushMemory(const String& text, bool keptOnError = false);

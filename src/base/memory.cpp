@@ -140,6 +140,11 @@ ModelPool& Model() {
 
 }  // namespace
 
+void CheckMemoryRequest(double bytes) {
+  const double available = static_cast<double>(AvailableMemoryBytes());
+  if (!(bytes <= static_cast<double>(kLargest)) || (available > 0.0 && bytes > available)) throw MemExcept();
+}
+
 void* MemAlloc(size_t bytes) {
   if (bytes == 0) bytes = 1;
   if (bytes > kLargest) throw MemExcept();

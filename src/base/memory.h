@@ -9,6 +9,11 @@
 void* MemAlloc(size_t bytes);
 void MemFree(void* block);
 
+// Refuses with MemExcept, before anything is changed, a request for more
+// bytes than the machine can still give (a count times a size may be far
+// past what memory can hold).
+void CheckMemoryRequest(double bytes);
+
 // Small blocks kept on one free list per block size; freed blocks stay in
 // the pool for reuse. 0 bytes give null. Blocks are 16-byte aligned.
 void* PoolAlloc(size_t bytes);

@@ -3,6 +3,8 @@
 // append.
 #include "base/savefile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "base/app.h"
@@ -16,6 +18,84 @@
 #include "platform/files.h"
 
 RestoreVersionGuard::~RestoreVersionGuard() { ResetRestoreVersions(); }
+
+namespace {
+
+const char kTrailerMarker[8] = {'T', 'R', 'X', 'C', 'R', 'C', '3', '2'};
+
+struct CrcTable {
+  uint32_t entry[256];
+  CrcTable() {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      entry[i] = c;
+    }
+  }
+};
+
+// A save stream that passes every byte on to the file and keeps their
+// count and checksum.
+class ChecksumWriter : public SaveStream {
+ public:
+  explicit ChecksumWriter(File& file) : file_(file) {}
+  void Write(const void* data, size_t count) override {
+    file_.Write(data, count);
+    crc_ = Crc32(data, count, crc_);
+    count_ += count;
+  }
+  void Read(void*, size_t) override { ReadFailure(); }
+  uint64_t Remaining() const override { return 0; }
+  uint32_t Crc() const { return crc_; }
+  uint64_t Count() const { return count_; }
+
+ private:
+  File& file_;
+  uint32_t crc_ = 0;
+  uint64_t count_ = 0;
+};
+
+}  // namespace
+
+uint32_t Crc32(const void* data, size_t count, uint32_t crc) {
+  static const CrcTable table;
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  crc = ~crc;
+  for (size_t i = 0; i < count; ++i) crc = table.entry[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+void WriteSaveTrailer(File& file, uint64_t contentBytes, uint32_t crc) {
+  file.Write(kTrailerMarker, sizeof kTrailerMarker);
+  file.WriteU64(contentBytes);
+  file.WriteU32(crc);
+}
+
+void CheckSaveTrailer(File& file) {
+  const int64_t size = file.Size();
+  if (size < static_cast<int64_t>(kSaveTrailerBytes)) return;
+  const uint64_t content = static_cast<uint64_t>(size) - kSaveTrailerBytes;
+  file.Seek(static_cast<int64_t>(content));
+  char marker[sizeof kTrailerMarker];
+  file.Read(marker, sizeof marker);
+  const uint64_t counted = file.ReadU64();
+  const uint32_t crc = file.ReadU32();
+  file.Seek(0);
+  // Files written before the trailer end with a section; so does a file
+  // whose trailer was cut away, and the sections' own checks apply to it.
+  if (std::memcmp(marker, kTrailerMarker, sizeof marker) != 0) return;
+  if (counted != content) file.ReadFailure();
+  uint32_t actual = 0;
+  char block[1 << 16];
+  for (uint64_t left = content; left > 0;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, sizeof block));
+    file.Read(block, n);
+    actual = Crc32(block, n, actual);
+    left -= n;
+  }
+  file.Seek(0);
+  if (actual != crc) file.ReadFailure();
+}
 
 void WriteSaveHeader(SaveStream& stream) {
   const ProgramIdentity& id = Identity();
@@ -152,7 +232,9 @@ void CommandType::Save(const String& name, bool quiet) {
     try {
       try {
         out.Open();
-        SaveState(out);
+        ChecksumWriter counted(out);
+        SaveState(counted);
+        WriteSaveTrailer(out, counted.Count(), counted.Crc());
         out.Flush();
         out.Close();
         if (out.Failed() || !RenamePath(temp.c_str(), target.c_str())) throw File::WriteExcept(name);
@@ -180,6 +262,7 @@ void CommandType::Restore(const String& name) {
   SaveHeader header;
   ReadSaveHeader(file, header);
   file.Seek(0);
+  CheckSaveTrailer(file);
   ClearForRestore();
   try {
     RestoreState(file, false);

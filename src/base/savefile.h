@@ -2,8 +2,10 @@
 // that restore code compares against.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+class File;
 class SaveStream;
 
 struct SaveHeader {
@@ -32,3 +34,18 @@ class RestoreVersionGuard {
   RestoreVersionGuard(const RestoreVersionGuard&) = delete;
   RestoreVersionGuard& operator=(const RestoreVersionGuard&) = delete;
 };
+
+// The CRC-32 (IEEE 802.3, reflected, as zlib computes it) of the bytes,
+// continued from `crc` (0 to begin).
+uint32_t Crc32(const void* data, size_t count, uint32_t crc = 0);
+
+// The checksum trailer that follows the last section of a save file: the
+// marker "TRXCRC32", the number of bytes before the trailer (64 bits) and
+// their CRC-32, little-endian like every field. Restore code reads the
+// sections as laid out and never reaches it.
+constexpr size_t kSaveTrailerBytes = 20;
+void WriteSaveTrailer(File& file, uint64_t contentBytes, uint32_t crc);
+// A file with a trailer whose checksum does not match what precedes it
+// raises the file's read error; a file without a trailer passes. Leaves the
+// file at its start.
+void CheckSaveTrailer(File& file);

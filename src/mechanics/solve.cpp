@@ -225,6 +225,13 @@ SolveLimits::SolveLimits() : startStep(StepCounter()) {}
 void SolveLimits::Parse(CommandType& interp) {
   ScriptLink& script = CurrentModel().Script();
   script.ClearHalt();
+  // A negative limit or one that is no number could never be reached.
+  auto limit = [&interp] {
+    const int at = interp.TokenIndex();
+    const double value = interp.GetReal();
+    if (!(value >= 0.0)) throw CommandType::ConvertExcept(at, interp.Token(at));
+    return value;
+  };
   for (;;) {
     int word = 0;
     const int code = interp.MatchKeyword("clock age ratio force step fos elastic zolthalt", word);
@@ -232,16 +239,16 @@ void SolveLimits::Parse(CommandType& interp) {
     if (code != CommandType::kOk) interp.ThrowParamError(code);
     switch (word) {
       case 1:
-        clockLimit = interp.GetReal() * 60.0 * System::TicksPerSecond();
+        clockLimit = limit() * 60.0 * System::TicksPerSecond();
         break;
       case 2:
-        ageLimit = interp.GetReal();
+        ageLimit = limit();
         break;
       case 3:
-        ratioLimit = interp.GetReal();
+        ratioLimit = limit();
         break;
       case 4:
-        forceLimit = interp.GetReal();
+        forceLimit = limit();
         break;
       case 5: {
         const int at = interp.TokenIndex();

@@ -1,4 +1,5 @@
 // CONFIG: the calculation modes and the extra variables of zones and grid-points.
+#include "base/memory.h"
 #include "base/message.h"
 #include "model/calc_module.h"
 #include "model/model_interpreter.h"
@@ -37,6 +38,27 @@ void ConfigureChemistry(ModelInterpreter& interp) {
   AttachModuleToModel(*modes.chem);
   interp << MessageText("Gibbs chemistry available") << "\n";
 }
+// Every object's extra variables to the new count, or none at all: a count
+// beyond what memory can give is refused before anything changes, and an
+// allocation that fails part way puts the arrays back to the old count.
+template <class List, class Extras>
+void ResizeExtras(List&& list, int32_t oldCount, int32_t newCount, Extras extras) {
+  if (newCount > oldCount)
+    CheckMemoryRequest(static_cast<double>(list.Count()) * static_cast<double>(newCount - oldCount) *
+                       static_cast<double>(sizeof(ZoltValue)));
+  try {
+    for (auto* object : list) extras(object).Resize(static_cast<uint32_t>(newCount));
+  } catch (...) {
+    for (auto* object : list) {
+      try {
+        extras(object).Resize(static_cast<uint32_t>(oldCount));
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 void ConfigCommand(ModelInterpreter& interp) {
@@ -67,11 +89,12 @@ void ConfigCommand(ModelInterpreter& interp) {
         int32_t n = 0;
         if (int c = interp.CheckNonNegInt(&n)) interp.ThrowParamError(c);
         if (word == kZextra) {
-          for (Zone* z : ZoneList()) z->Extra().Resize(static_cast<uint32_t>(n));
+          ResizeExtras(ZoneList(), Settings().zoneExtras, n, [](Zone* z) -> ZoltParamArray& { return z->Extra(); });
           Settings().zoneExtras = n;
           interp << MessageText("%s Extra variables in all zones", IntToString(n)) << "\n";
         } else {
-          for (GridPoint* gp : GridPointList()) gp->extra.Resize(static_cast<uint32_t>(n));
+          ResizeExtras(GridPointList(), Settings().gpExtras, n,
+                       [](GridPoint* gp) -> ZoltParamArray& { return gp->extra; });
           Settings().gpExtras = n;
           interp << MessageText("%s Extra variables in all grid-points", IntToString(n)) << "\n";
         }

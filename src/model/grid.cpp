@@ -130,17 +130,25 @@ class PointIndex {
     int64_t last = std::max({hi.x - q.x, q.x - lo.x, hi.y - q.y, q.y - lo.y, hi.z - q.z, q.z - lo.z, int64_t{0}});
     GridPoint* best = nullptr;
     double bestD = 0.0;
-    for (int64_t r = first; r <= last; ++r) {
-      VisitRing(q, r, lo, hi, [&](const std::vector<GridPoint*>& points) {
-        for (GridPoint* gp : points) {
-          if (gp->flags & mask) continue;
-          double d = Distance(p, gp->position);
-          if (Better(d, gp, bestD, best)) {
-            best = gp;
-            bestD = d;
-          }
+    auto consider = [&](const std::vector<GridPoint*>& points) {
+      for (GridPoint* gp : points) {
+        if (gp->flags & mask) continue;
+        double d = Distance(p, gp->position);
+        if (Better(d, gp, bestD, best)) {
+          best = gp;
+          bestD = d;
         }
-      });
+      }
+    };
+    for (int64_t r = first; r <= last; ++r) {
+      // Rings through a sparse box (a point far out) would look up more
+      // cells than are occupied: every occupied cell is then read instead.
+      if (BoxCells(q, r, lo, hi) > 2.0 * static_cast<double>(cells_.size()) + 27.0) {
+        best = nullptr;
+        for (const auto& cell : cells_) consider(cell.second);
+        return best;
+      }
+      VisitRing(q, r, lo, hi, consider);
       // Points in later rings lie at least r cells away.
       if (best && bestD < static_cast<double>(r) * cell_) break;
     }
@@ -218,6 +226,15 @@ class PointIndex {
     laidOutAt_ = count_;
     cells_.clear();
     for (GridPoint* gp : GridPointList()) cells_[KeyOf(gp->position)].push_back(gp);
+  }
+
+  // The number of cells of the indexed box within Chebyshev distance r of q.
+  static double BoxCells(const CellKey& q, int64_t r, const CellKey& lo, const CellKey& hi) {
+    auto span = [r](int64_t c, int64_t l, int64_t h) {
+      const int64_t a = std::max(c - r, l), b = std::min(c + r, h);
+      return b < a ? 0.0 : static_cast<double>(b - a) + 1.0;
+    };
+    return span(q.x, lo.x, hi.x) * span(q.y, lo.y, hi.y) * span(q.z, lo.z, hi.z);
   }
 
   // Calls the visitor for the occupied cells at Chebyshev distance r from q.

@@ -11,6 +11,7 @@
 #include <glob.h>
 #include <malloc.h>
 #include <sys/statvfs.h>
+#include <sys/sysinfo.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -101,6 +102,28 @@ uint64_t PhysicalMemoryBytes() {
   const long size = ::sysconf(_SC_PAGESIZE);
   if (pages <= 0 || size <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
+}
+
+uint64_t AvailableMemoryBytes() {
+  uint64_t available = 0, swapFree = 0;
+  bool told = false;
+  if (FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char name[64];
+    unsigned long long kib = 0;
+    while (std::fscanf(f, "%63s %llu kB", name, &kib) == 2) {
+      if (std::strcmp(name, "MemAvailable:") == 0) {
+        available = kib * 1024;
+        told = true;
+      } else if (std::strcmp(name, "SwapFree:") == 0) {
+        swapFree = kib * 1024;
+      }
+    }
+    std::fclose(f);
+  }
+  if (told) return available + swapFree;
+  struct sysinfo info {};
+  if (::sysinfo(&info) != 0) return 0;
+  return (static_cast<uint64_t>(info.totalram) + info.totalswap) * info.mem_unit;
 }
 
 std::vector<std::string> MatchingFiles(const char* pattern, bool directories) {

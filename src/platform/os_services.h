@@ -59,3 +59,6 @@ void HeapStatistics(uint64_t& freeBytes, uint64_t& usedBytes);
 
 // Bytes of physical memory of the machine; 0 when it cannot be told.
 uint64_t PhysicalMemoryBytes();
+// Bytes the program could still be given: available physical memory plus
+// free swap (the totals when the kernel does not tell); 0 when unknown.
+uint64_t AvailableMemoryBytes();

@@ -225,11 +225,54 @@ void TerminalDevice::PollPending() {
 bool TerminalDevice::KeyPressed(int key) {
   if (key == 27 && TakeInterrupt()) return true;
   PollPending();
-  size_t p = pending_.find(static_cast<char>(key));
-  if (p == std::string::npos) return false;
-  pending_.erase(0, p + 1);
-  return true;
+  for (size_t p = pending_.find(static_cast<char>(key)); p != std::string::npos;
+       p = pending_.find(static_cast<char>(key), p + 1)) {
+    // An arrow or function key typed ahead is kept for the prompt: its
+    // escape sequence is no ESC.
+    if (key == 27 && p + 1 < pending_.size() && (pending_[p + 1] == '[' || pending_[p + 1] == 'O')) continue;
+    pending_.erase(0, p + 1);
+    return true;
+  }
+  return false;
 }
+
+// The editor's keyboard: keys typed ahead while a command ran come first,
+// then the terminal. An ESC reaches the editor only as the start of a key's
+// escape sequence (ESC [ or ESC O, which arrives whole); any other ESC is
+// dropped, so that it never joins the next key typed. A Ctrl-C or the end of
+// the input ends the line (-1).
+int TerminalDevice::NextEditorKey() {
+  auto next = [this](int waitMs) -> int {
+    if (!pending_.empty()) {
+      const unsigned char c = static_cast<unsigned char>(pending_[0]);
+      pending_.erase(0, 1);
+      return c;
+    }
+    if (waitMs >= 0) {
+      pollfd pfd{STDIN_FILENO, POLLIN, 0};
+      if (poll(&pfd, 1, waitMs) <= 0 || !(pfd.revents & POLLIN)) return -2;
+    }
+    for (;;) {
+      unsigned char c = 0;
+      const ssize_t n = read(STDIN_FILENO, &c, 1);
+      if (n > 0) return c;
+      if (n < 0 && errno == EINTR && !g_interrupt) continue;
+      return -1;
+    }
+  };
+  int c = next(-1);
+  while (c == 27) {
+    const int after = next(kEscapeSequenceMs);
+    if (after == '[' || after == 'O') {
+      pending_.insert(pending_.begin(), static_cast<char>(after));
+      return c;
+    }
+    c = after == -2 ? next(-1) : after;
+  }
+  return c;
+}
+
+int TerminalDevice::EditorGetc(FILE*) { return g_terminal ? g_terminal->NextEditorKey() : -1; }
 
 int TerminalDevice::GetKey() {
   if (TakeInterrupt()) return 27;
@@ -282,14 +325,15 @@ bool TerminalDevice::ReadLine(std::string& line, const char* prompt, const char*
 
 // The prompt with line editing and the history of typed lines (arrow keys,
 // Ctrl-A and Ctrl-E, ...). Escape sequences are the editor's: an arrow key or
-// a lone ESC never reaches the command. Ctrl-C abandons the line.
+// a lone ESC never reaches the command. Ctrl-C abandons the line. Lines typed
+// ahead while the last command ran are edited first.
 bool TerminalDevice::ReadEditedLine(std::string& line, const char* prompt) {
-  pending_.clear();
   EnterLineMode();
   TakeInterrupt();
   std::fflush(stdout);
   shown_ = cursor_ = 0;
   if (!editorReady_) {
+    rl_getc_function = &TerminalDevice::EditorGetc;
     rl_initialize();
     using_history();
     editorReady_ = true;

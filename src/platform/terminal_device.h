@@ -8,6 +8,7 @@
 // listings never pause and a key wait answers at once. Ctrl-C stands for ESC.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "platform/console_device.h"
@@ -47,6 +48,10 @@ class TerminalDevice : public ConsoleDevice {
   void EnterLineMode();
   void EnterRunMode();
   void PollPending();
+  int NextEditorKey();
+  static int EditorGetc(FILE* stream);
+  // How long the rest of a key's escape sequence may take to arrive.
+  static constexpr int kEscapeSequenceMs = 40;
 
   bool interactive_;
   bool outputTerminal_;

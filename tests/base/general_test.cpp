@@ -105,6 +105,7 @@ TEST_F(GeneralTest, PauseAndContinue) {
   struct LateEsc : FakeDevice {
     int polls = 0;
     bool KeyPressed(int key) override { return key == 27 && ++polls == 3; }
+    bool IsTerminal() const override { return true; }  // with no terminal a pause does not wait
   } late;
   CommandType other(0, &macros, true, &late);
   TempDir::Write("q.dat", "pause 30\ntitle never\n");

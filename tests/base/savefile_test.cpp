@@ -109,7 +109,10 @@ TEST_F(SaveFileTest, SaveWritesTheHeaderFieldByField) {
   const std::string expected = std::string("\xb8\x3b\xc3\x01\x86\0\0\0\x3c\x01\0\0", 12) + I32(261) + I32(261) +
                                I32(0) + std::string("\0\0\x40\x40", 4) + I32(1796810910) + Str("demo") +
                                Str("me") + Str("there") + I32(1) + Str("xx") + Str("print version") + I32(77);
-  EXPECT_EQ(TempDir::Read("t.sav"), expected);
+  // The checksum trailer: marker, the bytes before it, their CRC-32.
+  const std::string trailer = "TRXCRC32" + I32(static_cast<int32_t>(expected.size())) + I32(0) +
+                              I32(static_cast<int32_t>(Crc32(expected.data(), expected.size())));
+  EXPECT_EQ(TempDir::Read("t.sav"), expected + trailer);
   EXPECT_EQ(FileCount(), 1);
 }
 
@@ -164,7 +167,9 @@ TEST_F(SaveFileTest, RefusedFilesLeaveMemoryAsItWas) {
 
 TEST_F(SaveFileTest, FailureAfterClearingClearsAgain) {
   Run({"title demo", "macro xx 'print version'", "save t"});
+  // Damage inside the sections, as in a file written before the checksum.
   std::string bytes = TempDir::Read("t.sav");
+  bytes.resize(bytes.size() - kSaveTrailerBytes);
   struct Case {
     const char* what;
     std::string bytes;
@@ -264,3 +269,26 @@ TEST_F(SaveFileTest, PrintMemorySaveCountsEverySection) {
 }
 
 }  // namespace
+
+// A file altered after it was written is refused before anything is cleared;
+// a file without the trailer (written before it) restores as before.
+TEST_F(SaveFileTest, TheChecksumRefusesAnAlteredFileAndOldFilesRestore) {
+  EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);  // the standard check value
+  Run({"title demo", "macro xx 'print version'", "save t"});
+  const std::string bytes = TempDir::Read("t.sav");
+  std::string flipped = bytes, cut = bytes, marker = bytes;
+  flipped[40] ^= 0x01;                // a bit of the title
+  cut.erase(30, 1);                   // a byte gone
+  marker[marker.size() - 1] ^= 0x80;  // the checksum itself
+  for (const std::string* damaged : {&flipped, &cut, &marker}) {
+    TempDir::Write("bad.sav", *damaged);
+    Run({"title kept", "macro mm 'print version'"});
+    const std::string out = Run({"restore bad", "mm"});
+    EXPECT_EQ(out, "Terrax>restore bad\n*** Error reading file bad.sav\nTerrax>mm\nTERRAX version 3.00-261\n");
+    EXPECT_STREQ(JobTitle().c_str(), "kept");
+  }
+  TempDir::Write("old.sav", bytes.substr(0, bytes.size() - kSaveTrailerBytes));
+  Run({"title other", "restore old"});
+  EXPECT_STREQ(JobTitle().c_str(), "demo");
+  EXPECT_TRUE(Has(Run({"xx"}), "TERRAX version"));
+}

@@ -130,7 +130,7 @@ TEST_F(AttachSaveTest, TiesThatDoNotHoldTogetherAreAReadError) {
   std::vector<TieBytes> ties;
   const std::string section = Section(&ties);
   interp.Save(String("m.sav"), true);
-  const std::string good = TempDir::Read("m.sav");
+  const std::string good = TempDir::ReadSections("m.sav");
   const size_t start = good.find(section);
   ASSERT_NE(start, std::string::npos);
   ASSERT_EQ(good.find(section, start + 1), std::string::npos);
@@ -178,7 +178,7 @@ TEST_F(AttachSaveTest, ADamagedSectionNeverLeavesAHalfReadModel) {
   std::vector<TieBytes> ties;
   const std::string section = Section(&ties);
   interp.Save(String("m.sav"), true);
-  const std::string good = TempDir::Read("m.sav");
+  const std::string good = TempDir::ReadSections("m.sav");
   const size_t start = good.find(section);
   ASSERT_NE(start, std::string::npos);
   int failed = 0;

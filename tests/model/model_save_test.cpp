@@ -256,7 +256,7 @@ TEST_F(ModelSaveTest, RestoreReportsTheFileAndTheModel) {
 TEST_F(ModelSaveTest, EveryCheckValueIsChecked) {
   BuildModel();
   Save("m.sav");
-  const std::string good = TempDir::Read("m.sav");
+  const std::string good = TempDir::ReadSections("m.sav");
   const std::vector<size_t> checks = CheckValueOffsets(good);
   ASSERT_EQ(checks.size(), 18u);
   for (size_t n = 0; n < checks.size(); ++n) {
@@ -320,7 +320,7 @@ TEST_F(ModelSaveTest, ADamagedByteNeverLeavesAHalfReadModel) {
 TEST_F(ModelSaveTest, AZoneWithoutItsGridPointsIsNotKept) {
   UnitBrick();
   Save("m.sav");
-  std::string bytes = TempDir::Read("m.sav");
+  std::string bytes = TempDir::ReadSections("m.sav");
   // The zone record ends before the zone id counter and the zone section's
   // check value; back from its end: the damping byte, the extra-variable
   // count, the chemistry, dynamic, fluid and thermal bytes and the six

@@ -1,10 +1,12 @@
-# Copies a save file and damages one word of its scripting section.
+# Copies a save file without its checksum trailer (as files were written
+# before it) and damages one word of its scripting section.
 #   sh damage.sh FROM TO KIND
 #   case   the highest case number of a case table becomes 256
 #   sizes  the sizes of the 2 by 3 array become 65536 by 65536
 #   tag    the tag of the constant 123456789 becomes 5
 #   index  the function of the symbol "prog" becomes statement 100000
-cp "$1" "$2"
+size=$(stat -c %s "$1")
+head -c $((size - 20)) "$1" > "$2"
 case $3 in
   case) pattern='\x0F\x00\x00\x00\x00\x00\x00\x00\x12\x00\x00\x00'; offset=12; bytes='\000\001\000\000' ;;
   sizes) pattern='\x04\x00\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x03\x00\x00\x00'; offset=8

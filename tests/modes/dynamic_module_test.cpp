@@ -326,3 +326,24 @@ TEST_F(QuietBaseTest, QuietBaseAbsorbsADownGoingWave) {
 }
 
 }  // namespace
+
+namespace {
+
+// The module section with both modes: save, restore, save gives the same bytes.
+TEST_F(DynamicTest, ModuleSectionRoundTrips) {
+  Run({"config dynamic creep", "set dynamic damp combined 0.4 multistep on dt 1e-4", "set dynamic damp avisc 0.3 0.1",
+       "set creep dt 2e-3 latency 5 mindt 1e-6 maxdt 1e-2"});
+  MemoryStream first;
+  SaveModules(first);
+  RestoreModules(first, 316);
+  EXPECT_EQ(first.Remaining(), 0u);
+  ASSERT_NE(Modes().dynamic, nullptr);
+  ASSERT_NE(Modes().creep, nullptr);
+  EXPECT_EQ(Dyn().DampingMode(), 2);
+  EXPECT_TRUE(Dyn().StepSettings().viscosity);
+  MemoryStream second;
+  SaveModules(second);
+  EXPECT_EQ(first.bytes, second.bytes);
+}
+
+}  // namespace

@@ -8,14 +8,16 @@
 #include "cmodels/elastic_model.h"
 #include "cmodels/mohr_model.h"
 #include "cmodels/null_model.h"
+#include "cmodels/viscous_model.h"
 
 namespace {
 // The prototypes, in library order. This list is the one place that names the
 // built-in models; their names, type codes and property names are stored in
 // save files and command files and never change.
-const std::array<std::unique_ptr<ConstitutiveModel>, 3>& Prototypes() {
-  static const std::array<std::unique_ptr<ConstitutiveModel>, 3> list = {
-      std::make_unique<NullModel>(), std::make_unique<ElasticModel>(), std::make_unique<MohrModel>()};
+const std::array<std::unique_ptr<ConstitutiveModel>, 4>& Prototypes() {
+  static const std::array<std::unique_ptr<ConstitutiveModel>, 4> list = {
+      std::make_unique<NullModel>(), std::make_unique<ElasticModel>(), std::make_unique<MohrModel>(),
+      std::make_unique<ViscousModel>()};
   return list;
 }
 

@@ -15,7 +15,7 @@ class ModelSaveObject;
 class ConstitutiveModel {
  public:
   // Type codes of the built-in models; null and Mohr-Coulomb are fixed by the program.
-  enum TypeCode : uint32_t { kNullType = 1, kElasticType = 2, kMohrType = 3 };
+  enum TypeCode : uint32_t { kNullType = 1, kElasticType = 2, kMohrType = 3, kViscousType = 4 };
 
   virtual ~ConstitutiveModel();
   ConstitutiveModel& operator=(const ConstitutiveModel&) = delete;

@@ -53,6 +53,7 @@ ModelList<GridPoint>& GridPointList() { return CurrentModel().GridPoints(); }
 
 void GpDynamicData::Save(SaveStream& s) const {
   WriteVec(s, acceleration);
+  WriteVec(s, second);
   s.WriteF64(multiStep);
   s.WriteI32(dampingKind);
   s.WriteF64(localDamping);
@@ -60,13 +61,24 @@ void GpDynamicData::Save(SaveStream& s) const {
   s.WriteF64(rayleighBeta);
 }
 
+// Files before version 310 hold every real as a float; before version 10 they
+// hold no damping settings, which then take the dynamic defaults.
 void GpDynamicData::Restore(SaveStream& s) {
-  ReadVec(s, acceleration);
-  multiStep = s.ReadF64();
+  const int32_t version = FileVersion();
+  const bool floats = version < 310;
+  ReadVec(s, acceleration, floats);
+  ReadVec(s, second, floats);
+  multiStep = ReadReal(s, floats);
+  if (version < 10) {
+    dampingKind = kRayleighDamping;
+    localDamping = 0.8;
+    rayleighAlpha = rayleighBeta = 0.0;
+    return;
+  }
   dampingKind = s.ReadI32();
-  localDamping = s.ReadF64();
-  rayleighAlpha = s.ReadF64();
-  rayleighBeta = s.ReadF64();
+  localDamping = ReadReal(s, floats);
+  rayleighAlpha = ReadReal(s, floats);
+  rayleighBeta = ReadReal(s, floats);
 }
 
 GpThermalData::GpThermalData(const GpThermalData& o) { *this = o; }

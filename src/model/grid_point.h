@@ -26,6 +26,9 @@ enum DampingKind : int32_t { kLocalDamping = 0, kRayleighDamping = 1, kCombinedD
 // Blocks of the coupled modes, created by a mode's grid-point hook.
 struct GpDynamicData {
   double acceleration[3] = {0, 0, 0};
+  double second[3] = {0, 0, 0};  // kept and saved; no calculation writes it yet
+  // The grid-point's own time step after preparation, then its multiplier;
+  // 0 without multistepping.
   double multiStep = 0.0;
   int32_t dampingKind = kLocalDamping;  // a DampingKind; unknown values damp locally
   double localDamping = 0.0;

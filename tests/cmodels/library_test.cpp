@@ -29,10 +29,10 @@ std::unique_ptr<ConstitutiveModel> NewMohr() {
 }
 
 TEST(LibraryTest, PrototypesByIndexTypeAndName) {
-  ASSERT_EQ(ConstitutiveModel::NumberAvailable(), 3);
-  const char* names[] = {"null", "elastic", "mohr"};
-  const uint32_t types[] = {1, 2, 3};
-  for (int i = 0; i < 3; ++i) {
+  ASSERT_EQ(ConstitutiveModel::NumberAvailable(), 4);
+  const char* names[] = {"null", "elastic", "mohr", "viscous"};
+  const uint32_t types[] = {1, 2, 3, 4};
+  for (int i = 0; i < 4; ++i) {
     const ConstitutiveModel* m = ConstitutiveModel::FindByIndex(i);
     ASSERT_NE(m, nullptr);
     EXPECT_STREQ(m->Name(), names[i]);
@@ -41,10 +41,10 @@ TEST(LibraryTest, PrototypesByIndexTypeAndName) {
     EXPECT_EQ(m->Version(), 1);
   }
   EXPECT_TRUE(ConstitutiveModel::FindByIndex(0)->IsNull());
-  EXPECT_EQ(ConstitutiveModel::FindByIndex(3), nullptr);
+  EXPECT_EQ(ConstitutiveModel::FindByIndex(4), nullptr);
   EXPECT_EQ(ConstitutiveModel::FindByIndex(-1), nullptr);
   EXPECT_EQ(ConstitutiveModel::FindByType(0), nullptr);
-  EXPECT_EQ(ConstitutiveModel::FindByType(4), nullptr);
+  EXPECT_EQ(ConstitutiveModel::FindByType(5), nullptr);
 
   struct Match {
     const char* typed;
@@ -197,7 +197,7 @@ std::unique_ptr<ConstitutiveModel> RestoreModel(MemoryStream& stream) {
 }
 
 TEST(LibraryTest, SaveAndRestoreGiveTheSameModel) {
-  for (const char* name : {"null", "elastic", "mohr"}) {
+  for (const char* name : {"null", "elastic", "mohr", "viscous"}) {
     auto m = NewModel(name);
     for (int i = 1; i <= m->NumberOfProperties(); ++i) m->SetPropertyByIndex(i, 1.5 * i + 0.25);
     MemoryStream first = SaveModel(*m);
@@ -259,7 +259,7 @@ TEST(LibraryTest, LoadingLibrariesIsRefusedWithAText) {
   const char* text = ConstitutiveModel::Load("wqmohr.dll");
   ASSERT_NE(text, nullptr);
   EXPECT_GT(std::string(text).size(), 0u);
-  EXPECT_EQ(ConstitutiveModel::NumberAvailable(), 3);
+  EXPECT_EQ(ConstitutiveModel::NumberAvailable(), 4);
 }
 
 TEST(ConTableListTest, RoundHalfUp) {

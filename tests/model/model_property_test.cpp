@@ -105,7 +105,7 @@ TEST_F(ZoneModelTest, ModelRefusesBadInput) {
       {"model load x", "*** Not configured for CPPUDM \n"},
       {"model load", "*** Not configured for CPPUDM \n"},  // before the file name is read
       {"model mohr foo", "*** This model name does not exist\n"},
-      {"model ?", "Checked against keywords...\nload null elastic mohr\n"},
+      {"model ?", "Checked against keywords...\nload null elastic mohr viscous\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(Run({c.line}), Transcript(c.line, c.answer));
   // The name before the bad one took effect.

@@ -35,7 +35,8 @@ class PrintModelsTest : public ::testing::Test {
 const char* const kModelLines =
     "               Null Model:  Type =   1   Version =   1\n"
     "        Elastic Isotropic:  Type =   2   Version =   1\n"
-    "             Mohr-Coulomb:  Type =   3   Version =   1\n";
+    "             Mohr-Coulomb:  Type =   3   Version =   1\n"
+    "          Viscous Maxwell:  Type =   4   Version =   1\n";
 
 TEST_F(PrintModelsTest, ListsTheAvailableModels) {
   std::string expected = std::string("Constitutive Models Available\n-----------------------------\n") + kModelLines;
@@ -56,7 +57,8 @@ TEST_F(PrintModelsTest, ListsPropertyNames) {
       blanks + "\n" +
       "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + " bulk shear\n" +
       "             Mohr-Coulomb:  Type =   3   Version =   1\n" + blanks +
-      " bulk shear cohesion friction dilation tension\n";
+      " bulk shear cohesion friction dilation tension\n" +
+      "          Viscous Maxwell:  Type =   4   Version =   1\n" + blanks + " bulk shear viscosity\n";
   EXPECT_EQ(Print({"properties"}), expected);
   EXPECT_EQ(Print({"P"}), expected);
 }
@@ -69,7 +71,8 @@ TEST_F(PrintModelsTest, ListsStateNames) {
       blanks + "\n" +
       "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + "\n" +
       "             Mohr-Coulomb:  Type =   3   Version =   1\n" + blanks +
-      " shear-now tension-now shear-past tension-past\n";
+      " shear-now tension-now shear-past tension-past\n" +
+      "          Viscous Maxwell:  Type =   4   Version =   1\n" + blanks + "\n";
   EXPECT_EQ(Print({"states"}), expected);
 }
 

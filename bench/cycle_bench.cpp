@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/memory.h"
+#include "bench_support.h"
 #include "cmodels/constitutive_model.h"
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
@@ -20,7 +21,6 @@
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
-#include "bench_support.h"
 
 namespace {
 

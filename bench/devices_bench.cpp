@@ -7,11 +7,11 @@
 #include <random>
 #include <vector>
 
+#include "bench_support.h"
 #include "devices/canvas.h"
 #include "devices/device.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
-#include "bench_support.h"
 #include "raster_bench_device.h"
 
 namespace {

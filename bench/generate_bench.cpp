@@ -10,12 +10,12 @@
 #include <string>
 
 #include "base/command.h"
+#include "bench_support.h"
 #include "generate/install_generate.h"
 #include "generate/primitive.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
-#include "bench_support.h"
 
 namespace {
 

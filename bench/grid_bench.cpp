@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/command.h"
+#include "bench_support.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
 #include "model/model_interpreter.h"
-#include "bench_support.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <initializer_list>
 
 #include "base/command.h"
+#include "bench_support.h"
 #include "gui/install_subsystems.h"
 #include "mechanics/interface.h"
 #include "model/grid.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
-#include "bench_support.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "base/command.h"
 #include "base/string.h"
+#include "bench_support.h"
 #include "model/grid.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
-#include "bench_support.h"
 
 namespace {
 

@@ -94,11 +94,26 @@ void ResetRestoreVersions() {
   CurrentRestoreVersions().program = Identity().programVersion;
 }
 
-String& JobTitle() { static String s; return s; }
-String& CustomerLine1() { static String s(" "); return s; }
-String& CustomerLine2() { static String s(" "); return s; }
-String& HomeDirectory() { static String s("."); return s; }
-String& PlotOutputName() { static String s; return s; }
+String& JobTitle() {
+  static String s;
+  return s;
+}
+String& CustomerLine1() {
+  static String s(" ");
+  return s;
+}
+String& CustomerLine2() {
+  static String s(" ");
+  return s;
+}
+String& HomeDirectory() {
+  static String s(".");
+  return s;
+}
+String& PlotOutputName() {
+  static String s;
+  return s;
+}
 
 String VersionText() { return VersionString(); }
 
@@ -203,11 +218,20 @@ bool IsQuitWord(const char* arg) {
 
 String UsageText() {
   const String& name = Identity().lowerName;
-  return "Usage: " + name + " [--help | --version] [FILE ...] [quit]\n"
-         "  " + name + "                  commands from the terminal, or from a pipe or file on standard input\n"
-         "  " + name + " job.dat          run the command file job.dat, then read commands as above\n"
-         "  " + name + " job.dat quit     run job.dat, then stop\n"
-         "  " + name + " model.sav        restore the save file model.sav\n"
+  return "Usage: " + name +
+         " [--help | --version] [FILE ...] [quit]\n"
+         "  " +
+         name +
+         "                  commands from the terminal, or from a pipe or file on standard input\n"
+         "  " +
+         name +
+         " job.dat          run the command file job.dat, then read commands as above\n"
+         "  " +
+         name +
+         " job.dat quit     run job.dat, then stop\n"
+         "  " +
+         name +
+         " model.sav        restore the save file model.sav\n"
          "  --help                  this text\n"
          "  --version               the version line\n"
          "Exit status: 0 when the run ends normally; 1 when a command failed in a run whose commands\n"
@@ -245,8 +269,8 @@ void GuiApplication::RunStartupFile(int argc, const char* const* argv) {
   if (argc < 2 || !argv) return;
   // The keyword list of the start-up commands: word 2 is "stop", 5 "call"
   // and 14 "restore".
-  static const char* const kWords[] = {"quit", "stop", "exit", "macro", "call", "return", "print",
-                                       "set", "system", "gui", "debug", "new", "save", "restore"};
+  static const char* const kWords[] = {"quit", "stop",   "exit", "macro", "call", "return", "print",
+                                       "set",  "system", "gui",  "debug", "new",  "save",   "restore"};
   bool quitFollows = false;
   for (int i = argc - 1; i >= 1; --i) {
     if (!argv[i]) continue;

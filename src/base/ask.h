@@ -14,5 +14,4 @@ class ConsoleStream;
 // question is cancelled without reading. Answers true when a value inside the
 // bounds was accepted; otherwise false, and the value holds the last number
 // typed. A null stream means the main interpreter's console.
-bool AskInteger(int32_t* value, const String& title, int32_t minimum, int32_t maximum,
-                ConsoleStream* parent = nullptr);
+bool AskInteger(int32_t* value, const String& title, int32_t minimum, int32_t maximum, ConsoleStream* parent = nullptr);

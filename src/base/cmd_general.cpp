@@ -30,10 +30,14 @@ int Macro(CommandType& in) {
   String name = in.GetString();
   String contents;
   int code = in.CheckString(&contents);
-  if (code == CommandType::kMissing) contents = String();
-  else if (code != CommandType::kOk) in.ThrowParamError(code);
-  if (contents.IsEmpty()) in.Macros()->Remove(name);
-  else in.Macros()->Define(name, contents);
+  if (code == CommandType::kMissing)
+    contents = String();
+  else if (code != CommandType::kOk)
+    in.ThrowParamError(code);
+  if (contents.IsEmpty())
+    in.Macros()->Remove(name);
+  else
+    in.Macros()->Define(name, contents);
   return CommandType::kDone;
 }
 
@@ -140,12 +144,24 @@ int Title(CommandType& in) {
 
 // The general commands.
 CommandTable<int (*)(CommandType&)> g_generalWords("general", {
-    {"quit", &Quit},        {"stop", &Quit},         {"macro", &Macro},         {"call", &Call},
-    {"return", &Return},    {"print", &Items<true>}, {"set", &Items<false>},    {"system", &SystemCommand},
-    {"gui", &Nothing},      {"debug", &Nothing},     {"new", &New},             {"save", &Save},
-    {"restore", &Restore},  {"mainwin", &Mainwin},   {"pause", &Pause},         {"continue", &Continue},
-    {"title", &Title},
-});
+                                                                  {"quit", &Quit},
+                                                                  {"stop", &Quit},
+                                                                  {"macro", &Macro},
+                                                                  {"call", &Call},
+                                                                  {"return", &Return},
+                                                                  {"print", &Items<true>},
+                                                                  {"set", &Items<false>},
+                                                                  {"system", &SystemCommand},
+                                                                  {"gui", &Nothing},
+                                                                  {"debug", &Nothing},
+                                                                  {"new", &New},
+                                                                  {"save", &Save},
+                                                                  {"restore", &Restore},
+                                                                  {"mainwin", &Mainwin},
+                                                                  {"pause", &Pause},
+                                                                  {"continue", &Continue},
+                                                                  {"title", &Title},
+                                                              });
 
 }  // namespace
 

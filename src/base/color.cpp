@@ -63,10 +63,10 @@ const char* const kColorWords =
     "black blue green cyan red magenta orange brown lgray dgray lblue lgreen lcyan lred lmagenta lorange "
     "yellow white none rgb gray hsb ";
 constexpr const Color* kByKeyword[] = {
-    &colors::kBlack,     &colors::kBlue,       &colors::kGreen,     &colors::kCyan,     &colors::kRed,
-    &colors::kMagenta,   &colors::kOrange,     &colors::kBrown,     &colors::kLightGray, &colors::kDarkGray,
-    &colors::kLightBlue, &colors::kLightGreen, &colors::kLightCyan, &colors::kLightRed, &colors::kLightMagenta,
-    &colors::kLightOrange, &colors::kYellow,   &colors::kWhite,     &colors::kNone,
+    &colors::kBlack,       &colors::kBlue,       &colors::kGreen,     &colors::kCyan,      &colors::kRed,
+    &colors::kMagenta,     &colors::kOrange,     &colors::kBrown,     &colors::kLightGray, &colors::kDarkGray,
+    &colors::kLightBlue,   &colors::kLightGreen, &colors::kLightCyan, &colors::kLightRed,  &colors::kLightMagenta,
+    &colors::kLightOrange, &colors::kYellow,     &colors::kWhite,     &colors::kNone,
 };
 constexpr int kRgbWord = 20;
 constexpr int kGrayWord = 21;
@@ -105,13 +105,9 @@ void Color::Shade(double t) {
   grey_ *= f;
 }
 
-Color Color::Lighter() const {
-  return Color(r_ / 255.0 + 0.25, g_ / 255.0 + 0.25, b_ / 255.0 + 0.25, 0, grey_ + 0.25);
-}
+Color Color::Lighter() const { return Color(r_ / 255.0 + 0.25, g_ / 255.0 + 0.25, b_ / 255.0 + 0.25, 0, grey_ + 0.25); }
 
-Color Color::Darker() const {
-  return Color(r_ / 255.0 - 0.25, g_ / 255.0 - 0.25, b_ / 255.0 - 0.25, 0, grey_ - 0.25);
-}
+Color Color::Darker() const { return Color(r_ / 255.0 - 0.25, g_ / 255.0 - 0.25, b_ / 255.0 - 0.25, 0, grey_ - 0.25); }
 
 // The brightness is the middle of the channel range: top and bottom lie
 // symmetrically around it and are cut off at 0 and 1.
@@ -128,12 +124,36 @@ Color Color::FromHsb(const Color& source, bool computeGrey) {
     double up = bottom + delta, down = top - delta;
     // A hue of 1 is the full circle: red again.
     switch (sector % 6) {
-      case 0: r = top; g = up; b = bottom; break;
-      case 1: r = down; g = top; b = bottom; break;
-      case 2: r = bottom; g = top; b = up; break;
-      case 3: r = bottom; g = down; b = top; break;
-      case 4: r = up; g = bottom; b = top; break;
-      default: r = top; g = bottom; b = down; break;
+      case 0:
+        r = top;
+        g = up;
+        b = bottom;
+        break;
+      case 1:
+        r = down;
+        g = top;
+        b = bottom;
+        break;
+      case 2:
+        r = bottom;
+        g = top;
+        b = up;
+        break;
+      case 3:
+        r = bottom;
+        g = down;
+        b = top;
+        break;
+      case 4:
+        r = up;
+        g = bottom;
+        b = top;
+        break;
+      default:
+        r = top;
+        g = bottom;
+        b = down;
+        break;
     }
   }
   out.r_ = ToByte(r);
@@ -216,7 +236,7 @@ std::array<Color, kAutoColors> BuildAutoColorTable() {
   std::array<double, kAutoColors> hue{};
   std::array<bool, kAutoColors> taken{};
   int k = 0;
-  for (int step = 256; k < kAutoColors; step = step > 1 ? step / 2 : 1) {
+  for (int step = 256; k<kAutoColors; step = step> 1 ? step / 2 : 1) {
     for (int p = 0; p < kAutoColors && k < kAutoColors; p += step) {
       if (taken[static_cast<size_t>(p)]) continue;
       taken[static_cast<size_t>(p)] = true;
@@ -253,7 +273,7 @@ bool LineStyle::operator==(const LineStyle& o) const {
 
 const LineStyle& PredefinedLineStyle(int number) {
   static constexpr LineStyle kStyles[kPredefinedLineStyles] = {
-      LineStyle{},       LineStyle{10, 10}, LineStyle{2, 5}, LineStyle{24, 15}, LineStyle{2, 6, 20, 6, 2, 6},
+      LineStyle{},     LineStyle{10, 10}, LineStyle{2, 5}, LineStyle{24, 15}, LineStyle{2, 6, 20, 6, 2, 6},
       LineStyle{5, 5}, LineStyle{1, 1},
   };
   return kStyles[number >= 0 && number < kPredefinedLineStyles ? number : 0];

@@ -141,7 +141,7 @@ struct FontDesc {
   int32_t height = 0;
   int32_t kind = 0;  // passed to the device unchanged
   uint8_t style = 0;
-  String faceName;   // empty: any face
+  String faceName;  // empty: any face
 };
 
 // What a device reports for the font it realised.

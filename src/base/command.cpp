@@ -92,11 +92,20 @@ bool CommandType::Run(const String& prompt) {
       try {
         throw;
       } catch (const BadCommandExcept& e) {
-        if (IsHelp(Token(0))) ShowHelp(); else ReportError(e);
+        if (IsHelp(Token(0)))
+          ShowHelp();
+        else
+          ReportError(e);
       } catch (const ConvertExcept& e) {
-        if (IsHelp(Token(e.Index()))) ShowHelp(); else ReportError(e);
+        if (IsHelp(Token(e.Index())))
+          ShowHelp();
+        else
+          ReportError(e);
       } catch (const UnrecognizedExcept& e) {
-        if (IsHelp(Token(e.Index()))) ShowHelp(); else ReportError(e);
+        if (IsHelp(Token(e.Index())))
+          ShowHelp();
+        else
+          ReportError(e);
       } catch (const ESCInterrupt& e) {
         if (e.Report()) ReportError(e);
       } catch (const KWRExcept& e) {
@@ -242,10 +251,18 @@ String CommandType::SplitWordAt(const std::string& s, size_t& pos) {
         }
         char e = s[j++];
         switch (e) {
-          case 'n': word += '\n'; break;
-          case 'r': word += '\r'; break;
-          case 't': word += '\t'; break;
-          default: word += e; break;
+          case 'n':
+            word += '\n';
+            break;
+          case 'r':
+            word += '\r';
+            break;
+          case 't':
+            word += '\t';
+            break;
+          default:
+            word += e;
+            break;
         }
         continue;
       }
@@ -366,7 +383,8 @@ void CommandType::ShowHelp() {
   bool any = false;
   for (const String& k : helpKeywords_) any = any || !k.IsEmpty();
   if (any) {
-    *this << "Checked against keywords..." << "\n";
+    *this << "Checked against keywords..."
+          << "\n";
     std::string line;
     for (const String& k : helpKeywords_) {
       if (k.IsEmpty()) continue;
@@ -384,8 +402,10 @@ void CommandType::ShowHelp() {
 }
 
 void CommandType::ClearMacros() {
-  if (script_) script_->Clear(*this);
-  else if (macros_) macros_->Clear();
+  if (script_)
+    script_->Clear(*this);
+  else if (macros_)
+    macros_->Clear();
 }
 
 int CommandType::Execute() { return script_ ? script_->Dispatch(*this) : ExecuteGeneral(); }

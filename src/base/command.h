@@ -156,8 +156,7 @@ class CommandType : public LogStream {
   // 1 conversion failed or help given, 2 missing, 3 not recognised.
   virtual int CheckInteger(int32_t* out, int* index = nullptr);
   virtual int CheckNumber(double* out, int* index = nullptr);
-  virtual int CheckString(String* out, int* index = nullptr, int* quoted = nullptr,
-                          bool helpAllowed = true);
+  virtual int CheckString(String* out, int* index = nullptr, int* quoted = nullptr, bool helpAllowed = true);
   virtual int MatchKeyword(const char* list, int& result, int* index = nullptr);
   virtual int CheckBool(bool* out, int* index = nullptr);
   virtual int CheckVector2(double out[2], int* index = nullptr);

@@ -24,11 +24,11 @@ class KWRExcept : public std::exception {
   bool fatal_;
 };
 
-#define TERRAX_DERIVED_EXCEPT(Name, Base)                                   \
-  class Name : public Base {                                                \
-   public:                                                                  \
+#define TERRAX_DERIVED_EXCEPT(Name, Base)                                      \
+  class Name : public Base {                                                   \
+   public:                                                                     \
     explicit Name(const char* text, bool fatal = false) : Base(text, fatal) {} \
-    Name(const String& text, bool fatal = false) : Base(text, fatal) {}     \
+    Name(const String& text, bool fatal = false) : Base(text, fatal) {}        \
   }
 
 // Model errors of every subsystem.

@@ -14,8 +14,7 @@ constexpr size_t kBufferSize = 64 * 1024;
 File::OpenExcept::OpenExcept(const String& name) : FileExcept(FormatText("Error opening file %1", name.c_str())) {}
 File::ReadExcept::ReadExcept(const String& name) : FileExcept(FormatText("Error reading file %1", name.c_str())) {}
 File::WriteExcept::WriteExcept(const String& name) : FileExcept(FormatText("Error writing file %1", name.c_str())) {}
-File::SeekExcept::SeekExcept(const String& name)
-    : FileExcept(FormatText("Error positioning file %1", name.c_str())) {}
+File::SeekExcept::SeekExcept(const String& name) : FileExcept(FormatText("Error positioning file %1", name.c_str())) {}
 
 String ExpandFileName(const String& name) {
   const std::string& s = name.str();

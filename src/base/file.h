@@ -109,8 +109,8 @@ class File : public SaveStream {
   size_t pos_ = 0;
   size_t len_ = 0;
   bool writing_ = false;
-  int64_t osPos_ = 0;    // the descriptor's position
-  int64_t osSize_ = 0;   // size of the file as far as known
+  int64_t osPos_ = 0;   // the descriptor's position
+  int64_t osSize_ = 0;  // size of the file as far as known
 };
 
 // The name as it is opened: each %NAME% pair is replaced by the value of that

@@ -175,8 +175,6 @@ uint32_t BadPointerCount() { return g_badPointers; }
 void ResetBadPointerCount() { g_badPointers = 0; }
 void CountBadPointer() { ++g_badPointers; }
 
-void SavePointer(SaveStream& stream, const LinkListNode* target) {
-  stream.WriteU32(target ? target->SaveIndex() : 0);
-}
+void SavePointer(SaveStream& stream, const LinkListNode* target) { stream.WriteU32(target ? target->SaveIndex() : 0); }
 
 uint32_t ReadSavedIndex(SaveStream& stream) { return stream.ReadU32(); }

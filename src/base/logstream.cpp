@@ -94,9 +94,7 @@ void LogStream::WriteLog(const char* text) {
   }
 }
 
-String LogStream::LogName() const {
-  return log_.Name().IsEmpty() ? Identity().lowerName + ".log" : log_.Name();
-}
+String LogStream::LogName() const { return log_.Name().IsEmpty() ? Identity().lowerName + ".log" : log_.Name(); }
 
 void LogStream::OpenLog() {
   if (log_.IsOpen()) return;
@@ -190,9 +188,7 @@ void LogStream::ConfirmOverwrite(File& file, bool quiet) {
   }
 }
 
-bool LogStream::IsInteractive() const {
-  return sources_.empty() || sources_.front()->IsInteractive();
-}
+bool LogStream::IsInteractive() const { return sources_.empty() || sources_.front()->IsInteractive(); }
 
 String LogStream::ReadLine(const String& prompt, bool& ended) {
   ended = false;
@@ -268,8 +264,6 @@ void LogStream::ResetSources() {
   if (!sources_.empty()) sources_.front()->Open();
 }
 
-bool LogStream::CurrentReportsEnd() const {
-  return !sources_.empty() && sources_.front()->ReportsEnd();
-}
+bool LogStream::CurrentReportsEnd() const { return !sources_.empty() && sources_.front()->ReportsEnd(); }
 
 int LogStream::CurrentKind() const { return sources_.empty() ? 0 : sources_.front()->Kind(); }

@@ -132,9 +132,7 @@ class LogStream : public ConsoleStream {
   bool Echo() const { return echo_; }
   void SetEcho(bool on) { echo_ = on; }
   // Called with every non-empty line read.
-  void AddLineObserver(std::function<void(const String&)> observer) {
-    observers_.push_back(std::move(observer));
-  }
+  void AddLineObserver(std::function<void(const String&)> observer) { observers_.push_back(std::move(observer)); }
 
  private:
   static void CloseLogAtExit(void* self);

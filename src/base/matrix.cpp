@@ -32,9 +32,7 @@ Mat::Mat(int rows, int cols) : rows_(rows), cols_(cols), count_(0) {
   count_ = rows * cols;
 }
 
-Mat::Mat(int rows, int cols, int count) : rows_(rows), cols_(cols), count_(count) {
-  values_ = NewValues(count);
-}
+Mat::Mat(int rows, int cols, int count) : rows_(rows), cols_(cols), count_(count) { values_ = NewValues(count); }
 
 Mat::Mat(const Mat& other) : Mat(other.rows_, other.cols_) {
   for (int i = 1; i <= rows_; ++i)
@@ -98,8 +96,7 @@ void Mat::AddTo(const Mat& source, int r, int c, int p, int q) {
 }
 
 void Mat::AddBlockTo(const Mat& source, int i, int j, int k, int l) {
-  AddTo(source, (i - 1) * blockRows_ + 1, (j - 1) * blockCols_ + 1, (k - 1) * blockRows_ + 1,
-        (l - 1) * blockCols_ + 1);
+  AddTo(source, (i - 1) * blockRows_ + 1, (j - 1) * blockCols_ + 1, (k - 1) * blockRows_ + 1, (l - 1) * blockCols_ + 1);
 }
 
 void Mat::Assign(const Mat& other) {
@@ -119,8 +116,7 @@ Mat Mat::Add(const Mat& a, const Mat& b) {
 }
 
 Mat Mat::Subtract(const Mat& a, const Mat& b) {
-  if (a.rows_ != b.rows_ || a.cols_ != b.cols_)
-    throw MatExcept("Matrix subtraction requires same size matrices");
+  if (a.rows_ != b.rows_ || a.cols_ != b.cols_) throw MatExcept("Matrix subtraction requires same size matrices");
   Mat r(a.rows_, a.cols_);
   for (int i = 1; i <= a.rows_; ++i)
     for (int j = 1; j <= a.cols_; ++j) r(i, j) = a(i, j) - b(i, j);
@@ -268,9 +264,7 @@ void Vec::Describe(std::ostream& os) const {
 
 bool Vec::Symmetric() const { throw MatExcept("Vector object cannot perform Symmetric(...)"); }
 
-bool Vec::AcceptsShape(int rows, int cols, int count) const {
-  return rows >= 1 && cols == 1 && count == rows;
-}
+bool Vec::AcceptsShape(int rows, int cols, int count) const { return rows >= 1 && cols == 1 && count == rows; }
 
 Mat& ScratchMat12x12() {
   static Mat m(12, 12);
@@ -302,8 +296,8 @@ Vec3 WeightedSum4(const double w[4], const Vec3 p[4]) {
 }
 
 String FormatVector3(const Vec3& v) {
-  return "(" + DoubleToString(v.x, 0, 0, 1) + "," + DoubleToString(v.y, 0, 0, 1) + "," +
-         DoubleToString(v.z, 0, 0, 1) + ")";
+  return "(" + DoubleToString(v.x, 0, 0, 1) + "," + DoubleToString(v.y, 0, 0, 1) + "," + DoubleToString(v.z, 0, 0, 1) +
+         ")";
 }
 
 DVect2 DVect2Unit(const DVect2& v) {

@@ -19,9 +19,8 @@ inline void Rotate(double a[3][3], int i, int j, int k, int l, double s, double 
 }  // namespace
 
 void jacobs(const double tensor[6], double values[3], double vectors[9]) {
-  double a[3][3] = {{tensor[0], tensor[3], tensor[4]},
-                    {tensor[3], tensor[1], tensor[5]},
-                    {tensor[4], tensor[5], tensor[2]}};
+  double a[3][3] = {
+      {tensor[0], tensor[3], tensor[4]}, {tensor[3], tensor[1], tensor[5]}, {tensor[4], tensor[5], tensor[2]}};
   double v[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   double d[3] = {a[0][0], a[1][1], a[2][2]};
   double b[3] = {d[0], d[1], d[2]};
@@ -229,9 +228,7 @@ double TetVolume6(const double p[12]) {
   return Vec3::Dot(a, Vec3::Cross(b, c));
 }
 
-bool PointsCoincide(const Vec3& p, const Vec3& q, double length) {
-  return (p - q).Length() <= 1e-14 * length;
-}
+bool PointsCoincide(const Vec3& p, const Vec3& q, double length) { return (p - q).Length() <= 1e-14 * length; }
 
 double CopySign(double a, double b) { return b < 0.0 ? -std::fabs(a) : std::fabs(a); }
 
@@ -254,8 +251,8 @@ void CheckMathError(const char* message, const char* file, int line) {
 void ClearMathErrors() { std::feclearexcept(FE_ALL_EXCEPT); }
 
 void MathLibraryError(int kind, const char* function, double a1, double a2) {
-  static const char* const kKinds[] = {"Domain", "Singularity", "Overflow", "Underflow", "Total Sig. Loss",
-                                       "Partial Sig. Loss"};
+  static const char* const kKinds[] = {"Domain",    "Singularity",     "Overflow",
+                                       "Underflow", "Total Sig. Loss", "Partial Sig. Loss"};
   String text("Math error: ");
   text += kind >= 1 && kind <= 6 ? kKinds[kind - 1] : "Unknown";
   text += " in ";

@@ -155,10 +155,14 @@ int CommandType::CheckFileName(String* out, const char* defaultExtension, int* i
 void CommandType::ThrowParamError(int code, int* index) {
   int idx = index ? *index : TokenIndex();
   switch (code) {
-    case kConvert: throw ConvertExcept(idx, Token(idx));
-    case kMissing: throw MissingExcept(idx);
-    case kUnrecognized: throw UnrecognizedExcept(idx, Token(idx));
-    default: return;
+    case kConvert:
+      throw ConvertExcept(idx, Token(idx));
+    case kMissing:
+      throw MissingExcept(idx);
+    case kUnrecognized:
+      throw UnrecognizedExcept(idx, Token(idx));
+    default:
+      return;
   }
 }
 
@@ -210,8 +214,11 @@ uint32_t CommandType::GetFileMode(int* index) {
   int k = 0;
   if (MatchKeyword("append overwrite create", k, index) != kOk) return 0;
   switch (k) {
-    case 1: return 8;      // append
-    case 2: return 16;     // truncate
-    default: return 8192;  // create
+    case 1:
+      return 8;  // append
+    case 2:
+      return 16;  // truncate
+    default:
+      return 8192;  // create
   }
 }

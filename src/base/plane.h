@@ -22,9 +22,20 @@ class Plane {
   void SetOrigin(const double v[3]);
   // The normal becomes the unit vector of v (a zero vector stays zero).
   void SetNormal(const double v[3]);
-  void SetDip(double radians) { dip_ = radians; normalGiven_ = 0; SetFromDip(); }
-  void SetDipDirection(double radians) { dipDirection_ = radians; normalGiven_ = 0; SetFromDip(); }
-  void SetMoveIncrement(double v) { moveIncrement_ = v; incrementDefault_ = 0; }
+  void SetDip(double radians) {
+    dip_ = radians;
+    normalGiven_ = 0;
+    SetFromDip();
+  }
+  void SetDipDirection(double radians) {
+    dipDirection_ = radians;
+    normalGiven_ = 0;
+    SetFromDip();
+  }
+  void SetMoveIncrement(double v) {
+    moveIncrement_ = v;
+    incrementDefault_ = 0;
+  }
   // Normal and offset from the dip and dip direction.
   void SetFromDip();
   // Dip, dip direction and offset from the normal.

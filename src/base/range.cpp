@@ -112,7 +112,10 @@ void RangeElement::Restore(SaveStream& stream) {
 int RangeElement::ParseArgs(CommandType& interp, int* index) {
   int word = 0;
   if (int code = interp.MatchKeyword("not any ", word, index)) return code;
-  if (word == 1) not_ = 1; else any_ = 1;
+  if (word == 1)
+    not_ = 1;
+  else
+    any_ = 1;
   return CommandType::kOk;
 }
 

@@ -86,24 +86,32 @@ int AxisRangeElement::ParseArgs(CommandType& interp, int* index) {
   double first = 0;
   if (int code = interp.CheckNumber(&first, index)) return code;
   double second = 0;
-  if (interp.CheckNumber(&second, index) == CommandType::kOk) SetInterval(first, second);
-  else SetSingle(first);
+  if (interp.CheckNumber(&second, index) == CommandType::kOk)
+    SetInterval(first, second);
+  else
+    SetSingle(first);
   return CommandType::kOk;
 }
 
 void AxisRangeElement::Print(CommandType& interp) const {
   RangeElement::Print(interp);
-  if (single_) interp << " at " << (lower_ + upper_) / 2;
-  else interp << MessageText(" From %s to %s", RangeNumberText(lower_), RangeNumberText(upper_));
+  if (single_)
+    interp << " at " << (lower_ + upper_) / 2;
+  else
+    interp << MessageText(" From %s to %s", RangeNumberText(lower_), RangeNumberText(upper_));
   interp << "\n";
 }
 
 String AxisRangeElement::Name() const {
   switch (axis_) {
-    case 0: return String("X");
-    case 1: return String("Y");
-    case 2: return String("Z");
-    default: throw KWRExcept("Configuration file error");
+    case 0:
+      return String("X");
+    case 1:
+      return String("Y");
+    case 2:
+      return String("Z");
+    default:
+      throw KWRExcept("Configuration file error");
   }
 }
 
@@ -124,8 +132,10 @@ String AxisRangeElement::CommandText() const {
   static const char* const kWords[] = {"x", "y", "z"};
   String text(kWords[axis_ < 3 ? axis_ : 0]);
   text += " ";
-  if (single_) text += RangeNumberText((lower_ + upper_) / 2);
-  else text += RangeNumberText(lower_) + "," + RangeNumberText(upper_);
+  if (single_)
+    text += RangeNumberText((lower_ + upper_) / 2);
+  else
+    text += RangeNumberText(lower_) + "," + RangeNumberText(upper_);
   return WithFlags(text, *this);
 }
 
@@ -148,8 +158,10 @@ int SphereRangeElement::ParseArgs(CommandType& interp, int* index) {
   if (RangeElement::ParseArgs(interp, index) == CommandType::kOk) return CommandType::kOk;
   int word = 0;
   if (int code = interp.MatchKeyword("center radius ", word, index)) return code;
-  if (word == 1) interp.GetVector(centre_, index);
-  else radius_ = interp.GetReal(index);
+  if (word == 1)
+    interp.GetVector(centre_, index);
+  else
+    radius_ = interp.GetReal(index);
   return CommandType::kOk;
 }
 
@@ -196,9 +208,12 @@ int CylinderRangeElement::ParseArgs(CommandType& interp, int* index) {
   if (RangeElement::ParseArgs(interp, index) == CommandType::kOk) return CommandType::kOk;
   int word = 0;
   if (int code = interp.MatchKeyword("end1 end2 radius ", word, index)) return code;
-  if (word == 1) interp.GetVector(end1_, index);
-  else if (word == 2) interp.GetVector(end2_, index);
-  else radius_ = interp.GetReal(index);
+  if (word == 1)
+    interp.GetVector(end1_, index);
+  else if (word == 2)
+    interp.GetVector(end2_, index);
+  else
+    radius_ = interp.GetReal(index);
   return CommandType::kOk;
 }
 
@@ -282,9 +297,12 @@ void PlaneRangeElement::Print(CommandType& interp) const {
   RangeElement::Print(interp);
   interp << "\n";
   plane_.List(interp, 8);
-  if (side_ == kAbove) interp << "        Above";
-  else if (side_ == kBelow) interp << "        Below";
-  else interp << "        Distance = " << distance_;
+  if (side_ == kAbove)
+    interp << "        Above";
+  else if (side_ == kBelow)
+    interp << "        Below";
+  else
+    interp << "        Distance = " << distance_;
   interp << "\n";
 }
 
@@ -305,9 +323,12 @@ std::unique_ptr<RangeElement> PlaneRangeElement::Clone() const { return std::mak
 String PlaneRangeElement::CommandText() const {
   String text = "plane normal=" + RangeVectorText(plane_.Normal()) + " origin=" + RangeVectorText(plane_.Origin());
   text += " ";
-  if (side_ == kAbove) text += "above";
-  else if (side_ == kBelow) text += "below";
-  else text += "distance=" + RangeNumberText(distance_);
+  if (side_ == kAbove)
+    text += "above";
+  else if (side_ == kBelow)
+    text += "below";
+  else
+    text += "distance=" + RangeNumberText(distance_);
   return WithFlags(text, *this);
 }
 

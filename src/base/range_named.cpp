@@ -91,8 +91,10 @@ NamedRangeElement::~NamedRangeElement() { SetTarget(nullptr); }
 void NamedRangeElement::SetTarget(Range* target) {
   if (target == target_) return;
   if (target_) {
-    if (prevUser_) prevUser_->nextUser_ = nextUser_;
-    else target_->firstUser_ = nextUser_;
+    if (prevUser_)
+      prevUser_->nextUser_ = nextUser_;
+    else
+      target_->firstUser_ = nextUser_;
     if (nextUser_) nextUser_->prevUser_ = prevUser_;
     prevUser_ = nextUser_ = nullptr;
   }

@@ -202,8 +202,8 @@ void CommandType::Save(const String& name, bool quiet) {
   CountFile count;
   SaveState(count);
   if (count.Count() > available)
-    throw File::FileExcept(MessageText("Insufficient disk space (%s required, %s available)", Decimal(count.Count()),
-                                       Decimal(available)));
+    throw File::FileExcept(
+        MessageText("Insufficient disk space (%s required, %s available)", Decimal(count.Count()), Decimal(available)));
   file.SetMode(file.Mode() | GetFileMode());
   ConfirmOverwrite(file, quiet);
   const uint32_t mode = file.Mode();
@@ -272,7 +272,8 @@ void CommandType::Restore(const String& name) {
     if (uint32_t bad = BadPointerCount()) {
       *this << FormatText("+++ Warning!  %1 instances of invalid pointer data detected", UIntToString(bad).c_str())
             << "\n";
-      *this << "+++ Warning! You may have pointers to deleted objects in ZOLT" << "\n";
+      *this << "+++ Warning! You may have pointers to deleted objects in ZOLT"
+            << "\n";
     }
     ReleaseIndexArrays();
   } catch (...) {

@@ -32,10 +32,22 @@ class SaveStream {
     WriteU32(static_cast<uint32_t>(v));
     WriteU32(static_cast<uint32_t>(v >> 32));
   }
-  void WriteF32(float v) { uint32_t u; std::memcpy(&u, &v, 4); WriteU32(u); }
-  void WriteF64(double v) { uint64_t u; std::memcpy(&u, &v, 8); WriteU64(u); }
+  void WriteF32(float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    WriteU32(u);
+  }
+  void WriteF64(double v) {
+    uint64_t u;
+    std::memcpy(&u, &v, 8);
+    WriteU64(u);
+  }
 
-  uint8_t ReadU8() { uint8_t v; Read(&v, 1); return v; }
+  uint8_t ReadU8() {
+    uint8_t v;
+    Read(&v, 1);
+    return v;
+  }
   // A flag byte of a save record: 0 or 1, anything else is a corrupt record.
   uint8_t ReadFlag() {
     uint8_t v = ReadU8();
@@ -46,15 +58,25 @@ class SaveStream {
   uint32_t ReadU32() {
     unsigned char b[4];
     Read(b, 4);
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
+           static_cast<uint32_t>(b[3]) << 24;
   }
   uint64_t ReadU64() {
     uint64_t lo = ReadU32();
     return lo | static_cast<uint64_t>(ReadU32()) << 32;
   }
-  float ReadF32() { uint32_t u = ReadU32(); float v; std::memcpy(&v, &u, 4); return v; }
-  double ReadF64() { uint64_t u = ReadU64(); double v; std::memcpy(&v, &u, 8); return v; }
+  float ReadF32() {
+    uint32_t u = ReadU32();
+    float v;
+    std::memcpy(&v, &u, 4);
+    return v;
+  }
+  double ReadF64() {
+    uint64_t u = ReadU64();
+    double v;
+    std::memcpy(&v, &u, 8);
+    return v;
+  }
 };
 
 // One double read through the stream (restore code reading single values).

@@ -35,7 +35,10 @@ String::String(char fill, int length) {
 }
 
 String& String::operator=(const char* text) {
-  if (text) s_.assign(text); else s_.clear();
+  if (text)
+    s_.assign(text);
+  else
+    s_.clear();
   return *this;
 }
 
@@ -76,9 +79,18 @@ int String::Delete(int index) {
   return Length();
 }
 
-String& String::operator+=(const String& other) { s_ += other.s_; return *this; }
-String& String::operator+=(const char* text) { if (text) s_ += text; return *this; }
-String& String::operator+=(char c) { s_ += c; return *this; }
+String& String::operator+=(const String& other) {
+  s_ += other.s_;
+  return *this;
+}
+String& String::operator+=(const char* text) {
+  if (text) s_ += text;
+  return *this;
+}
+String& String::operator+=(char c) {
+  s_ += c;
+  return *this;
+}
 
 void String::ToLower() {
   for (char& c : s_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -129,7 +141,10 @@ bool String::IsNumeric() const {
   bool digit = false;
   for (char c : s_) {
     if (c == ' ' || c == ',') continue;
-    if (c >= '0' && c <= '9') { digit = true; continue; }
+    if (c >= '0' && c <= '9') {
+      digit = true;
+      continue;
+    }
     if (c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E') continue;
     return false;
   }
@@ -147,9 +162,21 @@ String String::NextToken(const char* delimiters) {
   return token;
 }
 
-String operator+(const String& a, const String& b) { String r(a); r += b; return r; }
-String operator+(const char* a, const String& b) { String r(a); r += b; return r; }
-String operator+(const String& a, const char* b) { String r(a); r += b; return r; }
+String operator+(const String& a, const String& b) {
+  String r(a);
+  r += b;
+  return r;
+}
+String operator+(const char* a, const String& b) {
+  String r(a);
+  r += b;
+  return r;
+}
+String operator+(const String& a, const char* b) {
+  String r(a);
+  r += b;
+  return r;
+}
 String ToString(const char* text) { return String(text); }
 
 String IntToString(int32_t value) { return String(std::to_string(value)); }
@@ -165,15 +192,21 @@ String DoubleToString(double value, int precision, int width, int notation) {
   return String(buf);
 }
 
-String FormatText(const char* text, const char* a1, const char* a2, const char* a3,
-                  const char* a4, const char* a5, const char* a6) {
+String FormatText(const char* text, const char* a1, const char* a2, const char* a3, const char* a4, const char* a5,
+                  const char* a6) {
   String r;
   if (!text) return r;
   const char* args[6] = {a1, a2, a3, a4, a5, a6};
   for (const char* p = text; *p; ++p) {
-    if (*p != '%') { r += *p; continue; }
+    if (*p != '%') {
+      r += *p;
+      continue;
+    }
     char n = p[1];
-    if (!n) { r += '%'; break; }
+    if (!n) {
+      r += '%';
+      break;
+    }
     if (n >= '1' && n <= '6') {
       r += args[n - '1'] ? args[n - '1'] : "";
     } else {
@@ -196,7 +229,8 @@ String KeyText(uint32_t code) {
   if (code >= 0x10010070 && code <= 0x1001007B) return fkey("Ctrl+F", code - 0x10010070 + 1);
   if (code == 0x1001002D) return String("Ctrl+Ins");
   if (code >= 0x10020070 && code <= 0x1002007B) return fkey("Alt+F", code - 0x10020070 + 1);
-  if (code >= 0x10020030 && code <= 0x10020039) return String("Alt+") + String(static_cast<char>('0' + code - 0x10020030), 1);
+  if (code >= 0x10020030 && code <= 0x10020039)
+    return String("Alt+") + String(static_cast<char>('0' + code - 0x10020030), 1);
   if (code == 0x10020041 || (code >= 0x10020043 && code <= 0x1002005A))
     return String("Alt+") + String(static_cast<char>('A' + code - 0x10020041), 1);
   return String();

@@ -19,7 +19,7 @@ class String {
   String() = default;
   String(const char* text, int maxLength = -1);  // NOLINT: texts convert freely
   String(char fill, int length);
-  String(const std::string& text) : s_(text) {}  // NOLINT
+  String(const std::string& text) : s_(text) {}        // NOLINT
   String(std::string&& text) : s_(std::move(text)) {}  // NOLINT
   ~String() = default;
   String(const String&) = default;
@@ -87,9 +87,8 @@ inline String FormatUInt(uint32_t value) { return UIntToString(value); }
 // notation 0 fixed, 1 scientific, 2 general; precision and width apply when not 0.
 String DoubleToString(double value, int precision = 0, int width = 0, int notation = 2);
 // Replaces %1 to %6 by the arguments in order; other %x pairs stay as they are.
-String FormatText(const char* text, const char* a1 = nullptr, const char* a2 = nullptr,
-                  const char* a3 = nullptr, const char* a4 = nullptr,
-                  const char* a5 = nullptr, const char* a6 = nullptr);
+String FormatText(const char* text, const char* a1 = nullptr, const char* a2 = nullptr, const char* a3 = nullptr,
+                  const char* a4 = nullptr, const char* a5 = nullptr, const char* a6 = nullptr);
 // The text shown for a key code in menus ("Ctrl+C", "F5", ...).
 String KeyText(uint32_t code);
 

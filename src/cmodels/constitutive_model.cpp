@@ -135,8 +135,10 @@ int32_t ConTableList::Round(double value) {
   double whole = std::trunc(value);
   double fraction = value - whole;
   int64_t r = static_cast<int64_t>(whole);
-  if (fraction >= 0.5) ++r;
-  else if (fraction < -0.5) --r;
+  if (fraction >= 0.5)
+    ++r;
+  else if (fraction < -0.5)
+    --r;
   if (r > INT32_MAX) r = INT32_MAX;
   if (r < INT32_MIN) r = INT32_MIN;
   return static_cast<int32_t>(r);

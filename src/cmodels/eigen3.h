@@ -38,7 +38,7 @@ inline void SymExtremeValues(const double s[6], double& least, double& greatest,
 // the unsorted state reached.
 inline bool SymEigen3(const double s[6], double values[3], double vectors[3][3]) {
   double a[3][3] = {{s[0], s[3], s[4]}, {s[3], s[1], s[5]}, {s[4], s[5], s[2]}};
-  double (*v)[3] = vectors;
+  double(*v)[3] = vectors;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) v[r][c] = r == c ? 1.0 : 0.0;
   bool converged = false;

@@ -7,32 +7,32 @@
 #include <cstdint>
 
 struct ModelState {
-  uint8_t tetIndex = 0;        // this tetrahedron in the zone, overlay A then B, from 0
-  uint8_t tetCount = 0;        // tetrahedra of the zone, both overlays
-  uint8_t overlayCount = 0;    // overlays present (1 or 2)
+  uint8_t tetIndex = 0;      // this tetrahedron in the zone, overlay A then B, from 0
+  uint8_t tetCount = 0;      // tetrahedra of the zone, both overlays
+  uint8_t overlayCount = 0;  // overlays present (1 or 2)
   uint8_t spare3 = 0;
-  uint32_t state = 0;          // plastic state bits; the model may change them
+  uint32_t state = 0;  // plastic state bits; the model may change them
   double tetVolume = 0.0;
   double zoneVolume = 0.0;
-  double strain[6] = {};       // strain increment xx, yy, zz, xy, xz, yz (tensor shear)
-  double stress[6] = {};       // in: stress xx, yy, zz, xy, xz, yz (tension positive); out: new stress
+  double strain[6] = {};  // strain increment xx, yy, zz, xy, xz, yz (tensor shear)
+  double stress[6] = {};  // in: stress xx, yy, zz, xy, xz, yz (tension positive); out: new stress
   double spare120[6] = {};
-  double spin[3] = {};         // spin increments xy, xz, yz (large strain only)
+  double spin[3] = {};  // spin increments xy, xz, yz (large strain only)
   double density = 0.0;
-  double temperature = 0.0;    // zone average temperature
+  double temperature = 0.0;  // zone average temperature
   double timeStep = 0.0;
   double spare216 = 0.0;
   double porosity = 0.0;
   double hydration = 0.0;
   double spare240 = 0.0;
   uint8_t largeStrain = 0;
-  uint8_t thermal = 0;         // thermal module active
-  uint8_t creep = 0;           // creep module active
-  uint8_t fluid = 0;           // fluid module active
+  uint8_t thermal = 0;           // thermal module active
+  uint8_t creep = 0;             // creep module active
+  uint8_t fluid = 0;             // fluid module active
   uint8_t stiffnessDamping = 0;  // set by the model when this increment feeds stiffness damping
   uint8_t spare253[3] = {};
-  double porePressure = 0.0;   // zone average pore pressure
-  double hystFactor = -1.0;    // hysteretic modulus factor; negative without hysteretic damping
+  double porePressure = 0.0;  // zone average pore pressure
+  double hystFactor = -1.0;   // hysteretic modulus factor; negative without hysteretic damping
 };
 
 // The stress pass's name for the same record.

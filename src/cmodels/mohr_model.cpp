@@ -129,13 +129,16 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
 // For each candidate set the plastic multipliers make its planes active;
 // the first candidate with no negative multiplier and no other plane
 // violated wins. alpha1 = K + 4G/3, alpha2 = K - 2G/3.
-unsigned ReturnPrincipal(const double s[3], double nphi, double npsi, double shearLimit, double tension,
-                         double alpha1, double alpha2, double out[3]) {
+unsigned ReturnPrincipal(const double s[3], double nphi, double npsi, double shearLimit, double tension, double alpha1,
+                         double alpha2, double out[3]) {
   const double twoG = alpha1 - alpha2;
   const Plane planes[kPlanes] = {
-      {{-1, 0, nphi}, shearLimit, {-1, 0, npsi}}, {{0, 0, 1}, tension, {0, 0, 1}},
-      {{-1, nphi, 0}, shearLimit, {-1, npsi, 0}}, {{0, -1, nphi}, shearLimit, {0, -1, npsi}},
-      {{0, 1, 0}, tension, {0, 1, 0}},            {{1, 0, 0}, tension, {1, 0, 0}},
+      {{-1, 0, nphi}, shearLimit, {-1, 0, npsi}},
+      {{0, 0, 1}, tension, {0, 0, 1}},
+      {{-1, nphi, 0}, shearLimit, {-1, npsi, 0}},
+      {{0, -1, nphi}, shearLimit, {0, -1, npsi}},
+      {{0, 1, 0}, tension, {0, 1, 0}},
+      {{1, 0, 0}, tension, {1, 0, 0}},
   };
   double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
   double dm[kPlanes][3], h[kPlanes], tol[kPlanes];
@@ -264,8 +267,7 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   const double bulk = prop_[kBulk - 1];
   const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
-  double t[6] = {state.stress[0], state.stress[1], state.stress[2],
-                 state.stress[3], state.stress[4], state.stress[5]};
+  double t[6] = {state.stress[0], state.stress[1], state.stress[2], state.stress[3], state.stress[4], state.stress[5]};
   cmodels::AddHookeIncrement(bulk, shear, state.strain, t);
   uint32_t bits = state.state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;

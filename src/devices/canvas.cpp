@@ -424,9 +424,7 @@ void WindowCanvas::DrawText(PixelPoint p, const String& text, CanvasState* state
 }
 void WindowCanvas::DrawChar(PixelPoint p, char c, CanvasState* state) { Canvas::DrawChar(Moved(p), c, state); }
 int WindowCanvas::QueryRect(const PixelRect& rect, int32_t word) { return Canvas::QueryRect(Moved(rect), word); }
-bool WindowCanvas::IsRectHidden(const PixelRect& rect, int32_t word) {
-  return Canvas::IsRectHidden(Moved(rect), word);
-}
+bool WindowCanvas::IsRectHidden(const PixelRect& rect, int32_t word) { return Canvas::IsRectHidden(Moved(rect), word); }
 bool WindowCanvas::TestRect(const PixelRect& rect, int32_t word) {
   PixelRect r{0, 0, size_.width, size_.height};
   r.left = std::max(r.left, rect.left);

@@ -7,15 +7,13 @@
 
 namespace {
 
-int32_t Saturate(int64_t v) {
-  return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
+int32_t Saturate(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 // The named colours in the order ToColor tries them.
 const Color* const kColorOrder[] = {
-    &colors::kBlack,     &colors::kBlue,       &colors::kGreen,     &colors::kCyan,     &colors::kRed,
-    &colors::kMagenta,   &colors::kBrown,      &colors::kOrange,    &colors::kLightGray, &colors::kDarkGray,
-    &colors::kLightBlue, &colors::kLightGreen, &colors::kLightCyan, &colors::kLightRed, &colors::kLightMagenta,
+    &colors::kBlack,     &colors::kBlue,        &colors::kGreen,     &colors::kCyan,      &colors::kRed,
+    &colors::kMagenta,   &colors::kBrown,       &colors::kOrange,    &colors::kLightGray, &colors::kDarkGray,
+    &colors::kLightBlue, &colors::kLightGreen,  &colors::kLightCyan, &colors::kLightRed,  &colors::kLightMagenta,
     &colors::kYellow,    &colors::kLightOrange, &colors::kWhite,
 };
 
@@ -27,17 +25,23 @@ bool SameRequest(const FontDesc& a, const FontDesc& b) {
 TextVAlign ContextVAlign(int vertical) {
   switch (vertical) {
     case 1:
-    case 3: return TextVAlign::kBottom;
-    case 2: return TextVAlign::kBaseline;
-    default: return TextVAlign::kTop;
+    case 3:
+      return TextVAlign::kBottom;
+    case 2:
+      return TextVAlign::kBaseline;
+    default:
+      return TextVAlign::kTop;
   }
 }
 
 TextHAlign ContextHAlign(int horizontal) {
   switch (horizontal) {
-    case 1: return TextHAlign::kCenter;
-    case 2: return TextHAlign::kRight;
-    default: return TextHAlign::kLeft;
+    case 1:
+      return TextHAlign::kCenter;
+    case 2:
+      return TextHAlign::kRight;
+    default:
+      return TextHAlign::kLeft;
   }
 }
 

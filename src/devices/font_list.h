@@ -14,9 +14,9 @@
 
 struct FontFamilyEntry {
   String faceName;
-  int kind = 3;            // 1 serif, 2 sans serif, 3 any other
+  int kind = 3;  // 1 serif, 2 sans serif, 3 any other
   uint8_t fixedPitch = 0;
-  int typeKind = 0;        // 0 bitmap, 1 vector or device, 2 scalable
+  int typeKind = 0;  // 0 bitmap, 1 vector or device, 2 scalable
   std::vector<LogicalFont> sizes;
 };
 

@@ -19,9 +19,23 @@ namespace {
 const char* const kPrimitiveWords =
     "brick wedge pyramid radtunnel radbrick cylinder radcylinder cylint dbrick cshell reflect copy tunint "
     "tetrahedron body uwedge";
-const int32_t kWordType[] = {0, kPrimBrick, kPrimWedge, kPrimPyramid, kPrimRadTunnel, kPrimRadBrick,
-                             kPrimCylinder, kPrimRadCylinder, kPrimCylInt, kPrimDBrick, kPrimCShell,
-                             0, 0, kPrimTunInt, kPrimTetrahedron, 0, kPrimUWedge};
+const int32_t kWordType[] = {0,
+                             kPrimBrick,
+                             kPrimWedge,
+                             kPrimPyramid,
+                             kPrimRadTunnel,
+                             kPrimRadBrick,
+                             kPrimCylinder,
+                             kPrimRadCylinder,
+                             kPrimCylInt,
+                             kPrimDBrick,
+                             kPrimCShell,
+                             0,
+                             0,
+                             kPrimTunInt,
+                             kPrimTetrahedron,
+                             0,
+                             kPrimUWedge};
 const char* const kOtherWordNames[] = {"REFLECT", "COPY", "BODY"};
 enum PrimitiveWord { kReflect = 11, kCopy = 12, kBody = 15 };
 
@@ -95,8 +109,10 @@ void ReadRatios(CommandType& interp, MeshPrimitive& primitive, int ratioToken[kP
   for (int m = 0; m < kPrimitiveSizes; ++m) {
     int at = interp.TokenIndex();
     double r = 0.0;
-    if (m == 0) r = ReadReal(interp);
-    else if (!ReadOptionalReal(interp, r)) return;
+    if (m == 0)
+      r = ReadReal(interp);
+    else if (!ReadOptionalReal(interp, r))
+      return;
     if (!(r > 0.0)) interp.ThrowParamError(CommandType::kConvert, &at);
     primitive.ratio[m] = r;
     ratioToken[m] = at;
@@ -121,11 +137,15 @@ bool UsesSize(const MeshPrimitive& primitive, int m) {
   switch (primitive.type) {
     case kPrimRadTunnel:
     case kPrimRadBrick:
-    case kPrimRadCylinder: return m < 4;
-    case kPrimCShell: return m < 3 || (m == 3 && primitive.fill);
+    case kPrimRadCylinder:
+      return m < 4;
+    case kPrimCShell:
+      return m < 3 || (m == 3 && primitive.fill);
     case kPrimCylInt:
-    case kPrimTunInt: return true;
-    default: return m < 3;
+    case kPrimTunInt:
+      return true;
+    default:
+      return m < 3;
   }
 }
 
@@ -158,7 +178,9 @@ void GenerateZoneCommand(ModelInterpreter& interp) {
   }
   if (!MeshPrimitive::Available(type)) {
     const char* name = type ? MeshPrimitive::TypeName(type)
-                            : kOtherWordNames[word == kReflect ? 0 : word == kCopy ? 1 : 2];
+                            : kOtherWordNames[word == kReflect ? 0
+                                              : word == kCopy  ? 1
+                                                               : 2];
     throw QJExcept(MessageText("%s is not available in this version", String("GENERATE ZONE ") + name));
   }
   ParsePrimitive(interp, type);
@@ -176,9 +198,15 @@ void ParsePrimitive(CommandType& interp, int type) {
       continue;
     }
     switch (word) {
-      case kEdge: options.edge = ReadReal(interp); break;
-      case kSize: ReadSizes(interp, primitive); break;
-      case kRatio: ReadRatios(interp, primitive, ratioToken); break;
+      case kEdge:
+        options.edge = ReadReal(interp);
+        break;
+      case kSize:
+        ReadSizes(interp, primitive);
+        break;
+      case kRatio:
+        ReadRatios(interp, primitive, ratioToken);
+        break;
       case kDimension:
         options.dimensions[0] = ReadReal(interp);
         for (int m = 1; m < kPrimitiveDimensions; ++m)
@@ -191,9 +219,14 @@ void ParsePrimitive(CommandType& interp, int type) {
         break;
       }
       case kGroup:
-      case kRegion: options.group = interp.GetString(); break;
-      case kNoMerge: options.merge = false; break;
-      default: break;
+      case kRegion:
+        options.group = interp.GetString();
+        break;
+      case kNoMerge:
+        options.merge = false;
+        break;
+      default:
+        break;
     }
   }
   primitive.fill = options.fill;

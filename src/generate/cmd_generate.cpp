@@ -5,9 +5,9 @@
 #include <array>
 #include <cstring>
 
+#include "base/command_table.h"
 #include "base/except.h"
 #include "base/message.h"
-#include "base/command_table.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_surface.h"
 #include "generate/gen_zone.h"
@@ -25,18 +25,19 @@ void Print(ModelInterpreter& interp) {
 }
 
 // The sub-commands of GENERATE.
-CommandTable<GenerateSubCommand> g_generateWords("generate", {
-    {"zone", &GenerateZoneCommand},
-    {"surface", [](ModelInterpreter& in) { SurfaceCommand(in); }},
-    {"point", [](ModelInterpreter& in) { GenPointCommand(in); }},
-    {"print", &Print},
-    {"test", [](ModelInterpreter& in) { GenTestCommand(in); }},
-    {"merge", &MergeCommand},
-    {"quit", [](ModelInterpreter& in) { EndSubMode(in); }},
-    {"stop", [](ModelInterpreter& in) { EndSubMode(in); }},
-    {"topograph"},
-    {"separate", &SeparateCommand},
-});
+CommandTable<GenerateSubCommand> g_generateWords("generate",
+                                                 {
+                                                     {"zone", &GenerateZoneCommand},
+                                                     {"surface", [](ModelInterpreter& in) { SurfaceCommand(in); }},
+                                                     {"point", [](ModelInterpreter& in) { GenPointCommand(in); }},
+                                                     {"print", &Print},
+                                                     {"test", [](ModelInterpreter& in) { GenTestCommand(in); }},
+                                                     {"merge", &MergeCommand},
+                                                     {"quit", [](ModelInterpreter& in) { EndSubMode(in); }},
+                                                     {"stop", [](ModelInterpreter& in) { EndSubMode(in); }},
+                                                     {"topograph"},
+                                                     {"separate", &SeparateCommand},
+                                                 });
 
 }  // namespace
 
@@ -47,8 +48,10 @@ void InstallGenerateSubCommand(const char* keyword, GenerateSubCommand handler) 
 void GenerateCommand(ModelInterpreter& interp) {
   if (!interp.HasToken()) {
     // Alone it starts the sub-mode; in the sub-mode an empty line ends it.
-    if (interp.CommandPrefix().IsEmpty()) interp.SetCommandPrefix(String("generate"), String("   Gen>"));
-    else EndSubMode(interp);
+    if (interp.CommandPrefix().IsEmpty())
+      interp.SetCommandPrefix(String("generate"), String("   Gen>"));
+    else
+      EndSubMode(interp);
     return;
   }
   const int word = interp.GetKeyword(g_generateWords.Keywords());
@@ -86,7 +89,8 @@ void GenTestCommand(CommandType& interp) {
       interp << " Volume " << v->Number() << " Closest is " << GenVectorText(q, 5, 0, 1) << " Surface "
              << (nearest ? nearest->Id() : 0) << "\n";
     } else {
-      interp << (GenVolume::Contains(v, p) ? " Inside " : "OutSide ") << "Volume " << v->Number() << "!" << "\n";
+      interp << (GenVolume::Contains(v, p) ? " Inside " : "OutSide ") << "Volume " << v->Number() << "!"
+             << "\n";
     }
   }
   interp.flush();

@@ -132,8 +132,10 @@ bool IsComment(const String& line) {
 bool IsNumber(const std::string& field) {
   bool digit = false;
   for (char c : field) {
-    if (c >= '0' && c <= '9') digit = true;
-    else if (c != '.' && c != '+' && c != '-' && c != 'e' && c != 'E' && c != ',') return false;
+    if (c >= '0' && c <= '9')
+      digit = true;
+    else if (c != '.' && c != '+' && c != '-' && c != 'e' && c != 'E' && c != ',')
+      return false;
   }
   return digit;
 }
@@ -211,22 +213,24 @@ class Importer {
 
   void Run() {
     const Counts counts = Count();
-    interp_ << "Creating " << UIntToString(counts.gps) << " gridpoints and " << UIntToString(counts.zones)
-            << " zones" << "\n";
+    interp_ << "Creating " << UIntToString(counts.gps) << " gridpoints and " << UIntToString(counts.zones) << " zones"
+            << "\n";
     ImportUndo undo;
     try {
       GridBatch batch(counts.gps, counts.zones);
       gps_.Reserve(counts.gps);
       zones_.Reserve(counts.zones);
       Read(undo);
-      interp_ << "Updating zone connectivity" << "\n";
+      interp_ << "Updating zone connectivity"
+              << "\n";
       UpdateConnectivity();
     } catch (...) {
       // The batch has ended: what was made is in the grid and can go again.
       undo.Undo();
       throw;
     }
-    interp_ << "import grid completed" << "\n";
+    interp_ << "import grid completed"
+            << "\n";
   }
 
  private:
@@ -244,8 +248,10 @@ class Importer {
       if (IsComment(line)) continue;
       Fields fields(line);
       if (!fields.Next(field)) continue;
-      if (KeyIs(field, "G")) ++counts.gps;
-      else if (KeyIs(field, "Z")) ++counts.zones;
+      if (KeyIs(field, "G"))
+        ++counts.gps;
+      else if (KeyIs(field, "Z"))
+        ++counts.zones;
     }
     return counts;
   }
@@ -271,7 +277,8 @@ class Importer {
           if (gpCheckPending) {
             gpCheckPending = false;
             if (uint32_t id = gps_.FirstDuplicate())
-              throw QJExcept(FormatText("Error.\n  Duplicate gridpoint ids found.\n GPID = %1", UIntToString(id).c_str()));
+              throw QJExcept(
+                  FormatText("Error.\n  Duplicate gridpoint ids found.\n GPID = %1", UIntToString(id).c_str()));
           }
           ReadZone(fields, number, undo);
         } else if (KeyIs(field, "ZGROUP")) {

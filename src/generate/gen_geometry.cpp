@@ -12,8 +12,8 @@
 #include "base/savestream.h"
 #include "base/stream.h"
 #include "generate/gen_math.h"
-#include "model/model_settings.h"
 #include "model/model.h"
+#include "model/model_settings.h"
 
 namespace {
 constexpr double kLargest = 1.7976931348623157e308;
@@ -321,8 +321,7 @@ GenTriangle* GenGeometry::CreateTriangle(const Vec3& a, const Vec3& b, const Vec
   if (n.z < 0.0) {
     std::swap(pb, pc);
     if (console)
-      *console << MessageText("Triangle: switching points 2 and 3 to maintain counter clockwise orderering")
-               << "\n";
+      *console << MessageText("Triangle: switching points 2 and 3 to maintain counter clockwise orderering") << "\n";
   }
   n = GenUnit(cross(pa, pb, pc));
   GenPoint* p0 = FindOrCreatePoint(pa);
@@ -351,7 +350,8 @@ GenTriangle* GenGeometry::CreateTriangle(const Vec3& a, const Vec3& b, const Vec
     tri->boxMin_ = MinVect3(tri->boxMin_, p->Position());
     tri->boxMax_ = MaxVect3(tri->boxMax_, p->Position());
   }
-  for (int k = 0; k < 3; ++k) tri->edges_[k] = GenUnit(tri->points_[(k + 1) % 3]->Position() - tri->points_[k]->Position());
+  for (int k = 0; k < 3; ++k)
+    tri->edges_[k] = GenUnit(tri->points_[(k + 1) % 3]->Position() - tri->points_[k]->Position());
   tri->name_ = name;
   tri->surfaceId_ = surfaceId;
   for (int k = 0; k < 3; ++k) LinkTriangleNeighbour(tri, k);
@@ -377,18 +377,24 @@ void GenGeometry::AppendTriangle(GenTriangle* triangle) {
   triangle->order_ = nextTriangleOrder_++;
   triangles_.Append(triangle);
   for (int k = 0; k < 3; ++k) edgeUses_[EdgeOf(triangle, k)].push_back(EdgeUse{triangle, k});
-  if (triangle->volume_ == 0) free_.emplace(triangle->order_, triangle);
-  else if (triangle->volume_ == -1) open_.emplace(triangle->order_, triangle);
+  if (triangle->volume_ == 0)
+    free_.emplace(triangle->order_, triangle);
+  else if (triangle->volume_ == -1)
+    open_.emplace(triangle->order_, triangle);
 }
 
 void GenGeometry::SetVolume(GenTriangle* triangle, int32_t volume) {
   const int32_t old = triangle->volume_;
   if (old == volume) return;
-  if (old == 0) free_.erase(triangle->order_);
-  else if (old == -1) open_.erase(triangle->order_);
+  if (old == 0)
+    free_.erase(triangle->order_);
+  else if (old == -1)
+    open_.erase(triangle->order_);
   triangle->volume_ = volume;
-  if (volume == 0) free_.emplace(triangle->order_, triangle);
-  else if (volume == -1) open_.emplace(triangle->order_, triangle);
+  if (volume == 0)
+    free_.emplace(triangle->order_, triangle);
+  else if (volume == -1)
+    open_.emplace(triangle->order_, triangle);
 }
 
 // Takes the triangle out of the chain of the volume that holds it.
@@ -633,8 +639,10 @@ void GenGeometry::AfterRestore() {
   if (!broken.empty()) {
     for (GenVolume* v : volumes_) {
       for (GenTriangle** link = &v->first_; *link;) {
-        if (broken.count(*link)) *link = (*link)->next_;
-        else link = &(*link)->next_;
+        if (broken.count(*link))
+          *link = (*link)->next_;
+        else
+          link = &(*link)->next_;
       }
     }
     for (GenTriangle* t : triangles_)
@@ -654,8 +662,10 @@ void GenGeometry::RebuildIndexes() {
   for (GenTriangle* t : triangles_) {
     t->order_ = nextTriangleOrder_++;
     for (int k = 0; k < 3; ++k) edgeUses_[EdgeOf(t, k)].push_back(EdgeUse{t, k});
-    if (t->volume_ == 0) free_.emplace(t->order_, t);
-    else if (t->volume_ == -1) open_.emplace(t->order_, t);
+    if (t->volume_ == 0)
+      free_.emplace(t->order_, t);
+    else if (t->volume_ == -1)
+      open_.emplace(t->order_, t);
   }
 }
 

@@ -198,8 +198,8 @@ class GenGeometry {
   GenPoint* FindOrCreatePoint(const Vec3& position);
   // A new free triangle; GenExcept for a degenerate or duplicate one. The
   // console, when given, hears that the corners were reordered.
-  GenTriangle* CreateTriangle(const Vec3& a, const Vec3& b, const Vec3& c, int32_t surfaceId,
-                              const String& name, std::ostream* console);
+  GenTriangle* CreateTriangle(const Vec3& a, const Vec3& b, const Vec3& c, int32_t surfaceId, const String& name,
+                              std::ostream* console);
   // Takes the triangle out of the store: no neighbour and no volume keeps it.
   void DeleteTriangle(GenTriangle* triangle);
   // One volume-building pass over the free triangles. True when free
@@ -278,8 +278,8 @@ class GenGeometry {
   std::unordered_map<int32_t, GenPoint*> pointById_;  // the first point of each id
   std::unordered_map<CellKey, std::vector<GenPoint*>, CellKeyHash> cells_;
   std::unordered_map<EdgeKey, std::vector<EdgeUse>, EdgeKeyHash> edgeUses_;  // in list order
-  std::map<uint64_t, GenTriangle*> free_;  // volume 0, in list order
-  std::map<uint64_t, GenTriangle*> open_;  // volume -1, in list order
+  std::map<uint64_t, GenTriangle*> free_;                                    // volume 0, in list order
+  std::map<uint64_t, GenTriangle*> open_;                                    // volume -1, in list order
   int32_t lowestFreeId_ = 1;
   uint64_t nextPointOrder_ = 0;
   uint64_t nextTriangleOrder_ = 0;

@@ -29,9 +29,15 @@ void Header(CommandType& interp, const char* title, const char* columns, const c
 
 void GenGeometry::Print(CommandType& interp) const {
   switch (interp.GetKeyword(kPrintWords)) {
-    case 1: PrintSurfaces(interp); break;
-    case 2: PrintPoints(interp); break;
-    default: PrintVolumes(interp); break;
+    case 1:
+      PrintSurfaces(interp);
+      break;
+    case 2:
+      PrintPoints(interp);
+      break;
+    default:
+      PrintVolumes(interp);
+      break;
   }
 }
 

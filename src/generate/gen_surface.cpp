@@ -52,32 +52,58 @@ void SurfaceCommand(CommandType& interp) {
   SurfaceParams params;
   SurfaceShapeCommand(interp, params);
   switch (shape) {
-    case kTriangle: BuildTriangleSurface(params, interp); break;
-    case kBrick: BuildBrickSurface(params, interp); break;
-    case kPolygon: BuildPolygonSurface(params, interp); break;
-    case kXPolygon: BuildExtrudedPolygon(params, interp); break;
-    case kXArc: BuildExtrudedArc(params, interp); break;
-    default: break;
+    case kTriangle:
+      BuildTriangleSurface(params, interp);
+      break;
+    case kBrick:
+      BuildBrickSurface(params, interp);
+      break;
+    case kPolygon:
+      BuildPolygonSurface(params, interp);
+      break;
+    case kXPolygon:
+      BuildExtrudedPolygon(params, interp);
+      break;
+    case kXArc:
+      BuildExtrudedArc(params, interp);
+      break;
+    default:
+      break;
   }
 }
 
 void SurfaceShapeCommand(CommandType& interp, SurfaceParams& params) {
   while (interp.HasToken()) {
     switch (interp.GetKeyword(kShapeKeywords)) {
-      case kVertex: params.vertices.push_back(ReadVertex(interp, params.vertices)); break;
-      case kExtruded: params.extrusion = GetPosition(interp); break;
-      case kClosed: params.closed = true; break;
-      case kCap: params.cap = true; break;
-      case kEdge: params.edgeLength = interp.GetReal(); break;
-      case kSegments: params.segments = interp.GetInt(); break;
-      case kName: params.name = interp.GetString(); break;
+      case kVertex:
+        params.vertices.push_back(ReadVertex(interp, params.vertices));
+        break;
+      case kExtruded:
+        params.extrusion = GetPosition(interp);
+        break;
+      case kClosed:
+        params.closed = true;
+        break;
+      case kCap:
+        params.cap = true;
+        break;
+      case kEdge:
+        params.edgeLength = interp.GetReal();
+        break;
+      case kSegments:
+        params.segments = interp.GetInt();
+        break;
+      case kName:
+        params.name = interp.GetString();
+        break;
       case kSurfid: {
         const int32_t id = interp.GetInt();
         if (id <= 0) throw GenExcept(MessageText("Surface Id must be greater than 0"));
         params.surfaceId = id;
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }

@@ -179,8 +179,10 @@ int CountCrossings(const GenVolumeIndex& index, const double p[3], int axis, std
       if (hits[k].distance < 0) continue;  // dropped
       repeated = GenLength(hits[i].at - hits[k].at) < tolerance;
     }
-    if (repeated) hits[i].distance = -1.0;
-    else ++distinct;
+    if (repeated)
+      hits[i].distance = -1.0;
+    else
+      ++distinct;
   }
   return distinct;
 }

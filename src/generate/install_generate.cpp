@@ -9,11 +9,11 @@
 #include "generate/gen_zone.h"
 #include "generate/grid_edit.h"
 #include "generate/grid_file.h"
-#include "generate/water_table.h"
 #include "generate/range_volume.h"
 #include "generate/topograph.h"
-#include "model/model_interpreter.h"
+#include "generate/water_table.h"
 #include "model/model.h"
+#include "model/model_interpreter.h"
 
 void InstallGenerate() {
   InstallModelCommand("generate", &GenerateCommand);

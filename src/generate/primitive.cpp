@@ -8,9 +8,9 @@
 #include "generate/gen_math.h"
 
 namespace {
-const char* const kTypeNames[] = {"",       "BRICK",  "WEDGE",       "PYRAMID", "RADTUNNEL",
+const char* const kTypeNames[] = {"",         "BRICK",    "WEDGE",       "PYRAMID", "RADTUNNEL",
                                   "RADBRICK", "CYLINDER", "RADCYLINDER", "CYLINT",  "DBRICK",
-                                  "CSHELL", "TUNINT", "TETRAHEDRON", "UWEDGE"};
+                                  "CSHELL",   "TUNINT",   "TETRAHEDRON", "UWEDGE"};
 constexpr int32_t kTypeCount = kPrimUWedge;
 
 // (a x b) . c
@@ -26,9 +26,7 @@ void ResetGenerateZoneOptions() { GenerateZoneOptions() = PrimitiveOptions(); }
 
 bool MeshPrimitive::Available(int32_t type) { return type >= kPrimBrick && type <= kTypeCount; }
 
-const char* MeshPrimitive::TypeName(int32_t type) {
-  return type >= 1 && type <= kTypeCount ? kTypeNames[type] : "";
-}
+const char* MeshPrimitive::TypeName(int32_t type) { return type >= 1 && type <= kTypeCount ? kTypeNames[type] : ""; }
 
 // Each point that was not given gets its default, in order, from the points
 // completed before it: the box corners, then the inner points of the radial
@@ -105,7 +103,8 @@ void MeshPrimitive::BuildInnerPoints(double d[kPrimitiveDimensions]) {
       if (!cylint) set(16, p[14] + p[15] - p[1]);
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 

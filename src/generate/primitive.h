@@ -43,7 +43,8 @@ constexpr int kPrimitiveDimensions = 8;
 inline constexpr int kCornerOffsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1},
                                              {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
 // The cell across face f of a brick zone, and the face that looks back.
-inline constexpr int kFaceNeighbourOffsets[6][3] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+inline constexpr int kFaceNeighbourOffsets[6][3] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0},
+                                                    {1, 0, 0},  {0, 1, 0}, {0, -1, 0}};
 inline constexpr int kOppositeFace[6] = {1, 0, 3, 2, 5, 4};
 
 // A position function that replaces the type's own: node (i, j, k) to its position.
@@ -55,7 +56,7 @@ using PrimitivePositionFunction = std::function<Vec3(int i, int j, int k)>;
 struct PrimitiveOptions {
   bool fill = false;
   bool merge = true;
-  String group;      // found or created when generation begins; empty: none
+  String group;  // found or created when generation begins; empty: none
   String fillGroup;
   double edge = 0.0;  // 0: one length unit per zone
   double dimensions[kPrimitiveDimensions] = {};

@@ -52,7 +52,8 @@ void AddCounts(const MeshPrimitive& p, uint64_t& cells, uint64_t& nodes) {
     case kPrimRadTunnel:
     case kPrimRadBrick:
     case kPrimCylInt:
-    case kPrimTunInt: return;  // all in the pieces
+    case kPrimTunInt:
+      return;  // all in the pieces
     case kPrimRadCylinder:
       c = CellsOf(RadCylinderGradedPart(p));
       n = NodesOf(RadCylinderGradedPart(p));
@@ -126,18 +127,31 @@ class CellGeneration {
   // The post-pass of the type and the groups, over the cells made.
   void Finish() {
     switch (p_.type) {
-      case kPrimWedge: RetypeLayer(kWedge); break;
-      case kPrimPyramid: RetypeLayer(kPyramid); break;
-      case kPrimCylinder: RetypeCylinderAxis(); break;
-      case kPrimDBrick: RetypeDBrickEdge(); break;
-      case kPrimTetrahedron: RetypeTetrahedron(); break;
-      default: break;
+      case kPrimWedge:
+        RetypeLayer(kWedge);
+        break;
+      case kPrimPyramid:
+        RetypeLayer(kPyramid);
+        break;
+      case kPrimCylinder:
+        RetypeCylinderAxis();
+        break;
+      case kPrimDBrick:
+        RetypeDBrickEdge();
+        break;
+      case kPrimTetrahedron:
+        RetypeTetrahedron();
+        break;
+      default:
+        break;
     }
     ApplyGroups();
   }
 
  private:
-  size_t CellIndex(int i, int j, int k) const { return (size_t(k) * size_t(n2_) + size_t(j)) * size_t(n1_) + size_t(i); }
+  size_t CellIndex(int i, int j, int k) const {
+    return (size_t(k) * size_t(n2_) + size_t(j)) * size_t(n1_) + size_t(i);
+  }
   Zone* CellZone(int i, int j, int k) const { return zones_[CellIndex(i, j, k)]; }
 
   // The representative of a node: the wedge's top plane is one row of nodes,
@@ -159,10 +173,13 @@ class CellGeneration {
         if (i == n1_ && k == n3_) j = 0;
         break;
       case kPrimTetrahedron:
-        if (k == n3_) i = j = 0;
-        else if (j == n2_) i = 0;
+        if (k == n3_)
+          i = j = 0;
+        else if (j == n2_)
+          i = 0;
         break;
-      default: break;
+      default:
+        break;
     }
   }
 
@@ -182,9 +199,7 @@ class CellGeneration {
     if (Inside(i, j, k)) nodes_[NodeIndex(i, j, k)] = gp;
   }
 
-  bool OnSurface(int i, int j, int k) const {
-    return i == 0 || i == n1_ || j == 0 || j == n2_ || k == 0 || k == n3_;
-  }
+  bool OnSurface(int i, int j, int k) const { return i == 0 || i == n1_ || j == 0 || j == n2_ || k == 0 || k == n3_; }
 
   // The grid-point of a node that has none yet: a boundary grid-point of the
   // old grid at its position when the node is on the surface, else a new one.
@@ -230,8 +245,7 @@ class CellGeneration {
       const int ci = i + d[0], cj = j + d[1], ck = k + d[2];
       if (ci < 0 || cj < 0 || ck < 0 || ci == n1_ || cj == n2_ || ck == n3_) {
         if (!p_.merge || !boundary_.HasFreeFaces()) continue;
-        if (const FaceRecord* record = MatchingFreeFace(*zone, f))
-          GridBatch::Link(zone, f, record->zone, record->face);
+        if (const FaceRecord* record = MatchingFreeFace(*zone, f)) GridBatch::Link(zone, f, record->zone, record->face);
       } else if (Zone* other = CellZone(ci, cj, ck)) {
         GridBatch::Link(zone, f, other, kOppositeFace[f]);
       }
@@ -387,7 +401,11 @@ void MeshPrimitive::Generate(CommandType& interp) const {
       for (const MeshPrimitive& piece : RadialPieces(*this)) piece.Generate(interp);
       GenerateCells(*this, interp);
       break;
-    case kPrimUWedge: UWedge(*this, interp); break;
-    default: GenerateCells(*this, interp); break;
+    case kPrimUWedge:
+      UWedge(*this, interp);
+      break;
+    default:
+      GenerateCells(*this, interp);
+      break;
   }
 }

@@ -76,9 +76,7 @@ std::unique_ptr<RangeElement> VolumeRangeElement::CreateFromCommand(CommandType&
   return std::make_unique<VolumeRangeElement>();
 }
 
-std::unique_ptr<RangeElement> VolumeRangeElement::Clone() const {
-  return std::make_unique<VolumeRangeElement>(*this);
-}
+std::unique_ptr<RangeElement> VolumeRangeElement::Clone() const { return std::make_unique<VolumeRangeElement>(*this); }
 
 String VolumeRangeElement::CommandText() const {
   const GenVolume* v = Volume();

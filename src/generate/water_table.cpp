@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ios>
 #include <iomanip>
+#include <ios>
 
 #include "base/except.h"
 #include "base/range.h"
@@ -31,8 +31,8 @@ void Minus(const double a[3], const double b[3], double out[3]) {
 // One triangle turned to point along gravity, ready for the grid-points.
 struct Prepared {
   const WaterFace* face;
-  double n[3];  // unit normal along gravity
-  double s;     // n . unit gravity
+  double n[3];    // unit normal along gravity
+  double s;       // n . unit gravity
   double box[4];  // the box of its corners in the plane across gravity: u, v min and max
 };
 
@@ -155,8 +155,7 @@ void WaterTable::Apply(const Range& range) const {
     if (!range.IsIn(gp)) continue;
     double uv[2];
     across.Of(gp->position, uv);
-    if (uv[0] < lo[0] - margin || uv[0] > hi[0] + margin || uv[1] < lo[1] - margin || uv[1] > hi[1] + margin)
-      continue;
+    if (uv[0] < lo[0] - margin || uv[0] > hi[0] + margin || uv[1] < lo[1] - margin || uv[1] > hi[1] + margin) continue;
     const std::vector<int>& candidates = buckets[static_cast<size_t>(cellOf(uv[0], 0) * cells + cellOf(uv[1], 1))];
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
       const Prepared& p = prepared[static_cast<size_t>(*it)];
@@ -209,9 +208,11 @@ void WaterTable::List(ModelInterpreter& interp) const {
   PageGuard guard(interp);
   FormatKeeper keeper(interp);
   interp << std::scientific << std::setprecision(3);
-  interp << "  Water Table ..." << " Water density = " << std::setw(10) << density << "\n";
+  interp << "  Water Table ..."
+         << " Water density = " << std::setw(10) << density << "\n";
   if (planeForm) {
-    interp << " Water table plane:" << "\n";
+    interp << " Water table plane:"
+           << "\n";
     interp << "   Origin:        ";
     listing::WriteVector(interp, origin, 10);
     interp << "\n";
@@ -219,7 +220,8 @@ void WaterTable::List(ModelInterpreter& interp) const {
     listing::WriteVector(interp, normal, 10);
     interp << "\n";
   } else {
-    interp << " Water table discretized into triangular faces:" << "\n";
+    interp << " Water table discretized into triangular faces:"
+           << "\n";
     for (const WaterFace& f : faces) {
       interp << "   Face: ";
       listing::WriteVector(interp, f.a, 10);

@@ -75,7 +75,6 @@ void RestoreNoParticles(SaveStream& s) {
   if (v >= 300) ReadEmptyCount(s);
 }
 
-
 struct AbsentSection {
   const char* name;
   void (*save)(SaveStream&);

@@ -15,10 +15,10 @@
 #include "mechanics/apply_geometry.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
 #include "model/services.h"
-#include "model/model.h"
 
 namespace {
 
@@ -338,7 +338,8 @@ void ApplyCondition::RemoveValue(uint8_t quantity, uint8_t direction, bool* dele
     // The face's own block, then the blocks of its corners that no other
     // quiet or free-field face still needs.
     if (quiet_) {
-      if (quantity == kApplyFreeFieldLink) quiet_->ResetFreeField();
+      if (quantity == kApplyFreeFieldLink)
+        quiet_->ResetFreeField();
       else
         for (double& q : quiet_->quiet) q = 0.0;
       if (!NeedsQuiet(*this)) quiet_.reset();
@@ -386,8 +387,8 @@ bool ApplyCondition::RemoveAll() {
   return true;
 }
 
-void ApplyCondition::CheckVelocityConflict(const GridPoint& gp, uint8_t code, int direction,
-                                           const double axes[3][3], bool planeGiven) {
+void ApplyCondition::CheckVelocityConflict(const GridPoint& gp, uint8_t code, int direction, const double axes[3][3],
+                                           bool planeGiven) {
   static const char* const kMixed = "Cannot have applied velocities in global and local axes at same gridpoint";
   static const char* const kFixed = "Cannot FIX and APPLY velocity in the same direction";
   const auto* record = static_cast<const ApplyCondition*>(gp.apply);
@@ -589,8 +590,10 @@ void ApplyList::PurgeDeleted() {
   while (c) {
     ApplyCondition* next = Next(c);
     bool gone = false;
-    if (c->TargetKind() == ApplyCondition::kGridPoint) gone = c->Gp() && (c->Gp()->flags & 0x100);
-    else gone = c->GetZone() && (c->GetZone()->Flags() & Zone::kDeleted);
+    if (c->TargetKind() == ApplyCondition::kGridPoint)
+      gone = c->Gp() && (c->Gp()->flags & 0x100);
+    else
+      gone = c->GetZone() && (c->GetZone()->Flags() & Zone::kDeleted);
     if (gone) {
       Remove(c);
       delete c;

@@ -124,9 +124,9 @@ class ApplyValue : public ModelObject {
 
 // The applied velocities and accelerations of one grid-point with their axes.
 struct ApplyLocalBlock {
-  uint8_t local = 0;       // 0 global axes, 1 local axes
-  uint8_t planeGiven = 0;  // the local axes came from a plane of the command
-  uint32_t mask = 0;       // bits 1, 2, 4: directions 1, 2, 3 that hold a velocity or acceleration
+  uint8_t local = 0;             // 0 global axes, 1 local axes
+  uint8_t planeGiven = 0;        // the local axes came from a plane of the command
+  uint32_t mask = 0;             // bits 1, 2, 4: directions 1, 2, 3 that hold a velocity or acceleration
   uint32_t kind[3] = {0, 0, 0};  // quantity code (4 to 7) per direction
   double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};  // dip, strike, normal, row by row
   double velocity[3] = {0, 0, 0};
@@ -274,7 +274,6 @@ void RemapApplySection();
 
 // NEW: every record deleted.
 void ClearApplyList();
-
 
 // "Table %s not found" / "Table '%s' not found" unless the table exists.
 void CheckTableNumber(int32_t number);

@@ -8,8 +8,8 @@
 #include "mechanics/apply_geometry.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
-#include "model/model_settings.h"
 #include "model/model.h"
+#include "model/model_settings.h"
 
 namespace {
 
@@ -148,17 +148,26 @@ void ApplyFaceRecord(ApplyCondition& record, int phase) {
     double multiplier = 1.0;
     const double amount = Amount(*v, &multiplier);
     const double g[3] = {v->gradient[0] * multiplier, v->gradient[1] * multiplier, v->gradient[2] * multiplier};
-    if (v->quantity == global) ApplyFaceStress(*zone, face, v->direction, amount, g, slot);
-    else ApplyLocalFaceStress(*zone, face, v->direction, amount, g, slot);
+    if (v->quantity == global)
+      ApplyFaceStress(*zone, face, v->direction, amount, g, slot);
+    else
+      ApplyLocalFaceStress(*zone, face, v->direction, amount, g, slot);
   }
 }
 
 void ApplyRecord(ApplyCondition& record, int phase, BoundaryIndex& index) {
   switch (record.TargetKind()) {
-    case ApplyCondition::kGridPoint: ApplyGridPointRecord(record, phase, index); break;
-    case ApplyCondition::kZone: ApplyZoneRecord(record, phase); break;
-    case ApplyCondition::kFace: ApplyFaceRecord(record, phase); break;
-    default: break;
+    case ApplyCondition::kGridPoint:
+      ApplyGridPointRecord(record, phase, index);
+      break;
+    case ApplyCondition::kZone:
+      ApplyZoneRecord(record, phase);
+      break;
+    case ApplyCondition::kFace:
+      ApplyFaceRecord(record, phase);
+      break;
+    default:
+      break;
   }
 }
 
@@ -202,7 +211,8 @@ void ApplyConditionsStep() {
   if (work.edits != ApplyEditCount()) {
     // The records changed during the run: what the old ones wrote goes too.
     EnsureApplyLinks();
-    for (GridPoint* gp : GridPointList()) gp->appliedForce[1][0] = gp->appliedForce[1][1] = gp->appliedForce[1][2] = 0.0;
+    for (GridPoint* gp : GridPointList())
+      gp->appliedForce[1][0] = gp->appliedForce[1][1] = gp->appliedForce[1][2] = 0.0;
     BuildStepWork();
   }
   for (GridPoint* gp : work.targets) gp->appliedForce[1][0] = gp->appliedForce[1][1] = gp->appliedForce[1][2] = 0.0;

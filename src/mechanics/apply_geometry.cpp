@@ -138,9 +138,8 @@ bool BoundaryIndex::IsBoundary(const GridPoint* gp) const {
 
 void BoundaryIndex::Normal(const GridPoint* gp, double out[3]) const {
   out[0] = out[1] = out[2] = 0.0;
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), gp, [](const Entry& e, const GridPoint* g) {
-    return std::less<const GridPoint*>()(e.gp, g);
-  });
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), gp,
+                             [](const Entry& e, const GridPoint* g) { return std::less<const GridPoint*>()(e.gp, g); });
   int count = 0;
   for (; it != entries_.end() && it->gp == gp; ++it) {
     for (int o = 0; o < 2; ++o) {
@@ -196,13 +195,29 @@ void ApplyFaceStress(Zone& zone, int face, int component, double base, const dou
       const double ax = a[0] * weight * third, ay = a[1] * weight * third, az = a[2] * weight * third;
       double f[3] = {0, 0, 0};
       switch (component) {
-        case 1: f[0] = ax; break;
-        case 2: f[1] = ay; break;
-        case 3: f[2] = az; break;
-        case 4: f[0] = ay; f[1] = ax; break;
-        case 5: f[1] = az; f[2] = ay; break;
-        case 6: f[0] = az; f[2] = ax; break;
-        default: return;
+        case 1:
+          f[0] = ax;
+          break;
+        case 2:
+          f[1] = ay;
+          break;
+        case 3:
+          f[2] = az;
+          break;
+        case 4:
+          f[0] = ay;
+          f[1] = ax;
+          break;
+        case 5:
+          f[1] = az;
+          f[2] = ay;
+          break;
+        case 6:
+          f[0] = az;
+          f[2] = ax;
+          break;
+        default:
+          return;
       }
       for (int c = 0; c < 3; ++c) AddForce(*zone.Gp(set.corner[t][c]), slot, f);
     }

@@ -53,7 +53,7 @@ class BoundaryIndex {
     Zone* zone;
     uint8_t face;
   };
-  std::vector<Entry> entries_;  // grouped by grid-point, zone list order within a group
+  std::vector<Entry> entries_;            // grouped by grid-point, zone list order within a group
   std::vector<const GridPoint*> points_;  // the boundary grid-points, sorted
   bool built_ = false;
 };

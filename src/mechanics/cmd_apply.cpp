@@ -65,10 +65,8 @@ const Quantity kGpQuantities[] = {
 
 const char* const kZoneWords = "xbodyforce ybodyforce zbodyforce vsource vwell";
 const Quantity kZoneQuantities[] = {
-    {kApplyBodyForce, 1, kNone, kMechanical, 1},
-    {kApplyBodyForce, 2, kNone, kMechanical, 1},
-    {kApplyBodyForce, 3, kNone, kMechanical, 1},
-    {kApplyVolumeSource, 1, kThermalModule, kThermal, 1},
+    {kApplyBodyForce, 1, kNone, kMechanical, 1},    {kApplyBodyForce, 2, kNone, kMechanical, 1},
+    {kApplyBodyForce, 3, kNone, kMechanical, 1},    {kApplyVolumeSource, 1, kThermalModule, kThermal, 1},
     {kApplyVolumeWell, 1, kFluidModule, kFluid, 1},
 };
 
@@ -76,26 +74,16 @@ const char* const kFaceWords =
     "sxx syy szz sxy syx syz szy sxz szx dstress sstress nstress dquiet squiet nquiet flux convection discharge "
     "leakage ff";
 const Quantity kFaceQuantities[] = {
-    {kApplyStress, 1, kNone, kMechanical, 1},
-    {kApplyStress, 2, kNone, kMechanical, 1},
-    {kApplyStress, 3, kNone, kMechanical, 1},
-    {kApplyStress, 4, kNone, kMechanical, 1},
-    {kApplyStress, 4, kNone, kMechanical, 1},
-    {kApplyStress, 5, kNone, kMechanical, 1},
-    {kApplyStress, 5, kNone, kMechanical, 1},
-    {kApplyStress, 6, kNone, kMechanical, 1},
-    {kApplyStress, 6, kNone, kMechanical, 1},
-    {kApplyLocalStress, 1, kNone, kMechanical, 1},
-    {kApplyLocalStress, 2, kNone, kMechanical, 1},
-    {kApplyLocalStress, 3, kNone, kMechanical, 1},
-    {kApplyQuiet, 1, kDynamic, kMechanical, 0},
-    {kApplyQuiet, 2, kDynamic, kMechanical, 0},
-    {kApplyQuiet, 3, kDynamic, kMechanical, 0},
-    {kApplyFlux, 1, kThermalModule, kThermal, 1},
-    {kApplyConvection, 1, kThermalModule, kThermal, 2},
-    {kApplyDischarge, 1, kFluidModule, kFluid, 1},
-    {kApplyLeakage, 1, kFluidModule, kFluid, 2},
-    {kApplyFreeFieldLink, 0, kNone, kMechanical, 0},
+    {kApplyStress, 1, kNone, kMechanical, 1},           {kApplyStress, 2, kNone, kMechanical, 1},
+    {kApplyStress, 3, kNone, kMechanical, 1},           {kApplyStress, 4, kNone, kMechanical, 1},
+    {kApplyStress, 4, kNone, kMechanical, 1},           {kApplyStress, 5, kNone, kMechanical, 1},
+    {kApplyStress, 5, kNone, kMechanical, 1},           {kApplyStress, 6, kNone, kMechanical, 1},
+    {kApplyStress, 6, kNone, kMechanical, 1},           {kApplyLocalStress, 1, kNone, kMechanical, 1},
+    {kApplyLocalStress, 2, kNone, kMechanical, 1},      {kApplyLocalStress, 3, kNone, kMechanical, 1},
+    {kApplyQuiet, 1, kDynamic, kMechanical, 0},         {kApplyQuiet, 2, kDynamic, kMechanical, 0},
+    {kApplyQuiet, 3, kDynamic, kMechanical, 0},         {kApplyFlux, 1, kThermalModule, kThermal, 1},
+    {kApplyConvection, 1, kThermalModule, kThermal, 2}, {kApplyDischarge, 1, kFluidModule, kFluid, 1},
+    {kApplyLeakage, 1, kFluidModule, kFluid, 2},        {kApplyFreeFieldLink, 0, kNone, kMechanical, 0},
 };
 
 const char* const kClassWords = "gp zone face";
@@ -127,9 +115,7 @@ struct Condition {
   bool interior = false;
 
   // The stored code: the multiplier's code when the value has a multiplier.
-  uint8_t Code() const {
-    return multiplierKind == kMultiplierNone ? quantity.code : ApplyHistoryCode(quantity.code);
-  }
+  uint8_t Code() const { return multiplierKind == kMultiplierNone ? quantity.code : ApplyHistoryCode(quantity.code); }
   Domain GetDomain() const { return hasQuantity ? quantity.domain : kMechanical; }
 };
 
@@ -170,7 +156,8 @@ class Lookups {
   void Build() {
     entries_.clear();
     for (ApplyCondition* c = GlobalApplyList().Head(); c; c = ApplyList::Next(c)) {
-      if (c->TargetKind() == ApplyCondition::kZone) entries_.push_back({c->GetZone(), 0, c});
+      if (c->TargetKind() == ApplyCondition::kZone)
+        entries_.push_back({c->GetZone(), 0, c});
       else if (c->TargetKind() == ApplyCondition::kFace && c->Face())
         entries_.push_back({c->GetZone(), c->Face()->Face() + 1, c});
     }
@@ -209,8 +196,9 @@ bool ReadQuantity(ModelInterpreter& interp, Condition& c) {
     const char* words;
     const Quantity* table;
   };
-  static const List kLists[] = {
-      {kGpClass, kGpWords, kGpQuantities}, {kZoneClass, kZoneWords, kZoneQuantities}, {kFaceClass, kFaceWords, kFaceQuantities}};
+  static const List kLists[] = {{kGpClass, kGpWords, kGpQuantities},
+                                {kZoneClass, kZoneWords, kZoneQuantities},
+                                {kFaceClass, kFaceWords, kFaceQuantities}};
   for (const List& list : kLists) {
     if (c.targetClass != kNoClass && c.targetClass != list.targetClass) continue;
     int word = 0;
@@ -230,12 +218,21 @@ CalcModule* ReadTimeBase(ModelInterpreter& interp) {
   int word = 0;
   if (interp.MatchKeyword(kTimeBaseWords, word) == CommandType::kOk) {
     switch (word) {
-      case 2: base = modes.creep; break;
-      case 3: base = modes.dynamic; break;
-      case 4: base = modes.thermal; break;
+      case 2:
+        base = modes.creep;
+        break;
+      case 3:
+        base = modes.dynamic;
+        break;
+      case 4:
+        base = modes.thermal;
+        break;
       case 5:
-      case 6: base = modes.fluid; break;
-      default: break;
+      case 6:
+        base = modes.fluid;
+        break;
+      default:
+        break;
     }
   } else {
     CalcModule* const order[] = {modes.dynamic, modes.thermal, modes.fluid, modes.creep};
@@ -246,11 +243,16 @@ CalcModule* ReadTimeBase(ModelInterpreter& interp) {
       }
   }
   const char* label = "Cycle number";
-  if (base == modes.dynamic && base) label = "Dynamic time";
-  else if (base == modes.creep && base) label = "Creep time";
-  else if (base == modes.thermal && base) label = "Thermal time";
-  else if (base == modes.fluid && base) label = "Fluid Time";
-  interp << label << " will be used as the X-axis reference" << "\n";
+  if (base == modes.dynamic && base)
+    label = "Dynamic time";
+  else if (base == modes.creep && base)
+    label = "Creep time";
+  else if (base == modes.thermal && base)
+    label = "Thermal time";
+  else if (base == modes.fluid && base)
+    label = "Fluid Time";
+  interp << label << " will be used as the X-axis reference"
+         << "\n";
   return base;
 }
 
@@ -312,10 +314,18 @@ Condition ReadCondition(ModelInterpreter& interp) {
   }
   while (interp.HasToken() && interp.MatchKeyword(kModifierWords, word) == CommandType::kOk) {
     switch (word) {
-      case 1: interp.GetVector(c.gradient); break;
-      case 2: ReadHistory(interp, c); break;
-      case 3: ReadPlane(interp, c); break;
-      default: c.interior = true; break;
+      case 1:
+        interp.GetVector(c.gradient);
+        break;
+      case 2:
+        ReadHistory(interp, c);
+        break;
+      case 3:
+        ReadPlane(interp, c);
+        break;
+      default:
+        c.interior = true;
+        break;
     }
   }
   return c;
@@ -323,17 +333,23 @@ Condition ReadCondition(ModelInterpreter& interp) {
 
 uint32_t ExclusionBit(Domain domain) {
   switch (domain) {
-    case kThermal: return NodeBase::kNoThermalZone;
-    case kFluid: return NodeBase::kNoFluidZone;
-    default: return NodeBase::kNoMechanicalZone;
+    case kThermal:
+      return NodeBase::kNoThermalZone;
+    case kFluid:
+      return NodeBase::kNoFluidZone;
+    default:
+      return NodeBase::kNoMechanicalZone;
   }
 }
 
 bool ZonePasses(const Zone& zone, Domain domain) {
   switch (domain) {
-    case kThermal: return zone.thermal && zone.thermal->ModelType() != 0;
-    case kFluid: return zone.fluid && zone.fluid->ModelType() != 0;
-    default: return !zone.IsNull();
+    case kThermal:
+      return zone.thermal && zone.thermal->ModelType() != 0;
+    case kFluid:
+      return zone.fluid && zone.fluid->ModelType() != 0;
+    default:
+      return !zone.IsNull();
   }
 }
 
@@ -498,8 +514,10 @@ int32_t SetOnFaces(ModelInterpreter& interp, const Range& range, const Condition
     return dynamic->CreateFreeField(interp);
   }
   std::vector<std::pair<Zone*, int>> faces;
-  if (c.GetDomain() == kMechanical) ForEachBoundaryFace(range, [&](Zone* z, int f) { faces.emplace_back(z, f); });
-  else faces = ModeFaces(range, c.GetDomain());
+  if (c.GetDomain() == kMechanical)
+    ForEachBoundaryFace(range, [&](Zone* z, int f) { faces.emplace_back(z, f); });
+  else
+    faces = ModeFaces(range, c.GetDomain());
   int32_t count = 0;
   for (auto [zone, face] : faces) {
     if (code == kApplyDischarge || code == kApplyLeakage) MarkFluidCorners(*zone, face, code);
@@ -527,8 +545,7 @@ void RemoveFrom(ApplyCondition* record, const Condition& c) {
   if (hist != code && !deleted) record->RemoveValue(hist, c.quantity.direction);
 }
 
-void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups,
-                     int32_t counts[3], bool classes[3]) {
+void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups, int32_t counts[3], bool classes[3]) {
   ApplyQuietBatch batch;
   const int only = c.targetClass;
   classes[0] = only == kNoClass || only == kGpClass;
@@ -595,9 +612,15 @@ void ApplyCommand(ModelInterpreter& interp) {
     } else {
       classes[c.targetClass - 1] = true;
       switch (c.targetClass) {
-        case kGpClass: counts[0] = SetOnGridPoints(range, c, lookups); break;
-        case kZoneClass: counts[1] = SetOnZones(range, c, lookups); break;
-        default: counts[2] = SetOnFaces(interp, range, c, lookups); break;
+        case kGpClass:
+          counts[0] = SetOnGridPoints(range, c, lookups);
+          break;
+        case kZoneClass:
+          counts[1] = SetOnZones(range, c, lookups);
+          break;
+        default:
+          counts[2] = SetOnFaces(interp, range, c, lookups);
+          break;
       }
     }
     Report(interp, counts, classes);

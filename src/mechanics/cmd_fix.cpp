@@ -31,19 +31,27 @@ void FixChemistry() {
 
 uint32_t FixityBit(int word) {
   switch (word) {
-    case kXVelocity: return NodeBase::kFixX;
-    case kYVelocity: return NodeBase::kFixY;
-    case kZVelocity: return NodeBase::kFixZ;
-    case kTemperature: return NodeBase::kFixTemperature;
-    default: return NodeBase::kFixPorePressure;
+    case kXVelocity:
+      return NodeBase::kFixX;
+    case kYVelocity:
+      return NodeBase::kFixY;
+    case kZVelocity:
+      return NodeBase::kFixZ;
+    case kTemperature:
+      return NodeBase::kFixTemperature;
+    default:
+      return NodeBase::kFixPorePressure;
   }
 }
 
 uint32_t ExclusionBit(int word) {
   switch (word) {
-    case kTemperature: return NodeBase::kNoThermalZone;
-    case kPorePressure: return NodeBase::kNoFluidZone;
-    default: return NodeBase::kNoMechanicalZone;
+    case kTemperature:
+      return NodeBase::kNoThermalZone;
+    case kPorePressure:
+      return NodeBase::kNoFluidZone;
+    default:
+      return NodeBase::kNoMechanicalZone;
   }
 }
 
@@ -92,8 +100,10 @@ void FixFreeCommand(ModelInterpreter& interp, bool fix) {
           PressureChangeSum(block) += value - gp->porePressure;
           gp->porePressure = value;
         }
-        if (fix) gp->flags |= bit;
-        else gp->flags &= ~bit;
+        if (fix)
+          gp->flags |= bit;
+        else
+          gp->flags &= ~bit;
       }
     }
     code = interp.MatchKeyword(kFixWords, word);

@@ -25,9 +25,41 @@ const char* const kInitialWords =
     "ysmall zsmall saturation ftens chem";
 
 enum InitialWord {
-  kX = 1, kY, kZ, kXVel, kYVel, kZVel, kXDisp, kYDisp, kZDisp, kSxx, kSyy, kSzz, kSxy, kSyz, kSzx, kSxz,
-  kDensity, kPp, kTemperature, kBiot, kFmodulus, kZextra, kGpextra, kFdensity, kState, kDamping, kXfob, kYfob,
-  kZfob, kXsmall, kYsmall, kZsmall, kSaturation, kFtens, kChem
+  kX = 1,
+  kY,
+  kZ,
+  kXVel,
+  kYVel,
+  kZVel,
+  kXDisp,
+  kYDisp,
+  kZDisp,
+  kSxx,
+  kSyy,
+  kSzz,
+  kSxy,
+  kSyz,
+  kSzx,
+  kSxz,
+  kDensity,
+  kPp,
+  kTemperature,
+  kBiot,
+  kFmodulus,
+  kZextra,
+  kGpextra,
+  kFdensity,
+  kState,
+  kDamping,
+  kXfob,
+  kYfob,
+  kZfob,
+  kXsmall,
+  kYsmall,
+  kZsmall,
+  kSaturation,
+  kFtens,
+  kChem
 };
 
 // Selection marks of INITIAL in the flag words.
@@ -64,8 +96,8 @@ struct Setting {
 };
 
 bool IsGridPointWord(int word) {
-  return (word >= kX && word <= kZDisp) || word == kPp || word == kTemperature || word == kBiot ||
-         word == kFmodulus || word == kGpextra || (word >= kXfob && word <= kFtens);
+  return (word >= kX && word <= kZDisp) || word == kPp || word == kTemperature || word == kBiot || word == kFmodulus ||
+         word == kGpextra || (word >= kXfob && word <= kFtens);
 }
 
 GpDynamicData& DynamicBlock(GridPoint& gp) {
@@ -115,36 +147,50 @@ double& GridPointField(GridPoint& gp, int word) {
   switch (word) {
     case kX:
     case kY:
-    case kZ: return gp.position[word - kX];
+    case kZ:
+      return gp.position[word - kX];
     case kXVel:
     case kYVel:
-    case kZVel: return gp.velocity[word - kXVel];
+    case kZVel:
+      return gp.velocity[word - kXVel];
     case kXDisp:
     case kYDisp:
-    case kZDisp: return gp.displacement[word - kXDisp];
-    case kPp: return gp.porePressure;
-    case kTemperature: return ThermalBlock(gp).temperature;
-    case kBiot: return FluidBlock(gp).biotModulus;
-    case kFmodulus: return FluidBlock(gp).fluidModulus;
+    case kZDisp:
+      return gp.displacement[word - kXDisp];
+    case kPp:
+      return gp.porePressure;
+    case kTemperature:
+      return ThermalBlock(gp).temperature;
+    case kBiot:
+      return FluidBlock(gp).biotModulus;
+    case kFmodulus:
+      return FluidBlock(gp).fluidModulus;
     case kXfob:
     case kYfob:
-    case kZfob: return gp.unbalancedForce[word - kXfob];
+    case kZfob:
+      return gp.unbalancedForce[word - kXfob];
     case kXsmall:
     case kYsmall:
-    case kZsmall: return gp.smallDisplacement[word - kXsmall];
-    case kSaturation: return FluidBlock(gp).saturation;
-    default: return FluidBlock(gp).tension;
+    case kZsmall:
+      return gp.smallDisplacement[word - kXsmall];
+    case kSaturation:
+      return FluidBlock(gp).saturation;
+    default:
+      return FluidBlock(gp).tension;
   }
 }
 
 uint32_t GridPointExclusion(int word) {
   switch (word) {
-    case kTemperature: return NodeBase::kNoThermalZone;
+    case kTemperature:
+      return NodeBase::kNoThermalZone;
     case kBiot:
     case kFmodulus:
     case kSaturation:
-    case kFtens: return NodeBase::kNoFluidZone;
-    default: return NodeBase::kNoMechanicalZone;
+    case kFtens:
+      return NodeBase::kNoFluidZone;
+    default:
+      return NodeBase::kNoMechanicalZone;
   }
 }
 
@@ -153,13 +199,18 @@ uint32_t GridPointChange(int word) {
   if (word <= kZVel) return kVelocitiesChanged;
   if (word <= kZDisp) return kDisplacementsChanged;
   switch (word) {
-    case kPp: return kPorePressureChanged;
-    case kTemperature: return kTemperatureChanged;
-    case kGpextra: return kExtrasChanged;
+    case kPp:
+      return kPorePressureChanged;
+    case kTemperature:
+      return kTemperatureChanged;
+    case kGpextra:
+      return kExtrasChanged;
     case kXfob:
     case kYfob:
-    case kZfob: return kForcesChanged;
-    default: return 0;
+    case kZfob:
+      return kForcesChanged;
+    default:
+      return 0;
   }
 }
 
@@ -185,12 +236,18 @@ int32_t ChangeGridPoints(int word, const Setting& s, uint32_t extraIndex) {
 // The component of a stress keyword in the tetrahedron records (xx, yy, zz, xy, xz, yz).
 int StressIndex(int word) {
   switch (word) {
-    case kSxx: return 0;
-    case kSyy: return 1;
-    case kSzz: return 2;
-    case kSxy: return 3;
-    case kSyz: return 5;
-    default: return 4;
+    case kSxx:
+      return 0;
+    case kSyy:
+      return 1;
+    case kSzz:
+      return 2;
+    case kSxy:
+      return 3;
+    case kSyz:
+      return 5;
+    default:
+      return 4;
   }
 }
 
@@ -219,7 +276,8 @@ int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
       const int index = StressIndex(word);
       for (int o = 0; o < 2; ++o) {
         ZoneTetra* block = z->Tetra(o);
-        for (int k = 0; block && k < z->TetraPerOverlay(); ++k) block[k].stress[index] = s.Apply(block[k].stress[index], c);
+        for (int k = 0; block && k < z->TetraPerOverlay(); ++k)
+          block[k].stress[index] = s.Apply(block[k].stress[index], c);
       }
     } else if (word == kDensity) {
       z->SetDensity(s.Apply(z->Density(), c));
@@ -233,8 +291,7 @@ int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
     } else {  // state
       for (int o = 0; o < 2; ++o) {
         ZoneTetra* block = z->Tetra(o);
-        for (int k = 0; block && k < z->TetraPerOverlay(); ++k)
-          block[k].state = StateWord(s.Apply(block[k].state, c));
+        for (int k = 0; block && k < z->TetraPerOverlay(); ++k) block[k].state = StateWord(s.Apply(block[k].state, c));
       }
     }
     ++count;
@@ -244,18 +301,24 @@ int32_t ChangeZones(int word, const Setting& s, uint32_t extraIndex) {
 
 uint32_t ZoneChange(int word) {
   switch (word) {
-    case kDensity: return kDensityChanged;
-    case kZextra: return kExtrasChanged;
-    case kState: return kStateChanged;
-    default: return 0;
+    case kDensity:
+      return kDensityChanged;
+    case kZextra:
+      return kExtrasChanged;
+    case kState:
+      return kStateChanged;
+    default:
+      return 0;
   }
 }
 
 void MarkGridPoints(const Range& range) {
   const bool everything = range.ElementCount() == 0;
   for (GridPoint* gp : GridPointList()) {
-    if (everything || range.IsInAt(gp->position, gp)) gp->flags |= kGpMark;
-    else gp->flags &= ~kGpMark;
+    if (everything || range.IsInAt(gp->position, gp))
+      gp->flags |= kGpMark;
+    else
+      gp->flags &= ~kGpMark;
   }
 }
 
@@ -408,12 +471,14 @@ void InitialCommand(ModelInterpreter& interp) {
       const int32_t count = ChangeGridPoints(word, s, extraIndex);
       if (word <= kZ) GridIndexesChanged();  // the nearest-grid-point index follows the positions
       changes |= GridPointChange(word);
-      interp << count << " grid-points modified" << "\n";
+      interp << count << " grid-points modified"
+             << "\n";
     } else {
       MarkZones(range);
       const int32_t count = ChangeZones(word, s, extraIndex);
       changes |= ZoneChange(word);
-      interp << count << " zones modified" << "\n";
+      interp << count << " zones modified"
+             << "\n";
     }
   }
   if (changes) NotifyAllViews(changes);

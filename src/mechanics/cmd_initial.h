@@ -10,4 +10,3 @@ class Zone;
 void InitialCommand(ModelInterpreter& interp);
 // INITIAL damping after its word, on the command's range.
 void InitialDamping(ModelInterpreter& interp, const Range& range);
-

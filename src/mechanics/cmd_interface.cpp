@@ -27,8 +27,21 @@ const char* const kEditWords =
     "node element grid property maxedge face delete ctolerance update sstress nstress smalldisp permeability "
     "effective wrap";
 enum EditWord {
-  kNode = 1, kElement, kGrid, kProperty, kMaxEdge, kFace, kDelete, kCTolerance, kUpdate, kSStress, kNStress,
-  kSmallDisp, kPermeability, kEffective, kWrap
+  kNode = 1,
+  kElement,
+  kGrid,
+  kProperty,
+  kMaxEdge,
+  kFace,
+  kDelete,
+  kCTolerance,
+  kUpdate,
+  kSStress,
+  kNStress,
+  kSmallDisp,
+  kPermeability,
+  kEffective,
+  kWrap
 };
 
 // The node at the position, or a new one there.
@@ -130,8 +143,8 @@ void Interface::AddFace(const ZoneFace& face) {
   if (corners < 3) return;
   Zone* zone = face.GetZone();
   if (HasHostFace(zone, face.Face()))
-    throw InterfaceExcept(MessageText("Zone face (%s,%s) already has an interface", UIntToString(zone->Id()),
-                                      IntToString(face.Face())));
+    throw InterfaceExcept(
+        MessageText("Zone face (%s,%s) already has an interface", UIntToString(zone->Id()), IntToString(face.Face())));
   InterfaceNode* node[4] = {nullptr, nullptr, nullptr, nullptr};
   for (int c = 0; c < 3; ++c) {
     node[c] = NodeThere(*this, face.GetGp(c)->position);
@@ -247,8 +260,7 @@ void Interface::AddElementFromNodes(ModelInterpreter& interp) {
       corner[which - 1] = NodeThere(*this, p);
     }
   }
-  if (!corner[0] || !corner[1] || !corner[2])
-    throw InterfaceExcept("Insufficient number of interface nodes specified");
+  if (!corner[0] || !corner[1] || !corner[2]) throw InterfaceExcept("Insufficient number of interface nodes specified");
   InterfaceElem* e = CreateElement(corner[0], corner[1], corner[2], ZoneFace());
   for (int k = 0; k < 3; ++k) Join(e, k);
 }
@@ -345,8 +357,7 @@ bool InterfaceElem::Split(Interface& owner, CommandType& out) {
   } else {
     m = owner.CreateNode(0, middle);
     m->CopyModel(*a, *b);
-    if (!m->AttachToHostFace(host_) && host_.GetZone())
-      out << "Warning! failed to attach new node " << m->id << "\n";
+    if (!m->AttachToHostFace(host_) && host_.GetZone()) out << "Warning! failed to attach new node " << m->id << "\n";
   }
 
   // This element keeps (a, m, c); the far half (m, b, c) is new.
@@ -413,10 +424,17 @@ void Interface::Edit(ModelInterpreter& interp, const Range& range) {
     int word = 0;
     if (int code = interp.MatchKeyword(kEditWords, word)) interp.ThrowParamError(code);
     switch (word) {
-      case kNode: AddFreeNode(interp); break;
-      case kElement: AddElementFromNodes(interp); break;
-      case kGrid: break;
-      case kProperty: SetProperties(interp, range); break;
+      case kNode:
+        AddFreeNode(interp);
+        break;
+      case kElement:
+        AddElementFromNodes(interp);
+        break;
+      case kGrid:
+        break;
+      case kProperty:
+        SetProperties(interp, range);
+        break;
       case kMaxEdge: {
         const double length = interp.GetReal();
         // Halving would never end below a length of 0.
@@ -429,14 +447,22 @@ void Interface::Edit(ModelInterpreter& interp, const Range& range) {
                << "\n";
         break;
       }
-      case kFace: AddFacesInRange(range); break;
-      case kDelete: DeleteInRange(range); break;
-      case kCTolerance: SetContactTolerance(range, interp.GetReal()); break;
+      case kFace:
+        AddFacesInRange(range);
+        break;
+      case kDelete:
+        DeleteInRange(range);
+        break;
+      case kCTolerance:
+        SetContactTolerance(range, interp.GetReal());
+        break;
       case kUpdate: {
         const bool on = interp.GetBool();
         for (InterfaceNode* n : NodesIn(*this, range)) {
-          if (on) n->flags &= ~InterfaceNode::kKeepTarget;
-          else n->flags |= InterfaceNode::kKeepTarget;
+          if (on)
+            n->flags &= ~InterfaceNode::kKeepTarget;
+          else
+            n->flags |= InterfaceNode::kKeepTarget;
         }
         break;
       }
@@ -474,11 +500,14 @@ void Interface::Edit(ModelInterpreter& interp, const Range& range) {
           permeability = on ? 1 : 0;
         } else {
           permeability = 0;
-          interp << "*** MaxEdge has been specified. Permeability will default to OFF " << "\n";
+          interp << "*** MaxEdge has been specified. Permeability will default to OFF "
+                 << "\n";
         }
         break;
       }
-      case kEffective: effective = interp.GetBool() ? 1 : 0; break;
+      case kEffective:
+        effective = interp.GetBool() ? 1 : 0;
+        break;
       case kWrap: {
         String first, second;
         if (interp.HasToken()) first = interp.GetString();
@@ -486,7 +515,8 @@ void Interface::Edit(ModelInterpreter& interp, const Range& range) {
         Wrap(first, second, range);
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }

@@ -13,12 +13,11 @@
 #include "mechanics/cycle.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/zolt_value.h"
-#include "model/model.h"
-
 
 namespace {
 
@@ -289,10 +288,18 @@ void SolveLimits::ParseFos(CommandType& interp) {
         int which = 0;
         while (interp.MatchKeyword("friction cohesion tension interface", which) == CommandType::kOk) {
           switch (which) {
-            case 1: friction = on; break;
-            case 2: cohesion = on; break;
-            case 3: tension = on; break;
-            default: interfaces = on; break;
+            case 1:
+              friction = on;
+              break;
+            case 2:
+              cohesion = on;
+              break;
+            case 3:
+              tension = on;
+              break;
+            default:
+              interfaces = on;
+              break;
           }
         }
         break;
@@ -365,7 +372,8 @@ void Solve::PrintBanner(SolveLimits& l, CommandType& interp) {
   interp << "Starting at: " << System::TimeStamp() << "\n";
   if (l.ageLimit < kShownBelow) interp << "Global Age Limit of " << Real(l.ageLimit) << "\n";
   if (l.clockLimit < kShownBelow)
-    interp << "Clock Limit of " << Real(l.clockLimit / (60.0 * System::TicksPerSecond())) << " minutes" << "\n";
+    interp << "Clock Limit of " << Real(l.clockLimit / (60.0 * System::TicksPerSecond())) << " minutes"
+           << "\n";
   if (l.ratioLimit != 0.0) interp << "Global Ratio Limit of " << Real(l.ratioLimit) << "\n";
   if (l.stepLimit != 0) interp << "Global Step Limit of " << UIntToString(l.stepLimit) << "\n";
   const bool mechanical = HasRole(l, kMechanicalProcess);
@@ -418,8 +426,8 @@ void Solve::PrintBanner(SolveLimits& l, CommandType& interp) {
   }
   const char* const kReal = "----------- ";
   column(l.clockLimit < kShownBelow, kClock, "Clock ", "----- ");
-  const bool mechLimits = mechanical && (l.forceLimit != 0.0 || l.ratioLimit != 0.0 || s.forceLimit != 0.0 ||
-                                         s.ratioLimit != 0.0);
+  const bool mechLimits =
+      mechanical && (l.forceLimit != 0.0 || l.ratioLimit != 0.0 || s.forceLimit != 0.0 || s.ratioLimit != 0.0);
   column(mechLimits, kMaxUnbalanced, " max-unbal. ", kReal);
   column(mechLimits, kMechRatio, "Mech. Ratio ", kReal);
   column(HasRole(l, kThermalProcess), kThermRatio, "Therm Ratio ", kReal);
@@ -461,7 +469,8 @@ String Solve::StatusLine(const SolveLimits& l, CommandType& interp) {
     line += text;
   }
   if (l.columns & kClock)
-    line += Formatted("%5.2f ", static_cast<double>(System::Clock() - l.startClock) / (60.0 * System::TicksPerSecond()));
+    line +=
+        Formatted("%5.2f ", static_cast<double>(System::Clock() - l.startClock) / (60.0 * System::TicksPerSecond()));
   auto real = [&](uint32_t bit, double value) {
     if (l.columns & bit) line += Formatted("%11.4e ", value);
   };
@@ -540,8 +549,8 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
       l.current = static_cast<uint32_t>(p) + 1;
       SetProcess(p, true);
       l.stageSteps = 0;
-      const uint32_t limit = p == kMechanicalProcess ? static_cast<uint32_t>(std::max(s.substepLimit, 0))
-                                                     : ModeSettings(p).stepLimit;
+      const uint32_t limit =
+          p == kMechanicalProcess ? static_cast<uint32_t>(std::max(s.substepLimit, 0)) : ModeSettings(p).stepLimit;
       while (l.stageSteps < limit) {
         if (!stepper.Step(l.current)) return false;
         if (p == kMechanicalProcess ? MechanicalLimitReached(l) : ModeLimitReached(p)) break;
@@ -574,7 +583,8 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
   restorer.Restore();
   interp.WriteLog(stepper.Last().c_str());
   if (!l.fosMode) {
-    interp << "\n" << "Ending at:   " << System::TimeStamp() << "\n";
+    interp << "\n"
+           << "Ending at:   " << System::TimeStamp() << "\n";
     interp.flush();
   }
   return true;
@@ -592,8 +602,9 @@ bool NoLimitInForce(const SolveLimits& l) {
   const ModelSettings& s = Settings();
   if (s.forceLimit != 0.0 || s.ratioLimit != 0.0 || s.stepLimit < kStepShownBelow) return false;
   const ModePointers& modes = Modes();
-  for (const CalcModule* module : {static_cast<const CalcModule*>(modes.dynamic), static_cast<const CalcModule*>(modes.creep),
-                                   static_cast<const CalcModule*>(modes.thermal), static_cast<const CalcModule*>(modes.fluid)})
+  for (const CalcModule* module :
+       {static_cast<const CalcModule*>(modes.dynamic), static_cast<const CalcModule*>(modes.creep),
+        static_cast<const CalcModule*>(modes.thermal), static_cast<const CalcModule*>(modes.fluid)})
     if (ModuleOn(module) && module->AgeLimit() < kShownBelow) return false;
   for (int p = kThermalProcess; p <= kFluidProcess; ++p) {
     if (!ModuleOn(ModeModule(p))) continue;

@@ -180,7 +180,8 @@ void Cycle::Run(uint32_t count, CommandType& interp) {
       CheckMathError(nullptr, kCycleSource, 431);
     }
   } catch (const ESCInterrupt&) {
-    interp << "\n" << "Ending at:   " << System::TimeStamp() << "\n";
+    interp << "\n"
+           << "Ending at:   " << System::TimeStamp() << "\n";
     interp.flush();
     throw;
   } catch (...) {
@@ -286,8 +287,7 @@ bool CheckModelBeforeCycle(bool reprepare, CommandType& interp) {
   ModelSettings& s = Settings();
   s.areaTotal = total;
   const bool dynamic = ModuleOn(Modes().dynamic);
-  Participants().ForEach(
-      [&](StepParticipant& p) { p.CheckBeforeCycle(interp, reprepare, dynamic, s.largeStrain); });
+  Participants().ForEach([&](StepParticipant& p) { p.CheckBeforeCycle(interp, reprepare, dynamic, s.largeStrain); });
   return true;
 }
 

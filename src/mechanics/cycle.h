@@ -16,8 +16,8 @@ class ModelInterpreter;
 
 // The cycle's model-wide values that are not kept among the model settings.
 struct CycleState {
-  uint32_t gpCount = 0;           // grid-points that added to the sums of this step
-  bool geometryUpdate = false;    // a zone's model asks for geometry updates
+  uint32_t gpCount = 0;         // grid-points that added to the sums of this step
+  bool geometryUpdate = false;  // a zone's model asks for geometry updates
 };
 CycleState& TheCycleState();
 

@@ -10,9 +10,9 @@
 #include "cmodels/mohr_model.h"
 #include "mechanics/solve.h"
 #include "model/grid.h"
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/zone.h"
-#include "model/model.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
   for (const Zone* zone : ZoneList()) {
     const ConstitutiveModel* model = zone->Model();
     if (!model || model->Type() != ConstitutiveModel::kMohrType) {
-      interp << "*** Only Mohr-Coulomb model allowed " << "\n";
+      interp << "*** Only Mohr-Coulomb model allowed "
+             << "\n";
       return;
     }
   }
@@ -87,7 +88,8 @@ void Solve::Elastic(SolveLimits& l, ModelInterpreter& interp) {
   // A zone check that stopped the preparation has said why; nothing was stepped.
   if (!settled) return;
 
-  interp << "*** Elastic solution found  " << "\n";
+  interp << "*** Elastic solution found  "
+         << "\n";
   Run(l, interp);
 }
 

@@ -13,17 +13,17 @@
 #include "cmodels/constitutive_model.h"
 #include "cmodels/mohr_model.h"
 #include "mechanics/solve.h"
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
-#include "model/model.h"
 
 namespace {
 
 constexpr double kDegree = 0.017453292519943295;
-constexpr int kStageTrials = 5;      // trials of the initial stable and unstable states
-constexpr int kBracketTrials = 50;   // bisections
-constexpr int kResponseRuns = 6;     // runs of one trial
+constexpr int kStageTrials = 5;     // trials of the initial stable and unstable states
+constexpr int kBracketTrials = 50;  // bisections
+constexpr int kResponseRuns = 6;    // runs of one trial
 
 const char* const kStageTexts[5] = {
     "",
@@ -50,7 +50,8 @@ bool IsMohrCoulomb(const Zone& zone) {
 }
 
 void PrintInclusion(CommandType& interp, const char* name, bool included) {
-  interp << " **** " << name << (included ? " included" : " excluded") << " in FOS calculation " << "\n";
+  interp << " **** " << name << (included ? " included" : " excluded") << " in FOS calculation "
+         << "\n";
 }
 
 // One trial at the factor: the saved model, its strengths reduced, stepped.
@@ -98,7 +99,9 @@ void Search(SolveLimits& l, ModelInterpreter& interp) {
   PrintInclusion(interp, "Friction", l.friction);
   PrintInclusion(interp, "Tension", l.tension);
   PrintInclusion(interp, "Interface", l.interfaces);
-  if (l.associated) interp << " **** Associated flow in FOS calculation " << "\n";
+  if (l.associated)
+    interp << " **** Associated flow in FOS calculation "
+           << "\n";
 
   // Stage 1: how many steps the model takes to answer a disturbance.
   Solve::ScaleTetraNormalStress(2.0);
@@ -124,7 +127,9 @@ void Search(SolveLimits& l, ModelInterpreter& interp) {
   if (l.lower == 0.0) {
     // Without a stable trial there is nothing to bracket: a factor of 0
     // would divide every strength by zero.
-    interp << "\n" << "*** FOS not found: no trial is stable, down to a factor of " << Bound(factor) << " " << "\n";
+    interp << "\n"
+           << "*** FOS not found: no trial is stable, down to a factor of " << Bound(factor) << " "
+           << "\n";
     SaveModelFile(interp, l.failureFile);  // the last trial, which failed
     Finish(l, interp, 0.0, true);
     return;
@@ -143,7 +148,9 @@ void Search(SolveLimits& l, ModelInterpreter& interp) {
   }
   if (l.upper == 0.0) {
     // A bracket without an upper bound would bisect towards 0.
-    interp << "\n" << "*** FOS not found: every trial is stable, up to a factor of " << Bound(factor) << " " << "\n";
+    interp << "\n"
+           << "*** FOS not found: every trial is stable, up to a factor of " << Bound(factor) << " "
+           << "\n";
     Finish(l, interp, 0.0, false);
     return;
   }
@@ -166,7 +173,9 @@ void Search(SolveLimits& l, ModelInterpreter& interp) {
     }
   }
   interp << "\n";
-  if (!converged) interp << "*** FOS does not converge: exceeded bracketing limit of 50 iterations " << "\n";
+  if (!converged)
+    interp << "*** FOS does not converge: exceeded bracketing limit of 50 iterations "
+           << "\n";
   Finish(l, interp, (l.upper + l.lower) / 2.0, true);
 }
 
@@ -185,7 +194,8 @@ void Solve::FactorOfSafety(SolveLimits& l, ModelInterpreter& interp) {
   for (const Zone* zone : ZoneList()) {
     const ConstitutiveModel* model = zone->Model();
     if (!model || (model->Type() != ConstitutiveModel::kMohrType && !model->IsNull()))
-      interp << "*** Only Mohr-Coulomb model is allowed " << "\n";
+      interp << "*** Only Mohr-Coulomb model is allowed "
+             << "\n";
   }
 
   try {
@@ -228,7 +238,8 @@ void Solve::ReduceStrength(const SolveLimits& l) {
   for (Zone* zone : ZoneList()) {
     if (!IsMohrCoulomb(*zone)) continue;
     ConstitutiveModel* m = zone->Model();
-    if (l.cohesion) m->SetPropertyByIndex(MohrModel::kCohesion, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kCohesion) * r);
+    if (l.cohesion)
+      m->SetPropertyByIndex(MohrModel::kCohesion, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kCohesion) * r);
     if (l.friction) {
       double phi = v;
       if (r != 0.0) {
@@ -238,11 +249,11 @@ void Solve::ReduceStrength(const SolveLimits& l) {
       m->SetPropertyByIndex(MohrModel::kFriction, phi);
       if (l.associated) m->SetPropertyByIndex(MohrModel::kDilation, phi);
     }
-    if (l.tension) m->SetPropertyByIndex(MohrModel::kTension, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kTension) * r);
+    if (l.tension)
+      m->SetPropertyByIndex(MohrModel::kTension, r == 0.0 ? v : m->GetPropertyByIndex(MohrModel::kTension) * r);
   }
   if (l.interfaces)
-    CurrentModel().Participants().ForEach(
-        [&](StepParticipant& p) { p.ReduceStrengths(r, v, l.associated); });
+    CurrentModel().Participants().ForEach([&](StepParticipant& p) { p.ReduceStrengths(r, v, l.associated); });
 }
 
 // A trial is judged on the ratio: stable as soon as it falls below the
@@ -316,8 +327,22 @@ void Solve::ScaleTetraNormalStress(double factor) {
 
 void Solve::PrintFosHeader(CommandType& interp) {
   interp << "FoS Starting at: " << System::TimeStamp() << "\n";
-  interp << " Steps " << " " << " Stages " << " " << " Operation " << " " << " Bracket " << "\n";
-  interp << "-------" << " " << "--------" << " " << "-----------" << " " << "---------" << "\n";
+  interp << " Steps "
+         << " "
+         << " Stages "
+         << " "
+         << " Operation "
+         << " "
+         << " Bracket "
+         << "\n";
+  interp << "-------"
+         << " "
+         << "--------"
+         << " "
+         << "-----------"
+         << " "
+         << "---------"
+         << "\n";
   interp.flush();
 }
 

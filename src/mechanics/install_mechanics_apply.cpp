@@ -1,16 +1,16 @@
 #include "mechanics/install_mechanics_apply.h"
 
 #include "mechanics/apply.h"
-#include "mechanics/cmd_apply.h"
 #include "mechanics/apply_condition.h"
-#include "mechanics/motion.h"
+#include "mechanics/cmd_apply.h"
 #include "mechanics/cmd_fix.h"
 #include "mechanics/cmd_initial.h"
+#include "mechanics/motion.h"
 #include "mechanics/print_apply.h"
 #include "model/grid_point.h"
 #include "model/grid_services.h"
-#include "model/model_interpreter.h"
 #include "model/model.h"
+#include "model/model_interpreter.h"
 
 namespace {
 
@@ -20,9 +20,7 @@ void FreeCommand(ModelInterpreter& interp) { FixFreeCommand(interp, false); }
 const LinkListBase* ApplyListOfGrid() { return &GlobalApplyList(); }
 
 // A grid-point being destroyed takes its record with it.
-void ReleaseApply(LinkListNode* node) {
-  GlobalApplyList().Discard(static_cast<ApplyCondition*>(node));
-}
+void ReleaseApply(LinkListNode* node) { GlobalApplyList().Discard(static_cast<ApplyCondition*>(node)); }
 
 bool ApplyVelocity(const LinkListNode* node, bool* localAxes, uint8_t* directions) {
   const ApplyLocalBlock* block = static_cast<const ApplyCondition*>(node)->Local();

@@ -128,8 +128,8 @@ class NodeGrid {
   };
   struct CellHash {
     size_t operator()(const Cell& c) const {
-      return static_cast<size_t>(Mix(Mix(static_cast<uint64_t>(c.i), static_cast<uint64_t>(c.j)),
-                                     static_cast<uint64_t>(c.k)));
+      return static_cast<size_t>(
+          Mix(Mix(static_cast<uint64_t>(c.i), static_cast<uint64_t>(c.j)), static_cast<uint64_t>(c.k)));
     }
   };
   int64_t Index(double x) const {
@@ -370,8 +370,10 @@ void Interface::CloseLookups() {
 
 void Interface::Appended(InterfaceNode* node) {
   node->sequence = ++nodeSequence_;
-  if (lookups_ && lookups_->grid.Covers(node->position)) lookups_->grid.Insert(node);
-  else if (lookups_) lookups_->grid = NodeGrid();  // rebuilt with a larger radius when next used
+  if (lookups_ && lookups_->grid.Covers(node->position))
+    lookups_->grid.Insert(node);
+  else if (lookups_)
+    lookups_->grid = NodeGrid();  // rebuilt with a larger radius when next used
 }
 
 void Interface::Appended(InterfaceElem* element) {
@@ -630,7 +632,8 @@ void Interface::RemoveDeleted(CommandType& out) {
       if (!marked(n->host.GetZone())) continue;
       if (n->AttachToHostFace(e->host_)) continue;
       n->DetachHost();
-      out << "Warning! Failed to re-attach interface node " << n->id << " to a zone face." << "\n";
+      out << "Warning! Failed to re-attach interface node " << n->id << " to a zone face."
+          << "\n";
     }
   RemoveUnusedNodes();
   if (lookups_) lookups_->grid = NodeGrid();
@@ -647,13 +650,16 @@ bool Interface::CheckElements(CommandType& out) const {
       out << "Elem " << e->id_ << " has neighbor " << n->id_ << " on edge " << k << "\n";
       out << "Elem " << n->id_ << " has neighbors";
       for (const InterfaceElem* m : n->neighbours_) {
-        if (m) out << " " << m->id_;
-        else out << " NULL";
+        if (m)
+          out << " " << m->id_;
+        else
+          out << " NULL";
       }
       out << "\n";
     }
     if (fails) {
-      out << " *** Element " << e->id_ << " fails test" << "\n";
+      out << " *** Element " << e->id_ << " fails test"
+          << "\n";
       good = false;
     }
   }

@@ -19,9 +19,9 @@ const char* const kPropertyWords =
 // The property of each word of the list.
 constexpr int kPropertyOfWord[] = {0, 0, 0, 1, 1, 1, 2, 3, 4, 5, 6, 7};
 
-const char* const kPropertyNames[] = {"Normal Stiffness", "Shear Stiffness", "Cohesion",
-                                      "Friction",         "Tension",         "Dilation",
-                                      "Shear bond strength ratio", "Bonded-slip allow-flag"};
+const char* const kPropertyNames[] = {
+    "Normal Stiffness",          "Shear Stiffness",       "Cohesion", "Friction", "Tension", "Dilation",
+    "Shear bond strength ratio", "Bonded-slip allow-flag"};
 
 // Files of these program versions keep no state word or type code in the record.
 bool HasStateWord(int32_t version) { return version > 233 && (version < 300 || version > 302); }
@@ -107,8 +107,10 @@ bool InterfaceModel::ForceDisplacement(double un, const double vs[3], bool effec
   };
   if (tension <= 0.0) {
     if (sigmaE >= 0.0) {
-      if (magnitude <= strength) hold();
-      else Slip(trial, magnitude, strength, &added);
+      if (magnitude <= strength)
+        hold();
+      else
+        Slip(trial, magnitude, strength, &added);
       return inContact();
     }
     Zero(node.shearStress);
@@ -116,8 +118,10 @@ bool InterfaceModel::ForceDisplacement(double un, const double vs[3], bool effec
     tension = 0.0;  // the bond fails in tension
     Zero(node.shearStress);
   } else if (magnitude <= sbratio * tension) {
-    if (bslip && magnitude > strength) Slip(trial, magnitude, strength, &added);
-    else hold();
+    if (bslip && magnitude > strength)
+      Slip(trial, magnitude, strength, &added);
+    else
+      hold();
     return inContact();
   } else {
     tension = 0.0;  // the bond fails in shear
@@ -146,34 +150,60 @@ int InterfaceModel::PropertyIndex(CommandType& interp) const {
 
 void InterfaceModel::SetProperty(int index, const String& text) {
   if (index == kBondSlip) {
-    if (text.Length() >= 2 && String(text.Mid(0, 2)) == "on") bslip = 1;
-    else if (text.Length() >= 3 && String(text.Mid(0, 3)) == "off") bslip = 0;
+    if (text.Length() >= 2 && String(text.Mid(0, 2)) == "on")
+      bslip = 1;
+    else if (text.Length() >= 3 && String(text.Mid(0, 3)) == "off")
+      bslip = 0;
     return;
   }
   const double v = text.ToDouble();
   switch (index) {
-    case kNormalStiffness: kn = v; break;
-    case kShearStiffness: ks = v; break;
-    case kCohesion: cohesion = v; break;
-    case kFriction: friction = std::tan(v * kDegree); break;
-    case kTension: tension = std::abs(v); break;
-    case kDilation: dilation = std::tan(v * kDegree); break;
-    case kBondRatio: sbratio = std::abs(v); break;
-    default: break;
+    case kNormalStiffness:
+      kn = v;
+      break;
+    case kShearStiffness:
+      ks = v;
+      break;
+    case kCohesion:
+      cohesion = v;
+      break;
+    case kFriction:
+      friction = std::tan(v * kDegree);
+      break;
+    case kTension:
+      tension = std::abs(v);
+      break;
+    case kDilation:
+      dilation = std::tan(v * kDegree);
+      break;
+    case kBondRatio:
+      sbratio = std::abs(v);
+      break;
+    default:
+      break;
   }
 }
 
 String InterfaceModel::GetPropertyText(int index) const {
   switch (index) {
-    case kNormalStiffness: return Scientific(kn);
-    case kShearStiffness: return Scientific(ks);
-    case kCohesion: return Scientific(cohesion);
-    case kFriction: return Scientific(std::atan(friction) * kRadian);
-    case kTension: return Scientific(tension);
-    case kDilation: return Scientific(std::atan(dilation) * kRadian);
-    case kBondRatio: return Scientific(sbratio);
-    case kBondSlip: return String(bslip ? "On" : "Off");
-    default: return String();
+    case kNormalStiffness:
+      return Scientific(kn);
+    case kShearStiffness:
+      return Scientific(ks);
+    case kCohesion:
+      return Scientific(cohesion);
+    case kFriction:
+      return Scientific(std::atan(friction) * kRadian);
+    case kTension:
+      return Scientific(tension);
+    case kDilation:
+      return Scientific(std::atan(dilation) * kRadian);
+    case kBondRatio:
+      return Scientific(sbratio);
+    case kBondSlip:
+      return String(bslip ? "On" : "Off");
+    default:
+      return String();
   }
 }
 
@@ -181,9 +211,12 @@ String InterfaceModel::StateText() const {
   const bool now = (state_ & kSlipNow) != 0;
   const bool past = (state_ & kSlipPast) != 0;
   String text;
-  if (now && past) text = "Shear failure now and in past.";
-  else if (now) text = "Shear failure now.";
-  else if (past) text = "Shear failure in past.";
+  if (now && past)
+    text = "Shear failure now and in past.";
+  else if (now)
+    text = "Shear failure now.";
+  else if (past)
+    text = "Shear failure in past.";
   if (!text.IsEmpty()) text += " ";
   text += (state_ & kInContact) ? "In contact." : "Not in contact.";
   return text;

@@ -84,15 +84,15 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
   void RemapPointers() override;
 
   double area = 0.0;
-  double stiffness = 0.0;  // of the last preparation (not saved)
+  double stiffness = 0.0;         // of the last preparation (not saved)
   double contactTolerance = 0.0;  // grows, never shrinks
   double normalStress = 0.0;
-  double stressAddition = 0.0;    // the normal stress that dilation and INTERFACE nstress add
-  double normal[3] = {0, 0, 0};   // the elements' normals summed, then normalised
+  double stressAddition = 0.0;           // the normal stress that dilation and INTERFACE nstress add
+  double normal[3] = {0, 0, 0};          // the elements' normals summed, then normalised
   double previousNormal[3] = {0, 0, 0};  // of the target face, for large-strain rotation
   double shearDisplacement[3] = {0, 0, 0};
   double shearStress[3] = {0, 0, 0};
-  uint32_t elementCount = 0;      // elements that gave the node area (not saved)
+  uint32_t elementCount = 0;  // elements that gave the node area (not saved)
   ZoneFace target;
   ZoneFace host;
   FaceWeights targetWeights;

@@ -18,8 +18,20 @@ const char* const kTableWords =
     "elements join position area target stress model states property displacement shear host ctolerance velocity "
     "prestress small";
 enum NodeTable {
-  kPosition = 1, kArea, kTarget, kStress, kModel, kStates, kProperty, kDisplacement, kShear, kHost, kCTolerance,
-  kVelocity, kPreStress, kSmall
+  kPosition = 1,
+  kArea,
+  kTarget,
+  kStress,
+  kModel,
+  kStates,
+  kProperty,
+  kDisplacement,
+  kShear,
+  kHost,
+  kCTolerance,
+  kVelocity,
+  kPreStress,
+  kSmall
 };
 
 const char* const kNodeHeaders[] = {
@@ -27,7 +39,8 @@ const char* const kNodeHeaders[] = {
     "  ID            Normal              Area\n------  ------- ------- -------  -----------\n",
     "  ID    Zone--Face Penetration         Weighting Factors        Update\n"
     "------  ---------- ------------ ------- ------- ------- ------- ------\n",
-    "  ID   Norm. Stress Shear Stress  Shear Stress Direction\n------ ------------ ------------  ------- ------- -------\n",
+    "  ID   Norm. Stress Shear Stress  Shear Stress Direction\n------ ------------ ------------  ------- ------- "
+    "-------\n",
     "  ID   Model Name\n------ -------------------\n",
     "  ID   States\n------ --------------------\n",
     "  ID   Property             Value\n------ -------------------- -----------\n",
@@ -158,8 +171,8 @@ void Interface::PrintNodes(ModelInterpreter& interp, int table) {
     if (table == kProperty) {
       const InterfaceModelBase* model = n->Model();
       for (int i = 0; model && i < model->NumberOfProperties(); ++i) {
-        interp << std::setw(6) << n->id << " " << std::left << std::setw(20) << model->PropertyText(i).str() << std::right
-               << " " << model->GetPropertyText(i);
+        interp << std::setw(6) << n->id << " " << std::left << std::setw(20) << model->PropertyText(i).str()
+               << std::right << " " << model->GetPropertyText(i);
         EndRow(interp);
       }
       continue;
@@ -177,8 +190,10 @@ void Interface::PrintElements(ModelInterpreter& interp, bool join) {
       interp << std::setw(6) << e->Id() << " ";
       for (int k = 0; k < 3; ++k) {
         interp << " ";
-        if (e->Neighbour(k)) interp << std::setw(6) << e->Neighbour(k)->Id();
-        else interp << "      ";
+        if (e->Neighbour(k))
+          interp << std::setw(6) << e->Neighbour(k)->Id();
+        else
+          interp << "      ";
       }
       EndRow(interp);
     }
@@ -190,8 +205,8 @@ void Interface::PrintElements(ModelInterpreter& interp, bool join) {
   for (const InterfaceElem* e = elements_.Head(); e; e = InterfaceElemList::Next(e)) {
     double normal[3];
     e->Normal(normal);
-    interp << std::setw(6) << e->Id() << "  " << std::setw(6) << e->Node(0)->id << " " << std::setw(6)
-           << e->Node(1)->id << " " << std::setw(6) << e->Node(2)->id << " ";
+    interp << std::setw(6) << e->Id() << "  " << std::setw(6) << e->Node(0)->id << " " << std::setw(6) << e->Node(1)->id
+           << " " << std::setw(6) << e->Node(2)->id << " ";
     Scientific(interp, 3);
     interp << std::setw(11) << e->Area() << " ";
     Fixed(interp, 4);
@@ -205,8 +220,10 @@ void Interface::Print(ModelInterpreter& interp) {
   FormatKeeper keeper(interp);
   int word = 0;
   if (interp.MatchKeyword(kTableWords, word) == CommandType::kOk) {
-    if (word <= 2) PrintElements(interp, word == 2);
-    else PrintNodes(interp, word - 2);
+    if (word <= 2)
+      PrintElements(interp, word == 2);
+    else
+      PrintNodes(interp, word - 2);
     return;
   }
   // Without a table word the summary; a word of another listing is left for PRINT.
@@ -245,5 +262,7 @@ void PrintInterfaceCommand(ModelInterpreter& interp) {
 void InterfaceIntegrityCommand(ModelInterpreter& interp) {
   interp << "\n";
   for (const Interface* i = Interfaces().Head(); i; i = InterfaceList::Next(i))
-    if (!i->CheckElements(interp)) interp << "Interface " << i->Id() << " is corrupted " << "\n";
+    if (!i->CheckElements(interp))
+      interp << "Interface " << i->Id() << " is corrupted "
+             << "\n";
 }

@@ -13,9 +13,9 @@
 #include "base/except.h"
 #include "base/string.h"
 #include "mechanics/cycle.h"
-#include "model/model.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "platform/pumps.h"
 
@@ -105,8 +105,7 @@ void Move(GridPoint& gp, MotionContext& c) {
     const GridPoint& o = *l->gp;
     linkedStiffness += o.stiffness;
     linkedMass += o.mass;
-    for (int i = 0; i < 3; ++i)
-      linkedForce[i] += o.unbalancedForce[i] + o.appliedForce[0][i] + o.appliedForce[1][i];
+    for (int i = 0; i < 3; ++i) linkedForce[i] += o.unbalancedForce[i] + o.appliedForce[0][i] + o.appliedForce[1][i];
     double viscous[3];
     if (c.dynamic && QuietCoefficients(o, viscous))
       for (int i = 0; i < 3; ++i) linkedViscous[i] += viscous[i];

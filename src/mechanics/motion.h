@@ -12,8 +12,8 @@ class GridPoint;
 struct VelocityCondition {
   bool localAxes = false;
   double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};  // rows: the local directions in global axes
-  uint8_t directions = 0;  // bit i: a velocity is applied in direction i
-  int kind[3] = {0, 0, 0};  // 4 and 5 give the velocity itself, others a rate
+  uint8_t directions = 0;                                 // bit i: a velocity is applied in direction i
+  int kind[3] = {0, 0, 0};                                // 4 and 5 give the velocity itself, others a rate
   double value[3] = {0, 0, 0};
   double rate[3] = {0, 0, 0};
 };

@@ -13,8 +13,8 @@
 #include "base/stream.h"
 #include "mechanics/apply_condition.h"
 #include "model/grid.h"
-#include "model/model_interpreter.h"
 #include "model/model.h"
+#include "model/model_interpreter.h"
 
 namespace {
 
@@ -42,37 +42,78 @@ std::string Label(const ApplyValue& v) {
   const char* text = "";
   switch (v.quantity) {
     case kApplyForce:
-    case kApplyForceHist: text = kForce[d3]; break;
-    case kApplyReaction: text = kReaction[d3]; break;
-    case kApplyVelocity: text = kVelocity[d3]; break;
-    case kApplyLocalVelocity: text = kLocalVelocity[d3]; break;
-    case kApplyAcceleration: text = kAcceleration[d3]; break;
-    case kApplyLocalAcceleration: text = kLocalAcceleration[d3]; break;
+    case kApplyForceHist:
+      text = kForce[d3];
+      break;
+    case kApplyReaction:
+      text = kReaction[d3];
+      break;
+    case kApplyVelocity:
+      text = kVelocity[d3];
+      break;
+    case kApplyLocalVelocity:
+      text = kLocalVelocity[d3];
+      break;
+    case kApplyAcceleration:
+      text = kAcceleration[d3];
+      break;
+    case kApplyLocalAcceleration:
+      text = kLocalAcceleration[d3];
+      break;
     case kApplyPointSource:
-    case kApplyPointSourceHist: text = "psource"; break;
+    case kApplyPointSourceHist:
+      text = "psource";
+      break;
     case kApplyPointWell:
-    case kApplyPointWellHist: text = "pwell"; break;
+    case kApplyPointWellHist:
+      text = "pwell";
+      break;
     case kApplyPorePressure:
-    case kApplyPorePressureHist: text = "ppressure"; break;
+    case kApplyPorePressureHist:
+      text = "ppressure";
+      break;
     case kApplyBodyForce:
-    case kApplyBodyForceHist: text = kBody[d3]; break;
+    case kApplyBodyForceHist:
+      text = kBody[d3];
+      break;
     case kApplyVolumeSource:
-    case kApplyVolumeSourceHist: text = "vsource"; break;
+    case kApplyVolumeSourceHist:
+      text = "vsource";
+      break;
     case kApplyVolumeWell:
-    case kApplyVolumeWellHist: text = "vwell"; break;
+    case kApplyVolumeWellHist:
+      text = "vwell";
+      break;
     case kApplyStress:
-    case kApplyStressHist: text = kStress[d < 6 ? d : 5]; break;
+    case kApplyStressHist:
+      text = kStress[d < 6 ? d : 5];
+      break;
     case kApplyLocalStress:
-    case kApplyLocalStressHist: text = kLocalStress[d3]; break;
-    case kApplyQuiet: text = kQuiet[d3]; break;
+    case kApplyLocalStressHist:
+      text = kLocalStress[d3];
+      break;
+    case kApplyQuiet:
+      text = kQuiet[d3];
+      break;
     case kApplyFlux:
-    case kApplyFluxHist: text = "flux"; break;
-    case kApplyConvection: text = "convection"; break;
+    case kApplyFluxHist:
+      text = "flux";
+      break;
+    case kApplyConvection:
+      text = "convection";
+      break;
     case kApplyDischarge:
-    case kApplyDischargeHist: text = "discharge"; break;
-    case kApplyLeakage: text = "leakage"; break;
-    case kApplyFreeFieldLink: text = "Free Field"; break;
-    default: break;
+    case kApplyDischargeHist:
+      text = "discharge";
+      break;
+    case kApplyLeakage:
+      text = "leakage";
+      break;
+    case kApplyFreeFieldLink:
+      text = "Free Field";
+      break;
+    default:
+      break;
   }
   return Fit(text, 11);
 }
@@ -130,8 +171,8 @@ void GridPointSection(ModelInterpreter& interp, const Range& range) {
     listed.push_back(c);
     for (const ApplyValue* v = c->Values(); v; v = v->next) {
       Scientific(interp, 4);
-      interp << " " << std::setw(6) << c->Gp()->id << " " << Label(*v) << " " << HistoryText(*v) << " "
-             << std::setw(12) << v->value << " " << DirectionField(c->Local()) << " " << AxesField(c->Local()) << "\n";
+      interp << " " << std::setw(6) << c->Gp()->id << " " << Label(*v) << " " << HistoryText(*v) << " " << std::setw(12)
+             << v->value << " " << DirectionField(c->Local()) << " " << AxesField(c->Local()) << "\n";
       interp.flush();
     }
   }
@@ -155,7 +196,8 @@ void GridPointSection(ModelInterpreter& interp, const Range& range) {
     interp << "\n";
     interp.flush();
   }
-  interp << "  Gridpoint FF/Quiet ..." << "\n";
+  interp << "  Gridpoint FF/Quiet ..."
+         << "\n";
   interp.flush();
   for (const ApplyCondition* c : listed) {
     const ApplyQuietBlock* quiet = c->Quiet();
@@ -218,7 +260,8 @@ void PrintFreeFieldQuiet(ModelInterpreter& interp) {
     const auto* c = static_cast<const ApplyCondition*>(n);
     const ApplyQuietBlock* quiet = c->Quiet();
     if (c->TargetKind() != ApplyCondition::kFace || !quiet || !c->Face()) continue;
-    interp << "Free Field Quiet" << "\n";
+    interp << "Free Field Quiet"
+           << "\n";
     if (quiet->ffFace) {
       interp << "  FFFace = ";
       FaceText(interp, *quiet->ffFace);
@@ -229,11 +272,15 @@ void PrintFreeFieldQuiet(ModelInterpreter& interp) {
     interp << "\n  fvQuiet = ";
     PrintPair(interp, quiet->quiet[0], quiet->quiet[1], quiet->quiet[2]);
     interp << "\n  gpA = ";
-    if (quiet->gpA) interp << quiet->gpA->id;
-    else interp << "NULL";
+    if (quiet->gpA)
+      interp << quiet->gpA->id;
+    else
+      interp << "NULL";
     interp << "\n  gpB = ";
-    if (quiet->gpB) interp << quiet->gpB->id;
-    else interp << "NULL";
+    if (quiet->gpB)
+      interp << quiet->gpB->id;
+    else
+      interp << "NULL";
     interp << "\n  fvQFFgpA = ";
     PrintPair(interp, quiet->ffA[0], quiet->ffA[1], quiet->ffA[2]);
     interp << "\n  fvQFFgpB = ";

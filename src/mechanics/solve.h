@@ -19,55 +19,55 @@ enum SolveProcess { kMechanicalProcess = 0, kThermalProcess = 1, kFluidProcess =
 struct SolveLimits {
   static constexpr double kNone = 1.7976931348623157e308;
 
-  double clockLimit = kNone;   // clock ticks (1000 a second)
+  double clockLimit = kNone;  // clock ticks (1000 a second)
   double ageLimit = kNone;
-  double ratioLimit = 0.0;     // 0: none
-  double forceLimit = 0.0;     // 0: none
-  uint32_t startClock = 0;     // clock ticks at the start of the stepping loop
-  uint32_t startStep = 0;      // the step counter when the record was made
-  uint32_t stepLimit = 0;      // 0: none
+  double ratioLimit = 0.0;  // 0: none
+  double forceLimit = 0.0;  // 0: none
+  uint32_t startClock = 0;  // clock ticks at the start of the stepping loop
+  uint32_t startStep = 0;   // the step counter when the record was made
+  uint32_t stepLimit = 0;   // 0: none
 
-  bool fos = false;            // SOLVE FOS
-  bool associated = false;     // associated flow in the factor-of-safety trials
+  bool fos = false;         // SOLVE FOS
+  bool associated = false;  // associated flow in the factor-of-safety trials
   String failureFile = String("FoSmode.sav");
   // The strengths the factor-of-safety search reduces.
   bool cohesion = true;
   bool friction = true;
   bool tension = false;
   bool interfaces = false;
-  bool elastic = false;        // SOLVE ELASTIC
+  bool elastic = false;  // SOLVE ELASTIC
 
   // Process roles, indexed by SolveProcess; the drivers may set them.
   bool master[3] = {false, false, false};
   bool slave[3] = {false, false, false};
   bool rolesGiven = false;
-  uint32_t current = 0;        // 0 masters, 1 mechanical, 2 thermal, 3 fluid slave
+  uint32_t current = 0;                   // 0 masters, 1 mechanical, 2 thermal, 3 fluid slave
   uint32_t sweepSteps[4] = {0, 0, 0, 0};  // steps of the last sweep: masters, then each slave
-  uint32_t stageSteps = 0;     // steps of the current stage
-  uint32_t columns = 0;        // the status table's columns (bits of the banner's choice)
+  uint32_t stageSteps = 0;                // steps of the current stage
+  uint32_t columns = 0;                   // the status table's columns (bits of the banner's choice)
 
   // The factor-of-safety search.
   uint32_t trials = 0;
   double lower = 0.0;
   double upper = 0.0;
-  uint32_t stage = 0;          // 1 response time, 2 stable, 3 unstable, 4 bracketing
+  uint32_t stage = 0;  // 1 response time, 2 stable, 3 unstable, 4 bracketing
   uint32_t responseSteps = 0;
-  double reduction = 0.0;      // 1 / factor; 0 gives the replacement value
+  double reduction = 0.0;  // 1 / factor; 0 gives the replacement value
   double replacement = 1e20;
   uint32_t trialStart = 0;
   int32_t savedStepLimit = 0;
   double factor = 0.0;
-  bool fosMode = false;        // no banner, the search's own status line
+  bool fosMode = false;  // no banner, the search's own status line
   String scratch;
   // The ratio of the trial in progress, watched at every step: its least
   // value in each quarter of a response time, the last five quarters kept.
   struct RatioWatch {
-    uint32_t quarter = 0;      // steps of a quarter; 0: nothing is watched
-    uint32_t steps = 0;        // steps into the current quarter
-    uint32_t quarters = 0;     // quarters completed
-    double least = 0.0;        // of the current quarter
-    double minima[5] = {};     // of the last five quarters, by quarter number modulo 5
-    bool levelled = false;     // the ratio stopped falling: the trial fails
+    uint32_t quarter = 0;   // steps of a quarter; 0: nothing is watched
+    uint32_t steps = 0;     // steps into the current quarter
+    uint32_t quarters = 0;  // quarters completed
+    double least = 0.0;     // of the current quarter
+    double minima[5] = {};  // of the last five quarters, by quarter number modulo 5
+    bool levelled = false;  // the ratio stopped falling: the trial fails
   } watch;
 
   SolveLimits();

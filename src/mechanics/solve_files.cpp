@@ -1,10 +1,10 @@
 // SOLVE's scratch and failure-mode files: the whole model as SAVE writes it
 // and RESTORE reads it, without their messages, which would break up the
 // status lines of the factor-of-safety trials.
+#include "base/app.h"
 #include "base/command.h"
 #include "base/file.h"
 #include "base/linklist.h"
-#include "base/app.h"
 #include "base/savefile.h"
 #include "base/system.h"
 #include "mechanics/solve.h"

@@ -130,8 +130,8 @@ inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c
 // increment (its own deviatoric part, the zone's volumetric part), with the
 // pore pressure added around the call; the zone-mean trace of the result.
 template <bool kPlain>
-inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveModel& model, PassContext& c,
-                                                     ZoneWork& z, double p, double thermalExpansion) {
+inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveModel& model, PassContext& c, ZoneWork& z,
+                                                     double p, double thermalExpansion) {
   ModelState& r = c.record;
   double sumSV = 0.0;
   z.sumTV = 0.0;

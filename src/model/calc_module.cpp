@@ -8,10 +8,10 @@
 #include "base/message.h"
 #include "base/savestream.h"
 #include "model/grid_point.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
-#include "model/model.h"
 
 // ---------------------------------------------------------------------------
 // CalcModule
@@ -26,9 +26,15 @@ int CalcModule::Set(CommandType& interp) {
   if (int code = interp.MatchKeyword("time dt age", word)) return code;
   double value = interp.GetReal();
   switch (word) {
-    case 1: time_ = value; break;
-    case 2: timestep_ = value; break;
-    default: age_ = value; break;
+    case 1:
+      time_ = value;
+      break;
+    case 2:
+      timestep_ = value;
+      break;
+    default:
+      age_ = value;
+      break;
   }
   return CommandType::kOk;
 }
@@ -88,12 +94,18 @@ ChemCalcModule::~ChemCalcModule() { Leave(Modes().chem, this); }
 
 CalcModule* ModeOf(uint8_t type) {
   switch (type) {
-    case CalcModule::kCreep: return Modes().creep;
-    case CalcModule::kDynamic: return Modes().dynamic;
-    case CalcModule::kThermal: return Modes().thermal;
-    case CalcModule::kFluid: return Modes().fluid;
-    case CalcModule::kChemistry: return Modes().chem;
-    default: return nullptr;
+    case CalcModule::kCreep:
+      return Modes().creep;
+    case CalcModule::kDynamic:
+      return Modes().dynamic;
+    case CalcModule::kThermal:
+      return Modes().thermal;
+    case CalcModule::kFluid:
+      return Modes().fluid;
+    case CalcModule::kChemistry:
+      return Modes().chem;
+    default:
+      return nullptr;
   }
 }
 
@@ -198,12 +210,18 @@ std::array<ModuleFactory, 8>& Factories() {
 
 const char* ModeTitle(uint8_t type) {
   switch (type) {
-    case CalcModule::kCreep: return "Creep mode";
-    case CalcModule::kDynamic: return "Dynamic mode";
-    case CalcModule::kThermal: return "Thermal mode";
-    case CalcModule::kFluid: return "Fluid flow mode";
-    case CalcModule::kChemistry: return "Chemistry mode";
-    default: return "This mode";
+    case CalcModule::kCreep:
+      return "Creep mode";
+    case CalcModule::kDynamic:
+      return "Dynamic mode";
+    case CalcModule::kThermal:
+      return "Thermal mode";
+    case CalcModule::kFluid:
+      return "Fluid flow mode";
+    case CalcModule::kChemistry:
+      return "Chemistry mode";
+    default:
+      return "This mode";
   }
 }
 }  // namespace
@@ -237,8 +255,8 @@ std::unique_ptr<CalcModule> CreateModule(uint8_t type) {
 // The module section of the save file
 
 namespace {
-constexpr uint8_t kSectionOrder[] = {CalcModule::kDynamic, CalcModule::kCreep, CalcModule::kThermal,
-                                     CalcModule::kFluid, CalcModule::kChemistry};
+constexpr uint8_t kSectionOrder[] = {CalcModule::kDynamic, CalcModule::kCreep, CalcModule::kThermal, CalcModule::kFluid,
+                                     CalcModule::kChemistry};
 
 // Takes the mode's module out of the registry and deletes it.
 void DropMode(uint8_t type) { TheModules().Remove(ModeOf(type)); }

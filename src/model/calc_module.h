@@ -101,11 +101,11 @@ class ChemCalcModule : public CalcModule {
 
 // How SOLVE drives the thermal and fluid modes.
 struct SolveModeSettings {
-  bool slave = false;                // solved as a slave of the master processes
-  uint32_t stepLimit = 1000000000;   // total step limit
-  uint32_t substeps = 1;             // steps per stage
+  bool slave = false;               // solved as a slave of the master processes
+  uint32_t stepLimit = 1000000000;  // total step limit
+  uint32_t substeps = 1;            // steps per stage
   double ratioLimit = 0.0;
-  double ratio = 0.0;                // the mode's ratio of the last step
+  double ratio = 0.0;  // the mode's ratio of the last step
 };
 
 // Where a mode selects the boundary faces of a range for its face
@@ -175,9 +175,9 @@ class FluidCalcModule : public CalcModule {
 // The dynamic mode's settings that the zone pass and the law of motion read.
 struct DynamicStepSettings {
   bool multistepping = false;
-  bool viscosity = false;        // artificial viscosity
-  double quadratic = 0.0;        // its quadratic coefficient
-  double linear = 0.0;           // its linear coefficient
+  bool viscosity = false;  // artificial viscosity
+  double quadratic = 0.0;  // its quadratic coefficient
+  double linear = 0.0;     // its linear coefficient
 };
 
 // The dynamic mode as the grid, the calculation and the commands reach it.

@@ -2,11 +2,11 @@
 #include "base/memory.h"
 #include "base/message.h"
 #include "model/calc_module.h"
+#include "model/grid_point.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/zone.h"
-#include "model/grid_point.h"
 
 namespace {
 const char* const kConfigWords = "dynamic creep thermal fluid gwflow zextra gpextra cppudm flow chem";

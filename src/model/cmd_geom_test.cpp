@@ -70,13 +70,15 @@ void GeomTestCommand(ModelInterpreter& interp) {
 
   interp.setf(std::ios::right, std::ios::adjustfield);
   interp << "Range" << std::setw(33) << " Orthogonality " << std::setw(20) << "Aspect Ratio " << std::setw(20)
-         << "Face Planarity " << "\n";
+         << "Face Planarity "
+         << "\n";
   interp << "-----" << std::setw(33) << "---------------" << std::setw(20) << "-------------" << std::setw(20)
-         << "---------------" << "\n";
+         << "---------------"
+         << "\n";
   for (int i = 0; i < kBins; ++i) {
     interp << "[ " << std::fixed << std::setprecision(3) << std::setw(6) << 0.1 * i - 1.0 << " - " << std::setw(6)
-           << 0.1 * (i + 1) - 1.0 << " ] " << std::setw(10) << ortho[i] << std::setw(20) << aspect[i]
-           << std::setw(20) << planar[i] << "\n";
+           << 0.1 * (i + 1) - 1.0 << " ] " << std::setw(10) << ortho[i] << std::setw(20) << aspect[i] << std::setw(20)
+           << planar[i] << "\n";
   }
   interp.flush();
   interp.flags(flags);

@@ -62,7 +62,8 @@ void GpCommand(ModelInterpreter& interp) {
   double p[3];
   ReadPosition(interp, p);
   if (GridPoint* old = CoincidentGridpoint(p))
-    throw QJExcept(MessageText("Gp %s already exists at location %s", UIntToString(old->id), PositionText(old->position)));
+    throw QJExcept(
+        MessageText("Gp %s already exists at location %s", UIntToString(old->id), PositionText(old->position)));
   CreateGridPoint(p, id);
 }
 

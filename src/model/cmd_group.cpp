@@ -9,9 +9,9 @@
 #include "base/stream.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
+#include "model/model.h"
 #include "model/model_interpreter.h"
 #include "model/services.h"
-#include "model/model.h"
 
 namespace {
 constexpr uint32_t kGroupsChanged = 0x1000000;

@@ -28,7 +28,8 @@ void LoadModelLibrary(ModelInterpreter& interp) {
   String file = interp.GetFileName("dll");
   const char* text = ConstitutiveModel::Load(file.c_str());
   if (!text) {
-    interp << "+++ Constitutive model in file " << file << " loaded" << "\n";
+    interp << "+++ Constitutive model in file " << file << " loaded"
+           << "\n";
     return;
   }
   if (std::strlen(text) > kWarningLength) {

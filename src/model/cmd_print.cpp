@@ -2,8 +2,8 @@
 // settings and the listings of the subsystems that own the data; other words
 // go down to the scripting and general levels.
 #include <cstring>
-#include <ios>
 #include <iomanip>
+#include <ios>
 
 #include "base/command_table.h"
 #include "base/message.h"
@@ -11,10 +11,10 @@
 #include "base/range_named.h"
 #include "base/stream.h"
 #include "model/calc_module.h"
-#include "model/print_models.h"
+#include "model/grid_commands.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
-#include "model/grid_commands.h"
+#include "model/print_models.h"
 #include "model/zone_models.h"
 
 namespace {
@@ -35,8 +35,11 @@ void PrintMode(ModelInterpreter& interp, CalcModule* module, const char* missing
 
 void PrintFos(ModelInterpreter& interp) {
   const ModelSettings& s = Settings();
-  if (s.fosKnown) interp << " Factor of Safety is : " << DoubleToString(s.fos, 2, 1, 0) << "\n";
-  else interp << "*** FoS not available " << "\n";
+  if (s.fosKnown)
+    interp << " Factor of Safety is : " << DoubleToString(s.fos, 2, 1, 0) << "\n";
+  else
+    interp << "*** FoS not available "
+           << "\n";
 }
 
 void Nothing(ModelInterpreter&) {}
@@ -47,18 +50,36 @@ void Thermal(ModelInterpreter& in) { PrintMode(in, Modes().thermal, "Thermal mod
 void Fluid(ModelInterpreter& in) { PrintMode(in, Modes().fluid, "Fluid flow mode not available"); }
 
 // The listings of PRINT at the model level.
-CommandTable<ModelPrintHandler> g_printWords("model print", {
-    {"zone", &PrintZone},        {"gp", &PrintGp},
-    {"tetra", &PrintTetra},      {"group", &PrintGroup},      {"apply"},
-    {"cable", &Nothing},         {"water"},    {"range", &Nothing},
-    {"dynamic", &Dynamic},       {"creep", &Creep},           {"interface"},
-    {"mechanical", &PrintMechanical}, {"thermal", &Thermal},  {"region", &Region},
-    {"struct", &Nothing},        {"attach"},   {"fluid", &Fluid},
-    {"generate"},                {"history"},                 {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
-    {"table"},                   {"model", [](ModelInterpreter& in) { PrintModels(in); }},     {"sel", kNotAvailable},
-    {"flow", &Fluid},            {"fos", &PrintFos},          {"track", kNotAvailable},
-    {"chem", &PrintChem},
-});
+CommandTable<ModelPrintHandler> g_printWords("model print",
+                                             {
+                                                 {"zone", &PrintZone},
+                                                 {"gp", &PrintGp},
+                                                 {"tetra", &PrintTetra},
+                                                 {"group", &PrintGroup},
+                                                 {"apply"},
+                                                 {"cable", &Nothing},
+                                                 {"water"},
+                                                 {"range", &Nothing},
+                                                 {"dynamic", &Dynamic},
+                                                 {"creep", &Creep},
+                                                 {"interface"},
+                                                 {"mechanical", &PrintMechanical},
+                                                 {"thermal", &Thermal},
+                                                 {"region", &Region},
+                                                 {"struct", &Nothing},
+                                                 {"attach"},
+                                                 {"fluid", &Fluid},
+                                                 {"generate"},
+                                                 {"history"},
+                                                 {"rlist", [](ModelInterpreter& in) { PrintRangeList(in); }},
+                                                 {"table"},
+                                                 {"model", [](ModelInterpreter& in) { PrintModels(in); }},
+                                                 {"sel", kNotAvailable},
+                                                 {"flow", &Fluid},
+                                                 {"fos", &PrintFos},
+                                                 {"track", kNotAvailable},
+                                                 {"chem", &PrintChem},
+                                             });
 
 // REGION lists as GROUP does.
 void Region(ModelInterpreter& in) { g_printWords.HandlerOf("group")(in); }
@@ -77,8 +98,7 @@ int ModelInterpreter::Print() {
   }
   if (code != kOk) return CommandType::Print();
   const ModelPrintHandler handler = g_printWords.HandlerOf(word);
-  if (!handler)
-    throw QJExcept(MessageText("PRINT %s is not available in this version", g_printWords.UpperName(word)));
+  if (!handler) throw QJExcept(MessageText("PRINT %s is not available in this version", g_printWords.UpperName(word)));
   handler(*this);
   return kOk;
 }

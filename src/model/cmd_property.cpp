@@ -140,8 +140,7 @@ double ZoneValue(const Zone& zone, const PropertyGroup& group) {
 }
 
 // A mode's model of the zone takes the value when it has the property.
-bool StoreModeProperty(CalcModule* module, ZoneMaterialModels* models, Zone& zone, const String& name,
-                       double value) {
+bool StoreModeProperty(CalcModule* module, ZoneMaterialModels* models, Zone& zone, const String& name, double value) {
   if (!module) return false;
   module->ZoneCreated(zone);
   if (!models) return false;
@@ -183,7 +182,9 @@ void PropertyCommand(ModelInterpreter& interp) {
       if (!range.IsIn(z)) continue;
       if (StoreValue(*z, group, ZoneValue(*z, group), cache)) found = true;
     }
-    if (!found) interp << "*** Warning - Property not available to any zone in range" << "\n";
+    if (!found)
+      interp << "*** Warning - Property not available to any zone in range"
+             << "\n";
   }
   // A value that overflowed leaves no pending math error behind the command.
   ClearMathErrors();

@@ -61,9 +61,15 @@ void SetMechanical(ModelInterpreter& interp) {
     int word = 0;
     if (interp.MatchKeyword("step force ratio substep damp", word) != CommandType::kOk) return;
     switch (word) {
-      case 1: s.stepLimit = interp.GetInt(); break;
-      case 2: s.forceLimit = interp.GetReal(); break;
-      case 3: s.ratioLimit = interp.GetReal(); break;
+      case 1:
+        s.stepLimit = interp.GetInt();
+        break;
+      case 2:
+        s.forceLimit = interp.GetReal();
+        break;
+      case 3:
+        s.ratioLimit = interp.GetReal();
+        break;
       case 4: {
         s.substepLimit = SubstepValue(interp);
         int k = 0;

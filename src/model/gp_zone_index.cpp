@@ -4,8 +4,8 @@
 
 #include "base/except.h"
 #include "model/grid_point.h"
-#include "model/zone.h"
 #include "model/model.h"
+#include "model/zone.h"
 
 namespace {
 
@@ -13,12 +13,18 @@ namespace {
 // that a type byte the tables do not know is caught.
 int GridPointsOfType(int type) {
   switch (type) {
-    case kBrick: return 8;
-    case kWedge: return 6;
-    case kPyramid: return 5;
-    case kDegenerateBrick: return 7;
-    case kTetrahedron: return 4;
-    default: return 0;
+    case kBrick:
+      return 8;
+    case kWedge:
+      return 6;
+    case kPyramid:
+      return 5;
+    case kDegenerateBrick:
+      return 7;
+    case kTetrahedron:
+      return 4;
+    default:
+      return 0;
   }
 }
 

@@ -15,9 +15,9 @@
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
 #include "model/grid_services.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/services.h"
-#include "model/model.h"
 
 namespace {
 
@@ -487,8 +487,10 @@ class GridIndex {
     // Many new grid-points: the spatial index is laid out when it is next used.
     GridPoint* firstGp = batchGpMark_ ? ModelList<GridPoint>::Next(batchGpMark_) : GridPointList().Head();
     if (firstGp && !pointsStale_) {
-      if (points_.Absorbs(gpCount_ - batchGpCount_)) points_.InsertRun(firstGp);
-      else StalePoints();
+      if (points_.Absorbs(gpCount_ - batchGpCount_))
+        points_.InsertRun(firstGp);
+      else
+        StalePoints();
     }
     Zone* firstZone = batchZoneMark_ ? ModelList<Zone>::Next(batchZoneMark_) : ZoneList().Head();
     for (Zone* z = firstZone; z; z = ModelList<Zone>::Next(z))
@@ -731,9 +733,7 @@ Zone* NearestZoneOf(const double position[3], bool skipNull) {
 Zone* NearestZoneAny(const double position[3]) { return NearestZoneOf(position, false); }
 Zone* NearestZone(const double position[3]) { return NearestZoneOf(position, true); }
 
-GridPoint* GetGridPointByIndex(uint32_t index) {
-  return static_cast<GridPoint*>(GridPointList().GetByIndex(index));
-}
+GridPoint* GetGridPointByIndex(uint32_t index) { return static_cast<GridPoint*>(GridPointList().GetByIndex(index)); }
 
 Zone* GetZoneByIndex(uint32_t index) { return static_cast<Zone*>(ZoneList().GetByIndex(index)); }
 

@@ -8,12 +8,11 @@
 #include "model/grid.h"
 #include "model/grid_services.h"
 #include "model/group.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
-#include "model/model.h"
 
 namespace {
-
 
 void WriteVec(SaveStream& s, const double v[3]) {
   for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
@@ -206,9 +205,7 @@ void NodeBase::RestoreNode(SaveStream& s) {
 // ---------------------------------------------------------------------------
 // GridPoint
 
-void GridPoint::Init() {
-  extra.Resize(static_cast<uint32_t>(Settings().gpExtras > 0 ? Settings().gpExtras : 0));
-}
+void GridPoint::Init() { extra.Resize(static_cast<uint32_t>(Settings().gpExtras > 0 ? Settings().gpExtras : 0)); }
 
 GridPoint::GridPoint() : LocatedObject(kGridPoint) {
   uint32_t& counter = GridPointIdCounter();
@@ -414,9 +411,12 @@ void GridPoint::Restore(SaveStream& s) {
   // Every group slot queues its index (0 for an empty one), in slot order.
   ClearGroups();
   uint32_t slots = 0;
-  if (v >= 168 && v < 188) slots = 1;
-  else if ((v >= 188 && v < 235) || (v >= 300 && v <= 310)) slots = s.ReadU8();
-  else if (v >= 235) slots = s.ReadU32();
+  if (v >= 168 && v < 188)
+    slots = 1;
+  else if ((v >= 188 && v < 235) || (v >= 300 && v <= 310))
+    slots = s.ReadU8();
+  else if (v >= 235)
+    slots = s.ReadU32();
   uint32_t groupIndex[kGroupSlots] = {};
   if (v >= 300) {
     if (slots > kGroupSlots) throw QJExcept("Gridpoint group sizes out of sync.");
@@ -452,10 +452,14 @@ void GridPoint::Restore(SaveStream& s) {
 
 void GridPoint::RemapPointers() {
   const GridServices& hooks = GridHooks();
-  if (const LinkListBase* list = hooks.attachList ? hooks.attachList() : nullptr) RemapPointer(*list, attach);
-  else SkipPending();
-  if (const LinkListBase* list = hooks.applyList ? hooks.applyList() : nullptr) RemapPointer(*list, apply);
-  else SkipPending();
+  if (const LinkListBase* list = hooks.attachList ? hooks.attachList() : nullptr)
+    RemapPointer(*list, attach);
+  else
+    SkipPending();
+  if (const LinkListBase* list = hooks.applyList ? hooks.applyList() : nullptr)
+    RemapPointer(*list, apply);
+  else
+    SkipPending();
   for (int i = 0; i < kGroupSlots; ++i) {
     RemapPointer(GroupList(), groups_[i]);
     if (!groups_[i]) groupCounts_[i] = 0;

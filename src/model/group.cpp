@@ -1,8 +1,8 @@
 #include "model/group.h"
 
 #include "base/savestream.h"
-#include "model/restore_fields.h"
 #include "model/model.h"
+#include "model/restore_fields.h"
 
 ModelList<Group>& GroupList() { return CurrentModel().Groups(); }
 

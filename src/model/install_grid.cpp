@@ -8,6 +8,4 @@ GridServices& GridHooks() {
   return hooks;
 }
 
-void InstallGrid() {
-  RegisterModelRangeElements();
-}
+void InstallGrid() { RegisterModelRangeElements(); }

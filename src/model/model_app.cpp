@@ -7,8 +7,8 @@
 #include "model/gp_zone_index.h"
 #include "model/grid.h"
 #include "model/hyst_damping.h"
-#include "model/model_interpreter.h"
 #include "model/model.h"
+#include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 
@@ -71,7 +71,8 @@ void ModelApp::New() {
 void ModelApp::Banner() {
   const String stars('*', 51);
   CommandType& out = *Interpreter();
-  out << " \n \n" << stars << "\n"
+  out << " \n \n"
+      << stars << "\n"
       << "* All model specific information has been cleared *\n"
       << stars << "\n \n \n";
   out.flush();

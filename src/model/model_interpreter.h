@@ -55,7 +55,6 @@ class ModelInterpreter : public CommandType {
   ModelScope current_;
 };
 
-
 // The model's own commands and listings.
 void ConfigCommand(ModelInterpreter& interp);
 void PrintMechanical(ModelInterpreter& interp);

@@ -110,15 +110,17 @@ int ModelInterpreter::AfterRestore(bool quiet) {
   if (v >= 14) Settings().ResolveDisplay();
   if (quiet) return kDone;
 
-  *this << "Model has " << UIntToString(ZoneList().Count()) << " zones and "
-        << UIntToString(GridPointList().Count()) << " grid-points" << "\n";
+  *this << "Model has " << UIntToString(ZoneList().Count()) << " zones and " << UIntToString(GridPointList().Count())
+        << " grid-points"
+        << "\n";
   const int32_t elements = model_.Structures().Count();
   const int32_t nodes = model_.Structures().CountNodes();
   if (elements || nodes) {
-    *this << String(' ', 10) << IntToString(elements) << " structural-elements and " << IntToString(nodes)
-          << " nodes" << "\n";
+    *this << String(' ', 10) << IntToString(elements) << " structural-elements and " << IntToString(nodes) << " nodes"
+          << "\n";
   }
-  *this << "          at cycle " << IntToString(Settings().totalCycles) << "." << "\n";
+  *this << "          at cycle " << IntToString(Settings().totalCycles) << "."
+        << "\n";
   // Older files kept no group slots of their own on the grid-points.
   if (v < 233) ClearAllGroups();
   CheckAllZones();

@@ -1,8 +1,8 @@
 #include "model/model_settings.h"
 
 #include "base/savestream.h"
-#include "model/services.h"
 #include "model/model.h"
+#include "model/services.h"
 
 ModelSettings& Settings() { return CurrentModel().Settings(); }
 

@@ -21,8 +21,22 @@ const char* const kGpWords =
     "acceleration dynamic saturation ftens";
 
 enum GpWord {
-  kPosition = 1, kVelocity, kDisplacement, kForce, kInformation, kPp, kTemp, kSmall, kExtra, kBiot, kFmodulus,
-  kDamping, kAcceleration, kDynamic, kSaturation, kFtens
+  kPosition = 1,
+  kVelocity,
+  kDisplacement,
+  kForce,
+  kInformation,
+  kPp,
+  kTemp,
+  kSmall,
+  kExtra,
+  kBiot,
+  kFmodulus,
+  kDamping,
+  kAcceleration,
+  kDynamic,
+  kSaturation,
+  kFtens
 };
 
 const char* const kVectorHeader[] = {
@@ -72,8 +86,10 @@ void PrintGp(ModelInterpreter& interp) {
   FormatKeeper keeper(interp);
   int word = 0;
   int code = interp.MatchKeyword(kGpWords, word);
-  if (code == CommandType::kMissing) word = kInformation;
-  else if (code != CommandType::kOk) interp.ThrowParamError(code);
+  if (code == CommandType::kMissing)
+    word = kInformation;
+  else if (code != CommandType::kOk)
+    interp.ThrowParamError(code);
   interp.setf(std::ios::right, std::ios::adjustfield);
   interp.setf(std::ios::scientific, std::ios::floatfield);
 
@@ -118,8 +134,10 @@ void PrintGp(ModelInterpreter& interp) {
       if (word == kBiot && !on) throw QJExcept("Biot modulus fluid mode is off");
       if (word == kFmodulus && on) throw QJExcept("Biot modulus fluid mode is on");
       interp.precision(5);
-      if (word == kBiot) Heading(interp, "Gp Biot Modulus", "   ID   Biot Modulus\n ------ -------------\n");
-      else Heading(interp, "Gp Fluid Modulus", "   ID   Fluid Modulus\n ------ -------------\n");
+      if (word == kBiot)
+        Heading(interp, "Gp Biot Modulus", "   ID   Biot Modulus\n ------ -------------\n");
+      else
+        Heading(interp, "Gp Fluid Modulus", "   ID   Fluid Modulus\n ------ -------------\n");
       break;
     }
     case kDamping:
@@ -143,8 +161,10 @@ void PrintGp(ModelInterpreter& interp) {
     case kFtens:
       hook = RequireMode(modes.fluid, "Not configured for fluid flow calculation");
       interp.precision(5);
-      if (word == kSaturation) Heading(interp, "Gp Saturation", "   ID   Saturation  \n ------ -------------\n");
-      else Heading(interp, "Gp Ftens", "   ID   Ftens       \n ------ -------------\n");
+      if (word == kSaturation)
+        Heading(interp, "Gp Saturation", "   ID   Saturation  \n ------ -------------\n");
+      else
+        Heading(interp, "Gp Ftens", "   ID   Ftens       \n ------ -------------\n");
       break;
     default:
       break;
@@ -163,28 +183,48 @@ void PrintGp(ModelInterpreter& interp) {
     const GpFluidData& fl = gp->fluid ? *gp->fluid : noFluid;
     RowStart(interp, gp->id);
     switch (word) {
-      case kPosition: WriteVector(interp, gp->position, 13); break;
-      case kVelocity: WriteVector(interp, gp->velocity, 13); break;
-      case kDisplacement: WriteVector(interp, gp->displacement, 13); break;
+      case kPosition:
+        WriteVector(interp, gp->position, 13);
+        break;
+      case kVelocity:
+        WriteVector(interp, gp->velocity, 13);
+        break;
+      case kDisplacement:
+        WriteVector(interp, gp->displacement, 13);
+        break;
       case kForce: {
         double f[3];
         for (int i = 0; i < 3; ++i) f[i] = gp->unbalancedForce[i] + gp->appliedForce[0][i] + gp->appliedForce[1][i];
         WriteVector(interp, f, 13);
         break;
       }
-      case kInformation: InformationRow(interp, *gp); break;
+      case kInformation:
+        InformationRow(interp, *gp);
+        break;
       case kPp:
         interp << std::setw(13) << gp->porePressure;
-        if (gp->flags & NodeBase::kFixPorePressure) interp << "  " << "Fixed";
+        if (gp->flags & NodeBase::kFixPorePressure)
+          interp << "  "
+                 << "Fixed";
         break;
       case kTemp:
         interp << std::setw(13) << th.temperature;
-        if (gp->flags & NodeBase::kFixTemperature) interp << "  " << "Fixed";
+        if (gp->flags & NodeBase::kFixTemperature)
+          interp << "  "
+                 << "Fixed";
         break;
-      case kSmall: WriteVector(interp, gp->smallDisplacement, 13); break;
-      case kExtra: gp->extra.At(static_cast<uint32_t>(extra) - 1u).Write(interp); break;
-      case kBiot: interp << std::setw(13) << fl.biotModulus; break;
-      case kFmodulus: interp << std::setw(13) << fl.fluidModulus; break;
+      case kSmall:
+        WriteVector(interp, gp->smallDisplacement, 13);
+        break;
+      case kExtra:
+        gp->extra.At(static_cast<uint32_t>(extra) - 1u).Write(interp);
+        break;
+      case kBiot:
+        interp << std::setw(13) << fl.biotModulus;
+        break;
+      case kFmodulus:
+        interp << std::setw(13) << fl.fluidModulus;
+        break;
       case kDamping:
         if (modes.dynamic) {
           interp << std::setw(8) << DynamicDampingText(dyn.dampingKind) << " ";
@@ -201,7 +241,9 @@ void PrintGp(ModelInterpreter& interp) {
           interp << std::setw(7) << gp->dampingCoefficient;
         }
         break;
-      case kAcceleration: WriteVector(interp, dyn.acceleration, 13); break;
+      case kAcceleration:
+        WriteVector(interp, dyn.acceleration, 13);
+        break;
       case kDynamic:
         interp << std::setw(8) << DynamicDampingText(dyn.dampingKind) << " ";
         Fixed(interp, 4);
@@ -211,9 +253,14 @@ void PrintGp(ModelInterpreter& interp) {
         Fixed(interp, 1);
         interp << std::setw(5) << dyn.multiStep;
         break;
-      case kSaturation: interp << std::setw(13) << fl.saturation; break;
-      case kFtens: interp << std::setw(13) << fl.tension; break;
-      default: break;
+      case kSaturation:
+        interp << std::setw(13) << fl.saturation;
+        break;
+      case kFtens:
+        interp << std::setw(13) << fl.tension;
+        break;
+      default:
+        break;
     }
     RowEnd(interp);
   }

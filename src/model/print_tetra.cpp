@@ -49,8 +49,10 @@ void Columns(ModelInterpreter& interp, int word, const Zone& z, const TetraDef& 
 void PrintTetra(ModelInterpreter& interp) {
   int word = 0;
   int code = interp.MatchKeyword(kTetraWords, word);
-  if (code == CommandType::kMissing) word = kInformation;
-  else if (code != CommandType::kOk) interp.ThrowParamError(code);
+  if (code == CommandType::kMissing)
+    word = kInformation;
+  else if (code != CommandType::kOk)
+    interp.ThrowParamError(code);
   PageGuard guard(interp);
   FormatKeeper keeper(interp);
   interp.setf(std::ios::right, std::ios::adjustfield);

@@ -22,8 +22,21 @@ const char* const kZoneWords =
     "gp join property information stress principal state pp density extra fdensity volume strain fsr fsi";
 
 enum ZoneWord {
-  kGp = 1, kJoin, kProperty, kInformation, kStress, kPrincipal, kState, kPp, kDensity, kExtra, kFdensity, kVolume,
-  kStrain, kFsr, kFsi
+  kGp = 1,
+  kJoin,
+  kProperty,
+  kInformation,
+  kStress,
+  kPrincipal,
+  kState,
+  kPp,
+  kDensity,
+  kExtra,
+  kFdensity,
+  kVolume,
+  kStrain,
+  kFsr,
+  kFsi
 };
 
 const char* const kTensorHeader =
@@ -36,7 +49,7 @@ struct ZoneListing {
   bool effective = false;  // stress, principal
   bool average = false;    // state
   int32_t extra = 0;
-  String property;         // the full property name
+  String property;  // the full property name
   CalcModule* thermal = nullptr;
   CalcModule* fluid = nullptr;
   const ZoneMaterialModels* thermalModels = nullptr;
@@ -194,17 +207,23 @@ void Columns(ModelInterpreter& interp, const ZoneListing& l, Zone& z) {
     case kGp:
       // The type's own grid-points; the repeated slots of a reduced type show as empty.
       for (int slot = 0; slot < kZoneSlots; ++slot) {
-        if (slot < z.GpCount() && z.Gp(slot)) interp << std::setw(6) << z.Gp(slot)->id << " ";
-        else interp << "  NULL ";
+        if (slot < z.GpCount() && z.Gp(slot))
+          interp << std::setw(6) << z.Gp(slot)->id << " ";
+        else
+          interp << "  NULL ";
       }
       break;
     case kJoin:
       for (int f = 0; f < kZoneFaces; ++f) {
-        if (Zone* n = z.Neighbour(f)) interp << std::setw(6) << n->Id() << " ";
-        else interp << "  NULL ";
+        if (Zone* n = z.Neighbour(f))
+          interp << std::setw(6) << n->Id() << " ";
+        else
+          interp << "  NULL ";
       }
       break;
-    case kProperty: PropertyColumns(interp, l, z); break;
+    case kProperty:
+      PropertyColumns(interp, l, z);
+      break;
     case kInformation: {
       double c[3];
       z.Centroid(c);
@@ -223,15 +242,25 @@ void Columns(ModelInterpreter& interp, const ZoneListing& l, Zone& z) {
       interp << std::setw(13) << p[2] << " " << std::setw(13) << p[1] << " " << std::setw(13) << p[0];
       break;
     }
-    case kState: StateColumns(interp, l, z); break;
-    case kPp: interp << std::setw(10) << z.AveragePorePressure(); break;
-    case kDensity: interp << std::setw(13) << z.Density(); break;
-    case kExtra: z.Extra().At(static_cast<uint32_t>(l.extra) - 1u).Write(interp); break;
+    case kState:
+      StateColumns(interp, l, z);
+      break;
+    case kPp:
+      interp << std::setw(10) << z.AveragePorePressure();
+      break;
+    case kDensity:
+      interp << std::setw(13) << z.Density();
+      break;
+    case kExtra:
+      z.Extra().At(static_cast<uint32_t>(l.extra) - 1u).Write(interp);
+      break;
     case kFdensity:
       l.fluid->ZoneCreated(z);
       interp << std::setw(13) << (l.fluidModels ? l.fluidModels->ZoneFluidDensity(z) : 0.0);
       break;
-    case kVolume: interp << std::setw(13) << z.Volume(); break;
+    case kVolume:
+      interp << std::setw(13) << z.Volume();
+      break;
     case kStrain:
       for (int code = Zone::kShearStrainRate; code <= Zone::kVolumetricStrain; ++code)
         interp << (code > Zone::kShearStrainRate ? "  " : "") << std::setw(13) << z.StrainMeasure(code, nullptr);
@@ -243,7 +272,8 @@ void Columns(ModelInterpreter& interp, const ZoneListing& l, Zone& z) {
       for (double v : e) interp << std::setw(11) << v << " ";
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -254,8 +284,10 @@ void PrintZone(ModelInterpreter& interp) {
   FormatKeeper keeper(interp);
   ZoneListing l;
   int code = interp.MatchKeyword(kZoneWords, l.word);
-  if (code == CommandType::kMissing) l.word = kInformation;
-  else if (code != CommandType::kOk) interp.ThrowParamError(code);
+  if (code == CommandType::kMissing)
+    l.word = kInformation;
+  else if (code != CommandType::kOk)
+    interp.ThrowParamError(code);
   interp.setf(std::ios::right, std::ios::adjustfield);
   interp.setf(std::ios::scientific, std::ios::floatfield);
   const ModePointers& modes = Modes();
@@ -285,9 +317,11 @@ void PrintChem(ModelInterpreter& interp) {
   FormatKeeper keeper(interp);
   interp.SetPageHeader(interp.LastText());
   ScientificPrecision(interp, 5);
-  interp << "  Zone   Concentration" << "\n";
+  interp << "  Zone   Concentration"
+         << "\n";
   interp.flush();
-  interp << "  id     [moles/vol]" << "\n";
+  interp << "  id     [moles/vol]"
+         << "\n";
   interp.flush();
   const Range& range = PrintRange();
   for (Zone* z : ZoneList()) {

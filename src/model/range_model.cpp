@@ -87,7 +87,8 @@ bool GroupRangeElement::IsIn(const double p[3], const LocatedObject* subject) co
       return static_cast<const Zone*>(subject)->GetGroup() == group_;
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, false);
+    case LocatedObject::kSELLink:
+      return AskOwner(*this, p, subject, false);
     default:
       return InZoneWhere(
           p, [](const Zone& z, const void* g) { return z.GetGroup() == g; }, group_);
@@ -152,18 +153,22 @@ String IntervalRangeElement::CommandText() const {
 
 bool IdRangeElement::IsIn(const double p[3], const LocatedObject* subject) const {
   switch (subject ? subject->LocatedKind() : 0) {
-    case LocatedObject::kGridPoint: return Contains(static_cast<const GridPoint*>(subject)->id);
+    case LocatedObject::kGridPoint:
+      return Contains(static_cast<const GridPoint*>(subject)->id);
     case LocatedObject::kZoneFace: {
       const Zone* z = FaceZone(subject);
       return z && Contains(z->Id());
     }
-    case LocatedObject::kZone: return Contains(static_cast<const Zone*>(subject)->Id());
+    case LocatedObject::kZone:
+      return Contains(static_cast<const Zone*>(subject)->Id());
     case LocatedObject::kGenerateTriangle:
     case LocatedObject::kInterface:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
-    default: return true;
+    case LocatedObject::kSELLink:
+      return AskOwner(*this, p, subject, true);
+    default:
+      return true;
   }
 }
 
@@ -173,8 +178,10 @@ bool CidRangeElement::IsIn(const double p[3], const LocatedObject* subject) cons
     case LocatedObject::kInterfaceElement:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
-    default: return true;
+    case LocatedObject::kSELLink:
+      return AskOwner(*this, p, subject, true);
+    default:
+      return true;
   }
 }
 
@@ -182,8 +189,10 @@ bool SELIdRangeElement::IsIn(const double p[3], const LocatedObject* subject) co
   switch (subject ? subject->LocatedKind() : 0) {
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, true);
-    default: return true;
+    case LocatedObject::kSELLink:
+      return AskOwner(*this, p, subject, true);
+    default:
+      return true;
   }
 }
 
@@ -239,8 +248,10 @@ bool SELTypeRangeElement::IsIn(const double p[3], const LocatedObject* subject) 
     case LocatedObject::kZoneFace:
     case LocatedObject::kSELNode:
     case LocatedObject::kSEL:
-    case LocatedObject::kSELLink: return AskOwner(*this, p, subject, false);
-    default: return true;
+    case LocatedObject::kSELLink:
+      return AskOwner(*this, p, subject, false);
+    default:
+      return true;
   }
 }
 
@@ -249,7 +260,9 @@ std::unique_ptr<RangeElement> SELTypeRangeElement::CreateFromCommand(CommandType
   return std::make_unique<SELTypeRangeElement>();
 }
 
-std::unique_ptr<RangeElement> SELTypeRangeElement::Clone() const { return std::make_unique<SELTypeRangeElement>(*this); }
+std::unique_ptr<RangeElement> SELTypeRangeElement::Clone() const {
+  return std::make_unique<SELTypeRangeElement>(*this);
+}
 
 String SELTypeRangeElement::CommandText() const {
   String text("seltype ");
@@ -309,8 +322,10 @@ bool DirectionRangeElement::IsIn(const double p[3], const LocatedObject* subject
       return Accepts(n);
     }
     case LocatedObject::kGenerateTriangle:
-    case LocatedObject::kInterfaceElement: return AskOwner(*this, p, subject, true);
-    default: return true;
+    case LocatedObject::kInterfaceElement:
+      return AskOwner(*this, p, subject, true);
+    default:
+      return true;
   }
 }
 
@@ -363,12 +378,14 @@ void ModelRangeElement::Print(CommandType& interp) const {
 
 bool ModelRangeElement::IsIn(const double p[3], const LocatedObject* subject) const {
   switch (subject ? subject->LocatedKind() : 0) {
-    case LocatedObject::kGridPoint: return false;
+    case LocatedObject::kGridPoint:
+      return false;
     case LocatedObject::kZoneFace: {
       const Zone* z = FaceZone(subject);
       return z && ZoneModelMatches(*z, name_);
     }
-    case LocatedObject::kZone: return ZoneModelMatches(*static_cast<const Zone*>(subject), name_);
+    case LocatedObject::kZone:
+      return ZoneModelMatches(*static_cast<const Zone*>(subject), name_);
     default:
       return InZoneWhere(
           p, [](const Zone& z, const void* name) { return ZoneModelMatches(z, *static_cast<const String*>(name)); },

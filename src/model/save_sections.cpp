@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/except.h"
-#include "model/restore_fields.h"
 #include "base/savestream.h"
+#include "model/restore_fields.h"
 
 void ReadCheckValue(SaveStream& s) {
   if (FileVersion() < 312) return;
@@ -25,19 +25,18 @@ SaveSection Section(const char* name, int32_t since = 0, int32_t checkSince = 31
 // The order of the file. Structural elements came with program version 16;
 // the particles' check value and the zone-face section with 316.
 SaveSections::SaveSections()
-    : sections_{Section("tables"),     Section("generate"),   Section("groups"),
-                Section("grid-points"), Section("zones"),      Section("structures", 16),
-                Section("apply"),      Section("histories"),  Section("views"),
-                Section("interfaces"), Section("attach"),     Section("water"),
-                Section("ranges"),     Section("particles", 0, 316), Section("zone faces", 316),
-                Section("settings"),   Section("modules")} {}
+    : sections_{Section("tables"), Section("generate"),          Section("groups"),          Section("grid-points"),
+                Section("zones"),  Section("structures", 16),    Section("apply"),           Section("histories"),
+                Section("views"),  Section("interfaces"),        Section("attach"),          Section("water"),
+                Section("ranges"), Section("particles", 0, 316), Section("zone faces", 316), Section("settings"),
+                Section("modules")} {}
 
-void SaveSections::Install(const char* name, void (*save)(SaveStream&), void (*restore)(SaveStream&),
-                           void (*remap)(), void (*clear)()) {
+void SaveSections::Install(const char* name, void (*save)(SaveStream&), void (*restore)(SaveStream&), void (*remap)(),
+                           void (*clear)()) {
   for (SaveSection& section : sections_) {
     if (std::strcmp(section.name, name) != 0) continue;
-    const bool same = section.save == save && section.restore == restore && section.remap == remap &&
-                      section.clear == clear;
+    const bool same =
+        section.save == save && section.restore == restore && section.remap == remap && section.clear == clear;
     if (same) return;  // the same owner again
     if (section.save || section.restore)
       throw std::logic_error(std::string("save-file section installed twice: ") + name);

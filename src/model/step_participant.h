@@ -18,21 +18,21 @@ class CommandType;
 // level runs the functions registered under each number (0 to 49; the cycle
 // fires these, structural elements 16).
 enum CallbackPoint : int {
-  kCallbackTimestep = 0,          // after the time-step negotiation
-  kCallbackPrepared = 1,          // end of every preparation
-  kCallbackStepStart = 2,         // start of every step
-  kCallbackBeforeZones = 3,       // before the zone stress pass
-  kCallbackBeforeMotion = 4,      // before the law of motion
-  kCallbackAfterMotion = 5,       // after the law of motion
-  kCallbackMechanicalDone = 6,    // end of the mechanical part
+  kCallbackTimestep = 0,        // after the time-step negotiation
+  kCallbackPrepared = 1,        // end of every preparation
+  kCallbackStepStart = 2,       // start of every step
+  kCallbackBeforeZones = 3,     // before the zone stress pass
+  kCallbackBeforeMotion = 4,    // before the law of motion
+  kCallbackAfterMotion = 5,     // after the law of motion
+  kCallbackMechanicalDone = 6,  // end of the mechanical part
   kCallbackBeforeThermal = 7,
   kCallbackAfterThermal = 8,
   kCallbackBeforeFluid = 9,
   kCallbackAfterFluid = 10,
   kCallbackAfterFluidStep = 11,
   kCallbackFluidDone = 12,
-  kCallbackModesDone = 13,        // after the coupled modes
-  kCallbackStructures = 16,       // after the structural-element pass
+  kCallbackModesDone = 13,   // after the coupled modes
+  kCallbackStructures = 16,  // after the structural-element pass
   kCallbackBeforeChemistry = 17,
   kCallbackAfterChemistry = 18,
   kCallbackCount = 50
@@ -55,13 +55,13 @@ class StepParticipant {
   // The mechanical part of a step, in this order around the cycle's own work:
   // zone stress pass, AfterZonePass, (fluid coupling, apply conditions),
   // Forces, TieForces, law of motion, Motion, AfterMechanical.
-  virtual void AfterZonePass() {}                     // the free field
-  virtual void Forces(CommandType&, double /*dt*/) {}  // interfaces, structural elements
-  virtual void TieForces() {}                         // slaves' forces handed to their masters
+  virtual void AfterZonePass() {}                          // the free field
+  virtual void Forces(CommandType&, double /*dt*/) {}      // interfaces, structural elements
+  virtual void TieForces() {}                              // slaves' forces handed to their masters
   virtual void Motion(bool /*dynamic*/, double /*dt*/) {}  // interfaces, ties, structural elements
-  virtual void AfterMechanical() {}                   // particles in large strain
+  virtual void AfterMechanical() {}                        // particles in large strain
   // After the coupled modes' part of a step.
-  virtual void AfterModes() {}                        // particles
+  virtual void AfterModes() {}  // particles
   // The law of motion's free-field passes: between the corner columns and
   // the side grids (0), and after the side grids (1).
   virtual void FreeFieldCoupling(int /*pass*/) {}

@@ -27,10 +27,14 @@ const char* const kRule = "-------------------------------------";
 
 const char* RatioTypeText(int32_t type) {
   switch (type) {
-    case 0: return "Average";
-    case 1: return "Maximum";
-    case 2: return "Local";
-    default: return "";
+    case 0:
+      return "Average";
+    case 1:
+      return "Maximum";
+    case 2:
+      return "Local";
+    default:
+      return "";
   }
 }
 
@@ -151,7 +155,8 @@ void ZonePart(ModelInterpreter& interp) {
     }
   }
   interp << kRule << "\n";
-  interp << " Mechanical Material Models Present :" << "\n";
+  interp << " Mechanical Material Models Present :"
+         << "\n";
   for (uint32_t type = 0; type < present.size(); ++type) {
     if (!present[type]) continue;
     if (const ConstitutiveModel* prototype = ConstitutiveModel::FindByType(type))
@@ -171,7 +176,8 @@ int ModelInterpreter::ListSettings() {
   PageGuard guard(*this);
   FormatKeeper keeper(*this);
   CommandType::ListSettings();
-  *this << "--------------------------------------------" << "\n";
+  *this << "--------------------------------------------"
+        << "\n";
   ScientificPrecision(*this, 5);
   SettingsPart(*this);
   *this << kRule << "\n";

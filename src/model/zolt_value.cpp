@@ -22,11 +22,17 @@ void ZoltValue::Swap(ZoltValue& other) noexcept {
 
 void ZoltValue::Free() {
   switch (kind_) {
-    case kCaseTable: delete aux_.table; break;
-    case kCommandLines: delete payload_.lines; break;
+    case kCaseTable:
+      delete aux_.table;
+      break;
+    case kCommandLines:
+      delete payload_.lines;
+      break;
     default:
-      if (tag_ == kString) delete payload_.s;
-      else if (tag_ == kArray) delete payload_.a;
+      if (tag_ == kString)
+        delete payload_.s;
+      else if (tag_ == kArray)
+        delete payload_.a;
       break;
   }
   kind_ = kPlain;
@@ -127,8 +133,10 @@ void ZoltValue::SetControl(uint32_t kind) {
   tag_ = kInteger;
   payload_.raw = 0;
   aux_.raw = 0;
-  if (kind == kCaseTable) aux_.table = new std::vector<LinkListNode*>;
-  else if (kind == kCommandLines) payload_.lines = new std::vector<String>;
+  if (kind == kCaseTable)
+    aux_.table = new std::vector<LinkListNode*>;
+  else if (kind == kCommandLines)
+    payload_.lines = new std::vector<String>;
 }
 
 void ZoltValue::SetNode(uint32_t kind, LinkListNode* node) {
@@ -173,9 +181,12 @@ void ZoltValue::SetCommandLines(std::vector<String> lines) {
 
 int32_t ZoltValue::GetInt(int32_t minimum, int32_t maximum) const {
   double v;
-  if (tag_ == kInteger) v = payload_.i;
-  else if (tag_ == kFloat) v = std::trunc(payload_.d);
-  else throw ZoltExcept("Bad integer conversion");
+  if (tag_ == kInteger)
+    v = payload_.i;
+  else if (tag_ == kFloat)
+    v = std::trunc(payload_.d);
+  else
+    throw ZoltExcept("Bad integer conversion");
   // A real that is no number fails this test too.
   if (!(v >= minimum && v <= maximum)) throw ZoltExcept("Integer out of range");
   return static_cast<int32_t>(v);
@@ -194,29 +205,46 @@ void* ZoltValue::GetPointer(uint32_t kind) const {
 
 String ZoltValue::GetString() const {
   switch (tag_) {
-    case kInteger: return IntToString(payload_.i);
-    case kFloat: return DoubleToString(payload_.d, 11, 16, 1);
-    case kString: return *payload_.s;
-    default: throw ZoltExcept("Bad string conversion");
+    case kInteger:
+      return IntToString(payload_.i);
+    case kFloat:
+      return DoubleToString(payload_.d, 11, 16, 1);
+    case kString:
+      return *payload_.s;
+    default:
+      throw ZoltExcept("Bad string conversion");
   }
 }
 
 String ZoltValue::ShortText() const {
   switch (tag_) {
-    case kInteger: return IntToString(payload_.i);
-    case kFloat: return DoubleToString(payload_.d, 4, 12, 1);
-    case kString: return *payload_.s;
-    case kPointer: return String(std::to_string(reinterpret_cast<uintptr_t>(payload_.p)));
-    default: return String();
+    case kInteger:
+      return IntToString(payload_.i);
+    case kFloat:
+      return DoubleToString(payload_.d, 4, 12, 1);
+    case kString:
+      return *payload_.s;
+    case kPointer:
+      return String(std::to_string(reinterpret_cast<uintptr_t>(payload_.p)));
+    default:
+      return String();
   }
 }
 
 void ZoltValue::Write(std::ostream& os) const {
   switch (tag_) {
-    case kInteger: os << payload_.i; break;
-    case kFloat: os << payload_.d; break;
-    case kString: os << *payload_.s; break;
-    default: os << "Unknown"; break;
+    case kInteger:
+      os << payload_.i;
+      break;
+    case kFloat:
+      os << payload_.d;
+      break;
+    case kString:
+      os << *payload_.s;
+      break;
+    default:
+      os << "Unknown";
+      break;
   }
 }
 
@@ -251,15 +279,28 @@ void ZoltValue::Save(SaveStream& s) const {
     case kCaseSelector:
       s.WriteU32(tag_);
       switch (tag_) {
-        case kInteger: s.WriteI32(payload_.i); break;
-        case kFloat: s.WriteF64(payload_.d); break;
-        case kString: SaveString(s, *payload_.s); break;
-        case kArray: payload_.a->Save(s); break;
+        case kInteger:
+          s.WriteI32(payload_.i);
+          break;
+        case kFloat:
+          s.WriteF64(payload_.d);
+          break;
+        case kString:
+          SaveString(s, *payload_.s);
+          break;
+        case kArray:
+          payload_.a->Save(s);
+          break;
         case kResult:
-        case kReference: s.WriteU32(IndexOf(payload_.node)); break;
+        case kReference:
+          s.WriteU32(IndexOf(payload_.node));
+          break;
         case kIntrinsic:
-        case kSlot: s.WriteI32(payload_.i); break;
-        default: break;
+        case kSlot:
+          s.WriteI32(payload_.i);
+          break;
+        default:
+          break;
       }
       break;
     case kEndHead:
@@ -326,25 +367,38 @@ void ZoltValue::Restore(SaveStream& s, bool links) {
     case kCaseSelector:
       v.tag_ = s.ReadU32();
       switch (v.tag_) {
-        case kInteger: v.payload_.i = s.ReadI32(); break;
-        case kFloat: v.payload_.d = s.ReadF64(); break;
+        case kInteger:
+          v.payload_.i = s.ReadI32();
+          break;
+        case kFloat:
+          v.payload_.d = s.ReadF64();
+          break;
         case kString: {
           String text;
           RestoreString(s, text);
           v.payload_.s = new String(std::move(text));
           break;
         }
-        case kPointer: break;  // a plain pointer comes back null
-        case kArray: v.payload_.a = ZoltArray::Restore(s, links).release(); break;
+        case kPointer:
+          break;  // a plain pointer comes back null
+        case kArray:
+          v.payload_.a = ZoltArray::Restore(s, links).release();
+          break;
         case kResult:
-        case kReference: queue(s.ReadU32()); break;
-        case kKeyword: break;
-        case kIntrinsic: v.payload_.i = s.ReadI32(); break;
+        case kReference:
+          queue(s.ReadU32());
+          break;
+        case kKeyword:
+          break;
+        case kIntrinsic:
+          v.payload_.i = s.ReadI32();
+          break;
         case kSlot:
           v.payload_.i = s.ReadI32();
           if (v.payload_.i < 0 || v.payload_.i >= kZoltSlots) s.ReadFailure();
           break;
-        default: s.ReadFailure();  // no value has such a tag
+        default:
+          s.ReadFailure();  // no value has such a tag
       }
       break;
     case kEndHead:
@@ -429,16 +483,21 @@ void ZoltValue::RemapPointers(ZoltLinks& links) {
       ZoltMemBlock* block = links.Block(PendingLinks::Take());
       const uint32_t element = PendingLinks::Take();
       // A block that was not saved: the pointer is null.
-      if (!block) SetPointer(nullptr, 0);
-      else if (element >= static_cast<uint32_t>(block->Count())) links.Damaged();
-      else SetMemoryPointer(block, block->Elements() + element);
+      if (!block)
+        SetPointer(nullptr, 0);
+      else if (element >= static_cast<uint32_t>(block->Count()))
+        links.Damaged();
+      else
+        SetMemoryPointer(block, block->Elements() + element);
       break;
     }
     default:
       if (IsModelPointer()) {
         const uint32_t index = PendingLinks::Take();
-        if (index == 0) SetPointer(nullptr, 0);
-        else links.ModelPointer(*this, index);
+        if (index == 0)
+          SetPointer(nullptr, 0);
+        else
+          links.ModelPointer(*this, index);
       }
       break;
   }

@@ -68,8 +68,16 @@ class ZoltLinks {
 class ZoltValue {
  public:
   enum Tag : uint32_t {
-    kInteger = 0, kFloat = 1, kString = 2, kPointer = 3, kArray = 4, kResult = 6, kReference = 7,
-    kKeyword = 8, kIntrinsic = 9, kSlot = 11
+    kInteger = 0,
+    kFloat = 1,
+    kString = 2,
+    kPointer = 3,
+    kArray = 4,
+    kResult = 6,
+    kReference = 7,
+    kKeyword = 8,
+    kIntrinsic = 9,
+    kSlot = 11
   };
   // An operator token of the compiler, with its code in the payload. (Tokens
   // are never saved; a tag of its own keeps it apart from the arrays that
@@ -81,22 +89,22 @@ class ZoltValue {
   // block; 100 on the model's objects.
   enum Kind : uint32_t {
     kPlain = 0,
-    kEndHead = 1,           // .END A: the function's HEAD
+    kEndHead = 1,  // .END A: the function's HEAD
     kEndB = 2,
     kEndT = 3,
     kHeadSymbol = 4,        // HEAD A: the function's symbol; tag word 1 marks WHILE_STEPPING
     kHeadContinuation = 5,  // HEAD B
     kHeadT = 6,
-    kCallee = 7,            // .JSR A: the callee's HEAD once resolved
+    kCallee = 7,  // .JSR A: the callee's HEAD once resolved
     kCallB = 8,
-    kCalleeSymbol = 9,      // .JSR T: the callee's symbol
+    kCalleeSymbol = 9,  // .JSR T: the callee's symbol
     kJumpA = 10,
     kJumpB = 11,
-    kJumpTarget = 12,       // .JMP T: the target and the test code
+    kJumpTarget = 12,  // .JMP T: the target and the test code
     kCaseSelector = 13,
-    kCaseTable = 14,        // case dispatch B: the jump table and the default target
-    kCaseHighest = 15,      // case dispatch T: the highest case number and the test code 18
-    kCommandLines = 16,     // COMMAND A: the lines of the block
+    kCaseTable = 14,     // case dispatch B: the jump table and the default target
+    kCaseHighest = 15,   // case dispatch T: the highest case number and the test code 18
+    kCommandLines = 16,  // COMMAND A: the lines of the block
     kCommandLast = 17,
     kCommandT = 18,
     kMemoryPointer = 21,
@@ -110,7 +118,10 @@ class ZoltValue {
     kSelLinkPointer = 107
   };
 
-  ZoltValue() { payload_.raw = 0; aux_.raw = 0; }
+  ZoltValue() {
+    payload_.raw = 0;
+    aux_.raw = 0;
+  }
   ZoltValue(const ZoltValue& other) : ZoltValue() { *this = other; }
   ZoltValue(ZoltValue&& other) noexcept : ZoltValue() { Swap(other); }
   // Integers, reals and pointers copy as words; what a value owns (a text,

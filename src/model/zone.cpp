@@ -14,8 +14,8 @@
 #include "model/grid.h"
 #include "model/grid_point.h"
 #include "model/group.h"
-#include "model/model_settings.h"
 #include "model/model.h"
+#include "model/model_settings.h"
 
 namespace {
 
@@ -190,8 +190,10 @@ bool Zone::Overlay(int code) {
         if (n->mech_[1]) ++countB;
       }
       bool useA = countA == countB ? code == 1 : countB > countA;
-      if (useA && badA) useA = false;
-      else if (!useA && badB) useA = true;
+      if (useA && badA)
+        useA = false;
+      else if (!useA && badB)
+        useA = true;
       use[0] = useA;
       use[1] = !useA;
       break;
@@ -392,7 +394,8 @@ bool Zone::CheckDegenerate(String& text) const {
                       a->position[2] == b->position[2];
       if (!same && !coincide) continue;
       text = FormatText("Zone %1 is degenerate.\n", UIntToString(id_).c_str());
-      if (same) text += FormatText("Gp %1 occurs more than once.\n", UIntToString(a->id).c_str());
+      if (same)
+        text += FormatText("Gp %1 occurs more than once.\n", UIntToString(a->id).c_str());
       else
         text += FormatText("Gps %1 and %2 have the same coordinates.\n", UIntToString(a->id).c_str(),
                            UIntToString(b->id).c_str());
@@ -407,8 +410,7 @@ bool Zone::CheckNumbering(String& text) const {
   const int tests = type_ == kTetrahedron ? 1 : 4;
   for (int t = 0; t < tests; ++t) {
     const uint8_t* c = kCorners[t];
-    if (Triple(gp_[c[0]]->position, gp_[c[1]]->position, gp_[c[2]]->position, gp_[c[3]]->position) > 0.0)
-      continue;
+    if (Triple(gp_[c[0]]->position, gp_[c[1]]->position, gp_[c[2]]->position, gp_[c[3]]->position) > 0.0) continue;
     text = "Zone " + UIntToString(id_) + " does not conform to node numbering convention.\n";
     return false;
   }

@@ -42,8 +42,7 @@ struct ZoneTetra {
   // area vector.
   const double* ComputeGeometry(const GridPoint& a, const GridPoint& b, const GridPoint& c, const GridPoint& d);
   // Adds the tetrahedron's share to the corners' area sums and nodal stiffness sums.
-  void AddNodalStiffness(GridPoint& a, GridPoint& b, GridPoint& c, GridPoint& d, double modulus,
-                         int overlays) const;
+  void AddNodalStiffness(GridPoint& a, GridPoint& b, GridPoint& c, GridPoint& d, double modulus, int overlays) const;
 
   // State, volume, area vectors and stresses: 154 bytes.
   void Save(SaveStream& stream) const;
@@ -185,8 +184,14 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // Stresses and strains. Callers number the stress components 0 xx, 1 yy,
   // 2 zz, 3 xy, 4 yz, 5 xz (the tetrahedra keep xz before yz).
   enum StrainCode : int {
-    kShearStrainRate = 1, kShearStrain, kVolumetricStrainRate, kVolumetricStrain, kStrainRateTensor,
-    kStrainTensor, kRotationRate, kRotation
+    kShearStrainRate = 1,
+    kShearStrain,
+    kVolumetricStrainRate,
+    kVolumetricStrain,
+    kStrainRateTensor,
+    kStrainTensor,
+    kRotationRate,
+    kRotation
   };
   // Stores the value in that component of every mechanical tetrahedron.
   void SetStress(double value, int component);

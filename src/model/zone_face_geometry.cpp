@@ -33,8 +33,7 @@ Vec3 CornerNormal(const Vec3 p[4], int count) {
 // the flattened corners (a[n] = corner n - projected point), stored by corner.
 // A triangle of no area gets -10 on its `sentinel` corner. Answers the
 // smallest coordinate.
-double TriangleCoordinates(const Vec3 corner[4], const Vec3 a[4], int i, int j, int k, int sentinel,
-                           double w[4]) {
+double TriangleCoordinates(const Vec3 corner[4], const Vec3 a[4], int i, int j, int k, int sentinel, double w[4]) {
   w[0] = w[1] = w[2] = w[3] = 0.0;
   const Vec3 n = Cross(corner[k] - corner[i], corner[j] - corner[i]);
   const double length = Norm(n);

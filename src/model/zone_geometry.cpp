@@ -127,8 +127,8 @@ bool TetraContainsPoint(const TetraDef& def, const Zone& zone, const double p[3]
     scale = std::max(scale, L1(d[k]));
   }
   const double tol = -1e-14 * scale;
-  return TripleOf(d[3], d[1], d[2]) >= tol && TripleOf(d[2], d[0], d[3]) >= tol &&
-         TripleOf(d[3], d[0], d[1]) >= tol && TripleOf(d[2], d[1], d[0]) >= tol;
+  return TripleOf(d[3], d[1], d[2]) >= tol && TripleOf(d[2], d[0], d[3]) >= tol && TripleOf(d[3], d[0], d[1]) >= tol &&
+         TripleOf(d[2], d[1], d[0]) >= tol;
 }
 
 double Zone::Volume() const {
@@ -236,7 +236,8 @@ bool Zone::CheckBeforeCycle(std::ostream& stream) {
     stream << "\n"
            << "*** Zone " << Id() << " volume ratio " << ratio << " is below set ratio of " << settings.geometryRatio
            << "\n"
-           << " *** Cycling will be stopped " << "\n";
+           << " *** Cycling will be stopped "
+           << "\n";
     stream.flags(flags);
     stream.precision(precision);
     return false;

@@ -15,7 +15,8 @@ ZoneMaterialModels* g_fluidModels = nullptr;
 
 bool HasModelOfKind(const Zone& zone, uint32_t bit) {
   switch (bit) {
-    case NodeBase::kNoMechanicalZone: return !zone.IsNull();
+    case NodeBase::kNoMechanicalZone:
+      return !zone.IsNull();
     case NodeBase::kNoThermalZone: {
       const ZoneMaterialModels* m = ThermalZoneModels();
       return m && m->ZoneModel(zone) != 0;
@@ -24,7 +25,8 @@ bool HasModelOfKind(const Zone& zone, uint32_t bit) {
       const ZoneMaterialModels* m = FluidZoneModels();
       return m && m->ZoneModel(zone) != 0;
     }
-    default: return true;
+    default:
+      return true;
   }
 }
 
@@ -134,4 +136,3 @@ bool MatchPropertyName(const String& text, String* full) {
   return MatchMechanicalPropertyName(text, full) || MatchModeProperty(ThermalZoneModels(), text, full) ||
          MatchModeProperty(FluidZoneModels(), text, full);
 }
-

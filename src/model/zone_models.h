@@ -68,4 +68,3 @@ void PropertyCommand(ModelInterpreter& interp);
 // PRINT TETRA and PRINT CHEM, after their first word.
 void PrintTetra(ModelInterpreter& interp);
 void PrintChem(ModelInterpreter& interp);
-

@@ -20,8 +20,7 @@ namespace {
 // face 1 (c0..c3 around one end, c4..c7 around the other, c7 over c0). Each
 // corner is measured with the edges to three others, in this order.
 constexpr int kCornerEdges[8][4] = {
-    {0, 1, 3, 7}, {1, 2, 0, 6}, {2, 3, 1, 5}, {3, 0, 2, 4},
-    {7, 4, 6, 0}, {6, 7, 5, 1}, {5, 6, 4, 2}, {4, 5, 7, 3},
+    {0, 1, 3, 7}, {1, 2, 0, 6}, {2, 3, 1, 5}, {3, 0, 2, 4}, {7, 4, 6, 0}, {6, 7, 5, 1}, {5, 6, 4, 2}, {4, 5, 7, 3},
 };
 
 // Zero-length or repeated edges: the corner tells nothing.

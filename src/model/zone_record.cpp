@@ -2,11 +2,11 @@
 #include "base/except.h"
 #include "base/savestream.h"
 #include "cmodels/constitutive_model.h"
+#include "model/calc_module.h"
 #include "model/grid_point.h"
 #include "model/group.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
-#include "model/calc_module.h"
 
 namespace {
 

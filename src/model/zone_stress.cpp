@@ -76,8 +76,8 @@ double Zone::StrainMeasure(int code, double tensor[6]) const {
     }
     return 0.0;
   }
-  const double e[6] = {g[0][0], g[1][1], g[2][2], 0.5 * (g[0][1] + g[1][0]), 0.5 * (g[1][2] + g[2][1]),
-                       0.5 * (g[0][2] + g[2][0])};
+  const double e[6] = {
+      g[0][0], g[1][1], g[2][2], 0.5 * (g[0][1] + g[1][0]), 0.5 * (g[1][2] + g[2][1]), 0.5 * (g[0][2] + g[2][0])};
   if (writesTensor) {
     if (tensor)
       for (int i = 0; i < 6; ++i) tensor[i] = e[i];
@@ -97,8 +97,8 @@ bool Zone::SetProperty(const char* name, double value) {
     CalcModule* module;
     ZoneMaterialModels* models;
   };
-  for (const ModeModels& mode : {ModeModels{modes.thermal, ThermalZoneModels()},
-                                 ModeModels{modes.fluid, FluidZoneModels()}}) {
+  for (const ModeModels& mode :
+       {ModeModels{modes.thermal, ThermalZoneModels()}, ModeModels{modes.fluid, FluidZoneModels()}}) {
     if (!mode.module) continue;
     mode.module->ZoneCreated(*this);
     if (!mode.models) continue;

@@ -1,18 +1,21 @@
 #include "platform/files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 int RawOpen(const char* path, const RawOpenMode& mode) {
   if (!path || !*path) return -1;
   int flags = O_CLOEXEC;
-  if (mode.read && mode.write) flags |= O_RDWR;
-  else if (mode.write) flags |= O_WRONLY;
-  else flags |= O_RDONLY;
+  if (mode.read && mode.write)
+    flags |= O_RDWR;
+  else if (mode.write)
+    flags |= O_WRONLY;
+  else
+    flags |= O_RDONLY;
   if (mode.create) flags |= O_CREAT;
   if (mode.create && mode.exclusive) flags |= O_EXCL;
   if (mode.truncate) flags |= O_TRUNC;

@@ -59,7 +59,7 @@ bool DigitalLine::Within(const PixelBox& box, int64_t& first, int64_t& last) con
     if (qlo > 0 || qhi < 0) return false;
   } else {
     Wide M = major_, m = minor_;
-    Wide iLo = CeilDiv(2 * M * qlo - M, 2 * m);  // q(i) >= qlo
+    Wide iLo = CeilDiv(2 * M * qlo - M, 2 * m);            // q(i) >= qlo
     Wide iHi = CeilDiv(2 * M * (qhi + 1) - M, 2 * m) - 1;  // q(i) <= qhi
     if (iLo > lo) lo = iLo;
     if (iHi < hi) hi = iHi;

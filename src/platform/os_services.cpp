@@ -1,5 +1,12 @@
 #include "platform/os_services.h"
 
+#include <fcntl.h>
+#include <glob.h>
+#include <malloc.h>
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -7,14 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <glob.h>
-#include <malloc.h>
-#include <sys/statvfs.h>
-#include <sys/sysinfo.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/terminal_device.h"
 
@@ -173,7 +173,8 @@ int RunShell(const char* command, const char* shell) {
   int status = -1;
   if (pid > 0) {
     // Ctrl-C belongs to the command while it runs.
-    struct sigaction ignore{}, old{};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGINT, &ignore, &old);
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -142,9 +142,15 @@ void RasterContext::Span(int64_t y, int64_t x0, int64_t x1, uint32_t color, Rast
   if (x0 >= x1) return;
   uint8_t* p = raster_->Row(int(y)) + 3 * x0;
   switch (op) {
-    case RasterOp::kCopy: SpanT<RasterOp::kCopy>(p, x1 - x0, color); break;
-    case RasterOp::kXor: SpanT<RasterOp::kXor>(p, x1 - x0, color); break;
-    case RasterOp::kMerge: SpanT<RasterOp::kMerge>(p, x1 - x0, color); break;
+    case RasterOp::kCopy:
+      SpanT<RasterOp::kCopy>(p, x1 - x0, color);
+      break;
+    case RasterOp::kXor:
+      SpanT<RasterOp::kXor>(p, x1 - x0, color);
+      break;
+    case RasterOp::kMerge:
+      SpanT<RasterOp::kMerge>(p, x1 - x0, color);
+      break;
   }
 }
 
@@ -163,9 +169,15 @@ void RasterContext::ThinLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, boo
     if (first >= last) return;
   }
   switch (op) {
-    case RasterOp::kCopy: WalkT<RasterOp::kCopy>(*raster_, line, first, last - first, color); break;
-    case RasterOp::kXor: WalkT<RasterOp::kXor>(*raster_, line, first, last - first, color); break;
-    case RasterOp::kMerge: WalkT<RasterOp::kMerge>(*raster_, line, first, last - first, color); break;
+    case RasterOp::kCopy:
+      WalkT<RasterOp::kCopy>(*raster_, line, first, last - first, color);
+      break;
+    case RasterOp::kXor:
+      WalkT<RasterOp::kXor>(*raster_, line, first, last - first, color);
+      break;
+    case RasterOp::kMerge:
+      WalkT<RasterOp::kMerge>(*raster_, line, first, last - first, color);
+      break;
   }
 }
 
@@ -181,8 +193,7 @@ void RasterContext::WideLine(double x0, double y0, double x1, double y1, double 
 
 // The bevel between two wide lines meeting at (x, y), the first running
 // along (ax, ay) and the second along (bx, by): the triangle on the outer side.
-void RasterContext::Join(double x, double y, double ax, double ay, double bx, double by, double width,
-                         uint32_t color) {
+void RasterContext::Join(double x, double y, double ax, double ay, double bx, double by, double width, uint32_t color) {
   double la = std::hypot(ax, ay), lb = std::hypot(bx, by);
   double cross = ax * by - ay * bx;
   if (la == 0 || lb == 0 || cross == 0) return;
@@ -384,8 +395,8 @@ void RasterContext::FillEdges(uint32_t color, RasterOp op) {
   }
 }
 
-void RasterContext::EllipseSpans(double cx, double cy, double a, double b, bool strict, double innerA,
-                                 double innerB, uint32_t color, RasterOp op) {
+void RasterContext::EllipseSpans(double cx, double cy, double a, double b, bool strict, double innerA, double innerB,
+                                 uint32_t color, RasterOp op) {
   int64_t yBegin = std::max(CeilToInt(cy - b), clip_.top);
   int64_t yEnd = std::min(FloorToInt(cy + b) + 1, clip_.bottom);
   for (int64_t y = yBegin; y < yEnd; ++y) {

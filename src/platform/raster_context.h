@@ -132,8 +132,8 @@ class RasterContext {
   void FillEdges(uint32_t color, RasterOp op);
   // The pixels inside (a, b) (on it too unless strict) and not strictly
   // inside (innerA, innerB).
-  void EllipseSpans(double cx, double cy, double a, double b, bool strict, double innerA, double innerB,
-                    uint32_t color, RasterOp op);
+  void EllipseSpans(double cx, double cy, double a, double b, bool strict, double innerA, double innerB, uint32_t color,
+                    RasterOp op);
   void Span(int64_t y, int64_t x0, int64_t x1, uint32_t color, RasterOp op);
 
   Raster* raster_;

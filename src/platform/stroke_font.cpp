@@ -41,8 +41,8 @@ constexpr Face kFaces[] = {
     {"MS Sans Serif", StrokeDesign::kSans, kVariablePitch | kSwissFamily, kRasterFontType, kSansSerifSizes, 6},
     {"Times New Roman", StrokeDesign::kSerif, kVariablePitch | kRomanFamily, kTrueTypeFontType, nullptr, 0},
 };
-constexpr Face kSystemFace = {"System", StrokeDesign::kSans, kVariablePitch | kSwissFamily, kRasterFontType,
-                              &kSystemSize, 1};
+constexpr Face kSystemFace = {"System",        StrokeDesign::kSans, kVariablePitch | kSwissFamily,
+                              kRasterFontType, &kSystemSize,        1};
 
 uint32_t NextHandle() {
   static uint32_t serial = 0;

@@ -2,6 +2,9 @@
 
 #include "platform/os_services.h"
 
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -9,9 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <editline/readline.h>
 
@@ -134,8 +134,10 @@ void TerminalDevice::WriteTerminal(const char* text) {
       // what stands on the line is then just the text before the cursor.
       if (cursor_ > 0 && cursor_ < shown_) out += "\033[K";
       out += *p;
-      if (*p == '\n') shown_ = 0;
-      else if (cursor_ > 0) shown_ = cursor_;
+      if (*p == '\n')
+        shown_ = 0;
+      else if (cursor_ > 0)
+        shown_ = cursor_;
       cursor_ = 0;
       continue;
     }
@@ -159,8 +161,10 @@ void TerminalDevice::WriteRendered(const char* text) {
       column_ = 0;
       progress_ = true;
     } else {
-      if (column_ < line_.size()) line_[column_] = *p;
-      else line_ += *p;
+      if (column_ < line_.size())
+        line_[column_] = *p;
+      else
+        line_ += *p;
       ++column_;
     }
   }
@@ -354,9 +358,9 @@ bool TerminalDevice::ReadEditedLine(std::string& line, const char* prompt) {
   std::free(typed);
   if (!line.empty()) add_history(line.c_str());
   // What an editor lets through that no command can hold: control characters.
-  line.erase(std::remove_if(line.begin(), line.end(),
-                            [](char c) { return static_cast<unsigned char>(c) < 32 && c != '\t'; }),
-             line.end());
+  line.erase(
+      std::remove_if(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 32 && c != '\t'; }),
+      line.end());
   return true;
 }
 

@@ -62,10 +62,10 @@ class TerminalDevice : public ConsoleDevice {
   bool statusTerminal_;  // standard error shows the status of unfinished lines
   bool editorReady_ = false;
   bool statusShown_ = false;
-  bool progress_ = false;  // the unfinished line has gone back to its start
-  uint32_t statusTime_ = 0;   // when the status was last shown (ms)
-  size_t shown_ = 0;     // terminal: characters standing on the current line
-  size_t cursor_ = 0;    // terminal: the cursor's column on that line
+  bool progress_ = false;    // the unfinished line has gone back to its start
+  uint32_t statusTime_ = 0;  // when the status was last shown (ms)
+  size_t shown_ = 0;         // terminal: characters standing on the current line
+  size_t cursor_ = 0;        // terminal: the cursor's column on that line
 };
 
 // Puts a line into the command-line queue as if typed (key 0 means Enter;

@@ -18,8 +18,22 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 
 bool IsOperatorChar(char c) {
   switch (c) {
-    case '^': case '/': case '*': case '-': case '+': case '(': case '[': case '{':
-    case ')': case ']': case '}': case '=': case ',': case '>': case '<': case '#':
+    case '^':
+    case '/':
+    case '*':
+    case '-':
+    case '+':
+    case '(':
+    case '[':
+    case '{':
+    case ')':
+    case ']':
+    case '}':
+    case '=':
+    case ',':
+    case '>':
+    case '<':
+    case '#':
       return true;
     default:
       return false;
@@ -28,18 +42,34 @@ bool IsOperatorChar(char c) {
 
 int32_t OperatorCode(char c) {
   switch (c) {
-    case '^': return kOperPower;
-    case '/': return kOperDivide;
-    case '*': return kOperMultiply;
-    case '-': return kOperMinus;
-    case '+': return kOperPlus;
-    case '(': case '[': case '{': return kOperOpen;
-    case ')': case ']': case '}': return kOperClose;
-    case '=': return kOperEquals;
-    case ',': return kOperComma;
-    case '>': return kOperGreater;
-    case '<': return kOperLess;
-    default: return kOperNotEqual;  // '#'
+    case '^':
+      return kOperPower;
+    case '/':
+      return kOperDivide;
+    case '*':
+      return kOperMultiply;
+    case '-':
+      return kOperMinus;
+    case '+':
+      return kOperPlus;
+    case '(':
+    case '[':
+    case '{':
+      return kOperOpen;
+    case ')':
+    case ']':
+    case '}':
+      return kOperClose;
+    case '=':
+      return kOperEquals;
+    case ',':
+      return kOperComma;
+    case '>':
+      return kOperGreater;
+    case '<':
+      return kOperLess;
+    default:
+      return kOperNotEqual;  // '#'
   }
 }
 
@@ -52,12 +82,18 @@ bool IsComparison(const ZoltToken& t) {
 // The test that jumps past the code of a condition: the condition's opposite.
 int32_t InvertedTest(int32_t comparison) {
   switch (comparison) {
-    case kOperEquals: return kTestNotEqual;
-    case kOperNotEqual: return kTestEqual;
-    case kOperGreater: return kTestLessEqual;
-    case kOperLessEqual: return kTestGreater;
-    case kOperLess: return kTestGreaterEqual;
-    default: return kTestLess;  // ">="
+    case kOperEquals:
+      return kTestNotEqual;
+    case kOperNotEqual:
+      return kTestEqual;
+    case kOperGreater:
+      return kTestLessEqual;
+    case kOperLessEqual:
+      return kTestGreater;
+    case kOperLess:
+      return kTestGreaterEqual;
+    default:
+      return kTestLess;  // ">="
   }
 }
 
@@ -110,14 +146,14 @@ int32_t ZoltCompiler::KeywordCode(const String& word) {
 ZoltCompiler::ZoltCompiler(ZoltInterpreter& zolt, CommandType& interp)
     : zolt_(zolt), interp_(interp), state_(zolt.State()) {}
 
-void ZoltCompiler::Error(int code, int column) {
-  ZoltError(code, caret_ && column >= 0 ? &interp_ : nullptr, column);
-}
+void ZoltCompiler::Error(int code, int column) { ZoltError(code, caret_ && column >= 0 ? &interp_ : nullptr, column); }
 
 void ZoltCompiler::ErrorAt(int code, size_t token) {
   int column = -1;
-  if (token < tokens_.size()) column = tokens_[token].column;
-  else if (!tokens_.empty()) column = tokens_.back().column + 1;
+  if (token < tokens_.size())
+    column = tokens_[token].column;
+  else if (!tokens_.empty())
+    column = tokens_.back().column + 1;
   Error(code, column);
 }
 
@@ -162,11 +198,21 @@ std::vector<ZoltToken> ZoltCompiler::Tokenize(const std::string& line, int start
       for (++pos; pos < end && line[pos] != '\''; ++pos) {
         if (line[pos] == '\\' && pos + 1 < end) {
           switch (const char e = line[++pos]) {
-            case 'b': text += '\b'; break;
-            case 'n': text += '\n'; break;
-            case 'r': text += '\r'; break;
-            case 't': text += '\t'; break;
-            default: text += e; break;
+            case 'b':
+              text += '\b';
+              break;
+            case 'n':
+              text += '\n';
+              break;
+            case 'r':
+              text += '\r';
+              break;
+            case 't':
+              text += '\t';
+              break;
+            default:
+              text += e;
+              break;
           }
         } else {
           text += line[pos];
@@ -222,9 +268,12 @@ std::vector<ZoltToken> ZoltCompiler::Tokenize(const std::string& line, int start
         find.mode = ZoltIntrinsicCall::kFind;
         find.name = word.c_str();
         find.code = -1;
-        if (zolt_.CallIntrinsic(find) && find.code >= 0) t.value.SetWordTag(ZoltValue::kIntrinsic, find.code);
-        else if (keyword) t.value.SetWordTag(ZoltValue::kKeyword, keyword);
-        else t.value.SetReference(state_.symbols.FindOrCreate(word));
+        if (zolt_.CallIntrinsic(find) && find.code >= 0)
+          t.value.SetWordTag(ZoltValue::kIntrinsic, find.code);
+        else if (keyword)
+          t.value.SetWordTag(ZoltValue::kKeyword, keyword);
+        else
+          t.value.SetReference(state_.symbols.FindOrCreate(word));
       }
     } else {
       ++pos;  // a character that starts nothing
@@ -285,7 +334,8 @@ void ZoltCompiler::Define() {
   if (symbol_->function) {
     // Its statements are being run.
     if (symbol_->function->running) ZoltError(kErrDefinedBefore);
-    interp_ << "... deleting existing function" << "\n";
+    interp_ << "... deleting existing function"
+            << "\n";
     DeleteFunction(*symbol_);
   }
   head_ = Add(kOpHead);
@@ -372,8 +422,10 @@ bool ZoltCompiler::CompileLine(const String& raw) {
   size_t equals = kNone;
   for (size_t i = 0; i < tokens_.size(); ++i)
     if (tokens_[i].IsOperator(kOperEquals)) equals = i;
-  if (equals != kNone) Assignment(equals);
-  else CallList();
+  if (equals != kNone)
+    Assignment(equals);
+  else
+    CallList();
   return false;
 }
 

@@ -34,9 +34,30 @@ enum ZoltOperator : int32_t {
 
 // Statement keywords (tag 8).
 enum ZoltKeyword : int32_t {
-  kKwDef = 1, kKwEnd, kKwCommand, kKwWhileStepping, kKwLoop, kKwEndLoop, kKwIf, kKwThen, kKwElse, kKwExit,
-  kKwEndIf, kKwEndCommand, kKwConstitutiveModel, kKwFProp, kKwInt, kKwFloat, kKwString, kKwCaseOf, kKwCase,
-  kKwEndCase, kKwWhile, kKwSection, kKwEndSection, kKwArray
+  kKwDef = 1,
+  kKwEnd,
+  kKwCommand,
+  kKwWhileStepping,
+  kKwLoop,
+  kKwEndLoop,
+  kKwIf,
+  kKwThen,
+  kKwElse,
+  kKwExit,
+  kKwEndIf,
+  kKwEndCommand,
+  kKwConstitutiveModel,
+  kKwFProp,
+  kKwInt,
+  kKwFloat,
+  kKwString,
+  kKwCaseOf,
+  kKwCase,
+  kKwEndCase,
+  kKwWhile,
+  kKwSection,
+  kKwEndSection,
+  kKwArray
 };
 
 // One token of a line: a number, a text, an operator, a keyword, an

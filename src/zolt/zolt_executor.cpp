@@ -174,8 +174,10 @@ void ZoltExecutor::Store(ZoltValue& target, const ZoltValue& v) {
       return;
     case ZoltValue::kReference: {
       ZoltSymbol& s = *AsSymbol(target.Node());
-      if (s.value.TypeTag() == ZoltValue::kArray && !wholeArray_) Element(s) = v;
-      else s.value = v;
+      if (s.value.TypeTag() == ZoltValue::kArray && !wholeArray_)
+        Element(s) = v;
+      else
+        s.value = v;
       return;
     }
     case ZoltValue::kIntrinsic:
@@ -199,22 +201,36 @@ void ZoltExecutor::Arithmetic(uint32_t op, const ZoltValue& a, const ZoltValue& 
     const int32_t x = a.Int(), y = b.Int();
     const uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
     switch (op) {
-      case kOpAdd: r.SetInt(Wrap(ux + uy)); return;
-      case kOpSub: r.SetInt(Wrap(ux - uy)); return;
-      case kOpMul: r.SetInt(Wrap(ux * uy)); return;
+      case kOpAdd:
+        r.SetInt(Wrap(ux + uy));
+        return;
+      case kOpSub:
+        r.SetInt(Wrap(ux - uy));
+        return;
+      case kOpMul:
+        r.SetInt(Wrap(ux * uy));
+        return;
       case kOpDiv:
         if (y == 0) Fail(kErrDivideByZero);
         r.SetInt(y == -1 ? Wrap(0u - ux) : x / y);  // the lowest integer over -1 stays itself
         return;
-      default: r.SetInt(IntPower(x, y)); return;
+      default:
+        r.SetInt(IntPower(x, y));
+        return;
     }
   }
   if (a.IsNumeric() && b.IsNumeric()) {
     const double x = Real(a), y = Real(b);
     switch (op) {
-      case kOpAdd: r.SetFloat(x + y); return;
-      case kOpSub: r.SetFloat(x - y); return;
-      case kOpMul: r.SetFloat(x * y); return;
+      case kOpAdd:
+        r.SetFloat(x + y);
+        return;
+      case kOpSub:
+        r.SetFloat(x - y);
+        return;
+      case kOpMul:
+        r.SetFloat(x * y);
+        return;
       case kOpDiv:
         if (y == 0.0) Fail(kErrDivideByZero);
         r.SetFloat(x / y);
@@ -271,12 +287,18 @@ bool ZoltExecutor::Compare(int32_t test, const ZoltValue& a, const ZoltValue& b)
     Fail(kErrTypeConversion);
   }
   switch (test) {
-    case kTestEqual: return sign == 0;
-    case kTestGreater: return sign > 0;
-    case kTestLess: return sign < 0;
-    case kTestNotEqual: return sign != 0;
-    case kTestGreaterEqual: return sign >= 0;
-    default: return sign <= 0;
+    case kTestEqual:
+      return sign == 0;
+    case kTestGreater:
+      return sign > 0;
+    case kTestLess:
+      return sign < 0;
+    case kTestNotEqual:
+      return sign != 0;
+    case kTestGreaterEqual:
+      return sign >= 0;
+    default:
+      return sign <= 0;
   }
 }
 

@@ -27,8 +27,8 @@ int DefineWord(ZoltInterpreter& zolt, CommandType& interp) {
 
 // The scripting level's own first words.
 CommandTable<ZoltWordHandler> g_zoltWords("zolt", {
-    {"define", &DefineWord},
-});
+                                                      {"define", &DefineWord},
+                                                  });
 
 // Its PRINT items: the listings of the variables, the compiled statements,
 // the symbols, the jump tables, the zoltcall registrations and the memory
@@ -39,19 +39,20 @@ int Listing(ZoltInterpreter& zolt, CommandType& interp) {
   return CommandType::kOk;
 }
 
-CommandTable<ZoltWordHandler> g_zoltPrintWords("print zolt", {
-    {"zolt", &Listing<&ZoltInterpreter::ListVariables>},
-    {"-p", &Listing<&ZoltInterpreter::ListStatements>},
-    {"-s", &Listing<&ZoltInterpreter::ListSymbols>},
-    {"-t", &Listing<&ZoltInterpreter::ListJumpTables>},
-    {"zoltcall", &Listing<&ZoltInterpreter::ListZoltCalls>},
-    {"-m", &Listing<&ZoltInterpreter::ListMemoryBlocks>},
-});
+CommandTable<ZoltWordHandler> g_zoltPrintWords("print zolt",
+                                               {
+                                                   {"zolt", &Listing<&ZoltInterpreter::ListVariables>},
+                                                   {"-p", &Listing<&ZoltInterpreter::ListStatements>},
+                                                   {"-s", &Listing<&ZoltInterpreter::ListSymbols>},
+                                                   {"-t", &Listing<&ZoltInterpreter::ListJumpTables>},
+                                                   {"zoltcall", &Listing<&ZoltInterpreter::ListZoltCalls>},
+                                                   {"-m", &Listing<&ZoltInterpreter::ListMemoryBlocks>},
+                                               });
 
 // Runs the handler of the table's word at the interpreter's token, when one
 // matches: true with its result in `result`; else the matcher's code.
-bool RunWord(const CommandTable<ZoltWordHandler>& table, const char* what, ZoltInterpreter& zolt,
-             CommandType& interp, int& result) {
+bool RunWord(const CommandTable<ZoltWordHandler>& table, const char* what, ZoltInterpreter& zolt, CommandType& interp,
+             int& result) {
   int k = 0;
   const int start = interp.TokenIndex();
   result = interp.MatchKeyword(table.Keywords(), k);
@@ -67,16 +68,24 @@ bool RunWord(const CommandTable<ZoltWordHandler>& table, const char* what, ZoltI
 
 void WriteValue(CommandType& interp, const ZoltValue& v, bool quoteText) {
   switch (v.TypeTag()) {
-    case ZoltValue::kInteger: interp << v.Int(); break;
-    case ZoltValue::kFloat: interp << DoubleToString(v.Float(), 12, 0, 2); break;
+    case ZoltValue::kInteger:
+      interp << v.Int();
+      break;
+    case ZoltValue::kFloat:
+      interp << DoubleToString(v.Float(), 12, 0, 2);
+      break;
     case ZoltValue::kString:
-      if (quoteText) interp << "'" << v.Str() << "'";
-      else interp << v.Str();
+      if (quoteText)
+        interp << "'" << v.Str() << "'";
+      else
+        interp << v.Str();
       break;
     case ZoltValue::kPointer:
       interp << std::setw(8) << reinterpret_cast<uintptr_t>(v.Pointer()) << " (pointer)";
       break;
-    default: interp << v.ShortText(); break;
+    default:
+      interp << v.ShortText();
+      break;
   }
 }
 }  // namespace
@@ -101,8 +110,7 @@ int ZoltInterpreter::Print(CommandType& interp) {
   const int r = interp.PrintGeneral();
   if (r != CommandType::kUnrecognized) return r;
   int result = 0;
-  if (RunWord(g_zoltPrintWords, "PRINT %s is not available in this version", *this, interp, result))
-    return result;
+  if (RunWord(g_zoltPrintWords, "PRINT %s is not available in this version", *this, interp, result)) return result;
   if (ZoltSymbol* s = GetSymbol(interp)) {
     PrintSymbol(interp, *s);
     return CommandType::kOk;

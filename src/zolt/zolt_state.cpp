@@ -30,9 +30,7 @@ ZoltSymbol* ZoltStatement::HeadSymbol() const { return static_cast<ZoltSymbol*>(
 ZoltSymbol* ZoltStatement::CalleeSymbol() const { return static_cast<ZoltSymbol*>(t.Node()); }
 
 namespace {
-bool IsCaseDispatch(const ZoltStatement& s) {
-  return s.op == kOpJmp && s.t.KindWord() == ZoltValue::kCaseHighest;
-}
+bool IsCaseDispatch(const ZoltStatement& s) { return s.op == kOpJmp && s.t.KindWord() == ZoltValue::kCaseHighest; }
 
 uint32_t IndexOf(const LinkListNode* node) { return node ? node->SaveIndex() : 0; }
 }  // namespace
@@ -201,7 +199,8 @@ class StateLinks : public ZoltLinks {
     for (ZoltCallList& l : state_.calls)
       for (LinkListNode* n : l) {
         auto* e = static_cast<ZoltCallEntry*>(n);
-        l.RemapNode(e, [&] { e->head = static_cast<ZoltStatement*>(Statement(PendingLinks::Take(), ZoltValue::kCallee)); });
+        l.RemapNode(
+            e, [&] { e->head = static_cast<ZoltStatement*>(Statement(PendingLinks::Take(), ZoltValue::kCallee)); });
       }
     for (LinkListNode* n : state_.blocks) {
       auto* block = static_cast<ZoltMemBlock*>(n);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <unordered_set>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 

@@ -49,10 +49,12 @@ TEST_F(CommandTest, QuotedWordsKeepTheirQuotesAndEscapes) {
 }
 
 TEST_F(CommandTest, KeywordMatching) {
-  struct Case { const char* token; int expected; };
+  struct Case {
+    const char* token;
+    int expected;
+  };
   const char* list = "set step stop print";
-  const Case cases[] = {{"ste", 2}, {"s", 1}, {"STE", 2}, {"st", 2}, {"sto", 3}, {"p", 4},
-                        {"steps", 0}, {"x", 0}};
+  const Case cases[] = {{"ste", 2}, {"s", 1}, {"STE", 2}, {"st", 2}, {"sto", 3}, {"p", 4}, {"steps", 0}, {"x", 0}};
   for (const Case& c : cases) {
     interp.ClearTokens();
     interp.AddToken(String(c.token));
@@ -105,8 +107,7 @@ TEST_F(CommandTest, MacroRecursionIsReportedAndResetForTheNextLine) {
 }
 
 TEST_F(CommandTest, HashMacrosAndSafeMode) {
-  std::string out = Run({"macro xx 'print version'", "#zz", "set safe_conversion on", "xx", "#xx",
-                         "macro xx", "#xx"});
+  std::string out = Run({"macro xx 'print version'", "#zz", "set safe_conversion on", "xx", "#xx", "macro xx", "#xx"});
   EXPECT_NE(out.find("*** Macro zz not found\n"), std::string::npos);
   EXPECT_NE(out.find("Terrax>xx\n*** Bad command (xx)\n"), std::string::npos);
   EXPECT_NE(out.find("Terrax>#xx\nCode version"), std::string::npos);
@@ -140,15 +141,20 @@ TEST_F(CommandTest, QuitAndStopExitWithZero) {
 }
 
 TEST_F(CommandTest, TypedGetters) {
-  struct Case { const char* token; int code; double value; };
-  const Case ints[] = {{"12x", 1, 0}, {"+5", 0, 5}, {"-5", 0, -5}, {"1-2", 0, 1},
-                       {"99999999999", 1, 0}, {"", 1, 0}};
+  struct Case {
+    const char* token;
+    int code;
+    double value;
+  };
+  const Case ints[] = {{"12x", 1, 0}, {"+5", 0, 5}, {"-5", 0, -5}, {"1-2", 0, 1}, {"99999999999", 1, 0}, {"", 1, 0}};
   for (const Case& c : ints) {
     interp.ClearTokens();
     interp.AddToken(String(c.token));
     int32_t v = 0;
     EXPECT_EQ(interp.CheckInteger(&v), c.code) << c.token;
-    if (c.code == 0) { EXPECT_EQ(v, c.value) << c.token; }
+    if (c.code == 0) {
+      EXPECT_EQ(v, c.value) << c.token;
+    }
   }
   const Case reals[] = {{"e5", 1, 0}, {"1e5", 0, 1e5}, {".5", 0, 0.5}, {"-1.5E-3", 0, -1.5e-3}, {"1x", 1, 0}};
   for (const Case& c : reals) {
@@ -156,7 +162,9 @@ TEST_F(CommandTest, TypedGetters) {
     interp.AddToken(String(c.token));
     double v = 0;
     EXPECT_EQ(interp.CheckNumber(&v), c.code) << c.token;
-    if (c.code == 0) { EXPECT_DOUBLE_EQ(v, c.value) << c.token; }
+    if (c.code == 0) {
+      EXPECT_DOUBLE_EQ(v, c.value) << c.token;
+    }
   }
 }
 
@@ -203,8 +211,7 @@ TEST_F(CommandTest, AllocationFailureIsReportedAndTheNextLineRuns) {
   std::string out;
   EXPECT_NO_THROW(out = Run({"grow", "print version"}));
   interp.SetScriptLevel(nullptr);
-  EXPECT_NE(out.find("Terrax>grow\n*** Memory allocation error\nTerrax>print version\nCode version"),
-            std::string::npos)
+  EXPECT_NE(out.find("Terrax>grow\n*** Memory allocation error\nTerrax>print version\nCode version"), std::string::npos)
       << out;
 }
 

@@ -73,8 +73,9 @@ TEST_F(GeneralTest, AnErrorInANestedFileEndsEveryFile) {
   TempDir::Write("a.dat", "call b\ntitle after\n");
   TempDir::Write("b.dat", "foo\ntitle never\n");
   std::string out = Run({"call a", "c 10", "title typed"});
-  EXPECT_TRUE(Has(out, "Terrax>foo\n*** Bad command (foo)\nTerrax>c 10\n*** Error opening file 10.dat\n"
-                       "Terrax>title typed\n"))
+  EXPECT_TRUE(Has(out,
+                  "Terrax>foo\n*** Bad command (foo)\nTerrax>c 10\n*** Error opening file 10.dat\n"
+                  "Terrax>title typed\n"))
       << out;
   EXPECT_STREQ(JobTitle().c_str(), "typed");
 }
@@ -95,8 +96,9 @@ TEST_F(GeneralTest, CommandFileLines) {
 TEST_F(GeneralTest, PauseAndContinue) {
   TempDir::Write("p.dat", "title one\npause\ntitle two\n");
   std::string out = Run({"call p", "title typed", "continue", "pause key", "pause 0", "continue"});
-  EXPECT_TRUE(Has(out, "Terrax>pause\nType 'continue' to resume processing\nTerrax>title typed\n"
-                       "Terrax>continue\nTerrax>title two\n"))
+  EXPECT_TRUE(Has(out,
+                  "Terrax>pause\nType 'continue' to resume processing\nTerrax>title typed\n"
+                  "Terrax>continue\nTerrax>title two\n"))
       << out;
   EXPECT_TRUE(Has(out, "Terrax>pause key\nPress Any Key To Continue---\r" + std::string(38, ' ') + "\r"));
   EXPECT_STREQ(JobTitle().c_str(), "two");
@@ -161,8 +163,7 @@ TEST_F(GeneralTest, DirectoryRandomAndMemorySettings) {
   std::filesystem::create_directory("sub");
   std::string here = System::CurrentDirectory().str();
   std::string out = Run({"set directory sub", "print directory", "set directory ..", "set directory"});
-  EXPECT_TRUE(Has(out, "+++ Current directory is set to " + here + "sub/\nTerrax>print directory\n" + here +
-                           "sub/\n"))
+  EXPECT_TRUE(Has(out, "+++ Current directory is set to " + here + "sub/\nTerrax>print directory\n" + here + "sub/\n"))
       << out;
   EXPECT_STREQ(System::CurrentDirectory().c_str(), here.c_str());
 
@@ -195,8 +196,8 @@ TEST_F(GeneralTest, PrintMemory) {
                            "\r10 KBytes being actively used by TERRAX\n"));
   EXPECT_TRUE(Has(out, " KBytes reserved from system for use by TERRAX\n"));
   // The header, the title and customer lines and one macro: 3,193 bytes.
-  EXPECT_TRUE(Has(out, "Calculating file size... please wait\r" + std::string(36, ' ') +
-                           "\r3 KBytes in model (save file size)\n"))
+  EXPECT_TRUE(Has(
+      out, "Calculating file size... please wait\r" + std::string(36, ' ') + "\r3 KBytes in model (save file size)\n"))
       << out;
   BeginModelDiscard();
   EmptyModelMemory();
@@ -218,14 +219,15 @@ TEST_F(GeneralTest, LogFileHeaderFooterAndAppending) {
       ";****************************************\n;Log File Started 10:08:30 Wed Dec  9 2026\n"
       ";Using TERRAX version 3.00-261\n;By: me\n;     \n;Job:demo\n";
   const std::string end = ";Log File Ended 10:08:30 Wed Dec  9 2026\n;****************************************\n";
-  EXPECT_EQ(TempDir::Read("terrax.log"), start + "Terrax>set log on\nTerrax>print version\n"
-                                                 "TERRAX version 3.00-261\nTerrax>set log off\n" +
+  EXPECT_EQ(TempDir::Read("terrax.log"), start +
+                                             "Terrax>set log on\nTerrax>print version\n"
+                                             "TERRAX version 3.00-261\nTerrax>set log off\n" +
                                              end + start + "Terrax>set log off\n" + end);
 }
 
 TEST_F(GeneralTest, NewLogFileNameClosesTheOldLog) {
-  std::string out = Run({"set log on", "set logfile other", "print version", "set logfile x.log create",
-                         "print information"});
+  std::string out =
+      Run({"set log on", "set logfile other", "print version", "set logfile x.log create", "print information"});
   std::string first = TempDir::Read("terrax.log");
   EXPECT_TRUE(Has(first, "Terrax>set logfile other\n;Log File Ended")) << first;
   std::string second = TempDir::Read("other.log");

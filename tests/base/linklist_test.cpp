@@ -104,9 +104,15 @@ TEST(LinkListTest, SeveralNodeTypesSaveRestoreAndRemap) {
   NumberAllLists();
   BufferStream s;
   l.Save(s);
-  const std::string expected("\x03\0\0\0" "\x05\0\0\0" "\x0a\0\0\0" "\x07\0\0\0" "\x03\0\0\0"
-                             "\x05\0\0\0" "\x14\0\0\0",
-                             28);
+  const std::string expected(
+      "\x03\0\0\0"
+      "\x05\0\0\0"
+      "\x0a\0\0\0"
+      "\x07\0\0\0"
+      "\x03\0\0\0"
+      "\x05\0\0\0"
+      "\x14\0\0\0",
+      28);
   EXPECT_EQ(s.bytes, expected);
 
   List r;

@@ -83,12 +83,12 @@ TEST(JacobsTest, RepeatedAndZeroValues) {
   };
   const double h = 0.5;
   const Case cases[] = {
-      {{4, 4, 4, 0, 0, 0}, {4, 4, 4}},                   // hydrostatic
-      {{1, 1, 1, 1, 1, 1}, {0, 0, 3}},                   // rank one: a double zero
-      {{2, 2, 2, -1, -1, -1}, {0, 3, 3}},                // a double value on top
-      {{1.5, 1.5, 1, h, 0, 0}, {1, 1, 2}},               // a double value below
-      {{0, 0, 0, 1, 0, 0}, {-1, 0, 1}},                  // pure shear
-      {{1e-20, 0, 0, 0, 0, 0}, {0, 0, 1e-20}},           // below the scale floor
+      {{4, 4, 4, 0, 0, 0}, {4, 4, 4}},          // hydrostatic
+      {{1, 1, 1, 1, 1, 1}, {0, 0, 3}},          // rank one: a double zero
+      {{2, 2, 2, -1, -1, -1}, {0, 3, 3}},       // a double value on top
+      {{1.5, 1.5, 1, h, 0, 0}, {1, 1, 2}},      // a double value below
+      {{0, 0, 0, 1, 0, 0}, {-1, 0, 1}},         // pure shear
+      {{1e-20, 0, 0, 0, 0, 0}, {0, 0, 1e-20}},  // below the scale floor
       {{-5e6, -5e6, -2e6, 0, 0, 2e6}, {-6e6, -5e6, -1e6}},
   };
   for (const Case& c : cases) {
@@ -149,8 +149,8 @@ TEST(TransformTest, StrainMatrixAndPlaneTransform) {
   EXPECT_DOUBLE_EQ(t(1, 4), c * s);
   EXPECT_DOUBLE_EQ(t(4, 1), -2 * s * c);
   EXPECT_DOUBLE_EQ(t(4, 4), c * c - s * s);
-  EXPECT_DOUBLE_EQ(t(5, 5), c);   // R22 R33 + R23 R32
-  EXPECT_DOUBLE_EQ(t(6, 6), c);   // R33 R11 + R31 R13
+  EXPECT_DOUBLE_EQ(t(5, 5), c);  // R22 R33 + R23 R32
+  EXPECT_DOUBLE_EQ(t(6, 6), c);  // R33 R11 + R31 R13
   EXPECT_DOUBLE_EQ(t(3, 3), 1.0);
 
   Mat r2(2, 2), p(3, 3);
@@ -206,8 +206,8 @@ TEST(NumericTest, SmallRoutines) {
   struct Case {
     double a, b, expected;
   };
-  const Case signs[] = {{3, -0.5, -3}, {-3, 2, 3}, {-3, 0, 3}, {3, -0.0, 3},
-                        {-3, std::numeric_limits<double>::quiet_NaN(), 3}};
+  const Case signs[] = {
+      {3, -0.5, -3}, {-3, 2, 3}, {-3, 0, 3}, {3, -0.0, 3}, {-3, std::numeric_limits<double>::quiet_NaN(), 3}};
   for (const Case& c : signs) EXPECT_EQ(CopySign(c.a, c.b), c.expected) << c.a << " " << c.b;
 
   const double unit[12] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};

@@ -104,8 +104,8 @@ TEST_F(ParamsTest, FileNames) {
     const char* token;
     const char* name;
   };
-  for (const Case& c : {Case{"'my file'", "my file.sav"}, Case{"prn", "prn"}, Case{"PRN", "PRN"}, Case{"abc", "abc.sav"},
-                        Case{"dir.x/name", "dir.x/name"}, Case{"10", "10.sav"}}) {
+  for (const Case& c : {Case{"'my file'", "my file.sav"}, Case{"prn", "prn"}, Case{"PRN", "PRN"},
+                        Case{"abc", "abc.sav"}, Case{"dir.x/name", "dir.x/name"}, Case{"10", "10.sav"}}) {
     Tokens({c.token});
     EXPECT_STREQ(interp.GetFileName("sav").c_str(), c.name) << c.token;
   }

@@ -59,7 +59,7 @@ TEST_F(GeometricRangeTest, SingleValueTolerance) {
       {"x 1", 1 - 1e-6, 1 + 1e-6, true},
       {"x -1000", -1000 - 1e-6, -1000 + 1e-6, true},  // the tolerance never falls below 1e-6
       {"y 2e6", 2e6 - 2, 2e6 + 2, true},
-      {"z 3 1", 1, 3, false},  // bounds put in order
+      {"z 3 1", 1, 3, false},      // bounds put in order
       {"x 0 1 2 3", 2, 3, false},  // a later value replaces an earlier one
   };
   for (const Case& c : cases) {
@@ -93,9 +93,9 @@ TEST_F(GeometricRangeTest, BoundariesAreInside) {
       {"z -1 2", 0, 0, 2, true},
       {"sphere center 1 1 1 radius 5", 4, 5, 1, true},  // on the surface
       {"sphere center 1 1 1 radius 5", 4, 5, 1.01, false},
-      {"sphere radius -1", 0, 0, 0, false},  // a negative radius leaves nothing inside
+      {"sphere radius -1", 0, 0, 0, false},               // a negative radius leaves nothing inside
       {"cylinder end2 0 0 3 radius 1", 1, 0, 1.5, true},  // mantle
-      {"cylinder end2 0 0 3 radius 1", 0, 0, 3, true},  // end caps
+      {"cylinder end2 0 0 3 radius 1", 0, 0, 3, true},    // end caps
       {"cylinder end2 0 0 3 radius 1", 0.5, 0, 0, true},
       {"cylinder end2 0 0 3 radius 1", 0, 0, 3.0001, false},
       {"cylinder end2 0 0 3 radius 1", 0, 0, -1e-9, false},

@@ -10,10 +10,9 @@
 #include "base/range_geometric.h"
 #include "base/range_named.h"
 #include "base/savestream.h"
+#include "support/alloc_counter.h"
 #include "support/interp_fixture.h"
 #include "support/memory_stream.h"
-#include "support/alloc_counter.h"
-
 
 namespace {
 
@@ -49,8 +48,10 @@ class RangeInterp : public CommandType {
     int k = 0;
     if (int code = MatchKeyword("namedrange ", k)) return code;
     String name = GetString();
-    if (DeleteNamedRange(name)) *this << "\n*** Deleted named range " << name << "\n";
-    else *this << "\n*** Could not delete named range " << name << "\n";
+    if (DeleteNamedRange(name))
+      *this << "\n*** Deleted named range " << name << "\n";
+    else
+      *this << "\n*** Could not delete named range " << name << "\n";
     return kDone;
   }
 };
@@ -228,8 +229,7 @@ TEST_F(RangeTest, ReparsedCommandTextGivesTheSameRange) {
     EXPECT_EQ(second.CommandText().str(), command.str()) << text;
     EXPECT_EQ(Bytes(second), Bytes(first)) << text;
   }
-  EXPECT_EQ(FindNamedRange(String("left"))->CommandText().str(),
-            "range name 'left' x 0.000000e+00,1.000000e+00  ");
+  EXPECT_EQ(FindNamedRange(String("left"))->CommandText().str(), "range name 'left' x 0.000000e+00,1.000000e+00  ");
 }
 
 TEST_F(RangeTest, RegistryTakesNewKindsAndRefusesASecondPrototype) {
@@ -322,9 +322,9 @@ TEST_F(RangeTest, RedefinitionRecursionAndAFailedPhrase) {
 }
 
 TEST_F(RangeTest, ANamedRangeInUseCannotBeDeleted) {
-  std::string out = Run({"range name left x 0 1", "range name right left y 0 1", "delete namedrange left",
-                         "delete namedrange right", "delete namedrange left", "delete namedrange left",
-                         "delete namedrange right"});
+  std::string out =
+      Run({"range name left x 0 1", "range name right left y 0 1", "delete namedrange left", "delete namedrange right",
+           "delete namedrange left", "delete namedrange left", "delete namedrange right"});
   EXPECT_EQ(out,
             "Terrax>range name left x 0 1\nTerrax>range name right left y 0 1\n"
             "Terrax>delete namedrange left\n\n*** Could not delete named range left\n"
@@ -399,12 +399,13 @@ TEST_F(RangeTest, SaveRestoreSaveIsByteIdentical) {
 
 TEST_F(RangeTest, SaveFormOfAnAxisElement) {
   Range r = Phrase("y 1 2 not");
-  std::string expected("\0\0\0\0"  // no name
-                       "\1\0\0\0"  // one element
-                       "\2\0\0\0"  // kind 2
-                       "\1\0"      // not, any
-                       "\1",       // axis y
-                       15);
+  std::string expected(
+      "\0\0\0\0"  // no name
+      "\1\0\0\0"  // one element
+      "\2\0\0\0"  // kind 2
+      "\1\0"      // not, any
+      "\1",       // axis y
+      15);
   double upper = 2, lower = 1;
   expected.append(reinterpret_cast<const char*>(&upper), 8);
   expected.append(reinterpret_cast<const char*>(&lower), 8);
@@ -462,11 +463,11 @@ TEST_F(RangeTest, CorruptRecordsGiveTheReadError) {
   std::string flags("\0\0", 2);
   std::string sphere = flags + std::string(32, '\0');
   EXPECT_FALSE(fails(record(1, 3, sphere)));
-  EXPECT_TRUE(fails(record(-1, 3, sphere)));                        // negative count
-  EXPECT_TRUE(fails(record(1 << 30, 3, sphere)));                   // count beyond the bytes
-  EXPECT_TRUE(fails(record(1, 99, sphere)));                        // kind without prototype
-  EXPECT_TRUE(fails(record(1, 3, std::string("\2\0", 2) + sphere.substr(2))));      // flag byte not 0 or 1
-  EXPECT_TRUE(fails(record(1, 2, flags + "\3" + std::string(17, '\0'))));  // axis 3
+  EXPECT_TRUE(fails(record(-1, 3, sphere)));                                    // negative count
+  EXPECT_TRUE(fails(record(1 << 30, 3, sphere)));                               // count beyond the bytes
+  EXPECT_TRUE(fails(record(1, 99, sphere)));                                    // kind without prototype
+  EXPECT_TRUE(fails(record(1, 3, std::string("\2\0", 2) + sphere.substr(2))));  // flag byte not 0 or 1
+  EXPECT_TRUE(fails(record(1, 2, flags + "\3" + std::string(17, '\0'))));       // axis 3
   std::string plane = flags + std::string(96, '\0');
   plane[2 + 88] = 1;  // increment default
   EXPECT_FALSE(fails(record(1, 5, plane + std::string("\2\0\0\0", 4) + std::string(8, '\0'))));
@@ -483,17 +484,39 @@ TEST_F(RangeTest, CorruptRecordsGiveTheReadError) {
     }
     return false;
   };
-  EXPECT_TRUE(listFails(std::string("\1\0\0\0" "\1\0\0\0" "\1\0\0\0a" "\0\0\0\0", 17)));
-  EXPECT_TRUE(listFails(std::string("\1\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0", 16)));
-  EXPECT_FALSE(listFails(std::string("\1\0\0\0" "\0\0\0\0" "\1\0\0\0a" "\0\0\0\0", 17)));
+  EXPECT_TRUE(
+      listFails(std::string("\1\0\0\0"
+                            "\1\0\0\0"
+                            "\1\0\0\0a"
+                            "\0\0\0\0",
+                            17)));
+  EXPECT_TRUE(
+      listFails(std::string("\1\0\0\0"
+                            "\0\0\0\0"
+                            "\0\0\0\0"
+                            "\0\0\0\0",
+                            16)));
+  EXPECT_FALSE(
+      listFails(std::string("\1\0\0\0"
+                            "\0\0\0\0"
+                            "\1\0\0\0a"
+                            "\0\0\0\0",
+                            17)));
 }
 
 TEST_F(RangeTest, CorruptReferencesBetweenNamedRanges) {
   // Two named ranges that refer to each other: a circle no phrase can build.
   auto member = [](const char* name, int32_t target) {
-    std::string b("\0\0\0\0" "\1\0\0\0", 8);
+    std::string b(
+        "\0\0\0\0"
+        "\1\0\0\0",
+        8);
     b += name;
-    b += std::string("\1\0\0\0" "\1\0\0\0" "\0\0", 10);
+    b += std::string(
+        "\1\0\0\0"
+        "\1\0\0\0"
+        "\0\0",
+        10);
     b.append(reinterpret_cast<const char*>(&target), 4);
     return b;
   };

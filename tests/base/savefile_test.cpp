@@ -107,8 +107,8 @@ TEST_F(SaveFileTest, SaveWritesTheHeaderFieldByField) {
   std::string out = Run({"title demo", "macro xx 'print version'", "save t"});
   EXPECT_TRUE(Has(out, "Terrax>save t\nSaving file... please wait\r" + std::string(26, ' ') + "\r")) << out;
   const std::string expected = std::string("\xb8\x3b\xc3\x01\x86\0\0\0\x3c\x01\0\0", 12) + I32(261) + I32(261) +
-                               I32(0) + std::string("\0\0\x40\x40", 4) + I32(1796810910) + Str("demo") +
-                               Str("me") + Str("there") + I32(1) + Str("xx") + Str("print version") + I32(77);
+                               I32(0) + std::string("\0\0\x40\x40", 4) + I32(1796810910) + Str("demo") + Str("me") +
+                               Str("there") + I32(1) + Str("xx") + Str("print version") + I32(77);
   // The checksum trailer: marker, the bytes before it, their CRC-32.
   const std::string trailer = "TRXCRC32" + I32(static_cast<int32_t>(expected.size())) + I32(0) +
                               I32(static_cast<int32_t>(Crc32(expected.data(), expected.size())));
@@ -195,8 +195,8 @@ TEST_F(SaveFileTest, VersionGatesOfTheHeader) {
     int32_t format;
     bool macros;
   };
-  for (const Case& c : {Case{38, false}, Case{39, true}, Case{51, true}, Case{52, true}, Case{53, true},
-                        Case{54, true}}) {
+  for (const Case& c :
+       {Case{38, false}, Case{39, true}, Case{51, true}, Case{52, true}, Case{53, true}, Case{54, true}}) {
     BufferStream s;
     s.bytes = Header(c.format, 316) + I32(0) + Str("title") + Str("") + Str("");
     if (c.macros) s.bytes += I32(1) + Str("m") + Str("x");
@@ -217,8 +217,9 @@ TEST_F(SaveFileTest, BadPointersAreReported) {
   Run({"save t"});
   interp.badPointers = 3;
   std::string out = Run({"restore t"});
-  EXPECT_TRUE(Has(out, "+++ Warning!  3 instances of invalid pointer data detected\n"
-                       "+++ Warning! You may have pointers to deleted objects in ZOLT\n"))
+  EXPECT_TRUE(Has(out,
+                  "+++ Warning!  3 instances of invalid pointer data detected\n"
+                  "+++ Warning! You may have pointers to deleted objects in ZOLT\n"))
       << out;
   EXPECT_EQ(BadPointerCount(), 0u);
 }
@@ -238,7 +239,8 @@ TEST_F(SaveFileTest, SaveOverAnExistingFile) {
   device.terminal = true;
   device.keys = {'c'};
   out = Run({"save t"});
-  EXPECT_EQ(out, "*** File already exists!\n    O)verwrite or C)ancel ? \r*** File operation canceled.              \n");
+  EXPECT_EQ(out,
+            "*** File already exists!\n    O)verwrite or C)ancel ? \r*** File operation canceled.              \n");
   EXPECT_EQ(TempDir::Read("t.sav"), "old");
   device.keys = {'a', 'O'};  // no append for a binary file
   out = Run({"save t"});

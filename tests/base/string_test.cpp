@@ -113,11 +113,17 @@ TEST(StringTest, FormatTextPlaceholders) {
 }
 
 TEST(StringTest, KeyText) {
-  struct Case { uint32_t code; const char* text; };
+  struct Case {
+    uint32_t code;
+    const char* text;
+  };
   const Case cases[] = {
-      {'A', "Shft+A"}, {'a', "A"}, {32, "SPACE"}, {0x10003, "Ctrl+C"}, {0x10000074, "F5"},
-      {0x1001007B, "Ctrl+F12"}, {0x10020052, "Alt+R"}, {0x10020053, "Alt+S"}, {0x10020042, ""},
-      {0x1001002D, "Ctrl+Ins"}, {0x10020035, "Alt+5"}, {'+', "+"},
+      {'A', "Shft+A"},       {'a', "A"},
+      {32, "SPACE"},         {0x10003, "Ctrl+C"},
+      {0x10000074, "F5"},    {0x1001007B, "Ctrl+F12"},
+      {0x10020052, "Alt+R"}, {0x10020053, "Alt+S"},
+      {0x10020042, ""},      {0x1001002D, "Ctrl+Ins"},
+      {0x10020035, "Alt+5"}, {'+', "+"},
   };
   for (const Case& c : cases) EXPECT_STREQ(KeyText(c.code).c_str(), c.text) << std::hex << c.code;
 }
@@ -125,7 +131,9 @@ TEST(StringTest, KeyText) {
 TEST(StringTest, SaveFormIsLengthAndBytes) {
   MemoryStream m;
   SaveString(m, String("abc"));
-  EXPECT_EQ(m.bytes, std::string("\x03\x00\x00\x00" "abc", 7));
+  EXPECT_EQ(m.bytes, std::string("\x03\x00\x00\x00"
+                                 "abc",
+                                 7));
   String back;
   RestoreString(m, back);
   EXPECT_STREQ(back.c_str(), "abc");

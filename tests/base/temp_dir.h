@@ -46,9 +46,9 @@ class TempDir {
 };
 
 // A save stream over bytes in memory.
-#include "base/savestream.h"
-#include "base/except.h"
 #include <cstring>
+#include "base/except.h"
+#include "base/savestream.h"
 
 class BufferStream : public SaveStream {
  public:

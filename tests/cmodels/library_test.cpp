@@ -50,8 +50,8 @@ TEST(LibraryTest, PrototypesByIndexTypeAndName) {
     const char* typed;
     const char* found;  // nullptr: none
   };
-  const Match matches[] = {{"mohr", "mohr"}, {"mo", "mohr"}, {"MOHR", "mohr"}, {"e", "elastic"},
-                           {"n", "null"},    {"mohrs", nullptr}, {"x", nullptr}, {"", nullptr}};
+  const Match matches[] = {{"mohr", "mohr"}, {"mo", "mohr"},     {"MOHR", "mohr"}, {"e", "elastic"},
+                           {"n", "null"},    {"mohrs", nullptr}, {"x", nullptr},   {"", nullptr}};
   for (const Match& m : matches) {
     const ConstitutiveModel* p = ConstitutiveModel::FindByMatch(m.typed);
     if (m.found) {
@@ -267,9 +267,18 @@ TEST(ConTableListTest, RoundHalfUp) {
     double v;
     int32_t r;
   };
-  const Case cases[] = {{2.5, 3},    {-2.5, -2},   {-2.6, -3},      {2.4, 2},         {0.5, 1},
-                        {-0.5, 0},   {0.0, 0},     {7.0, 7},        {1e300, INT32_MAX}, {-1e300, INT32_MIN},
-                        {2147483646.7, 2147483647}, {std::numeric_limits<double>::quiet_NaN(), 0}};
+  const Case cases[] = {{2.5, 3},
+                        {-2.5, -2},
+                        {-2.6, -3},
+                        {2.4, 2},
+                        {0.5, 1},
+                        {-0.5, 0},
+                        {0.0, 0},
+                        {7.0, 7},
+                        {1e300, INT32_MAX},
+                        {-1e300, INT32_MIN},
+                        {2147483646.7, 2147483647},
+                        {std::numeric_limits<double>::quiet_NaN(), 0}};
   for (const Case& c : cases) EXPECT_EQ(ConTableList::Round(c.v), c.r) << c.v;
 }
 
@@ -322,10 +331,9 @@ void ExpectPrincipal(const double s[6], const double values[3], const Axes& axes
 }
 
 TEST(STensorTest, PrincipalValuesAndAxes) {
-  const double tensors[][6] = {
-      {-3e6, -1e6, -2e6, 0, 0, 0},  {1, 2, 3, 4, 5, 6},          {0, 0, 0, 0, 0, 0},
-      {5, 5, 5, 0, 0, 0},           {2, 2, 2, -1, -1, -1},       {1, 1, 1, 1, 1, 1},
-      {0, 0, 0, 1e-3, 0, 0},        {-1e7, -1e7, -4e6, 3e6, 0, 0}};
+  const double tensors[][6] = {{-3e6, -1e6, -2e6, 0, 0, 0}, {1, 2, 3, 4, 5, 6},           {0, 0, 0, 0, 0, 0},
+                               {5, 5, 5, 0, 0, 0},          {2, 2, 2, -1, -1, -1},        {1, 1, 1, 1, 1, 1},
+                               {0, 0, 0, 1e-3, 0, 0},       {-1e7, -1e7, -4e6, 3e6, 0, 0}};
   for (const auto& s : tensors) {
     double values[3];
     Axes axes;

@@ -31,8 +31,8 @@ TEST(FontTest, RequestsFindTheirFace) {
   for (const Case& c : cases) {
     RasterTestDevice device;
     FontInfo info = device.SelectFont(c.request);
-    EXPECT_EQ(info.faceName, String(c.face)) << c.request.width << "x" << c.request.height << " kind "
-                                             << c.request.kind << " face '" << c.request.faceName.c_str() << "'";
+    EXPECT_EQ(info.faceName, String(c.face)) << c.request.width << "x" << c.request.height << " kind " << c.request.kind
+                                             << " face '" << c.request.faceName.c_str() << "'";
     EXPECT_EQ(info.kind, 2);
     EXPECT_TRUE(device.fonts.IsEnumerated());
   }

@@ -21,9 +21,7 @@ class RasterTestDevice : public Device {
 
   String Name() override { return "Raster test"; }
   FontInfo SelectFont(const FontDesc& font) override { return RealizeFont(fonts, font); }
-  PixelSize GetSize() override {
-    return reported_.width ? reported_ : PixelSize{raster.Width(), raster.Height()};
-  }
+  PixelSize GetSize() override { return reported_.width ? reported_ : PixelSize{raster.Width(), raster.Height()}; }
   bool QueryCapability1() override { return false; }
   bool IsColor() override { return true; }
   bool IsScreen() override { return false; }

@@ -6,7 +6,6 @@
 
 #include "base/range.h"
 #include "base/range_named.h"
-#include "support/memory_stream.h"
 #include "generate/cmd_generate.h"
 #include "generate/gen_geometry.h"
 #include "generate/gen_zone.h"
@@ -15,6 +14,7 @@
 #include "model/model_interpreter.h"
 #include "model/services.h"
 #include "support/interp_fixture.h"
+#include "support/memory_stream.h"
 
 namespace {
 
@@ -101,11 +101,9 @@ TEST_F(GenerateCommandTest, BadInputGivesClearMessages) {
       {"gen point 1 2", "*** Missing parameter 4"},
       {"gen point id x 1 2 3", "*** Bad conversion parameter 3 (x)"},
       {"gen surface triangle vertex 0 0 0 vertex 1 0 0", "*** Insufficient number of vertices defined"},
-      {"gen surface triangle surfid 0 vertex 0 0 0 vertex 1 0 0 vertex 0 1 0",
-       "*** Surface Id must be greater than 0"},
+      {"gen surface triangle surfid 0 vertex 0 0 0 vertex 1 0 0 vertex 0 1 0", "*** Surface Id must be greater than 0"},
       {"gen surface triangle vertex point 9", "*** Node 9 not found"},
-      {"gen surface triangle vertex 0 0 0 vertex 1 1 1 vertex 2 2 2",
-       "*** Attempted to create a degenerate triangle"},
+      {"gen surface triangle vertex 0 0 0 vertex 1 1 1 vertex 2 2 2", "*** Attempted to create a degenerate triangle"},
       {"gen surface triangle vertex 0 0 0 colour red", "*** Unrecognized parameter 7 (colour)"},
       {"gen test", "*** Missing parameter 2"},
       {"gen test inv 1 2", "*** Missing parameter 5"},

@@ -8,9 +8,9 @@
 
 #include "base/except.h"
 #include "base/linklist.h"
-#include "support/memory_stream.h"
 #include "generate/gen_fixture.h"
 #include "generate/gen_geometry.h"
+#include "support/memory_stream.h"
 
 namespace {
 

@@ -60,9 +60,9 @@ TEST(GenPoints, CommandWithoutIdMovesAPointWithinItsTinyTolerance) {
     bool moves;
   };
   const Case cases[] = {
-      {V(0, 0, 0), V(1e-15, 0, 0), true},          // below 1e-14
-      {V(0, 0, 0), V(2e-14, 0, 0), false},         // beyond it
-      {V(1e6, 0, 0), V(1e6 + 5e-9, 0, 0), true},   // 1e-14 of the largest coordinate
+      {V(0, 0, 0), V(1e-15, 0, 0), true},         // below 1e-14
+      {V(0, 0, 0), V(2e-14, 0, 0), false},        // beyond it
+      {V(1e6, 0, 0), V(1e6 + 5e-9, 0, 0), true},  // 1e-14 of the largest coordinate
       {V(1e6, 0, 0), V(1e6, 2e-8, 0), false},
   };
   for (const Case& c : cases) {
@@ -119,14 +119,18 @@ TEST(GenPoints, SearchAgreesWithAWalkInListOrder) {
       const GenPoint* expected = FirstWithin(g, p, std::max(1e-14 * m, 1e-14));
       const uint32_t before = g.Points().Count();
       GenPoint* got = g.PlacePoint(p, false, 0);
-      if (expected) EXPECT_EQ(got, expected) << i;
-      else EXPECT_EQ(g.Points().Count(), before + 1) << i;
+      if (expected)
+        EXPECT_EQ(got, expected) << i;
+      else
+        EXPECT_EQ(g.Points().Count(), before + 1) << i;
     } else {
       const GenPoint* expected = FirstWithin(g, p, 1e-6 * (m == 0.0 ? 1.0 : m));
       const uint32_t before = g.Points().Count();
       GenPoint* got = g.FindOrCreatePoint(p);
-      if (expected) EXPECT_EQ(got, expected) << i;
-      else EXPECT_EQ(g.Points().Count(), before + 1) << i;
+      if (expected)
+        EXPECT_EQ(got, expected) << i;
+      else
+        EXPECT_EQ(g.Points().Count(), before + 1) << i;
     }
   }
 }

@@ -40,13 +40,13 @@ TEST_F(CubeAndTetrahedron, InsideFollowsTheParityOfDistinctCrossings) {
   };
   const Case cases[] = {
       {0.2, 0.2, 0.2, true, true},
-      {0.6, 0.6, 0.6, true, false},    // within the tetrahedron's extents, beyond its slanted face
-      {0.5, 0.3, 0.3, true, false},    // the +x ray meets the cube's x = 1 face on its diagonal
-      {0.5, 0.5, 0.5, true, false},    // rays through the cube's face diagonals
-      {1.5, 0.5, 0.5, false, false},   // outside the extents: no ray at all
+      {0.6, 0.6, 0.6, true, false},   // within the tetrahedron's extents, beyond its slanted face
+      {0.5, 0.3, 0.3, true, false},   // the +x ray meets the cube's x = 1 face on its diagonal
+      {0.5, 0.5, 0.5, true, false},   // rays through the cube's face diagonals
+      {1.5, 0.5, 0.5, false, false},  // outside the extents: no ray at all
       {0.5, -0.1, 0.5, false, false},
-      {1.0, 0.5, 0.25, true, false},   // on a face: the hit lies within the tolerance
-      {0.0, 0.0, 0.0, true, false},    // a shared corner
+      {1.0, 0.5, 0.25, true, false},  // on a face: the hit lies within the tolerance
+      {0.0, 0.0, 0.0, true, false},   // a shared corner
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Inside(cube, c.x, c.y, c.z), c.inCube) << c.x << " " << c.y << " " << c.z;
@@ -68,9 +68,10 @@ TEST(GenVolumeInside, AgreesWithTheShapeAwayFromItsSurface) {
   int checked = 0;
   for (int i = 0; i < 3000; ++i) {
     const double x = coord(random), y = coord(random), z = coord(random);
-    const double toCube = std::min({std::fabs(x), std::fabs(y), std::fabs(z), std::fabs(x - 2), std::fabs(y - 2),
-                                    std::fabs(z - 2)});
-    const double toTetra = std::min({std::fabs(x), std::fabs(y), std::fabs(z), std::fabs(x + y + z - 1) / std::sqrt(3.0)});
+    const double toCube =
+        std::min({std::fabs(x), std::fabs(y), std::fabs(z), std::fabs(x - 2), std::fabs(y - 2), std::fabs(z - 2)});
+    const double toTetra =
+        std::min({std::fabs(x), std::fabs(y), std::fabs(z), std::fabs(x + y + z - 1) / std::sqrt(3.0)});
     if (toCube > 1e-3) {
       EXPECT_EQ(Inside(cube, x, y, z), x > 0 && x < 2 && y > 0 && y < 2 && z > 0 && z < 2) << x << " " << y << " " << z;
       ++checked;

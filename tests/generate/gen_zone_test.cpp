@@ -177,7 +177,8 @@ TEST_F(GenZoneTest, BadInputGivesClearMessagesAndAddsNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {"gen zone brick p1 0 4 0 p2 3 0 0 group lost", "*** Mesh primitive does not conform to node numbering convention."},
+      {"gen zone brick p1 0 4 0 p2 3 0 0 group lost",
+       "*** Mesh primitive does not conform to node numbering convention."},
       {"gen zone brick p3 point 7", "*** Node 7 not found"},
       // p2 and p3 the same point: edges in one plane
       {"gen zone brick size 1 1 1 p0 0.515 0.5 2 p1 0 1 0 p2 0 0 3 p3 0 0 3",

@@ -66,7 +66,8 @@ TEST(InstallSubsystemsTest, EveryCommandWordHasAHandlerAndCanBeTyped) {
     for (int i = 1; i <= table->Count(); ++i) {
       const std::string word = table->Word(i);
       EXPECT_TRUE(table->HasHandler(i) != !table->Available(i))
-          << table->Name() << " " << word << (table->Available(i) ? ": no handler" : ": a handler though not available");
+          << table->Name() << " " << word
+          << (table->Available(i) ? ": no handler" : ": a handler though not available");
       for (int j = 1; j < i; ++j) {
         const std::string earlier = Lower(table->Word(j));
         EXPECT_NE(earlier.rfind(Lower(word), 0), 0u)

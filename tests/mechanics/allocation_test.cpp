@@ -15,7 +15,8 @@ TEST_F(AllocationTest, StepsAllocateNothing) {
   for (int k = 0; k < 3; ++k) {
     Zone* zone = UnitBrick(0, 0, k);
     if (k == 1)
-      Assign(zone, "mohr", {{"bulk", 1e8}, {"shear", 6e7}, {"cohesion", 1e3}, {"friction", 30}, {"tension", 1e10}}, 2000);
+      Assign(zone, "mohr", {{"bulk", 1e8}, {"shear", 6e7}, {"cohesion", 1e3}, {"friction", 30}, {"tension", 1e10}},
+             2000);
     else
       Assign(zone, "elastic", {{"bulk", 1e8}, {"shear", 6e7}}, 2000);
   }

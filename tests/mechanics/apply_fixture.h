@@ -51,9 +51,7 @@ class ApplyTest : public GridTest {
     for (Zone* z : ZoneList()) z->SetModelByName(name);
   }
 
-  static ApplyCondition* RecordOf(uint32_t gpId) {
-    return static_cast<ApplyCondition*>(FindGridpoint(gpId)->apply);
-  }
+  static ApplyCondition* RecordOf(uint32_t gpId) { return static_cast<ApplyCondition*>(FindGridpoint(gpId)->apply); }
 
   static std::vector<const ApplyCondition*> Records() {
     std::vector<const ApplyCondition*> out;

@@ -66,7 +66,8 @@ class ApplyRecordTest : public ApplyTest {
     };
     Run({"apply xforce 1 range id 1", "apply yforce 2 range id 1", "apply xvel 0.5 range id 1",
          "apply nvel -1 plane normal 0 0 -1 range id 5", "apply svel 2 range id 9",
-         "apply zbody -10 history table 2 thermal range id 3", "apply szz -1e6 gradients 0 0 1 history wave range id 8 z 1.9 2.1"});
+         "apply zbody -10 history table 2 thermal range id 3",
+         "apply szz -1e6 gradients 0 0 1 history wave range id 8 z 1.9 2.1"});
     script.symbolAtToken = nullptr;
     ApplyCondition* record = RecordOf(2) ? RecordOf(2) : ApplyCondition::Create(FindGridpoint(2));
     ApplyQuietBlock* quiet = record->NewQuietBlock();
@@ -200,7 +201,7 @@ TEST_F(ApplyRecordTest, UnknownSymbolsAndModesLeaveTheirPointersEmpty) {
   MemoryStream s;
   s.WriteU32(1);  // one record
   s.WriteU32(0);
-  s.WriteU8(2);   // a zone
+  s.WriteU8(2);  // a zone
   s.WriteU32(0);
   for (uint8_t mode : {uint8_t{6}, uint8_t{4}}) {
     s.WriteU8(1);

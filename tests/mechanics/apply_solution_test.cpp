@@ -15,9 +15,7 @@ class ApplySolutionTest : public ApplyTest {
     InstallMechanicsCycle();
     InstallMechanicsApply();  // the apply phases of the cycle
   }
-  void TearDown() override {
-    ApplyTest::TearDown();
-  }
+  void TearDown() override { ApplyTest::TearDown(); }
 };
 
 TEST_F(ApplySolutionTest, ColumnUnderGravityAndSurcharge) {

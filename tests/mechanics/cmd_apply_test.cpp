@@ -52,8 +52,7 @@ TEST_F(ApplyCommandTest, ConditionsOnGridPointsZonesAndFacesAreListedAndRemoved)
                      "      5    1 szz                      -1.0000e+06\n"),
             std::string::npos);
 
-  EXPECT_EQ(Run({"apply remove"}),
-            "Terrax>apply remove\n updated 9 grid-points\n updated 8 zones\n updated 4 faces\n");
+  EXPECT_EQ(Run({"apply remove"}), "Terrax>apply remove\n updated 9 grid-points\n updated 8 zones\n updated 4 faces\n");
   EXPECT_TRUE(GlobalApplyList().IsEmpty());
   EXPECT_EQ(Run({"print apply"}), "Terrax>print apply\n");
   for (GridPoint* gp : GridPointList()) EXPECT_EQ(gp->apply, nullptr);
@@ -86,7 +85,8 @@ TEST_F(ApplyCommandTest, RefusedConditions) {
     const char* message;
   } cases[] = {
       {"fix x range x -0.1 0.1", "*** Cannot FIX and APPLY velocity in the same direction"},
-      {"apply dvel 1 range x -0.1 0.1", "*** Cannot have applied velocities in global and local axes at same gridpoint"},
+      {"apply dvel 1 range x -0.1 0.1",
+       "*** Cannot have applied velocities in global and local axes at same gridpoint"},
       {"apply xvel 1 plane normal 1 0 0", "*** plane keyword not compatible with this apply condition"},
       {"apply xaccel 1", "*** Not configured for dynamic calculation"},
       {"apply pp 1", "*** Not configured for fluid flow calculation"},
@@ -119,7 +119,8 @@ TEST_F(ApplyCommandTest, VelocityConflictsFollowTheAxesAndFixities) {
   EXPECT_EQ(Run({"fix x range id 3"}),
             "Terrax>fix x range id 3\n*** Cannot have applied velocities in global and local axes at same gridpoint\n");
   EXPECT_EQ(Run({"apply zvel 1 range id 3"}),
-            "Terrax>apply zvel 1 range id 3\n*** Cannot have applied velocities in global and local axes at same gridpoint\n");
+            "Terrax>apply zvel 1 range id 3\n*** Cannot have applied velocities in global and local axes at same "
+            "gridpoint\n");
   // Local axes from two planes: accepted when they agree, refused otherwise,
   // and never mixed with the boundary normal's axes.
   std::string out = Run({"apply nvel 1 plane normal 1 0 1 range id 9", "apply svel 1 plane normal 1 0.001 1 range id 9",
@@ -169,8 +170,7 @@ TEST_F(ApplyCommandTest, RemovalByQuantityAndClass) {
   Run({"apply xforce 1", "apply xforce 2 history table 1", "apply yforce 1", "apply xbody 1", "apply sxx 1"});
   EXPECT_NE(RecordOf(1)->FindValue(kApplyForceHist, 1), nullptr);
   // Removing a quantity takes its multiplied form with it.
-  EXPECT_EQ(Run({"apply remove xforce range id 1"}),
-            "Terrax>apply remove xforce range id 1\n updated 1 grid-points\n");
+  EXPECT_EQ(Run({"apply remove xforce range id 1"}), "Terrax>apply remove xforce range id 1\n updated 1 grid-points\n");
   EXPECT_EQ(RecordOf(1)->FindValue(kApplyForce, 1), nullptr);
   EXPECT_EQ(RecordOf(1)->FindValue(kApplyForceHist, 1), nullptr);
   EXPECT_NE(RecordOf(1)->FindValue(kApplyForce, 2), nullptr);

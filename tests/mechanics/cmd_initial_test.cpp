@@ -1,6 +1,6 @@
 // INITIAL on a 2 x 2 x 2 brick grid.
-#include "mechanics/apply_fixture.h"
 #include "mechanics/cmd_initial.h"
+#include "mechanics/apply_fixture.h"
 #include "model/module_doubles.h"
 
 namespace {
@@ -11,9 +11,7 @@ class InitialTest : public ApplyTest {
     ApplyTest::SetUp();
     BrickGrid(2, 2, 2);
   }
-  void TearDown() override {
-    ApplyTest::TearDown();
-  }
+  void TearDown() override { ApplyTest::TearDown(); }
 };
 
 TEST_F(InitialTest, GridPointValuesSetMultipliedAndAdded) {

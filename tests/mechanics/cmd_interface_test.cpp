@@ -50,7 +50,8 @@ TEST_F(InterfaceCommandTest, RefusedInput) {
   };
   for (const Case& c : cases) {
     const std::string out = Run({c.line});
-    const std::string expected = std::string("Terrax>") + c.line + "\n" + (c.message ? c.message + std::string("\n") : "");
+    const std::string expected =
+        std::string("Terrax>") + c.line + "\n" + (c.message ? c.message + std::string("\n") : "");
     EXPECT_EQ(out, expected) << c.line;
   }
   // What the refused lines made before failing stays; nothing else was made.
@@ -89,7 +90,8 @@ TEST_F(InterfaceCommandTest, Listings) {
   EXPECT_EQ(Listing("print interface 1 target range cid 3"),
             "  ID    Zone--Face Penetration         Weighting Factors        Update\n"
             "------  ---------- ------------ ------- ------- ------- ------- ------\n"
-            "     3 " + std::string(55, ' ') + " Yes\n");
+            "     3 " +
+                std::string(55, ' ') + " Yes\n");
   EXPECT_EQ(Listing("print interface 1 model range cid 3"),
             "  ID   Model Name\n------ -------------------\n     3 Default\n");
   EXPECT_EQ(Listing("print interface 1 states range cid 3"),

@@ -176,9 +176,8 @@ TEST_F(CollapseTest, TwoToOneSlopeOnRigidBase) {
   const char* const props = "prop bulk 1e8 shear 3e7 cohesion 1e4 friction 20 dilation 0 tension 1e10 density 2000";
   // Parallelograms: 1 m zones along x and z; the back rises parallel to the slope.
   Fresh();
-  Commands({"gen zone brick size 20 1 10 p0 0 0 0 p1 20 0 0 p2 0 1 0 p3 20 0 10", "model mohr", props,
-            "set gravity 10", "fix x z range z -0.01 0.01", "fix y",
-            "fix x z range plane origin 20 0 0 normal 1 0 -2 distance 0.01"});
+  Commands({"gen zone brick size 20 1 10 p0 0 0 0 p1 20 0 0 p2 0 1 0 p3 20 0 10", "model mohr", props, "set gravity 10",
+            "fix x z range z -0.01 0.01", "fix y", "fix x z range plane origin 20 0 0 normal 1 0 -2 distance 0.01"});
   const double distorted = FactorOfSafety();
 
   // Rectangles 1 m by 0.5 m and, along the face, wedges of the same size.
@@ -190,8 +189,7 @@ TEST_F(CollapseTest, TwoToOneSlopeOnRigidBase) {
               Format("gen zone brick size %g 1 1 p0 %g 0 %g", 39 - x, x + 1, z) + Format(" p1 40 0 %g", z) +
                   Format(" p2 %g 1 %g p3 %g 0 %g", x + 1, z, x + 1, z + 0.5)});
   }
-  Commands({"model mohr", props, "set gravity 10", "fix x z range z -0.01 0.01", "fix y",
-            "fix x range x 39.99 40.01"});
+  Commands({"model mohr", props, "set gravity 10", "fix x z range z -0.01 0.01", "fix y", "fix x range x 39.99 40.01"});
   const double regular = FactorOfSafety();
 
   EXPECT_NEAR(distorted, 1.39, 0.03 * 1.39);
@@ -214,8 +212,7 @@ class CollapseVerticalCut : public CollapseTest {
     Commands({Format("gen zone brick size %g 1 %g p0 0 0 0 p1 15 0 0", std::lround(15 / h), std::lround(10 / h)) +
                   Format(" p2 0 %g 0 p3 0 0 10", h),
               "model mohr",
-              Format("prop bulk 1e8 shear 3e7 cohesion 5e4 friction %g dilation 0 tension 1e10 density 2000",
-                     friction),
+              Format("prop bulk 1e8 shear 3e7 cohesion 5e4 friction %g dilation 0 tension 1e10 density 2000", friction),
               "set gravity 10", "fix x range x 14.99 15.01", "fix x z range z -0.01 0.01", "fix y"});
   }
 };
@@ -254,8 +251,8 @@ TEST_F(CollapseVerticalCut, SearchAgreesWithStrengthsReducedByHand) {
     const int start = Settings().totalCycles;
     Run({"solve ratio 1e-5 step 40000"});
     const bool settled = Settings().forceRatio < 1e-5;
-    EXPECT_EQ(settled, f < found) << "ratio " << Settings().forceRatio << " after "
-                                  << Settings().totalCycles - start << " steps";
+    EXPECT_EQ(settled, f < found) << "ratio " << Settings().forceRatio << " after " << Settings().totalCycles - start
+                                  << " steps";
   }
 }
 

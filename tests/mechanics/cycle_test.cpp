@@ -79,8 +79,7 @@ TEST_F(StepCommandTest, NullModelStepsLeaveTheLastLineInTheLog) {
   interp.CloseLog();
   const char* last = "    10     10      10  0.000e+00  1.000e+00\r";
   // Each step's line overwrites the one before on the console.
-  EXPECT_NE(out.find("     9     10       9  0.000e+00  1.000e+00\r    10     10      10"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("     9     10       9  0.000e+00  1.000e+00\r    10     10      10"), std::string::npos) << out;
   EXPECT_NE(out.find(std::string(last) + "\nEnding at:   "), std::string::npos) << out;
   std::ifstream log("run.log");
   std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
@@ -190,10 +189,9 @@ TEST_F(StepCommandTest, OneStepRunsItsPhasesInOrder) {
   ASSERT_TRUE(Cycle::Prepare(false, interp, true));
   Cycle::Step(interp);
   const std::vector<std::string> want = {
-      "begin a",  "begin b",  "check a",  "check b",  "1",      "2",        "0",
-      "3",        "zones a",  "zones b",  "forces a", "forces b", "ties a", "ties b",
-      "4",        "5",        "motion a", "motion b", "mechanical a", "mechanical b", "6",
-      "13",       "modes a",  "modes b"};
+      "begin a",  "begin b",  "check a",      "check b",      "1",      "2",      "0",       "3",
+      "zones a",  "zones b",  "forces a",     "forces b",     "ties a", "ties b", "4",       "5",
+      "motion a", "motion b", "mechanical a", "mechanical b", "6",      "13",     "modes a", "modes b"};
   EXPECT_EQ(Trace(), want);
 }
 

@@ -91,7 +91,7 @@ TEST_F(InterfaceModelTest, DilationAddsNormalStressOnlyWhenItCan) {
 
 TEST_F(InterfaceModelTest, ABondHoldsTensionToItsStrengthAndThenBreaksForGood) {
   law().tension = 1e5;
-  EXPECT_TRUE(Step(1e-4));  // into contact
+  EXPECT_TRUE(Step(1e-4));   // into contact
   EXPECT_TRUE(Step(-1e-4));  // -1e5: held
   EXPECT_EQ(node.normalStress, -1e5);
   EXPECT_EQ(law().tension, 1e5);
@@ -166,8 +166,8 @@ TEST_F(InterfaceModelTest, PropertiesByNameAndAsText) {
   const struct {
     const char* word;
     int index;
-  } words[] = {{"kn", 0}, {"normalstiff", 0}, {"n", 0}, {"ks", 1}, {"shear", 1}, {"coh", 2}, {"fric", 3},
-               {"ten", 4}, {"dil", 5},         {"sb", 6}, {"bs", 7}, {"bogus", -1}};
+  } words[] = {{"kn", 0},   {"normalstiff", 0}, {"n", 0},   {"ks", 1}, {"shear", 1}, {"coh", 2},
+               {"fric", 3}, {"ten", 4},         {"dil", 5}, {"sb", 6}, {"bs", 7},    {"bogus", -1}};
   for (const auto& w : words) {
     interp.ClearTokens();
     interp.AddToken(w.word);
@@ -224,8 +224,8 @@ TEST_F(InterfaceModelTest, TheRecordAndItsVersionGates) {
     int32_t version;
     bool state;
     bool bond;
-  } gates[] = {{151, false, false}, {152, false, true}, {233, false, true},
-               {234, true, true},   {300, false, true}, {302, false, true}, {303, true, true}};
+  } gates[] = {{151, false, false}, {152, false, true}, {233, false, true}, {234, true, true},
+               {300, false, true},  {302, false, true}, {303, true, true}};
   for (const auto& g : gates) {
     SCOPED_TRACE(g.version);
     CurrentRestoreVersions().program = g.version;

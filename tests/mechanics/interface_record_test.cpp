@@ -70,21 +70,21 @@ class InterfaceRecordTest : public InterfaceTest {
 
   // A node record as a file of the version holds it, up to the law's name.
   static void WriteNode(SaveStream& s, int32_t version, uint32_t flags) {
-    s.WriteU32(5);      // id
+    s.WriteU32(5);  // id
     s.WriteU32(flags);
-    s.WriteF64(0.0);    // mass
+    s.WriteF64(0.0);                               // mass
     for (int i = 0; i < 8; ++i) s.WriteF32(0.0f);  // stiffness, area sum, velocity, padding
     const double position[3] = {1.5, 2.5, 3.5};
     for (double v : position) s.WriteF64(v);
     for (int i = 0; i < 15; ++i) s.WriteF64(0.0);  // displacement, offset, force, force twice
-    s.WriteU8(0);       // no dynamic block
-    s.WriteU32(0);      // no extra variables
-    s.WriteU32(0);      // damping kind
+    s.WriteU8(0);                                  // no dynamic block
+    s.WriteU32(0);                                 // no extra variables
+    s.WriteU32(0);                                 // damping kind
     s.WriteF32(0.8f);
     ASSERT_LT(version, 310);
     for (int i = 0; i < 16; ++i) s.WriteF64(i == 3 ? 9.0 : 0.0);  // area .. shear stress; addition 9
     for (int i = 0; i < 2; ++i) {
-      s.WriteU8(0);  // face
+      s.WriteU8(0);   // face
       s.WriteU32(0);  // no zone
     }
     for (int i = 0; i < 2; ++i) {
@@ -99,8 +99,8 @@ TEST_F(InterfaceRecordTest, SaveRestoreSaveIsByteIdentical) {
   Run({"interface 1 face range z 0.9 1.1", "interface 1 maxedge 0.8",
        "interface 1 property kn 1e9 ks 2e9 cohesion 1e4 friction 30 tension 1e5 dilation 5 sbratio 50 bslip on "
        "range x 0 1.1",
-       "interface 1 sstress 1 2 3 nstress -4 ctolerance 0.25 update off range cid 2 5",
-       "interface 7 node 9 9 9", "interface 7 element p1 node 1 p2 9 8 9 p3 8 9 9 effective off"});
+       "interface 1 sstress 1 2 3 nstress -4 ctolerance 0.25 update off range cid 2 5", "interface 7 node 9 9 9",
+       "interface 7 element p1 node 1 p2 9 8 9 p3 8 9 9 effective off"});
   InterfaceNode* n = Iface(1).FindNode(3);
   n->target = ZoneFace(FindZone(2), 3);
   n->targetWeights.weight[1] = 0.5;

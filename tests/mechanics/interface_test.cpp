@@ -81,8 +81,8 @@ TEST_F(InterfaceTest, ANodeStandsAtAPointWithinItsRelativeTolerance) {
     double p[3];
     uint32_t id;  // 0: none
   } cases[] = {
-      {{0, 0, 0}, 1},  // at the origin the tolerance is 1e-12
-      {{1e-13, 0, 0}, 0},  // elsewhere it is relative to the point
+      {{0, 0, 0}, 1},                      // at the origin the tolerance is 1e-12
+      {{1e-13, 0, 0}, 0},                  // elsewhere it is relative to the point
       {{1000 + 0.000244140625, 0, 0}, 2},  // equal distances: the first made
       {{1000 + 2.5e-3, 0, 0}, 0},
       {{1000, 0, 9.9e-4}, 2},
@@ -104,8 +104,9 @@ TEST_F(InterfaceTest, ANodeStandsAtAPointWithinItsRelativeTolerance) {
 TEST_F(InterfaceTest, RefinementLeavesNoLongEdgeAndKeepsTheMeshWhole) {
   Run({"interface 1 face range z 0.9 1.1"});
   const std::string out = Run({"interface 1 maxedge 0.6"});
-  EXPECT_NE(out.find("*** This will make interfaces impermeable to fluid flow and override permeability flag if set \n"),
-            std::string::npos);
+  EXPECT_NE(
+      out.find("*** This will make interfaces impermeable to fluid flow and override permeability flag if set \n"),
+      std::string::npos);
   Interface& iface = Iface(1);
   EXPECT_LT(CheckMesh(iface), 0.6);
   EXPECT_DOUBLE_EQ(TotalArea(iface), 4.0);
@@ -290,7 +291,8 @@ TEST_F(InterfaceTest, WrapLaysElementsOnTheExposedFacesOfAGroup) {
   EXPECT_EQ(Elements(Iface(3))[0]->Host().GetZone()->GetGroup()->Name().str(), "above");
   EXPECT_EQ(Iface(4).Elements().Count(), 12u);  // an unknown second group is none
   EXPECT_EQ(Iface(5).Elements().Count(), 0u);
-  EXPECT_EQ(Run({"interface 6 wrap nosuch"}), "Terrax>interface 6 wrap nosuch\n*** Must specify at least one valid group.\n");
+  EXPECT_EQ(Run({"interface 6 wrap nosuch"}),
+            "Terrax>interface 6 wrap nosuch\n*** Must specify at least one valid group.\n");
   // A second word that is a keyword of the command stays one.
   Run({"interface 7 wrap below effective off"});
   EXPECT_EQ(Iface(7).Elements().Count(), 12u);

@@ -2,9 +2,9 @@
 // damping, fixity, applied velocities, the move, the ratio sums and its errors.
 #include <vector>
 
+#include "mechanics/apply_condition.h"
 #include "mechanics/cycle_fixture.h"
 #include "model/module_doubles.h"
-#include "mechanics/apply_condition.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST_F(MotionTest, FixedDirectionsTakeNoVelocityAndCountNothing) {
   gp->appliedForce[1][1] = 4.0;
   MoveGridPoint(*gp);
   EXPECT_EQ(gp->velocity[0], 0.0);
-  EXPECT_EQ(gp->velocity[1], -1.0);  // (-8 + 4) / 4, from rest
+  EXPECT_EQ(gp->velocity[1], -1.0);            // (-8 + 4) / 4, from rest
   EXPECT_EQ(Settings().unbalancedForce, 4.0);  // the fixed x force does not count
   EXPECT_EQ(Settings().sums.unbalanced, 4.0);
   EXPECT_EQ(gp->forceSum, 6.0);  // the applied force adds its size

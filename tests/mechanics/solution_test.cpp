@@ -20,8 +20,7 @@ TEST_F(SolutionTest, ElasticColumnSettlesToTheWeightAbove) {
   // Ten unit zones on rollers: x and y fixed everywhere (every grid-point of
   // a one-zone-wide column lies on its side faces), z fixed at the base.
   const int n = 10;
-  for (int k = 0; k < n; ++k)
-    Assign(UnitBrick(0, 0, k), "elastic", {{"bulk", 5e7}, {"shear", 3e7}}, 2000);
+  for (int k = 0; k < n; ++k) Assign(UnitBrick(0, 0, k), "elastic", {{"bulk", 5e7}, {"shear", 3e7}}, 2000);
   for (GridPoint* gp : GridPointList()) {
     gp->flags |= NodeBase::kFixX | NodeBase::kFixY;
     if (gp->position[2] == 0.0) gp->flags |= NodeBase::kFixZ;

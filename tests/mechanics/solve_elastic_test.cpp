@@ -76,8 +76,7 @@ TEST_F(SolveElasticTest, OnlyMohrCoulombZones) {
 
 TEST_F(SolveElasticTest, EscInTheElasticRunGivesTheStrengthsBack) {
   const double cohesion = 1e6, friction = 35.0, tension = 12345.678;
-  Column("mohr",
-         {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", cohesion}, {"friction", friction}, {"tension", tension}},
+  Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", cohesion}, {"friction", friction}, {"tension", tension}},
          false);
   static FakeDevice* keys;
   keys = &device;

@@ -26,7 +26,7 @@ class SolveTest : public CycleTest {
     CycleTest::SetUp();
     app.Identity();
     interp.SetApp(&app);
-    }
+  }
   void TearDown() override {
     views.notify = nullptr;
     app.New();
@@ -43,8 +43,7 @@ class SolveTest : public CycleTest {
   // grid-point on rollers in x and y (the column of an oedometer). Otherwise
   // the faces x = 0 and y = 0 are planes of symmetry and the others free, so
   // that every zone is in uniaxial compression.
-  static void Column(const char* model, std::initializer_list<std::pair<const char*, double>> props,
-                     bool confined) {
+  static void Column(const char* model, std::initializer_list<std::pair<const char*, double>> props, bool confined) {
     for (int k = 0; k < kHeight; ++k) Assign(UnitBrick(0, 0, k), model, props, kDensity);
     for (GridPoint* gp : GridPointList()) {
       if (confined || gp->position[0] == 0.0) gp->flags |= NodeBase::kFixX;

@@ -73,7 +73,8 @@ TEST_F(SolveFosTest, TrescaColumnFailsAtTwiceItsCohesion) {
 
 TEST_F(SolveFosTest, FrictionalColumnFromRest) {
   const double cohesion = 8e4, friction = 30.0;
-  LoadedColumn("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", cohesion}, {"friction", friction}, {"tension", 1e10}});
+  LoadedColumn("mohr",
+               {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", cohesion}, {"friction", friction}, {"tension", 1e10}});
   // Straight from a model without stresses: every trial loads it from rest.
   const std::string out = Run({"solve fos file mode"});
   const double want = ColumnFactor(cohesion, friction, LoadedStress());  // 1.31
@@ -87,8 +88,7 @@ TEST_F(SolveFosTest, FrictionalColumnFromRest) {
 }
 
 TEST_F(SolveFosTest, StrengthReduction) {
-  Assign(UnitBrick(), "mohr",
-         {{"cohesion", 1e5}, {"friction", 30}, {"dilation", 5}, {"tension", 4e4}});
+  Assign(UnitBrick(), "mohr", {{"cohesion", 1e5}, {"friction", 30}, {"dilation", 5}, {"tension", 4e4}});
   Assign(UnitBrick(1, 0, 0), "elastic", {{"bulk", 1e8}});
   const double reduced = std::atan(0.5 * std::tan(30 * kDegree)) / kDegree;
   const struct {
@@ -144,8 +144,10 @@ TEST_F(SolveFosTest, SearchesThatFindNoFactor) {
       // Stronger than any trial can reduce: no unstable state to bracket.
       {1e9, "\n*** FOS not found: every trial is stable, up to a factor of 32 \nFoS Ending at:   ", false},
       // Unstable even at a sixteenth of the reduction: nothing is divided by zero.
-      {1e3, "\n*** FOS not found: no trial is stable, down to a factor of 0.0625 \n"
-            " *** To see failure mode restore FoSmode.sav\nFoS Ending at:   ", true},
+      {1e3,
+       "\n*** FOS not found: no trial is stable, down to a factor of 0.0625 \n"
+       " *** To see failure mode restore FoSmode.sav\nFoS Ending at:   ",
+       true},
   };
   for (const auto& c : cases) {
     app.New();
@@ -204,8 +206,7 @@ TEST_F(SolveFosTest, FailuresAfterTheScratchFileBringTheModelBack) {
   };
   for (const auto& c : cases) {
     app.New();
-    Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", 1.5e5}, {"friction", 10}, {"tension", 1e10}},
-           false);
+    Column("mohr", {{"bulk", 5e7}, {"shear", 3e7}, {"cohesion", 1.5e5}, {"friction", 10}, {"tension", 1e10}}, false);
     if (c.unassigned) UnitBrick(5, 5, 5);
     const std::string out = Run({c.line});
     EXPECT_TRUE(Has(out, c.message)) << out.substr(out.size() > 300 ? out.size() - 300 : 0);

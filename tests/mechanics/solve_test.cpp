@@ -216,8 +216,9 @@ TEST_F(SolveRunTest, ThermalSlaveDoublesTheMasterStage) {
   };
   const std::string out = Run({"solve step 40"});
   EXPECT_EQ(trace.substr(0, 40), "MTMMTMMMMTMMMMMMMMTMMMMMMMMTMMMMMMMMTMMM") << out.substr(0, 400);
-  EXPECT_TRUE(Has(out, "step    Mast Ther Curr Sub  Therm Ratio Therm. Time Time Step   \n"
-                       "------- ---- ---- ---- ---- ----------- ----------- ----------- \n"))
+  EXPECT_TRUE(Has(out,
+                  "step    Mast Ther Curr Sub  Therm Ratio Therm. Time Time Step   \n"
+                  "------- ---- ---- ---- ---- ----------- ----------- ----------- \n"))
       << out.substr(0, 400);
   // The thermal step of the second sweep: two master steps in it, one thermal step in the last.
   EXPECT_TRUE(Has(out, "\r      2    2    1 Ther    1  5.0000e-01  2.0000e+00  1.0000e+00 \r")) << out.substr(0, 600);

@@ -90,8 +90,7 @@ TEST_F(VerificationTest, ElasticBlockCarriesTheStressOnItsFaces) {
       {"global tensor on an axis-aligned block",
        {"gen zone brick size 2 2 2", "model elastic", "property bulk 1e8 shear 6e7",
         "fix x y z range sphere center 0 0 0 radius 0.1", "fix y z range sphere center 2 0 0 radius 0.1",
-        "fix z range sphere center 0 2 0 radius 0.1",
-        "apply sxx -1e5 syy -2e5 szz -3e5 sxy 4e4 syz -3e4 sxz 2e4"},
+        "fix z range sphere center 0 2 0 radius 0.1", "apply sxx -1e5 syy -2e5 szz -3e5 sxy 4e4 syz -3e4 sxz 2e4"},
        {-1e5, -2e5, -3e5, 4e4, 2e4, -3e4}},
       {"normal stresses on a turned block",
        {"gen zone brick p0 0 0 0 p1 2 2 1 p2 -2 1 2 p3 1 -2 2 size 2 2 2", "model elastic",
@@ -146,9 +145,9 @@ TEST_F(VerificationTest, ConfinedColumnSettlesByTheConstrainedModulus) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.initial ? c.initial : "unstressed");
     Fresh();
-    Commands({"gen zone brick size 1 1 4", "model elastic", "property bulk 1e8 shear 6e7",
-              "fix x range x -0.1 0.1", "fix x range x 0.9 1.1", "fix y range y -0.1 0.1", "fix y range y 0.9 1.1",
-              "fix z range z -0.1 0.1", "apply szz -1e5 range z 3.9 4.1"});
+    Commands({"gen zone brick size 1 1 4", "model elastic", "property bulk 1e8 shear 6e7", "fix x range x -0.1 0.1",
+              "fix x range x 0.9 1.1", "fix y range y -0.1 0.1", "fix y range y 0.9 1.1", "fix z range z -0.1 0.1",
+              "apply szz -1e5 range z 3.9 4.1"});
     if (c.initial) Commands({c.initial});
     Commands({"step 2000"});
     const double change = -q - c.vertical;
@@ -189,8 +188,7 @@ TEST_F(VerificationTest, MohrCoulombSampleFlowsAtItsStrength) {
     double volumeRatio;  // volumetric over axial strain increment in the flow
   };
   const Case cases[] = {
-      {"triaxial compression, no dilation", "property cohesion 1e5 friction 30 dilation 0 tension 1e10", 1e5, 0.0,
-       0.0},
+      {"triaxial compression, no dilation", "property cohesion 1e5 friction 30 dilation 0 tension 1e10", 1e5, 0.0, 0.0},
       {"triaxial compression, dilation 10", "property cohesion 1e5 friction 30 dilation 10 tension 1e10", 1e5, 0.0,
        1.0 - flowFactor(10.0)},
       {"tension cut-off", "property cohesion 1e5 friction 30 dilation 10 tension 4e4", 0.0, 4e4, 1.0},

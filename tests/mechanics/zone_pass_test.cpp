@@ -129,8 +129,8 @@ TEST_F(ZonePassTest, RigidRotationInLargeStrainRotatesTheStress) {
   ZoneStressPass();
   // The spin about z is -omega: s' = s + (w s - s w) to first order.
   const double w = -omega;
-  const double want[6] = {s[0] + 2 * s[3] * w, s[1] - 2 * s[3] * w, s[2],
-                          s[3] + (s[1] - s[0]) * w, s[4] + s[5] * w, s[5] - s[4] * w};
+  const double want[6] = {s[0] + 2 * s[3] * w,      s[1] - 2 * s[3] * w, s[2],
+                          s[3] + (s[1] - s[0]) * w, s[4] + s[5] * w,     s[5] - s[4] * w};
   ExpectStress(want, 1e-9);
   EXPECT_NEAR(zone->Density(), 1000.0, 1e-6);
 }
@@ -167,8 +167,8 @@ TEST_F(ZonePassTest, PorePressureIsAddedForTheModelAndTakenOffAfter) {
   EXPECT_EQ(ProbeModel::seen.stress[1], -400 + 100);
   // Stored: the model's result less p, then the zone-mean pressure.
   const double mean = (-490.0 - 400.0 - 300.0) / 3.0;
-  const double want[6] = {-490 - (-490 - 400 - 300) / 3.0 + mean, -400 - (-1190.0) / 3.0 + mean,
-                          -300 - (-1190.0) / 3.0 + mean, 0, 0, 0};
+  const double want[6] = {
+      -490 - (-490 - 400 - 300) / 3.0 + mean, -400 - (-1190.0) / 3.0 + mean, -300 - (-1190.0) / 3.0 + mean, 0, 0, 0};
   ExpectStress(want, 1e-9);
 }
 

@@ -53,7 +53,7 @@ TEST_F(GpZoneIndexTest, EightBricksAroundTheCentreInListOrder) {
 }
 
 TEST_F(GpZoneIndexTest, IdsWithoutGridPointsKeepEmptyEntries) {
-  Zone* first = zone_shapes::Shape(kTetrahedron);           // grid-points 1 to 4
+  Zone* first = zone_shapes::Shape(kTetrahedron);               // grid-points 1 to 4
   Zone* second = zone_shapes::Shape(kTetrahedron, 1, 2, 0, 0);  // 5 to 8
   GridPoint* gone[4] = {first->Gp(0), first->Gp(1), first->Gp(2), first->Gp(3)};
   DeleteZone(first);

@@ -8,10 +8,9 @@
 namespace {
 
 TEST_F(GridTest, GpAndZoneCommandsRefuseBadInput) {
-  std::string out = Run({"gp 0 0 0", "gp 0 0 0", "gp id 1 5 5 5", "gp id 0 5 5 5", "gp id 7 (1,2,3)",
-                         "gp 1", "zone tetra id 1 id 7 id 99 id 1", "zone tetra 0 0 0 (1,2,3) 9 9 9 id 1",
-                         "zone id 4 tetra id 1 id 7 (0,0,9) (0,5,0)", "zone id 4 brick",
-                         "zone pyramid id 1"});
+  std::string out = Run({"gp 0 0 0", "gp 0 0 0", "gp id 1 5 5 5", "gp id 0 5 5 5", "gp id 7 (1,2,3)", "gp 1",
+                         "zone tetra id 1 id 7 id 99 id 1", "zone tetra 0 0 0 (1,2,3) 9 9 9 id 1",
+                         "zone id 4 tetra id 1 id 7 (0,0,9) (0,5,0)", "zone id 4 brick", "zone pyramid id 1"});
   EXPECT_EQ(out,
             "Terrax>gp 0 0 0\n"
             "Terrax>gp 0 0 0\n*** Gp 1 already exists at location (0,0,0)\n"
@@ -34,9 +33,9 @@ TEST_F(GridTest, GpAndZoneCommandsRefuseBadInput) {
 TEST_F(GridTest, ZoneListingsOfAReducedType) {
   Run({"gp 0 0 0", "gp 1 0 0", "gp 0 1 0", "gp 0 0 1", "gp 1 1 0", "gp 0 1 1",
        "zone id 5 wedge 0 0 0 1 0 0 0 1 0 0 0 1 1 1 0 0 1 1", "config zextra 2"});
-  std::string out = Run({"print zone gp", "print zone information", "print zone extra 2", "print zone extra 3",
-                         "print zone density", "print zone stress", "print zone extra -2147483648",
-                         "print gp extra -2147483648 range id 1"});
+  std::string out =
+      Run({"print zone gp", "print zone information", "print zone extra 2", "print zone extra 3", "print zone density",
+           "print zone stress", "print zone extra -2147483648", "print gp extra -2147483648 range id 1"});
   EXPECT_EQ(out,
             "Terrax>print zone gp\nZone Gp Connections ...\n"
             "   id     g0     g1     g2     g3     g4     g5     g6     g7\n"
@@ -72,8 +71,8 @@ TEST_F(GridTest, GridPointListings) {
   gp->porePressure = 2.5;
   gp->velocity[1] = -1.0;
   FindGridpoint(1)->flags |= NodeBase::kNoMechanicalZone;  // never listed
-  std::string out = Run({"print gp", "print gp velocity gp pp", "print gp damping", "print gp temp",
-                         "print gp biot", "print gp bogus"});
+  std::string out = Run(
+      {"print gp", "print gp velocity gp pp", "print gp damping", "print gp temp", "print gp biot", "print gp bogus"});
   EXPECT_EQ(out,
             "Terrax>print gp\nGridpoint Information ...\n"
             "   id       Mass      Stiffness   Fix   Ap. Vel. Attach\n"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/range_named.h"
-#include "gui/install_subsystems.h"
 #include "cmodels/constitutive_model.h"
+#include "gui/install_subsystems.h"
 #include "model/calc_module.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"

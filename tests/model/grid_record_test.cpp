@@ -1,8 +1,8 @@
 // The records of groups, grid-points, zones and the zone-face list: a grid
 // saved, restored and saved again gives the same bytes and the same grid.
+#include <cstring>
 #include "cmodels/constitutive_model.h"
 #include "model/grid_fixture.h"
-#include <cstring>
 #include "support/memory_stream.h"
 
 namespace {

@@ -71,8 +71,10 @@ TEST_F(GridTest, NearestSearchesMatchAWalkOverTheList) {
   std::uniform_real_distribution<double> coord(-50.0, 50.0);
   for (int i = 0; i < 3000; ++i) {
     // Some points on a coarse lattice so that equal distances occur.
-    if (i % 3 == 0) Gp(std::round(coord(random) / 10) * 10, std::round(coord(random) / 10) * 10, 0.0);
-    else Gp(coord(random), coord(random), coord(random));
+    if (i % 3 == 0)
+      Gp(std::round(coord(random) / 10) * 10, std::round(coord(random) / 10) * 10, 0.0);
+    else
+      Gp(coord(random), coord(random), coord(random));
   }
   for (GridPoint* gp : GridPointList())
     if (gp->id % 7 == 0) gp->flags |= NodeBase::kNoMechanicalZone;

@@ -86,8 +86,7 @@ TEST_F(GridTest, GroupCommandAndListing) {
   UnitBrick();
   UnitBrick(1, 0, 0);
   std::string out = Run({"group", "group soil range x 0 1", "group remainder Clay lred", "group remainder sand",
-                         "region rock rgb 0.5 0.5 0.5 range id 2", "print group", "group soil bleu",
-                         "print region"});
+                         "region rock rgb 0.5 0.5 0.5 range id 2", "print group", "group soil bleu", "print region"});
   EXPECT_EQ(out,
             "Terrax>group\n*** Missing parameter 1\n"
             "Terrax>group soil range x 0 1\n Group name soil assigned to 1 zones\n"

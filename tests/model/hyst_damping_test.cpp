@@ -54,13 +54,11 @@ TEST(HystDampingTest, CurvesFollowTheirFormulas) {
     double gamma;
   };
   const std::vector<Case> cases = {
-      {HystDamping::kDefault, {-3.0, 0.5, 0, 0}, 1e-5},     // L = -3: the flat top
+      {HystDamping::kDefault, {-3.0, 0.5, 0, 0}, 1e-5},       // L = -3: the flat top
       {HystDamping::kDefault, {-3.0, 0.5, 0, 0}, 0.0316228},  // L = 0.5: the bottom
       {HystDamping::kDefault, {-3.0, 0.5, 0, 0}, 5.6234e-4},  // half way
-      {HystDamping::kDefault, {-3.5, 1.0, 0, 0}, 2e-4},
-      {HystDamping::kSig3, {1.0, -0.5, -1.5, 0}, 3e-4},
-      {HystDamping::kSig3, {1.02, -0.6, -1.2, 0}, 2e-2},
-      {HystDamping::kSig4, {0.9, -0.5, -1.5, 0.05}, 3e-4},
+      {HystDamping::kDefault, {-3.5, 1.0, 0, 0}, 2e-4},      {HystDamping::kSig3, {1.0, -0.5, -1.5, 0}, 3e-4},
+      {HystDamping::kSig3, {1.02, -0.6, -1.2, 0}, 2e-2},     {HystDamping::kSig4, {0.9, -0.5, -1.5, 0.05}, 3e-4},
       {HystDamping::kHardin, {0.06, 0, 0, 0}, 3e-4},
   };
   for (const Case& c : cases) {
@@ -69,10 +67,18 @@ TEST(HystDampingTest, CurvesFollowTheirFormulas) {
     const double L = std::log10(100.0 * c.gamma);
     double expected = 0.0;
     switch (c.curve) {
-      case HystDamping::kDefault: expected = DefaultCurve(L, c.p[0], c.p[1]); break;
-      case HystDamping::kSig3: expected = SigmoidCurve(L, c.p[0], c.p[1], c.p[2], 0.0); break;
-      case HystDamping::kSig4: expected = SigmoidCurve(L, c.p[0], c.p[1], c.p[2], c.p[3]); break;
-      default: expected = std::pow(1.0 / (1.0 + 100.0 * c.gamma / c.p[0]), 2); break;
+      case HystDamping::kDefault:
+        expected = DefaultCurve(L, c.p[0], c.p[1]);
+        break;
+      case HystDamping::kSig3:
+        expected = SigmoidCurve(L, c.p[0], c.p[1], c.p[2], 0.0);
+        break;
+      case HystDamping::kSig4:
+        expected = SigmoidCurve(L, c.p[0], c.p[1], c.p[2], c.p[3]);
+        break;
+      default:
+        expected = std::pow(1.0 / (1.0 + 100.0 * c.gamma / c.p[0]), 2);
+        break;
     }
     EXPECT_NEAR(f, expected, 1e-12) << c.curve << " " << c.gamma;
     EXPECT_EQ(h.Factor(), f);
@@ -112,7 +118,7 @@ TEST(HystDampingTest, AReversalIsRememberedAndAClosedLoopForgotten) {
   EXPECT_EQ(h.RisingDepth(), 1);
   Shear(h, -0.2e-3);  // on back
   EXPECT_EQ(h.Reversals(), 1);
-  Shear(h, 0.1e-3);   // turns forward again
+  Shear(h, 0.1e-3);  // turns forward again
   EXPECT_EQ(h.Reversals(), 2);
   EXPECT_EQ(h.Sign(), 1);
   EXPECT_EQ(h.FallingDepth(), 1);
@@ -154,9 +160,9 @@ TEST(HystDampingTest, MeaninglessParametersNeverGiveNaN) {
       {HystDamping::kSig3, {1.0, 0.0, -1.5, 0}},   // b = 0
       {HystDamping::kSig3, {1.0, -1e-300, -1.5, 0}},
       {HystDamping::kSig4, {1.0, 0.0, -1.0, 0.1}},
-      {HystDamping::kHardin, {0.0, 0, 0, 0}},      // zero reference strain
-      {HystDamping::kHardin, {-0.06, 0, 0, 0}},    // negative reference strain
-      {2, {0, 0, 0, 0}},                           // no such curve
+      {HystDamping::kHardin, {0.0, 0, 0, 0}},    // zero reference strain
+      {HystDamping::kHardin, {-0.06, 0, 0, 0}},  // negative reference strain
+      {2, {0, 0, 0, 0}},                         // no such curve
       {HystDamping::kDefault, {nan, 0.5, 0, 0}},
   };
   // Steps that go up, back, through the reversal points and to the extremes.
@@ -207,12 +213,12 @@ TEST(HystDampingTest, SaveFormFieldByField) {
   h.Save(s);
   const std::string& b = s.bytes;
   ASSERT_EQ(b.size(), kCurveOffset + 12 + 2 * (4 + kRecordBytes));
-  EXPECT_NEAR(F64At(b, 0), 0.5e-3, 1e-18);             // strain[0]
-  EXPECT_EQ(F64At(b, 12 * 8), F64At(b, 0));            // reversal strain[0]: the last turn
-  EXPECT_EQ(F64At(b, 18 * 8 + 2 * 8), h.Factor());     // reach, projection, factor
+  EXPECT_NEAR(F64At(b, 0), 0.5e-3, 1e-18);              // strain[0]
+  EXPECT_EQ(F64At(b, 12 * 8), F64At(b, 0));             // reversal strain[0]: the last turn
+  EXPECT_EQ(F64At(b, 18 * 8 + 2 * 8), h.Factor());      // reach, projection, factor
   EXPECT_EQ(F64At(b, 18 * 8 + 4 * 8), h.PathLength());  // path
-  EXPECT_EQ(F64At(b, 23 * 8), 0.9);                    // p1
-  EXPECT_EQ(F64At(b, 26 * 8), 0.05);                   // p4
+  EXPECT_EQ(F64At(b, 23 * 8), 0.9);                     // p1
+  EXPECT_EQ(F64At(b, 26 * 8), 0.05);                    // p4
   EXPECT_EQ(F64At(b, 27 * 8), kLog10e);
   EXPECT_EQ(I32At(b, kCurveOffset), HystDamping::kSig4);
   EXPECT_EQ(I32At(b, kCurveOffset + 4), 2);  // reversals
@@ -220,7 +226,7 @@ TEST(HystDampingTest, SaveFormFieldByField) {
   const size_t rising = kCurveOffset + 12;
   EXPECT_EQ(I32At(b, rising), 1);
   EXPECT_NEAR(F64At(b, rising + 4 + 12 * 8), 0.6e-3, 1e-18);  // path at reversal
-  EXPECT_EQ(I32At(b, rising + 4 + 15 * 8), 0);       // reversals before it
+  EXPECT_EQ(I32At(b, rising + 4 + 15 * 8), 0);                // reversals before it
   const size_t falling = rising + 4 + kRecordBytes;
   EXPECT_EQ(I32At(b, falling), 1);
   EXPECT_NEAR(F64At(b, falling + 4), 0.6e-3, 1e-18);  // its reversal strain
@@ -256,11 +262,11 @@ TEST(HystDampingTest, DamagedRecordsAreReadErrors) {
     int32_t value;
   };
   const std::vector<Damage> damages = {
-      {kCurveOffset, 2},            // no such curve
-      {kCurveOffset + 4, -1},       // a negative reversal count
-      {kCurveOffset + 8, 0},        // a sign that is not +1 or -1
-      {kCurveOffset + 12, -1},      // a negative record count
-      {kCurveOffset + 12, 1 << 30}, // more records than the bytes hold
+      {kCurveOffset, 2},             // no such curve
+      {kCurveOffset + 4, -1},        // a negative reversal count
+      {kCurveOffset + 8, 0},         // a sign that is not +1 or -1
+      {kCurveOffset + 12, -1},       // a negative record count
+      {kCurveOffset + 12, 1 << 30},  // more records than the bytes hold
   };
   for (const Damage& d : damages) {
     MemoryStream in;

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "model/calc_module.h"
+#include "model/grid_commands.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/module_doubles.h"
 #include "model/services.h"
 #include "support/interp_fixture.h"
 #include "support/link_doubles.h"
-#include "model/grid_commands.h"
 
 class ZoltSymbol {};
 
@@ -111,8 +111,8 @@ TEST_F(ModelCommandsTest, MechanicalSettings) {
 }
 
 TEST_F(ModelCommandsTest, FluidAndTrackSettings) {
-  std::string out = Run({"set fluid off", "config fluid", "set fluid off dt 0.5", "set track on",
-                         "set flow on", "set track on", "track"});
+  std::string out = Run({"set fluid off", "config fluid", "set fluid off dt 0.5", "set track on", "set flow on",
+                         "set track on", "track"});
   EXPECT_EQ(out,
             "Terrax>set fluid off\n*** Not configured for fluid flow calculation\n"
             "Terrax>config fluid\nFluid Mode Available\n"

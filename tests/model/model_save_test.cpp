@@ -40,9 +40,17 @@ std::vector<size_t> CheckValueOffsets(const std::string& bytes) {
 // Zones of the five types, joined where they share faces.
 const std::initializer_list<const char*> kGrid = {
     "config zextra 1 gpextra 1",
-    "gp 0 0 0", "gp 1 0 0", "gp 0 1 0", "gp 0 0 1", "gp 1 1 0", "gp 0 1 1", "gp 1 0 1", "gp 1 1 1",
+    "gp 0 0 0",
+    "gp 1 0 0",
+    "gp 0 1 0",
+    "gp 0 0 1",
+    "gp 1 1 0",
+    "gp 0 1 1",
+    "gp 1 0 1",
+    "gp 1 1 1",
     "zone brick 0 0 0 1 0 0 0 1 0 0 0 1 1 1 0 0 1 1 1 0 1 1 1 1",
-    "gp 0 0 2", "gp 0 1 2",
+    "gp 0 0 2",
+    "gp 0 1 2",
     "zone wedge (0,0,1) (1,0,1) (0,1,1) (0,0,2) (1,1,1) (0,1,2)",
     "gp 2 0 0",
     "zone pyramid id 2 id 5 id 7 id 11 id 8",
@@ -50,7 +58,9 @@ const std::initializer_list<const char*> kGrid = {
     "zone id 20 tetra id 2 id 11 id 7 id 12",
     "gp 1.5 -1 -1",
     "zone tetra id 2 id 11 id 12 id 13",
-    "gp -1 0 0", "gp -1 1 0", "gp -1 0.5 1",
+    "gp -1 0 0",
+    "gp -1 1 0",
+    "gp -1 0.5 1",
     "zone dbrick id 3 id 15 id 1 id 6 id 14 id 4 id 16",
     "group soil red range x -1 1",
     "group rock range id 3",
@@ -64,10 +74,12 @@ const std::initializer_list<const char*> kGrid = {
 
 // The listings that must read the same after a restore.
 const std::initializer_list<const char*> kListings = {
-    "print zone gp", "print zone join", "print zone information", "print zone density", "print zone extra 1",
-    "print zone stress", "print zone state", "print zone volume", "print gp position", "print gp velocity",
-    "print gp information", "print gp damping", "print group", "print rlist", "print rlist both",
-    "print mech", "print information", "mm",
+    "print zone gp",      "print zone join",      "print zone information",
+    "print zone density", "print zone extra 1",   "print zone stress",
+    "print zone state",   "print zone volume",    "print gp position",
+    "print gp velocity",  "print gp information", "print gp damping",
+    "print group",        "print rlist",          "print rlist both",
+    "print mech",         "print information",    "mm",
 };
 
 class ModelSaveTest : public GridTest {
@@ -133,9 +145,9 @@ class ModelSaveTest : public GridTest {
 
   bool ModelIsEmpty() {
     return ZoneList().Count() == 0 && GridPointList().Count() == 0 && GroupList().Count() == 0 &&
-           NamedRangeCount() == 0 && PrintRange().ElementCount() == 0 && macros.Count() == 0 &&
-           JobTitle().IsEmpty() && TheModules().Count() == 0 && !Modes().fluid && !ZoneFaceListHead() &&
-           Settings().plotInterval == 20 && Settings().totalCycles == 0;
+           NamedRangeCount() == 0 && PrintRange().ElementCount() == 0 && macros.Count() == 0 && JobTitle().IsEmpty() &&
+           TheModules().Count() == 0 && !Modes().fluid && !ZoneFaceListHead() && Settings().plotInterval == 20 &&
+           Settings().totalCycles == 0;
   }
 
   void Save(const char* name) { interp.Save(String(name), true); }

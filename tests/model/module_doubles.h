@@ -60,11 +60,16 @@ inline std::unique_ptr<CalcModule> MakeTestChem() { return std::make_unique<Test
 // A counting module of the mode, taking the mode's pointer.
 inline std::unique_ptr<CalcModule> MakeModeModule(uint8_t type) {
   switch (type) {
-    case CalcModule::kDynamic: return MakeTestModule<DynamicCalcModule>();
-    case CalcModule::kCreep: return MakeTestModule<CreepCalcModule>();
-    case CalcModule::kThermal: return MakeTestModule<ThermalCalcModule>();
-    case CalcModule::kFluid: return MakeTestModule<FluidCalcModule>();
-    default: return MakeTestChem();
+    case CalcModule::kDynamic:
+      return MakeTestModule<DynamicCalcModule>();
+    case CalcModule::kCreep:
+      return MakeTestModule<CreepCalcModule>();
+    case CalcModule::kThermal:
+      return MakeTestModule<ThermalCalcModule>();
+    case CalcModule::kFluid:
+      return MakeTestModule<FluidCalcModule>();
+    default:
+      return MakeTestChem();
   }
 }
 

@@ -54,11 +54,10 @@ TEST_F(PrintModelsTest, ListsPropertyNames) {
   std::string expected =
       "Constitutive Model Properties\n-----------------------------\n"
       "               Null Model:  Type =   1   Version =   1\n" +
-      blanks + "\n" +
-      "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + " bulk shear\n" +
+      blanks + "\n" + "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + " bulk shear\n" +
       "             Mohr-Coulomb:  Type =   3   Version =   1\n" + blanks +
-      " bulk shear cohesion friction dilation tension\n" +
-      "          Viscous Maxwell:  Type =   4   Version =   1\n" + blanks + " bulk shear viscosity\n";
+      " bulk shear cohesion friction dilation tension\n" + "          Viscous Maxwell:  Type =   4   Version =   1\n" +
+      blanks + " bulk shear viscosity\n";
   EXPECT_EQ(Print({"properties"}), expected);
   EXPECT_EQ(Print({"P"}), expected);
 }
@@ -68,11 +67,10 @@ TEST_F(PrintModelsTest, ListsStateNames) {
   std::string expected =
       "Mechanical Constitutive Model States\n------------------------------------\n"
       "               Null Model:  Type =   1   Version =   1\n" +
-      blanks + "\n" +
-      "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + "\n" +
+      blanks + "\n" + "        Elastic Isotropic:  Type =   2   Version =   1\n" + blanks + "\n" +
       "             Mohr-Coulomb:  Type =   3   Version =   1\n" + blanks +
-      " shear-now tension-now shear-past tension-past\n" +
-      "          Viscous Maxwell:  Type =   4   Version =   1\n" + blanks + "\n";
+      " shear-now tension-now shear-past tension-past\n" + "          Viscous Maxwell:  Type =   4   Version =   1\n" +
+      blanks + "\n";
   EXPECT_EQ(Print({"states"}), expected);
 }
 

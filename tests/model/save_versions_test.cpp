@@ -232,7 +232,8 @@ TEST_F(SaveVersionsTest, StandInSectionsReadOnlyWhatIsEmpty) {
   static int tablesRead = 0;
   ModelInterpreter withTables{&macros, &device};
   withTables.TheModel().Sections().Install(
-      "tables", [](SaveStream& s) { s.WriteU32(0); }, [](SaveStream& s) { tablesRead = static_cast<int>(s.ReadU32()); });
+      "tables", [](SaveStream& s) { s.WriteU32(0); },
+      [](SaveStream& s) { tablesRead = static_cast<int>(s.ReadU32()); });
   InstallSubsystems(withTables.TheModel());
   withTable.pos = 0;
   EXPECT_TRUE(ReadInto(withTables, withTable));
@@ -270,10 +271,9 @@ TEST_F(SaveVersionsTest, SubsystemSectionsComeInTheirOrderEachWithItsCheckValue)
   InstallLoggingSection<8>(sections, "attach");
   InstallLoggingSection<9>(sections, "water");
   InstallLoggingSection<10>(sections, "particles");
-  const std::vector<std::string> order = {"tables",     "generate",   "groups", "grid-points", "zones",
-                                          "structures", "apply",      "histories", "views",    "interfaces",
-                                          "attach",     "water",      "ranges", "particles", "zone faces",
-                                          "settings",   "modules"};
+  const std::vector<std::string> order = {"tables", "generate",  "groups",     "grid-points", "zones",  "structures",
+                                          "apply",  "histories", "views",      "interfaces",  "attach", "water",
+                                          "ranges", "particles", "zone faces", "settings",    "modules"};
   std::vector<std::string> names;
   for (const SaveSection& section : sections.List()) names.push_back(section.name);
   EXPECT_EQ(names, order);

@@ -135,11 +135,11 @@ TEST_F(NewTest, SubsystemClearsRunInOrder) {
   TheModules().Add(CreateModule(CalcModule::kFluid));
   Log().clear();
   app.New();
-  const std::vector<std::string> expected = {"apply before modules",      "interfaces before modules",
-                                             "attach before modules",     "structures before modules",
-                                             "generate before modules",   "histories before modules",
-                                             "views before modules",      "tables before modules",
-                                             "water before modules",      "particles"};
+  const std::vector<std::string> expected = {"apply before modules",    "interfaces before modules",
+                                             "attach before modules",   "structures before modules",
+                                             "generate before modules", "histories before modules",
+                                             "views before modules",    "tables before modules",
+                                             "water before modules",    "particles"};
   EXPECT_EQ(Log(), expected);
 }
 
@@ -167,29 +167,29 @@ TEST(SettingsSaveTest, RoundTripOfTheCurrentForm) {
 TEST(SettingsSaveTest, OldestFormIsReadThroughTheGates) {
   MemoryStream m;
   for (int i = 0; i < 2; ++i) m.WriteF64(0);
-  m.WriteU8(1);          // large strain
-  m.WriteF64(0.1);       // time step
-  m.WriteF64(0.2);       // force ratio
-  m.WriteF64(1000);      // water density
-  m.WriteU8(0);          // pore pressure
+  m.WriteU8(1);      // large strain
+  m.WriteF64(0.1);   // time step
+  m.WriteF64(0.2);   // force ratio
+  m.WriteF64(1000);  // water density
+  m.WriteU8(0);      // pore pressure
   for (double g : {0.0, 0.0, -10.0}) m.WriteF64(g);
-  m.WriteI32(1);         // ratio type
-  m.WriteU8(1);          // mechanical
-  m.WriteU8(3);          // damping code 3: combined
+  m.WriteI32(1);  // ratio type
+  m.WriteU8(1);   // mechanical
+  m.WriteU8(3);   // damping code 3: combined
   for (int i = 0; i < 7; ++i) m.WriteF64(99);
-  m.WriteF64(5);         // unbalanced force
+  m.WriteF64(5);  // unbalanced force
   m.WriteF64(0);
   m.WriteU8(0);
   for (int i = 0; i < 4; ++i) m.WriteF64(0);
-  m.WriteF64(0.7);       // damping factor
+  m.WriteF64(0.7);  // damping factor
   m.WriteI32(0);
-  m.WriteI32(42);        // total cycles
+  m.WriteI32(42);  // total cycles
   for (int32_t v : {11, 12, 13, 14}) m.WriteI32(v);
   m.WriteF64(0);
   m.WriteF64(0);
   m.WriteI32(0);
   m.WriteU8(0);
-  m.WriteI32(3);         // zone extras
+  m.WriteI32(3);  // zone extras
   m.WriteI32(0);
   ModelSettings s;
   s.cppudm = true;
@@ -197,7 +197,7 @@ TEST(SettingsSaveTest, OldestFormIsReadThroughTheGates) {
   EXPECT_EQ(m.Remaining(), 0u);
   EXPECT_TRUE(s.largeStrain);
   EXPECT_EQ(s.gravity[2], -10.0);
-  EXPECT_TRUE(s.reserved);      // older files set it
+  EXPECT_TRUE(s.reserved);  // older files set it
   EXPECT_EQ(s.dampingType, 2);
   EXPECT_EQ(s.dampingFactor, 0.7);
   EXPECT_EQ(s.totalCycles, 42);

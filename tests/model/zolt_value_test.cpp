@@ -123,13 +123,13 @@ TEST(ZoltValueTest, UnknownTagsAndCompiledFormsAreNoData) {
     return p.At(0).TypeTag();
   };
   EXPECT_EQ(restore({1, 0, 0, 0, 1}), ZoltValue::kInteger);
-  EXPECT_THROW(restore({1, 0, 0, 5}), KWRExcept);               // tag 5
-  EXPECT_THROW(restore({1, 0, 0, 11, 30, 0}), KWRExcept);       // slot 30
-  EXPECT_THROW(restore({1, 0, 0, 7, 1, 0}), KWRExcept);         // a symbol reference
-  EXPECT_THROW(restore({1, 12, 0, 3, 17, 0}), KWRExcept);       // a jump's target word
-  EXPECT_THROW(restore({1, 0, 0, 4, 0, 0, 0}), KWRExcept);      // an array of no dimension
+  EXPECT_THROW(restore({1, 0, 0, 5}), KWRExcept);           // tag 5
+  EXPECT_THROW(restore({1, 0, 0, 11, 30, 0}), KWRExcept);   // slot 30
+  EXPECT_THROW(restore({1, 0, 0, 7, 1, 0}), KWRExcept);     // a symbol reference
+  EXPECT_THROW(restore({1, 12, 0, 3, 17, 0}), KWRExcept);   // a jump's target word
+  EXPECT_THROW(restore({1, 0, 0, 4, 0, 0, 0}), KWRExcept);  // an array of no dimension
   EXPECT_THROW(restore({1, 0, 0, 4, 2, 65536, 65536}), KWRExcept);
-  EXPECT_THROW(restore({1000000, 0, 0}), KWRExcept);            // more values than bytes
+  EXPECT_THROW(restore({1000000, 0, 0}), KWRExcept);  // more values than bytes
 }
 
 }  // namespace

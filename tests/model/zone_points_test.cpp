@@ -9,8 +9,6 @@
 #include "model/zone_shapes.h"
 #include "support/alloc_counter.h"
 
-
-
 namespace {
 
 using zone_shapes::Shape;

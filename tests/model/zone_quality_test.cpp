@@ -1,6 +1,6 @@
 // Zone quality measures and the GEOM_TEST command.
-#include <cfloat>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <string>

@@ -65,20 +65,20 @@ TEST_F(ZoneRecordTest, FieldsInTheirOrder) {
   EXPECT_EQ(f.U32(), 1u);     // id
   EXPECT_EQ(f.U8(), kBrick);  // type
   EXPECT_EQ(f.U32(), 0x100u);
-  EXPECT_EQ(f.U8(), 1);       // a model follows
+  EXPECT_EQ(f.U8(), 1);  // a model follows
   EXPECT_EQ(f.U32(), ConstitutiveModel::kElasticType);
-  f.U32();                    // the model's own word
+  f.U32();  // the model's own word
   const uint32_t doubles = f.U32();
   const uint32_t ints = f.U32();
   ASSERT_GE(doubles, 1u);
-  EXPECT_EQ(f.F64(), 3e8);    // bulk, the first property
+  EXPECT_EQ(f.F64(), 3e8);  // bulk, the first property
   f.Skip((doubles - 1) * 8 + ints * 4);
-  EXPECT_EQ(f.F64(), 0.0);    // volume (before any cycling)
+  EXPECT_EQ(f.F64(), 0.0);  // volume (before any cycling)
   EXPECT_EQ(f.F64(), 1500.0);
-  EXPECT_EQ(f.F64(), 0.0);    // the three-vector
+  EXPECT_EQ(f.F64(), 0.0);  // the three-vector
   EXPECT_EQ(f.F64(), 2.5);
   EXPECT_EQ(f.F64(), 0.0);
-  EXPECT_EQ(f.U32(), 1u);     // the group's save index
+  EXPECT_EQ(f.U32(), 1u);  // the group's save index
   for (int overlay = 0; overlay < 2; ++overlay) {
     for (int k = 0; k < 5; ++k) {
       ASSERT_EQ(f.U8(), 1);
@@ -89,8 +89,8 @@ TEST_F(ZoneRecordTest, FieldsInTheirOrder) {
   for (uint32_t slot = 1; slot <= 8; ++slot) EXPECT_EQ(f.U32(), slot);
   for (int face = 0; face < 6; ++face) EXPECT_EQ(f.U32(), 0u);
   for (int record = 0; record < 4; ++record) EXPECT_EQ(f.U8(), 0);  // thermal, fluid, dynamic, chemistry
-  EXPECT_EQ(f.U32(), 0u);     // extra variables
-  EXPECT_EQ(f.U8(), 0);       // no damping
+  EXPECT_EQ(f.U32(), 0u);                                           // extra variables
+  EXPECT_EQ(f.U8(), 0);                                             // no damping
   EXPECT_EQ(f.Left(), 0u);
 }
 
@@ -181,9 +181,9 @@ TEST_F(ZoneRecordTest, OlderRecordsAreReadThroughTheirGates) {
 
   // Sub-version 299: no chemistry byte, no damping byte and no skipped byte.
   std::string old = Record309();
-  old.erase(old.size() - 1);      // the byte of 302 to 311
-  old.erase(old.size() - 1);      // damping
-  old.erase(old.size() - 5, 1);   // chemistry, before the extra-variable count
+  old.erase(old.size() - 1);     // the byte of 302 to 311
+  old.erase(old.size() - 1);     // damping
+  old.erase(old.size() - 5, 1);  // chemistry, before the extra-variable count
   CurrentRestoreVersions().program = 299;
   MemoryStream in299;
   in299.bytes = old;

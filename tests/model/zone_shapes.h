@@ -14,7 +14,7 @@ inline constexpr double kUnit[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1
                                        {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
 // The brick's edge 6-7 collapsed to one point, placed with the top edge 3-5
 // so that the faces 2-4-6-5 and 0-3-6-1 stay plane.
-inline constexpr double kDegenerate[7][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0.25, 1},
+inline constexpr double kDegenerate[7][3] = {{0, 0, 0}, {1, 0, 0},    {0, 1, 0},  {0, 0.25, 1},
                                              {1, 1, 0}, {0, 0.75, 1}, {1, 0.5, 2}};
 
 // A zone of the type over new grid-points: the unit brick's corners of the
@@ -30,4 +30,3 @@ inline Zone* Shape(int type, double scale = 1.0, double dx = 0.0, double dy = 0.
 }
 
 }  // namespace zone_shapes
-

@@ -60,8 +60,8 @@ TEST_F(ZoneStrainTest, LinearFieldsGiveTheirGradient) {
 
   double e[6];
   EXPECT_EQ(z->StrainMeasure(Zone::kStrainTensor, e), 0.0);
-  const double sym[6] = {a[0][0], a[1][1], a[2][2], 0.5 * (a[0][1] + a[1][0]), 0.5 * (a[1][2] + a[2][1]),
-                         0.5 * (a[0][2] + a[2][0])};
+  const double sym[6] = {
+      a[0][0], a[1][1], a[2][2], 0.5 * (a[0][1] + a[1][0]), 0.5 * (a[1][2] + a[2][1]), 0.5 * (a[0][2] + a[2][0])};
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(e[i], sym[i], 1e-14) << i;
   z->StrainMeasure(Zone::kRotation, e);
   const double rot[6] = {0, 0, 0, 0.5 * (a[0][1] - a[1][0]), 0.5 * (a[1][2] - a[2][1]), 0.5 * (a[0][2] - a[2][0])};
@@ -70,8 +70,8 @@ TEST_F(ZoneStrainTest, LinearFieldsGiveTheirGradient) {
   // Shear strain: the root of J2 of the deviatoric part.
   const double mean = (sym[0] + sym[1] + sym[2]) / 3.0;
   const double d[3] = {sym[0] - mean, sym[1] - mean, sym[2] - mean};
-  const double j2 = 0.5 * (d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) + sym[3] * sym[3] + sym[4] * sym[4] +
-                    sym[5] * sym[5];
+  const double j2 =
+      0.5 * (d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) + sym[3] * sym[3] + sym[4] * sym[4] + sym[5] * sym[5];
   EXPECT_NEAR(z->StrainMeasure(Zone::kShearStrain, nullptr), std::sqrt(j2), 1e-14);
 
   // The odd codes read the velocities.

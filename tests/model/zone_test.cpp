@@ -19,7 +19,8 @@ const double kDegenerate[7][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0.25, 1},
 // for the other types, whose repeated corners have collapsed.
 Zone* CanonicalZone(int type) {
   GridPoint* gps[8];
-  for (int i = 0; i < ZoneGpCount(type); ++i) gps[i] = CreateGridPoint(type == kDegenerateBrick ? kDegenerate[i] : kUnit[i]);
+  for (int i = 0; i < ZoneGpCount(type); ++i)
+    gps[i] = CreateGridPoint(type == kDegenerateBrick ? kDegenerate[i] : kUnit[i]);
   return CreateZone(type, gps);
 }
 

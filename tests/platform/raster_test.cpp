@@ -172,8 +172,7 @@ TEST_F(RasterContextTest, FillMatchesTheEvenOddRuleAtEveryPixel) {
 TEST_F(RasterContextTest, PolygonsFillByTheEvenOddRule) {
   // An outer square and an inner one traced in the same direction, joined by
   // a seam: the inner square is a hole.
-  const PixelPoint ring[] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}, {0, 0},
-                             {5, 5}, {15, 5}, {15, 15}, {5, 15}, {5, 5}};
+  const PixelPoint ring[] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}, {0, 0}, {5, 5}, {15, 5}, {15, 15}, {5, 15}, {5, 5}};
   dc.SetPen({kRed, 0, true});
   dc.Polygon(ring, 10);
   EXPECT_EQ(CountNot(raster, kWhite), 400 - 100);

@@ -3,16 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
+#include <string>
 
 namespace {
 

@@ -39,7 +39,9 @@ class FakeScript : public ScriptLink {
   void SetHalt(CommandType& i) override { setHalt ? setHalt(i) : ScriptLink::SetHalt(i); }
   int32_t HaltValue(CommandType& i) override { return haltValue ? haltValue(i) : 0; }
   bool TableExists(int32_t n) override { return tableExists && tableExists(n); }
-  double TableValue(int32_t n, double x) override { return tableValue ? tableValue(n, x) : ScriptLink::TableValue(n, x); }
+  double TableValue(int32_t n, double x) override {
+    return tableValue ? tableValue(n, x) : ScriptLink::TableValue(n, x);
+  }
   bool DisplayName(String* name) override {
     if (!displayName) return false;
     *name = displayName();
@@ -87,8 +89,9 @@ class FakeParticipant : public StepParticipant {
 // Registers a fake participant on the current model for the life of the scope.
 class ParticipantScope {
  public:
-  ParticipantScope() : participant_(static_cast<FakeParticipant&>(
-                           CurrentModel().Participants().Add(std::make_unique<FakeParticipant>()))) {}
+  ParticipantScope()
+      : participant_(
+            static_cast<FakeParticipant&>(CurrentModel().Participants().Add(std::make_unique<FakeParticipant>()))) {}
   ~ParticipantScope() { CurrentModel().Participants().Remove(&participant_); }
   FakeParticipant* operator->() { return &participant_; }
   FakeParticipant& operator*() { return participant_; }

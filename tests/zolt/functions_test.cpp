@@ -11,9 +11,8 @@ class FunctionsTest : public ZoltFixture {};
 
 TEST_F(FunctionsTest, AFunctionNameUsedAsAValueRunsTheFunctionFirst) {
   // sq is defined after its caller: the caller's use of it as a value calls it.
-  const std::string out = Run({"define fn", "n = 3", "x = sq + 1", "end",
-                               "define sq", "sq = n * n", "count = count + 1", "end",
-                               "fn", "print x count"});
+  const std::string out = Run({"define fn", "n = 3", "x = sq + 1", "end", "define sq", "sq = n * n",
+                               "count = count + 1", "end", "fn", "print x count"});
   EXPECT_NE(out.find("x = 10\ncount = 1\n"), std::string::npos) << out;
   // Typed as a command or printed, a function runs too.
   EXPECT_NE(Run({"sq", "print sq count"}).find("sq = 9\ncount = 3\n"), std::string::npos);
@@ -33,9 +32,9 @@ TEST_F(FunctionsTest, JumpsToAStatementMoveToTheCallsInsertedBeforeIt) {
   // defined later: each time they are reached, cnt runs first (a jump past
   // the call would read a stale count: x = 50 through the loop, 30 through
   // the case).
-  for (const char* line : {"define fn", "x = 0", "loop while cnt < 3", "case_of 1", "case 1", "x = x + cnt * 10",
-                           "end_case", "end_loop", "end", "define cnt", "k = k + 1", "cnt = k", "end", "fn",
-                           "print x k"})
+  for (const char* line :
+       {"define fn", "x = 0", "loop while cnt < 3", "case_of 1", "case 1", "x = x + cnt * 10", "end_case", "end_loop",
+        "end", "define cnt", "k = k + 1", "cnt = k", "end", "fn", "print x k"})
     patient.lines.push_back(line);
   RunLines(interp, patient, {});
   const std::string out = patient.Take();
@@ -58,9 +57,8 @@ TEST_F(FunctionsTest, ARedefinitionReplacesTheBodyForEveryCaller) {
 TEST_F(FunctionsTest, CallsKeepTheCallersArgumentSlots) {
   // t has put its first index in slot 0 when h runs (h is the second
   // index); h indexes its own array through slots 0 and 1.
-  const std::string out = Run({"define h", "array m(3,3)", "m(2,3) = 2", "h = m(2,3)", "end",
-                               "define fn", "array w(2,2)", "w(1,2) = 7", "x = w(1, h)", "end",
-                               "fn", "print x"});
+  const std::string out = Run({"define h", "array m(3,3)", "m(2,3) = 2", "h = m(2,3)", "end", "define fn",
+                               "array w(2,2)", "w(1,2) = 7", "x = w(1, h)", "end", "fn", "print x"});
   EXPECT_NE(out.find("x = 7\n"), std::string::npos) << out;
 }
 
@@ -138,9 +136,8 @@ TEST_F(FunctionsTest, EscStopsAnEndlessLoop) {
 }
 
 TEST_F(FunctionsTest, IntegerAndRealWorkAllocatesNothing) {
-  Run({"define g", "g = y * 0.5", "end",
-       "define fn", "s = 0.0", "y = 3", "loop i (1, 50)", "if i > 25", "s = s + g", "else", "s = s - i / 2.0",
-       "end_if", "end_loop", "array a(4)", "a(2) = s", "x = a(2)", "end", "fn"});
+  Run({"define g", "g = y * 0.5", "end", "define fn", "s = 0.0", "y = 3", "loop i (1, 50)", "if i > 25", "s = s + g",
+       "else", "s = s - i / 2.0", "end_if", "end_loop", "array a(4)", "a(2) = s", "x = a(2)", "end", "fn"});
   ZoltStatement* head = Symbol("fn")->function;
   zolt.Execute(interp, head);
   const size_t before = TestAllocations();

@@ -58,18 +58,18 @@ TEST_F(LanguageTest, ConditionsSectionsAndExits) {
   EXPECT_EQ(ValueOf({"a = 2", "if a > 1 then", "x = 1", "else", "x = 2", "end_if"}), "x = 1\n");
   EXPECT_EQ(ValueOf({"a = 2", "if a <= 1", "x = 1", "else", "x = 2", "endif"}), "x = 2\n");
   // Mixed numbers compare as reals; texts by the program's comparison.
-  EXPECT_EQ(ValueOf({"x = 0", "if 2 = 2.0", "x = 1", "end_if", "if 'AB' = 'ab'", "x = x + 2", "end_if",
-                     "if 'a' # 'b'", "x = x + 4", "end_if", "if 1.5 >= 2", "x = x + 8", "end_if"}),
+  EXPECT_EQ(ValueOf({"x = 0", "if 2 = 2.0", "x = 1", "end_if", "if 'AB' = 'ab'", "x = x + 2", "end_if", "if 'a' # 'b'",
+                     "x = x + 4", "end_if", "if 1.5 >= 2", "x = x + 8", "end_if"}),
             "x = 7\n");
-  EXPECT_EQ(ValueOf({"x = 1", "section", "x = 2", "exit section", "x = 3", "end_section", "x = x * 10", "exit",
-                     "x = 0"}),
-            "x = 20\n");
+  EXPECT_EQ(
+      ValueOf({"x = 1", "section", "x = 2", "exit section", "x = 3", "end_section", "x = x * 10", "exit", "x = 0"}),
+      "x = 20\n");
 }
 
 TEST_F(LanguageTest, CaseOfTruncatesAndFallsBackToTheCodeBeforeTheFirstCase) {
   auto run = [this](const std::string& selector) {
-    return ValueOf({"case_of " + selector, "x = 'before'", "case 0", "x = 'zero'", "case 3", "x = 'three'",
-                    "end_case"});
+    return ValueOf(
+        {"case_of " + selector, "x = 'before'", "case 0", "x = 'zero'", "case 3", "x = 'three'", "end_case"});
   };
   EXPECT_EQ(run("0"), "x = zero\n");
   EXPECT_EQ(run("3"), "x = three\n");
@@ -81,9 +81,9 @@ TEST_F(LanguageTest, CaseOfTruncatesAndFallsBackToTheCodeBeforeTheFirstCase) {
 }
 
 TEST_F(LanguageTest, ArraysStoreTheFirstIndexFastest) {
-  EXPECT_EQ(ValueOf({"array a(2,3), b(4)", "a(2,1) = 5", "a(1,2) = 7", "b(a(2,1) - 1) = a(1,2) * 2",
-                     "x = b(4) + a(2,1)"}),
-            "x = 19\n");
+  EXPECT_EQ(
+      ValueOf({"array a(2,3), b(4)", "a(2,1) = 5", "a(1,2) = 7", "b(a(2,1) - 1) = a(1,2) * 2", "x = b(4) + a(2,1)"}),
+      "x = 19\n");
   EXPECT_EQ(Run({"print a 2 1", "print a 1 2 a", "print a 3 1", "print b 4"}),
             "Terrax>print a 2 1\na(2,1) = 5\n"
             "Terrax>print a 1 2 a\na(1,2) = 7\na:  array of dimension(s) (2,3)\n"
@@ -138,8 +138,10 @@ class IntrinsicZolt : public ZoltInterpreter {
         call.readOnly = call.code == 0 ? 1 : 0;
         return true;
       case ZoltIntrinsicCall::kEvaluate:
-        if (call.code == 0) call.value.SetInt(7);
-        else call.value.SetInt(cell);
+        if (call.code == 0)
+          call.value.SetInt(7);
+        else
+          call.value.SetInt(cell);
         return true;
       default:
         cell = call.value.GetInt(kZoltIntMin, kZoltIntMax) + 100 * call.arguments[0].Int() + call.arguments[1].Int();

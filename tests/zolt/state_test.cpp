@@ -18,14 +18,45 @@ class StateTest : public ZoltFixture {
   // conditional loops, IF and ELSE, a case table, a section with its exit, a
   // COMMAND block with a nested block, EXIT, and the WHILE_STEPPING mark.
   void DefineEverything() {
-    Run({"define helper", "helper = 2", "end",
-         "define prog", "while_stepping", "array grid(2,3)", "s = 'x' + 'y'", "total = 0", "big = 123456789",
-         "loop i (1, 3)", "grid(1, i) = i ^ 2 - 1 / 2 * 3 + 0.5", "end_loop",
-         "n = 0", "loop while n < 5", "n = n + helper", "end_loop",
-         "case_of n - 4", "total = -1", "case 0", "total = 10", "case 2", "total = 20", "end_case",
-         "section", "if total > 5 then", "exit section", "else", "total = 0", "end_if", "end_section",
-         "command", "print total", "command", "end_command", "end_command",
-         "helper", "exit", "total = 99", "end"});
+    Run({"define helper",
+         "helper = 2",
+         "end",
+         "define prog",
+         "while_stepping",
+         "array grid(2,3)",
+         "s = 'x' + 'y'",
+         "total = 0",
+         "big = 123456789",
+         "loop i (1, 3)",
+         "grid(1, i) = i ^ 2 - 1 / 2 * 3 + 0.5",
+         "end_loop",
+         "n = 0",
+         "loop while n < 5",
+         "n = n + helper",
+         "end_loop",
+         "case_of n - 4",
+         "total = -1",
+         "case 0",
+         "total = 10",
+         "case 2",
+         "total = 20",
+         "end_case",
+         "section",
+         "if total > 5 then",
+         "exit section",
+         "else",
+         "total = 0",
+         "end_if",
+         "end_section",
+         "command",
+         "print total",
+         "command",
+         "end_command",
+         "end_command",
+         "helper",
+         "exit",
+         "total = 99",
+         "end"});
   }
   std::string Saved() {
     MemoryStream s;
@@ -81,7 +112,8 @@ class ModelZolt : public ZoltInterpreter {
     value.SetModelObject(&zone);
     return true;
   }
-  struct Node : LinkListNode {} zone;
+  struct Node : LinkListNode {
+  } zone;
 };
 
 TEST_F(StateTest, PointersComeBackThroughTheirLists) {
@@ -94,8 +126,8 @@ TEST_F(StateTest, PointersComeBackThroughTheirLists) {
   block->Elements()[2].SetText("in a block");
   state.symbols.FindOrCreate(String("mem"))->value.SetMemoryPointer(block, block->Elements() + 2);
   model.zone.SetSaveIndex(7);
-  state.symbols.FindOrCreate(String("zone"))->value.SetPointer(static_cast<LinkListNode*>(&model.zone),
-                                                               ZoltValue::kZonePointer);
+  state.symbols.FindOrCreate(String("zone"))
+      ->value.SetPointer(static_cast<LinkListNode*>(&model.zone), ZoltValue::kZonePointer);
   MemoryStream s;
   model.SaveState(interp, s);
   const std::string saved = s.bytes;

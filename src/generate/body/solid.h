@@ -70,8 +70,8 @@ constexpr int32_t SolidEdgeClass(int32_t local) { return local % 3 == 0 ? 3 : lo
 // y = 0, y = 1, z = 0, z = 1 of the unit cube. The sense is the one the face
 // gets in the first cell that uses it: +1 when its corner order, by the
 // right-hand rule, points out of the cell.
-inline constexpr int32_t kSolidCellFaceEdges[6][4] = {{2, 9, 8, 3}, {5, 12, 11, 6}, {1, 6, 7, 3},
-                                                      {4, 12, 10, 9}, {1, 5, 4, 2}, {7, 11, 10, 8}};
+inline constexpr int32_t kSolidCellFaceEdges[6][4] = {{2, 9, 8, 3},   {5, 12, 11, 6}, {1, 6, 7, 3},
+                                                      {4, 12, 10, 9}, {1, 5, 4, 2},   {7, 11, 10, 8}};
 inline constexpr int32_t kSolidCellFirstSense[6] = {-1, 1, 1, -1, -1, 1};
 
 // Kinds of fix relation: the fixed vertex depends on kind + 1 vertices and
@@ -89,13 +89,13 @@ struct SolidVertex {
 // from parameter 0 at the start to 1 at the end.
 struct SolidArc {
   bool defined;
-  bool arc;         // evaluate as an arc (unless it degenerates)
+  bool arc;  // evaluate as an arc (unless it degenerates)
   Vec3 centre;
   Vec3 firstAxis;   // for a segment: the start point
   Vec3 secondAxis;  // for a segment: the end point
   double startAngle;
   double sweep;
-  bool straight;    // the arc degenerates: evaluate the segment
+  bool straight;  // the arc degenerates: evaluate the segment
 
   // Recomputes the geometry from centre o, start a, end b and a point d
   // towards which the major axis of an ellipse points.
@@ -110,9 +110,9 @@ struct SolidEdge : SolidArc {
   int32_t centreVertex;  // 0 when never set
   int32_t startVertex;
   int32_t endVertex;
-  int32_t axisVertex;    // -1 = none
-  int32_t size;          // entry of the size table
-  int32_t ratio;         // entry of the ratio table
+  int32_t axisVertex;  // -1 = none
+  int32_t size;        // entry of the size table
+  int32_t ratio;       // entry of the ratio table
 };
 
 // A four-sided face. Corner i lies between edge i - 1 and edge i of the
@@ -138,8 +138,8 @@ class SolidFace {
 
   // Stores the corners and the edge cycle, defines the face with no cell,
   // then adds the cell unless it is 0.
-  void Set(int32_t cell, int32_t side, int32_t c0, int32_t c1, int32_t c2, int32_t c3, int32_t e1,
-           int32_t e2, int32_t e3, int32_t e4);
+  void Set(int32_t cell, int32_t side, int32_t c0, int32_t c1, int32_t c2, int32_t c3, int32_t e1, int32_t e2,
+           int32_t e3, int32_t e4);
   void AddCell(int32_t cell, int32_t side);
   // The cell in the second slot moves up when the first is removed.
   void RemoveCell(int32_t cell);
@@ -364,24 +364,24 @@ class Solid {
   // (negative: a new vertex), sizes and ratios (0: from a shared edge or a
   // new default entry; a negative ratio grades against the local direction);
   // cell 0 takes a new number. Returns the cell number.
-  int32_t setcell(int32_t cell, int32_t form, const int32_t (&vertices)[8], int32_t s1, int32_t s2,
-                  int32_t s3, int32_t r1, int32_t r2, int32_t r3);
+  int32_t setcell(int32_t cell, int32_t form, const int32_t (&vertices)[8], int32_t s1, int32_t s2, int32_t s3,
+                  int32_t r1, int32_t r2, int32_t r3);
   // The face bounded by the four edges in this cyclic order, made or joined.
   int32_t Makeface(int32_t cell, int32_t side, int32_t e1, int32_t e2, int32_t e3, int32_t e4);
   // Block forms from their distinct vertices; a negative vertex is made at
   // the unit-cube corner of its place in the list.
-  int32_t SetBrick(int32_t cell, const int32_t (&q)[8], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                   int32_t r2, int32_t r3);
-  int32_t SetDBrick(int32_t cell, const int32_t (&q)[7], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                    int32_t r2, int32_t r3);
-  int32_t SetWedge(int32_t cell, const int32_t (&q)[6], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                   int32_t r2, int32_t r3);
-  int32_t SetWedge2(int32_t cell, const int32_t (&q)[6], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                    int32_t r2, int32_t r3);
-  int32_t SetPyramid(int32_t cell, const int32_t (&q)[5], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                     int32_t r2, int32_t r3);
-  int32_t SetTetra(int32_t cell, const int32_t (&q)[4], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                   int32_t r2, int32_t r3);
+  int32_t SetBrick(int32_t cell, const int32_t (&q)[8], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                   int32_t r3);
+  int32_t SetDBrick(int32_t cell, const int32_t (&q)[7], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                    int32_t r3);
+  int32_t SetWedge(int32_t cell, const int32_t (&q)[6], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                   int32_t r3);
+  int32_t SetWedge2(int32_t cell, const int32_t (&q)[6], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                    int32_t r3);
+  int32_t SetPyramid(int32_t cell, const int32_t (&q)[5], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                     int32_t r3);
+  int32_t SetTetra(int32_t cell, const int32_t (&q)[4], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                   int32_t r3);
   // Removes the cell with the faces, edges, sizes and ratios only it used, then compacts.
   void DeleteCell(int32_t cell);
 

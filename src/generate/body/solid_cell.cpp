@@ -17,8 +17,8 @@ int32_t OtherEnd(const SolidEdge& edge, int32_t x) {
 
 }  // namespace
 
-int32_t Solid::setcell(int32_t cell, int32_t form, const int32_t (&vertices)[8], int32_t s1, int32_t s2,
-                       int32_t s3, int32_t r1, int32_t r2, int32_t r3) {
+int32_t Solid::setcell(int32_t cell, int32_t form, const int32_t (&vertices)[8], int32_t s1, int32_t s2, int32_t s3,
+                       int32_t r1, int32_t r2, int32_t r3) {
   int32_t s[4] = {0, s1, s2, s3};  // by direction class 1..3
   int32_t r[4] = {0, r1, r2, r3};
   for (int32_t j = 1; j <= 3; ++j) {
@@ -80,8 +80,8 @@ int32_t Solid::setcell(int32_t cell, int32_t form, const int32_t (&vertices)[8],
 
   for (int32_t f = 1; f <= 6; ++f) {
     const int32_t* local = kSolidCellFaceEdges[f - 1];
-    const int32_t face = Makeface(cell, f, record.Edge(local[0]), record.Edge(local[1]), record.Edge(local[2]),
-                                  record.Edge(local[3]));
+    const int32_t face =
+        Makeface(cell, f, record.Edge(local[0]), record.Edge(local[1]), record.Edge(local[2]), record.Edge(local[3]));
     SolidIndexCheck(face, 1, kSolidFaces);
     const SolidFace& shared = Face(face);
     const int32_t sense =
@@ -127,8 +127,8 @@ void MakeMissingVertices(Solid& solid, const int32_t (&given)[N], int32_t (&q)[N
 
 }  // namespace
 
-int32_t Solid::SetBrick(int32_t cell, const int32_t (&q)[8], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
-                        int32_t r2, int32_t r3) {
+int32_t Solid::SetBrick(int32_t cell, const int32_t (&q)[8], int32_t s1, int32_t s2, int32_t s3, int32_t r1, int32_t r2,
+                        int32_t r3) {
   return setcell(cell, kFormBrick, q, s1, s2, s3, r1, r2, r3);
 }
 
@@ -156,8 +156,8 @@ int32_t Solid::SetWedge2(int32_t cell, const int32_t (&given)[6], int32_t s1, in
   return setcell(cell, kFormWedge2, local, s1, s2, s3, r1, r2, r3);
 }
 
-int32_t Solid::SetPyramid(int32_t cell, const int32_t (&given)[5], int32_t s1, int32_t s2, int32_t s3,
-                          int32_t r1, int32_t r2, int32_t r3) {
+int32_t Solid::SetPyramid(int32_t cell, const int32_t (&given)[5], int32_t s1, int32_t s2, int32_t s3, int32_t r1,
+                          int32_t r2, int32_t r3) {
   int32_t q[5];
   MakeMissingVertices(*this, given, q);
   const int32_t local[8] = {q[0], q[1], q[2], q[3], q[4], q[3], q[3], q[3]};

@@ -86,8 +86,7 @@ void Solid::FixPlane(int32_t v, int32_t p0, int32_t p1, int32_t p2, int32_t d1, 
   fix.dims[1] = d2;
 }
 
-void Solid::FixSpace(int32_t v, int32_t p0, int32_t p1, int32_t p2, int32_t p3, int32_t d1, int32_t d2,
-                     int32_t d3) {
+void Solid::FixSpace(int32_t v, int32_t p0, int32_t p1, int32_t p2, int32_t p3, int32_t d1, int32_t d2, int32_t d3) {
   CheckVertexNumbers({v, p0, p1, p2, p3});
   CheckDimNumbers({d1, d2, d3});
   SolidFix& fix = Fix(NewFixFor(v));

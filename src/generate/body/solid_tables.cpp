@@ -18,9 +18,7 @@ void Raise(int32_t& count, int32_t n) {
   if (n > count) count = n;
 }
 
-bool IsNameCharacter(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool IsNameCharacter(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
 
@@ -40,8 +38,8 @@ bool SolidFace::HoldsEdge(int32_t edge) const {
   return edge_[0] == edge || edge_[1] == edge || edge_[2] == edge || edge_[3] == edge;
 }
 
-void SolidFace::Set(int32_t cell, int32_t side, int32_t c0, int32_t c1, int32_t c2, int32_t c3, int32_t e1,
-                    int32_t e2, int32_t e3, int32_t e4) {
+void SolidFace::Set(int32_t cell, int32_t side, int32_t c0, int32_t c1, int32_t c2, int32_t c3, int32_t e1, int32_t e2,
+                    int32_t e3, int32_t e4) {
   vertex_[0] = c0;
   vertex_[1] = c1;
   vertex_[2] = c2;

@@ -37,7 +37,12 @@ TEST(SolidArcTest, PointsAlongEdges) {
   };
   const Case cases[] = {
       {"quarter circle, middle", {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, true, 0.5, {kHalfRoot2, kHalfRoot2, 0}},
-      {"quarter circle about an offset centre", {1, 1, 1}, {3, 1, 1}, {1, 1, 3}, true, 0.5,
+      {"quarter circle about an offset centre",
+       {1, 1, 1},
+       {3, 1, 1},
+       {1, 1, 3},
+       true,
+       0.5,
        {1 + 2 * kHalfRoot2, 1, 1 + 2 * kHalfRoot2}},
       {"quarter circle, start", {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, true, 0.0, {1, 0, 0}},
       // Semi-axes 2 along the start and 1 along the end.
@@ -184,9 +189,9 @@ TEST_F(SolidFixTest, RefixingReusesTheRecordWithoutItsOldKind) {
 
 TEST_F(SolidFixTest, LowerNumbersAreComputedFirst) {
   solid.SetDim(1, 0.5);
-  solid.FixLine(6, 0, 1, 1);    // (5, 0, 0)
-  solid.FixLine(7, 6, 2, 1);    // halfway from 6 to 2, after 6 moved
-  solid.FixLine(8, 0, 9, 1);    // halfway to 9, before 9 moved
+  solid.FixLine(6, 0, 1, 1);  // (5, 0, 0)
+  solid.FixLine(7, 6, 2, 1);  // halfway from 6 to 2, after 6 moved
+  solid.FixLine(8, 0, 9, 1);  // halfway to 9, before 9 moved
   solid.SetVertex(9, 4, 4, 4);
   solid.FixPoint(9, 3);
   solid.ComputeFixedVertices();

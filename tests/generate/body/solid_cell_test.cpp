@@ -137,11 +137,26 @@ TEST(SolidCellTest, FormsRepeatVerticesAndMakeNewOnesByPlace) {
   };
   const Case cases[] = {
       {kFormBrick, 8, [](Solid& s) { return s.SetBrick(0, kNew, 0, 0, 0, 0, 0, 0); }},
-      {kFormDBrick, 7, [](Solid& s) { return s.SetDBrick(0, {-1, -1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0); }},
-      {kFormWedge, 6, [](Solid& s) { return s.SetWedge(0, {-1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0); }},
-      {kFormWedge2, 6, [](Solid& s) { return s.SetWedge2(0, {-1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0); }},
-      {kFormPyramid, 5, [](Solid& s) { return s.SetPyramid(0, {-1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0); }},
-      {kFormTetra, 4, [](Solid& s) { return s.SetTetra(0, {-1, -1, -1, -1}, 0, 0, 0, 0, 0, 0); }},
+      {kFormDBrick, 7,
+       [](Solid& s) {
+         return s.SetDBrick(0, {-1, -1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0);
+       }},
+      {kFormWedge, 6,
+       [](Solid& s) {
+         return s.SetWedge(0, {-1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0);
+       }},
+      {kFormWedge2, 6,
+       [](Solid& s) {
+         return s.SetWedge2(0, {-1, -1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0);
+       }},
+      {kFormPyramid, 5,
+       [](Solid& s) {
+         return s.SetPyramid(0, {-1, -1, -1, -1, -1}, 0, 0, 0, 0, 0, 0);
+       }},
+      {kFormTetra, 4,
+       [](Solid& s) {
+         return s.SetTetra(0, {-1, -1, -1, -1}, 0, 0, 0, 0, 0, 0);
+       }},
   };
   for (const Case& c : cases) {
     Solid solid;
@@ -172,9 +187,13 @@ TEST(SolidCellTest, Refusals) {
   Solid solid;
   solid.setcell(0, kFormBrick, kNew, 0, 0, 0, 0, 0, 0);
   AddNeighbour(solid);
-  EXPECT_EQ(SolidMessage([&] { solid.setcell(2, kFormBrick, {0, 1, 2, 3, 4, 5, 6, 7}, 0, 0, 0, 0, 0, 0); }),
+  EXPECT_EQ(SolidMessage([&] {
+              solid.setcell(2, kFormBrick, {0, 1, 2, 3, 4, 5, 6, 7}, 0, 0, 0, 0, 0, 0);
+            }),
             "setcell-cell already set!");
-  EXPECT_EQ(SolidMessage([&] { solid.setcell(0, kFormBrick, {0, 1, 2, 3, 4, 5, 6, 600}, 0, 0, 0, 0, 0, 0); }),
+  EXPECT_EQ(SolidMessage([&] {
+              solid.setcell(0, kFormBrick, {0, 1, 2, 3, 4, 5, 6, 600}, 0, 0, 0, 0, 0, 0);
+            }),
             "setcell-Vertex indices exceeded maximum.");
   // Edges 1 (0-1) and 2 (0-2) meet, but 9 (2-5) does not continue from 1.
   EXPECT_EQ(SolidMessage([&] { solid.Makeface(0, 1, 1, 9, 8, 3); }), "Makeface-face vertices not found on edges?");

@@ -21,8 +21,8 @@ struct Template {
   void (Solid::*make)();
 };
 const Template kTemplates[] = {
-    {"cylinder", &Solid::MakeCylinder},   {"radbrick", &Solid::MakeRadBrick}, {"radtunnel", &Solid::MakeRadTunnel},
-    {"radcylinder", &Solid::MakeRadCylinder}, {"cshell", &Solid::MakeCShell}, {"cylint", &Solid::MakeCylInt},
+    {"cylinder", &Solid::MakeCylinder},       {"radbrick", &Solid::MakeRadBrick}, {"radtunnel", &Solid::MakeRadTunnel},
+    {"radcylinder", &Solid::MakeRadCylinder}, {"cshell", &Solid::MakeCShell},     {"cylint", &Solid::MakeCylInt},
     {"tunint", &Solid::MakeTunInt},
 };
 

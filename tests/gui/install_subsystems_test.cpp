@@ -128,7 +128,7 @@ TEST(InstallSubsystemsTest, InstallingAWordNoTableHasFailsAtStartUp) {
   EXPECT_THROW(InstallGenerateSubCommand("stepp", handler), std::logic_error);
   EXPECT_THROW(InstallGuiSetHandler("plott", [](CommandType&) { return 0; }), std::logic_error);
   // A word whose subsystem is not built yet cannot take a handler either.
-  EXPECT_THROW(InstallModelCommand("history", handler), std::logic_error);
+  EXPECT_THROW(InstallModelCommand("movie", handler), std::logic_error);
 }
 
 // Saved after the interpreter's own state and its check value: every section

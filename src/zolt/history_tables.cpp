@@ -1,9 +1,12 @@
 #include "zolt/history_tables.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "base/app.h"
 #include "base/command.h"
+#include "base/message.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid_services.h"
 #include "model/model.h"
@@ -15,6 +18,7 @@
 #include "model/summary.h"
 #include "zolt/history.h"
 #include "zolt/table.h"
+#include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_link.h"
 
 namespace {
@@ -40,6 +44,46 @@ class ModelTables : public ConTableList {
     *slope = Tables().SlopeAt(position, x);
     return 0;
   }
+};
+
+// The table intrinsics' view of the table list. It keeps nothing of its own:
+// every call finds the table again, so NEW and RESTORE, which replace the
+// list, leave nothing stale behind.
+class IntrinsicTables : public ZoltTables {
+ public:
+  static constexpr int64_t kMostAppended = 1000000;
+
+  void* Find(int32_t number, const String* name, bool create) override {
+    Table2List& list = Tables();
+    if (name) {
+      if (create) return &list.GetOrCreateByName(*name);
+      if (Table* t = list.LookupName(*name)) return t;
+      throw ZoltExcept(MessageText("Table '%s' not found", *name));
+    }
+    if (number >= 0) {
+      const uint32_t id = static_cast<uint32_t>(number);
+      if (create) return &list.GetOrCreateById(id);
+      if (Table* t = list.LookupId(id)) return t;
+    }
+    throw ZoltExcept(MessageText("Table %s not found", String(std::to_string(number))));
+  }
+  int32_t Size(void* table) override { return static_cast<int32_t>(Of(table).Count()); }
+  double Interpolate(void* table, double x) override { return Of(table).Interpolate(x); }
+  void AddPoint(void* table, double x, double y) override { Of(table).Insert(x, y); }
+  void GetEntry(void* table, int32_t index, double& x, double& y) override {
+    const Table::Point p = Of(table).Entry(index);  // (0, 0) outside the entries
+    x = p.x;
+    y = p.y;
+  }
+  void SetEntry(void* table, int32_t index, double x, double y) override {
+    Table& t = Of(table);
+    if (index < 0 || index > static_cast<int64_t>(t.Count()) + kMostAppended)
+      throw ZoltExcept("Table index out of range");
+    t.SetAt(index, x, y);
+  }
+
+ private:
+  static Table& Of(void* table) { return *static_cast<Table*>(table); }
 };
 
 void HistoryCommand(ModelInterpreter& interp) { Histories().RunCommand(interp); }
@@ -77,6 +121,8 @@ void InstallHistoriesAndTables() {
   if (!sampling) model.Participants().Add(std::make_unique<HistorySampler>());
   static ModelTables tables;
   ConTableList::Install(&tables);
+  static IntrinsicTables intrinsicTables;
+  SetZoltTables(&intrinsicTables);
   Histories().SetDefaultCallback(&UpdateAllViews);
   GridHooks().objectDeleted = [](const void* object) { Histories().ObjectDeleted(object); };
   SummaryNameHooks().historyName = [](const History* h) { return h ? h->name : String(); };

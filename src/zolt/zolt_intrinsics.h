@@ -62,7 +62,7 @@ class ZoltTables {
   virtual double Interpolate(void* table, double x) = 0;
   // Adds the point, or sets y where x is already an entry.
   virtual void AddPoint(void* table, double x, double y) = 0;
-  // Entry `index` (0-based); "Table index out of range" outside the table.
+  // Entry `index` (0-based); (0, 0) outside the table.
   virtual void GetEntry(void* table, int32_t index, double& x, double& y) = 0;
   // Stores entry `index`; an index up to 10^6 past the end extends the
   // table, further is "Table index out of range".

@@ -12,6 +12,7 @@
 #include "plot/plot_item_list.h"
 #include "plotsel/install_plotsel.h"
 #include "zolt/history_tables.h"
+#include "zolt/zolt_intrinsics.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -28,6 +29,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallPlotItems();
   InstallPlotselItems();
   InstallHistoriesAndTables();
+  InstallZoltInterfaceIntrinsics();
 }
 
 void InstallSubsystems(Model& model) {

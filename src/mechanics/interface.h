@@ -28,7 +28,7 @@ constexpr uint32_t kInterfaceHostMark = 0x8;
 class InterfaceElem : public LinkListNode, public LocatedObject, public ModelObject {
  public:
   InterfaceElem();
-  ~InterfaceElem() override = default;
+  ~InterfaceElem() override;
 
   uint32_t Id() const { return id_; }
   void SetId(uint32_t id) { id_ = id; }
@@ -65,6 +65,7 @@ class InterfaceElem : public LinkListNode, public LocatedObject, public ModelObj
 
   uint8_t splitMark = 0;  // made or split in the current refinement pass
   uint64_t sequence = 0;  // the order of creation in the element list
+  const uint32_t serial = RegisterInterfaceObject(this);
 
  private:
   friend class Interface;
@@ -190,6 +191,7 @@ class Interface : public LinkListNode, public LocatedObject, public ModelObject 
   uint8_t maxEdgeFlag = 0;
   uint8_t permeability = 1;
   uint8_t effective = 1;
+  const uint32_t serial = RegisterInterfaceObject(this);
 
  private:
   void Appended(InterfaceNode* node);

@@ -226,6 +226,8 @@ struct InterfaceLookups {
 
 InterfaceElem::InterfaceElem() : LocatedObject(kInterfaceElement) {}
 
+InterfaceElem::~InterfaceElem() { ForgetInterfaceObject(this); }
+
 void InterfaceElem::GetPosition(double out[3]) const {
   out[0] = out[1] = out[2] = 0.0;
   for (InterfaceNode* n : nodes_) {
@@ -341,6 +343,7 @@ void InterfaceElem::Remap(const LinkListBase& nodes, const LinkListBase& element
 Interface::Interface(uint32_t id) : LocatedObject(kInterface), id_(id) {}
 
 Interface::~Interface() {
+  ForgetInterfaceObject(this);
   // The elements go without following their links.
   for (InterfaceElem* e = elements_.Head(); e; e = InterfaceElemList::Next(e))
     for (InterfaceElem*& n : e->neighbours_) n = nullptr;

@@ -1,5 +1,7 @@
 #include "mechanics/interface_model.h"
 
+#include <string>
+
 #include <cmath>
 
 #include "base/command.h"
@@ -146,6 +148,18 @@ int InterfaceModel::PropertyIndex(CommandType& interp) const {
   int word = 0;
   if (interp.MatchKeyword(kPropertyWords, word) != CommandType::kOk) return -1;
   return kPropertyOfWord[word - 1];
+}
+
+int InterfaceModel::PropertyOfWord(const String& word) const {
+  const std::string words = kPropertyWords;
+  size_t start = 0;
+  for (int k = 0; start < words.size(); ++k) {
+    size_t end = words.find(' ', start);
+    if (end == std::string::npos) end = words.size();
+    if (word == String(words.substr(start, end - start).c_str())) return kPropertyOfWord[k];
+    start = end + 1;
+  }
+  return -1;
 }
 
 void InterfaceModel::SetProperty(int index, const String& text) {

@@ -46,6 +46,8 @@ class InterfaceModelBase {
   virtual int PropertyIndex(CommandType& interp) const = 0;
   virtual void SetProperty(int index, const String& text) = 0;
   virtual String GetPropertyText(int index) const = 0;
+  // The property of a word of the property command (a whole word), or -1.
+  virtual int PropertyOfWord(const String&) const { return -1; }
   uint32_t GetState() const { return state_; }
   void SetState(uint32_t state) { state_ = state; }
   // Out of contact and not slipping.
@@ -81,6 +83,7 @@ class InterfaceModel : public InterfaceModelBase {
   int PropertyIndex(CommandType& interp) const override;
   void SetProperty(int index, const String& text) override;
   String GetPropertyText(int index) const override;
+  int PropertyOfWord(const String& word) const override;
   void ResetState() override { state_ &= ~(kInContact | kSlipNow); }
   String StateText() const override;
 

@@ -1,5 +1,7 @@
 #include "mechanics/interface_node.h"
 
+#include <unordered_map>
+
 #include "base/savestream.h"
 #include "mechanics/interface.h"
 #include "model/range_model.h"
@@ -23,11 +25,32 @@ void ResolveFace(ZoneFace& face) {
   if (index != 0 && !face.GetZone()) InterfaceReadError();
 }
 
+// Never destroyed: objects may outlive the statics of this file at exit.
+std::unordered_map<const LinkListNode*, uint32_t>& LiveObjects() {
+  static auto* live = new std::unordered_map<const LinkListNode*, uint32_t>();
+  return *live;
+}
+uint32_t g_lastSerial = 0;
+
 }  // namespace
+
+uint32_t InterfaceObjectSerial(const LinkListNode* object) {
+  const auto& live = LiveObjects();
+  const auto it = live.find(object);
+  return it == live.end() ? 0 : it->second;
+}
+
+uint32_t RegisterInterfaceObject(const LinkListNode* object) {
+  if (++g_lastSerial == 0) g_lastSerial = 1;
+  LiveObjects()[object] = g_lastSerial;
+  return g_lastSerial;
+}
+
+void ForgetInterfaceObject(const LinkListNode* object) { LiveObjects().erase(object); }
 
 InterfaceNode::InterfaceNode() : LocatedObject(kInterfaceNode) { SetModel(std::make_unique<InterfaceModel>()); }
 
-InterfaceNode::~InterfaceNode() = default;
+InterfaceNode::~InterfaceNode() { ForgetInterfaceObject(this); }
 
 void InterfaceNode::GetPosition(double out[3]) const {
   for (int i = 0; i < 3; ++i) out[i] = position[i];

@@ -16,6 +16,15 @@
 class SaveStream;
 class SurfaceFaceCellSpace;
 
+// The interfaces, nodes and elements alive now, by the address of their list
+// node, each with the serial it was made with (never 0, never used twice
+// until the counter wraps): a script that holds one after it was destroyed
+// finds out in constant time.
+uint32_t InterfaceObjectSerial(const LinkListNode* object);
+// Made and destroyed with the objects.
+uint32_t RegisterInterfaceObject(const LinkListNode* object);
+void ForgetInterfaceObject(const LinkListNode* object);
+
 class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject {
  public:
   // Flag word bits of a node (beside those of NodeBase it does not use).
@@ -117,4 +126,7 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
 
   Corners corners_;
   std::unique_ptr<InterfaceModelBase> model_;
+
+ public:
+  const uint32_t serial = RegisterInterfaceObject(this);
 };

@@ -271,8 +271,11 @@ uint32_t IndexOf(const LinkListNode* node) { return node ? node->SaveIndex() : 0
 void ZoltValue::Save(SaveStream& s) const {
   s.WriteU32(kind_);
   // The owner word of the file is a memory address of no use to a later
-  // run: it is written as 0 (the block is saved by index below).
-  s.WriteU32(0);
+  // run: it is written as 0 (the block is saved by index below), except for
+  // interface node and element pointers, whose list is named by the id of
+  // their interface.
+  const bool owned = kind_ == kInterfaceNodePointer || kind_ == kInterfaceElementPointer;
+  s.WriteU32(owned ? static_cast<uint32_t>(aux_.raw) : 0);
   switch (kind_) {
     case kPlain:
     case kJumpA:
@@ -360,7 +363,7 @@ void ZoltValue::Restore(SaveStream& s, bool links) {
   };
   ZoltValue v;
   v.kind_ = s.ReadU32();
-  if (CurrentRestoreVersions().format > 8) s.ReadU32();  // the owner word
+  const uint32_t owner = CurrentRestoreVersions().format > 8 ? s.ReadU32() : 0;  // the owner word
   switch (v.kind_) {
     case kPlain:
     case kJumpA:
@@ -448,6 +451,7 @@ void ZoltValue::Restore(SaveStream& s, bool links) {
       break;
     default:
       v.tag_ = kPointer;
+      if (v.kind_ == kInterfaceNodePointer || v.kind_ == kInterfaceElementPointer) v.aux_.raw = owner;
       queue(s.ReadU32());
       break;
   }

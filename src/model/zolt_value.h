@@ -257,6 +257,12 @@ class ZoltValue {
   bool IsModelPointer() const { return kind_ == 19 || kind_ == 20 || kind_ > kMemoryPointer; }
   // Sets a model pointer's object once the model is restored.
   void SetModelObject(LinkListNode* object) { payload_.node = object; }
+  // The owner word of a model pointer, free for the pointer's owner: the
+  // interface intrinsics keep the interface id of a node or element pointer
+  // in its low half (saved with the pointer) and the object's serial in its
+  // high half.
+  uint64_t OwnerWord() const { return aux_.raw; }
+  void SetOwnerWord(uint64_t word) { aux_.raw = word; }
   // Whether this can be the value of a variable or of an array element: a
   // plain integer, real, text, pointer (or array) and not a compiled-code form.
   bool IsData(bool arrayAllowed) const;

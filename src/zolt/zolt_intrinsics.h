@@ -99,6 +99,10 @@ void ZoltClassifyInput(const String& line, ZoltValue& value);
 // The sets of this level, registered by the interpreter.
 ZoltIntrinsicSet& ZoltCoreIntrinsics();
 ZoltIntrinsicSet& ZoltModelIntrinsics();
+// The interfaces' set (range 4) and the remapping of pointers to interfaces,
+// their nodes and elements, registered at start-up.
+ZoltIntrinsicSet& ZoltInterfaceIntrinsics();
+void InstallZoltInterfaceIntrinsics();
 
 // The entry of a set's table with that name under the program's comparison
 // (-1: none), through a hash of the folded names that the first call builds.

@@ -34,13 +34,14 @@ inline size_t BrickGridIndex(int nx, int ny, int i, int j, int k) {
   return static_cast<size_t>((k * (ny + 1) + j) * (nx + 1) + i);
 }
 
-// nx x ny x nz unit bricks from the origin, the grid-points made first.
-inline void BuildBrickGrid(int nx, int ny, int nz) {
+// nx x ny x nz unit bricks from (0, 0, z0), with grid-points of their own,
+// made first.
+inline void BuildBrickGrid(int nx, int ny, int nz, double z0 = 0.0) {
   std::vector<GridPoint*> gps(static_cast<size_t>((nx + 1) * (ny + 1) * (nz + 1)));
   for (int k = 0; k <= nz; ++k)
     for (int j = 0; j <= ny; ++j)
       for (int i = 0; i <= nx; ++i) {
-        const double p[3] = {double(i), double(j), double(k)};
+        const double p[3] = {double(i), double(j), z0 + k};
         gps[BrickGridIndex(nx, ny, i, j, k)] = CreateGridPoint(p);
       }
   for (int k = 0; k < nz; ++k)

@@ -20,27 +20,6 @@
 
 namespace {
 
-// nx x ny x nz unit bricks from (0, 0, z0), with grid-points of their own.
-void BuildBrick(int nx, int ny, int nz, double z0) {
-  std::vector<GridPoint*> gps(static_cast<size_t>((nx + 1) * (ny + 1) * (nz + 1)));
-  for (int k = 0; k <= nz; ++k)
-    for (int j = 0; j <= ny; ++j)
-      for (int i = 0; i <= nx; ++i) {
-        const double p[3] = {double(i), double(j), z0 + k};
-        gps[BrickGridIndex(nx, ny, i, j, k)] = CreateGridPoint(p);
-      }
-  for (int k = 0; k < nz; ++k)
-    for (int j = 0; j < ny; ++j)
-      for (int i = 0; i < nx; ++i) {
-        GridPoint* corners[8];
-        for (int c = 0; c < 8; ++c) {
-          const int* d = kBrickCorner[c];
-          corners[c] = gps[BrickGridIndex(nx, ny, i + d[0], j + d[1], k + d[2])];
-        }
-        CreateZone(kBrick, corners);
-      }
-}
-
 struct Program {
   QuietDevice device;
   MacroTable macros;
@@ -52,10 +31,10 @@ struct Program {
     interp.SetApp(&app);
     app.New();
     // The interface on the lower grid's top before the upper grid is there.
-    BuildBrick(100, 100, 10, 0.0);
+    BuildBrickGrid(100, 100, 10, 0.0);
     Command("model elastic");
     Command("interface 1 face range z 9.9 10.1");
-    BuildBrick(100, 100, 10, 10.0);
+    BuildBrickGrid(100, 100, 10, 10.0);
     for (const char* line : {"model elastic", "prop bulk 5e7 shear 3e7 density 2000", "fix x y z range z -0.1 0.1",
                              "set gravity 10", "interface 1 property kn 1e9 ks 1e9 friction 30"})
       Command(line);

@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/command.h"
+#include "gui/install_subsystems.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
+#include "model/model_app.h"
+#include "model/model_interpreter.h"
 #include "platform/console_device.h"
 #include "platform/raster.h"
 
@@ -22,6 +26,28 @@ class QuietDevice : public ConsoleDevice {
   bool KeyPressed(int) override { return false; }
   bool ReadLine(std::string&, const char*, const char*) override { return false; }
   const char* Name() const override { return "GUI Terminal"; }
+};
+
+// The whole program on a quiet console, every built subsystem installed and
+// the model new, ready for command lines.
+struct InstalledProgram {
+  QuietDevice device;
+  MacroTable macros;
+  ModelInterpreter interp{&macros, &device};
+  ModelApp app{&interp};
+  InstalledProgram() {
+    InstallSubsystems(interp.TheModel());
+    app.Identity();
+    interp.SetApp(&app);
+    app.New();
+  }
+  // One command line, as the command loop hands it over.
+  void Command(const char* line) {
+    interp.ClearTokens();
+    String text(line);
+    for (String word = text.NextToken(" "); !word.IsEmpty(); word = text.NextToken(" ")) interp.AddToken(word);
+    interp.Command();
+  }
 };
 
 // The brick's corners in the zone's local order, as offsets along x, y, z.

@@ -16,25 +16,10 @@
 
 namespace {
 
-struct Program {
-  QuietDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  ModelApp app{&interp};
+struct Program : InstalledProgram {
   Program() {
-    InstallSubsystems(interp.TheModel());
-    app.Identity();
-    interp.SetApp(&app);
-    app.New();
     BuildBrickGrid(100, 100, 10);
     for (Zone* zone : ZoneList()) zone->SetModelByName("elastic");
-  }
-  // One command line, as the command loop hands it over.
-  void Command(const char* line) {
-    interp.ClearTokens();
-    String text(line);
-    for (String word = text.NextToken(" "); !word.IsEmpty(); word = text.NextToken(" ")) interp.AddToken(word);
-    interp.Command();
   }
 };
 

@@ -20,16 +20,8 @@
 
 namespace {
 
-struct Program {
-  QuietDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  ModelApp app{&interp};
+struct Program : InstalledProgram {
   Program() {
-    InstallSubsystems(interp.TheModel());
-    app.Identity();
-    interp.SetApp(&app);
-    app.New();
     // The interface on the lower grid's top before the upper grid is there.
     BuildBrickGrid(100, 100, 10, 0.0);
     Command("model elastic");
@@ -41,13 +33,6 @@ struct Program {
     Cycle::BeginRun(interp);
     Cycle::Prepare(false, interp, true);
     for (int i = 0; i < 10; ++i) Cycle::Step(interp);  // under way: in contact everywhere
-  }
-  // One command line, as the command loop hands it over.
-  void Command(const char* line) {
-    interp.ClearTokens();
-    String text(line);
-    for (String word = text.NextToken(" "); !word.IsEmpty(); word = text.NextToken(" ")) interp.AddToken(word);
-    interp.Command();
   }
 };
 

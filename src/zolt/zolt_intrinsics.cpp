@@ -324,11 +324,8 @@ void Parse(ZoltInterpreter&, ZoltIntrinsicCall& c) {
   ZoltParse(c.arguments, c.value, Pre);
 }
 template <int Which>
-void Socket(ZoltInterpreter&, ZoltIntrinsicCall&) {
-  static const char* const kTexts[] = {
-      "SOPEN is not available in this version", "SCLOSE is not available in this version",
-      "SREAD is not available in this version", "SWRITE is not available in this version"};
-  throw ZoltExcept(MessageText(kTexts[Which]));
+void Socket(ZoltInterpreter& zolt, ZoltIntrinsicCall& c) {
+  c.value.SetInt(ZoltSocketIo(zolt, Which, c.arguments));
 }
 
 struct Core {

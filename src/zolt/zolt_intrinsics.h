@@ -89,6 +89,13 @@ bool RemapZoltModelPointer(ZoltValue& value, uint32_t index);
 int32_t ZoltFileIo(int mode, ZoltValue* arguments);
 // Closes the file (NEW).
 void ZoltCloseFile();
+// The array an "a" argument refers to, with at least `count` elements
+// (ZOLT error 54 otherwise).
+ZoltArray& ZoltArrayArgument(const ZoltValue& v, int32_t count);
+// The socket intrinsics sopen, sclose, sread, swrite (mode 0-3) with the
+// argument array; the status they give. Messages go to the interpreter's
+// stream, and ESC stops a wait for the peer.
+int32_t ZoltSocketIo(ZoltInterpreter& zolt, int mode, ZoltValue* arguments);
 // parse (pre false) and pre_parse (pre true).
 void ZoltParse(const ZoltValue* arguments, ZoltValue& value, bool pre);
 

@@ -204,6 +204,8 @@ int32_t ZoltFileIo(int mode, ZoltValue* arguments) {
   }
 }
 
+ZoltArray& ZoltArrayArgument(const ZoltValue& v, int32_t count) { return ArrayOf(v, count); }
+
 void ZoltCloseFile() {
   if (g_file.file.IsOpen()) g_file.file.Close();
   g_file.reading = g_file.writing = false;

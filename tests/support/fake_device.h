@@ -2,6 +2,7 @@
 // and keys from queues, and can act as a terminal that pages listings.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <string>
 
@@ -14,6 +15,9 @@ class FakeDevice : public ConsoleDevice {
   std::deque<int> keys;           // keys for GetKey; none left answers 0
   bool terminal = false;          // a terminal pages and does not echo typed lines
   int pagePrompts = 0;
+  // Set from another thread: ESC is pressed once, as Ctrl-C would do while
+  // the program waits.
+  std::atomic<bool> escFromOutside{false};
 
   void Write(const char* text) override { output += text; }
   bool PagePrompt() override {
@@ -27,6 +31,7 @@ class FakeDevice : public ConsoleDevice {
     return k;
   }
   bool KeyPressed(int key) override {
+    if (key == 27 && escFromOutside.exchange(false)) return true;
     for (auto it = keys.begin(); it != keys.end(); ++it) {
       if (*it == key) {
         keys.erase(keys.begin(), it + 1);

@@ -76,8 +76,6 @@ TEST_F(IntrinsicsTest, BadArgumentsAreRefused) {
       {"x = gen_ratio(1.0, 1, 0)", "Trying to divide by zero"},
       {"x = table('nosuch', 1)", "Table 'nosuch' not found"},
       {"table(9, 1.0) = 2.0", "Table intrinsics not valid"},
-      {"x = sopen(1, 2)", "SOPEN is not available in this version"},
-      {"x = sclose(1)", "SCLOSE is not available in this version"},
       {"x = inrange('nosuch', null)", "Range nosuch not found"},
       {"x = ch_numComponents", "Not configured for chemistry calculations."},
       {"dytime = 1.0", "Not configured for dynamic calculation"},

@@ -330,7 +330,7 @@ bool Solve::GlobalLimitReached(const SolveLimits& l) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
   const uint32_t steps = StepCounter() - l.startStep;
-  if (l.watch.levelled) return true;
+  if (l.watch.levelled || l.watch.settled) return true;
   if (static_cast<double>(System::Clock() - l.startClock) > l.clockLimit) return true;
   if (l.stepLimit != 0 && steps >= l.stepLimit) return true;
   if (s.mechanical) {

@@ -24,6 +24,10 @@ constexpr double kDegree = 0.017453292519943295;
 constexpr int kStageTrials = 5;     // trials of the initial stable and unstable states
 constexpr int kBracketTrials = 50;  // bisections
 constexpr int kResponseRuns = 6;    // runs of one trial
+// How far the ratio, carried on at its present rate, must miss the limit at
+// the end of a trial for the trial to fail early, or pass below it to hold.
+constexpr double kMissBy = 2.0;
+constexpr double kPassBy = 0.1;
 
 const char* const kStageTexts[5] = {
     "",
@@ -263,7 +267,10 @@ void Solve::ReduceStrength(const SolveLimits& l) {
 // response time earlier: a trial that keeps moving is recognised a quarter
 // after its ratio levels off, not at the end of a later run, and a ratio that
 // wavers about its level no longer escapes the comparison of two single
-// values for up to six runs.
+// values for up to six runs. From the fifth quarter on, the watch also
+// carries the ratio's fall over the last response time on to the end of
+// the six runs: a trial plainly short of the limit fails, and one plainly
+// below it holds, without running out its steps.
 bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
   ModelSettings& s = Settings();
   const uint32_t response = l.responseSteps;
@@ -283,6 +290,7 @@ bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
     RunOrStop(l, interp);
     if (interp.EscPressed()) throw ESCInterrupt();
     if (l.watch.levelled) return false;
+    if (l.watch.settled) return true;
     const uint32_t n = StepCounter() - l.trialStart;
     if (n < response) return true;
     const double q = n ? s.forceRatio / n : 0.0;
@@ -297,7 +305,7 @@ bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
 
 void Solve::WatchRatio(SolveLimits& l) {
   SolveLimits::RatioWatch& w = l.watch;
-  if (w.quarter == 0 || w.levelled) return;
+  if (w.quarter == 0 || w.levelled || w.settled) return;
   const double ratio = Settings().forceRatio;
   if (w.steps == 0 || ratio < w.least) w.least = ratio;
   if (++w.steps < w.quarter) return;
@@ -312,6 +320,20 @@ void Solve::WatchRatio(SolveLimits& l) {
   // the rate.
   if (k >= 4 && w.least > 0.9 * w.minima[(k - 4) % 5]) w.levelled = true;
   if (k >= 2 && w.least > 0.95 * w.minima[(k - 2) % 5] && w.least > 10.0 * l.ratioLimit) w.levelled = true;
+  if (w.levelled || k < 4) return;
+  // The rate of the last response time carried on to the end of the trial's
+  // steps (six response times): the ratio's fall slows as a trial goes on,
+  // so a trial that would miss the limit by twice at this rate fails now.
+  // One that would pass ten times below it, after at least seven quarters,
+  // holds now.
+  const double rate = std::pow(w.least / w.minima[(k - 4) % 5], 0.25);
+  const int left = 4 * kResponseRuns - static_cast<int>(k) - 1;
+  if (left <= 0) return;
+  const double expected = w.least * std::pow(rate, left);
+  if (!(rate < 1.0) || expected > kMissBy * l.ratioLimit)
+    w.levelled = true;
+  else if (k >= 6 && expected < kPassBy * l.ratioLimit)
+    w.settled = true;
 }
 
 void Solve::ScaleTetraNormalStress(double factor) {

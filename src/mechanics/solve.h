@@ -68,6 +68,7 @@ struct SolveLimits {
     double least = 0.0;     // of the current quarter
     double minima[5] = {};  // of the last five quarters, by quarter number modulo 5
     bool levelled = false;  // the ratio stopped falling: the trial fails
+    bool settled = false;   // the ratio falls fast enough to reach the limit: the trial holds
   } watch;
 
   SolveLimits();

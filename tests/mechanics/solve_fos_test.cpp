@@ -237,35 +237,45 @@ TEST_F(SolveFosTest, OtherModelsAreNamedAndLeftAlone) {
 // The watch on a trial's ratio, fed step by step with a response time of 16
 // steps: a ratio that stops falling fails the trial a quarter of a response
 // time after the quarter one response time back (half a response time when
-// it stays ten times above the limit); one that keeps falling by more than a
-// tenth per response time, or that falls below the limit, does not.
-TEST_F(SolveFosTest, WatchFailsATrialWhoseRatioLevelsOff) {
+// it stays ten times above the limit); one whose fall over the last response
+// time, carried on, would miss the limit at the end of six response times
+// by twice fails from the fifth quarter on, and one that would pass ten
+// times below it holds from the seventh; one that falls below the limit,
+// or towards it at a rate that leaves the outcome open, is left running.
+TEST_F(SolveFosTest, WatchJudgesATrialByItsRatio) {
   const struct {
     const char* name;
     double (*ratio)(int step);
-    int levelled;  // the step after which the trial fails; 0: never within six response times
+    int decided;  // the step after which the trial is judged; 0: never within six response times
+    bool holds;   // the judgement: the trial holds (else it fails)
   } cases[] = {
-      {"flat far above the limit", [](int) { return 1e-3; }, 12},
-      {"flat near the limit", [](int) { return 3e-5; }, 20},
-      {"wavering about its level", [](int k) { return k % 3 ? 5e-5 : 3e-5; }, 20},
-      {"levelling off after a fall", [](int k) { return 2e-5 + 1e-3 * std::pow(0.5, k); }, 28},
-      {"falling by a seventh per quarter", [](int k) { return 1e-3 * std::pow(6.0 / 7.0, k / 4.0); }, 0},
-      {"wavering while it falls", [](int k) { return (k % 3 ? 1.5 : 1.0) * 3e-4 * std::pow(0.97, k); }, 0},
+      {"flat far above the limit", [](int) { return 1e-3; }, 12, false},
+      {"flat near the limit", [](int) { return 3e-5; }, 20, false},
+      {"wavering about its level", [](int k) { return k % 3 ? 5e-5 : 3e-5; }, 20, false},
+      {"levelling off after a fall", [](int k) { return 2e-5 + 1e-3 * std::pow(0.5, k); }, 28, false},
+      {"falling by a seventh per quarter, too slowly", [](int k) { return 1e-3 * std::pow(6.0 / 7.0, k / 4.0); }, 20,
+       false},
+      {"falling by a seventh per quarter, towards the limit", [](int k) { return 1e-4 * std::pow(6.0 / 7.0, k / 4.0); },
+       0, false},
+      {"halving per quarter", [](int k) { return 1e-2 * std::pow(0.5, k / 4.0); }, 28, true},
+      {"wavering while it falls", [](int k) { return (k % 3 ? 1.5 : 1.0) * 3e-4 * std::pow(0.9, k); }, 28, true},
       // Down to the limit at the last step of a quarter: the run ends as stable.
-      {"reaching the limit", [](int k) { return k < 20 ? 1.05e-5 : 0.99e-5; }, 0},
+      {"reaching the limit", [](int k) { return k < 20 ? 1.05e-5 : 0.99e-5; }, 0, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SolveLimits l;
     l.ratioLimit = 1e-5;
     l.watch.quarter = 4;
-    int levelled = 0;
-    for (int k = 1; k <= 96 && !levelled; ++k) {
+    int decided = 0;
+    for (int k = 1; k <= 96 && !decided; ++k) {
       Settings().forceRatio = c.ratio(k);
       Solve::WatchRatio(l);
-      if (l.watch.levelled) levelled = k;
+      if (l.watch.levelled || l.watch.settled) decided = k;
     }
-    EXPECT_EQ(levelled, c.levelled);
+    EXPECT_EQ(decided, c.decided);
+    if (decided) EXPECT_EQ(l.watch.settled, c.holds);
+    EXPECT_FALSE(l.watch.levelled && l.watch.settled);
   }
   // Nothing is watched outside a trial.
   SolveLimits idle;

@@ -11,6 +11,7 @@
 #include "modes/install_modes.h"
 #include "plot/plot_item_list.h"
 #include "plotsel/install_plotsel.h"
+#include "view/view_manager.h"
 #include "zolt/history_tables.h"
 #include "zolt/zolt_intrinsics.h"
 
@@ -26,6 +27,7 @@ void InstallBuiltSubsystems(Model& model) {
   // After the interfaces and before the structural elements: the ties' motion
   // pass runs between theirs.
   InstallMechanicsAttach();
+  InstallViews();
   InstallPlotItems();
   InstallPlotselItems();
   InstallHistoriesAndTables();

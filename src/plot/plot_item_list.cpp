@@ -123,6 +123,13 @@ void ItemList::RemapPointers() {
   for (const auto& item : items_) item->RemapPointers();
 }
 
+void ItemList::Adopt(std::unique_ptr<PlotItem> item) {
+  auto* base = dynamic_cast<PlotItemBase*>(item.get());
+  if (!base) return;
+  item.release();
+  Append(std::unique_ptr<PlotItemBase>(base));
+}
+
 PlotItemBase& ItemList::Append(std::unique_ptr<PlotItemBase> item) {
   item->SetOwner(view_);
   items_.push_back(std::move(item));

@@ -97,6 +97,13 @@ class TestItemList : public PlotItemList {
   void NotifyAll(int32_t) override {}
   bool OfferMenuEvent(const GuiEvent&) override { return false; }
   void Clear() override { items.clear(); }
+  void Adopt(std::unique_ptr<PlotItem> item) override {
+    auto* test = dynamic_cast<TestItem*>(item.get());
+    if (!test) return;
+    item.release();
+    items.emplace_back(test);
+    test->number = Count();
+  }
   void CopyFrom(PlotItemList& other, ViewPort& view) override {
     for (auto& i : static_cast<TestItemList&>(other).items) {
       auto copy = std::make_unique<TestItem>(&view);

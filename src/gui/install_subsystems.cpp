@@ -27,9 +27,10 @@ void InstallBuiltSubsystems(Model& model) {
   // After the interfaces and before the structural elements: the ties' motion
   // pass runs between theirs.
   InstallMechanicsAttach();
-  InstallViews();
   InstallPlotItems();
   InstallPlotselItems();
+  // After the plot items: the base view has their list.
+  InstallViews();
   InstallHistoriesAndTables();
   InstallZoltInterfaceIntrinsics();
 }

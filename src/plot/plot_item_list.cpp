@@ -69,6 +69,7 @@ void ItemList::Modify(CommandType& interp) {
   if (!item) throw ViewExcept(FormatText("PlotItem %1 not found", std::to_string(n).c_str()));
   interp.TokenIndex() = at;
   item->ParseKeywords(interp);
+  if (interp.HasToken()) interp.ThrowParamError(CommandType::kUnrecognized);
 }
 
 void ItemList::Move(int32_t n, int32_t before) {
@@ -141,6 +142,7 @@ PlotItemBase* ItemList::AddFromCommand(CommandType& interp) {
   std::unique_ptr<PlotItemBase> item(CreatePlotItem(interp, *view_));
   if (!item) return nullptr;
   item->ParseKeywords(interp);
+  if (interp.HasToken()) interp.ThrowParamError(CommandType::kUnrecognized);
   return &Append(std::move(item));
 }
 

@@ -125,10 +125,7 @@ void ViewPortManager::PlotCommand(CommandType& interp) {
       case kHardcopy: {
         ViewPort* view = OptionalView(interp);
         if (!view) break;
-        ViewPort* previous = current_;
-        current_ = view;
-        TempHardcopyView temp(*this);
-        current_ = previous;
+        TempHardcopyView temp(*this, view);
         temp.View().Hardcopy(interp);
         break;
       }

@@ -137,11 +137,13 @@ void ViewPortManager::Relink() {
 
 // ---------------------------------------------------------------------------
 
-TempHardcopyView::TempHardcopyView(ViewPortManager& manager) : manager_(manager), previous_(manager.Current()) {
+TempHardcopyView::TempHardcopyView(ViewPortManager& manager, ViewPort* source)
+    : manager_(manager), previous_(manager.Current()) {
+  if (!source) source = previous_;
   ViewId id;
   id.SetName(kTemporaryName);
   view_ = &manager.CreateNamed(id);
-  if (previous_) view_->CopySettings(*previous_, true, true);
+  if (source) view_->CopySettings(*source, true, true);
 }
 
 TempHardcopyView::~TempHardcopyView() {

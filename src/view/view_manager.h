@@ -88,11 +88,12 @@ class ViewPortManager {
   uint32_t savedBase_ = 0;
 };
 
-// While it lives, a temporary view is current; it then goes and the view
-// that was current is current again.
+// While it lives, a temporary view with the items and settings of the source
+// (else of the current view) is current; it then goes and the view that was
+// current is current again.
 class TempHardcopyView {
  public:
-  explicit TempHardcopyView(ViewPortManager& manager);
+  explicit TempHardcopyView(ViewPortManager& manager, ViewPort* source = nullptr);
   ~TempHardcopyView();
   TempHardcopyView(const TempHardcopyView&) = delete;
   TempHardcopyView& operator=(const TempHardcopyView&) = delete;

@@ -81,7 +81,9 @@ TEST_F(PlotCommandTest, HardcopiesOfAGridOpenInTheStandardTools) {
   for (const char* part : {"(TERRAX) @s", "(Grid) @s", "% End of TERRAX Plot"}) EXPECT_TRUE(Has(ps, part)) << part;
   EXPECT_EQ(ps.back(), '\x04');
   std::string out;
-  if (HaveTool("gs")) EXPECT_EQ(RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage g.ps", out), 0) << out;
+  if (HaveTool("gs")) {
+    EXPECT_EQ(RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage g.ps", out), 0) << out;
+  }
 
   Run({"set plot bmp size 320 200"});
   EXPECT_TRUE(Has(Run({"plot hardcopy file pic.bmp"}), "--- Sending BMP format plot to file pic.bmp\n"));
@@ -101,8 +103,11 @@ TEST_F(PlotCommandTest, HardcopiesOfAGridOpenInTheStandardTools) {
   EXPECT_GT(background, 20000);
   EXPECT_GT(black, 200) << "the grid's lines";
 
-  // The hardcopies left the view list and the current view as they were.
-  EXPECT_EQ(Views().Count(), 1u);
+  // A hardcopy of another view leaves the view list and the current view as they were.
+  Run({"plot create 2", "plot add boundary", "plot current 0", "set plot postscript", "plot hardcopy 2 file two.ps"});
+  EXPECT_TRUE(Has(TempDir::Read("two.ps"), "(Boundary) @s"));
+  EXPECT_FALSE(Has(TempDir::Read("two.ps"), "(Grid) @s"));
+  EXPECT_EQ(Views().Count(), 2u);
   EXPECT_EQ(Views().Current(), Views().Base());
 }
 

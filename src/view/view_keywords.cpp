@@ -160,12 +160,17 @@ int ViewPort::ParseKeyword(CommandType& interp) {
         return Camera::ParseKeyword(interp);
       }
       if (GetMode() != kModel) throw DeviceExcept("Viewport is not in model mode");
+      // The angles follow from the plane alone; an automatic eye distance
+      // stays automatic.
+      const bool autoDistance = AutoDistance();
+      if (autoDistance) SetDistance(Distance());
       SetMode(kPlane);
       SetCenter(FromArray(plane_.Origin()));
       SetAutoCenter(false);
       SetNormal(FromArray(plane_.Normal()));
       SetZAngle(0.0);
       SetMode(kModel);
+      if (autoDistance) SetAutoDistance(true);
       InvalidateMatrix();
       break;
     }

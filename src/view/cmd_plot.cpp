@@ -45,7 +45,19 @@ void ViewPortManager::UpdatePrompt(CommandType& interp) const {
 ViewPort* ViewPortManager::OptionalView(CommandType& interp) {
   ViewId id;
   int at = interp.TokenIndex();
-  if (id.Parse(interp, &at) == CommandType::kOk) {
+  int code = CommandType::kConvert;
+  try {
+    code = id.Parse(interp, &at);
+  } catch (const MemExcept&) {
+    throw;
+  } catch (const ESCInterrupt&) {
+    throw;
+  } catch (const KWRExcept& e) {
+    // A word the scripting level cannot take as a number (an array's name)
+    // is no identity here; it is given back like any other.
+    if (e.IsFatal()) throw;
+  }
+  if (code == CommandType::kOk) {
     if (ViewPort* view = FindView(id)) {
       interp.TokenIndex() = at;
       return view;

@@ -53,16 +53,6 @@ void RestoreNoStructures(SaveStream& s) {
   if (v >= 159) s.ReadU8();
 }
 
-// Views: the view list, then the save indices of the current and the base view.
-void SaveNoViews(SaveStream& s) {
-  for (int i = 0; i < 3; ++i) s.WriteU32(0);
-}
-void RestoreNoViews(SaveStream& s) {
-  ReadEmptyCount(s);
-  s.ReadU32();
-  s.ReadU32();
-}
-
 // Particles: the particle id counter, then the particle list. (Their
 // remapping also lets go of the owners the particles recorded.)
 void SaveNoParticles(SaveStream& s) {
@@ -83,7 +73,6 @@ struct AbsentSection {
 
 const AbsentSection kAbsent[] = {
     {"structures", &SaveNoStructures, &RestoreNoStructures},
-    {"views", &SaveNoViews, &RestoreNoViews},
     {"particles", &SaveNoParticles, &RestoreNoParticles},
 };
 

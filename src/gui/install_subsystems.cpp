@@ -11,6 +11,7 @@
 #include "modes/install_modes.h"
 #include "plot/plot_item_list.h"
 #include "plotsel/install_plotsel.h"
+#include "view/view_manager.h"
 #include "zolt/history_tables.h"
 #include "zolt/zolt_intrinsics.h"
 
@@ -28,6 +29,8 @@ void InstallBuiltSubsystems(Model& model) {
   InstallMechanicsAttach();
   InstallPlotItems();
   InstallPlotselItems();
+  // After the plot items: the base view has their list.
+  InstallViews();
   InstallHistoriesAndTables();
   InstallZoltInterfaceIntrinsics();
 }

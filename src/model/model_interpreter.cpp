@@ -52,7 +52,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
                                                             {"attach"},
                                                             {"gpattach", kNotAvailable},
                                                             {"table"},
-                                                            {"plot", kNotAvailable},
+                                                            {"plot"},
                                                             {"range", &RangeWord},
                                                             {"zone", &ZoneCommand},
                                                             {"sel", kNotAvailable},
@@ -63,7 +63,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
                                                             {"expgrid"},
                                                             {"pdelete"},
                                                             {"chem", kNotAvailable},
-                                                            {"movie", kNotAvailable},
+                                                            {"movie"},
                                                         });
 
 // The words after which the views are told what changed.

@@ -84,10 +84,9 @@ void PlotItemBase::ParseAll(CommandType& interp) {
   }
 }
 
-void PlotItemBase::ParseKeywords(CommandType& interp) {
-  ParseAll(interp);
-  if (interp.HasToken()) interp.ThrowParamError(CommandType::kUnrecognized);
-}
+// The words after the item's settings are left for the caller: the next
+// item of an ADD line, or the leftover check of a modification.
+void PlotItemBase::ParseKeywords(CommandType& interp) { ParseAll(interp); }
 
 int PlotItemBase::Parse(CommandType& interp) {
   Color c;

@@ -16,13 +16,11 @@
 #include "base/string.h"
 #include "devices/canvas.h"
 #include "view/plot_items.h"
+#include "view/view_port.h"
 
 class ViewPort;
 class ViewWindow;
 struct GuiEvent;
-
-// Errors of plot-item settings.
-TERRAX_DERIVED_EXCEPT(ViewExcept, KWRExcept);
 
 // A colour of an item's list and its device colour (kNoColor: not matched).
 struct ColorEntry {

@@ -69,6 +69,7 @@ void ItemList::Modify(CommandType& interp) {
   if (!item) throw ViewExcept(FormatText("PlotItem %1 not found", std::to_string(n).c_str()));
   interp.TokenIndex() = at;
   item->ParseKeywords(interp);
+  if (interp.HasToken()) interp.ThrowParamError(CommandType::kUnrecognized);
 }
 
 void ItemList::Move(int32_t n, int32_t before) {
@@ -123,6 +124,13 @@ void ItemList::RemapPointers() {
   for (const auto& item : items_) item->RemapPointers();
 }
 
+void ItemList::Adopt(std::unique_ptr<PlotItem> item) {
+  auto* base = dynamic_cast<PlotItemBase*>(item.get());
+  if (!base) return;
+  item.release();
+  Append(std::unique_ptr<PlotItemBase>(base));
+}
+
 PlotItemBase& ItemList::Append(std::unique_ptr<PlotItemBase> item) {
   item->SetOwner(view_);
   items_.push_back(std::move(item));
@@ -134,6 +142,7 @@ PlotItemBase* ItemList::AddFromCommand(CommandType& interp) {
   std::unique_ptr<PlotItemBase> item(CreatePlotItem(interp, *view_));
   if (!item) return nullptr;
   item->ParseKeywords(interp);
+  if (interp.HasToken()) interp.ThrowParamError(CommandType::kUnrecognized);
   return &Append(std::move(item));
 }
 

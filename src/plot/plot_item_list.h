@@ -24,6 +24,7 @@ class ItemList : public PlotItemList {
   void NotifyAll(int32_t value) override;
   bool OfferMenuEvent(const GuiEvent& event) override;
   void Clear() override { items_.clear(); }
+  void Adopt(std::unique_ptr<PlotItem> item) override;
   void CopyFrom(PlotItemList& other, ViewPort& view) override;
   void Modify(CommandType& interp) override;
   void Move(int32_t from, int32_t before) override;

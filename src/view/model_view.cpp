@@ -5,6 +5,7 @@
 #include "base/app.h"
 #include "base/command.h"
 #include "base/savestream.h"
+#include "base/stream.h"
 #include "generate/gen_geometry.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
@@ -71,6 +72,16 @@ int ModelView::ParseKeyword(CommandType& interp) {
   SetLight({v[0], v[1], v[2]});
   Regenerate(kReset, String());
   return CommandType::kOk;
+}
+
+void ModelView::List(TextOStream& out) {
+  ViewPort::List(out);
+  const std::ios::fmtflags flags = out.flags();
+  out.setf(std::ios::scientific, std::ios::floatfield);
+  out << "   Light Vector : ";
+  PrintPair(out, lightView_.x, lightView_.y, lightView_.z);
+  out << "\n";
+  out.flags(flags);
 }
 
 ModelBox ModelView::ModelBounds() {

@@ -31,6 +31,8 @@ class ModelView : public ViewPort {
   int OnKey(int32_t key) override;
   // The camera's keywords, then "light".
   int ParseKeyword(CommandType& interp) override;
+  // The view's listing and the light.
+  void List(TextOStream& out) override;
   // Grid-points and the corners of the GENERATE surface triangles.
   ModelBox ModelBounds() override;
 

@@ -57,6 +57,8 @@ class PlotItemList {
   virtual void NotifyAll(int32_t value) = 0;
   virtual bool OfferMenuEvent(const GuiEvent& event) = 0;
   virtual void Clear() = 0;
+  // Appends a new item of the view's own (the empty list drops it).
+  virtual void Adopt(std::unique_ptr<PlotItem> item) = 0;
   // A copy of each item of the other list, owned by the view.
   virtual void CopyFrom(PlotItemList& other, ViewPort& view) = 0;
   // Item n reads its settings from the command.
@@ -84,6 +86,7 @@ class EmptyPlotItemList : public PlotItemList {
   void NotifyAll(int32_t) override {}
   bool OfferMenuEvent(const GuiEvent&) override { return false; }
   void Clear() override {}
+  void Adopt(std::unique_ptr<PlotItem>) override {}
   void CopyFrom(PlotItemList&, ViewPort&) override {}
   void Modify(CommandType& interp) override;
   void Move(int32_t from, int32_t before) override;

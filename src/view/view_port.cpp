@@ -112,14 +112,9 @@ void ViewPort::SetWindowRect(double left, double top, double right, double botto
   windowRect_[3] = bottom;
 }
 
-void ViewPort::SetArrays(const int32_t refs[4], int32_t count) {
-  for (int i = 0; i < 4; ++i) arrays_[i] = refs[i];
+void ViewPort::SetArrays(ZoltArray* const arrays[4], int32_t count) {
+  for (int i = 0; i < 4; ++i) arrays_[i] = arrays[i];
   arrayCount_ = count;
-}
-
-void ViewPort::GetArrays(int32_t refs[4], int32_t& count) const {
-  for (int i = 0; i < 4; ++i) refs[i] = arrays_[i];
-  count = arrayCount_;
 }
 
 void ViewPort::SetInteractive(bool on) { interactive_ = on; }

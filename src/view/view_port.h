@@ -27,6 +27,12 @@ class CommandType;
 class ConsoleStream;
 class SaveStream;
 class TextOStream;
+class ZoltArray;
+
+// Errors of views and of their plot items.
+TERRAX_DERIVED_EXCEPT(ViewExcept, KWRExcept);
+// A view identity that names no view.
+TERRAX_DERIVED_EXCEPT(ViewNotFoundExcept, ViewExcept);
 
 // A key pressed while a view draws: the drawing stops.
 class ViewKeyExcept : public KWRExcept {
@@ -89,6 +95,22 @@ class ViewPort : public LinkListNode, public Camera, public ViewHost {
 
   // Keys of the view, then of the camera: a change mask.
   int OnKey(int32_t key) override;
+  // One settings phrase: the view's own keywords, then the camera's. 0 when
+  // a phrase was read, 2 at the end of the line, 3 for a word neither knows.
+  int ParseKeyword(CommandType& interp) override;
+  // The settings as "plot set" lines that ParseKeyword reads back.
+  virtual void ExportSettings(TextOStream& out);
+  // The item sub-commands (add set modify clear reset subtract move): 0 when
+  // one ran, else the keyword match's code with nothing done.
+  int EditItems(CommandType& interp);
+  // New items from the rest of the line, appended in order; a word that no
+  // item type takes is the parameter error and nothing is added.
+  bool AddItems(CommandType& interp);
+  // Item n (the next integer) reads its settings from the rest of the line.
+  void ModifyItem(CommandType& interp);
+  void ClearItems() { items_->Clear(); }
+  // The view's listing: identity, camera, settings, cutting plane.
+  virtual void List(TextOStream& out);
 
   // The cutting plane's code of a segment (1 crossing from behind, 8 from in
   // front, 2 wholly in front, 4 wholly behind), seen from the eye's side.
@@ -99,8 +121,10 @@ class ViewPort : public LinkListNode, public Camera, public ViewHost {
   // A fraction in [0.05, 0.5]; a change re-arranges and redraws.
   void SetCaptionSize(double fraction);
   void SetWindowRect(double left, double top, double right, double bottom);
-  void SetArrays(const int32_t refs[4], int32_t count);
-  void GetArrays(int32_t refs[4], int32_t& count) const;
+  // The four scripting arrays that an extracting drawing fills, and their length.
+  void SetArrays(ZoltArray* const arrays[4], int32_t count);
+  ZoltArray* const* Arrays() const { return arrays_; }
+  int32_t ArrayCount() const { return arrayCount_; }
   void SetInteractive(bool on);
   // The item list's listing, and a notification for every item.
   void ListItems(TextOStream& out) { items_->List(out); }
@@ -202,7 +226,7 @@ class ViewPort : public LinkListNode, public Camera, public ViewHost {
   ViewId id_;
   Plane plane_;
   ConsoleStream* interruptStream_ = nullptr;
-  int32_t arrays_[4] = {0, 0, 0, 0};
+  ZoltArray* arrays_[4] = {nullptr, nullptr, nullptr, nullptr};
   int32_t arrayCount_ = 0;
   bool extracting_ = false;
   FontInfo titleFont_;

@@ -242,6 +242,17 @@ bool ZoltInterpreter::CheckBool(CommandType& interp, bool* out, int& index, int&
   return true;
 }
 
+bool ZoltInterpreter::CheckPointer(CommandType& interp, void** out, uint32_t* kind, int& index, int& code) {
+  int at = index;
+  ZoltSymbol* s = GetSymbol(interp, &at);
+  if (!s || !s->IsArray() || !s->value.Array()) return false;
+  index = at;
+  *out = s->value.Array();
+  if (kind) *kind = ZoltValue::kArray;
+  code = CommandType::kOk;
+  return true;
+}
+
 void ZoltInterpreter::SetVariable(CommandType& interp, ZoltSymbol& symbol) {
   if (symbol.IsArray()) throw ZoltExcept("Cannot overwrite base of array");
   int& idx = interp.TokenIndex();

@@ -43,6 +43,9 @@ class ZoltInterpreter : public ScriptLevel {
   bool CheckNumber(CommandType& interp, double* out, int& index, int& code) override;
   bool CheckString(CommandType& interp, String* out, int& index, int* quoted, int& code) override;
   bool CheckBool(CommandType& interp, bool* out, int& index, int& code) override;
+  // A pointer parameter: an array symbol answers its array, of the kind of
+  // an array value.
+  bool CheckPointer(CommandType& interp, void** out, uint32_t* kind, int& index, int& code) override;
   // NEW: every function, variable, registration and memory block goes.
   void Clear(CommandType& interp) override;
   // After an error: no function is running any longer.

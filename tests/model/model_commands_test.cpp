@@ -169,12 +169,12 @@ TEST_F(ModelCommandsTest, CommandsOfOtherSubsystemsNotifyTheViews) {
     Calls().push_back(std::to_string(code) + "[" + text.str() + "]");
   };
   InstallModelCommand("generate", [](ModelInterpreter&) {});
-  std::string out = Run({"history", "table", "generate", "moo", "plot"});
+  std::string out = Run({"history", "table", "generate", "moo", "sel"});
   // HISTORY and TABLE are not built yet: they fail before the views hear of them.
   EXPECT_EQ(Calls(), (std::vector<std::string>{"4[]"}));
   EXPECT_NE(out.find("*** HISTORY is not available in this version\n"), std::string::npos);
-  EXPECT_NE(out.find("Terrax>moo\n\nTerrax>plot"), std::string::npos);
-  EXPECT_NE(out.find("*** PLOT is not available in this version\n"), std::string::npos);
+  EXPECT_NE(out.find("Terrax>moo\n\nTerrax>sel"), std::string::npos);
+  EXPECT_NE(out.find("*** SEL is not available in this version\n"), std::string::npos);
 }
 
 }  // namespace

@@ -70,6 +70,7 @@ class TestItemList : public PlotItemList {
 
   std::vector<std::unique_ptr<TestItem>> items;
   int drawAllCalls = 0;
+  int notified = 0;
 
   TestItem& Add() {
     items.push_back(std::make_unique<TestItem>(&view_));
@@ -94,9 +95,16 @@ class TestItemList : public PlotItemList {
       if (i->active) i->Draw();
   }
   void MarkAllForRedraw() override {}
-  void NotifyAll(int32_t) override {}
+  void NotifyAll(int32_t) override { ++notified; }
   bool OfferMenuEvent(const GuiEvent&) override { return false; }
   void Clear() override { items.clear(); }
+  void Adopt(std::unique_ptr<PlotItem> item) override {
+    auto* test = dynamic_cast<TestItem*>(item.get());
+    if (!test) return;
+    item.release();
+    items.emplace_back(test);
+    test->number = Count();
+  }
   void CopyFrom(PlotItemList& other, ViewPort& view) override {
     for (auto& i : static_cast<TestItemList&>(other).items) {
       auto copy = std::make_unique<TestItem>(&view);

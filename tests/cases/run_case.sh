@@ -9,7 +9,7 @@
 set -u
 prog=$1
 case_file=$2
-dir=$(dirname "$case_file")
+dir=$(cd "$(dirname "$case_file")" && pwd)
 name=$(basename "$case_file" .dat)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -20,7 +20,7 @@ want_rc=0
 [ -f "$dir/$name.rc" ] && want_rc=$(cat "$dir/$name.rc")
 
 mask='s/[A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g; s/[0-9][0-9]:[0-9][0-9]:[0-9][0-9] [A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g'
-(cd "$work" && HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$case_file" > out.txt 2> err.txt)
+(cd "$work" && PATH="$dir/bin:$PATH" HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$case_file" > out.txt 2> err.txt)
 rc=$?
 status=0
 if [ "$rc" != "$want_rc" ]; then

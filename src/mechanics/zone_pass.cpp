@@ -299,7 +299,7 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
 template <bool kPlain>
-void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
+inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   ZoneWork z;
   z.type = zone.Type();
   z.per = TetraPerOverlay(z.type);
@@ -436,6 +436,35 @@ inline void Prefetch(const Zone& zone) {
   for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
 }
 
+// The walk over the zones, compiled once for each instruction-set level.
+inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain) {
+  for (Zone* zone : ZoneList()) {
+    YieldWhileCycling(false);
+    // The walk is bound by memory: ask early for what the next zone reads.
+    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
+    ConstitutiveModel* model = zone->Model();
+    if (!model || model->IsNull()) continue;
+    if (plain && !zone->dampingOn)
+      UpdateZone<true>(*zone, *model, c);
+    else
+      UpdateZone<false>(*zone, *model, c);
+  }
+}
+
+void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones(c, plain); }
+
+// AVX2 without fused multiply-add: every operation rounds as in the
+// baseline code, so both give the same bits.
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) { WalkZones(c, plain); }
+
+KernelLevel& Level() {
+  static KernelLevel level = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("x86-64-v3") ? KernelLevel::kAvx2 : KernelLevel::kBaseline;
+  }();
+  return level;
+}
+
 }  // namespace
 
 void ZoneStressPass() {
@@ -456,16 +485,17 @@ void ZoneStressPass() {
   c.record.creep = modes.creep && modes.creep->On() ? 1 : 0;
   c.record.fluid = modes.fluid && modes.fluid->On() ? 1 : 0;
   const bool plain = !c.thermal && !c.fluid && !c.dynamic;
-
-  for (Zone* zone : ZoneList()) {
-    YieldWhileCycling(false);
-    // The walk is bound by memory: ask early for what the next zone reads.
-    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
-    ConstitutiveModel* model = zone->Model();
-    if (!model || model->IsNull()) continue;
-    if (plain && !zone->dampingOn)
-      UpdateZone<true>(*zone, *model, c);
-    else
-      UpdateZone<false>(*zone, *model, c);
-  }
+  if (Level() == KernelLevel::kAvx2)
+    WalkZonesAvx2(c, plain);
+  else
+    WalkZonesBaseline(c, plain);
 }
+
+bool SetKernelLevel(KernelLevel level) {
+  __builtin_cpu_init();
+  if (level == KernelLevel::kAvx2 && !__builtin_cpu_supports("x86-64-v3")) return false;
+  Level() = level;
+  return true;
+}
+
+KernelLevel CurrentKernelLevel() { return Level(); }

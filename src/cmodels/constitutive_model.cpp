@@ -32,6 +32,24 @@ int ListLength(const char* const* list) {
 ConstitutiveModel::~ConstitutiveModel() = default;
 
 bool ConstitutiveModel::SupportsHystDamp() const { return false; }
+
+const char* ConstitutiveModel::UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block) {
+  ModelState r = *block.zone;
+  for (int i = 0; i < block.count; ++i) {
+    r.tetIndex = static_cast<uint8_t>(i);
+    r.state = block.state[i];
+    r.tetVolume = block.volume[i];
+    for (int j = 0; j < 6; ++j) r.strain[j] = block.strain[i][j];
+    for (int j = 0; j < 6; ++j) r.stress[j] = block.stress[i][j];
+    for (int j = 0; j < 3; ++j) r.spin[j] = block.spin ? block.spin[i][j] : 0.0;
+    r.stiffnessDamping = 0;
+    if (const char* message = UpdateStress(dimensions, r)) return message;
+    for (int j = 0; j < 6; ++j) block.stress[i][j] = r.stress[j];
+    block.state[i] = r.state;
+    block.stiffnessDamping[i] = r.stiffnessDamping;
+  }
+  return nullptr;
+}
 bool ConstitutiveModel::AlwaysUpdateGeom() const { return false; }
 
 int ConstitutiveModel::GetPropertyIndex(const char* name) const {

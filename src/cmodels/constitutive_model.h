@@ -47,6 +47,11 @@ class ConstitutiveModel {
   virtual const char* Initialize(uint32_t dimensions, ModelState& state) = 0;
   // One tetrahedron's stress update; null or an error text.
   virtual const char* UpdateStress(uint32_t dimensions, ModelState& state) = 0;
+  // Every tetrahedron of a zone in one call; null or the first error text
+  // (tetrahedra before it keep their update). Unless a model does better,
+  // each tetrahedron goes through UpdateStress with the record filled as for
+  // a call of its own.
+  virtual const char* UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block);
   // Writes the model's data into a saving object, or reads it from a
   // restoring one; null or an error text.
   virtual const char* SaveRestore(ModelSaveObject& object) = 0;

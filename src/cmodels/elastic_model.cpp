@@ -45,6 +45,15 @@ const char* ElasticModel::UpdateStress(uint32_t, ModelState& state) {
   return nullptr;
 }
 
+const char* ElasticModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
+  const double bulk = prop_[0], shear = cmodels::EffectiveShear(prop_[1], *block.zone);
+  for (int i = 0; i < block.count; ++i) {
+    cmodels::AddHookeIncrement(bulk, shear, block.strain[i], block.stress[i]);
+    block.stiffnessDamping[i] = 1;
+  }
+  return nullptr;
+}
+
 const char* ElasticModel::SaveRestore(ModelSaveObject& object) {
   if (object.Saving()) {
     cmodels::SaveProperties(object, Type(), Version(), prop_, kPropertyCount);

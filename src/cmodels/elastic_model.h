@@ -22,6 +22,7 @@ class ElasticModel final : public ConstitutiveModel {
   bool Copy(const ConstitutiveModel& source) override;
   const char* Initialize(uint32_t dimensions, ModelState& state) override;
   const char* UpdateStress(uint32_t dimensions, ModelState& state) override;
+  const char* UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block) override;
   const char* SaveRestore(ModelSaveObject& object) override;
   bool SupportsHystDamp() const override { return true; }
 

@@ -38,6 +38,22 @@ struct ModelState {
 // The stress pass's name for the same record.
 using StressUpdateRecord = ModelState;
 
+// A whole zone's tetrahedra for one model call, on compact arrays: the zone
+// part of the record (volumes, density, time step, hysteretic factor, mode
+// flags) and, per tetrahedron, its strain increment, its stress (in and out),
+// its state bits (in and out), its volume, its spin (large strain only) and
+// whether its increment feeds stiffness-proportional damping (out).
+struct ZoneStressBlock {
+  const ModelState* zone = nullptr;
+  int count = 0;
+  const double (*strain)[6] = nullptr;
+  double (*stress)[6] = nullptr;
+  uint32_t* state = nullptr;
+  const double* volume = nullptr;
+  const double (*spin)[3] = nullptr;
+  uint8_t* stiffnessDamping = nullptr;
+};
+
 static_assert(offsetof(ModelState, state) == 4);
 static_assert(offsetof(ModelState, tetVolume) == 8);
 static_assert(offsetof(ModelState, zoneVolume) == 16);

@@ -264,17 +264,15 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
   return nullptr;
 }
 
-const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
-  const double bulk = prop_[kBulk - 1];
-  const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
-  double t[6] = {state.stress[0], state.stress[1], state.stress[2], state.stress[3], state.stress[4], state.stress[5]};
-  cmodels::AddHookeIncrement(bulk, shear, state.strain, t);
-  uint32_t bits = state.state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
+bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], double stress[6], uint32_t* state) const {
+  double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
+  cmodels::AddHookeIncrement(bulk, shear, strain, t);
+  uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;
   // A tetrahedron that yielded in its last update is likely to yield again:
   // it goes to the return at once; the others are first checked on their
   // principal values.
-  const bool wasPlastic = (state.state & (kShearNow | kTensionNow)) != 0;
+  const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
   if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
       (wasPlastic || !InsideByValues(t, nphi_, shearLimit_, tensionLimit_))) {
     double p[3], v[3][3], q[3];
@@ -300,10 +298,23 @@ const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
       }
     }
   }
-  for (int i = 0; i < 6; ++i) state.stress[i] = t[i];
-  state.state = bits;
+  for (int i = 0; i < 6; ++i) stress[i] = t[i];
+  *state = bits;
+  return plastic;
+}
+
+const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
+  const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
+  const bool plastic = UpdateOne(prop_[kBulk - 1], shear, state.strain, state.stress, &state.state);
   // Only elastic increments feed the stiffness-proportional damping.
   state.stiffnessDamping = plastic ? 0 : 1;
+  return nullptr;
+}
+
+const char* MohrModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
+  const double bulk = prop_[kBulk - 1], shear = cmodels::EffectiveShear(prop_[kShear - 1], *block.zone);
+  for (int i = 0; i < block.count; ++i)
+    block.stiffnessDamping[i] = UpdateOne(bulk, shear, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
   return nullptr;
 }
 

@@ -27,6 +27,7 @@ class MohrModel final : public ConstitutiveModel {
   bool Copy(const ConstitutiveModel& source) override;
   const char* Initialize(uint32_t dimensions, ModelState& state) override;
   const char* UpdateStress(uint32_t dimensions, ModelState& state) override;
+  const char* UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block) override;
   const char* SaveRestore(ModelSaveObject& object) override;
   bool SupportsHystDamp() const override { return true; }
 
@@ -38,6 +39,9 @@ class MohrModel final : public ConstitutiveModel {
 
  private:
   void Recompute();
+  // One tetrahedron: the elastic trial, then the return when it lies outside
+  // the surface; answers whether it yielded.
+  bool UpdateOne(double bulk, double shear, const double strain[6], double stress[6], uint32_t* state) const;
 
   double prop_[kPropertyCount] = {};  // bulk, shear, cohesion, friction, dilation, tension
   // Derived from the properties whenever one changes.

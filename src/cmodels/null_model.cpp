@@ -21,6 +21,15 @@ const char* NullModel::UpdateStress(uint32_t, ModelState& state) {
   return nullptr;
 }
 
+const char* NullModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
+  for (int i = 0; i < block.count; ++i) {
+    for (double& s : block.stress[i]) s = 0.0;
+    block.state[i] = 0;
+    block.stiffnessDamping[i] = 0;
+  }
+  return nullptr;
+}
+
 const char* NullModel::SaveRestore(ModelSaveObject& object) {
   if (object.Saving()) {
     cmodels::SaveProperties(object, Type(), Version(), nullptr, 0);

@@ -21,5 +21,6 @@ class NullModel final : public ConstitutiveModel {
   const char* Initialize(uint32_t, ModelState&) override { return nullptr; }
   // Empty space carries no stress.
   const char* UpdateStress(uint32_t, ModelState& state) override;
+  const char* UpdateZoneStress(uint32_t, ZoneStressBlock& block) override;
   const char* SaveRestore(ModelSaveObject& object) override;
 };

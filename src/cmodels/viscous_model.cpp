@@ -46,23 +46,44 @@ const char* ViscousModel::Initialize(uint32_t, ModelState&) {
 //   s' = s exp(-a) + 2G de (1 - exp(-a)) / a,   a = G dt / eta,
 // which is stable for any step and exact for relaxation at constant strain.
 // A viscosity of 0 is taken as no dashpot (elastic).
-const char* ViscousModel::UpdateStress(uint32_t, ModelState& state) {
-  const double bulk = prop_[0], shear = prop_[1], eta = prop_[2];
-  double* s = state.stress;
-  const double* e = state.strain;
-  double decay = 1.0, gain = 1.0;
-  if (eta > 0.0 && shear > 0.0 && state.timeStep > 0.0) {
-    double a = shear * state.timeStep / eta;
-    decay = std::exp(-a);
-    gain = a > 1e-8 ? -std::expm1(-a) / a : 1.0 - 0.5 * a;
-  }
+namespace {
+// The Maxwell update of one tetrahedron (exact decay over the step).
+inline void MaxwellIncrement(double bulk, double twoG, double decay, const double e[6], double s[6]) {
   double mean = (s[0] + s[1] + s[2]) / 3.0;
   double ev = e[0] + e[1] + e[2];
   double newMean = mean + bulk * ev;
-  double twoG = 2.0 * shear * gain;
   for (int i = 0; i < 3; ++i) s[i] = (s[i] - mean) * decay + twoG * (e[i] - ev / 3.0) + newMean;
   for (int i = 3; i < 6; ++i) s[i] = s[i] * decay + twoG * e[i];
+}
+}  // namespace
+
+void ViscousModel::Factors(double timeStep, double* decay, double* twoG) const {
+  const double shear = prop_[1], eta = prop_[2];
+  double gain = 1.0;
+  *decay = 1.0;
+  if (eta > 0.0 && shear > 0.0 && timeStep > 0.0) {
+    double a = shear * timeStep / eta;
+    *decay = std::exp(-a);
+    gain = a > 1e-8 ? -std::expm1(-a) / a : 1.0 - 0.5 * a;
+  }
+  *twoG = 2.0 * shear * gain;
+}
+
+const char* ViscousModel::UpdateStress(uint32_t, ModelState& state) {
+  double decay, twoG;
+  Factors(state.timeStep, &decay, &twoG);
+  MaxwellIncrement(prop_[0], twoG, decay, state.strain, state.stress);
   state.stiffnessDamping = 1;
+  return nullptr;
+}
+
+const char* ViscousModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
+  double decay, twoG;
+  Factors(block.zone->timeStep, &decay, &twoG);
+  for (int i = 0; i < block.count; ++i) {
+    MaxwellIncrement(prop_[0], twoG, decay, block.strain[i], block.stress[i]);
+    block.stiffnessDamping[i] = 1;
+  }
   return nullptr;
 }
 

@@ -24,8 +24,11 @@ class ViscousModel final : public ConstitutiveModel {
   bool Copy(const ConstitutiveModel& source) override;
   const char* Initialize(uint32_t dimensions, ModelState& state) override;
   const char* UpdateStress(uint32_t dimensions, ModelState& state) override;
+  const char* UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block) override;
   const char* SaveRestore(ModelSaveObject& object) override;
 
  private:
+  // The decay of the deviatoric stress over a step and twice the shear modulus it applies with.
+  void Factors(double timeStep, double* decay, double* twoG) const;
   double prop_[kPropertyCount] = {};  // bulk, shear, viscosity
 };

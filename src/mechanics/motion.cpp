@@ -13,6 +13,7 @@
 #include "base/except.h"
 #include "base/string.h"
 #include "mechanics/cycle.h"
+#include "mechanics/zone_pass.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
 #include "model/model.h"
@@ -56,10 +57,64 @@ inline void ToGlobal(const double axes[3][3], const double l[3], double out[3]) 
   throw QJExcept(FormatText(text, UIntToString(gp.id).c_str()));
 }
 
-void Move(GridPoint& gp, MotionContext& c) {
+// The common grid-point: a static step, local damping, no applied
+// velocity, no grid-points slaved to it. The same arithmetic as the general
+// path below, without its branches.
+inline void MoveCommon(GridPoint& gp, MotionContext& c) {
+  const uint32_t flags = gp.flags;
+  const double h = c.dt;
+  const double stiffness = gp.stiffness;
+  if (!(stiffness > 0.0)) GridPointError("Zero stiffness in grid-point %1", gp);
+  const double mass = gp.mass = stiffness * h * h;
+  if (!(mass > 0.0)) GridPointError("Zero mass in grid-point %1", gp);
+  const double coefficient = gp.dampingCoefficient;
+  const bool movePosition = c.large && !(flags & NodeBase::kLocalSmallStrain);
+  double forceSum = gp.forceSum;
+  double U = 0.0;
+  for (int i = 0; i < 3; ++i) {
+    const double F = gp.unbalancedForce[i] + gp.appliedForce[0][i] + gp.appliedForce[1][i];
+    forceSum += std::fabs(gp.appliedForce[0][i]) + std::fabs(gp.appliedForce[1][i]);
+    gp.lastForce[i] = F;
+    const double vi = gp.velocity[i];
+    double vn = vi;
+    if (!(flags & (1u << i))) {
+      const double dv = F * h / mass;
+      vn = vi + dv - coefficient * std::fabs(dv) * Sign(vi);
+      if (vi * vn <= 0.0) vn = vi + dv;
+      const double f = std::fabs(F);
+      c.maxUnbalanced = std::max(c.maxUnbalanced, f);
+      U += f;
+    }
+    gp.velocity[i] = vn;
+    const double dx = h * vn;
+    gp.displacement[i] += dx;
+    if (movePosition)
+      gp.position[i] += dx;
+    else
+      gp.smallDisplacement[i] += dx;
+  }
+  gp.forceSum = forceSum;
+
+  bool relative;
+  if (gp.areaSum != 0.0)
+    relative = forceSum / gp.areaSum > c.threshold;
+  else
+    relative = forceSum > 0.0;
+  const double ratio = relative ? U / forceSum : U;
+  c.localRatio = std::max(c.localRatio, ratio);
+  c.unbalanced += U;
+  c.forces += forceSum;
+  ++c.count;
+}
+
+inline __attribute__((always_inline)) void Move(GridPoint& gp, MotionContext& c) {
   YieldWhileCycling(false);
   const uint32_t flags = gp.flags;
   if (flags & kSkipped) return;
+  if (!c.dynamic && !gp.apply && !gp.linked && gp.dampingKind != kCombinedDamping) {
+    MoveCommon(gp, c);
+    return;
+  }
 
   GpDynamicData* dyn = c.dynamic ? gp.dynamicBlock.get() : nullptr;
   const int kind = dyn ? dyn->dampingKind : static_cast<int>(gp.dampingKind);
@@ -224,6 +279,16 @@ void Move(GridPoint& gp, MotionContext& c) {
   ++c.count;
 }
 
+// The walk over every grid-point, compiled once for each instruction-set
+// level (AVX2 without fused multiply-add gives the same bits).
+void MoveAllBaseline(ModelList<GridPoint>& list, MotionContext& c) {
+  for (GridPoint* gp : list) Move(*gp, c);
+}
+
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(ModelList<GridPoint>& list, MotionContext& c) {
+  for (GridPoint* gp : list) Move(*gp, c);
+}
+
 MotionContext MakeContext() {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
@@ -277,8 +342,10 @@ void GridPointMotion() {
             for (int i = 0; i < 3; ++i) gp->position[i] += c.dt * gp->velocity[i];
       for (GridPoint* gp : list)
         if (!(gp->flags & (kCornerColumn | kSideGrid))) Move(*gp, c);
+    } else if (CurrentKernelLevel() == KernelLevel::kAvx2) {
+      MoveAllAvx2(list, c);
     } else {
-      for (GridPoint* gp : list) Move(*gp, c);
+      MoveAllBaseline(list, c);
     }
   } catch (...) {
     StoreSums(c);

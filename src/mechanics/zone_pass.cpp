@@ -2,8 +2,9 @@
 // tetrahedra (overlay A, then B): strain increments and the large-strain
 // rotation; the constitutive model on the mixed strain; the zone-mean
 // pressure and the forces on the corners. Everything a zone needs lives in
-// fixed arrays here; nothing is allocated and the record handed to the model
-// is filled once per pass, its zone part once per zone.
+// fixed arrays here; nothing is allocated. The model takes a whole zone per
+// call on compact arrays, with the zone part of its record filled once per
+// zone; the corners' force sums are kept in locals and written once per zone.
 // The innermost loops of the program: the build compiles this file at -O3
 // (unrolled and vectorised); the arithmetic stays as written.
 
@@ -61,6 +62,12 @@ struct ZoneWork {
   int count = 0;
   double sumV = 0.0;
   double d = 0.0;  // the zone's mean volumetric strain increment
+  // The second walk's compact model arrays: mixed strain increments, stresses
+  // (with the pore pressure), state bits and the damping flags.
+  double me[kMaxTetra][6];
+  double ms[kMaxTetra][6];
+  uint32_t mst[kMaxTetra];
+  uint8_t mdamp[kMaxTetra];
   // The second walk's stress changes (stiffness-proportional damping) and sums.
   double ds[kMaxTetra][6];
   double sumTV = 0.0;
@@ -129,11 +136,10 @@ inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c
 // Second walk: the constitutive model on each tetrahedron's mixed strain
 // increment (its own deviatoric part, the zone's volumetric part), with the
 // pore pressure added around the call; the zone-mean trace of the result.
+// The model takes the whole zone in one call on compact arrays.
 template <bool kPlain>
 inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveModel& model, PassContext& c, ZoneWork& z,
                                                      double p, double thermalExpansion) {
-  ModelState& r = c.record;
-  double sumSV = 0.0;
   z.sumTV = 0.0;
   int i = 0;
   for (int o = 0; o < 2; ++o) {
@@ -141,55 +147,67 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
     if (!block) continue;
     [[maybe_unused]] const TetraDef* defs = OverlayDefinitions(z.type, o);
     for (int k = 0; k < z.per; ++k, ++i) {
-      ZoneTetra& t = block[k];
+      const ZoneTetra& t = block[k];
       const double* ek = z.e[i];
       const double d = z.d;
-      r.strain[0] = (d + 2.0 * ek[0] - ek[1] - ek[2]) / 3.0;
-      r.strain[1] = (d + 2.0 * ek[1] - ek[0] - ek[2]) / 3.0;
-      r.strain[2] = (d + 2.0 * ek[2] - ek[0] - ek[1]) / 3.0;
-      r.strain[3] = ek[3];
-      r.strain[4] = ek[4];
-      r.strain[5] = ek[5];
-      double before[6] = {0, 0, 0, 0, 0, 0};
+      double* m = z.me[i];
+      m[0] = (d + 2.0 * ek[0] - ek[1] - ek[2]) / 3.0;
+      m[1] = (d + 2.0 * ek[1] - ek[0] - ek[2]) / 3.0;
+      m[2] = (d + 2.0 * ek[2] - ek[0] - ek[1]) / 3.0;
+      m[3] = ek[3];
+      m[4] = ek[4];
+      m[5] = ek[5];
       if constexpr (!kPlain) {
         if (c.thermal) {
           const double dT = c.thermal->TetraTemperatureIncrement(zone, defs[k]);
           z.sumTV += dT * z.vol[i];
-          r.strain[0] -= thermalExpansion * dT;
-          r.strain[1] -= thermalExpansion * dT;
-          r.strain[2] -= thermalExpansion * dT;
+          m[0] -= thermalExpansion * dT;
+          m[1] -= thermalExpansion * dT;
+          m[2] -= thermalExpansion * dT;
         }
-        if (z.b > 0.0)
-          for (int j = 0; j < 6; ++j) before[j] = t.stress[j];
       }
-      for (int j = 0; j < 6; ++j) r.stress[j] = t.stress[j];
+      double* ms = z.ms[i];
+      for (int j = 0; j < 6; ++j) ms[j] = t.stress[j];
       if (c.pore) {
-        r.stress[0] += p;
-        r.stress[1] += p;
-        r.stress[2] += p;
+        ms[0] += p;
+        ms[1] += p;
+        ms[2] += p;
       }
-      if (c.large) {
-        r.spin[0] = z.w[i][0];
-        r.spin[1] = z.w[i][1];
-        r.spin[2] = z.w[i][2];
-      }
-      r.tetIndex = static_cast<uint8_t>(i);
-      r.state = t.state;
-      r.tetVolume = z.vol[i];
-      r.stiffnessDamping = 0;
-      if (const char* message = model.UpdateStress(3, r)) throw KWRExcept(message);
-      t.state = static_cast<uint16_t>(r.state);
+      z.mst[i] = t.state;
+    }
+  }
+
+  ZoneStressBlock blockCall;
+  blockCall.zone = &c.record;
+  blockCall.count = z.count;
+  blockCall.strain = z.me;
+  blockCall.stress = z.ms;
+  blockCall.state = z.mst;
+  blockCall.volume = z.vol;
+  blockCall.spin = c.large ? z.w : nullptr;
+  blockCall.stiffnessDamping = z.mdamp;
+  if (const char* message = model.UpdateZoneStress(3, blockCall)) throw KWRExcept(message);
+
+  double sumSV = 0.0;
+  i = 0;
+  for (int o = 0; o < 2; ++o) {
+    ZoneTetra* block = z.blocks[o];
+    if (!block) continue;
+    for (int k = 0; k < z.per; ++k, ++i) {
+      ZoneTetra& t = block[k];
+      double* ms = z.ms[i];
+      t.state = static_cast<uint16_t>(z.mst[i]);
       if (c.pore) {
-        r.stress[0] -= p;
-        r.stress[1] -= p;
-        r.stress[2] -= p;
+        ms[0] -= p;
+        ms[1] -= p;
+        ms[2] -= p;
       }
-      for (int j = 0; j < 6; ++j) t.stress[j] = r.stress[j];
-      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * z.vol[i];
       if constexpr (!kPlain) {
         if (z.b > 0.0)
-          for (int j = 0; j < 6; ++j) z.ds[i][j] = r.stiffnessDamping ? t.stress[j] - before[j] : 0.0;
+          for (int j = 0; j < 6; ++j) z.ds[i][j] = z.mdamp[i] ? ms[j] - t.stress[j] : 0.0;
       }
+      for (int j = 0; j < 6; ++j) t.stress[j] = ms[j];
+      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * z.vol[i];
     }
   }
   z.P = sumSV / z.sumV;
@@ -202,6 +220,19 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
                                                      double viscous) {
   const double cf = z.overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
   const double P = z.P;
+  // The corners' sums are taken into locals once, every tetrahedron adds to
+  // them in the order it would add to the grid-points, and each grid-point is
+  // written once at the end: the same sums, without a store and reload per
+  // contribution.
+  double force[kZoneSlots][3];
+  double forceSum[kZoneSlots];
+  for (int n = 0; n < z.gpCount; ++n) {
+    const GridPoint& g = *z.gp[n];
+    force[n][0] = g.unbalancedForce[0];
+    force[n][1] = g.unbalancedForce[1];
+    force[n][2] = g.unbalancedForce[2];
+    forceSum[n] = g.forceSum;
+  }
   int i = 0;
   for (int o = 0; o < 2; ++o) {
     ZoneTetra* block = z.blocks[o];
@@ -223,7 +254,8 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
       }
       const uint8_t* corner = defs[k].gp;
       for (int kk = 0; kk < 4; ++kk) {
-        GridPoint& g = *z.gp[corner[kk]];
+        double* gf = force[corner[kk]];
+        double& gs = forceSum[corner[kk]];
         const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
         double fx = mx * s[0] + my * s[3] + mz * s[4];
         double fy = my * s[1] + mx * s[3] + mz * s[5];
@@ -235,10 +267,10 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
             fz -= mz * viscous;
           }
         }
-        g.unbalancedForce[0] += fx;
-        g.unbalancedForce[1] += fy;
-        g.unbalancedForce[2] += fz;
-        g.forceSum += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
+        gf[0] += fx;
+        gf[1] += fy;
+        gf[2] += fz;
+        gs += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
         if constexpr (!kPlain) {
           if (z.b > 0.0) {
             const double* q = z.ds[i];
@@ -246,21 +278,28 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
             const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
             const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
             const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
-            g.unbalancedForce[0] += dx;
-            g.unbalancedForce[1] += dy;
-            g.unbalancedForce[2] += dz;
-            g.forceSum += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
+            gf[0] += dx;
+            gf[1] += dy;
+            gf[2] += dz;
+            gs += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
           }
         }
       }
     }
+  }
+  for (int n = 0; n < z.gpCount; ++n) {
+    GridPoint& g = *z.gp[n];
+    g.unbalancedForce[0] = force[n][0];
+    g.unbalancedForce[1] = force[n][1];
+    g.unbalancedForce[2] = force[n][2];
+    g.forceSum = forceSum[n];
   }
 }
 
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
 template <bool kPlain>
-void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
+inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   ZoneWork z;
   z.type = zone.Type();
   z.per = TetraPerOverlay(z.type);
@@ -397,6 +436,35 @@ inline void Prefetch(const Zone& zone) {
   for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
 }
 
+// The walk over the zones, compiled once for each instruction-set level.
+inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain) {
+  for (Zone* zone : ZoneList()) {
+    YieldWhileCycling(false);
+    // The walk is bound by memory: ask early for what the next zone reads.
+    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
+    ConstitutiveModel* model = zone->Model();
+    if (!model || model->IsNull()) continue;
+    if (plain && !zone->dampingOn)
+      UpdateZone<true>(*zone, *model, c);
+    else
+      UpdateZone<false>(*zone, *model, c);
+  }
+}
+
+void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones(c, plain); }
+
+// AVX2 without fused multiply-add: every operation rounds as in the
+// baseline code, so both give the same bits.
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) { WalkZones(c, plain); }
+
+KernelLevel& Level() {
+  static KernelLevel level = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("x86-64-v3") ? KernelLevel::kAvx2 : KernelLevel::kBaseline;
+  }();
+  return level;
+}
+
 }  // namespace
 
 void ZoneStressPass() {
@@ -417,16 +485,17 @@ void ZoneStressPass() {
   c.record.creep = modes.creep && modes.creep->On() ? 1 : 0;
   c.record.fluid = modes.fluid && modes.fluid->On() ? 1 : 0;
   const bool plain = !c.thermal && !c.fluid && !c.dynamic;
-
-  for (Zone* zone : ZoneList()) {
-    YieldWhileCycling(false);
-    // The walk is bound by memory: ask early for what the next zone reads.
-    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
-    ConstitutiveModel* model = zone->Model();
-    if (!model || model->IsNull()) continue;
-    if (plain && !zone->dampingOn)
-      UpdateZone<true>(*zone, *model, c);
-    else
-      UpdateZone<false>(*zone, *model, c);
-  }
+  if (Level() == KernelLevel::kAvx2)
+    WalkZonesAvx2(c, plain);
+  else
+    WalkZonesBaseline(c, plain);
 }
+
+bool SetKernelLevel(KernelLevel level) {
+  __builtin_cpu_init();
+  if (level == KernelLevel::kAvx2 && !__builtin_cpu_supports("x86-64-v3")) return false;
+  Level() = level;
+  return true;
+}
+
+KernelLevel CurrentKernelLevel() { return Level(); }

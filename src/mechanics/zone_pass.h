@@ -8,3 +8,11 @@
 // for a tetrahedron without volume and a model's error text as it is; zones
 // done before keep their new stresses and forces.
 void ZoneStressPass();
+
+// The instruction-set level of the step's kernels: the baseline x86-64 code,
+// or AVX2 (x86-64-v3 without fused multiply-add, so that both give the same
+// bits), taken by default where the processor has it.
+enum class KernelLevel { kBaseline, kAvx2 };
+// Chooses the level; false, and the level kept, where the processor lacks it.
+bool SetKernelLevel(KernelLevel level);
+KernelLevel CurrentKernelLevel();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "base/except.h"
 #include "cmodels/constitutive_model.h"
@@ -363,3 +364,149 @@ TEST(STensorTest, AxesMakeIsRightHandedAndOrthonormal) {
 }
 
 }  // namespace
+
+namespace {
+
+// A model that offers only the per-tetrahedron update: it records what each
+// call received and fails on a tetrahedron with a negative volume.
+class RecordingModel final : public ConstitutiveModel {
+ public:
+  RecordingModel() : ConstitutiveModel(99) {}
+  const char* Name() const override { return "recording"; }
+  const char* Title() const override { return "Recording"; }
+  const char* const* Properties() const override { return names_; }
+  const char* const* States() const override { return names_; }
+  double GetPropertyByIndex(int) const override { return 0.0; }
+  std::unique_ptr<ConstitutiveModel> Clone() const override { return nullptr; }
+  double StiffnessModulus() const override { return 1.0; }
+  double ShearModulus() const override { return 1.0; }
+  int Version() const override { return 1; }
+  bool SetPropertyByIndex(int, double) override { return false; }
+  bool Copy(const ConstitutiveModel&) override { return false; }
+  const char* Initialize(uint32_t, ModelState&) override { return nullptr; }
+  const char* UpdateStress(uint32_t, ModelState& s) override {
+    if (s.tetVolume < 0.0) return "negative volume";
+    seen.push_back(s);
+    for (int j = 0; j < 6; ++j) s.stress[j] += s.strain[j] + s.spin[j % 3] + s.density;
+    s.state |= 1u << s.tetIndex;
+    s.stiffnessDamping = s.tetIndex & 1;
+    return nullptr;
+  }
+  const char* SaveRestore(ModelSaveObject&) override { return nullptr; }
+  std::vector<ModelState> seen;
+
+ private:
+  const char* const names_[1] = {nullptr};
+};
+
+// A zone of ten tetrahedra with strains of both signs and mixed earlier states.
+struct ZoneArrays {
+  double strain[10][6];
+  double stress[10][6];
+  uint32_t state[10];
+  double volume[10];
+  double spin[10][3];
+  uint8_t damping[10] = {};
+  ZoneArrays(double scale) {
+    for (int i = 0; i < 10; ++i) {
+      for (int j = 0; j < 6; ++j) {
+        strain[i][j] = scale * std::sin(1.0 + 7 * i + j) * (j < 3 ? 1.0 : 0.5);
+        stress[i][j] = -1e5 * (j < 3 ? 1.0 + 0.1 * i : 0.01 * std::cos(i + j));
+      }
+      state[i] = i % 3 == 0 ? MohrModel::kShearNow | MohrModel::kShearPast : 0;
+      volume[i] = 0.1 + 0.01 * i;
+      for (int j = 0; j < 3; ++j) spin[i][j] = 1e-4 * (i - j);
+    }
+  }
+  ZoneStressBlock Block(const ModelState& zone, int count) {
+    ZoneStressBlock b;
+    b.zone = &zone;
+    b.count = count;
+    b.strain = strain;
+    b.stress = stress;
+    b.state = state;
+    b.volume = volume;
+    b.spin = spin;
+    b.stiffnessDamping = damping;
+    return b;
+  }
+};
+
+}  // namespace
+
+// A zone's tetrahedra in one call give the numbers of one call per
+// tetrahedron, to the bit, for every built-in model and for a model that
+// offers only the per-tetrahedron update.
+TEST(LibraryTest, WholeZoneCallGivesThePerTetrahedronNumbers) {
+  struct Case {
+    const char* model;
+    double props[6];
+    double strainScale;
+    double hyst;
+  };
+  const Case cases[] = {
+      {"null", {}, 1e-3, -1.0},
+      {"elastic", {2e8, 1e8}, 1e-3, -1.0},
+      {"elastic", {2e8, 1e8}, 1e-3, 0.4},
+      {"viscous", {2e8, 1e8, 1e9}, 1e-3, -1.0},
+      {"mohr", {2e8, 1e8, 1e9, 30, 10, 1e9}, 1e-5, -1.0},  // elastic throughout
+      {"mohr", {2e8, 1e8, 1e4, 30, 10, 2e3}, 1e-3, -1.0},  // shear and tension yielding
+      {"mohr", {2e8, 1e8, 1e4, 30, 0, 1e9}, 1e-3, 0.5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.strainScale) + " " + std::to_string(c.hyst));
+    auto model = NewModel(c.model);
+    ASSERT_NE(model, nullptr);
+    for (int i = 1; i <= model->NumberOfProperties(); ++i) model->SetPropertyByIndex(i, c.props[i - 1]);
+    ModelState zone;
+    zone.timeStep = 1e-3;
+    zone.hystFactor = c.hyst;
+    ZoneArrays whole(c.strainScale), single(c.strainScale);
+    ZoneStressBlock block = whole.Block(zone, 10);
+    ASSERT_EQ(model->UpdateZoneStress(3, block), nullptr);
+    int yielded = 0;
+    for (int i = 0; i < 10; ++i) {
+      ModelState r = zone;
+      for (int j = 0; j < 6; ++j) r.strain[j] = single.strain[i][j];
+      for (int j = 0; j < 6; ++j) r.stress[j] = single.stress[i][j];
+      r.state = single.state[i];
+      r.tetVolume = single.volume[i];
+      ASSERT_EQ(model->UpdateStress(3, r), nullptr);
+      for (int j = 0; j < 6; ++j) EXPECT_EQ(whole.stress[i][j], r.stress[j]) << i << " " << j;
+      EXPECT_EQ(whole.state[i], r.state) << i;
+      EXPECT_EQ(whole.damping[i], r.stiffnessDamping) << i;
+      yielded += r.state & MohrModel::kShearNow ? 1 : 0;
+    }
+    if (std::string(c.model) == "mohr" && c.strainScale > 1e-4) EXPECT_GT(yielded, 0);
+  }
+
+  // Through the per-tetrahedron update: the record as for a call of its own.
+  RecordingModel recording;
+  ModelState zone;
+  zone.density = 2000.0;
+  zone.tetCount = 10;
+  ZoneArrays a(1e-3);
+  ZoneStressBlock block = a.Block(zone, 10);
+  ASSERT_EQ(recording.UpdateZoneStress(3, block), nullptr);
+  ASSERT_EQ(recording.seen.size(), 10u);
+  const ZoneArrays before(1e-3);
+  for (int i = 0; i < 10; ++i) {
+    const ModelState& s = recording.seen[i];
+    EXPECT_EQ(s.tetIndex, i);
+    EXPECT_EQ(s.tetCount, 10);
+    EXPECT_EQ(s.tetVolume, before.volume[i]);
+    EXPECT_EQ(s.state, before.state[i]);
+    EXPECT_EQ(s.spin[1], before.spin[i][1]);
+    EXPECT_EQ(s.stiffnessDamping, 0);
+    EXPECT_EQ(a.stress[i][4], before.stress[i][4] + (before.strain[i][4] + before.spin[i][1] + 2000.0));
+    EXPECT_EQ(a.state[i], before.state[i] | 1u << i);
+    EXPECT_EQ(a.damping[i], i & 1);
+  }
+  // An error stops the zone at that tetrahedron and comes back as it is.
+  recording.seen.clear();
+  ZoneArrays bad(1e-3);
+  bad.volume[4] = -1.0;
+  block = bad.Block(zone, 10);
+  EXPECT_STREQ(recording.UpdateZoneStress(3, block), "negative volume");
+  EXPECT_EQ(recording.seen.size(), 4u);
+}

@@ -1,7 +1,9 @@
 // The zone stress pass: null zones, rigid rotation in small and large
 // strain, the mixed volumetric treatment, pore pressure around the model
 // call, model errors and illegal geometry.
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "mechanics/cycle_fixture.h"
 #include "model/module_doubles.h"
@@ -241,3 +243,69 @@ TEST_F(ZonePassTest, MultisteppedZoneIsUpdatedEveryFourthStepWithFourTimesTheSte
 }
 
 }  // namespace
+
+namespace {
+
+// Every stress, state and grid-point velocity, force and position.
+std::vector<double> StepState() {
+  std::vector<double> state;
+  for (Zone* zone : ZoneList())
+    for (int o = 0; o < 2; ++o)
+      for (int k = 0; k < zone->TetraPerOverlay(); ++k) {
+        const ZoneTetra& t = zone->Tetra(o)[k];
+        state.insert(state.end(), t.stress, t.stress + 6);
+        state.push_back(t.state);
+      }
+  for (GridPoint* gp : GridPointList()) {
+    state.insert(state.end(), gp->velocity, gp->velocity + 3);
+    state.insert(state.end(), gp->unbalancedForce, gp->unbalancedForce + 3);
+    state.insert(state.end(), gp->position, gp->position + 3);
+    state.push_back(gp->forceSum);
+  }
+  return state;
+}
+
+}  // namespace
+
+// The baseline kernels and the AVX2 ones give the same bits, and a run
+// repeated gives the same bits again: elastic, Mohr-Coulomb yielding, large
+// strain and stiffness-proportional damping through the general paths.
+TEST_F(CycleTest, KernelLevelsGiveTheSameBits) {
+  if (!SetKernelLevel(KernelLevel::kAvx2)) GTEST_SKIP() << "the processor lacks AVX2";
+  struct Case {
+    const char* what;
+    std::vector<const char*> lines;
+  };
+  const char* grid[] = {
+      "gen zone brick size 3 4 5", "fix x range x -0.1 0.1", "fix x range x 2.9 3.1", "fix y range y -0.1 0.1",
+      "fix y range y 3.9 4.1",     "fix z range z -0.1 0.1", "set gravity 10"};
+  const Case cases[] = {
+      {"elastic", {"model elastic", "prop bulk 5e7 shear 3e7 density 2000", "step 40"}},
+      {"mohr", {"model mohr", "prop bulk 5e7 shear 3e7 density 2000 cohesion 1e3 friction 10 tension 1e10", "step 40"}},
+      {"large",
+       {"model mohr", "prop bulk 5e7 shear 3e7 density 2000 cohesion 1e3 friction 10", "set large", "step 40"}},
+      {"fixed velocity",
+       {"model elastic", "prop bulk 5e7 shear 3e7 density 2000", "fix z 1e-4 range z 4.9 5.1",
+        "ini xvel 1e-5 range z 2.9 5.1", "step 40"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<double> runs[3];
+    const KernelLevel levels[3] = {KernelLevel::kBaseline, KernelLevel::kAvx2, KernelLevel::kAvx2};
+    for (int r = 0; r < 3; ++r) {
+      Reset();
+      ASSERT_TRUE(SetKernelLevel(levels[r]));
+      for (const char* line : grid) Run({line});
+      for (const char* line : c.lines) Run({line});
+      runs[r] = StepState();
+    }
+    SetKernelLevel(KernelLevel::kAvx2);
+    ASSERT_GT(runs[0].size(), 1000u);
+    ASSERT_EQ(runs[0].size(), runs[1].size());
+    EXPECT_EQ(std::memcmp(runs[0].data(), runs[1].data(), runs[0].size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(runs[1].data(), runs[2].data(), runs[1].size() * sizeof(double)), 0);
+    double moved = 0.0;
+    for (GridPoint* gp : GridPointList()) moved += std::fabs(gp->velocity[2]);
+    EXPECT_GT(moved, 0.0);
+  }
+}

@@ -18,17 +18,13 @@
 #include "model/model_app.h"
 #include "model/module_doubles.h"
 #include "support/link_doubles.h"
+#include "support/untimed_save.h"
 
 namespace {
 
-constexpr size_t kTimeOffset = 28;  // the save time in the header
 const char kCheckBytes[] = "\xD1\xCD\x95\x49";
 
 // The file without its save time, which differs from one SAVE to the next.
-std::string Untimed(std::string bytes) {
-  if (bytes.size() >= kTimeOffset + 4) bytes.replace(kTimeOffset, 4, 4, '\0');
-  return bytes;
-}
 
 std::vector<size_t> CheckValueOffsets(const std::string& bytes) {
   std::vector<size_t> at;
@@ -194,7 +190,7 @@ TEST_F(ModelSaveTest, EveryObjectComesBackAndSavesToTheSameBytes) {
   EXPECT_EQ(Restore("m.sav"), "");
   EXPECT_EQ(PrintRange().CommandText().str(), printRange.str());
   Save("again.sav");
-  EXPECT_EQ(Untimed(TempDir::Read("again.sav")), Untimed(first));
+  EXPECT_EQ(UntimedSave(TempDir::Read("again.sav")), UntimedSave(first));
 
   PrintRange().Clear();
   device.Take();
@@ -370,7 +366,7 @@ TEST_F(ModelSaveTest, NewClearsEverythingButCppudm) {
   // Every saved setting and section is back as at the start.
   Settings().cppudm = false;
   Save("new.sav");
-  EXPECT_EQ(Untimed(TempDir::Read("new.sav")), Untimed(TempDir::Read("fresh.sav")));
+  EXPECT_EQ(UntimedSave(TempDir::Read("new.sav")), UntimedSave(TempDir::Read("fresh.sav")));
   EXPECT_EQ(Gp(0, 0, 0)->id, 1u);
 }
 

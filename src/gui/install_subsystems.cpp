@@ -13,6 +13,7 @@
 #include "plotsel/install_plotsel.h"
 #include "zolt/history_tables.h"
 #include "zolt/zolt_intrinsics.h"
+#include "zolt/zolt_model_pointers.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -30,6 +31,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallPlotselItems();
   InstallHistoriesAndTables();
   InstallZoltInterfaceIntrinsics();
+  InstallZoltZoneIntrinsics();
 }
 
 void InstallSubsystems(Model& model) {

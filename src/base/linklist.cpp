@@ -17,6 +17,7 @@ std::vector<LinkListBase*>& Registry() {
 }
 
 uint32_t g_badPointers = 0;
+uint32_t g_removals = 0;
 
 // The store and the indices that the object being read or remapped works on.
 struct ActiveLinks {
@@ -107,6 +108,7 @@ LinkListNode* LinkListBase::Remove(LinkListNode* node) {
   node->next_ = nullptr;
   node->prev_ = nullptr;
   --count_;
+  ++g_removals;
   return node;
 }
 
@@ -174,6 +176,7 @@ void ReleaseIndexArrays() {
 uint32_t BadPointerCount() { return g_badPointers; }
 void ResetBadPointerCount() { g_badPointers = 0; }
 void CountBadPointer() { ++g_badPointers; }
+uint32_t ListRemovalCount() { return g_removals; }
 
 void SavePointer(SaveStream& stream, const LinkListNode* target) { stream.WriteU32(target ? target->SaveIndex() : 0); }
 

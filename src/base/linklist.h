@@ -188,6 +188,9 @@ bool IsListRegistered(const LinkListBase* list);
 void SavePointer(SaveStream& stream, const LinkListNode* target);
 uint32_t ReadSavedIndex(SaveStream& stream);
 void CountBadPointer();
+// How many nodes have left any list so far. A pointer taken while the count
+// stood where it stands now still names a listed object.
+uint32_t ListRemovalCount();
 
 // Reads the saved index of a pointer field: the field stays null and the
 // index waits beside it until RemapPointer.

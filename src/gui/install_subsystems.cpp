@@ -14,6 +14,7 @@
 #include "view/view_manager.h"
 #include "zolt/history_tables.h"
 #include "zolt/zolt_intrinsics.h"
+#include "zolt/zolt_model_pointers.h"
 
 void InstallBuiltSubsystems(Model& model) {
   ModelScope scope(model);
@@ -33,6 +34,7 @@ void InstallBuiltSubsystems(Model& model) {
   InstallViews();
   InstallHistoriesAndTables();
   InstallZoltInterfaceIntrinsics();
+  InstallZoltZoneIntrinsics();
 }
 
 void InstallSubsystems(Model& model) {

@@ -354,7 +354,14 @@ void ZoltValue::Save(SaveStream& s) const {
   }
 }
 
-void ZoltValue::Restore(SaveStream& s, bool links) {
+void ZoltValue::Restore(SaveStream& s, uint32_t& held) {
+  held = 0;
+  Restore(s, false, &held);
+}
+
+void ZoltValue::Restore(SaveStream& s, bool links) { Restore(s, links, nullptr); }
+
+void ZoltValue::Restore(SaveStream& s, bool links, uint32_t* held) {
   // A saved index waits beside the object being read; without anybody to
   // take it, a value that has one cannot be read.
   auto queue = [&s, links](uint32_t index) {
@@ -452,7 +459,12 @@ void ZoltValue::Restore(SaveStream& s, bool links) {
     default:
       v.tag_ = kPointer;
       if (v.kind_ == kInterfaceNodePointer || v.kind_ == kInterfaceElementPointer) v.aux_.raw = owner;
-      queue(s.ReadU32());
+      if (held && v.IsModelPointer()) {
+        *held = s.ReadU32();
+        if (*held == 0) v.kind_ = kPlain;  // the null pointer
+      } else {
+        queue(s.ReadU32());
+      }
       break;
   }
   Swap(v);
@@ -634,6 +646,11 @@ void ZoltParamArray::Save(SaveStream& s) const {
   for (uint32_t i = 0; i < count_; ++i) values_[i].Save(s);
 }
 
+std::vector<std::pair<ZoltValue*, uint32_t>>& HeldZoltPointers() {
+  static std::vector<std::pair<ZoltValue*, uint32_t>> held;
+  return held;
+}
+
 void ZoltParamArray::Restore(SaveStream& s) {
   uint32_t count = s.ReadU32();
   s.CheckAvailable(uint64_t{count} * 12);  // kind, owner and tag at least
@@ -642,7 +659,9 @@ void ZoltParamArray::Restore(SaveStream& s) {
   count_ = 0;
   Resize(count);
   for (uint32_t i = 0; i < count; ++i) {
-    values_[i].Restore(s, false);
+    uint32_t held = 0;
+    values_[i].Restore(s, held);
     if (!values_[i].IsData(false)) s.ReadFailure();
+    if (held) HeldZoltPointers().emplace_back(&values_[i], held);
   }
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "base/except.h"
@@ -251,6 +252,10 @@ class ZoltValue {
   // the stream's read error, as is a tag, kind or count that no saved value
   // can have.
   void Restore(SaveStream& stream, bool links = true);
+  // The same for a value held outside the scripting level: a pointer to a
+  // model object keeps its saved index in `held` (0 for none) and stays null
+  // until its holder remaps it.
+  void Restore(SaveStream& stream, uint32_t& held);
   // Takes the saved indices in the order Restore read them.
   void RemapPointers(ZoltLinks& links);
   // A pointer of a kind the scripting level does not know itself.
@@ -283,6 +288,7 @@ class ZoltValue {
   }
   void Free();
   void AssignOwned(const ZoltValue& other);
+  void Restore(SaveStream& stream, bool links, uint32_t* held);
   void SetNodeTag(uint32_t tag, LinkListNode* node);
 
   uint32_t kind_ = kPlain;
@@ -306,6 +312,10 @@ class ZoltValue {
     uint64_t raw;
   } aux_;
 };
+
+// The pointers of restored extra variables with their saved indices; the
+// scripting level empties it before a restore and remaps them after.
+std::vector<std::pair<ZoltValue*, uint32_t>>& HeldZoltPointers();
 
 bool ZoltArgIsNumeric(const ZoltValue& v);
 // |a| when b >= 0, else -|a| (wrapping for the lowest integer).
@@ -377,9 +387,10 @@ class ZoltParamArray {
   void Resize(uint32_t count);
 
   void Save(SaveStream& stream) const;
-  // Numbers, texts and null pointers. A value that is no plain value is the
-  // stream's read error, and so is a pointer that would need remapping: the
-  // records that hold these arrays do not remap them yet.
+  // Numbers, texts and pointers. A value that is no plain value is the
+  // stream's read error, and so is a pointer into a memory block. Pointers
+  // to model objects wait in HeldZoltPointers until the scripting level
+  // remaps them after RESTORE.
   void Restore(SaveStream& stream);
 
  private:

@@ -167,6 +167,19 @@ void Zone::FlagBadOverlays() {
   }
 }
 
+void Zone::UseOverlays(bool a, bool b) {
+  const bool use[2] = {a, b};
+  for (int o = 0; o < 2; ++o) {
+    if (!use[o]) {
+      FreeMechanical(o);
+      continue;
+    }
+    if (!mech_[o]) mech_[o] = NewTetraBlock(TetraPerOverlay());
+    const TetraDef* defs = OverlayDefinitions(type_, o);
+    for (int k = 0; k < TetraPerOverlay(); ++k) SetTetraVolume(defs[k], mech_[o][k]);
+  }
+}
+
 bool Zone::Overlay(int code) {
   flags_ &= ~(kBadOverlayA | kBadOverlayB);
   FlagBadOverlays();

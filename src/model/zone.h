@@ -145,6 +145,8 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   // one (the one fewer neighbours use; on a tie A for 1, B for -1). False
   // when both overlays are unusable.
   bool Overlay(int code);
+  // Keeps exactly the overlays asked for (blocks made or freed, volumes set).
+  void UseOverlays(bool a, bool b);
   void FlagBadOverlays();
   void SetTetraVolume(const TetraDef& def, ZoneTetra& tetra) const;
   // Auxiliary overlays for the coupled modes (1 A, 2 B), built on demand.

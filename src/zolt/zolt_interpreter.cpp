@@ -16,6 +16,7 @@
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_link.h"
+#include "zolt/zolt_model_pointers.h"
 
 namespace {
 using ZoltWordHandler = int (*)(ZoltInterpreter& zolt, CommandType& interp);
@@ -156,16 +157,21 @@ void ZoltInterpreter::BeforeRestore(CommandType&) {
   if (executor_.Running()) throw ZoltExcept("Restore not allowed in ZOLT command block");
 }
 
-void ZoltInterpreter::SaveState(CommandType&, SaveStream& stream) { state_.Save(stream); }
+void ZoltInterpreter::SaveState(CommandType&, SaveStream& stream) {
+  ZoltForgetDeadExtraPointers();
+  state_.Save(stream);
+}
 
 void ZoltInterpreter::RestoreState(CommandType&, SaveStream& stream) {
   executor_.Reset();
   halt_ = nullptr;
+  HeldZoltPointers().clear();
   state_.Restore(stream);
 }
 
 void ZoltInterpreter::RemapPointers(CommandType&) {
   state_.RemapModelPointers([this](ZoltValue& value, uint32_t index) { return RemapPointer(value, index); });
+  ZoltRemapExtraPointers();
 }
 
 void ZoltInterpreter::Define(CommandType& interp) { ZoltCompiler(*this, interp).Define(); }

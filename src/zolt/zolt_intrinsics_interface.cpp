@@ -13,6 +13,7 @@
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_interpreter.h"
 #include "zolt/zolt_intrinsics.h"
+#include "zolt/zolt_model_pointers.h"
 
 namespace {
 using Handler = void (*)(ZoltIntrinsicCall& call, const char* name);
@@ -58,7 +59,7 @@ void Put(ZoltValue& v, LinkListNode* object, uint32_t kind, uint32_t owner) {
 void PutIface(ZoltValue& v, Interface* i) { Put(v, i, kIface, 0); }
 void PutNode(ZoltValue& v, InterfaceNode* n, uint32_t owner) { Put(v, static_cast<NodeBase*>(n), kNode, owner); }
 void PutElem(ZoltValue& v, InterfaceElem* e, uint32_t owner) { Put(v, e, kElem, owner); }
-void PutZone(ZoltValue& v, Zone* z) { v.SetPointer(static_cast<LinkListNode*>(z), ZoltValue::kZonePointer); }
+void PutZone(ZoltValue& v, Zone* z) { ZoltSetZone(v, z); }
 int FaceNumber(const ZoneFace& f) { return f.GetZone() ? f.Face() + 1 : 0; }
 
 void IFind(ZoltIntrinsicCall& c, const char*) {

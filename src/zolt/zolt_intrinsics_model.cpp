@@ -8,10 +8,12 @@
 #include "base/range.h"
 #include "base/range_named.h"
 #include "model/calc_module.h"
+#include "model/grid.h"
 #include "model/model.h"
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_interpreter.h"
 #include "zolt/zolt_intrinsics.h"
+#include "zolt/zolt_model_pointers.h"
 
 namespace {
 using Handler = void (*)(ZoltInterpreter& zolt, ZoltIntrinsicCall& call);
@@ -19,10 +21,8 @@ using Handler = void (*)(ZoltInterpreter& zolt, ZoltIntrinsicCall& call);
 const ZoltValue& Arg(const ZoltIntrinsicCall& c, int i) { return c.arguments[i]; }
 int32_t Integer(const ZoltValue& v) { return v.GetInt(kZoltIntMin, kZoltIntMax); }
 
-void ZonePointer(ZoltValue& v, Zone* z) { v.SetPointer(static_cast<LinkListNode*>(z), ZoltValue::kZonePointer); }
-void GpPointer(ZoltValue& v, GridPoint* g) {
-  v.SetPointer(static_cast<LinkListNode*>(g), ZoltValue::kGridPointPointer);
-}
+void ZonePointer(ZoltValue& v, Zone* z) { ZoltSetZone(v, z); }
+void GpPointer(ZoltValue& v, GridPoint* g) { ZoltSetGridPoint(v, g); }
 
 double Distance2(const LocatedObject& o, const double p[3]) {
   double at[3];
@@ -40,13 +40,8 @@ template <bool All>
 void GpNear(ZoltInterpreter&, ZoltIntrinsicCall& c) {
   double p[3];
   Position(c, p);
-  GridPoint* best = nullptr;
-  double d = 0.0;
-  for (GridPoint* g : CurrentModel().GridPoints()) {
-    const double e = Distance2(*g, p);
-    if (!best || e < d) best = g, d = e;
-  }
-  GpPointer(c.value, best);
+  // Through the grid's spatial index of grid-points.
+  GpPointer(c.value, NearestGridpointAny(p));
 }
 template <bool All>
 void ZNear(ZoltInterpreter&, ZoltIntrinsicCall& c) {
@@ -336,7 +331,10 @@ bool RemapZoltModelPointer(ZoltValue& value, uint32_t index) {
       if (index == 0 || index > list.Count()) return false;
       LinkListNode* node = list.GetByIndex(index);
       if (!node) return false;
-      value.SetModelObject(node);
+      if (value.KindWord() == ZoltValue::kZonePointer)
+        ZoltSetZone(value, static_cast<Zone*>(node));
+      else
+        ZoltSetGridPoint(value, static_cast<GridPoint*>(node));
       return true;
     }
     default:

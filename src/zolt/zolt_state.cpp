@@ -4,6 +4,7 @@
 
 #include "base/except.h"
 #include "base/savestream.h"
+#include "zolt/zolt_model_pointers.h"
 
 // ---------------------------------------------------------------------------
 // Statements, symbols and zoltcall entries
@@ -143,6 +144,8 @@ namespace {
 void ForgetFreedBlock(const ZoltState& state, ZoltValue& v) {
   if (v.KindWord() == ZoltValue::kMemoryPointer) {
     if (!state.Live(v.Block())) v.SetPointer(nullptr, 0);
+  } else if (!ZoltModelPointerLive(v)) {
+    v.SetPointer(nullptr, 0);
   } else if (v.IsPlainKind() && v.TypeTag() == ZoltValue::kArray) {
     ZoltArray& array = *v.Array();
     for (uint32_t i = 0; i < array.Count(); ++i) ForgetFreedBlock(state, array.At(i));

@@ -1,0 +1,93 @@
+// The zone intrinsics: a function that walks 10^5 zones, reading z_szz and
+// writing z_extra in each (at most 20 ms, no allocation per call).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "base/command.h"
+#include "bench_support.h"
+#include "model/grid.h"
+#include "model/model_settings.h"
+#include "model/zone.h"
+#include "zolt/zolt_interpreter.h"
+#include "zolt/zolt_model_pointers.h"
+
+// Every allocation of the program is counted.
+namespace {
+std::atomic<uint64_t> g_allocations{0};
+}  // namespace
+void* operator new(size_t bytes) {
+  ++g_allocations;
+  if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+class TextSource : public CommandSource {
+ public:
+  explicit TextSource(std::string text) : CommandSource(kMemory), text_(std::move(text)) {}
+  String ReadLine(const String&) override {
+    if (pos_ >= text_.size()) return String();
+    size_t nl = text_.find('\n', pos_);
+    if (nl == std::string::npos) nl = text_.size();
+    String line(text_.substr(pos_, nl - pos_));
+    pos_ = nl + 1;
+    return line.IsEmpty() ? String(" ") : line;
+  }
+  bool ReportsEnd() const override { return true; }
+
+ private:
+  std::string text_;
+  size_t pos_ = 0;
+};
+
+// A block of n x n x n elastic unit bricks with one extra variable each.
+void MakeBlock(int n) {
+  ClearGrid();
+  Settings().zoneExtras = 1;
+  BuildBrickGrid(n, n, n);
+  for (Zone* z : ZoneList()) z->SetModelByName("elastic");
+}
+
+void BM_ZoneLoopReadAndWrite(benchmark::State& state) {
+  QuietDevice device;
+  MacroTable macros;
+  CommandType interp{0, &macros, false, &device};
+  ZoltInterpreter zolt;
+  interp.SetScriptLevel(&zolt);
+  InstallZoltZoneIntrinsics();
+  MakeBlock(static_cast<int>(state.range(0)));
+  interp.PushSource(
+      std::make_unique<TextSource>("define walk\n"
+                                   "  z = zone_head\n"
+                                   "  loop while z # null\n"
+                                   "    z_extra(z, 1) = z_szz(z)\n"
+                                   "    z = z_next(z)\n"
+                                   "  end_loop\n"
+                                   "end\n"));
+  interp.Process(String("Terrax>"));
+  ZoltStatement* head = zolt.State().symbols.Find(String("walk"))->function;
+  zolt.Execute(interp, head);
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = g_allocations;
+    zolt.Execute(interp, head);
+    allocations += g_allocations - before;
+  }
+  state.counters["zones"] = static_cast<double>(ZoneList().Count());
+  state.counters["allocs/run"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
+  ClearGrid();
+  Settings().zoneExtras = 0;
+}
+BENCHMARK(BM_ZoneLoopReadAndWrite)->Arg(47)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -169,6 +169,7 @@ std::unique_ptr<ZoneRecord> FluidModel::Clone() const {
   copy->cutPressureSum = cutPressureSum;
   copy->density = density;
   std::memcpy(copy->cornerWeights, cornerWeights, sizeof(cornerWeights));
+  std::memcpy(copy->stepValues, stepValues, sizeof(stepValues));
   return copy;
 }
 

@@ -56,6 +56,9 @@ class FluidModel : public ZoneRecord {
   double cutPressureSum = 0.0;
   double density = 0.0;
   double cornerWeights[8] = {};
+  // Operation 3's answer, taken at every preparation so that the step makes
+  // no handler call; not saved.
+  double stepValues[4] = {};
 
   FluidModel() = default;
   std::unique_ptr<ZoneRecord> Clone() const override;

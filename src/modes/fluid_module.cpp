@@ -18,10 +18,7 @@ String Sci(double v) { return DoubleToString(v, 6, 13, 1); }
 const char* OnOff(bool on) { return on ? "On" : "Off"; }
 }  // namespace
 
-FluidModule::FluidModule() {
-  SetFluidZoneModels(&TheFluidModelTable());
-  Settings().porePressure = true;
-}
+FluidModule::FluidModule() { SetFluidZoneModels(&TheFluidModelTable()); }
 
 FluidModule::~FluidModule() {
   if (Modes().fluid == this) SetFluidZoneModels(nullptr);
@@ -163,10 +160,7 @@ const FluidModel* NonNullRecord(const Zone& zone) {
 
 double FluidModule::ZonePorosity(const Zone& zone) const {
   const FluidModel* r = NonNullRecord(zone);
-  if (!r) return 0.0;
-  double v[4];
-  r->Values(v);
-  return v[1];
+  return r ? r->stepValues[1] : 0.0;
 }
 
 double FluidModule::FluidStiffness(Zone& zone) {
@@ -178,16 +172,30 @@ double FluidModule::FluidStiffness(Zone& zone) {
   return ZoneAverage(zone, [](const GpFluidData& f) { return f.modulus; }) * v[3] * v[3];
 }
 
+// Read by the zone stress pass for every zone: the values of the last
+// preparation and the three averages in one walk.
 void FluidModule::ZoneValues(const Zone& zone, ZoneFluidValues* out) const {
   const FluidModel* r = NonNullRecord(zone);
   if (!r) return;
-  double v[4];
-  r->Values(v);
-  out->biot = v[3];
-  out->thermal = v[2];
-  out->saturation = ZoneAverage(zone, [](const GpFluidData& f) { return f.saturation; });
-  out->modulus = ZoneAverage(zone, [](const GpFluidData& f) { return f.modulus; });
-  out->tensionLimit = ZoneAverage(zone, [](const GpFluidData& f) { return f.tensionLimit; });
+  out->biot = r->stepValues[3];
+  out->thermal = r->stepValues[2];
+  const int n = zone.GpCount();
+  double s = 0.0, m = 0.0, t = 0.0;
+  GridPoint* const* gps = zone.Gps();
+  for (int i = 0; i < n; ++i) {
+    const GpFluidData* f = gps[i]->fluid.get();
+    if (!f) {
+      out->saturation = out->modulus = out->tensionLimit = 0.0;
+      return;
+    }
+    s += f->saturation;
+    m += f->modulus;
+    t += f->tensionLimit;
+  }
+  const double inv = 1.0 / n;
+  out->saturation = s * inv;
+  out->modulus = m * inv;
+  out->tensionLimit = t * inv;
 }
 
 // The zone's pore-volume change goes to its grid-points by their shares of
@@ -226,6 +234,7 @@ bool FluidModule::PrepareZones() {
     FluidModelMessage m;
     m.operation = FluidModelMessage::kDefaults;
     r->Call(m);
+    r->Values(r->stepValues);
     any = true;
   }
   return any;

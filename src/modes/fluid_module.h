@@ -78,6 +78,8 @@ class FluidModule : public FluidCalcModule {
   double FlowRatio() const { return flowRatio_; }
   double Inflow() const { return inflow_; }
   double Outflow() const { return outflow_; }
+  // Sweeps of the last implicit solution.
+  int32_t LastSweeps() const { return lastSweeps_; }
 
  private:
   // One zone of a non-null fluid model as the step walks it.
@@ -110,6 +112,7 @@ class FluidModule : public FluidCalcModule {
   double flowRatio_ = 0.0;
   double inflow_ = 0.0;
   double outflow_ = 0.0;
+  int32_t lastSweeps_ = 0;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
 };

@@ -135,6 +135,7 @@ void FluidModule::ImplicitSolve(double dt) {
   double previous = 0.0;
   bool converged = false;
   for (int32_t k = 0; k < iterationLimit_; ++k) {
+    lastSweeps_ = k + 1;
     for (GridPoint* gp : gps_) gp->fluid->implicitTerms->implicitFlow = 0.0;
     for (const ZoneWork& w : zones_) {
       double x[8], y[8];
@@ -330,8 +331,7 @@ void FluidModule::ZonePressureTerms() {
   const bool pore = Settings().porePressure;
   for (const ZoneWork& w : zones_) {
     if (w.zone->IsNull()) continue;
-    double v[4];
-    w.record->Values(v);
+    const double* v = w.record->stepValues;
     if (v[3] == 0.0 || !pore) continue;
     double sum = 0.0;
     for (int i = 0; i < w.n; ++i) sum += w.fl[i]->pressureIncrement;

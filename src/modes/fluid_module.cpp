@@ -289,18 +289,26 @@ void FluidModule::InvertGridPointVolumes() {
 void FluidModule::BuildWorkLists() {
   zones_.clear();
   gps_.clear();
+  blocks_.clear();
+  terms_.clear();
   for (Zone* z : ZoneList()) {
     FluidModel* r = FluidRecord(*z);
     if (!r || r->modelType == 0) continue;
-    ZoneWork w{z, r, z->GpCount(), {}, {}};
+    ZoneWork w{z, r, z->GpCount(), {}, {}, {}};
     for (int i = 0; i < 8; ++i) {
       w.gp[i] = z->Gp(i < w.n ? i : 0);
       w.fl[i] = w.gp[i]->fluid.get();
+      w.terms[i] = w.fl[i]->implicitTerms.get();
     }
     zones_.push_back(w);
   }
   for (GridPoint* gp : GridPointList())
-    if (gp->fluid) gps_.push_back(gp);
+    if (gp->fluid) {
+      gps_.push_back(gp);
+      blocks_.push_back(gp->fluid.get());
+      terms_.push_back(gp->fluid->implicitTerms.get());
+    }
+  sweepFree_.assign(gps_.size(), 0);
 }
 
 // Column i of the conductance matrix: the nodal outflows that a unit

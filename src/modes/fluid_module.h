@@ -11,6 +11,7 @@
 #include "model/calc_module.h"
 
 class ApplyValue;
+struct ImplicitTerms;
 class FluidModel;
 struct GpFluidData;
 
@@ -89,6 +90,7 @@ class FluidModule : public FluidCalcModule {
     int n;
     GridPoint* gp[8];
     GpFluidData* fl[8];
+    ImplicitTerms* terms[8];  // the implicit scheme's terms; none while it is off
   };
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
@@ -115,4 +117,9 @@ class FluidModule : public FluidCalcModule {
   int32_t lastSweeps_ = 0;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
+  // Beside gps_: their blocks, their implicit terms and whether the implicit
+  // sweeps update them (free, not excluded, not linked).
+  std::vector<GpFluidData*> blocks_;
+  std::vector<ImplicitTerms*> terms_;
+  std::vector<uint8_t> sweepFree_;
 };

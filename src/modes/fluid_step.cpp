@@ -127,28 +127,32 @@ void FluidModule::Step(CommandType&) {
 }
 
 void FluidModule::ImplicitSolve(double dt) {
-  for (GridPoint* gp : gps_) {
-    GpFluidData& f = *gp->fluid;
+  const size_t count = gps_.size();
+  for (size_t g = 0; g < count; ++g) {
+    GpFluidData& f = *blocks_[g];
+    if (!terms_[g]) throw KWRExcept("Implicit scheme failed to converge");
     f.flow = -(f.modulus * f.inverseVolume * f.flow * dt);
-    f.implicitTerms->estimate = f.implicitTerms->weight * f.flow;
+    terms_[g]->estimate = terms_[g]->weight * f.flow;
+    const GridPoint& gp = *gps_[g];
+    sweepFree_[g] = !(Fixed(gp) || Excluded(gp) || Linked(gp));
   }
   double previous = 0.0;
   bool converged = false;
   for (int32_t k = 0; k < iterationLimit_; ++k) {
     lastSweeps_ = k + 1;
-    for (GridPoint* gp : gps_) gp->fluid->implicitTerms->implicitFlow = 0.0;
+    for (ImplicitTerms* t : terms_) t->implicitFlow = 0.0;
     for (const ZoneWork& w : zones_) {
       double x[8], y[8];
-      for (int i = 0; i < w.n; ++i) x[i] = w.fl[i]->implicitTerms->estimate;
+      for (int i = 0; i < w.n; ++i) x[i] = w.terms[i]->estimate;
       w.record->MatrixTimes(x, y, w.n);
-      for (int i = 0; i < w.n; ++i) w.fl[i]->implicitTerms->implicitFlow += y[i];
+      for (int i = 0; i < w.n; ++i) w.terms[i]->implicitFlow += y[i];
     }
     ApplyPass(4);
     double largestChange = 0.0, largestEstimate = 0.0;
-    for (GridPoint* gp : gps_) {
-      if (Fixed(*gp) || Excluded(*gp) || Linked(*gp)) continue;
-      GpFluidData& f = *gp->fluid;
-      ImplicitTerms& t = *f.implicitTerms;
+    for (size_t g = 0; g < count; ++g) {
+      if (!sweepFree_[g]) continue;
+      const GpFluidData& f = *blocks_[g];
+      ImplicitTerms& t = *terms_[g];
       t.implicitFlow = -(f.modulus * f.inverseVolume * t.implicitFlow * dt);
       double delta = ((t.implicitFlow * 0.5 + f.flow) - t.estimate) * t.weight;
       t.estimate += delta;
@@ -163,10 +167,7 @@ void FluidModule::ImplicitSolve(double dt) {
     previous = largestEstimate;
   }
   if (!converged) throw KWRExcept("Implicit scheme failed to converge");
-  for (GridPoint* gp : gps_) {
-    GpFluidData& f = *gp->fluid;
-    f.flow = (Fixed(*gp) || Excluded(*gp) || Linked(*gp)) ? 0.0 : f.implicitTerms->estimate;
-  }
+  for (size_t g = 0; g < count; ++g) blocks_[g]->flow = sweepFree_[g] ? terms_[g]->estimate : 0.0;
 }
 
 // ---------------------------------------------------------------------------

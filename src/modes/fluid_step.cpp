@@ -100,26 +100,36 @@ void FluidModule::Step(CommandType&) {
   }
   ApplyPass(1);
   if (implicit_) ApplyPass(2);
-  for (GridPoint* gp : gps_) {
-    GpFluidData& f = *gp->fluid;
-    if (Excluded(*gp)) f.flow = 0.0;
+  // The explicit update and the new pressure of a grid-point depend on that
+  // grid-point alone: one walk does both.
+  const size_t count = gps_.size();
+  for (size_t k = 0; k < count; ++k) {
+    GridPoint& gp = *gps_[k];
+    GpFluidData& f = *blocks_[k];
+    if (Excluded(gp)) f.flow = 0.0;
     f.netFlow = f.flow;
-    if (Linked(*gp)) f.flow = 0.0;
-    if (Fixed(*gp)) {
+    if (Linked(gp)) f.flow = 0.0;
+    if (Fixed(gp)) {
       if (f.flow > 0.0)
         inflow_ += f.flow;
       else
         outflow_ += std::fabs(f.flow);
       f.flow = 0.0;
     }
-    if (!implicit_) f.ExplicitUpdate(*gp, -dt * f.flow);
+    if (implicit_) continue;
+    f.ExplicitUpdate(gp, -dt * f.flow);
+    gp.porePressure += f.flow;
+    f.pressureIncrement += f.flow;
+    f.flow = 0.0;
+    f.flowMagnitude = 0.0;
   }
   const double mean = (inflow_ + outflow_) * 0.5;
   flowRatio_ = mean == 0.0 ? ModelSettings::kLargest : std::fabs(inflow_ - outflow_) / mean;
-  if (implicit_) ImplicitSolve(dt);
-  for (GridPoint* gp : gps_) {
-    GpFluidData& f = *gp->fluid;
-    gp->porePressure += f.flow;
+  if (!implicit_) return;
+  ImplicitSolve(dt);
+  for (size_t k = 0; k < count; ++k) {
+    GpFluidData& f = *blocks_[k];
+    gps_[k]->porePressure += f.flow;
     f.pressureIncrement += f.flow;
     f.flow = 0.0;
     f.flowMagnitude = 0.0;
@@ -314,16 +324,15 @@ void FluidModule::ApplyPass(int phase) {
 // Coupling with the mechanical step
 
 void FluidModule::MechanicalCoupling() {
-  for (GridPoint* gp : gps_) {
-    if (Excluded(*gp)) continue;
-    GpFluidData& f = *gp->fluid;
-    if (Linked(*gp)) f.flow = 0.0;
-    f.ExplicitUpdate(*gp, -f.flow);
-  }
-  for (GridPoint* gp : gps_) {
-    if (Excluded(*gp)) continue;
-    gp->porePressure += gp->fluid->flow;
-    gp->fluid->flow = 0.0;
+  const size_t count = gps_.size();
+  for (size_t k = 0; k < count; ++k) {
+    GridPoint& gp = *gps_[k];
+    if (Excluded(gp)) continue;
+    GpFluidData& f = *blocks_[k];
+    if (Linked(gp)) f.flow = 0.0;
+    f.ExplicitUpdate(gp, -f.flow);
+    gp.porePressure += f.flow;
+    f.flow = 0.0;
   }
   if (pcut_) PressureCut();
 }
@@ -342,7 +351,7 @@ void FluidModule::ZonePressureTerms() {
 }
 
 void FluidModule::ClearPressureIncrements() {
-  for (GridPoint* gp : gps_) gp->fluid->pressureIncrement = 0.0;
+  for (GpFluidData* f : blocks_) f->pressureIncrement = 0.0;
 }
 
 void FluidModule::ClearFlowSums() {

@@ -404,3 +404,50 @@ TEST_F(FluidTest, SaveRestoreSaveIsByteIdentical) {
 }
 
 }  // namespace
+
+namespace {
+
+// The module record: files up to 7 lack the common part, up to 4 the pcut
+// flag (which then keeps its value); records before 310 store their reals as floats.
+TEST_F(FluidTest, ModuleAndRecordVersionGates) {
+  for (int32_t version : {4, 5, 8, 316}) {
+    MemoryStream s;
+    if (version > 7) {
+      s.WriteU8(1);
+      s.WriteU8(CalcModule::kFluid);
+      for (double v : {3.0, 0.5, 1e20}) s.WriteF64(v);
+    }
+    for (int i = 0; i < 3; ++i) s.WriteU8(1);
+    if (version > 4) s.WriteU8(0);
+    for (int32_t v : {7, 9, 11}) s.WriteI32(v);
+    for (double v : {0.25, 0.125, 2.0}) s.WriteF64(v);
+    FluidModule module;
+    RestoreVersionGuard guard;
+    CurrentRestoreVersions().program = version;
+    module.SetTime(-1.0);
+    module.Restore(s);
+    EXPECT_EQ(s.pos, s.bytes.size()) << version;
+    EXPECT_TRUE(module.Implicit());
+    EXPECT_FALSE(module.Pcut());
+    EXPECT_EQ(module.Time(), version > 7 ? 3.0 : -1.0);
+    EXPECT_EQ(module.IterationLimit(), 11);
+    EXPECT_EQ(module.FlowRatio(), 2.0);
+  }
+  MemoryStream old;
+  old.WriteI32(1);
+  for (int i = 0; i < 36; ++i) old.WriteF32(static_cast<float>(i));
+  old.WriteU8(4);
+  for (float v : {1e-10f, 0.25f, 0.0f, 1.0f, 0.0f, 1000.0f}) old.WriteF32(v);
+  for (int i = 0; i < 8; ++i) old.WriteF32(0.125f);
+  RestoreVersionGuard guard;
+  CurrentRestoreVersions().program = 309;
+  FluidModel r;
+  r.Restore(old);
+  EXPECT_EQ(old.pos, old.bytes.size());
+  EXPECT_EQ(r.matrix[35], 35.0);
+  EXPECT_EQ(r.properties[1], 0.25);
+  EXPECT_EQ(r.density, 1000.0);
+  EXPECT_EQ(r.cornerWeights[7], 0.125);
+}
+
+}  // namespace

@@ -20,7 +20,7 @@ constexpr uint32_t kVelocitiesChanged = 0x10000000;
 
 // The change sums that the thermal and fluid steps take a fixed value's jump from.
 double& TemperatureChangeSum(GpThermalData& block) { return block.values[2]; }
-double& PressureChangeSum(GpFluidData& block) { return block.values[3]; }
+double& PressureChangeSum(GpFluidData& block) { return block.pressureIncrement; }
 
 // FIX chem: the chemistry application's component table is needed, and it
 // is loaded only when chemistry is configured.

@@ -162,7 +162,7 @@ double& GridPointField(GridPoint& gp, int word) {
     case kTemperature:
       return ThermalBlock(gp).temperature;
     case kBiot:
-      return FluidBlock(gp).biotModulus;
+      return FluidBlock(gp).modulus;
     case kFmodulus:
       return FluidBlock(gp).fluidModulus;
     case kXfob:
@@ -176,7 +176,7 @@ double& GridPointField(GridPoint& gp, int word) {
     case kSaturation:
       return FluidBlock(gp).saturation;
     default:
-      return FluidBlock(gp).tension;
+      return FluidBlock(gp).tensionLimit;
   }
 }
 

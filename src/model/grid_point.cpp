@@ -102,37 +102,6 @@ void GpThermalData::Restore(SaveStream& s) {
   RestoreExtra(s, extra);
 }
 
-GpFluidData::GpFluidData(const GpFluidData& o) { *this = o; }
-
-GpFluidData& GpFluidData::operator=(const GpFluidData& o) {
-  if (this == &o) return *this;
-  biotModulus = o.biotModulus;
-  fluidModulus = o.fluidModulus;
-  saturation = o.saturation;
-  tension = o.tension;
-  for (int i = 0; i < 14; ++i) values[i] = o.values[i];
-  extra = CopyExtra(o.extra);
-  return *this;
-}
-
-void GpFluidData::Save(SaveStream& s) const {
-  s.WriteF64(biotModulus);
-  s.WriteF64(fluidModulus);
-  s.WriteF64(saturation);
-  s.WriteF64(tension);
-  for (double v : values) s.WriteF64(v);
-  SaveExtra(s, extra);
-}
-
-void GpFluidData::Restore(SaveStream& s) {
-  biotModulus = s.ReadF64();
-  fluidModulus = s.ReadF64();
-  saturation = s.ReadF64();
-  tension = s.ReadF64();
-  for (double& v : values) v = s.ReadF64();
-  RestoreExtra(s, extra);
-}
-
 // ---------------------------------------------------------------------------
 // NodeBase
 

@@ -11,6 +11,7 @@
 #include "base/linklist.h"
 #include "base/memory.h"
 #include "base/range.h"
+#include "model/gp_fluid.h"
 #include "model/model_list.h"
 #include "model/zolt_value.h"
 
@@ -45,20 +46,6 @@ struct GpThermalData {
   GpThermalData() = default;
   GpThermalData(const GpThermalData& o);
   GpThermalData& operator=(const GpThermalData& o);
-  void Save(SaveStream& stream) const;
-  void Restore(SaveStream& stream);
-};
-
-struct GpFluidData {
-  double biotModulus = 0.0;
-  double fluidModulus = 0.0;
-  double saturation = 0.0;
-  double tension = 0.0;
-  double values[14] = {};
-  std::unique_ptr<std::array<double, 3>> extra;
-  GpFluidData() = default;
-  GpFluidData(const GpFluidData& o);
-  GpFluidData& operator=(const GpFluidData& o);
   void Save(SaveStream& stream) const;
   void Restore(SaveStream& stream);
 };

@@ -220,7 +220,7 @@ void PrintGp(ModelInterpreter& interp) {
         gp->extra.At(static_cast<uint32_t>(extra) - 1u).Write(interp);
         break;
       case kBiot:
-        interp << std::setw(13) << fl.biotModulus;
+        interp << std::setw(13) << fl.modulus;
         break;
       case kFmodulus:
         interp << std::setw(13) << fl.fluidModulus;
@@ -257,7 +257,7 @@ void PrintGp(ModelInterpreter& interp) {
         interp << std::setw(13) << fl.saturation;
         break;
       case kFtens:
-        interp << std::setw(13) << fl.tension;
+        interp << std::setw(13) << fl.tensionLimit;
         break;
       default:
         break;

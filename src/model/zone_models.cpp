@@ -53,9 +53,8 @@ void ClearMarkedState(GridPoint& gp) {
   if (gp.flags & NodeBase::kNoFluidZone) {
     gp.porePressure = 0.0;
     if (GpFluidData* f = gp.fluid.get()) {
-      f->biotModulus = f->fluidModulus = f->saturation = f->tension = 0.0;
-      f->values[0] = 0.0;
-      f->extra.reset();
+      f->modulus = f->fluidModulus = f->saturation = f->tensionLimit = 0.0;
+      f->flow = 0.0;
     }
   }
 }

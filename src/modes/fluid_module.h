@@ -1,10 +1,125 @@
-// The fluid-flow calculation mode.
+// The fluid-flow calculation mode: the module's settings and listing, the
+// per-zone fluid records and per-grid-point fluid blocks it makes, the
+// preparation of nodal volumes, zone conductances and the stable time step,
+// the flow step (explicit, or implicit by relaxation), the pass over the
+// fluid apply conditions, and the coupling with the mechanical step.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "model/calc_module.h"
+
+class ApplyValue;
+struct ImplicitTerms;
+class FluidModel;
+struct GpFluidData;
 
 class FluidModule : public FluidCalcModule {
  public:
   FluidModule();
   ~FluidModule() override;
+
+  // CalcModule
+  double GetTimestep() override { return fluidTimestep_; }
+  // Volume preparation, before every run.
+  void Prepare() override;
+  // Conductances, fixed pressures and the stable time step.
+  void PrepareActive(CommandType& interp) override;
+  bool AcceptTimestep(double dt) override { return dt > 0.0 && dt <= fluidTimestep_; }
+  void GridPointCreated(GridPoint& gp) override;
+  void ZoneCreated(Zone& zone) override;
+  int Set(CommandType& interp) override;
+  void Print(CommandType& interp) override;
+  void Save(SaveStream& stream) const override;
+  void Restore(SaveStream& stream) override;
+
+  // FluidCalcModule
+  bool BiotOn() const override { return biot_; }
+  double ZonePorosity(const Zone& zone) const override;
+  double FluidStiffness(Zone& zone) override;
+  void ZoneValues(const Zone& zone, ZoneFluidValues* out) const override;
+  void AddVolumeChange(Zone& zone, double change) override;
+  double ZoneFluidDensity(const Zone& zone) const override;
+  double* ZoneFluidDensityField(Zone& zone) override;
+  bool PrepareZones() override;
+  void InvertGridPointVolumes() override;
+  void MechanicalCoupling() override;
+  void Step(CommandType& interp) override;
+  void ZonePressureTerms() override;
+  // After the Biot update: the step's pressure increments are cleared and
+  // the pressure cut runs when it is on.
+  void ClearFlowSums() override;
+  SolveModeSettings SolveSettings() const override;
+
+  // The pieces of a step, public for tests and the modes that share them.
+  // The fluid apply conditions in one phase (1 each step, 2 each implicit
+  // step, 3 and 5 at preparation, 4 each implicit sweep).
+  void ApplyPass(int phase);
+  // The time factor of a value with a multiplier in a phase.
+  double ApplyFactor(const ApplyValue& value, int phase);
+  // The relaxation of the implicit scheme; throws when it does not converge.
+  void ImplicitSolve(double dt);
+  void PressureCut();
+  void ClearPressureIncrements();
+  // The zone's flow vector (specific discharge).
+  void FluidFlowVector(Zone& zone, double out[3]);
+  // Adds every zone's tetrahedron fluxes to its corners' velocity sums.
+  void GridPointVelocities();
+
+  bool Implicit() const { return implicit_; }
+  bool Slave() const { return slave_; }
+  bool Pcut() const { return pcut_; }
+  int32_t StepLimit() const { return stepLimit_; }
+  int32_t SubstepLimit() const { return substepLimit_; }
+  int32_t IterationLimit() const { return iterationLimit_; }
+  void SetIterationLimit(int32_t limit) { iterationLimit_ = limit; }
+  double FluidTimestep() const { return fluidTimestep_; }
+  double RatioLimit() const { return ratioLimit_; }
+  double FlowRatio() const { return flowRatio_; }
+  double Inflow() const { return inflow_; }
+  double Outflow() const { return outflow_; }
+  // Sweeps of the last implicit solution.
+  int32_t LastSweeps() const { return lastSweeps_; }
+
+ private:
+  // One zone of a non-null fluid model as the step walks it.
+  struct ZoneWork {
+    Zone* zone;
+    FluidModel* record;
+    int n;
+    GridPoint* gp[8];
+    GpFluidData* fl[8];
+    ImplicitTerms* terms[8];  // the implicit scheme's terms; none while it is off
+  };
+  // The zones and grid-points that the step walks, rebuilt by every preparation.
+  void BuildWorkLists();
+  void EnsureBlocks();
+  void BuildConductance(Zone& zone, FluidModel& record);
+  // Gravity-corrected pressures of a zone, weighted by saturation when partly saturated.
+  void ZoneFlows(const ZoneWork& w, const double g[3], double q[8]) const;
+  double ZoneSaturation(const ZoneWork& w) const;
+  void AddFlow(GridPoint& gp, double q, bool magnitude);
+  void FacePass(const ApplyValue& value, const class ApplyCondition& condition, int phase, double factor);
+
+  bool implicit_ = false;
+  bool slave_ = false;
+  bool biot_ = false;
+  bool pcut_ = false;
+  int32_t stepLimit_ = 1000000000;
+  int32_t substepLimit_ = 1;
+  int32_t iterationLimit_ = 500;
+  double fluidTimestep_ = 0.0;
+  double ratioLimit_ = 0.0;
+  double flowRatio_ = 0.0;
+  double inflow_ = 0.0;
+  double outflow_ = 0.0;
+  int32_t lastSweeps_ = 0;
+  std::vector<ZoneWork> zones_;
+  std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
+  // Beside gps_: their blocks, their implicit terms and whether the implicit
+  // sweeps update them (free, not excluded, not linked).
+  std::vector<GpFluidData*> blocks_;
+  std::vector<ImplicitTerms*> terms_;
+  std::vector<uint8_t> sweepFree_;
 };

@@ -5,6 +5,7 @@
 #include "modes/chem_module.h"
 #include "modes/creep_module.h"
 #include "modes/dynamic_module.h"
+#include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 #include "modes/thermal_module.h"
 
@@ -20,5 +21,6 @@ void InstallModes() {
   InstallModuleFactory(CalcModule::kCreep, &Make<CreepModule>);
   InstallModuleFactory(CalcModule::kThermal, &Make<ThermalModule>);
   InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
+  InstallFluidRecords();
   InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
 }

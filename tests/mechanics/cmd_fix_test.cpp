@@ -54,7 +54,7 @@ TEST_F(FixFreeTest, TemperatureAndPorePressureValuesNeedTheirModes) {
   ASSERT_TRUE(gp->thermal && gp->fluid);
   EXPECT_EQ(gp->thermal->temperature, 20.0);
   EXPECT_EQ(gp->porePressure, 5.0);
-  EXPECT_EQ(gp->fluid->values[3], 2.0);  // the jump goes into the pressure-change sum
+  EXPECT_EQ(gp->fluid->pressureIncrement, 2.0);  // the jump goes into the pressure-change sum
   EXPECT_EQ(gp->thermal->values[2], 20.0);
   EXPECT_EQ(gp->flags & (NodeBase::kFixTemperature | NodeBase::kFixPorePressure),
             NodeBase::kFixTemperature | NodeBase::kFixPorePressure);

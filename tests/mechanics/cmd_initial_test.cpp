@@ -133,7 +133,7 @@ TEST_F(InitialTest, FluidAndThermalBlocks) {
   EXPECT_EQ(FindGridpoint(5)->thermal->temperature, 15.0);
   EXPECT_EQ(FindGridpoint(5)->fluid, nullptr);
   EXPECT_EQ(FindGridpoint(6)->fluid->fluidModulus, 2e9);
-  EXPECT_EQ(FindGridpoint(6)->fluid->tension, -1.0);
+  EXPECT_EQ(FindGridpoint(6)->fluid->tensionLimit, -1.0);
 }
 
 TEST_F(InitialTest, StaticAndDynamicDamping) {

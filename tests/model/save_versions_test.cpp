@@ -235,6 +235,7 @@ TEST_F(SaveVersionsTest, StandInSectionsReadOnlyWhatIsEmpty) {
       "tables", [](SaveStream& s) { s.WriteU32(0); },
       [](SaveStream& s) { tablesRead = static_cast<int>(s.ReadU32()); });
   InstallSubsystems(withTables.TheModel());
+  InstallTestModules();  // the file's module records are the doubles' own
   withTable.pos = 0;
   EXPECT_TRUE(ReadInto(withTables, withTable));
   EXPECT_EQ(tablesRead, 1);

@@ -1,0 +1,453 @@
+// The fluid mode: its models and records, settings and listing, the flow
+// step against textbook solutions, the implicit scheme, the pressure cut,
+// and its save form.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "../base/temp_dir.h"
+#include "base/except.h"
+#include "base/savefile.h"
+#include "gui/install_subsystems.h"
+#include "model/grid.h"
+#include "model/model_app.h"
+#include "model/model_interpreter.h"
+#include "model/model_settings.h"
+#include "modes/fluid_model.h"
+#include "modes/fluid_module.h"
+#include "modes/install_modes.h"
+#include "support/interp_fixture.h"
+#include "support/memory_stream.h"
+
+namespace {
+
+class FluidTest : public ::testing::Test {
+ protected:
+  FakeDevice device;
+  MacroTable macros;
+  ModelInterpreter interp{&macros, &device};
+  TempDir dir;
+  ModelApp app{&interp};
+
+  void SetUp() override {
+    app.Identity();
+    interp.SetApp(&app);
+    InstallSubsystems(interp.TheModel());
+    InstallModes();
+    RunLines(interp, device, {"new"});
+    device.Take();
+  }
+  void TearDown() override {
+    app.New();
+    ResetRestoreVersions();
+  }
+  std::string Run(std::initializer_list<const char*> lines) {
+    RunLines(interp, device, lines);
+    return device.Take();
+  }
+  FluidModule& Fluid() { return static_cast<FluidModule&>(*Modes().fluid); }
+  // The pore pressure of the grid-point on the column's corner line at height z.
+  static double PorePressureAt(double z) {
+    for (GridPoint* gp : GridPointList())
+      if (gp->position[0] == 0.0 && gp->position[1] == 0.0 && std::fabs(gp->position[2] - z) < 1e-9)
+        return gp->porePressure;
+    ADD_FAILURE() << "no grid-point at " << z;
+    return 0.0;
+  }
+};
+
+TEST_F(FluidTest, SettingsAndListing) {
+  std::string out =
+      Run({"config fluid", "gen zone brick size 1 1 1", "model fl_isotropic",
+           "property permeability 1e-10 porosity 0.3", "set fluid implicit on biot on pcut on substep 5 slave",
+           "print fluid", "set fluid substep 5", "set fluid bogus"});
+  EXPECT_NE(out.find("Terrax>print fluid\n"
+                     "  Fluid Calculation Settings\n"
+                     "  Fluid Caluclations   : On\n"
+                     "  Implicit Mode        : On\n"
+                     "  Biot Mode            : On\n"
+                     "  Pcut Mode            : On\n"
+                     "  Accumulated Time     :  0.000000e+00\n"
+                     "  Timestep             :  0.000000e+00\n"
+                     "  Step SOLVE limit     : 1000000000\n"
+                     "  Ratio SOLVE limit    :  0.000000e+00\n"
+                     "  Age SOLVE limit      :  1.000000e+20\n"
+                     "  SOLVE SubStep limit  : 5\n"
+                     "  SOLVE Slave          : On\n"),
+            std::string::npos)
+      << out;
+  EXPECT_FALSE(Fluid().Slave());
+  EXPECT_NE(out.find("Terrax>set fluid bogus\n*** Unrecognized parameter 2 (bogus)\n"), std::string::npos) << out;
+  EXPECT_EQ(FluidModel::PropertyIndex(1, "po"), 2);
+  EXPECT_EQ(FluidModel::PropertyIndex(2, "k"), 7);
+  double v = 0.0;
+  EXPECT_TRUE(FluidModel::GetPropertyValue(*FindZone(1), "porosity", &v));
+  EXPECT_EQ(v, 0.3);
+  EXPECT_EQ(FluidModel::PropertyNames(*FluidRecord(*FindZone(1))).str(), "Permeability porosity u_thc biot_c ");
+}
+
+// Cycle-start validation of the models' properties and the anisotropic tensor.
+TEST_F(FluidTest, ModelDefaultsAndAnisotropicTensor) {
+  struct Case {
+    double porosity, biot, porosityAfter, biotAfter;
+  } cases[] = {{0.0, 0.0, 0.5, 1.0}, {1e-30, -0.2, 1e-30, -0.2}, {0.3, 0.7, 0.3, 0.7}};
+  for (const Case& c : cases) {
+    FluidModel r;
+    r.SetModel(1);
+    r.properties[fluid_props::kPorosity] = c.porosity;
+    r.properties[fluid_props::kBiot] = c.biot;
+    FluidModelMessage m;
+    m.operation = FluidModelMessage::kDefaults;
+    r.Call(m);
+    EXPECT_EQ(r.properties[fluid_props::kPorosity], c.porosityAfter);
+    EXPECT_EQ(r.properties[fluid_props::kBiot], c.biotAfter);
+    double values[4];
+    r.Values(values);
+    EXPECT_EQ(values[3], 1.0);  // no fluid module: Biot mode off
+  }
+  // Principal axes along x, y, z: the tensor is diagonal and replaces what the user set.
+  FluidModel a;
+  a.SetModel(2);
+  double* d = a.properties.get();
+  d[fluid_props::kDipDirection] = 90.0;
+  d[fluid_props::kK1] = 1.0;
+  d[fluid_props::kK1 + 1] = 2.0;
+  d[fluid_props::kK1 + 2] = 3.0;
+  d[fluid_props::kKxx + 3] = 7.0;
+  FluidModelMessage m;
+  m.operation = FluidModelMessage::kDefaults;
+  a.Call(m);
+  const double expected[6] = {1, 2, 3, 0, 0, 0};
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(d[fluid_props::kKxx + i], expected[i], 1e-12) << i;
+  // Dip direction 0: k1 turns onto the y axis.
+  d[fluid_props::kDipDirection] = 0.0;
+  a.Call(m);
+  EXPECT_NEAR(d[fluid_props::kKxx], 2.0, 1e-12);
+  EXPECT_NEAR(d[fluid_props::kKxx + 1], 1.0, 1e-12);
+  m.operation = FluidModelMessage::kValues;
+  a.Call(m);
+  EXPECT_EQ(m.values[0], 3.0);
+}
+
+TEST_F(FluidTest, ExplicitUpdateEdgeCases) {
+  GridPoint gp;
+  GpFluidData f;
+  f.poreVolume = 1.0;
+  f.modulus = 10.0;
+  f.inverseVolume = 0.5;
+  // Partly saturated: an inflow beyond the pore space saturates and raises the pressure.
+  f.saturation = 0.5;
+  f.ExplicitUpdate(gp, 0.7);
+  EXPECT_EQ(f.saturation, 1.0);
+  EXPECT_NEAR(f.flow, 0.2 * 10.0 * 0.5, 1e-12);
+  // Saturated, driven below the tension limit: the pressure drops to 0 and
+  // the saturation falls by p_new / (M Vp / V).
+  gp.porePressure = 1.0;
+  f.saturation = 1.0;
+  f.tensionLimit = 0.0;
+  f.ExplicitUpdate(gp, -0.4);  // dp = -2, p_new = -1, K = 5
+  EXPECT_EQ(f.flow, -1.0);
+  EXPECT_NEAR(f.saturation, 0.8, 1e-12);
+  // Draining a partly saturated point empties it.
+  f.ExplicitUpdate(gp, -2.0);
+  EXPECT_EQ(f.saturation, 0.0);
+  EXPECT_EQ(f.flow, 0.0);
+}
+
+// The textbook check of hydrostatics: a column drained at the top settles
+// to p = rho g (H - z), with no flow through any zone.
+TEST_F(FluidTest, SaturatedColumnReachesHydrostaticPressure) {
+  Run({"config fluid", "water density 1000", "gen zone brick size 1 1 10", "model elastic", "model fl_isotropic",
+       "property permeability 1e-10 porosity 0.3", "set gravity 0 0 -10", "initial fmodulus 2e9",
+       "fix pp 0 range z 9.9 10.1", "set mech off", "step 4000"});
+  for (int z = 0; z <= 10; ++z) EXPECT_NEAR(PorePressureAt(z), 1e4 * (10 - z), 1e-3 * 1e4) << z;
+  for (Zone* zone : ZoneList()) {
+    double q[3];
+    Fluid().FluidFlowVector(*zone, q);
+    for (double c : q) EXPECT_NEAR(c, 0.0, 1e-6 * 1e-10 * 1e4);  // of the flux k rho g
+  }
+}
+
+// Darcy's law: steady seepage between two fixed pressures gives the
+// discharge k dp / L in every zone.
+TEST_F(FluidTest, SteadySeepageFollowsDarcy) {
+  Run({"config fluid", "gen zone brick size 1 1 10", "model elastic", "model fl_isotropic",
+       "property permeability 1e-10 porosity 0.3", "initial fmodulus 2e9", "fix pp 1e5 range z -0.1 0.1",
+       "fix pp 0 range z 9.9 10.1", "set mech off", "step 6000"});
+  const double expected = 1e-10 * 1e5 / 10.0;
+  for (Zone* zone : ZoneList()) {
+    double q[3];
+    Fluid().FluidFlowVector(*zone, q);
+    EXPECT_NEAR(q[2], expected, 1e-3 * expected) << zone->Id();
+    EXPECT_NEAR(q[0], 0.0, 1e-6 * expected);
+  }
+  EXPECT_LT(Fluid().FlowRatio(), 1e-3);
+}
+
+// Terzaghi's one-dimensional consolidation (K. Terzaghi, Theoretical Soil
+// Mechanics, 1943): the excess pore pressure of a layer drained at the top
+// under a sudden load, u / u0 = sum 4/((2m+1) pi) sin((2m+1) pi z'/2H)
+// exp(-(2m+1)^2 pi^2 Tv / 4), Tv = cv t / H^2, cv = k / (1/M + 1/(K + 4G/3)).
+TEST_F(FluidTest, ConsolidationFollowsTerzaghi) {
+  Run({"config fluid", "gen zone brick size 1 1 20 ratio 1 1 1", "model elastic", "prop bulk 5e6 shear 3e6 density 0",
+       "model fl_isotropic", "property permeability 1e-8 porosity 0.5", "initial fmodulus 1e7",
+       "fix x range x -0.1 0.1", "fix x range x 0.9 1.1", "fix y range y -0.1 0.1", "fix y range y 0.9 1.1",
+       "fix z range z -0.1 0.1", "apply szz -1e4 range z 19.9 20.1", "set fluid off", "solve"});
+  const double m = 1e7 / 0.5, stiff = 5e6 + 4.0 * 3e6 / 3.0, height = 20.0;
+  const double u0 = 1e4 * m / (m + stiff);
+  EXPECT_NEAR(PorePressureAt(0.0), u0, 1e-3 * u0);
+  const double cv = 1e-8 / (1.0 / m + 1.0 / stiff);
+  Run({"set fluid on", "fix pp 0 range z 19.9 20.1", "set mech substep 100 slave ratio 1e-4", "set fluid substep 1"});
+  for (double tv : {0.1, 0.3, 0.6}) {
+    const double t = tv * height * height / cv;
+    const std::string line = "solve age " + std::to_string(t);
+    Run({line.c_str()});
+    const double tvReached = cv * Fluid().Time() / (height * height);
+    for (double z : {0.0, 5.0, 10.0, 15.0, 18.0}) {
+      const double zp = height - z;
+      double u = 0.0;
+      for (int k = 0; k < 200; ++k) {
+        const double a = (2 * k + 1) * M_PI / 2.0;
+        u += 2.0 / a * std::sin(a * zp / height) * std::exp(-a * a * tvReached);
+      }
+      EXPECT_NEAR(PorePressureAt(z), u0 * u, 0.01 * u0) << "Tv " << tv << " z " << z;
+    }
+  }
+}
+
+// The implicit scheme at ten times the stable step follows the explicit run.
+TEST_F(FluidTest, ImplicitMatchesExplicit) {
+  const char* model[] = {"config fluid",
+                         "gen zone brick size 1 1 10",
+                         "model elastic",
+                         "model fl_isotropic",
+                         "property permeability 1e-10 porosity 0.3",
+                         "initial fmodulus 2e9",
+                         "fix pp 1e5 range z -0.1 0.1",
+                         "set mech off"};
+  for (const char* l : model) Run({l});
+  Run({"step 1"});
+  const double stable = Fluid().FluidTimestep();
+  const double age = 500.0 * stable;
+  std::string line = "solve age " + std::to_string(age);
+  Run({line.c_str()});
+  double explicitP[11];
+  for (int z = 0; z <= 10; ++z) explicitP[z] = PorePressureAt(z);
+  Run({"new"});
+  for (const char* l : model) Run({l});
+  std::string dt = "set fluid dt " + std::to_string(10.0 * stable) + " implicit on";
+  std::string out = Run({dt.c_str(), line.c_str()});
+  EXPECT_TRUE(Fluid().Implicit());
+  for (int z = 1; z <= 10; ++z) EXPECT_NEAR(PorePressureAt(z), explicitP[z], 0.01 * 1e5) << z;
+  EXPECT_GT(PorePressureAt(5.0), 1e3);
+}
+
+TEST_F(FluidTest, TimeStepWarningsAndConvergenceFailure) {
+  Run({"config fluid", "gen zone brick size 1 1 3", "model elastic", "model fl_isotropic",
+       "property permeability 1e-10 porosity 0.3", "initial fmodulus 2e9", "fix pp 1e5 range z -0.1 0.1",
+       "set mech off"});
+  std::string out = Run({"set fluid implicit on", "step 1"});
+  EXPECT_NE(out.find(" *** Warning: Time step must be set for implicit logic \n"
+                     "              explicit method is selected \n"),
+            std::string::npos)
+      << out;
+  EXPECT_FALSE(Fluid().Implicit());
+  out = Run({"set fluid dt 1e6", "step 1"});
+  EXPECT_NE(out.find(" *** Warning:  gw time step has been reduced for stability\n"), std::string::npos) << out;
+  EXPECT_LT(Settings().timestep, 1e6);
+  EXPECT_FALSE(Fluid().AcceptTimestep(0.0));
+  EXPECT_TRUE(Fluid().AcceptTimestep(Fluid().FluidTimestep()));
+  Fluid().SetIterationLimit(0);
+  out = Run({"set fluid implicit on", "step 1"});
+  EXPECT_NE(out.find("*** Implicit scheme failed to converge"), std::string::npos) << out;
+}
+
+// The implicit scheme never stops before its fifth sweep: with nothing to
+// change, the sweep count is what the iteration limit sees.
+TEST_F(FluidTest, ImplicitSchemeRunsAtLeastFiveSweeps) {
+  Run({"config fluid", "gen zone brick size 1 1 1", "model fl_isotropic", "property permeability 1e-10",
+       "set fluid implicit on", "set fluid dt 1"});
+  Fluid().Prepare();
+  for (int32_t limit : {4, 5}) {
+    Fluid().SetIterationLimit(limit);
+    if (limit == 4)
+      EXPECT_THROW(Fluid().ImplicitSolve(1.0), KWRExcept);
+    else
+      EXPECT_NO_THROW(Fluid().ImplicitSolve(1.0));
+  }
+}
+
+TEST_F(FluidTest, PressureCutKeepsSuction) {
+  Run({"config fluid", "gen zone brick size 1 1 1", "model elastic", "model fl_isotropic",
+       "property permeability 1e-10", "set fluid pcut on"});
+  Fluid().Prepare();
+  GridPoint* gp = FindGridpoint(1);
+  GpFluidData& f = *gp->fluid;
+  struct Step {
+    double p, pressure, cut, suction;
+  } steps[] = {{-5, 0, 5, -5}, {3, 0, -3, -2}, {3, 1, -2, 0}, {2, 2, 0, 0}};
+  for (const Step& s : steps) {
+    gp->porePressure = s.p;
+    Fluid().PressureCut();
+    EXPECT_EQ(gp->porePressure, s.pressure) << s.p;
+    EXPECT_EQ(f.cutPressure, s.cut) << s.p;
+    EXPECT_EQ(f.suction, s.suction) << s.p;
+  }
+}
+
+TEST_F(FluidTest, FlowRatioOfBalancedAndStillFlow) {
+  Run({"config fluid", "gen zone brick size 1 1 1", "model fl_isotropic", "property permeability 1e-10",
+       "initial fmodulus 1e9", "set mech off", "step 1"});
+  EXPECT_EQ(Fluid().FlowRatio(), ModelSettings::kLargest);
+}
+
+TEST_F(FluidTest, RecordRestoreErrors) {
+  // A type beyond the table: the three-line message, and the record as it was.
+  MemoryStream bad;
+  bad.WriteI32(3);
+  FluidModel r;
+  r.SetModel(1);
+  r.properties[0] = 4.0;
+  try {
+    r.Restore(bad);
+    ADD_FAILURE();
+  } catch (const KWRExcept& e) {
+    EXPECT_STREQ(e.Text(),
+                 "Fluid model read error.\nSave file created with a later version.\n"
+                 "This version has 3 fluid models available.\nSave file has fluid model 3.");
+  }
+  EXPECT_EQ(r.modelType, 1);
+  EXPECT_EQ(r.properties[0], 4.0);
+  // More property values than the model has.
+  MemoryStream many;
+  many.WriteI32(1);
+  for (int i = 0; i < 36; ++i) many.WriteF64(0.0);
+  many.WriteU8(5);
+  for (int i = 0; i < 5 + 10; ++i) many.WriteF64(0.0);
+  try {
+    r.Restore(many);
+    ADD_FAILURE();
+  } catch (const KWRExcept& e) {
+    EXPECT_STREQ(e.Text(), "Error reading save file");
+  }
+  // A record without properties is written with the count 0 and comes back without.
+  FluidModel none;
+  MemoryStream s;
+  none.Save(s);
+  FluidModel back;
+  back.SetModel(1);
+  back.Restore(s);
+  EXPECT_EQ(back.properties, nullptr);
+}
+
+// Files before 310 hold the block's volumes, moduli and limits as floats;
+// 4 lacks the suction fields and 12 the kept net flow.
+TEST_F(FluidTest, GridPointBlockVersionGates) {
+  struct Case {
+    int32_t version;
+    int bytes;
+  } cases[] = {{4, 6 * 4 + 5 * 8 + 1}, {12, 6 * 4 + 7 * 8 + 1}, {13, 7 * 4 + 7 * 8 + 1}, {310, 14 * 8 + 1}};
+  for (const Case& c : cases) {
+    MemoryStream s;
+    auto real = [&](bool wide, double v) { wide ? s.WriteF64(v) : s.WriteF32(static_cast<float>(v)); };
+    const bool wide = c.version >= 310;
+    s.WriteF64(1.0);  // flow
+    real(wide, 2.0);  // inverse volume
+    real(wide, 3.0);  // pore volume
+    s.WriteF64(4.0);  // pressure increment
+    real(wide, 5.0);  // flow magnitude
+    if (c.version > 12) real(wide, 6.0);
+    real(wide, 7.0);  // modulus
+    real(wide, 8.0);  // fluid modulus
+    if (c.version > 4) {
+      s.WriteF64(9.0);
+      s.WriteF64(10.0);
+    }
+    s.WriteF64(0.5);   // saturation
+    real(wide, -2.0);  // tension limit
+    s.WriteF64(13.0);
+    s.WriteF64(14.0);
+    s.WriteU8(0);
+    ASSERT_EQ(static_cast<int>(s.bytes.size()), c.bytes) << c.version;
+    RestoreVersionGuard guard;
+    CurrentRestoreVersions().program = c.version;
+    GpFluidData f;
+    f.Restore(s);
+    EXPECT_EQ(f.inverseVolume, 2.0);
+    EXPECT_EQ(f.netFlow, c.version > 12 ? 6.0 : 0.0);
+    EXPECT_EQ(f.modulus, 7.0);
+    EXPECT_EQ(f.suction, c.version > 4 ? 10.0 : 0.0);
+    EXPECT_EQ(f.tensionLimit, -2.0);
+    EXPECT_EQ(f.reserve2, 14.0);
+    EXPECT_EQ(s.pos, s.bytes.size()) << c.version;
+  }
+}
+
+TEST_F(FluidTest, SaveRestoreSaveIsByteIdentical) {
+  Run({"config fluid", "gen zone brick size 1 1 3", "model elastic", "model fl_anisotropic range z 0 1",
+       "model fl_isotropic range z 1 3", "property permeability 1e-10 porosity 0.3 k1 1e-10",
+       "set fluid pcut on biot on ratio 0.5", "initial biot_modulus 2e9", "fix pp 1e5 range z -0.1 0.1",
+       "set fluid dt 1e6 implicit on", "set mech off", "step 3", "save fl1"});
+  Run({"restore fl1", "save fl2"});
+  auto bytes = [](const char* name) {
+    std::ifstream f(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  ASSERT_FALSE(bytes("fl1.sav").empty());
+  EXPECT_EQ(bytes("fl1.sav"), bytes("fl2.sav"));
+  EXPECT_TRUE(Fluid().Implicit());
+  EXPECT_TRUE(Fluid().Pcut());
+  EXPECT_EQ(Fluid().RatioLimit(), 0.5);
+  EXPECT_NE(FindGridpoint(5)->fluid->implicitTerms, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The module record: files up to 7 lack the common part, up to 4 the pcut
+// flag (which then keeps its value); records before 310 store their reals as floats.
+TEST_F(FluidTest, ModuleAndRecordVersionGates) {
+  for (int32_t version : {4, 5, 8, 316}) {
+    MemoryStream s;
+    if (version > 7) {
+      s.WriteU8(1);
+      s.WriteU8(CalcModule::kFluid);
+      for (double v : {3.0, 0.5, 1e20}) s.WriteF64(v);
+    }
+    for (int i = 0; i < 3; ++i) s.WriteU8(1);
+    if (version > 4) s.WriteU8(0);
+    for (int32_t v : {7, 9, 11}) s.WriteI32(v);
+    for (double v : {0.25, 0.125, 2.0}) s.WriteF64(v);
+    FluidModule module;
+    RestoreVersionGuard guard;
+    CurrentRestoreVersions().program = version;
+    module.SetTime(-1.0);
+    module.Restore(s);
+    EXPECT_EQ(s.pos, s.bytes.size()) << version;
+    EXPECT_TRUE(module.Implicit());
+    EXPECT_FALSE(module.Pcut());
+    EXPECT_EQ(module.Time(), version > 7 ? 3.0 : -1.0);
+    EXPECT_EQ(module.IterationLimit(), 11);
+    EXPECT_EQ(module.FlowRatio(), 2.0);
+  }
+  MemoryStream old;
+  old.WriteI32(1);
+  for (int i = 0; i < 36; ++i) old.WriteF32(static_cast<float>(i));
+  old.WriteU8(4);
+  for (float v : {1e-10f, 0.25f, 0.0f, 1.0f, 0.0f, 1000.0f}) old.WriteF32(v);
+  for (int i = 0; i < 8; ++i) old.WriteF32(0.125f);
+  RestoreVersionGuard guard;
+  CurrentRestoreVersions().program = 309;
+  FluidModel r;
+  r.Restore(old);
+  EXPECT_EQ(old.pos, old.bytes.size());
+  EXPECT_EQ(r.matrix[35], 35.0);
+  EXPECT_EQ(r.properties[1], 0.25);
+  EXPECT_EQ(r.density, 1000.0);
+  EXPECT_EQ(r.cornerWeights[7], 0.125);
+}
+
+}  // namespace

@@ -674,18 +674,18 @@ void GpEvaluate(ZoltIntrinsicCall& c) {
       return;
     }
     case 3037:
-      return c.value.SetFloat(Fluid(g) ? Fluid(g)->values[0] : 0.0);
+      return c.value.SetFloat(Fluid(g) ? Fluid(g)->flow : 0.0);
     case 3038:
     case 3039:
       return c.value.SetInt(ZoltGridPointState(g, code == 3038));
     case 3040:
       return c.value.SetFloat(Fluid(g) ? Fluid(g)->fluidModulus : 0.0);
     case 3041:
-      return c.value.SetFloat(Fluid(g) ? Fluid(g)->values[1] : 0.0);
+      return c.value.SetFloat(Fluid(g) ? Fluid(g)->inverseVolume : 0.0);
     case 3042:
       return c.value.SetFloat(Fluid(g) ? Fluid(g)->saturation : 0.0);
     case 3043:
-      return c.value.SetFloat(Fluid(g) ? Fluid(g)->tension : 0.0);
+      return c.value.SetFloat(Fluid(g) ? Fluid(g)->tensionLimit : 0.0);
     case 3044:
     case 3045:
     case 3046:
@@ -705,7 +705,7 @@ void GpEvaluate(ZoltIntrinsicCall& c) {
     case 3053:
       return c.value.SetFloat(Thermal(g).values[0]);
     case 3054:
-      return c.value.SetFloat(Fluid(g) && Modes().fluid->BiotOn() ? Fluid(g)->biotModulus : 0.0);
+      return c.value.SetFloat(Fluid(g) && Modes().fluid->BiotOn() ? Fluid(g)->modulus : 0.0);
     case 3055:
       Thermal(g);
       return c.value.SetInt((g.flags & NodeBase::kFixTemperature) ? 1 : 0);
@@ -752,7 +752,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
       g.porePressure = v.GetFloat();
       return;
     case 3037:
-      if (GpFluidData* f = Fluid(g)) f->values[0] = v.GetFloat();
+      if (GpFluidData* f = Fluid(g)) f->flow = v.GetFloat();
       return;
     case 3040:
       if (GpFluidData* f = Fluid(g)) f->fluidModulus = v.GetFloat();
@@ -761,7 +761,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
       if (GpFluidData* f = Fluid(g)) f->saturation = v.GetFloat();
       return;
     case 3043:
-      if (GpFluidData* f = Fluid(g)) f->tension = v.GetFloat();
+      if (GpFluidData* f = Fluid(g)) f->tensionLimit = v.GetFloat();
       return;
     case 3044:
     case 3045:
@@ -784,7 +784,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
       return;
     case 3054:
       if (GpFluidData* f = Fluid(g))
-        if (Modes().fluid->BiotOn()) f->biotModulus = v.GetFloat();
+        if (Modes().fluid->BiotOn()) f->modulus = v.GetFloat();
       return;
     case 3055: {
       GpThermalData& t = Thermal(g);

@@ -172,7 +172,7 @@ int32_t ReadZone(Zone& z) {
 constexpr int32_t kGpHead = 42;
 constexpr int32_t kDynamicValues = 8;
 constexpr int32_t kThermalValues = 6;  // temperature, four values, the sub-block flag
-constexpr int32_t kFluidValues = 19;   // four moduli, fourteen values, the sub-block flag
+constexpr int32_t kFluidValues = 8;    // seven values, the sub-block flag
 constexpr int32_t kSubBlock = 3;
 
 void PutVector(Record& r, int32_t at, const double* v, int n) {
@@ -228,14 +228,15 @@ int32_t WriteGp(GridPoint& g) {
   }
   if (const GpFluidData* f = g.fluid.get()) {
     Record r(kFluidValues);
-    r[0].SetFloat(f->biotModulus);
-    r[1].SetFloat(f->fluidModulus);
-    r[2].SetFloat(f->saturation);
-    r[3].SetFloat(f->tension);
-    PutVector(r, 4, f->values, 14);
-    r[18].SetInt(f->extra ? 1 : 0);
+    r[0].SetFloat(f->flow);
+    r[1].SetFloat(f->inverseVolume);
+    r[2].SetFloat(f->modulus);
+    r[3].SetFloat(f->fluidModulus);
+    r[4].SetFloat(f->saturation);
+    r[5].SetFloat(f->tensionLimit);
+    r[6].SetFloat(f->poreVolume);
+    r[7].SetInt(0);  // the fluid block has no sub-block
     if (int32_t rc = r.Write()) return rc;
-    if (int32_t rc = writeSub(f->extra)) return rc;
   }
   return 0;
 }
@@ -302,12 +303,16 @@ int32_t ReadGp(GridPoint& g) {
     Record r(kFluidValues);
     if (int32_t rc = r.Read()) return rc;
     fluid = std::make_unique<GpFluidData>();
-    fluid->biotModulus = r.Real(0);
-    fluid->fluidModulus = r.Real(1);
-    fluid->saturation = r.Real(2);
-    fluid->tension = r.Real(3);
-    GetVector(r, 4, fluid->values, 14);
-    if (int32_t rc = readSub(Flag(r.Int(18)) != 0, fluid->extra)) return rc;
+    fluid->flow = r.Real(0);
+    fluid->inverseVolume = r.Real(1);
+    fluid->modulus = r.Real(2);
+    fluid->fluidModulus = r.Real(3);
+    fluid->saturation = r.Real(4);
+    fluid->tensionLimit = r.Real(5);
+    fluid->poreVolume = r.Real(6);
+    // A sub-block written by another program is read past; ours has none.
+    std::unique_ptr<std::array<double, 3>> unused;
+    if (int32_t rc = readSub(Flag(r.Int(7)) != 0, unused)) return rc;
   }
 
   // Everything was read: the grid-point takes it.

@@ -191,7 +191,7 @@ class DynamicCalcModule : public CalcModule {
   // APPLY ff: builds the free field and answers the number of its faces;
   // removing it takes away what it made.
   virtual int32_t CreateFreeField(CommandType&);
-  virtual void RemoveFreeField() {}
+  virtual void RemoveFreeField(CommandType&) {}
 };
 
 // One pointer per mode, set by the constructor of the mode's module and

@@ -13,6 +13,7 @@
 #include "model/grid_point.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
+#include "modes/free_field.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
@@ -128,6 +129,10 @@ void DynamicModule::PrepareActive(CommandType&) {
         applies.DynamicCheck(*c, v->direction, v->quantity);
   }
 }
+
+int32_t DynamicModule::CreateFreeField(CommandType& interp) { return FreeField::Create(interp); }
+
+void DynamicModule::RemoveFreeField(CommandType& interp) { FreeField::RemoveAll(interp); }
 
 void DynamicModule::CopyDampingToGridPoints() {
   for (GridPoint* gp : GridPointList()) {

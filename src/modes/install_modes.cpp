@@ -6,6 +6,7 @@
 #include "modes/creep_module.h"
 #include "modes/dynamic_module.h"
 #include "modes/fluid_module.h"
+#include "modes/free_field.h"
 #include "modes/thermal_module.h"
 
 namespace {
@@ -21,4 +22,5 @@ void InstallModes() {
   InstallModuleFactory(CalcModule::kThermal, &Make<ThermalModule>);
   InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
   InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
+  InstallFreeField();
 }

@@ -176,6 +176,8 @@ class FluidCalcModule : public CalcModule {
 struct DynamicStepSettings {
   bool multistepping = false;
   bool viscosity = false;  // artificial viscosity
+  // Some grid-point has Rayleigh damping with a stiffness part (beta > 0).
+  bool stiffnessDamping = true;
   double quadratic = 0.0;  // its quadratic coefficient
   double linear = 0.0;     // its linear coefficient
 };

@@ -47,6 +47,7 @@ DynamicStepSettings DynamicModule::StepSettings() const {
   s.viscosity = viscosity_;
   s.quadratic = quadratic_;
   s.linear = linear_;
+  s.stiffnessDamping = stiffnessDamping_;
   return s;
 }
 
@@ -83,6 +84,12 @@ double DynamicModule::MultistepFactor(double t, double T, int32_t m) {
 
 void DynamicModule::PrepareActive(CommandType&) {
   critical_ = DBL_MAX;
+  // Without a stiffness part anywhere the zone pass need not look for one.
+  stiffnessDamping_ = dampingMode_ == kRayleighDamping && beta_ != 0.0;
+  for (GridPoint* gp : GridPointList()) {
+    const GpDynamicData* d = gp->dynamicBlock.get();
+    if (d && d->dampingKind == kRayleighDamping && d->rayleighBeta != 0.0) stiffnessDamping_ = true;
+  }
   for (GridPoint* gp : GridPointList()) {
     if (gp->flags & kNoOwnStep) continue;
     if (!(gp->stiffness > 0.0)) GridPointError("Zero stiffness in grid-point %1", *gp);
@@ -135,6 +142,7 @@ int32_t DynamicModule::CreateFreeField(CommandType& interp) { return FreeField::
 void DynamicModule::RemoveFreeField(CommandType& interp) { FreeField::RemoveAll(interp); }
 
 void DynamicModule::CopyDampingToGridPoints() {
+  if (dampingMode_ == kRayleighDamping && beta_ != 0.0) stiffnessDamping_ = true;
   for (GridPoint* gp : GridPointList()) {
     GridPointCreated(*gp);
     GpDynamicData& d = *gp->dynamicBlock;

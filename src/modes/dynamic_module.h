@@ -52,5 +52,6 @@ class DynamicModule : public DynamicCalcModule {
   double linear_ = 0.0;
   bool viscosity_ = false;
   bool multistep_ = false;
+  bool stiffnessDamping_ = true;  // found by the last preparation
   int32_t maxMultiplier_ = kMaxMultiplier;
 };

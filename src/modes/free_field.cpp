@@ -166,14 +166,23 @@ class Builder {
     }
   }
 
-  // The boundary faces on the plane: of inner zones (pass 0) or of the free-field zones built so far (pass 1).
-  void PlaneFaces(int pass, int plane, double coordinate, std::vector<PlaneFace>& out) const {
-    out.clear();
-    const int axis = Planes::Axis(plane);
+  // The boundary faces on each of the four planes, in zone list order: of
+  // the inner zones (pass 0) or of the free-field zones built so far (pass 1).
+  void PlaneFaces(int pass, const Planes& planes, std::vector<PlaneFace> out[4]) const {
+    for (int p = 0; p < 4; ++p) out[p].clear();
     auto consider = [&](Zone* z) {
-      if (z->IsNull() || IsFreeFieldZone(*z) != (pass == 1)) return;
-      for (int f = 0; f < kZoneFaces; ++f)
-        if (IsBoundaryFace(*z, f) && FaceOnPlane(*z, f, axis, coordinate, tolerance_)) out.push_back({z, f});
+      bool checked = false;
+      for (int f = 0; f < kZoneFaces; ++f) {
+        const Zone* n = z->Neighbour(f);
+        if (n && !n->IsNull()) continue;
+        if (!checked) {
+          if (z->IsNull() || IsFreeFieldZone(*z) != (pass == 1)) return;
+          checked = true;
+        }
+        if (!IsBoundaryFace(*z, f)) continue;
+        for (int p = 0; p < 4; ++p)
+          if (FaceOnPlane(*z, f, Planes::Axis(p), planes.coordinate[p], tolerance_)) out[p].push_back({z, f});
+      }
     };
     if (pass == 0)
       for (Zone* z : ZoneList()) consider(z);
@@ -309,8 +318,9 @@ class Builder {
             candidates.insert(candidates.end(), around->second.begin(), around->second.end());
         }
       }
-      std::sort(candidates.begin(), candidates.end(),
-                [](const Zone* a, const Zone* b) { return a->ListSequence() < b->ListSequence(); });
+      std::sort(candidates.begin(), candidates.end(), [](const Zone* a, const Zone* b) {
+        return a->ListSequence() != b->ListSequence() ? a->ListSequence() < b->ListSequence() : a->Id() < b->Id();
+      });
       candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
       for (Zone* z : candidates) {
         for (int f = 0; f < kZoneFaces && !stop; ++f) {
@@ -335,7 +345,10 @@ class Builder {
     }
     if (stop) return;
     // 2. Grid-point conditions and fixities of the base.
-    for (auto& [inner, drivers] : drivenBy) {
+    for (GridPoint* inner : GridPointList()) {
+      auto found = drivenBy.find(inner);
+      if (found == drivenBy.end()) continue;
+      const std::vector<GridPoint*>& drivers = found->second;
       const bool sourceKind = side == 0 ? !(inner->flags & kGpFlags) : (inner->flags & kSideGp) != 0;
       if (!sourceKind || std::fabs(inner->position[2] - zbase_) > tolerance_) continue;
       const ApplyCondition* from = RecordOf(inner);
@@ -625,8 +638,8 @@ int32_t FreeField::Create(CommandType& interp) {
   Builder builder(interp, edge, gap, tolerance, zbase);
   // The boundary check: every side has faces, and they reach down to the base.
   std::vector<PlaneFace> inner[4];
+  builder.PlaneFaces(0, planes, inner);
   for (int p = 0; p < 4; ++p) {
-    builder.PlaneFaces(0, p, planes.coordinate[p], inner[p]);
     if (inner[p].empty() || !(edge > 0.0)) {
       interp << "+++ Warning!  No boundary faces on vertical plane at " << (p < 2 ? "x=" : "y=")
              << DoubleToString(planes.coordinate[p]) << "\n";
@@ -647,14 +660,12 @@ int32_t FreeField::Create(CommandType& interp) {
       if (dynamic && !(f.zone->Density() > 0.0)) throw QJExcept("Density not defined");
 
   int32_t coupled = 0;
-  std::vector<PlaneFace> faces;
+  std::vector<PlaneFace> ends[4];
   for (int pass = 0; pass < 2; ++pass)
     for (int p = 0; p < 4; ++p) {
-      if (pass == 0)
-        faces = inner[p];
-      else
-        builder.PlaneFaces(1, p, planes.coordinate[p], faces);
-      for (const PlaneFace& f : faces) {
+      // The ends of the side grids, once they are all built.
+      if (pass == 1 && p == 0) builder.PlaneFaces(1, planes, ends);
+      for (const PlaneFace& f : pass == 0 ? inner[p] : ends[p]) {
         builder.MarkFace(f.zone, f.face);
         builder.BuildZone(f.zone, f.face, p, pass);
         if (pass == 0) ++coupled;

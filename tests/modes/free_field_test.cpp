@@ -84,3 +84,95 @@ TEST_F(FreeFieldTest, TopMovesAsTheOneDimensionalColumn) {
 }
 
 }  // namespace
+
+namespace {
+
+// What APPLY ff refuses builds nothing: no zone, grid-point or apply record.
+TEST_F(FreeFieldTest, RefusedCreationBuildsNothing) {
+  struct Case {
+    std::vector<const char*> setup;
+    const char* expected;
+  } cases[] = {
+      {{"gen zone brick size 2 2 2", "gen zone brick p0 2 0 1 size 1 2 1", "model elastic",
+        "prop bulk 2e8 shear 1e8 density 2000"},
+       "+++ Warning!  Base of model is not horizontal\n*** Free-field not created\n"},
+      {{"gen zone brick size 2 2 2", "model elastic", "prop bulk 2e8 shear 1e8 density 2000", "model null range x 0 1"},
+       "+++ Warning!  No boundary faces on vertical plane at x=0\n*** Free-field not created\n"},
+      {{"gen zone brick size 2 2 2", "model elastic", "prop bulk 2e8 shear 1e8"}, "*** Density not defined\n"},
+  };
+  for (const Case& c : cases) {
+    ClearApplyList();
+    Reset();
+    Run({"config dynamic"});
+    for (const char* line : c.setup) RunText(line);
+    const size_t zones = ZoneList().Count(), gps = GridPointList().Count();
+    const std::string out = Run({"apply ff"});
+    EXPECT_NE(out.find(c.expected), std::string::npos) << out;
+    EXPECT_EQ(ZoneList().Count(), zones);
+    EXPECT_EQ(GridPointList().Count(), gps);
+    EXPECT_EQ(GlobalApplyList().Head(), nullptr);
+  }
+}
+
+// APPLY remove takes the free field away and leaves the model as it was.
+TEST_F(FreeFieldTest, RemovalLeavesTheModel) {
+  Run({"config dynamic", "gen zone brick size 2 3 2", "model elastic", "prop bulk 2e8 shear 1e8 density 2000"});
+  const size_t zones = ZoneList().Count(), gps = GridPointList().Count();
+  const std::string out = Run({"apply ff"});
+  EXPECT_NE(out.find(" Created 28 free-field zones \n updated 20 faces\n"), std::string::npos) << out;
+  Run({"apply remove ff"});
+  EXPECT_EQ(ZoneList().Count(), zones);
+  EXPECT_EQ(GridPointList().Count(), gps);
+  for (GridPoint* gp : GridPointList()) EXPECT_FALSE(gp->flags & (free_field::kGpFlags | NodeBase::kSlaved));
+  ASSERT_TRUE(Cycle::Prepare(false, interp, true));
+  Cycle::Step(interp);
+  EXPECT_NE(Run({"apply ff"}).find(" Created 28 free-field zones"), std::string::npos);
+}
+
+// The free field drives an inner side grid-point through dashpots as strong
+// as the quiet ones that absorb its own motion (Lysmer and Kuhlemeyer 1969):
+// F = c (v_ff - v), with the free-field velocity averaged over the step.
+TEST_F(FreeFieldTest, CouplingMatchesTheQuietDashpots) {
+  Run({"config dynamic", "gen zone brick size 2 2 2", "model elastic", "prop bulk 2e8 shear 1e8 density 2000",
+       "apply ff"});
+  ASSERT_TRUE(Cycle::Prepare(false, interp, true));
+  GridPoint* inner = At(0, 1, 1);  // the middle of the side x = 0
+  ASSERT_NE(inner, nullptr);
+  const ApplyCondition* own = static_cast<const ApplyCondition*>(inner->apply);
+  ASSERT_TRUE(own && own->Quiet());
+  GridPoint* driver = At(-0.2, 1, 1);  // layer 0, a tenth of the width out
+  ASSERT_NE(driver, nullptr);
+  const ApplyCondition* ff = static_cast<const ApplyCondition*>(driver->apply);
+  ASSERT_TRUE(ff && ff->Quiet());
+  EXPECT_EQ(ff->Quiet()->gpA, inner);
+  EXPECT_EQ(ff->Quiet()->gpB, nullptr);
+  const double rho = 2000.0, cp = std::sqrt((2e8 + 4e8 / 3) / rho), cs = std::sqrt(1e8 / rho);
+  // The grid-point's share of the side is one unit of area.
+  EXPECT_NEAR(own->Quiet()->quiet[0], rho * cp, 1e-9 * rho * cp);
+  EXPECT_NEAR(own->Quiet()->quiet[1], rho * cs, 1e-9 * rho * cs);
+  for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(ff->Quiet()->ffA[i], own->Quiet()->quiet[i]) << i;
+  EXPECT_TRUE(inner->flags & apply_flags::kQuietX);
+  EXPECT_FALSE(inner->flags & NodeBase::kFixVelocity);
+}
+
+// GPATTACH joins groups: a member of another group brings its master and
+// the rest of that group along; one grid-point alone only warns.
+TEST_F(FreeFieldTest, GpAttachJoinsGroups) {
+  Run({"gen zone brick size 3 1 1"});
+  EXPECT_EQ(Run({"gpattach range id 5"}),
+            "Terrax>gpattach range id 5\n+++ Warning! Gp Attach: only 1 gp found 5\n"
+            "+++ Warning! Gp Attach: master: 5\n");
+  Run({"gpattach range id 1 any id 2 any", "gpattach range id 3 any id 4 any id 7 any"});
+  GridPoint* a = FindGridpoint(1);
+  GridPoint* b = FindGridpoint(3);
+  ASSERT_TRUE(a && b && a->linked && b->linked);
+  Run({"gpattach range id 2 any id 4 any"});  // 2 is 1's member, 4 is 3's
+  std::vector<uint32_t> chain;
+  for (const GridPoint::LinkedEntry* e = a->linked; e; e = e->next) chain.push_back(e->gp->id);
+  EXPECT_EQ(chain, (std::vector<uint32_t>{3, 7, 4, 2}));
+  EXPECT_EQ(b->linked, nullptr);
+  EXPECT_FALSE(a->flags & NodeBase::kSlaved);
+  for (uint32_t id : chain) EXPECT_TRUE(FindGridpoint(id)->flags & NodeBase::kSlaved) << id;
+}
+
+}  // namespace

@@ -98,6 +98,20 @@ void DropUnneededQuietBlocks() {
   candidates.clear();
 }
 
+// The coupling coefficients, toward the grid-point, of the free-field
+// grid-point of the face's free-field zone that drives it; none without.
+double* FreeFieldCoefficients(const ApplyCondition& face, const GridPoint* gp) {
+  const ApplyQuietBlock* own = face.Quiet();
+  const Zone* zone = own && own->ffFace ? own->ffFace->GetZone() : nullptr;
+  for (int s = 0; zone && s < zone->GpCount(); ++s) {
+    const auto* record = static_cast<const ApplyCondition*>(zone->Gp(s)->apply);
+    ApplyQuietBlock* q = record ? record->Quiet() : nullptr;
+    if (q && q->gpA == gp) return q->ffA;
+    if (q && q->gpB == gp) return q->ffB;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 uint64_t ApplyEditCount() { return g_applyEdits; }
@@ -637,10 +651,16 @@ void ApplyList::DynamicCheck(ApplyCondition& record, int direction, uint8_t code
           if (local)
             for (int i = 0; i < 3; ++i)
               e[i] = block->axes[i][0] * axis.x + block->axes[i][1] * axis.y + block->axes[i][2] * axis.z;
-          if (!gpRecord) gpRecord = ApplyCondition::Create(gp);
-          ApplyQuietBlock* quiet = gpRecord->Quiet() ? gpRecord->Quiet() : gpRecord->NewQuietBlock();
-          double* target = quiet->quiet;
-          if (code == kApplyFreeFieldLink) target = quiet->gpA ? quiet->ffA : quiet->ffB;
+          double* target = nullptr;
+          if (code == kApplyFreeFieldLink) {
+            // The free-field grid-point that drives this one, toward it.
+            target = FreeFieldCoefficients(record, gp);
+            if (!target) continue;
+          } else {
+            if (!gpRecord) gpRecord = ApplyCondition::Create(gp);
+            ApplyQuietBlock* quiet = gpRecord->Quiet() ? gpRecord->Quiet() : gpRecord->NewQuietBlock();
+            target = quiet->quiet;
+          }
           for (int i = 0; i < 3; ++i) target[i] += e[i] * e[i] * coefficient;
           if (code == kApplyQuiet) {
             for (int i = 0; i < 3; ++i)

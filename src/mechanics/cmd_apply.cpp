@@ -509,7 +509,7 @@ int32_t SetOnFaces(ModelInterpreter& interp, const Range& range, const Condition
   const uint8_t code = c.quantity.code;
   if (code == kApplyFreeFieldLink) {
     DynamicCalcModule* dynamic = Modes().dynamic;
-    if (!dynamic) throw QJExcept("Free field is not available in this version");
+    if (!dynamic || !dynamic->On()) throw QJExcept("Not configured for dynamic calculation");
     lookups.Forget();
     return dynamic->CreateFreeField(interp);
   }
@@ -545,7 +545,8 @@ void RemoveFrom(ApplyCondition* record, const Condition& c) {
   if (hist != code && !deleted) record->RemoveValue(hist, c.quantity.direction);
 }
 
-void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups, int32_t counts[3], bool classes[3]) {
+void RemoveCondition(ModelInterpreter& interp, const Range& range, const Condition& c, Lookups& lookups,
+                     int32_t counts[3], bool classes[3]) {
   ApplyQuietBatch batch;
   const int only = c.targetClass;
   classes[0] = only == kNoClass || only == kGpClass;
@@ -585,7 +586,7 @@ void RemoveCondition(const Range& range, const Condition& c, Lookups& lookups, i
       RemoveFrom(record, c);
     }
     if (!c.hasQuantity || c.quantity.code == kApplyFreeFieldLink)
-      if (DynamicCalcModule* dynamic = Modes().dynamic) dynamic->RemoveFreeField();
+      if (DynamicCalcModule* dynamic = Modes().dynamic) dynamic->RemoveFreeField(interp);
   }
   lookups.Forget();
 }
@@ -608,7 +609,7 @@ void ApplyCommand(ModelInterpreter& interp) {
     int32_t counts[3] = {0, 0, 0};
     bool classes[3] = {false, false, false};
     if (c.remove) {
-      RemoveCondition(range, c, lookups, counts, classes);
+      RemoveCondition(interp, range, c, lookups, counts, classes);
     } else {
       classes[c.targetClass - 1] = true;
       switch (c.targetClass) {

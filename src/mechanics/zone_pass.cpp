@@ -316,7 +316,7 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   if constexpr (!kPlain) {
     if (c.dynamic) {
       double sum = 0.0;
-      for (int i = 0; i < z.gpCount; ++i) {
+      for (int i = 0; c.dyn.stiffnessDamping && i < z.gpCount; ++i) {
         const GpDynamicData* d = z.gp[i]->dynamicBlock.get();
         if (d && d->dampingKind == kRayleighDamping) sum += d->rayleighBeta;
       }
@@ -484,7 +484,10 @@ void ZoneStressPass() {
   c.record.thermal = modes.thermal && modes.thermal->On() ? 1 : 0;
   c.record.creep = modes.creep && modes.creep->On() ? 1 : 0;
   c.record.fluid = modes.fluid && modes.fluid->On() ? 1 : 0;
-  const bool plain = !c.thermal && !c.fluid && !c.dynamic;
+  // The dynamic mode needs the full pass only for stiffness damping,
+  // multistepping and artificial viscosity.
+  const bool plainDynamic = !c.dyn.stiffnessDamping && !c.dyn.multistepping && !c.dyn.viscosity;
+  const bool plain = !c.thermal && !c.fluid && (!c.dynamic || plainDynamic);
   if (Level() == KernelLevel::kAvx2)
     WalkZonesAvx2(c, plain);
   else

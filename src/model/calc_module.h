@@ -176,6 +176,8 @@ class FluidCalcModule : public CalcModule {
 struct DynamicStepSettings {
   bool multistepping = false;
   bool viscosity = false;  // artificial viscosity
+  // Some grid-point has Rayleigh damping with a stiffness part (beta > 0).
+  bool stiffnessDamping = true;
   double quadratic = 0.0;  // its quadratic coefficient
   double linear = 0.0;     // its linear coefficient
 };
@@ -191,7 +193,7 @@ class DynamicCalcModule : public CalcModule {
   // APPLY ff: builds the free field and answers the number of its faces;
   // removing it takes away what it made.
   virtual int32_t CreateFreeField(CommandType&);
-  virtual void RemoveFreeField() {}
+  virtual void RemoveFreeField(CommandType&) {}
 };
 
 // One pointer per mode, set by the constructor of the mode's module and

@@ -409,13 +409,13 @@ void GridPoint::Restore(SaveStream& s) {
   }
   for (uint32_t index : groupIndex) QueueIndex(index);
 
-  // The chain comes back reversed: each entry goes in front. Its indices are
-  // queued in the chain's order.
+  // The chain comes back in its saved order, so that a restored model saves
+  // the same bytes and sums its linked grid-points in the same order.
   ClearLinked();
   std::vector<uint32_t> linkedIndex;
   while (s.ReadFlag()) linkedIndex.push_back(ReadSavedIndex(s));
   for (size_t i = 0; i < linkedIndex.size(); ++i) AddLinked(nullptr);
-  for (auto it = linkedIndex.rbegin(); it != linkedIndex.rend(); ++it) QueueIndex(*it);
+  for (uint32_t index : linkedIndex) QueueIndex(index);
   if (flags & kStepMarks) Settings().freeField = true;
 }
 

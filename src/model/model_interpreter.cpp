@@ -50,7 +50,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
                                                             {"moo", &Moo},
                                                             {"region", &GroupCommand},
                                                             {"attach"},
-                                                            {"gpattach", kNotAvailable},
+                                                            {"gpattach"},
                                                             {"table"},
                                                             {"plot"},
                                                             {"range", &RangeWord},

@@ -13,6 +13,7 @@
 #include "model/grid_point.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
+#include "modes/free_field.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
@@ -46,6 +47,7 @@ DynamicStepSettings DynamicModule::StepSettings() const {
   s.viscosity = viscosity_;
   s.quadratic = quadratic_;
   s.linear = linear_;
+  s.stiffnessDamping = stiffnessDamping_;
   return s;
 }
 
@@ -82,6 +84,12 @@ double DynamicModule::MultistepFactor(double t, double T, int32_t m) {
 
 void DynamicModule::PrepareActive(CommandType&) {
   critical_ = DBL_MAX;
+  // Without a stiffness part anywhere the zone pass need not look for one.
+  stiffnessDamping_ = dampingMode_ == kRayleighDamping && beta_ != 0.0;
+  for (GridPoint* gp : GridPointList()) {
+    const GpDynamicData* d = gp->dynamicBlock.get();
+    if (d && d->dampingKind == kRayleighDamping && d->rayleighBeta != 0.0) stiffnessDamping_ = true;
+  }
   for (GridPoint* gp : GridPointList()) {
     if (gp->flags & kNoOwnStep) continue;
     if (!(gp->stiffness > 0.0)) GridPointError("Zero stiffness in grid-point %1", *gp);
@@ -129,7 +137,12 @@ void DynamicModule::PrepareActive(CommandType&) {
   }
 }
 
+int32_t DynamicModule::CreateFreeField(CommandType& interp) { return FreeField::Create(interp); }
+
+void DynamicModule::RemoveFreeField(CommandType& interp) { FreeField::RemoveAll(interp); }
+
 void DynamicModule::CopyDampingToGridPoints() {
+  if (dampingMode_ == kRayleighDamping && beta_ != 0.0) stiffnessDamping_ = true;
   for (GridPoint* gp : GridPointList()) {
     GridPointCreated(*gp);
     GpDynamicData& d = *gp->dynamicBlock;

@@ -25,6 +25,8 @@ class DynamicModule : public DynamicCalcModule {
   void Restore(SaveStream& stream) override;
   DynamicStepSettings StepSettings() const override;
   void AddTetraMass(const ZoneTetra& tetra, GridPoint* const corner[4], Zone& zone, int overlays) override;
+  int32_t CreateFreeField(CommandType& interp) override;
+  void RemoveFreeField(CommandType& interp) override;
 
   // The multiplier of a grid-point whose own step is t under the critical step T:
   // the largest power of two below t / T, 1 when t <= 2T, at most m.
@@ -50,5 +52,6 @@ class DynamicModule : public DynamicCalcModule {
   double linear_ = 0.0;
   bool viscosity_ = false;
   bool multistep_ = false;
+  bool stiffnessDamping_ = true;  // found by the last preparation
   int32_t maxMultiplier_ = kMaxMultiplier;
 };

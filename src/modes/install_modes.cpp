@@ -7,6 +7,7 @@
 #include "modes/dynamic_module.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
+#include "modes/free_field.h"
 #include "modes/thermal_module.h"
 
 namespace {
@@ -23,4 +24,5 @@ void InstallModes() {
   InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
   InstallFluidRecords();
   InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
+  InstallFreeField();
 }

@@ -95,7 +95,7 @@ TEST_F(ApplyCommandTest, RefusedConditions) {
       {"apply xforce 1 history table 3", "*** Table 3 not found"},
       {"apply xforce 1 history table load", "*** Table 'load' not found"},
       {"apply xforce 1 history wave", "*** ZOLT function not recognized"},
-      {"apply ff", "*** Free field is not available in this version"},
+      {"apply ff", "*** Not configured for dynamic calculation"},
       {"apply bogus 1", "*** Unrecognized parameter 1 (bogus)"},
       {"apply xforce", "*** Missing parameter 2"},
   };

@@ -17,6 +17,7 @@
 #include "model/model_interpreter.h"
 #include "platform/console_device.h"
 #include "platform/raster.h"
+#include "zolt/zolt_interpreter.h"
 
 // A console that shows nothing and has no typed input.
 class QuietDevice : public ConsoleDevice {
@@ -119,3 +120,38 @@ inline void ProjectBrickFaces(const BrickFaces& faces, double scale, PixelPoint 
                     int32_t(std::lround(origin.y + m[1][0] * p[0] + m[1][1] * p[1] + m[1][2] * p[2]))};
   }
 }
+
+// Lines handed to the interpreter from memory; the end is reported, so that
+// the command loop returns instead of waiting for typed input.
+class TextSource : public CommandSource {
+ public:
+  explicit TextSource(std::string text) : CommandSource(kMemory), text_(std::move(text)) {}
+  String ReadLine(const String&) override {
+    if (pos_ >= text_.size()) return String();
+    size_t nl = text_.find('\n', pos_);
+    if (nl == std::string::npos) nl = text_.size();
+    String line(text_.substr(pos_, nl - pos_));
+    pos_ = nl + 1;
+    return line.IsEmpty() ? String(" ") : line;
+  }
+  bool ReportsEnd() const override { return true; }
+
+ private:
+  std::string text_;
+  size_t pos_ = 0;
+};
+
+// A command level with the scripting level on a quiet console; Type runs
+// lines as if they were typed.
+struct ScriptProgram {
+  QuietDevice device;
+  MacroTable macros;
+  CommandType interp{0, &macros, false, &device};
+  ZoltInterpreter zolt;
+  ScriptProgram() { interp.SetScriptLevel(&zolt); }
+
+  void Type(std::string text) {
+    interp.PushSource(std::make_unique<TextSource>(std::move(text)));
+    interp.Process(String("Terrax>"));
+  }
+};

@@ -13,39 +13,6 @@
 
 namespace {
 
-// Lines handed to the interpreter from memory; the end is reported, so that
-// the command loop returns instead of waiting for typed input.
-class TextSource : public CommandSource {
- public:
-  explicit TextSource(std::string text) : CommandSource(kMemory), text_(std::move(text)) {}
-  String ReadLine(const String&) override {
-    if (pos_ >= text_.size()) return String();
-    size_t nl = text_.find('\n', pos_);
-    if (nl == std::string::npos) nl = text_.size();
-    String line(text_.substr(pos_, nl - pos_));
-    pos_ = nl + 1;
-    return line.IsEmpty() ? String(" ") : line;
-  }
-  bool ReportsEnd() const override { return true; }
-
- private:
-  std::string text_;
-  size_t pos_ = 0;
-};
-
-struct Program {
-  QuietDevice device;
-  MacroTable macros;
-  CommandType interp{0, &macros, false, &device};
-  ZoltInterpreter zolt;
-  Program() { interp.SetScriptLevel(&zolt); }
-
-  void Type(std::string text) {
-    interp.PushSource(std::make_unique<TextSource>(std::move(text)));
-    interp.Process(String("Terrax>"));
-  }
-};
-
 // Twenty statements: a counted loop of three passes around an IF and ELSE,
 // real arithmetic before and after.
 const char* const kNumeric =
@@ -62,7 +29,7 @@ const char* const kNumeric =
     "end\n";
 
 void BM_NumericFunctionCall(benchmark::State& state) {
-  Program p;
+  ScriptProgram p;
   p.Type(kNumeric);
   ZoltStatement* head = p.zolt.State().symbols.Find(String("numeric"))->function;
   int statements = 0;
@@ -76,7 +43,7 @@ BENCHMARK(BM_NumericFunctionCall);
 // under callback 0, and the sixteen other points of a step without
 // registrations.
 void BM_ZoltCallsOfAStep(benchmark::State& state) {
-  Program p;
+  ScriptProgram p;
   p.Type(kNumeric);
   if (state.range(0)) p.Type("set zoltcall 0 numeric\n");
   const int points[] = {2, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16, 17, 18};
@@ -112,7 +79,7 @@ std::string ManyDefinitions(int count) {
 }
 
 void BM_ThousandDefinitions(benchmark::State& state) {
-  Program p;
+  ScriptProgram p;
   const std::string text = ManyDefinitions(1000);
   for (auto _ : state) {
     p.zolt.Clear(p.interp);

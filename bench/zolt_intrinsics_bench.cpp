@@ -14,17 +14,9 @@
 
 namespace {
 
-struct Program {
-  QuietDevice device;
-  MacroTable macros;
-  CommandType interp{0, &macros, false, &device};
-  ZoltInterpreter zolt;
-  Program() { interp.SetScriptLevel(&zolt); }
-};
-
 // One evaluation request as the executor makes it.
 void BM_CoreIntrinsicCall(benchmark::State& state) {
-  Program p;
+  ScriptProgram p;
   ZoltValue args[2];
   args[0].SetFloat(2.5);
   args[1].SetInt(1);
@@ -42,7 +34,7 @@ BENCHMARK(BM_CoreIntrinsicCall)->Arg(13)->Arg(19);
 // get_mem, mem and lose_mem on a list that already holds many blocks: the
 // cost does not grow with their number.
 void BM_MemoryBlockCycle(benchmark::State& state) {
-  Program p;
+  ScriptProgram p;
   ZoltValue args[2];
   ZoltIntrinsicCall call;
   call.arguments = args;

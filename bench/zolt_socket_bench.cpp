@@ -20,14 +20,6 @@ namespace {
 constexpr int kChannel = 2;
 constexpr size_t kFloatRecord = 12;
 
-struct Program {
-  QuietDevice device;
-  MacroTable macros;
-  CommandType interp{0, &macros, false, &device};
-  ZoltInterpreter zolt;
-  Program() { interp.SetScriptLevel(&zolt); }
-};
-
 // An array symbol of n floats.
 std::unique_ptr<ZoltSymbol> Floats(int n) {
   auto symbol = std::make_unique<ZoltSymbol>(String("a"));
@@ -40,7 +32,7 @@ std::unique_ptr<ZoltSymbol> Floats(int n) {
 // Opens the channel as a client to a peer thread that answers every
 // `batch` float records with the same bytes, until the channel closes.
 struct Link {
-  Program program;
+  ScriptProgram program;
   Socket peer;
   std::thread thread;
   bool ok = false;

@@ -30,24 +30,6 @@ void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
-class TextSource : public CommandSource {
- public:
-  explicit TextSource(std::string text) : CommandSource(kMemory), text_(std::move(text)) {}
-  String ReadLine(const String&) override {
-    if (pos_ >= text_.size()) return String();
-    size_t nl = text_.find('\n', pos_);
-    if (nl == std::string::npos) nl = text_.size();
-    String line(text_.substr(pos_, nl - pos_));
-    pos_ = nl + 1;
-    return line.IsEmpty() ? String(" ") : line;
-  }
-  bool ReportsEnd() const override { return true; }
-
- private:
-  std::string text_;
-  size_t pos_ = 0;
-};
-
 // A block of n x n x n elastic unit bricks with one extra variable each.
 void MakeBlock(int n) {
   ClearGrid();
@@ -57,28 +39,23 @@ void MakeBlock(int n) {
 }
 
 void BM_ZoneLoopReadAndWrite(benchmark::State& state) {
-  QuietDevice device;
-  MacroTable macros;
-  CommandType interp{0, &macros, false, &device};
-  ZoltInterpreter zolt;
-  interp.SetScriptLevel(&zolt);
+  ScriptProgram p;
   InstallZoltZoneIntrinsics();
   MakeBlock(static_cast<int>(state.range(0)));
-  interp.PushSource(
-      std::make_unique<TextSource>("define walk\n"
-                                   "  z = zone_head\n"
-                                   "  loop while z # null\n"
-                                   "    z_extra(z, 1) = z_szz(z)\n"
-                                   "    z = z_next(z)\n"
-                                   "  end_loop\n"
-                                   "end\n"));
-  interp.Process(String("Terrax>"));
-  ZoltStatement* head = zolt.State().symbols.Find(String("walk"))->function;
-  zolt.Execute(interp, head);
+  p.Type(
+      "define walk\n"
+      "  z = zone_head\n"
+      "  loop while z # null\n"
+      "    z_extra(z, 1) = z_szz(z)\n"
+      "    z = z_next(z)\n"
+      "  end_loop\n"
+      "end\n");
+  ZoltStatement* head = p.zolt.State().symbols.Find(String("walk"))->function;
+  p.zolt.Execute(p.interp, head);
   uint64_t allocations = 0;
   for (auto _ : state) {
     const uint64_t before = g_allocations;
-    zolt.Execute(interp, head);
+    p.zolt.Execute(p.interp, head);
     allocations += g_allocations - before;
   }
   state.counters["zones"] = static_cast<double>(ZoneList().Count());

@@ -44,9 +44,12 @@ SETUP = ["gen zone brick size 3 3 3", "model mohr", "prop bulk 1e8 shear 5e7 coh
 
 
 def fresh_env(folder):
-    return dict(os.environ, HOME=folder, OLVENA=folder, LC_ALL="C",
-                ASAN_OPTIONS="detect_leaks=1:abort_on_error=0",
-                UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1")
+    # One thread for the step unless asked otherwise: a fuzzing run keeps to
+    # its own core.
+    env = dict(os.environ, HOME=folder, OLVENA=folder, LC_ALL="C", ASAN_OPTIONS="detect_leaks=1:abort_on_error=0",
+               UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1")
+    env.setdefault("OMP_NUM_THREADS", "1")
+    return env
 
 
 # Exit codes of the in-process driver for the faults it finds itself.

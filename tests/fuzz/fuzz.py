@@ -7,11 +7,14 @@ numbers, long tokens, quotes, "&" continuations, ";" comments and ranges.
 Save files are damaged copies of a saved model: cut short, bits and bytes
 flipped, count fields set huge, with and without their checksum trailer.
 
-Each batch runs as its own process in a scratch folder. A batch fails when
-the program dies of a signal, exits with a code other than 0 or 1, prints a
-sanitizer report, or overruns its time budget (a hang). A failing batch is
-minimised to the shortest command file that still fails the same way and
-written to the output folder.
+Each batch runs as its own process in a scratch folder, or with --driver
+many batches run in one process of the in-process driver (fuzz_driver.cpp).
+A batch fails when the program dies of a signal, exits with a code other
+than 0 or 1, prints a sanitizer report, or overruns its time budget (a
+hang); the driver also fails a batch that leaks or grows past its memory
+limit. A failing batch is minimised, by lines and then by words within the
+lines, to a short command file that still fails the same way and written to
+the output folder.
 
     python3 tests/fuzz/fuzz.py --binary build-sanitize/terrax --seed 1 --lines 4000 --saves 300
 """
@@ -40,6 +43,35 @@ SETUP = ["gen zone brick size 3 3 3", "model mohr", "prop bulk 1e8 shear 5e7 coh
          "set grav 0 0 -10", "fix z range z -0.1 0.1", "group soil range z 0 1.5", "macro mm 'print version'"]
 
 
+def fresh_env(folder):
+    # One thread for the step unless asked otherwise: a fuzzing run keeps to
+    # its own core.
+    env = dict(os.environ, HOME=folder, OLVENA=folder, LC_ALL="C", ASAN_OPTIONS="detect_leaks=1:abort_on_error=0",
+               UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1")
+    env.setdefault("OMP_NUM_THREADS", "1")
+    return env
+
+
+# Exit codes of the in-process driver for the faults it finds itself.
+# Lines that overran their budget and ended at the ESC the driver sent.
+STOPPED_BY_ESC = [0]
+DRIVER_FAULTS = {70: "hang", 71: "memory", 72: "leak", 73: "exit"}
+
+
+def classify(returncode, err):
+    """The kind of failure of a finished process, or None."""
+    if returncode < 0:
+        return "signal %d" % -returncode, err[-2000:]
+    if "Sanitizer" in err or "runtime error" in err:
+        m = re.search(r"(ERROR: \w+Sanitizer: [\w-]+|runtime error: [^\n]*)", err)
+        return "sanitizer " + (m.group(1) if m else ""), err[-4000:]
+    if returncode in DRIVER_FAULTS:
+        return DRIVER_FAULTS[returncode], err[-2000:]
+    if returncode not in (0, 1):
+        return "exit %d" % returncode, err[-2000:]
+    return None, ""
+
+
 def run(binary, lines, workdir, budget, files=None):
     """Runs the lines in a fresh copy of the folder; answers (kind, detail)."""
     folder = tempfile.mkdtemp(dir=workdir)
@@ -47,23 +79,41 @@ def run(binary, lines, workdir, budget, files=None):
         for name, data in (files or {}).items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(data)
-        env = dict(os.environ, HOME=folder, OLVENA=folder, LC_ALL="C",
-                   ASAN_OPTIONS="detect_leaks=1:abort_on_error=0",
-                   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1")
         data = ("\n".join(lines) + "\n").encode("latin-1", "replace")
         try:
-            p = subprocess.run([binary], input=data, cwd=folder, env=env, capture_output=True, timeout=budget)
+            p = subprocess.run([binary], input=data, cwd=folder, env=fresh_env(folder), capture_output=True,
+                               timeout=budget)
         except subprocess.TimeoutExpired:
             return "hang", ""
-        err = p.stderr.decode("latin-1")
-        if p.returncode < 0:
-            return "signal %d" % -p.returncode, err[-2000:]
-        if "Sanitizer" in err or "runtime error" in err:
-            m = re.search(r"(ERROR: \w+Sanitizer: [\w-]+|runtime error: [^\n]*)", err)
-            return "sanitizer " + (m.group(1) if m else ""), err[-4000:]
-        if p.returncode not in (0, 1):
-            return "exit %d" % p.returncode, err[-2000:]
-        return None, ""
+        return classify(p.returncode, p.stderr.decode("latin-1"))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def run_driver(driver, batches, workdir, budget, max_rss):
+    """Runs batches of (lines, files) through one process of the in-process
+    driver; answers (kind, detail, index of the failing batch)."""
+    folder = tempfile.mkdtemp(dir=workdir)
+    try:
+        parts = []
+        for lines, files in batches:
+            parts.append(b"@@batch\n")
+            for name, data in (files or {}).items():
+                parts.append(b"@@file %s %d\n" % (name.encode(), len(data)) + data + b"\n")
+            parts.append(("\n".join(lines) + "\n").encode("latin-1", "replace"))
+        # The driver's own watchdog acts long before this.
+        limit = 60 + sum(2 * budget * len(lines) + 5 for lines, _ in batches)
+        command = [driver, "--budget", str(budget), "--max-rss-mb", str(max_rss)]
+        try:
+            p = subprocess.run(command, input=b"".join(parts), cwd=folder, env=fresh_env(folder),
+                               capture_output=True, timeout=limit)
+            out, err = p.stdout, p.stderr.decode("latin-1")
+            kind, detail = classify(p.returncode, err)
+        except subprocess.TimeoutExpired as e:
+            out, kind, detail = e.stdout or b"", "hang", "the driver's watchdog did not act"
+        begun = re.findall(rb"@@start (\d+)", out)
+        STOPPED_BY_ESC[0] += sum(int(n) for n in re.findall(rb"@@esc (\d+)", out))
+        return kind, detail, int(begun[-1]) - 1 if begun else 0
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -161,24 +211,34 @@ def damaged_saves(rng, good, count):
         yield kind, bytes(base)
 
 
-def minimise(binary, lines, workdir, budget, kind, files=None):
-    """The shortest list of lines (one at a time removed, then halves) that fails as `kind`."""
-    def fails(candidate):
-        got, _ = run(binary, candidate, workdir, min(budget, 5 + len(candidate)), files)
-        return got is not None and got.split(":")[0] == kind.split(":")[0]
+def ddmin(items, fails):
+    """The shortest list of items (one at a time removed, then halves) that still fails."""
     n = 2
-    while len(lines) >= 2:
-        chunk = max(1, len(lines) // n)
+    while len(items) >= 2:
+        chunk = max(1, len(items) // n)
         reduced = False
-        for start in range(0, len(lines), chunk):
-            candidate = lines[:start] + lines[start + chunk:]
+        for start in range(0, len(items), chunk):
+            candidate = items[:start] + items[start + chunk:]
             if candidate and fails(candidate):
-                lines, n, reduced = candidate, max(n - 1, 2), True
+                items, n, reduced = candidate, max(n - 1, 2), True
                 break
         if not reduced:
             if chunk == 1:
                 break
-            n = min(len(lines), n * 2)
+            n = min(len(items), n * 2)
+    return items
+
+
+def minimise(runner, lines, kind, files=None):
+    """The shortest command file that fails as `kind`: lines first, then the
+    words within each line that is left."""
+    def fails(candidate):
+        got, _ = runner(candidate, files)
+        return got is not None and got.split(":")[0] == kind.split(":")[0]
+    lines = ddmin(lines, fails)
+    for i in range(len(lines)):
+        words = ddmin(lines[i].split(" "), lambda w: fails(lines[:i] + [" ".join(w)] + lines[i + 1:]))
+        lines[i] = " ".join(words)
     return lines
 
 
@@ -192,24 +252,40 @@ def main():
     ap.add_argument("--budget", type=float, default=1.0, help="seconds allowed per command line")
     ap.add_argument("--out", default="fuzz-failures", help="folder for minimised failures")
     ap.add_argument("--minutes", type=float, default=0, help="stop after this long (0: no limit)")
+    ap.add_argument("--driver", help="the in-process driver (build/tests/fuzz_driver): many batches a process")
+    ap.add_argument("--chunk", type=int, default=100, help="batches per driver process")
+    ap.add_argument("--max-rss-mb", type=int, default=4096, help="driver: the memory a batch may reach")
     args = ap.parse_args()
     binary = os.path.abspath(args.binary)
+    driver = os.path.abspath(args.driver) if args.driver else None
     rng = random.Random(args.seed)
     workdir = tempfile.mkdtemp(prefix="terrax-fuzz-")
     started = time.time()
     failures = 0
-    done_lines = done_saves = 0
+    done = {"lines": 0, "saves": 0}
+    shown = [started]
 
     def out_of_time():
         return args.minutes and time.time() - started > args.minutes * 60
+
+    def runner(lines, files):
+        if driver:
+            return run_driver(driver, [(lines, files)], workdir, args.budget, args.max_rss_mb)[:2]
+        return run(binary, lines, workdir, 5 + args.budget * len(lines), files)
 
     def report(kind, lines, detail, files=None):
         nonlocal failures
         failures += 1
         print("found (%s), minimising ..." % kind, flush=True)
         os.makedirs(args.out, exist_ok=True)
-        small = minimise(binary, lines, workdir, 5 + args.budget * len(lines), kind, files)
         name = os.path.join(args.out, "failure%d" % failures)
+        again, _ = runner(lines, files)
+        if again is None:
+            # Earlier batches of the same driver process are part of the cause.
+            print("not reproduced by the batch alone; kept whole", flush=True)
+            small = lines
+        else:
+            small = minimise(runner, lines, kind, files)
         with open(name + ".dat", "w", encoding="latin-1") as f:
             f.write("\n".join(small) + "\n")
         for fname, data in (files or {}).items():
@@ -217,14 +293,44 @@ def main():
                 f.write(data)
         print("FAILED (%s): %s.dat, %d lines\n%s" % (kind, name, len(small), detail), flush=True)
 
+    def execute(batches, counter, count):
+        """Runs batches of (lines, files, note): one a process, or a chunk of
+        them a driver process, until the time is up."""
+        pending = []
+
+        def flush():
+            nonlocal pending
+            while pending:
+                if driver:
+                    kind, detail, i = run_driver(driver, [b[:2] for b in pending], workdir, args.budget,
+                                                 args.max_rss_mb)
+                else:
+                    (kind, detail), i = runner(*pending[0][:2]), 0
+                if not kind:
+                    i = len(pending) - 1
+                else:
+                    lines, files, note = pending[i]
+                    report(kind + note, lines, detail, files)
+                done[counter] += count * (i + 1)
+                pending = pending[i + 1:]
+            if time.time() - shown[0] > 300:
+                shown[0] = time.time()
+                print("%d command lines, %d damaged save files, %d failures, %.0f s so far" %
+                      (done["lines"], done["saves"], failures, time.time() - started), flush=True)
+
+        for batch in batches:
+            if out_of_time():
+                break
+            pending.append(batch)
+            if not driver or len(pending) >= args.chunk:
+                flush()
+        flush()
+
     try:
         table = vocabulary(binary, workdir)
-        while done_lines < args.lines and not out_of_time():
-            lines = SETUP + [command_line(rng, table) for _ in range(args.batch)]
-            kind, detail = run(binary, lines, workdir, 5 + args.budget * len(lines))
-            if kind:
-                report(kind, lines, detail)
-            done_lines += args.batch
+        line_batches = ((SETUP + [command_line(rng, table) for _ in range(args.batch)], None, "")
+                        for _ in range((args.lines + args.batch - 1) // args.batch))
+        execute(line_batches, "lines", args.batch)
 
         # A model with something of each kind, saved by the program itself.
         folder = tempfile.mkdtemp(dir=workdir)
@@ -234,17 +340,15 @@ def main():
             good = f.read()
         use = ["restore bad", "print information", "print zone gp range id 1 5", "step 3", "save again",
                "restore again", "new", "gen zone brick size 2 2 2"]
-        for kind_of_damage, bad in damaged_saves(rng, good, args.saves):
-            if out_of_time():
-                break
-            kind, detail = run(binary, use, workdir, 5 + args.budget * len(use), {"bad.sav": bad})
-            if kind:
-                report(kind + " (" + kind_of_damage + ")", use, detail, {"bad.sav": bad})
-            done_saves += 1
+        save_batches = ((use, {"bad.sav": bad}, " (" + kind_of_damage + ")")
+                        for kind_of_damage, bad in damaged_saves(rng, good, args.saves))
+        execute(save_batches, "saves", 1)
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
     print("%d command lines, %d damaged save files, %d failures, %.0f s" %
-          (done_lines, done_saves, failures, time.time() - started))
+          (done["lines"], done["saves"], failures, time.time() - started))
+    if driver:
+        print("%d lines overran their budget and stopped at ESC" % STOPPED_BY_ESC[0])
     return 1 if failures else 0
 
 

@@ -19,7 +19,7 @@ enum FixWord { kXVelocity = 1, kYVelocity, kZVelocity, kTemperature, kPorePressu
 constexpr uint32_t kVelocitiesChanged = 0x10000000;
 
 // The change sums that the thermal and fluid steps take a fixed value's jump from.
-double& TemperatureChangeSum(GpThermalData& block) { return block.values[2]; }
+double& TemperatureChangeSum(GpThermalData& block) { return block.temperatureIncrement; }
 double& PressureChangeSum(GpFluidData& block) { return block.pressureIncrement; }
 
 // FIX chem: the chemistry application's component table is needed, and it

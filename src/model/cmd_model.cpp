@@ -52,6 +52,16 @@ const ConstitutiveModel* MatchMechanicalModel(ModelInterpreter& interp) {
 
 // The first type of a mode's table whose name the word abbreviates; -1 for none.
 int MatchModeModel(ModelInterpreter& interp, const ZoneMaterialModels* models) {
+  // A name given in full is that model, even when it also begins a longer name.
+  String token = interp.HasToken() ? interp.Token() : String();
+  token.ToLower();
+  for (int type = 0; models && type < models->Count(); ++type) {
+    String name = models->Name(type);
+    name.ToLower();
+    int k = 0;
+    if (!name.IsEmpty() && token == name && interp.MatchKeyword(models->Name(type).c_str(), k) == CommandType::kOk)
+      return type;
+  }
   for (int type = 0; models && type < models->Count(); ++type) {
     String name = models->Name(type);
     if (name.IsEmpty()) continue;

@@ -120,3 +120,44 @@ void GpFluidData::ExplicitUpdate(const GridPoint& gp, double dV) {
   }
   flow = dp;
 }
+
+GpThermalData::GpThermalData(const GpThermalData& o) { *this = o; }
+
+GpThermalData& GpThermalData::operator=(const GpThermalData& o) {
+  if (this == &o) return *this;
+  temperature = o.temperature;
+  heatFlow = o.heatFlow;
+  inverseCapacity = o.inverseCapacity;
+  temperatureIncrement = o.temperatureIncrement;
+  heatMagnitude = o.heatMagnitude;
+  heatSource = o.heatSource;
+  implicitTerms = o.implicitTerms ? std::make_unique<ImplicitTerms>(*o.implicitTerms) : nullptr;
+  return *this;
+}
+
+void GpThermalData::Save(SaveStream& s) const {
+  for (double v : {temperature, heatFlow, inverseCapacity, temperatureIncrement, heatSource, heatMagnitude})
+    s.WriteF64(v);
+  ImplicitTerms::Save(s, implicitTerms.get());
+}
+
+// Files before 310 kept the capacity as a 4-byte float; those before 181
+// wrote the increment twice (the second stands) and had no heat source;
+// the step magnitude came with 181 as a 4-byte float and became a double
+// with 310.
+void GpThermalData::Restore(SaveStream& s) {
+  const int32_t version = FileVersion();
+  const bool floats = version < 310;
+  temperature = s.ReadF64();
+  heatFlow = s.ReadF64();
+  inverseCapacity = ReadReal(s, floats);
+  temperatureIncrement = s.ReadF64();
+  if (version < 181) temperatureIncrement = s.ReadF64();
+  heatSource = version > 180 ? s.ReadF64() : 0.0;
+  heatMagnitude = 0.0;
+  if (version >= 310)
+    heatMagnitude = s.ReadF64();
+  else if (version > 180)
+    heatMagnitude = s.ReadF32();
+  ImplicitTerms::Restore(s, implicitTerms, floats);
+}

@@ -1,6 +1,7 @@
 // The grid-point blocks of the flow modes: the relaxation terms of the
-// implicit schemes (shared by the fluid and thermal modes) and the fluid
-// block that every grid-point of a fluid model carries.
+// implicit schemes (shared by the fluid and thermal modes), the fluid block
+// that every grid-point of a fluid model carries and the thermal block of
+// every grid-point of a thermal model.
 #pragma once
 
 #include <memory>
@@ -56,4 +57,23 @@ struct GpFluidData {
   // the grid-point, into flow; the saturation follows partly saturated
   // grid-points and those driven below the tension limit.
   void ExplicitUpdate(const GridPoint& gp, double dV);
+};
+
+struct GpThermalData {
+  double temperature = 0.0;
+  // During a step the net heat outflow, then the temperature increment;
+  // during preparation the diagonal conductance sum.
+  double heatFlow = 0.0;
+  double inverseCapacity = 0.0;       // the nodal heat capacity, stored as its inverse after preparation
+  double temperatureIncrement = 0.0;  // change since the mechanical step last cleared it
+  double heatMagnitude = 0.0;         // sum of |contribution| of the step
+  double heatSource = 0.0;            // the grid-point's own heat source
+  std::unique_ptr<ImplicitTerms> implicitTerms;  // only while the implicit scheme is selected
+
+  GpThermalData() = default;
+  GpThermalData(const GpThermalData& o);
+  GpThermalData& operator=(const GpThermalData& o);
+  void Save(SaveStream& stream) const;
+  // Reads a block of a file of the current restore version.
+  void Restore(SaveStream& stream);
 };

@@ -22,25 +22,6 @@ void ReadVec(SaveStream& s, double v[3], bool asFloat = false) {
   for (int i = 0; i < 3; ++i) v[i] = ReadReal(s, asFloat);
 }
 
-std::unique_ptr<std::array<double, 3>> CopyExtra(const std::unique_ptr<std::array<double, 3>>& e) {
-  return e ? std::make_unique<std::array<double, 3>>(*e) : nullptr;
-}
-
-void SaveExtra(SaveStream& s, const std::unique_ptr<std::array<double, 3>>& e) {
-  s.WriteU8(e ? 1 : 0);
-  if (e)
-    for (double v : *e) s.WriteF64(v);
-}
-
-void RestoreExtra(SaveStream& s, std::unique_ptr<std::array<double, 3>>& e) {
-  if (!s.ReadFlag()) {
-    e.reset();
-    return;
-  }
-  if (!e) e = std::make_unique<std::array<double, 3>>();
-  for (double& v : *e) v = s.ReadF64();
-}
-
 }  // namespace
 
 uint32_t& GridPointIdCounter() { return CurrentModel().GridPointIds(); }
@@ -78,28 +59,6 @@ void GpDynamicData::Restore(SaveStream& s) {
   localDamping = ReadReal(s, floats);
   rayleighAlpha = ReadReal(s, floats);
   rayleighBeta = ReadReal(s, floats);
-}
-
-GpThermalData::GpThermalData(const GpThermalData& o) { *this = o; }
-
-GpThermalData& GpThermalData::operator=(const GpThermalData& o) {
-  if (this == &o) return *this;
-  temperature = o.temperature;
-  for (int i = 0; i < 4; ++i) values[i] = o.values[i];
-  extra = CopyExtra(o.extra);
-  return *this;
-}
-
-void GpThermalData::Save(SaveStream& s) const {
-  s.WriteF64(temperature);
-  for (double v : values) s.WriteF64(v);
-  SaveExtra(s, extra);
-}
-
-void GpThermalData::Restore(SaveStream& s) {
-  temperature = s.ReadF64();
-  for (double& v : values) v = s.ReadF64();
-  RestoreExtra(s, extra);
 }
 
 // ---------------------------------------------------------------------------

@@ -39,17 +39,6 @@ struct GpDynamicData {
   void Restore(SaveStream& stream);
 };
 
-struct GpThermalData {
-  double temperature = 0.0;
-  double values[4] = {0, 0, 0, 0};
-  std::unique_ptr<std::array<double, 3>> extra;
-  GpThermalData() = default;
-  GpThermalData(const GpThermalData& o);
-  GpThermalData& operator=(const GpThermalData& o);
-  void Save(SaveStream& stream) const;
-  void Restore(SaveStream& stream);
-};
-
 class NodeBase : public LinkListNode {
  public:
   // Flag word bits.

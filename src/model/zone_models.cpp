@@ -47,8 +47,8 @@ void ClearMarkedState(GridPoint& gp) {
   }
   if ((gp.flags & NodeBase::kNoThermalZone) && gp.thermal) {
     gp.thermal->temperature = 0.0;
-    for (int i = 0; i < 3; ++i) gp.thermal->values[i] = 0.0;
-    gp.thermal->extra.reset();
+    gp.thermal->heatFlow = gp.thermal->inverseCapacity = gp.thermal->temperatureIncrement = 0.0;
+    if (ImplicitTerms* t = gp.thermal->implicitTerms.get()) *t = ImplicitTerms();
   }
   if (gp.flags & NodeBase::kNoFluidZone) {
     gp.porePressure = 0.0;

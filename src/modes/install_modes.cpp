@@ -8,6 +8,7 @@
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 #include "modes/free_field.h"
+#include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
 
 namespace {
@@ -21,6 +22,7 @@ void InstallModes() {
   InstallModuleFactory(CalcModule::kDynamic, &Make<DynamicModule>);
   InstallModuleFactory(CalcModule::kCreep, &Make<CreepModule>);
   InstallModuleFactory(CalcModule::kThermal, &Make<ThermalModule>);
+  InstallThermalRecords();
   InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
   InstallFluidRecords();
   InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);

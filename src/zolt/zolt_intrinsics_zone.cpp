@@ -703,7 +703,7 @@ void GpEvaluate(ZoltIntrinsicCall& c) {
       return c.value.SetString(i > 0 ? g.GroupName(i - 1) : String());
     }
     case 3053:
-      return c.value.SetFloat(Thermal(g).values[0]);
+      return c.value.SetFloat(Thermal(g).heatSource);
     case 3054:
       return c.value.SetFloat(Fluid(g) && Modes().fluid->BiotOn() ? Fluid(g)->modulus : 0.0);
     case 3055:
@@ -780,7 +780,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
       return;
     }
     case 3053:
-      Thermal(g).values[0] = v.GetFloat();
+      Thermal(g).heatSource = v.GetFloat();
       return;
     case 3054:
       if (GpFluidData* f = Fluid(g))
@@ -790,7 +790,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
       GpThermalData& t = Thermal(g);
       const double value = v.GetFloat();
       g.flags |= NodeBase::kFixTemperature;
-      t.values[1] += value - t.temperature;
+      t.temperatureIncrement += value - t.temperature;
       t.temperature = value;
       return;
     }

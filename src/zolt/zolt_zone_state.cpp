@@ -171,7 +171,7 @@ int32_t ReadZone(Zone& z) {
 
 constexpr int32_t kGpHead = 42;
 constexpr int32_t kDynamicValues = 8;
-constexpr int32_t kThermalValues = 6;  // temperature, four values, the sub-block flag
+constexpr int32_t kThermalValues = 6;  // temperature, heat flow, capacity, increment, source, the sub-block flag
 constexpr int32_t kFluidValues = 8;    // seven values, the sub-block flag
 constexpr int32_t kSubBlock = 3;
 
@@ -221,10 +221,17 @@ int32_t WriteGp(GridPoint& g) {
   if (const GpThermalData* t = g.thermal.get()) {
     Record r(kThermalValues);
     r[0].SetFloat(t->temperature);
-    PutVector(r, 1, t->values, 4);
-    r[5].SetInt(t->extra ? 1 : 0);
+    r[1].SetFloat(t->heatFlow);
+    r[2].SetFloat(t->inverseCapacity);
+    r[3].SetFloat(t->temperatureIncrement);
+    r[4].SetFloat(t->heatSource);
+    r[5].SetInt(t->implicitTerms ? 1 : 0);
     if (int32_t rc = r.Write()) return rc;
-    if (int32_t rc = writeSub(t->extra)) return rc;
+    // The implicit terms: estimate, weight, implicit flow.
+    if (const ImplicitTerms* i = t->implicitTerms.get()) {
+      std::unique_ptr<std::array<double, 3>> terms(new std::array<double, 3>{i->estimate, i->weight, i->implicitFlow});
+      if (int32_t rc = writeSub(terms)) return rc;
+    }
   }
   if (const GpFluidData* f = g.fluid.get()) {
     Record r(kFluidValues);
@@ -295,8 +302,13 @@ int32_t ReadGp(GridPoint& g) {
     if (int32_t rc = r.Read()) return rc;
     thermal = std::make_unique<GpThermalData>();
     thermal->temperature = r.Real(0);
-    GetVector(r, 1, thermal->values, 4);
-    if (int32_t rc = readSub(Flag(r.Int(5)) != 0, thermal->extra)) return rc;
+    thermal->heatFlow = r.Real(1);
+    thermal->inverseCapacity = r.Real(2);
+    thermal->temperatureIncrement = r.Real(3);
+    thermal->heatSource = r.Real(4);
+    std::unique_ptr<std::array<double, 3>> terms;
+    if (int32_t rc = readSub(Flag(r.Int(5)) != 0, terms)) return rc;
+    if (terms) thermal->implicitTerms.reset(new ImplicitTerms{(*terms)[0], (*terms)[1], (*terms)[2]});
   }
   std::unique_ptr<GpFluidData> fluid;
   if (hasFluid) {

@@ -55,7 +55,7 @@ TEST_F(FixFreeTest, TemperatureAndPorePressureValuesNeedTheirModes) {
   EXPECT_EQ(gp->thermal->temperature, 20.0);
   EXPECT_EQ(gp->porePressure, 5.0);
   EXPECT_EQ(gp->fluid->pressureIncrement, 2.0);  // the jump goes into the pressure-change sum
-  EXPECT_EQ(gp->thermal->values[2], 20.0);
+  EXPECT_EQ(gp->thermal->temperatureIncrement, 20.0);
   EXPECT_EQ(gp->flags & (NodeBase::kFixTemperature | NodeBase::kFixPorePressure),
             NodeBase::kFixTemperature | NodeBase::kFixPorePressure);
   Run({"free temp pp range id 4"});

@@ -11,6 +11,7 @@
 #include "base/except.h"
 #include "base/savefile.h"
 #include "gui/install_subsystems.h"
+#include "mechanics/apply_condition.h"
 #include "model/grid.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
@@ -19,6 +20,7 @@
 #include "modes/fluid_module.h"
 #include "modes/install_modes.h"
 #include "support/interp_fixture.h"
+#include "support/link_doubles.h"
 #include "support/memory_stream.h"
 
 namespace {
@@ -231,6 +233,40 @@ TEST_F(FluidTest, SlaveFlowStageStopsAtTheAge) {
   EXPECT_NEAR(Fluid().Time(), start + 4.0 * stable, 1e-6 * stable);
   EXPECT_TRUE(Settings().mechanical);
   EXPECT_TRUE(Fluid().On());
+}
+
+// An apply value scaled by a ZOLT function: the first phase takes the
+// function's value, the second half its change over the step, with the
+// fluid time put back afterwards, even when the function fails.
+TEST_F(FluidTest, FunctionApplyFactorOfBothPhases) {
+  Run({"config fluid"});
+  ScriptLink* previous = &CurrentModel().Script();
+  {
+    FakeScript script;
+    script.symbolValue = [this](ZoltSymbol*) {
+      const double t = Fluid().Time();
+      if (t > 100.0) throw std::runtime_error("out of range");
+      return 3.0 * t * t;
+    };
+    int dummy = 0;
+    ApplyValue value;
+    value.multiplierKind = kMultiplierFunction;
+    value.function = reinterpret_cast<ZoltSymbol*>(&dummy);
+    Settings().timestep = 0.5;
+    Fluid().SetTime(2.0);
+    const struct {
+      int phase;
+      double factor;
+    } cases[] = {{1, 12.0}, {2, 0.5 * (3.0 * 2.5 * 2.5 - 12.0)}, {3, 1.0}, {0, 1.0}};
+    for (const auto& c : cases) {
+      EXPECT_DOUBLE_EQ(Fluid().ApplyFactor(value, c.phase), c.factor) << c.phase;
+      EXPECT_EQ(Fluid().Time(), 2.0) << c.phase;
+    }
+    Fluid().SetTime(99.8);
+    EXPECT_THROW(Fluid().ApplyFactor(value, 2), std::runtime_error);
+    EXPECT_EQ(Fluid().Time(), 99.8);
+  }
+  CurrentModel().SetScript(previous);
 }
 
 // The implicit scheme at ten times the stable step follows the explicit run.

@@ -549,11 +549,17 @@ bool Solve::Run(SolveLimits& l, ModelInterpreter& interp) {
       l.current = static_cast<uint32_t>(p) + 1;
       SetProcess(p, true);
       l.stageSteps = 0;
+      // Every slave stage is bounded by its process's steps per stage: a
+      // thermal or fluid stage bounded by the total step limit alone would
+      // never end in a transient run, which reaches no ratio limit. A mode's
+      // stage also ends at the age asked of this SOLVE.
       const uint32_t limit =
-          p == kMechanicalProcess ? static_cast<uint32_t>(std::max(s.substepLimit, 0)) : ModeSettings(p).stepLimit;
+          p == kMechanicalProcess ? static_cast<uint32_t>(std::max(s.substepLimit, 0)) : ModeSettings(p).substeps;
       while (l.stageSteps < limit) {
         if (!stepper.Step(l.current)) return false;
-        if (p == kMechanicalProcess ? MechanicalLimitReached(l) : ModeLimitReached(p)) break;
+        if (p == kMechanicalProcess ? MechanicalLimitReached(l)
+                                    : ModeLimitReached(p) || ModeModule(p)->Time() > l.ageLimit)
+          break;
       }
       l.sweepSteps[p + 1] = l.stageSteps;
       largest = std::max(largest, l.stageSteps);

@@ -11,6 +11,7 @@
 #include "base/except.h"
 #include "base/savefile.h"
 #include "gui/install_subsystems.h"
+#include "mechanics/apply_condition.h"
 #include "model/grid.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
@@ -19,6 +20,7 @@
 #include "modes/fluid_module.h"
 #include "modes/install_modes.h"
 #include "support/interp_fixture.h"
+#include "support/link_doubles.h"
 #include "support/memory_stream.h"
 
 namespace {
@@ -199,7 +201,9 @@ TEST_F(FluidTest, ConsolidationFollowsTerzaghi) {
   const double u0 = 1e4 * m / (m + stiff);
   EXPECT_NEAR(PorePressureAt(0.0), u0, 1e-3 * u0);
   const double cv = 1e-8 / (1.0 / m + 1.0 / stiff);
-  Run({"set fluid on", "fix pp 0 range z 19.9 20.1", "set mech substep 100 slave ratio 1e-4", "set fluid substep 1"});
+  // The fluid runs as the slave: one flow step after each mechanical stage,
+  // which grows to forty steps while the flow takes one step a stage.
+  Run({"set fluid on", "fix pp 0 range z 19.9 20.1", "set mech substep 40", "set fluid substep 1 slave"});
   for (double tv : {0.1, 0.3, 0.6}) {
     const double t = tv * height * height / cv;
     const std::string line = "solve age " + std::to_string(t);
@@ -215,6 +219,54 @@ TEST_F(FluidTest, ConsolidationFollowsTerzaghi) {
       EXPECT_NEAR(PorePressureAt(z), u0 * u, 0.01 * u0) << "Tv " << tv << " z " << z;
     }
   }
+}
+
+// A slave flow stage takes its steps per stage, and stops once the age
+// asked of SOLVE is passed.
+TEST_F(FluidTest, SlaveFlowStageStopsAtTheAge) {
+  Run({"config fluid", "gen zone brick size 1 1 3", "model elastic", "prop bulk 5e6 shear 3e6 density 0",
+       "model fl_isotropic", "property permeability 1e-10 porosity 0.3", "initial fmodulus 2e9",
+       "fix pp 1e5 range z -0.1 0.1", "fix z range z -0.1 0.1", "set mech off", "step 1", "set mech on"});
+  const double stable = Fluid().FluidTimestep(), start = Fluid().Time();
+  const std::string line = "solve age " + std::to_string(start + 3.5 * stable);
+  Run({"set fluid substep 1000 slave", line.c_str()});
+  EXPECT_NEAR(Fluid().Time(), start + 4.0 * stable, 1e-6 * stable);
+  EXPECT_TRUE(Settings().mechanical);
+  EXPECT_TRUE(Fluid().On());
+}
+
+// An apply value scaled by a ZOLT function: the first phase takes the
+// function's value, the second half its change over the step, with the
+// fluid time put back afterwards, even when the function fails.
+TEST_F(FluidTest, FunctionApplyFactorOfBothPhases) {
+  Run({"config fluid"});
+  ScriptLink* previous = &CurrentModel().Script();
+  {
+    FakeScript script;
+    script.symbolValue = [this](ZoltSymbol*) {
+      const double t = Fluid().Time();
+      if (t > 100.0) throw std::runtime_error("out of range");
+      return 3.0 * t * t;
+    };
+    int dummy = 0;
+    ApplyValue value;
+    value.multiplierKind = kMultiplierFunction;
+    value.function = reinterpret_cast<ZoltSymbol*>(&dummy);
+    Settings().timestep = 0.5;
+    Fluid().SetTime(2.0);
+    const struct {
+      int phase;
+      double factor;
+    } cases[] = {{1, 12.0}, {2, 0.5 * (3.0 * 2.5 * 2.5 - 12.0)}, {3, 1.0}, {0, 1.0}};
+    for (const auto& c : cases) {
+      EXPECT_DOUBLE_EQ(Fluid().ApplyFactor(value, c.phase), c.factor) << c.phase;
+      EXPECT_EQ(Fluid().Time(), 2.0) << c.phase;
+    }
+    Fluid().SetTime(99.8);
+    EXPECT_THROW(Fluid().ApplyFactor(value, 2), std::runtime_error);
+    EXPECT_EQ(Fluid().Time(), 99.8);
+  }
+  CurrentModel().SetScript(previous);
 }
 
 // The implicit scheme at ten times the stable step follows the explicit run.

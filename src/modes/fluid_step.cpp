@@ -9,6 +9,7 @@
 #include "model/grid.h"
 #include "model/model.h"
 #include "model/model_settings.h"
+#include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 
@@ -183,34 +184,7 @@ void FluidModule::ImplicitSolve(double dt) {
 // ---------------------------------------------------------------------------
 // Apply conditions
 
-double FluidModule::ApplyFactor(const ApplyValue& value, int phase) {
-  if (phase != 1 && phase != 2) return 1.0;
-  ScriptLink& script = CurrentModel().Script();
-  if (value.multiplierKind == kMultiplierTable) {
-    double x = static_cast<double>(static_cast<uint32_t>(Settings().totalCycles));
-    if (value.timeBase && value.timeBase->On()) x = value.timeBase->Time();
-    const int32_t table = static_cast<int32_t>(value.table);
-    if (phase == 1) return script.TableValue(table, x);
-    return (script.TableValue(table, x + Settings().timestep) - script.TableValue(table, x)) * 0.5;
-  }
-  if (value.multiplierKind == kMultiplierFunction && value.function) {
-    if (phase == 1) return script.SymbolValue(value.function);
-    // Half the change over the step, as for tables.
-    const double t = Time();
-    const double before = script.SymbolValue(value.function);
-    SetTime(t + Settings().timestep);
-    double after = 0.0;
-    try {
-      after = script.SymbolValue(value.function);
-    } catch (...) {
-      SetTime(t);
-      throw;
-    }
-    SetTime(t);
-    return (after - before) * 0.5;
-  }
-  return 1.0;
-}
+double FluidModule::ApplyFactor(const ApplyValue& value, int phase) { return ModeApplyFactor(*this, value, phase); }
 
 void FluidModule::FacePass(const ApplyValue& item, const ApplyCondition& condition, int phase, double factor) {
   const ZoneFace* face = condition.Face();

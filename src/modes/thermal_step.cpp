@@ -10,6 +10,7 @@
 #include "model/grid.h"
 #include "model/model.h"
 #include "model/model_settings.h"
+#include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
 #include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
@@ -172,35 +173,7 @@ void ThermalModule::ImplicitSolve(double dt) {
 // ---------------------------------------------------------------------------
 // Apply conditions
 
-// A table multiplier gives its value in phase 1 and half its change over
-// the step in phase 2; a function multiplier gives twice its change.
-double ThermalModule::ApplyFactor(const ApplyValue& value, int phase) {
-  if (phase != 1 && phase != 2) return 1.0;
-  ScriptLink& script = CurrentModel().Script();
-  if (value.multiplierKind == kMultiplierTable) {
-    double x = static_cast<double>(static_cast<uint32_t>(Settings().totalCycles));
-    if (value.timeBase && value.timeBase->On()) x = value.timeBase->Time();
-    const int32_t table = static_cast<int32_t>(value.table);
-    if (phase == 1) return script.TableValue(table, x);
-    return (script.TableValue(table, x + Settings().timestep) - script.TableValue(table, x)) * 0.5;
-  }
-  if (value.multiplierKind == kMultiplierFunction && value.function) {
-    if (phase == 1) return script.SymbolValue(value.function);
-    const double t = Time();
-    const double before = script.SymbolValue(value.function);
-    SetTime(t + Settings().timestep);
-    double after = 0.0;
-    try {
-      after = script.SymbolValue(value.function);
-    } catch (...) {
-      SetTime(t);
-      throw;
-    }
-    SetTime(t);
-    return 2.0 * (after - before);
-  }
-  return 1.0;
-}
+double ThermalModule::ApplyFactor(const ApplyValue& value, int phase) { return ModeApplyFactor(*this, value, phase); }
 
 void ThermalModule::FacePass(const ApplyValue& item, const ApplyCondition& condition, int phase, double factor) {
   const ZoneFace* face = condition.Face();

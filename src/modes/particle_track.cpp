@@ -1,0 +1,515 @@
+// The move of particles through the fluid-velocity field, injection through
+// inflow faces, and the step participant and save section of the particles.
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <unordered_map>
+
+#include "base/except.h"
+#include "base/random.h"
+#include "base/savestream.h"
+#include "model/gp_zone_index.h"
+#include "model/grid_point.h"
+#include "model/grid_services.h"
+#include "model/model.h"
+#include "model/model_interpreter.h"
+#include "model/model_settings.h"
+#include "model/step_participant.h"
+#include "model/zone.h"
+#include "model/zone_tables.h"
+#include "modes/fluid_model.h"
+#include "modes/fluid_module.h"
+#include "modes/particles.h"
+
+namespace {
+
+// Bounds of the loops that have no natural end on a degenerate zone or face.
+constexpr int kMaxPulls = 100;
+constexpr int kMaxDraws = 10000;
+constexpr int kMaxCrossings = 100000;
+
+struct ParticlePart {
+  ParticleList list;
+  // The fractional particle carried over by each injecting zone, by zone id.
+  std::unordered_map<uint32_t, double> carry;
+  bool velocitiesStale = true;
+  StepParticipant* participant = nullptr;
+};
+ParticlePart& ThePart() { return CurrentModel().Part<ParticlePart>(); }
+
+FluidModule* Fluid() { return static_cast<FluidModule*>(Modes().fluid); }
+bool FluidOn() { return Modes().fluid && Modes().fluid->On(); }
+double FluidTime() { return Modes().fluid ? Modes().fluid->Time() : 0.0; }
+
+bool FluidZone(const Zone* z) {
+  const FluidModel* r = z ? FluidRecord(*z) : nullptr;
+  return r && r->modelType != 0;
+}
+
+double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Norm(const double a[3]) { return std::sqrt(Dot(a, a)); }
+
+double TetVolume6(const double* p0, const double* p1, const double* p2, const double* p3) {
+  const double a[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
+  const double b[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+  const double c[3] = {p3[0] - p0[0], p3[1] - p0[1], p3[2] - p0[2]};
+  return a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+}
+
+// Takes the particle out of its zone's vector.
+void LeaveZone(Particle& p) {
+  if (!p.zone) return;
+  auto& v = p.zone->particles;
+  auto it = std::find(v.begin(), v.end(), &p);
+  if (it != v.end()) v.erase(it);
+}
+void EnterZone(Particle& p, Zone* z) {
+  p.zone = z;
+  z->particles.push_back(&p);
+  if (z->chemistry) z->chemistry->MarkParticlesChanged();
+}
+
+// Records the point reached with the path s since the last stored point.
+void Record(Particle& p, const double at[3], double s, double h) {
+  const double t = FluidTime();
+  if (s <= h) {
+    p.sinceStored = s;
+  } else {
+    p.sinceStored = 0.0;
+    p.AddTrackPoint(t, at);
+    p.pathLength += s;
+  }
+  p.SetCurrentPoint(t, at);
+}
+
+// Pulls the point towards the zone's centroid until it lies inside.
+void MoveInsideZone(const Zone& zone, double x[3]) {
+  double c[3];
+  zone.Centroid(c);
+  for (int k = 0; k < kMaxPulls; ++k) {
+    if (zone.IsInside(x)) return;
+    for (int a = 0; a < 3; ++a) x[a] = c[a] + 0.999 * (x[a] - c[a]);
+  }
+  if (!zone.IsInside(x)) throw QJExcept("Particle could not be moved inside zone.");
+}
+
+void FinishAtBoundary(Particle& p, const double to[3]) {
+  LeaveZone(p);
+  p.sinceStored = 0.0;
+  if (p.zone && !p.track.empty()) {
+    const double* last = p.track.back().position;
+    double end[3] = {to[0], to[1], to[2]};
+    if (p.zone->ClipSegment(last, end)) {
+      const double d[3] = {end[0] - last[0], end[1] - last[1], end[2] - last[2]};
+      p.pathLength += Norm(d);
+      p.AddTrackPoint(FluidTime(), end);
+      p.SetCurrentPoint(FluidTime(), end);
+    }
+  }
+  p.active = 0;
+  p.zone = nullptr;
+}
+
+// A regenerated particle on the line of travel where it enters the zone upstream.
+void Regenerate(Particle& p, const double from[3], const double to[3], const double d[3], double length) {
+  Zone& zone = *p.zone;
+  const double e = zone.MinEdgeLength();
+  double up[3], exitUp[3], exitDown[3], n[3];
+  for (int a = 0; a < 3; ++a) up[a] = from[a] - 1000.0 * e * d[a] / length;
+  if (GetExitFace(zone, from, up, exitUp, n, false) < 0) return;
+  if (GetExitFace(zone, from, to, exitDown, n, false) < 0) return;
+  const double te[3] = {to[0] - exitUp[0], to[1] - exitUp[1], to[2] - exitUp[2]};
+  const double xe[3] = {exitDown[0] - exitUp[0], exitDown[1] - exitUp[1], exitDown[2] - exitUp[2]};
+  const double lte = Norm(te);
+  if (lte == 0.0) return;
+  double at[3];
+  for (int a = 0; a < 3; ++a) at[a] = to[a] - te[a] / lte * Norm(xe);
+  Zone* holder = zone.IsInside(at) ? &zone : particle_track::FindZoneNear(zone, at);
+  if (FluidZone(holder)) {
+    auto q = std::make_unique<Particle>();
+    q->keepTail = p.keepTail;
+    q->Init(holder, at, p.tortuosity, p.current.time, true);
+    q->moveThisStep = 0;
+    EnterZone(*TheParticleList().Append(std::move(q)), holder);
+  }
+  p.regen = 0;
+}
+
+// The velocity at the point in the zone, found from the particle's zone.
+bool LocateVelocity(Zone* zone, const double p[3], double v[3], Zone** found) {
+  if (!zone->IsInside(p)) zone = particle_track::FindZoneNear(*zone, p);
+  if (!FluidZone(zone)) return false;
+  particle_track::ZoneVelocity(*zone, p, v);
+  *found = zone;
+  return true;
+}
+
+void Displacement(const Zone& zone, const double v[3], double tortuosity, double dt, double out[3]) {
+  const double n = Modes().fluid->ZonePorosity(zone);
+  const double f = n > 0.0 ? dt * tortuosity / n : dt * tortuosity;
+  for (int a = 0; a < 3; ++a) out[a] = v[a] * f;
+}
+
+// A displacement at a point, located from the particle's zone; false when no fluid zone holds it.
+bool StageAt(const Particle& p, const double at[3], double dt, double out[3]) {
+  double v[3];
+  Zone* z = nullptr;
+  if (!LocateVelocity(p.zone, at, v, &z)) return false;
+  Displacement(*z, v, p.tortuosity, dt, out);
+  return true;
+}
+
+void MoveOne(Particle& p, double dt) {
+  if (!p.zone) throw QJExcept("End of particle path not in a zone.");
+  const double* x = p.current.position;
+  double v[3], k1[3], d[3];
+  particle_track::ZoneVelocity(*p.zone, x, v);
+  Displacement(*p.zone, v, p.tortuosity, dt, k1);
+  std::copy(k1, k1 + 3, d);
+  const int order = Settings().trackCount;
+  if (order == 2) {
+    const double m[3] = {x[0] + 0.5 * k1[0], x[1] + 0.5 * k1[1], x[2] + 0.5 * k1[2]};
+    StageAt(p, m, dt, d) || (std::copy(k1, k1 + 3, d), true);
+  } else if (order == 4) {
+    double K1[3], K2[3], K3[3], K4[3], at[3];
+    for (int a = 0; a < 3; ++a) at[a] = x[a] + k1[a];
+    bool ok = StageAt(p, at, dt, K1);
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + 0.5 * K1[a];
+      ok = StageAt(p, at, dt, K2);
+    }
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + 0.5 * K2[a];
+      ok = StageAt(p, at, dt, K3);
+    }
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + K3[a];
+      ok = StageAt(p, at, dt, K4);
+    }
+    if (ok)
+      for (int a = 0; a < 3; ++a) d[a] = (K1[a] + 2.0 * K2[a] + 2.0 * K3[a] + K4[a]) / 6.0;
+  }
+  particle_track::Move(p, d);
+}
+
+// A point drawn uniformly over a face of three or four corners.
+void FacePoint(const Zone& zone, int face, double out[3]) {
+  const int n = zone.FaceGpCount(face);
+  const double* c[4] = {};
+  for (int k = 0; k < n; ++k) c[k] = zone.GetFaceGp(face, k)->position;
+  const double* t[3] = {c[0], c[1], c[2]};
+  if (n == 4) {
+    double u[3], w[3], x1[3], x2[3];
+    for (int a = 0; a < 3; ++a) {
+      u[a] = c[1][a] - c[0][a];
+      w[a] = c[2][a] - c[0][a];
+    }
+    x1[0] = u[1] * w[2] - u[2] * w[1];
+    x1[1] = u[2] * w[0] - u[0] * w[2];
+    x1[2] = u[0] * w[1] - u[1] * w[0];
+    for (int a = 0; a < 3; ++a) {
+      u[a] = c[2][a] - c[0][a];
+      w[a] = c[3][a] - c[0][a];
+    }
+    x2[0] = u[1] * w[2] - u[2] * w[1];
+    x2[1] = u[2] * w[0] - u[0] * w[2];
+    x2[2] = u[0] * w[1] - u[1] * w[0];
+    const double area1 = Norm(x1), area2 = Norm(x2);
+    if (area1 + area2 > 0.0 && RandomUniform() * (area1 + area2) >= area1) {
+      t[1] = c[2];
+      t[2] = c[3];
+    }
+  }
+  double r1 = RandomUniform(), r2 = RandomUniform();
+  if (r1 + r2 > 1.0) {
+    r1 = 1.0 - r1;
+    r2 = 1.0 - r2;
+  }
+  for (int a = 0; a < 3; ++a) out[a] = t[0][a] + r1 * (t[1][a] - t[0][a]) + r2 * (t[2][a] - t[0][a]);
+}
+
+bool InflowFace(const Zone& zone, int face) {
+  if (zone.FaceGpCount(face) < 3 || zone.Neighbour(face)) return false;
+  for (int c = 0; c < zone.FaceGpCount(face); ++c)
+    if (!(zone.GetFaceGp(face, c)->flags & GridPoint::kFixPorePressure)) return false;
+  return true;
+}
+
+void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
+  double normal[3], area = 0.0;
+  if (!zone.FaceNormalArea(face, normal, &area)) return;
+  const double flux = -Dot(q, normal) * area * dt;
+  if (!(flux > 0.0)) return;
+  double& carry = ThePart().carry[zone.Id()];
+  const double c = flux * rate + carry;
+  const double whole = std::floor(c);
+  carry = c - whole;
+  const int count = static_cast<int>(std::min(whole, 1e6));
+  const double n = Modes().fluid->ZonePorosity(zone);
+  for (int k = 0; k < count; ++k) {
+    double p[3];
+    FacePoint(zone, face, p);
+    const double f = RandomUniform() * dt / (n > 0.0 ? n : 1.0);
+    for (int a = 0; a < 3; ++a) p[a] += f * q[a];
+    particle_track::CreateParticle(p, 1.0, FluidTime(), false, false, nullptr);
+  }
+}
+
+class ParticleParticipant : public StepParticipant {
+ public:
+  void BeginRun(CommandType&) override { ThePart().velocitiesStale = true; }
+  void AfterMechanical() override {
+    const ModelSettings& s = Settings();
+    if (s.tracking && s.largeStrain && FluidOn()) particle_track::Step(true, s.timestep);
+  }
+  void AfterModes() override {
+    const ModelSettings& s = Settings();
+    if (!s.tracking) return;
+    if (FluidOn()) particle_track::Step(false, s.timestep);
+    // Ready for the next step: the zones around each grid-point, the edge lengths, the velocities.
+    BuildGpZoneIndex();
+    MinimumEdgeLength() = 1.7976931348623157e308;
+    for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
+    if (FluidOn()) particle_track::PostStep();
+  }
+};
+
+}  // namespace
+
+ParticleList& TheParticleList() { return ThePart().list; }
+
+namespace particle_track {
+
+void PostStep() {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get()) {
+      f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
+      f->velocityWeight = 0.0;
+    }
+  fluid->GridPointVelocities();
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get(); f && f->velocityWeight != 0.0)
+      for (double& v : f->velocitySum) v /= f->velocityWeight;
+  ThePart().velocitiesStale = false;
+}
+
+void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
+  Zone& z = const_cast<Zone&>(zone);
+  double best = -1.7976931348623157e308;
+  double remembered[3] = {0, 0, 0};
+  for (int o = 0; o < 2; ++o) {
+    z.GetTetra(o + 1);
+    const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
+    for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
+      const GridPoint* g[4];
+      for (int c = 0; c < 4; ++c) g[c] = zone.Gp(defs[k].gp[c]);
+      const double *a = g[0]->position, *b = g[1]->position, *c = g[2]->position, *d = g[3]->position;
+      const double V = TetVolume6(a, b, c, d);
+      if (V == 0.0) continue;
+      const double w[4] = {TetVolume6(b, d, c, p), TetVolume6(c, d, a, p), TetVolume6(a, d, b, p),
+                           TetVolume6(a, b, c, p)};
+      double v[3] = {0, 0, 0};
+      for (int i = 0; i < 4; ++i)
+        if (const GpFluidData* f = g[i]->fluid.get())
+          for (int x = 0; x < 3; ++x) v[x] += w[i] * f->velocitySum[x];
+      for (double& x : v) x /= V;
+      const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
+      if (m == 0.0) {
+        std::copy(v, v + 3, out);
+        return;
+      }
+      if (m / V > best) {
+        best = m / V;
+        std::copy(v, v + 3, remembered);
+      }
+    }
+  }
+  std::copy(remembered, remembered + 3, out);
+}
+
+Zone* FindZoneNear(const Zone& zone, const double p[3]) {
+  const GridPoint* gp = zone.Gp(zone.NearestGp(p));
+  if (const std::vector<Zone*>* around = TheGpZoneIndex().ZonesOf(gp->id))
+    for (Zone* z : *around)
+      if (z != &zone && !z->IsNull() && z->IsInside(p)) return z;
+  return FindZoneContaining(p);
+}
+
+void Move(Particle& p, const double d0[3]) {
+  double d[3] = {d0[0], d0[1], d0[2]};
+  int slides = 0;
+  for (int crossing = 0; crossing < kMaxCrossings; ++crossing) {
+    Zone* zone = p.zone;
+    const double from[3] = {p.current.position[0], p.current.position[1], p.current.position[2]};
+    const double to[3] = {from[0] + d[0], from[1] + d[1], from[2] + d[2]};
+    const double length = Norm(d);
+    if (length == 0.0) return;
+    const double h = 0.25 * zone->MinEdgeLength();
+    const double s = p.sinceStored + length;
+    if (zone->IsInside(to)) {
+      Record(p, to, s, h);
+      return;
+    }
+    if (p.regen) Regenerate(p, from, to, d, length);
+    Zone* next = FindZoneNear(*zone, to);
+    auto finishIn = [&](Zone* z) {
+      LeaveZone(p);
+      EnterZone(p, z);
+      Record(p, to, s, 0.25 * z->MinEdgeLength());
+    };
+    if (next && FluidZone(next)) return finishIn(next);
+    double exit[3], normal[3];
+    const int face = GetExitFace(*zone, from, to, exit, normal, false);
+    if (face < 0) throw QJExcept("Error finding exit face for particle.");
+    if (!next && zone->FaceHasMarkedGp(face)) return FinishAtBoundary(p, to);
+    const double fx[3] = {exit[0] - from[0], exit[1] - from[1], exit[2] - from[2]};
+    Record(p, exit, p.sinceStored + Norm(fx), h);
+    Zone* across = zone->Neighbour(face);
+    if (FluidZone(across)) {
+      MoveInsideZone(*across, exit);
+      for (int a = 0; a < 3; ++a) d[a] = to[a] - exit[a];
+      p.SetCurrentPoint(p.current.time, exit);
+      LeaveZone(p);
+      EnterZone(p, across);
+      continue;
+    }
+    if (++slides <= 2) {
+      const double dn = Dot(d, normal);
+      for (int a = 0; a < 3; ++a) d[a] -= dn * normal[a];
+      if (Norm(d) != 0.0) continue;
+    }
+    if (next) return finishIn(next);
+    return FinishAtBoundary(p, to);
+  }
+  throw QJExcept("Particle path crosses too many zones in one step.");
+}
+
+uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool regen, bool keepTail, Zone* zone) {
+  if (!FluidOn()) return 0;
+  if (!zone) zone = FindZoneContaining(p);
+  if (!FluidZone(zone)) return 0;
+  auto q = std::make_unique<Particle>();
+  q->keepTail = keepTail ? 1 : 0;
+  q->Init(zone, p, tortuosity, time, regen);
+  Particle* made = TheParticleList().Append(std::move(q));
+  EnterZone(*made, zone);
+  return made->id;
+}
+
+void Step(bool largeStrain, double dt) {
+  if (largeStrain) return LargeStrainUpdate(dt);
+  if (ThePart().velocitiesStale) PostStep();
+  ParticleList& list = TheParticleList();
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    Particle& p = *list.At(i);
+    if (p.active && p.moveThisStep) MoveOne(p, dt);
+    p.moveThisStep = 1;
+  }
+  InjectPerVolume(dt);
+}
+
+void InjectPerVolume(double dt) {
+  const double rate = Settings().trackReal;
+  if (!(rate > 0.0) || !FluidOn()) return;
+  FluidModule& fluid = *Fluid();
+  if (ZoneFace* pif = ZoneFaceListHead()) {
+    for (ZoneFace* f = pif; f; f = f->next) {
+      Zone* z = f->GetZone();
+      if (!FluidZone(z)) continue;
+      double q[3];
+      fluid.FluidFlowVector(*z, q);
+      InjectFace(*z, f->Face(), q, dt, rate);
+    }
+    return;
+  }
+  for (Zone* z : ZoneList()) {
+    if (!FluidZone(z)) continue;
+    bool any = false;
+    for (int f = 0; f < kZoneFaces && !any; ++f) any = InflowFace(*z, f);
+    if (!any) continue;
+    double q[3];
+    fluid.FluidFlowVector(*z, q);
+    for (int f = 0; f < kZoneFaces; ++f)
+      if (InflowFace(*z, f)) InjectFace(*z, f, q, dt, rate);
+  }
+}
+
+void ZonePoints(const Zone& zone, int n, std::vector<TrackPoint>& out) {
+  out.clear();
+  const int k = static_cast<int>(zone.particles.size());
+  if (k >= n) return;
+  double lo[3], hi[3];
+  zone.BoundingBox(lo, hi);
+  for (int draw = 0; draw < kMaxDraws && static_cast<int>(out.size()) < n - k; ++draw) {
+    TrackPoint t;
+    for (int a = 0; a < 3; ++a) t.position[a] = lo[a] + RandomUniform() * (hi[a] - lo[a]);
+    if (zone.IsInside(t.position)) out.push_back(t);
+  }
+  if (static_cast<int>(out.size()) < n - k)
+    throw QJExcept("Could not place particles in zone " + std::to_string(zone.Id()) + ".");
+}
+
+void AddPifFace(uint32_t zoneId, const uint32_t gpIds[3]) {
+  Zone* zone = nullptr;
+  for (Zone* z : ZoneList())
+    if (z->Id() == zoneId) {
+      zone = z;
+      break;
+    }
+  if (!zone) throw QJExcept("Zone not found for PIF face");
+  int found = -1;
+  for (int f = 0; f < kZoneFaces && found < 0; ++f) {
+    const int n = zone->FaceGpCount(f);
+    if (n < 3) continue;
+    int hits = 0;
+    for (int i = 0; i < 3; ++i)
+      for (int c = 0; c < n; ++c)
+        if (zone->GetFaceGp(f, c)->id == gpIds[i]) {
+          ++hits;
+          break;
+        }
+    if (hits == 3) found = f;
+  }
+  if (found < 0) throw QJExcept("PIF face not found on zone");
+  ZoneFace* record = new ZoneFace(zone, found);
+  InsertUniqueRecord(ZoneFaceListHead(), record);
+}
+
+void BrickMap(const double c[8][3], const double rst[3], double out[3]) {
+  const double r = rst[0], s = rst[1], t = rst[2];
+  const double w[8] = {(1 - r) * (1 - s) * (1 - t),
+                       r * (1 - s) * (1 - t),
+                       (1 - r) * s * (1 - t),
+                       (1 - r) * (1 - s) * t,
+                       r * s * (1 - t),
+                       (1 - r) * s * t,
+                       r * (1 - s) * t,
+                       r * s * t};
+  for (int a = 0; a < 3; ++a) {
+    out[a] = 0.0;
+    for (int k = 0; k < 8; ++k) out[a] += w[k] * c[k][a];
+  }
+}
+
+void LargeStrainUpdate(double) {}
+
+}  // namespace particle_track
+
+void InstallParticles() {
+  Model& model = CurrentModel();
+  ParticlePart& part = model.Part<ParticlePart>();
+  if (!part.participant) part.participant = &model.Participants().Add(std::make_unique<ParticleParticipant>());
+  ParticleListRemover() = [](Particle* p) { TheParticleList().RemoveParticle(p); };
+  GridHooks().deleteInactiveParticles = [] { return TheParticleList().DeleteInactive(); };
+  model.Sections().Install(
+      "particles", [](SaveStream& s) { TheParticleList().Save(s); },
+      [](SaveStream& s) { TheParticleList().Restore(s); }, [] { TheParticleList().Remap(); },
+      [] {
+        TheParticleList().Clear();
+        ThePart().carry.clear();
+      });
+  InstallModelCommand("track", [](ModelInterpreter& interp) { TrackCommand(interp); });
+  InstallModelPrint("track", [](ModelInterpreter& interp) { TheParticleList().Print(interp); });
+}

@@ -493,7 +493,178 @@ void BrickMap(const double c[8][3], const double rst[3], double out[3]) {
   }
 }
 
-void LargeStrainUpdate(double) {}
+namespace {
+
+// LU decomposition of a 3 x 3 matrix with partial pivoting and implicit row
+// scaling; false for a zero pivot.
+bool Decompose(double a[3][3], int index[3]) {
+  double scale[3];
+  for (int i = 0; i < 3; ++i) {
+    double big = 0.0;
+    for (int j = 0; j < 3; ++j) big = std::max(big, std::fabs(a[i][j]));
+    if (big == 0.0) throw QJExcept("Singular matrix in ludcmp.");
+    scale[i] = 1.0 / big;
+  }
+  for (int j = 0; j < 3; ++j) {
+    for (int i = 0; i < j; ++i)
+      for (int k = 0; k < i; ++k) a[i][j] -= a[i][k] * a[k][j];
+    double big = 0.0;
+    int imax = j;
+    for (int i = j; i < 3; ++i) {
+      for (int k = 0; k < j; ++k) a[i][j] -= a[i][k] * a[k][j];
+      const double v = scale[i] * std::fabs(a[i][j]);
+      if (v >= big) {
+        big = v;
+        imax = i;
+      }
+    }
+    if (imax != j) {
+      std::swap(a[imax], a[j]);
+      scale[imax] = scale[j];
+    }
+    index[j] = imax;
+    if (a[j][j] == 0.0) return false;
+    for (int i = j + 1; i < 3; ++i) a[i][j] /= a[j][j];
+  }
+  return true;
+}
+
+void BackSubstitute(const double a[3][3], const int index[3], double b[3]) {
+  for (int i = 0; i < 3; ++i) {
+    std::swap(b[i], b[index[i]]);
+    for (int k = 0; k < i; ++k) b[i] -= a[i][k] * b[k];
+  }
+  for (int i = 2; i >= 0; --i) {
+    for (int k = i + 1; k < 3; ++k) b[i] -= a[i][k] * b[k];
+    b[i] /= a[i][i];
+  }
+}
+
+bool InUnitCube(const double r[3]) {
+  for (int a = 0; a < 3; ++a)
+    if (r[a] < 0.0 || r[a] > 1.0) return false;
+  return true;
+}
+
+// The nudge of the coordinate farthest from the middle, towards it.
+void NudgeInward(double r[3]) {
+  const double d[3] = {std::fabs(r[0] - 0.5), std::fabs(r[1] - 0.5), std::fabs(r[2] - 0.5)};
+  int k = 2;
+  if (d[0] > d[1] && d[0] > d[2])
+    k = 0;
+  else if (d[1] > d[0] && d[1] > d[2])
+    k = 1;
+  r[k] += r[k] >= 0.5 ? -1e-5 : 1e-5;
+}
+
+// Volume coordinates of the point in a tetrahedron.
+void TetraWeights(const double* c[4], const double p[3], double w[4]) {
+  const double v = TetVolume6(c[0], c[1], c[2], c[3]);
+  w[0] = TetVolume6(p, c[1], c[2], c[3]) / v;
+  w[1] = TetVolume6(c[0], p, c[2], c[3]) / v;
+  w[2] = TetVolume6(c[0], c[1], p, c[3]) / v;
+  w[3] = 1.0 - w[0] - w[1] - w[2];
+}
+
+// A zone of fewer than eight distinct grid-points: the point keeps its
+// volume coordinates in the overlay tetrahedron that held it (the one it
+// lies least outside).
+void TetraRide(const Zone& zone, double dt, double p[3]) {
+  const TetraDef* defs = OverlayDefinitions(zone.Type(), 0);
+  double best = -1.7976931348623157e308, bestW[4] = {0.25, 0.25, 0.25, 0.25};
+  int bestK = 0;
+  for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
+    double old[4][3];
+    const double* c[4];
+    for (int i = 0; i < 4; ++i) {
+      const GridPoint* g = zone.Gp(defs[k].gp[i]);
+      for (int a = 0; a < 3; ++a) old[i][a] = g->position[a] - dt * g->velocity[a];
+      c[i] = old[i];
+    }
+    if (TetVolume6(c[0], c[1], c[2], c[3]) == 0.0) continue;
+    double w[4];
+    TetraWeights(c, p, w);
+    const double m = std::min({w[0], w[1], w[2], w[3]});
+    if (m > best) {
+      best = m;
+      bestK = k;
+      std::copy(w, w + 4, bestW);
+    }
+  }
+  for (int a = 0; a < 3; ++a) {
+    p[a] = 0.0;
+    for (int i = 0; i < 4; ++i) p[a] += bestW[i] * zone.Gp(defs[bestK].gp[i])->position[a];
+  }
+}
+
+}  // namespace
+
+void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+  constexpr int kMaxIterations = 50;
+  rst[0] = rst[1] = rst[2] = 0.5;
+  for (int k = 1;; ++k) {
+    const double r = rst[0], s = rst[1], t = rst[2];
+    // Derivatives of the eight corner weights along r, s and t.
+    const double dr[8] = {
+        -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
+    const double ds[8] = {
+        -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
+    const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
+                          (1 - r) * s,        r * (1 - s),  r * s};
+    double jac[3][3] = {}, f[3], at[3];
+    particle_track::BrickMap(c, rst, at);
+    for (int a = 0; a < 3; ++a) {
+      f[a] = p[a] - at[a];
+      for (int q = 0; q < 8; ++q) {
+        jac[a][0] += dr[q] * c[q][a];
+        jac[a][1] += ds[q] * c[q][a];
+        jac[a][2] += dt[q] * c[q][a];
+      }
+    }
+    int index[3];
+    if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
+    BackSubstitute(jac, index, f);
+    const double d = std::max({std::fabs(f[0]), std::fabs(f[1]), std::fabs(f[2])});
+    if (k > 3 && d < 1e-5 && InUnitCube(rst)) return;
+    for (int a = 0; a < 3; ++a) rst[a] += f[a];
+    if (d != 0.0 && k < 10) continue;
+    for (int a = 0; a < 3; ++a)
+      if (rst[a] < -1e-5 || rst[a] > 1.00001) throw QJExcept("RST algorithm failed to converge.");
+    for (int a = 0; a < 3; ++a) rst[a] = std::clamp(rst[a], 0.0, 1.0);
+    if (k >= kMaxIterations) throw QJExcept("RST algorithm failed to converge within 50 steps after clamping.");
+  }
+}
+
+void LargeStrainUpdate(double dt) {
+  for (Zone* zone : ZoneList()) {
+    if (zone->particles.empty()) continue;
+    const bool brick = zone->Type() == 0;
+    double old[8][3], now[8][3];
+    for (int k = 0; k < 8 && brick; ++k) {
+      const GridPoint* g = zone->Gp(k);
+      for (int a = 0; a < 3; ++a) {
+        now[k][a] = g->position[a];
+        old[k][a] = g->position[a] - dt * g->velocity[a];
+      }
+    }
+    for (Particle* p : zone->particles) {
+      double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
+      if (brick) {
+        double rst[3];
+        SolveBrickCoordinates(old, x, rst);
+        BrickMap(now, rst, x);
+        for (int nudge = 0; !zone->IsInside(x); ++nudge) {
+          if (nudge == 4) throw QJExcept("Large strain update error, particle not in zone after update.");
+          NudgeInward(rst);
+          BrickMap(now, rst, x);
+        }
+      } else {
+        TetraRide(*zone, dt, x);
+      }
+      p->SetCurrentPoint(p->current.time, x);
+    }
+  }
+}
 
 }  // namespace particle_track
 

@@ -114,8 +114,9 @@ void InjectPerVolume(double dt);
 // The points that bring the zone up to n particles.
 void ZonePoints(const Zone& zone, int n, std::vector<TrackPoint>& out);
 void AddPifFace(uint32_t zoneId, const uint32_t gpIds[3]);
-// The trilinear brick map.
+// The trilinear brick map and its inverse by Newton iteration.
 void BrickMap(const double corners[8][3], const double rst[3], double out[3]);
+void SolveBrickCoordinates(const double corners[8][3], const double p[3], double rst[3]);
 void LargeStrainUpdate(double dt);
 void WriteTrackFile(CommandType& interp);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "base/except.h"
 #include "base/savefile.h"
 #include "gui/install_subsystems.h"
+#include "model/grid_point.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
@@ -337,6 +339,39 @@ TEST_F(ParticlesTest, RemovalAndAqueousAmounts) {
   EXPECT_THROW(TheParticleList().RemoveParticle(&stray), QJExcept);
   EXPECT_NE(Run({"pdelete range id 8"}).find("Deleted 1 particles."), std::string::npos);
   EXPECT_EQ(TheParticleList().Count(), 0u);
+}
+
+// In large strain a particle keeps its place in its deforming zone: under
+// the simple shear u_x = g z of a brick, and of a wedge (by volume
+// coordinates in its tetrahedra), it moves by g z.
+TEST_F(ParticlesTest, LargeStrainParticlesRideWithTheirZones) {
+  Run({"config fluid", "gen zone brick size 1 1 1", "gen zone wedge p0 2 0 0 size 1 1 1", "model elastic",
+       "model fl_isotropic", "prop perm 1e-10 poros 0.3", "track 0.3 0.4 0.5", "track 2.2 0.4 0.3"});
+  ASSERT_EQ(TheParticleList().Count(), 2u);
+  const double dt = 0.5, rate = 0.2;  // g = rate dt = 0.1
+  for (GridPoint* gp : GridPointList()) {
+    gp->velocity[0] = rate * gp->position[2];
+    gp->position[0] += dt * gp->velocity[0];
+  }
+  particle_track::LargeStrainUpdate(dt);
+  const double expected[2][3] = {{0.35, 0.4, 0.5}, {2.23, 0.4, 0.3}};
+  for (int k = 0; k < 2; ++k)
+    for (int a = 0; a < 3; ++a)
+      EXPECT_NEAR(TheParticleList().At(k)->current.position[a], expected[k][a], 1e-9) << k << " " << a;
+
+  // The inverse brick map: the corners of a skewed brick and their images.
+  const double corners[8][3] = {{0, 0, 0},   {2, 0, 0},   {0.5, 1, 0}, {0, 0, 1},
+                                {2.5, 1, 0}, {0.5, 1, 1}, {2, 0, 1},   {2.5, 1, 1.5}};
+  for (const auto& r :
+       {std::array<double, 3>{0.25, 0.5, 0.75}, std::array<double, 3>{0, 1, 0}, std::array<double, 3>{1, 1, 1}}) {
+    double p[3], back[3];
+    particle_track::BrickMap(corners, r.data(), p);
+    particle_track::SolveBrickCoordinates(corners, p, back);
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(back[a], r[a], 1e-6);
+  }
+  const double flat[8][3] = {};
+  double back[3];
+  EXPECT_THROW(particle_track::SolveBrickCoordinates(flat, corners[1], back), QJExcept);
 }
 
 }  // namespace

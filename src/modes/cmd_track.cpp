@@ -2,7 +2,6 @@
 // through the zones of a range; the particle options; the integration order,
 // the injection rate and faces; the particle table, the track dump and the
 // particle-track file.
-#include <sstream>
 #include <vector>
 
 #include "base/command.h"
@@ -60,12 +59,8 @@ void particle_track::WriteTrackFile(CommandType& interp) {
   file.SetMode(File::kOut);
   interp.ConfirmOverwrite(file, false);
   if (!(file.Mode() & (File::kApp | File::kTrunc))) file.SetMode(file.Mode() | File::kTrunc);
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  TheParticleList().WriteTracks(text);
-  const std::string s = text.str();
   file.Open();
-  file.Write(s.data(), s.size());
+  TheParticleList().WriteTracks(file);
   file.Close();
   if (file.Failed()) throw File::WriteExcept(file.Name());
 }

@@ -8,6 +8,7 @@
 #include "base/except.h"
 #include "base/random.h"
 #include "base/savestream.h"
+#include "model/cell_space.h"
 #include "model/gp_zone_index.h"
 #include "model/grid_point.h"
 #include "model/grid_services.h"
@@ -33,9 +34,48 @@ struct ParticlePart {
   // The fractional particle carried over by each injecting zone, by zone id.
   std::unordered_map<uint32_t, double> carry;
   bool velocitiesStale = true;
+  // The zones by cells of space, for the points that leave the zones
+  // around their nearest grid-point; rebuilt when the grid may have changed.
+  CellSpace cells{8};
+  bool cellsStale = true;
   StepParticipant* participant = nullptr;
 };
 ParticlePart& ThePart() { return CurrentModel().Part<ParticlePart>(); }
+
+void BuildZoneCells(ParticlePart& part) {
+  part.cellsStale = false;
+  double lo[3] = {1.7976931348623157e308, 1.7976931348623157e308, 1.7976931348623157e308};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  for (const GridPoint* gp : GridPointList())
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], gp->position[a]);
+      hi[a] = std::max(hi[a], gp->position[a]);
+    }
+  if (ZoneList().Count() == 0) {
+    part.cells.FreeCells();
+    return;
+  }
+  part.cells.Build(lo, hi, ZoneList().Count());
+  for (Zone* z : ZoneList()) {
+    double zlo[3], zhi[3];
+    z->BoundingBox(zlo, zhi);
+    part.cells.AddBox(z, zlo, zhi);
+  }
+}
+
+// The first zone in list order without the null model that holds the point,
+// found through the cells: each cell lists its zones in list order.
+Zone* IndexedZoneContaining(const double p[3]) {
+  ParticlePart& part = ThePart();
+  if (part.cellsStale) BuildZoneCells(part);
+  int32_t at[3];
+  part.cells.CellIndex(p, at);
+  for (void* const* it = part.cells.GetCellFirst(at); it != part.cells.GetCell(at); ++it) {
+    Zone* z = static_cast<Zone*>(*it);
+    if (!z->IsNull() && z->IsInside(p)) return z;
+  }
+  return nullptr;
+}
 
 FluidModule* Fluid() { return static_cast<FluidModule*>(Modes().fluid); }
 bool FluidOn() { return Modes().fluid && Modes().fluid->On(); }
@@ -251,13 +291,17 @@ void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate)
     FacePoint(zone, face, p);
     const double f = RandomUniform() * dt / (n > 0.0 ? n : 1.0);
     for (int a = 0; a < 3; ++a) p[a] += f * q[a];
-    particle_track::CreateParticle(p, 1.0, FluidTime(), false, false, nullptr);
+    if (Zone* holder = IndexedZoneContaining(p))
+      particle_track::CreateParticle(p, 1.0, FluidTime(), false, false, holder);
   }
 }
 
 class ParticleParticipant : public StepParticipant {
  public:
-  void BeginRun(CommandType&) override { ThePart().velocitiesStale = true; }
+  void BeginRun(CommandType&) override {
+    ThePart().velocitiesStale = true;
+    ThePart().cellsStale = true;
+  }
   void AfterMechanical() override {
     const ModelSettings& s = Settings();
     if (s.tracking && s.largeStrain && FluidOn()) particle_track::Step(true, s.timestep);
@@ -266,10 +310,15 @@ class ParticleParticipant : public StepParticipant {
     const ModelSettings& s = Settings();
     if (!s.tracking) return;
     if (FluidOn()) particle_track::Step(false, s.timestep);
-    // Ready for the next step: the zones around each grid-point, the edge lengths, the velocities.
-    BuildGpZoneIndex();
-    MinimumEdgeLength() = 1.7976931348623157e308;
-    for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
+    // Ready for the next step: the velocities; and where the grid moves, the
+    // zones around each grid-point, the edge lengths and the zone cells (a
+    // run starts with them fresh, and in small strain they stay so).
+    if (s.largeStrain) {
+      BuildGpZoneIndex();
+      MinimumEdgeLength() = 1.7976931348623157e308;
+      for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
+      ThePart().cellsStale = true;
+    }
     if (FluidOn()) particle_track::PostStep();
   }
 };
@@ -334,7 +383,7 @@ Zone* FindZoneNear(const Zone& zone, const double p[3]) {
   if (const std::vector<Zone*>* around = TheGpZoneIndex().ZonesOf(gp->id))
     for (Zone* z : *around)
       if (z != &zone && !z->IsNull() && z->IsInside(p)) return z;
-  return FindZoneContaining(p);
+  return IndexedZoneContaining(p);
 }
 
 void Move(Particle& p, const double d0[3]) {

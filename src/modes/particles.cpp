@@ -1,12 +1,15 @@
 #include "modes/particles.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iomanip>
 #include <ios>
 #include <sstream>
+#include <string>
 
 #include "base/command.h"
 #include "base/except.h"
+#include "base/file.h"
 #include "base/linklist.h"
 #include "base/savestream.h"
 #include "base/stream.h"
@@ -35,27 +38,38 @@ void ReadPoint(SaveStream& s, TrackPoint& t) {
 
 bool SamePosition(const double a[3], const double b[3]) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
-// One line of a track dump: four fields of 15 in scientific notation.
-void PointLine(std::ostream& out, const TrackPoint& t) {
-  out << std::setw(15) << t.time << std::setw(15) << t.position[0] << std::setw(15) << t.position[1] << std::setw(15)
-      << t.position[2] << "\n";
+// A real in scientific notation with 5 digits after the point, right-aligned
+// in a field of 15 (wider numbers take the room they need).
+void AppendField(std::string& line, double v) {
+  char text[32];
+  const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 5);
+  const size_t n = static_cast<size_t>(r.ptr - text);
+  if (n < 15) line.append(15 - n, ' ');
+  line.append(text, n);
 }
 
-void Tracks(std::ostream& out, const ParticleList& list) {
-  const std::ios::fmtflags flags = out.flags();
-  const std::streamsize precision = out.precision();
-  out.setf(std::ios::scientific, std::ios::floatfield);
-  out.setf(std::ios::right, std::ios::adjustfield);
-  out.precision(5);
+// One line of a track dump: time, x, y, z.
+void AppendPoint(std::string& line, const TrackPoint& t) {
+  AppendField(line, t.time);
+  for (double x : t.position) AppendField(line, x);
+  line += '\n';
+}
+
+// The dump of every track, handed over a particle at a time.
+template <class Emit>
+void Tracks(const ParticleList& list, Emit emit) {
+  std::string text;
   for (uint32_t i = 0; i < list.Count(); ++i) {
     const Particle& p = *list.At(i);
-    out << "Track " << i + 1 << (p.active ? " (active)" : " (inactive)") << "\n";
-    out << "       Time             X              Y              Z\n";
-    for (const TrackPoint& t : p.track) PointLine(out, t);
-    if (p.sinceStored > 0.0) PointLine(out, p.current);
+    text.clear();
+    text += "Track ";
+    text += std::to_string(i + 1);
+    text += p.active ? " (active)\n" : " (inactive)\n";
+    text += "       Time             X              Y              Z\n";
+    for (const TrackPoint& t : p.track) AppendPoint(text, t);
+    if (p.sinceStored > 0.0) AppendPoint(text, p.current);
+    emit(text);
   }
-  out.flags(flags);
-  out.precision(precision);
 }
 
 }  // namespace
@@ -255,10 +269,16 @@ void ParticleList::Print(CommandType& out) const {
 
 void ParticleList::PrintTracks(CommandType& out) const {
   PageGuard guard(out);
-  Tracks(out, *this);
+  Tracks(*this, [&out](const std::string& text) { out << text; });
 }
 
-void ParticleList::WriteTracks(std::ostream& out) const { Tracks(out, *this); }
+void ParticleList::WriteTracks(File& out) const {
+  Tracks(*this, [&out](const std::string& text) { out.Write(text.data(), text.size()); });
+}
+
+void ParticleList::WriteTracks(std::ostream& out) const {
+  Tracks(*this, [&out](const std::string& text) { out.write(text.data(), static_cast<std::streamsize>(text.size())); });
+}
 
 void ParticleList::Save(SaveStream& s) const {
   s.WriteU32(counter_);

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CommandType;
+class File;
 class ModelInterpreter;
 class SaveStream;
 class Zone;
@@ -81,6 +82,7 @@ class ParticleList {
   void Print(CommandType& out) const;
   void PrintTracks(CommandType& out) const;
   void WriteTracks(std::ostream& out) const;
+  void WriteTracks(File& out) const;
 
   // The id counter, then the list: count, and per particle a type code and its fields.
   void Save(SaveStream& s) const;

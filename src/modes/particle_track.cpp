@@ -489,15 +489,80 @@ void ZonePoints(const Zone& zone, int n, std::vector<TrackPoint>& out) {
   out.clear();
   const int k = static_cast<int>(zone.particles.size());
   if (k >= n) return;
-  double lo[3], hi[3];
-  zone.BoundingBox(lo, hi);
-  for (int draw = 0; draw < kMaxDraws && static_cast<int>(out.size()) < n - k; ++draw) {
-    TrackPoint t;
-    for (int a = 0; a < 3; ++a) t.position[a] = lo[a] + RandomUniform() * (hi[a] - lo[a]);
-    if (zone.IsInside(t.position)) out.push_back(t);
+  // A frame whose first axis follows the flow.
+  double e[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  double q[3] = {0, 0, 0};
+  if (FluidModule* fluid = Fluid()) fluid->FluidFlowVector(const_cast<Zone&>(zone), q);
+  if (const double lq = Norm(q); lq > 0.0) {
+    for (int a = 0; a < 3; ++a) e[0][a] = q[a] / lq;
+    const int least = std::fabs(e[0][0]) <= std::fabs(e[0][1]) && std::fabs(e[0][0]) <= std::fabs(e[0][2]) ? 0
+                      : std::fabs(e[0][1]) <= std::fabs(e[0][2])                                           ? 1
+                                                                                                           : 2;
+    double t[3] = {0, 0, 0};
+    t[least] = 1.0;
+    e[1][0] = e[0][1] * t[2] - e[0][2] * t[1];
+    e[1][1] = e[0][2] * t[0] - e[0][0] * t[2];
+    e[1][2] = e[0][0] * t[1] - e[0][1] * t[0];
+    const double l1 = Norm(e[1]);
+    for (double& v : e[1]) v /= l1;
+    e[2][0] = e[0][1] * e[1][2] - e[0][2] * e[1][1];
+    e[2][1] = e[0][2] * e[1][0] - e[0][0] * e[1][2];
+    e[2][2] = e[0][0] * e[1][1] - e[0][1] * e[1][0];
   }
-  if (static_cast<int>(out.size()) < n - k)
-    throw QJExcept("Could not place particles in zone " + std::to_string(zone.Id()) + ".");
+  auto toFrame = [&e](const double* x, double* f) {
+    for (int i = 0; i < 3; ++i) f[i] = Dot(e[i], x);
+  };
+  double lo[3] = {1.7976931348623157e308, 1.7976931348623157e308, 1.7976931348623157e308};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  for (int c = 0; c < zone.GpCount(); ++c) {
+    double f[3];
+    toFrame(zone.Gp(c)->position, f);
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], f[a]);
+      hi[a] = std::max(hi[a], f[a]);
+    }
+  }
+  // Cells m x m x m, slab i along the flow; the particles held counted per cell.
+  const int m = std::min(n, 12);
+  std::vector<int> count(static_cast<size_t>(m * m * m), 0);
+  auto cellOf = [&](const double* f, int a) {
+    const double w = hi[a] - lo[a];
+    const int i = w > 0.0 ? static_cast<int>((f[a] - lo[a]) / w * m) : 0;
+    return std::clamp(i, 0, m - 1);
+  };
+  for (const Particle* p : zone.particles) {
+    double f[3];
+    toFrame(p->current.position, f);
+    ++count[static_cast<size_t>((cellOf(f, 0) * m + cellOf(f, 1)) * m + cellOf(f, 2))];
+  }
+  int remaining = n - k;
+  int draws = 0;
+  for (int level = std::max(1, n / m); remaining > 0; ++level) {
+    for (int slab = 0; slab < m && remaining > 0; ++slab) {
+      int* cells = &count[static_cast<size_t>(slab * m * m)];
+      int inSlab = 0;
+      for (int c = 0; c < m * m; ++c) inSlab += cells[c];
+      while (inSlab < level && remaining > 0) {
+        if (++draws > kMaxDraws) throw QJExcept("Could not place particles in zone " + std::to_string(zone.Id()) + ".");
+        int best = std::min(static_cast<int>(RandomUniform() * m * m), m * m - 1);
+        for (int step = 1, c = best; step < m * m; ++step) {
+          c = (c + 1) % (m * m);
+          if (cells[c] < cells[best]) best = c;
+        }
+        const int cell[3] = {slab, best / m, best % m};
+        double f[3];
+        for (int a = 0; a < 3; ++a) f[a] = lo[a] + (cell[a] + RandomUniform()) * (hi[a] - lo[a]) / m;
+        TrackPoint t;
+        for (int a = 0; a < 3; ++a) t.position[a] = f[0] * e[0][a] + f[1] * e[1][a] + f[2] * e[2][a];
+        if (zone.IsInside(t.position)) {
+          out.push_back(t);
+          --remaining;
+        }
+        ++cells[best];
+        ++inSlab;
+      }
+    }
+  }
 }
 
 void AddPifFace(uint32_t zoneId, const uint32_t gpIds[3]) {

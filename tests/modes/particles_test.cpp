@@ -341,6 +341,21 @@ TEST_F(ParticlesTest, RemovalAndAqueousAmounts) {
   EXPECT_EQ(TheParticleList().Count(), 0u);
 }
 
+// Spread through a zone, the points fill the slabs across the flow evenly:
+// five particles in a zone of upward flow lie in five different fifths of it.
+TEST_F(ParticlesTest, UniformPointsFillTheSlabsAlongTheFlow) {
+  Column();
+  Run({"step 1", "track uniform 5 range id 1"});
+  ASSERT_EQ(TheParticleList().Count(), 5u);
+  bool slab[5] = {};
+  for (uint32_t i = 0; i < 5; ++i) {
+    const Particle& p = *TheParticleList().At(i);
+    EXPECT_EQ(p.zone->Id(), 1u);
+    slab[std::clamp(static_cast<int>(p.current.position[2] * 5), 0, 4)] = true;
+  }
+  for (bool b : slab) EXPECT_TRUE(b);
+}
+
 // In large strain a particle keeps its place in its deforming zone: under
 // the simple shear u_x = g z of a brick, and of a wedge (by volume
 // coordinates in its tetrahedra), it moves by g z.

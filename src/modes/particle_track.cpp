@@ -787,6 +787,11 @@ void InstallParticles() {
   ParticlePart& part = model.Part<ParticlePart>();
   if (!part.participant) part.participant = &model.Participants().Add(std::make_unique<ParticleParticipant>());
   ParticleListRemover() = [](Particle* p) { TheParticleList().RemoveParticle(p); };
+  // A particle whose zone is deleted stops where it is, as one that left the model.
+  ParticleZoneLost() = [](Particle* p) {
+    p->zone = nullptr;
+    p->active = 0;
+  };
   GridHooks().deleteInactiveParticles = [] { return TheParticleList().DeleteInactive(); };
   model.Sections().Install(
       "particles", [](SaveStream& s) { TheParticleList().Save(s); },

@@ -339,6 +339,12 @@ TEST_F(ParticlesTest, RemovalAndAqueousAmounts) {
   EXPECT_THROW(TheParticleList().RemoveParticle(&stray), QJExcept);
   EXPECT_NE(Run({"pdelete range id 8"}).find("Deleted 1 particles."), std::string::npos);
   EXPECT_EQ(TheParticleList().Count(), 0u);
+  // A deleted zone leaves its particles where they are, inactive, without a zone.
+  Run({"track 0.5 0.5 0.5", "delete range id 1"});
+  ASSERT_EQ(TheParticleList().Count(), 1u);
+  EXPECT_EQ(TheParticleList().At(0)->zone, nullptr);
+  EXPECT_FALSE(TheParticleList().At(0)->active);
+  EXPECT_NE(Run({"track list"}).find("      0      1   0.00000e+00 inactive\n"), std::string::npos);
 }
 
 // Spread through a zone, the points fill the slabs across the flow evenly:

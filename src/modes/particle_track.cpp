@@ -39,6 +39,16 @@ struct ParticlePart {
   CellSpace cells{8};
   bool cellsStale = true;
   StepParticipant* participant = nullptr;
+
+  ParticlePart() = default;
+  ParticlePart(const ParticlePart&) = delete;
+  ParticlePart& operator=(const ParticlePart&) = delete;
+  // The model destroys its parts before its grid: the zones let go of the
+  // particles first.
+  ~ParticlePart() {
+    for (uint32_t i = 0; i < list.Count(); ++i)
+      if (Zone* z = list.At(i)->zone) z->particles.clear();
+  }
 };
 ParticlePart& ThePart() { return CurrentModel().Part<ParticlePart>(); }
 

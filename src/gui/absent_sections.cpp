@@ -53,18 +53,6 @@ void RestoreNoStructures(SaveStream& s) {
   if (v >= 159) s.ReadU8();
 }
 
-// Particles: the particle id counter, then the particle list. (Their
-// remapping also lets go of the owners the particles recorded.)
-void SaveNoParticles(SaveStream& s) {
-  s.WriteI32(0);
-  s.WriteU32(0);
-}
-void RestoreNoParticles(SaveStream& s) {
-  const int32_t v = FileVersion();
-  if (v >= 301) s.ReadI32();
-  if (v >= 300) ReadEmptyCount(s);
-}
-
 struct AbsentSection {
   const char* name;
   void (*save)(SaveStream&);
@@ -73,7 +61,6 @@ struct AbsentSection {
 
 const AbsentSection kAbsent[] = {
     {"structures", &SaveNoStructures, &RestoreNoStructures},
-    {"particles", &SaveNoParticles, &RestoreNoParticles},
 };
 
 }  // namespace

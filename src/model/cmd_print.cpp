@@ -77,7 +77,7 @@ CommandTable<ModelPrintHandler> g_printWords("model print",
                                                  {"sel", kNotAvailable},
                                                  {"flow", &Fluid},
                                                  {"fos", &PrintFos},
-                                                 {"track", kNotAvailable},
+                                                 {"track"},
                                                  {"chem", &PrintChem},
                                              });
 

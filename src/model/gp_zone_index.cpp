@@ -31,7 +31,9 @@ int GridPointsOfType(int type) {
 }  // namespace
 
 void GpZoneIndex::Build() {
-  Clear();
+  // In place: the lists keep their room from one rebuild to the next.
+  for (auto& entry : entries_) entry.second.clear();
+  length_ = 0;
   uint32_t maxId = 0;
   for (const GridPoint* gp : GridPointList()) maxId = std::max(maxId, gp->id);
   length_ = maxId;

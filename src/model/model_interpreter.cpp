@@ -58,7 +58,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
                                                             {"sel", kNotAvailable},
                                                             {"body"},
                                                             {"geom_test", &GeomTestCommand},
-                                                            {"track", kNotAvailable},
+                                                            {"track"},
                                                             {"impgrid"},
                                                             {"expgrid"},
                                                             {"pdelete"},

@@ -82,6 +82,8 @@ Zone::~Zone() {
   fluid.reset();
   dynamicMultiplier.reset();
   chemistry.reset();
+  if (ParticleRemover lost = ParticleZoneLost())
+    for (Particle* p : particles) lost(p);
   particles.clear();
   damping.reset();
   FreeTetra();

@@ -426,6 +426,8 @@ const double* NearestNonNegativeCorner(const double p[3], const double flags[], 
 // particle tracking.
 using ParticleRemover = void (*)(Particle* particle);
 ParticleRemover& ParticleListRemover();
+// Tells a particle that its zone is being destroyed; set by particle tracking.
+ParticleRemover& ParticleZoneLost();
 
 // ---------------------------------------------------------------------------
 // Plot items

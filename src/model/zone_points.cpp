@@ -353,6 +353,11 @@ ParticleRemover& ParticleListRemover() {
   return remover;
 }
 
+ParticleRemover& ParticleZoneLost() {
+  static ParticleRemover lost = nullptr;
+  return lost;
+}
+
 void Zone::RemoveParticle(Particle* particle) {
   if (chemistry) chemistry->MarkParticlesChanged();
   auto it = std::find(particles.begin(), particles.end(), particle);

@@ -8,6 +8,7 @@
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 #include "modes/free_field.h"
+#include "modes/particles.h"
 #include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
 
@@ -27,4 +28,5 @@ void InstallModes() {
   InstallFluidRecords();
   InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
   InstallFreeField();
+  InstallParticles();
 }

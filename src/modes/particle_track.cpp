@@ -1,0 +1,815 @@
+// The move of particles through the fluid-velocity field, injection through
+// inflow faces, and the step participant and save section of the particles.
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <unordered_map>
+
+#include "base/except.h"
+#include "base/random.h"
+#include "base/savestream.h"
+#include "model/cell_space.h"
+#include "model/gp_zone_index.h"
+#include "model/grid_point.h"
+#include "model/grid_services.h"
+#include "model/model.h"
+#include "model/model_interpreter.h"
+#include "model/model_settings.h"
+#include "model/step_participant.h"
+#include "model/zone.h"
+#include "model/zone_tables.h"
+#include "modes/fluid_model.h"
+#include "modes/fluid_module.h"
+#include "modes/particles.h"
+
+namespace {
+
+// Bounds of the loops that have no natural end on a degenerate zone or face.
+constexpr int kMaxPulls = 100;
+constexpr int kMaxDraws = 10000;
+constexpr int kMaxCrossings = 100000;
+
+struct ParticlePart {
+  ParticleList list;
+  // The fractional particle carried over by each injecting zone, by zone id.
+  std::unordered_map<uint32_t, double> carry;
+  bool velocitiesStale = true;
+  // The zones by cells of space, for the points that leave the zones
+  // around their nearest grid-point; rebuilt when the grid may have changed.
+  CellSpace cells{8};
+  bool cellsStale = true;
+  StepParticipant* participant = nullptr;
+
+  ParticlePart() = default;
+  ParticlePart(const ParticlePart&) = delete;
+  ParticlePart& operator=(const ParticlePart&) = delete;
+  // The model destroys its parts before its grid: the zones let go of the
+  // particles first.
+  ~ParticlePart() {
+    for (uint32_t i = 0; i < list.Count(); ++i)
+      if (Zone* z = list.At(i)->zone) z->particles.clear();
+  }
+};
+ParticlePart& ThePart() { return CurrentModel().Part<ParticlePart>(); }
+
+void BuildZoneCells(ParticlePart& part) {
+  part.cellsStale = false;
+  double lo[3] = {1.7976931348623157e308, 1.7976931348623157e308, 1.7976931348623157e308};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  for (const GridPoint* gp : GridPointList())
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], gp->position[a]);
+      hi[a] = std::max(hi[a], gp->position[a]);
+    }
+  if (ZoneList().Count() == 0) {
+    part.cells.FreeCells();
+    return;
+  }
+  part.cells.Build(lo, hi, ZoneList().Count());
+  for (Zone* z : ZoneList()) {
+    double zlo[3], zhi[3];
+    z->BoundingBox(zlo, zhi);
+    part.cells.AddBox(z, zlo, zhi);
+  }
+}
+
+// The first zone in list order without the null model that holds the point,
+// found through the cells: each cell lists its zones in list order.
+Zone* IndexedZoneContaining(const double p[3]) {
+  ParticlePart& part = ThePart();
+  if (part.cellsStale) BuildZoneCells(part);
+  int32_t at[3];
+  part.cells.CellIndex(p, at);
+  for (void* const* it = part.cells.GetCellFirst(at); it != part.cells.GetCell(at); ++it) {
+    Zone* z = static_cast<Zone*>(*it);
+    if (!z->IsNull() && z->IsInside(p)) return z;
+  }
+  return nullptr;
+}
+
+FluidModule* Fluid() { return static_cast<FluidModule*>(Modes().fluid); }
+bool FluidOn() { return Modes().fluid && Modes().fluid->On(); }
+double FluidTime() { return Modes().fluid ? Modes().fluid->Time() : 0.0; }
+
+bool FluidZone(const Zone* z) {
+  const FluidModel* r = z ? FluidRecord(*z) : nullptr;
+  return r && r->modelType != 0;
+}
+
+double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Norm(const double a[3]) { return std::sqrt(Dot(a, a)); }
+
+double TetVolume6(const double* p0, const double* p1, const double* p2, const double* p3) {
+  const double a[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
+  const double b[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+  const double c[3] = {p3[0] - p0[0], p3[1] - p0[1], p3[2] - p0[2]};
+  return a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+}
+
+// Takes the particle out of its zone's vector.
+void LeaveZone(Particle& p) {
+  if (!p.zone) return;
+  auto& v = p.zone->particles;
+  auto it = std::find(v.begin(), v.end(), &p);
+  if (it != v.end()) v.erase(it);
+}
+void EnterZone(Particle& p, Zone* z) {
+  p.zone = z;
+  z->particles.push_back(&p);
+  if (z->chemistry) z->chemistry->MarkParticlesChanged();
+}
+
+// Records the point reached with the path s since the last stored point.
+void Record(Particle& p, const double at[3], double s, double h) {
+  const double t = FluidTime();
+  if (s <= h) {
+    p.sinceStored = s;
+  } else {
+    p.sinceStored = 0.0;
+    p.AddTrackPoint(t, at);
+    p.pathLength += s;
+  }
+  p.SetCurrentPoint(t, at);
+}
+
+// Pulls the point towards the zone's centroid until it lies inside.
+void MoveInsideZone(const Zone& zone, double x[3]) {
+  double c[3];
+  zone.Centroid(c);
+  for (int k = 0; k < kMaxPulls; ++k) {
+    if (zone.IsInside(x)) return;
+    for (int a = 0; a < 3; ++a) x[a] = c[a] + 0.999 * (x[a] - c[a]);
+  }
+  if (!zone.IsInside(x)) throw QJExcept("Particle could not be moved inside zone.");
+}
+
+void FinishAtBoundary(Particle& p, const double to[3]) {
+  LeaveZone(p);
+  p.sinceStored = 0.0;
+  if (p.zone && !p.track.empty()) {
+    const double* last = p.track.back().position;
+    double end[3] = {to[0], to[1], to[2]};
+    if (p.zone->ClipSegment(last, end)) {
+      const double d[3] = {end[0] - last[0], end[1] - last[1], end[2] - last[2]};
+      p.pathLength += Norm(d);
+      p.AddTrackPoint(FluidTime(), end);
+      p.SetCurrentPoint(FluidTime(), end);
+    }
+  }
+  p.active = 0;
+  p.zone = nullptr;
+}
+
+// A regenerated particle on the line of travel where it enters the zone upstream.
+void Regenerate(Particle& p, const double from[3], const double to[3], const double d[3], double length) {
+  Zone& zone = *p.zone;
+  const double e = zone.MinEdgeLength();
+  double up[3], exitUp[3], exitDown[3], n[3];
+  for (int a = 0; a < 3; ++a) up[a] = from[a] - 1000.0 * e * d[a] / length;
+  if (GetExitFace(zone, from, up, exitUp, n, false) < 0) return;
+  if (GetExitFace(zone, from, to, exitDown, n, false) < 0) return;
+  const double te[3] = {to[0] - exitUp[0], to[1] - exitUp[1], to[2] - exitUp[2]};
+  const double xe[3] = {exitDown[0] - exitUp[0], exitDown[1] - exitUp[1], exitDown[2] - exitUp[2]};
+  const double lte = Norm(te);
+  if (lte == 0.0) return;
+  double at[3];
+  for (int a = 0; a < 3; ++a) at[a] = to[a] - te[a] / lte * Norm(xe);
+  Zone* holder = zone.IsInside(at) ? &zone : particle_track::FindZoneNear(zone, at);
+  if (FluidZone(holder)) {
+    auto q = std::make_unique<Particle>();
+    q->keepTail = p.keepTail;
+    q->Init(holder, at, p.tortuosity, p.current.time, true);
+    q->moveThisStep = 0;
+    EnterZone(*TheParticleList().Append(std::move(q)), holder);
+  }
+  p.regen = 0;
+}
+
+// The velocity at the point in the zone, found from the particle's zone.
+bool LocateVelocity(Zone* zone, const double p[3], double v[3], Zone** found) {
+  if (!zone->IsInside(p)) zone = particle_track::FindZoneNear(*zone, p);
+  if (!FluidZone(zone)) return false;
+  particle_track::ZoneVelocity(*zone, p, v);
+  *found = zone;
+  return true;
+}
+
+void Displacement(const Zone& zone, const double v[3], double tortuosity, double dt, double out[3]) {
+  const double n = Modes().fluid->ZonePorosity(zone);
+  const double f = n > 0.0 ? dt * tortuosity / n : dt * tortuosity;
+  for (int a = 0; a < 3; ++a) out[a] = v[a] * f;
+}
+
+// A displacement at a point, located from the particle's zone; false when no fluid zone holds it.
+bool StageAt(const Particle& p, const double at[3], double dt, double out[3]) {
+  double v[3];
+  Zone* z = nullptr;
+  if (!LocateVelocity(p.zone, at, v, &z)) return false;
+  Displacement(*z, v, p.tortuosity, dt, out);
+  return true;
+}
+
+void MoveOne(Particle& p, double dt) {
+  if (!p.zone) throw QJExcept("End of particle path not in a zone.");
+  const double* x = p.current.position;
+  double v[3], k1[3], d[3];
+  particle_track::ZoneVelocity(*p.zone, x, v);
+  Displacement(*p.zone, v, p.tortuosity, dt, k1);
+  std::copy(k1, k1 + 3, d);
+  const int order = Settings().trackCount;
+  if (order == 2) {
+    const double m[3] = {x[0] + 0.5 * k1[0], x[1] + 0.5 * k1[1], x[2] + 0.5 * k1[2]};
+    StageAt(p, m, dt, d) || (std::copy(k1, k1 + 3, d), true);
+  } else if (order == 4) {
+    double K1[3], K2[3], K3[3], K4[3], at[3];
+    for (int a = 0; a < 3; ++a) at[a] = x[a] + k1[a];
+    bool ok = StageAt(p, at, dt, K1);
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + 0.5 * K1[a];
+      ok = StageAt(p, at, dt, K2);
+    }
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + 0.5 * K2[a];
+      ok = StageAt(p, at, dt, K3);
+    }
+    if (ok) {
+      for (int a = 0; a < 3; ++a) at[a] = x[a] + K3[a];
+      ok = StageAt(p, at, dt, K4);
+    }
+    if (ok)
+      for (int a = 0; a < 3; ++a) d[a] = (K1[a] + 2.0 * K2[a] + 2.0 * K3[a] + K4[a]) / 6.0;
+  }
+  particle_track::Move(p, d);
+}
+
+// A point drawn uniformly over a face of three or four corners.
+void FacePoint(const Zone& zone, int face, double out[3]) {
+  const int n = zone.FaceGpCount(face);
+  const double* c[4] = {};
+  for (int k = 0; k < n; ++k) c[k] = zone.GetFaceGp(face, k)->position;
+  const double* t[3] = {c[0], c[1], c[2]};
+  if (n == 4) {
+    double u[3], w[3], x1[3], x2[3];
+    for (int a = 0; a < 3; ++a) {
+      u[a] = c[1][a] - c[0][a];
+      w[a] = c[2][a] - c[0][a];
+    }
+    x1[0] = u[1] * w[2] - u[2] * w[1];
+    x1[1] = u[2] * w[0] - u[0] * w[2];
+    x1[2] = u[0] * w[1] - u[1] * w[0];
+    for (int a = 0; a < 3; ++a) {
+      u[a] = c[2][a] - c[0][a];
+      w[a] = c[3][a] - c[0][a];
+    }
+    x2[0] = u[1] * w[2] - u[2] * w[1];
+    x2[1] = u[2] * w[0] - u[0] * w[2];
+    x2[2] = u[0] * w[1] - u[1] * w[0];
+    const double area1 = Norm(x1), area2 = Norm(x2);
+    if (area1 + area2 > 0.0 && RandomUniform() * (area1 + area2) >= area1) {
+      t[1] = c[2];
+      t[2] = c[3];
+    }
+  }
+  double r1 = RandomUniform(), r2 = RandomUniform();
+  if (r1 + r2 > 1.0) {
+    r1 = 1.0 - r1;
+    r2 = 1.0 - r2;
+  }
+  for (int a = 0; a < 3; ++a) out[a] = t[0][a] + r1 * (t[1][a] - t[0][a]) + r2 * (t[2][a] - t[0][a]);
+}
+
+bool InflowFace(const Zone& zone, int face) {
+  if (zone.FaceGpCount(face) < 3 || zone.Neighbour(face)) return false;
+  for (int c = 0; c < zone.FaceGpCount(face); ++c)
+    if (!(zone.GetFaceGp(face, c)->flags & GridPoint::kFixPorePressure)) return false;
+  return true;
+}
+
+void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
+  double normal[3], area = 0.0;
+  if (!zone.FaceNormalArea(face, normal, &area)) return;
+  const double flux = -Dot(q, normal) * area * dt;
+  if (!(flux > 0.0)) return;
+  double& carry = ThePart().carry[zone.Id()];
+  const double c = flux * rate + carry;
+  const double whole = std::floor(c);
+  carry = c - whole;
+  const int count = static_cast<int>(std::min(whole, 1e6));
+  const double n = Modes().fluid->ZonePorosity(zone);
+  for (int k = 0; k < count; ++k) {
+    double p[3];
+    FacePoint(zone, face, p);
+    const double f = RandomUniform() * dt / (n > 0.0 ? n : 1.0);
+    for (int a = 0; a < 3; ++a) p[a] += f * q[a];
+    if (Zone* holder = IndexedZoneContaining(p))
+      particle_track::CreateParticle(p, 1.0, FluidTime(), false, false, holder);
+  }
+}
+
+class ParticleParticipant : public StepParticipant {
+ public:
+  void BeginRun(CommandType&) override {
+    ThePart().velocitiesStale = true;
+    ThePart().cellsStale = true;
+  }
+  void AfterMechanical() override {
+    const ModelSettings& s = Settings();
+    if (s.tracking && s.largeStrain && FluidOn()) particle_track::Step(true, s.timestep);
+  }
+  void AfterModes() override {
+    const ModelSettings& s = Settings();
+    if (!s.tracking) return;
+    if (FluidOn()) particle_track::Step(false, s.timestep);
+    // Ready for the next step: the velocities; and where the grid moves, the
+    // zones around each grid-point, the edge lengths and the zone cells (a
+    // run starts with them fresh, and in small strain they stay so).
+    if (s.largeStrain) {
+      BuildGpZoneIndex();
+      MinimumEdgeLength() = 1.7976931348623157e308;
+      for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
+      ThePart().cellsStale = true;
+    }
+    if (FluidOn()) particle_track::PostStep();
+  }
+};
+
+}  // namespace
+
+ParticleList& TheParticleList() { return ThePart().list; }
+
+namespace particle_track {
+
+void PostStep() {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get()) {
+      f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
+      f->velocityWeight = 0.0;
+    }
+  fluid->GridPointVelocities();
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get(); f && f->velocityWeight != 0.0)
+      for (double& v : f->velocitySum) v /= f->velocityWeight;
+  ThePart().velocitiesStale = false;
+}
+
+void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
+  Zone& z = const_cast<Zone&>(zone);
+  double best = -1.7976931348623157e308;
+  double remembered[3] = {0, 0, 0};
+  for (int o = 0; o < 2; ++o) {
+    z.GetTetra(o + 1);
+    const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
+    for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
+      const GridPoint* g[4];
+      for (int c = 0; c < 4; ++c) g[c] = zone.Gp(defs[k].gp[c]);
+      const double *a = g[0]->position, *b = g[1]->position, *c = g[2]->position, *d = g[3]->position;
+      const double V = TetVolume6(a, b, c, d);
+      if (V == 0.0) continue;
+      const double w[4] = {TetVolume6(b, d, c, p), TetVolume6(c, d, a, p), TetVolume6(a, d, b, p),
+                           TetVolume6(a, b, c, p)};
+      double v[3] = {0, 0, 0};
+      for (int i = 0; i < 4; ++i)
+        if (const GpFluidData* f = g[i]->fluid.get())
+          for (int x = 0; x < 3; ++x) v[x] += w[i] * f->velocitySum[x];
+      for (double& x : v) x /= V;
+      const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
+      if (m == 0.0) {
+        std::copy(v, v + 3, out);
+        return;
+      }
+      if (m / V > best) {
+        best = m / V;
+        std::copy(v, v + 3, remembered);
+      }
+    }
+  }
+  std::copy(remembered, remembered + 3, out);
+}
+
+Zone* FindZoneNear(const Zone& zone, const double p[3]) {
+  const GridPoint* gp = zone.Gp(zone.NearestGp(p));
+  if (const std::vector<Zone*>* around = TheGpZoneIndex().ZonesOf(gp->id))
+    for (Zone* z : *around)
+      if (z != &zone && !z->IsNull() && z->IsInside(p)) return z;
+  return IndexedZoneContaining(p);
+}
+
+void Move(Particle& p, const double d0[3]) {
+  double d[3] = {d0[0], d0[1], d0[2]};
+  int slides = 0;
+  for (int crossing = 0; crossing < kMaxCrossings; ++crossing) {
+    Zone* zone = p.zone;
+    const double from[3] = {p.current.position[0], p.current.position[1], p.current.position[2]};
+    const double to[3] = {from[0] + d[0], from[1] + d[1], from[2] + d[2]};
+    const double length = Norm(d);
+    if (length == 0.0) return;
+    const double h = 0.25 * zone->MinEdgeLength();
+    const double s = p.sinceStored + length;
+    if (zone->IsInside(to)) {
+      Record(p, to, s, h);
+      return;
+    }
+    if (p.regen) Regenerate(p, from, to, d, length);
+    Zone* next = FindZoneNear(*zone, to);
+    auto finishIn = [&](Zone* z) {
+      LeaveZone(p);
+      EnterZone(p, z);
+      Record(p, to, s, 0.25 * z->MinEdgeLength());
+    };
+    if (next && FluidZone(next)) return finishIn(next);
+    double exit[3], normal[3];
+    const int face = GetExitFace(*zone, from, to, exit, normal, false);
+    if (face < 0) throw QJExcept("Error finding exit face for particle.");
+    if (!next && zone->FaceHasMarkedGp(face)) return FinishAtBoundary(p, to);
+    const double fx[3] = {exit[0] - from[0], exit[1] - from[1], exit[2] - from[2]};
+    Record(p, exit, p.sinceStored + Norm(fx), h);
+    Zone* across = zone->Neighbour(face);
+    if (FluidZone(across)) {
+      MoveInsideZone(*across, exit);
+      for (int a = 0; a < 3; ++a) d[a] = to[a] - exit[a];
+      p.SetCurrentPoint(p.current.time, exit);
+      LeaveZone(p);
+      EnterZone(p, across);
+      continue;
+    }
+    if (++slides <= 2) {
+      const double dn = Dot(d, normal);
+      for (int a = 0; a < 3; ++a) d[a] -= dn * normal[a];
+      if (Norm(d) != 0.0) continue;
+    }
+    if (next) return finishIn(next);
+    return FinishAtBoundary(p, to);
+  }
+  throw QJExcept("Particle path crosses too many zones in one step.");
+}
+
+uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool regen, bool keepTail, Zone* zone) {
+  if (!FluidOn()) return 0;
+  if (!zone) zone = FindZoneContaining(p);
+  if (!FluidZone(zone)) return 0;
+  auto q = std::make_unique<Particle>();
+  q->keepTail = keepTail ? 1 : 0;
+  q->Init(zone, p, tortuosity, time, regen);
+  Particle* made = TheParticleList().Append(std::move(q));
+  EnterZone(*made, zone);
+  return made->id;
+}
+
+void Step(bool largeStrain, double dt) {
+  if (largeStrain) return LargeStrainUpdate(dt);
+  if (ThePart().velocitiesStale) PostStep();
+  ParticleList& list = TheParticleList();
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    Particle& p = *list.At(i);
+    if (p.active && p.moveThisStep) MoveOne(p, dt);
+    p.moveThisStep = 1;
+  }
+  InjectPerVolume(dt);
+}
+
+void InjectPerVolume(double dt) {
+  const double rate = Settings().trackReal;
+  if (!(rate > 0.0) || !FluidOn()) return;
+  FluidModule& fluid = *Fluid();
+  if (ZoneFace* pif = ZoneFaceListHead()) {
+    for (ZoneFace* f = pif; f; f = f->next) {
+      Zone* z = f->GetZone();
+      if (!FluidZone(z)) continue;
+      double q[3];
+      fluid.FluidFlowVector(*z, q);
+      InjectFace(*z, f->Face(), q, dt, rate);
+    }
+    return;
+  }
+  for (Zone* z : ZoneList()) {
+    if (!FluidZone(z)) continue;
+    bool any = false;
+    for (int f = 0; f < kZoneFaces && !any; ++f) any = InflowFace(*z, f);
+    if (!any) continue;
+    double q[3];
+    fluid.FluidFlowVector(*z, q);
+    for (int f = 0; f < kZoneFaces; ++f)
+      if (InflowFace(*z, f)) InjectFace(*z, f, q, dt, rate);
+  }
+}
+
+void ZonePoints(const Zone& zone, int n, std::vector<TrackPoint>& out) {
+  out.clear();
+  const int k = static_cast<int>(zone.particles.size());
+  if (k >= n) return;
+  // A frame whose first axis follows the flow.
+  double e[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  double q[3] = {0, 0, 0};
+  if (FluidModule* fluid = Fluid()) fluid->FluidFlowVector(const_cast<Zone&>(zone), q);
+  if (const double lq = Norm(q); lq > 0.0) {
+    for (int a = 0; a < 3; ++a) e[0][a] = q[a] / lq;
+    const int least = std::fabs(e[0][0]) <= std::fabs(e[0][1]) && std::fabs(e[0][0]) <= std::fabs(e[0][2]) ? 0
+                      : std::fabs(e[0][1]) <= std::fabs(e[0][2])                                           ? 1
+                                                                                                           : 2;
+    double t[3] = {0, 0, 0};
+    t[least] = 1.0;
+    e[1][0] = e[0][1] * t[2] - e[0][2] * t[1];
+    e[1][1] = e[0][2] * t[0] - e[0][0] * t[2];
+    e[1][2] = e[0][0] * t[1] - e[0][1] * t[0];
+    const double l1 = Norm(e[1]);
+    for (double& v : e[1]) v /= l1;
+    e[2][0] = e[0][1] * e[1][2] - e[0][2] * e[1][1];
+    e[2][1] = e[0][2] * e[1][0] - e[0][0] * e[1][2];
+    e[2][2] = e[0][0] * e[1][1] - e[0][1] * e[1][0];
+  }
+  auto toFrame = [&e](const double* x, double* f) {
+    for (int i = 0; i < 3; ++i) f[i] = Dot(e[i], x);
+  };
+  double lo[3] = {1.7976931348623157e308, 1.7976931348623157e308, 1.7976931348623157e308};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  for (int c = 0; c < zone.GpCount(); ++c) {
+    double f[3];
+    toFrame(zone.Gp(c)->position, f);
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], f[a]);
+      hi[a] = std::max(hi[a], f[a]);
+    }
+  }
+  // Cells m x m x m, slab i along the flow; the particles held counted per cell.
+  const int m = std::min(n, 12);
+  std::vector<int> count(static_cast<size_t>(m * m * m), 0);
+  auto cellOf = [&](const double* f, int a) {
+    const double w = hi[a] - lo[a];
+    const int i = w > 0.0 ? static_cast<int>((f[a] - lo[a]) / w * m) : 0;
+    return std::clamp(i, 0, m - 1);
+  };
+  for (const Particle* p : zone.particles) {
+    double f[3];
+    toFrame(p->current.position, f);
+    ++count[static_cast<size_t>((cellOf(f, 0) * m + cellOf(f, 1)) * m + cellOf(f, 2))];
+  }
+  int remaining = n - k;
+  int draws = 0;
+  for (int level = std::max(1, n / m); remaining > 0; ++level) {
+    for (int slab = 0; slab < m && remaining > 0; ++slab) {
+      int* cells = &count[static_cast<size_t>(slab * m * m)];
+      int inSlab = 0;
+      for (int c = 0; c < m * m; ++c) inSlab += cells[c];
+      while (inSlab < level && remaining > 0) {
+        if (++draws > kMaxDraws) throw QJExcept("Could not place particles in zone " + std::to_string(zone.Id()) + ".");
+        int best = std::min(static_cast<int>(RandomUniform() * m * m), m * m - 1);
+        for (int step = 1, c = best; step < m * m; ++step) {
+          c = (c + 1) % (m * m);
+          if (cells[c] < cells[best]) best = c;
+        }
+        const int cell[3] = {slab, best / m, best % m};
+        double f[3];
+        for (int a = 0; a < 3; ++a) f[a] = lo[a] + (cell[a] + RandomUniform()) * (hi[a] - lo[a]) / m;
+        TrackPoint t;
+        for (int a = 0; a < 3; ++a) t.position[a] = f[0] * e[0][a] + f[1] * e[1][a] + f[2] * e[2][a];
+        if (zone.IsInside(t.position)) {
+          out.push_back(t);
+          --remaining;
+        }
+        ++cells[best];
+        ++inSlab;
+      }
+    }
+  }
+}
+
+void AddPifFace(uint32_t zoneId, const uint32_t gpIds[3]) {
+  Zone* zone = nullptr;
+  for (Zone* z : ZoneList())
+    if (z->Id() == zoneId) {
+      zone = z;
+      break;
+    }
+  if (!zone) throw QJExcept("Zone not found for PIF face");
+  int found = -1;
+  for (int f = 0; f < kZoneFaces && found < 0; ++f) {
+    const int n = zone->FaceGpCount(f);
+    if (n < 3) continue;
+    int hits = 0;
+    for (int i = 0; i < 3; ++i)
+      for (int c = 0; c < n; ++c)
+        if (zone->GetFaceGp(f, c)->id == gpIds[i]) {
+          ++hits;
+          break;
+        }
+    if (hits == 3) found = f;
+  }
+  if (found < 0) throw QJExcept("PIF face not found on zone");
+  ZoneFace* record = new ZoneFace(zone, found);
+  InsertUniqueRecord(ZoneFaceListHead(), record);
+}
+
+void BrickMap(const double c[8][3], const double rst[3], double out[3]) {
+  const double r = rst[0], s = rst[1], t = rst[2];
+  const double w[8] = {(1 - r) * (1 - s) * (1 - t),
+                       r * (1 - s) * (1 - t),
+                       (1 - r) * s * (1 - t),
+                       (1 - r) * (1 - s) * t,
+                       r * s * (1 - t),
+                       (1 - r) * s * t,
+                       r * (1 - s) * t,
+                       r * s * t};
+  for (int a = 0; a < 3; ++a) {
+    out[a] = 0.0;
+    for (int k = 0; k < 8; ++k) out[a] += w[k] * c[k][a];
+  }
+}
+
+namespace {
+
+// LU decomposition of a 3 x 3 matrix with partial pivoting and implicit row
+// scaling; false for a zero pivot.
+bool Decompose(double a[3][3], int index[3]) {
+  double scale[3];
+  for (int i = 0; i < 3; ++i) {
+    double big = 0.0;
+    for (int j = 0; j < 3; ++j) big = std::max(big, std::fabs(a[i][j]));
+    if (big == 0.0) throw QJExcept("Singular matrix in ludcmp.");
+    scale[i] = 1.0 / big;
+  }
+  for (int j = 0; j < 3; ++j) {
+    for (int i = 0; i < j; ++i)
+      for (int k = 0; k < i; ++k) a[i][j] -= a[i][k] * a[k][j];
+    double big = 0.0;
+    int imax = j;
+    for (int i = j; i < 3; ++i) {
+      for (int k = 0; k < j; ++k) a[i][j] -= a[i][k] * a[k][j];
+      const double v = scale[i] * std::fabs(a[i][j]);
+      if (v >= big) {
+        big = v;
+        imax = i;
+      }
+    }
+    if (imax != j) {
+      std::swap(a[imax], a[j]);
+      scale[imax] = scale[j];
+    }
+    index[j] = imax;
+    if (a[j][j] == 0.0) return false;
+    for (int i = j + 1; i < 3; ++i) a[i][j] /= a[j][j];
+  }
+  return true;
+}
+
+void BackSubstitute(const double a[3][3], const int index[3], double b[3]) {
+  for (int i = 0; i < 3; ++i) {
+    std::swap(b[i], b[index[i]]);
+    for (int k = 0; k < i; ++k) b[i] -= a[i][k] * b[k];
+  }
+  for (int i = 2; i >= 0; --i) {
+    for (int k = i + 1; k < 3; ++k) b[i] -= a[i][k] * b[k];
+    b[i] /= a[i][i];
+  }
+}
+
+bool InUnitCube(const double r[3]) {
+  for (int a = 0; a < 3; ++a)
+    if (r[a] < 0.0 || r[a] > 1.0) return false;
+  return true;
+}
+
+// The nudge of the coordinate farthest from the middle, towards it.
+void NudgeInward(double r[3]) {
+  const double d[3] = {std::fabs(r[0] - 0.5), std::fabs(r[1] - 0.5), std::fabs(r[2] - 0.5)};
+  int k = 2;
+  if (d[0] > d[1] && d[0] > d[2])
+    k = 0;
+  else if (d[1] > d[0] && d[1] > d[2])
+    k = 1;
+  r[k] += r[k] >= 0.5 ? -1e-5 : 1e-5;
+}
+
+// Volume coordinates of the point in a tetrahedron.
+void TetraWeights(const double* c[4], const double p[3], double w[4]) {
+  const double v = TetVolume6(c[0], c[1], c[2], c[3]);
+  w[0] = TetVolume6(p, c[1], c[2], c[3]) / v;
+  w[1] = TetVolume6(c[0], p, c[2], c[3]) / v;
+  w[2] = TetVolume6(c[0], c[1], p, c[3]) / v;
+  w[3] = 1.0 - w[0] - w[1] - w[2];
+}
+
+// A zone of fewer than eight distinct grid-points: the point keeps its
+// volume coordinates in the overlay tetrahedron that held it (the one it
+// lies least outside).
+void TetraRide(const Zone& zone, double dt, double p[3]) {
+  const TetraDef* defs = OverlayDefinitions(zone.Type(), 0);
+  double best = -1.7976931348623157e308, bestW[4] = {0.25, 0.25, 0.25, 0.25};
+  int bestK = 0;
+  for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
+    double old[4][3];
+    const double* c[4];
+    for (int i = 0; i < 4; ++i) {
+      const GridPoint* g = zone.Gp(defs[k].gp[i]);
+      for (int a = 0; a < 3; ++a) old[i][a] = g->position[a] - dt * g->velocity[a];
+      c[i] = old[i];
+    }
+    if (TetVolume6(c[0], c[1], c[2], c[3]) == 0.0) continue;
+    double w[4];
+    TetraWeights(c, p, w);
+    const double m = std::min({w[0], w[1], w[2], w[3]});
+    if (m > best) {
+      best = m;
+      bestK = k;
+      std::copy(w, w + 4, bestW);
+    }
+  }
+  for (int a = 0; a < 3; ++a) {
+    p[a] = 0.0;
+    for (int i = 0; i < 4; ++i) p[a] += bestW[i] * zone.Gp(defs[bestK].gp[i])->position[a];
+  }
+}
+
+}  // namespace
+
+void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+  constexpr int kMaxIterations = 50;
+  rst[0] = rst[1] = rst[2] = 0.5;
+  for (int k = 1;; ++k) {
+    const double r = rst[0], s = rst[1], t = rst[2];
+    // Derivatives of the eight corner weights along r, s and t.
+    const double dr[8] = {
+        -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
+    const double ds[8] = {
+        -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
+    const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
+                          (1 - r) * s,        r * (1 - s),  r * s};
+    double jac[3][3] = {}, f[3], at[3];
+    particle_track::BrickMap(c, rst, at);
+    for (int a = 0; a < 3; ++a) {
+      f[a] = p[a] - at[a];
+      for (int q = 0; q < 8; ++q) {
+        jac[a][0] += dr[q] * c[q][a];
+        jac[a][1] += ds[q] * c[q][a];
+        jac[a][2] += dt[q] * c[q][a];
+      }
+    }
+    int index[3];
+    if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
+    BackSubstitute(jac, index, f);
+    const double d = std::max({std::fabs(f[0]), std::fabs(f[1]), std::fabs(f[2])});
+    if (k > 3 && d < 1e-5 && InUnitCube(rst)) return;
+    for (int a = 0; a < 3; ++a) rst[a] += f[a];
+    if (d != 0.0 && k < 10) continue;
+    for (int a = 0; a < 3; ++a)
+      if (rst[a] < -1e-5 || rst[a] > 1.00001) throw QJExcept("RST algorithm failed to converge.");
+    for (int a = 0; a < 3; ++a) rst[a] = std::clamp(rst[a], 0.0, 1.0);
+    if (k >= kMaxIterations) throw QJExcept("RST algorithm failed to converge within 50 steps after clamping.");
+  }
+}
+
+void LargeStrainUpdate(double dt) {
+  for (Zone* zone : ZoneList()) {
+    if (zone->particles.empty()) continue;
+    const bool brick = zone->Type() == 0;
+    double old[8][3], now[8][3];
+    for (int k = 0; k < 8 && brick; ++k) {
+      const GridPoint* g = zone->Gp(k);
+      for (int a = 0; a < 3; ++a) {
+        now[k][a] = g->position[a];
+        old[k][a] = g->position[a] - dt * g->velocity[a];
+      }
+    }
+    for (Particle* p : zone->particles) {
+      double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
+      if (brick) {
+        double rst[3];
+        SolveBrickCoordinates(old, x, rst);
+        BrickMap(now, rst, x);
+        for (int nudge = 0; !zone->IsInside(x); ++nudge) {
+          if (nudge == 4) throw QJExcept("Large strain update error, particle not in zone after update.");
+          NudgeInward(rst);
+          BrickMap(now, rst, x);
+        }
+      } else {
+        TetraRide(*zone, dt, x);
+      }
+      p->SetCurrentPoint(p->current.time, x);
+    }
+  }
+}
+
+}  // namespace particle_track
+
+void InstallParticles() {
+  Model& model = CurrentModel();
+  ParticlePart& part = model.Part<ParticlePart>();
+  if (!part.participant) part.participant = &model.Participants().Add(std::make_unique<ParticleParticipant>());
+  ParticleListRemover() = [](Particle* p) { TheParticleList().RemoveParticle(p); };
+  // A particle whose zone is deleted stops where it is, as one that left the model.
+  ParticleZoneLost() = [](Particle* p) {
+    p->zone = nullptr;
+    p->active = 0;
+  };
+  GridHooks().deleteInactiveParticles = [] { return TheParticleList().DeleteInactive(); };
+  model.Sections().Install(
+      "particles", [](SaveStream& s) { TheParticleList().Save(s); },
+      [](SaveStream& s) { TheParticleList().Restore(s); }, [] { TheParticleList().Remap(); },
+      [] {
+        TheParticleList().Clear();
+        ThePart().carry.clear();
+      });
+  InstallModelCommand("track", [](ModelInterpreter& interp) { TrackCommand(interp); });
+  InstallModelPrint("track", [](ModelInterpreter& interp) { TheParticleList().Print(interp); });
+}

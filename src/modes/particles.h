@@ -1,0 +1,129 @@
+// Particle tracking: massless markers carried by the seepage, each with its
+// zone, tortuosity, stored track points and path length; the global list of
+// them with its listings and save form; the move of every particle through
+// the grid-point fluid velocities in each step; injection through inflow
+// faces; and the TRACK command.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+class CommandType;
+class File;
+class ModelInterpreter;
+class SaveStream;
+class Zone;
+
+struct TrackPoint {
+  double time = 0.0;
+  double position[3] = {0, 0, 0};
+};
+
+// The amount of one aqueous chemistry component that a particle carries.
+struct AqueousAmount {
+  uint32_t component = 0;
+  double moles = 0.0;
+};
+
+class Particle {
+ public:
+  // Takes the next id of the model's counter.
+  Particle();
+
+  void Init(Zone* zone, const double p[3], double tortuosity, double time, bool regen);
+  // Nothing when not active; keepTail appends, else the single point is overwritten.
+  void AddTrackPoint(double time, const double p[3]);
+  void SetCurrentPoint(double time, const double p[3]);
+  // The position the listings show: current once it has moved past the last stored point.
+  const double* ShownPosition() const;
+
+  // QJExcept for a negative amount; the non-aqueous test belongs to the
+  // chemistry module, which answers false while it is absent.
+  void SetAqueousMoles(uint32_t component, double moles);
+  double GetAqueousMoles(uint32_t component) const;
+  void GetAqueousArrays(std::vector<uint32_t>& indices, std::vector<double>& values) const;
+  void GetTrackPositions(std::vector<TrackPoint>& points) const;
+
+  void Save(SaveStream& s) const;
+  void Restore(SaveStream& s);
+  // The saved zone index back into the zone.
+  void RemapPointers();
+
+  uint32_t id = 0;
+  Zone* zone = nullptr;
+  double tortuosity = 1.0;
+  std::vector<TrackPoint> track;
+  uint8_t active = 0;
+  uint8_t regen = 0;
+  double pathLength = 0.0;
+  double sinceStored = 0.0;
+  TrackPoint current;
+  std::unique_ptr<std::vector<AqueousAmount>> aqueous;
+  uint8_t keepTail = 0;
+  uint8_t moveThisStep = 1;
+  uint32_t savedZone = 0;  // between restore and remap
+};
+
+class ParticleList {
+ public:
+  uint32_t Count() const { return static_cast<uint32_t>(list_.size()); }
+  Particle* At(uint32_t i) const { return list_[i].get(); }
+  Particle* Append(std::unique_ptr<Particle> p);
+  // QJExcept "Particle not found in list." when it is not there.
+  void RemoveParticle(Particle* p);
+  // Deletes the inactive particles; answers how many.
+  uint32_t DeleteInactive();
+  void Clear();
+  // Every active particle back into its zone's vector (after a restore).
+  void AttachToZones();
+
+  void Print(CommandType& out) const;
+  void PrintTracks(CommandType& out) const;
+  void WriteTracks(std::ostream& out) const;
+  void WriteTracks(File& out) const;
+
+  // The id counter, then the list: count, and per particle a type code and its fields.
+  void Save(SaveStream& s) const;
+  void Restore(SaveStream& s);
+  void Remap();
+
+  uint32_t& Counter() { return counter_; }
+
+ private:
+  std::vector<std::unique_ptr<Particle>> list_;
+  uint32_t counter_ = 0;
+};
+
+// The model's particle list.
+ParticleList& TheParticleList();
+
+namespace particle_track {
+
+// Grid-point fluid velocities for the next step.
+void PostStep();
+// Moves every active particle by one step (largeStrain: rides with the zones).
+void Step(bool largeStrain, double dt);
+// The velocity at a point of the zone, from its overlay tetrahedra.
+void ZoneVelocity(const Zone& zone, const double p[3], double out[3]);
+// The zone holding the point, looked up around the zone's nearest grid-point first.
+Zone* FindZoneNear(const Zone& zone, const double p[3]);
+void Move(Particle& particle, const double d[3]);
+// The new particle's id, or 0 when no fluid zone holds the point.
+uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool regen, bool keepTail, Zone* zone);
+void InjectPerVolume(double dt);
+// The points that bring the zone up to n particles.
+void ZonePoints(const Zone& zone, int n, std::vector<TrackPoint>& out);
+void AddPifFace(uint32_t zoneId, const uint32_t gpIds[3]);
+// The trilinear brick map and its inverse by Newton iteration.
+void BrickMap(const double corners[8][3], const double rst[3], double out[3]);
+void SolveBrickCoordinates(const double corners[8][3], const double p[3], double rst[3]);
+void LargeStrainUpdate(double dt);
+void WriteTrackFile(CommandType& interp);
+
+}  // namespace particle_track
+
+void TrackCommand(ModelInterpreter& interp);
+// The command words, the step participant and the save section.
+void InstallParticles();

@@ -64,10 +64,10 @@ struct GpThermalData {
   // During a step the net heat outflow, then the temperature increment;
   // during preparation the diagonal conductance sum.
   double heatFlow = 0.0;
-  double inverseCapacity = 0.0;       // the nodal heat capacity, stored as its inverse after preparation
-  double temperatureIncrement = 0.0;  // change since the mechanical step last cleared it
-  double heatMagnitude = 0.0;         // sum of |contribution| of the step
-  double heatSource = 0.0;            // the grid-point's own heat source
+  double inverseCapacity = 0.0;                  // the nodal heat capacity, stored as its inverse after preparation
+  double temperatureIncrement = 0.0;             // change since the mechanical step last cleared it
+  double heatMagnitude = 0.0;                    // sum of |contribution| of the step
+  double heatSource = 0.0;                       // the grid-point's own heat source
   std::unique_ptr<ImplicitTerms> implicitTerms;  // only while the implicit scheme is selected
 
   GpThermalData() = default;

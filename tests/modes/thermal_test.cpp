@@ -170,8 +170,8 @@ TEST_F(ThermalTest, GridPointHeatSourceKeepsEnergyBalance) {
   for (bool implicit : {false, true}) {
     Fresh();
     Run({"config thermal", "gen zone brick size 2 1 1 p0 0 0 0 p1 2 0 0 p2 0 1 0 p3 0 0 1", "model elastic",
-         "property density 1000", "model th_isotropic", "property conductivity 1 spec_heat 1000",
-         "set mechanical off", "step 1"});
+         "property density 1000", "model th_isotropic", "property conductivity 1 spec_heat 1000", "set mechanical off",
+         "step 1"});
     const double stable = Thermal().ThermalTimestep();
     if (implicit) Run("set thermal dt " + std::to_string(10.0 * stable) + " implicit on");
     FindGridpoint(1)->thermal->heatSource = 100.0;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "model/zone.h"
 #include "support/memory_stream.h"
 #include "zolt/zolt_fixture.h"
 
@@ -112,8 +113,7 @@ class ModelZolt : public ZoltInterpreter {
     value.SetModelObject(&zone);
     return true;
   }
-  struct Node : LinkListNode {
-  } zone;
+  Zone zone;  // a real zone: the save path checks that the object is one
 };
 
 TEST_F(StateTest, PointersComeBackThroughTheirLists) {

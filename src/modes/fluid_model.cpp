@@ -1,4 +1,5 @@
 #include "modes/fluid_model.h"
+#include "modes/mode_model_table.h"
 
 #include <cmath>
 #include <cstring>
@@ -134,17 +135,6 @@ void AnisotropicModel(FluidModelMessage* m) {
   }
 }
 
-// The words of a keyword list, one after another.
-template <class Visit>
-bool ForEachKeyword(const char* keywords, Visit visit) {
-  String list(keywords);
-  for (int position = 1;; ++position) {
-    String word = list.NextToken(" ");
-    if (word.IsEmpty()) return false;
-    if (visit(word, position)) return true;
-  }
-}
-
 String TrimmedName(int type) {
   String name(FluidModel::Description(type).name);
   name.SetLength(name.Length() - 1);
@@ -194,18 +184,7 @@ void FluidModel::SetModel(int type) {
   properties = std::make_unique<double[]>(static_cast<size_t>(n > 0 ? n : 1));
 }
 
-void FluidModel::MatrixTimes(const double* x, double* y, int n) const {
-  for (int i = 0; i < n; ++i) y[i] = 0.0;
-  for (int i = 0; i < n; ++i) {
-    const double* row = matrix + RowStart(i);
-    double sum = row[0] * x[i];
-    for (int j = i + 1; j < n; ++j) {
-      sum += row[j - i] * x[j];
-      y[j] += row[j - i] * x[i];
-    }
-    y[i] += sum;
-  }
-}
+void FluidModel::MatrixTimes(const double* x, double* y, int n) const { PackedMatrixTimes(matrix, x, y, n); }
 
 FluidModelMessage FluidModel::Description(int type) {
   FluidModelMessage m;
@@ -215,42 +194,23 @@ FluidModelMessage FluidModel::Description(int type) {
 }
 
 bool FluidModel::FindPropertyName(const String& name, String* out) {
-  for (int type = 0; type < kFluidModelCount; ++type) {
-    const bool found = ForEachKeyword(Description(type).keywords, [&](const String& word, int) {
-      if (word.ComparePrefix(name.c_str()) != 0) return false;
-      if (out) *out = word;
-      return true;
-    });
-    if (found) return true;
-  }
+  for (int type = 0; type < kFluidModelCount; ++type)
+    if (FindKeywordPrefix(Description(type).keywords, name, out)) return true;
   return false;
 }
 
 bool FluidModel::GetPropertyValue(const Zone& zone, const String& name, double* out) {
   const FluidModel* record = FluidRecord(zone);
   if (!record || !record->properties) return false;
-  return ForEachKeyword(Description(record->modelType).keywords, [&](const String& word, int position) {
-    if (!(word == name)) return false;
-    if (out) *out = record->properties[position - 1];
-    return true;
-  });
+  return KeywordValue(Description(record->modelType).keywords, record->properties.get(), name, out);
 }
 
 int FluidModel::PropertyIndex(int type, const String& name) {
-  int index = 0;
-  ForEachKeyword(Description(type).keywords, [&](const String& word, int position) {
-    if (word.ComparePrefix(name.c_str()) != 0) return false;
-    index = position;
-    return true;
-  });
-  return index;
+  return KeywordPrefixIndex(Description(type).keywords, name);
 }
 
 String FluidModel::PropertyNames(const FluidModel& record) {
-  String names(Description(record.modelType).keywords);
-  if (!names.IsEmpty() && names.GetAt(0) >= 'a' && names.GetAt(0) <= 'z')
-    names.SetAt(0, static_cast<char>(names.GetAt(0) - 'a' + 'A'));
-  return names;
+  return UpperFirst(String(Description(record.modelType).keywords));
 }
 
 void FluidModel::Save(SaveStream& s) const {

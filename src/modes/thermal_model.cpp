@@ -1,4 +1,5 @@
 #include "modes/thermal_model.h"
+#include "modes/mode_model_table.h"
 
 #include <cmath>
 #include <cstring>
@@ -229,26 +230,10 @@ void HydModel(ThermalModelMessage* m) {
   }
 }
 
-template <class Visit>
-bool ForEachKeyword(const char* keywords, Visit visit) {
-  String list(keywords);
-  for (int position = 1;; ++position) {
-    String word = list.NextToken(" ");
-    if (word.IsEmpty()) return false;
-    if (visit(word, position)) return true;
-  }
-}
-
 String TrimmedName(int type) {
   String name(ThermalModel::Description(type).name);
   name.SetLength(name.Length() - 1);
   return name;
-}
-
-String UpperFirst(String text) {
-  if (!text.IsEmpty() && text.GetAt(0) >= 'a' && text.GetAt(0) <= 'z')
-    text.SetAt(0, static_cast<char>(text.GetAt(0) - 'a' + 'A'));
-  return text;
 }
 
 ZoneRecord* NewThermalRecord() { return new ThermalModel(); }
@@ -295,18 +280,7 @@ void ThermalModel::SetModel(int type) {
   TakeValues();
 }
 
-void ThermalModel::MatrixTimes(const double* x, double* y, int n) const {
-  for (int i = 0; i < n; ++i) y[i] = 0.0;
-  for (int i = 0; i < n; ++i) {
-    const double* row = matrix + RowStart(i);
-    double sum = row[0] * x[i];
-    for (int j = i + 1; j < n; ++j) {
-      sum += row[j - i] * x[j];
-      y[j] += row[j - i] * x[i];
-    }
-    y[i] += sum;
-  }
-}
+void ThermalModel::MatrixTimes(const double* x, double* y, int n) const { PackedMatrixTimes(matrix, x, y, n); }
 
 ThermalModelMessage ThermalModel::Description(int type) {
   ThermalModelMessage m;
@@ -316,35 +290,19 @@ ThermalModelMessage ThermalModel::Description(int type) {
 }
 
 bool ThermalModel::FindPropertyName(const String& name, String* out) {
-  for (int type = 0; type < kThermalModelCount; ++type) {
-    const bool found = ForEachKeyword(Description(type).keywords, [&](const String& word, int) {
-      if (word.ComparePrefix(name.c_str()) != 0) return false;
-      if (out) *out = word;
-      return true;
-    });
-    if (found) return true;
-  }
+  for (int type = 0; type < kThermalModelCount; ++type)
+    if (FindKeywordPrefix(Description(type).keywords, name, out)) return true;
   return false;
 }
 
 bool ThermalModel::GetPropertyValue(const Zone& zone, const String& name, double* out) {
   const ThermalModel* record = ThermalRecord(zone);
   if (!record || !record->properties) return false;
-  return ForEachKeyword(Description(record->modelType).keywords, [&](const String& word, int position) {
-    if (!(word == name)) return false;
-    if (out) *out = record->properties[position - 1];
-    return true;
-  });
+  return KeywordValue(Description(record->modelType).keywords, record->properties.get(), name, out);
 }
 
 int ThermalModel::PropertyIndex(int type, const String& name) {
-  int index = 0;
-  ForEachKeyword(Description(type).keywords, [&](const String& word, int position) {
-    if (word.ComparePrefix(name.c_str()) != 0) return false;
-    index = position;
-    return true;
-  });
-  return index;
+  return KeywordPrefixIndex(Description(type).keywords, name);
 }
 
 String ThermalModel::PropertyNames(const ThermalModel& record) {

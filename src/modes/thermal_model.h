@@ -10,6 +10,7 @@
 #include "base/string.h"
 #include "model/zone.h"
 #include "model/zone_models.h"
+#include "modes/mode_model_table.h"
 
 // The block one handler call reads and writes; the caller builds it on its
 // stack and fills only what the operation reads.
@@ -123,7 +124,7 @@ class ThermalModel : public ZoneRecord {
 
   // y = M x over the first n rows and columns (n up to 8).
   void MatrixTimes(const double* x, double* y, int n) const;
-  static constexpr int RowStart(int i) { return 8 * i - i * (i - 1) / 2; }
+  static constexpr int RowStart(int i) { return PackedRowStart(i); }
 
   static ThermalModelMessage Description(int type);
   // The first keyword of any model, in type order, of which the name is a

@@ -3,6 +3,7 @@
 #include "mechanics/cmd_fix.h"
 
 #include <memory>
+#include <vector>
 
 #include "base/range.h"
 #include "mechanics/apply_condition.h"
@@ -10,6 +11,7 @@
 #include "model/grid.h"
 #include "model/model_interpreter.h"
 #include "model/services.h"
+#include "model/zone_chem.h"
 
 namespace {
 
@@ -22,11 +24,44 @@ constexpr uint32_t kVelocitiesChanged = 0x10000000;
 double& TemperatureChangeSum(GpThermalData& block) { return block.temperatureIncrement; }
 double& PressureChangeSum(GpFluidData& block) { return block.pressureIncrement; }
 
-// FIX chem: the chemistry application's component table is needed, and it
-// is loaded only when chemistry is configured.
-void FixChemistry() {
-  CheckChemConfigured();
-  throw QJExcept("ST table not set.");
+constexpr uint32_t kChemistryChanged = 0x40000;
+
+// FIX chem [names]: the particles of every zone in the range keep the
+// zone's present aqueous amounts (each an equal share), all of them or the
+// named ones; zones without particles lose their fixed amounts.
+void FixChemistry(ModelInterpreter& interp, const Range& range) {
+  ChemCalcModule& chem = CheckChemConfigured();
+  if (!chem.IsReady()) throw QJExcept("ST table not set.");
+  std::vector<int> named;
+  while (interp.HasToken()) {
+    const int component = chem.FindComponent(interp.GetString());
+    if (component < 1) throw QJExcept("Chemical component not found in ST table.");
+    if (chem.IsPhase(component)) throw QJExcept("Only aqueous components can be fixed.");
+    named.push_back(component);
+  }
+  const bool everything = range.ElementCount() == 0;
+  bool changed = false;
+  for (Zone* z : ZoneList()) {
+    ZoneChem* record = ChemRecord(*z);
+    if (!record) throw QJExcept("NULL chem zone 00D");
+    double c[3];
+    z->Centroid(c);
+    if (!everything && !range.IsInAt(c, z)) continue;
+    changed = true;
+    if (z->particles.empty()) {
+      record->ClearSecond();
+      continue;
+    }
+    const double n = static_cast<double>(z->particles.size());
+    if (named.empty()) {
+      record->ClearSecond();
+      for (int k = chem.PhaseCount() + 1; k <= chem.ComponentCount(); ++k)
+        record->FixComponent(k, chem.ComponentValue(k, *z) / n);
+    } else {
+      for (int k : named) record->FixComponent(k, chem.ComponentValue(k, *z) / n);
+    }
+  }
+  if (changed) NotifyAllViews(kChemistryChanged);
 }
 
 uint32_t FixityBit(int word) {
@@ -66,7 +101,7 @@ void FixFreeCommand(ModelInterpreter& interp, bool fix) {
   if (code == CommandType::kMissing) return;
   if (code != CommandType::kOk) interp.ThrowParamError(code);
   if (word == kChem) {
-    FixChemistry();
+    FixChemistry(interp, range);
     return;
   }
   const bool everything = range.ElementCount() == 0;

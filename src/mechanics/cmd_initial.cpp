@@ -16,6 +16,7 @@
 #include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "model/services.h"
+#include "model/zone_chem.h"
 
 namespace {
 
@@ -129,8 +130,8 @@ void CheckRequirements(int word) {
       RequireFluid();
       break;
     case kChem:
-      CheckChemConfigured();
-      throw QJExcept("ST table not set.");
+      if (!CheckChemConfigured().IsReady()) throw QJExcept("ST table not set.");
+      break;
     default:
       break;
   }
@@ -437,6 +438,56 @@ void InitialDamping(ModelInterpreter& interp, const Range& range) {
   }
 }
 
+// INITIAL chem: "state" or "background" marks the chemistry records of the
+// zones in the range for a new equilibrium (and clears the others' marks); a
+// component name and an amount per volume puts a solid phase into the zones
+// and shares an aqueous species among their particles.
+void InitialChemistry(ModelInterpreter& interp, const Range& range) {
+  ChemCalcModule& chem = CheckChemConfigured();
+  const bool everything = range.ElementCount() == 0;
+  auto inRange = [&](Zone* z) {
+    double c[3];
+    z->Centroid(c);
+    return everything || range.IsInAt(c, z);
+  };
+  int mark = 0;
+  if (interp.MatchKeyword("state background", mark) == CommandType::kOk) {
+    int32_t count = 0;
+    for (Zone* z : ZoneList()) {
+      ZoneChem* record = ChemRecord(*z);
+      if (!record) continue;
+      const bool in = inRange(z);
+      record->reequilibrate = in ? 1 : 0;
+      count += in ? 1 : 0;
+    }
+    interp << count << " zones modified"
+           << "\n";
+    return;
+  }
+  const String name = interp.GetString();
+  const int component = chem.FindComponent(name);
+  if (component < 1) throw QJExcept("Chemical component not found in ST table.");
+  const double amount = interp.GetReal();
+  int32_t zones = 0, particles = 0;
+  for (Zone* z : ZoneList()) {
+    ZoneChem* record = ChemRecord(*z);
+    if (!record || z->IsNull() || !inRange(z)) continue;
+    const double total = amount * z->Volume();
+    if (chem.IsPhase(component)) {
+      record->SetComponent(component, total, false);
+      ++zones;
+    } else {
+      particles += chem.ShareAmongParticles(*z, component, total);
+    }
+  }
+  if (chem.IsPhase(component))
+    interp << zones << " zones modified"
+           << "\n";
+  else
+    interp << particles << " particles modified"
+           << "\n";
+}
+
 void InitialCommand(ModelInterpreter& interp) {
   Range range;
   range.Parse(interp);
@@ -452,6 +503,10 @@ void InitialCommand(ModelInterpreter& interp) {
       continue;
     }
     CheckRequirements(word);
+    if (word == kChem) {
+      InitialChemistry(interp, range);
+      continue;
+    }
     Setting s;
     int modifier = 0;
     s.multiply = interp.MatchKeyword("multiply", modifier) == CommandType::kOk;

@@ -91,9 +91,23 @@ class ChemCalcModule : public CalcModule {
   virtual bool IsReady() const { return false; }
   // The 1-based index of a component in that table; 0 or less when absent.
   virtual int FindComponent(const String&) const { return 0; }
+  // The table's counts: solid phases P, components P + Q, elements.
+  virtual int PhaseCount() const { return 0; }
+  virtual int ComponentCount() const { return 0; }
+  virtual int ElementCount() const { return 0; }
+  // Component classes: a solid phase (1 to P), water (P + 1), another
+  // aqueous species (P + 2 to P + Q).
+  bool IsPhase(int i) const { return i >= 1 && i <= PhaseCount(); }
+  bool IsWater(int i) const { return i == PhaseCount() + 1 && i <= ComponentCount(); }
+  bool IsOtherAqueous(int i) const { return i > PhaseCount() + 1 && i <= ComponentCount(); }
+  // The moles of a component that the particles of the zone carry.
+  virtual double ComponentValue(int /*component*/, const Zone&) const { return 0.0; }
+  // Gives each particle of the zone an equal share of the amount of an
+  // aqueous component; answers the number of particles.
+  virtual int32_t ShareAmongParticles(Zone&, int /*component*/, double /*amount*/) { return 0; }
   // The moles of a component in a zone: those of the zone's chemistry
-  // record and those the application holds for the zone.
-  virtual double ZoneComponentMoles(const Zone&, int /*component*/) const { return 0.0; }
+  // record and those its particles carry.
+  virtual double ZoneComponentMoles(const Zone& zone, int component) const;
   // The chemistry step, when this step is one that re-equilibrates.
   virtual bool StepDue() const { return false; }
   virtual void Step(CommandType&) {}

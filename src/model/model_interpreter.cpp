@@ -62,7 +62,7 @@ CommandTable<ModelCommandHandler> g_modelWords("model", {
                                                             {"impgrid"},
                                                             {"expgrid"},
                                                             {"pdelete"},
-                                                            {"chem", kNotAvailable},
+                                                            {"chem"},
                                                             {"movie"},
                                                         });
 

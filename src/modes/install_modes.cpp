@@ -26,7 +26,7 @@ void InstallModes() {
   InstallThermalRecords();
   InstallModuleFactory(CalcModule::kFluid, &Make<FluidModule>);
   InstallFluidRecords();
-  InstallModuleFactory(CalcModule::kChemistry, &Make<ChemModule>);
+  InstallChemistry();
   InstallFreeField();
   InstallParticles();
 }

@@ -17,7 +17,9 @@
 #include "model/model_settings.h"
 #include "model/step_participant.h"
 #include "model/zone.h"
+#include "model/zone_chem.h"
 #include "model/zone_tables.h"
+#include "modes/chem_module.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 #include "modes/particles.h"
@@ -453,6 +455,7 @@ uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool 
   q->keepTail = keepTail ? 1 : 0;
   q->Init(zone, p, tortuosity, time, regen);
   Particle* made = TheParticleList().Append(std::move(q));
+  if (ZoneChem* chem = ChemRecord(*zone)) chem->reequilibrate = 1;
   EnterZone(*made, zone);
   return made->id;
 }
@@ -460,6 +463,7 @@ uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool 
 void Step(bool largeStrain, double dt) {
   if (largeStrain) return LargeStrainUpdate(dt);
   if (ThePart().velocitiesStale) PostStep();
+  if (ChemModule* chem = TheChemModule()) chem->MixParticles();
   ParticleList& list = TheParticleList();
   for (uint32_t i = 0; i < list.Count(); ++i) {
     Particle& p = *list.At(i);

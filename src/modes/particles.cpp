@@ -13,6 +13,7 @@
 #include "base/linklist.h"
 #include "base/savestream.h"
 #include "base/stream.h"
+#include "model/calc_module.h"
 #include "model/model.h"
 #include "model/restore_fields.h"
 #include "model/zone.h"
@@ -115,6 +116,9 @@ const double* Particle::ShownPosition() const {
 }
 
 void Particle::SetAqueousMoles(uint32_t component, double moles) {
+  const ChemCalcModule* chem = Modes().chem;
+  if (moles > 0.0 && chem && component <= INT32_MAX && chem->IsPhase(static_cast<int>(component)))
+    throw QJExcept("Attempt to set a non-aqueous component in a particle");
   if (moles < 0.0) throw QJExcept("Attempt to set negative aqueous moles in a particle");
   if (!aqueous) aqueous = std::make_unique<std::vector<AqueousAmount>>();
   for (AqueousAmount& a : *aqueous)

@@ -39,8 +39,7 @@ class Particle {
   // The position the listings show: current once it has moved past the last stored point.
   const double* ShownPosition() const;
 
-  // QJExcept for a negative amount; the non-aqueous test belongs to the
-  // chemistry module, which answers false while it is absent.
+  // QJExcept for a solid phase of the chemistry table or a negative amount.
   void SetAqueousMoles(uint32_t component, double moles);
   double GetAqueousMoles(uint32_t component) const;
   void GetAqueousArrays(std::vector<uint32_t>& indices, std::vector<double>& values) const;

@@ -12,6 +12,8 @@ for case_file in "$@"; do
   [ -d "$dir/$name.files" ] && cp -r "$dir/$name.files/." "$work/"
   args=()
   [ -f "$dir/$name.args" ] && read -r -a args < "$dir/$name.args"
-  (cd "$work" && PATH="$dir/bin:$PATH" HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$dir/$name.dat" > "$dir/$name.out" 2>/dev/null)
+  envs=()
+  [ -f "$dir/$name.env" ] && mapfile -t envs < "$dir/$name.env"
+  (cd "$work" && env "${envs[@]}" PATH="$dir/bin:$PATH" HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$dir/$name.dat" > "$dir/$name.out" 2>/dev/null)
   rm -rf "$work"
 done

@@ -2,6 +2,7 @@
 # Runs one end-to-end case: pipes NAME.dat into the program in a fresh
 # temporary folder and compares what it prints with NAME.out.
 #   NAME.args   command-line arguments (optional, one line)
+#   NAME.env    environment settings (optional, one VAR=value a line)
 #   NAME.files/ files copied into the folder first (optional)
 #   NAME.rc     expected exit code (optional, default 0)
 #   NAME.err    expected standard error (optional; otherwise it must be empty)
@@ -16,11 +17,13 @@ trap 'rm -rf "$work"' EXIT
 [ -d "$dir/$name.files" ] && cp -r "$dir/$name.files/." "$work/"
 args=()
 [ -f "$dir/$name.args" ] && read -r -a args < "$dir/$name.args"
+envs=()
+[ -f "$dir/$name.env" ] && mapfile -t envs < "$dir/$name.env"
 want_rc=0
 [ -f "$dir/$name.rc" ] && want_rc=$(cat "$dir/$name.rc")
 
 mask='s/[A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g; s/[0-9][0-9]:[0-9][0-9]:[0-9][0-9] [A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9][0-9][0-9]/<time>/g'
-(cd "$work" && PATH="$dir/bin:$PATH" HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$case_file" > out.txt 2> err.txt)
+(cd "$work" && env "${envs[@]}" PATH="$dir/bin:$PATH" HOME="$work" OLVENA="$work" LC_ALL=C "$prog" "${args[@]}" < "$case_file" > out.txt 2> err.txt)
 rc=$?
 status=0
 if [ "$rc" != "$want_rc" ]; then

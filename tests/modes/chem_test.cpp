@@ -23,6 +23,7 @@
 #include "modes/chem_module.h"
 #include "modes/install_modes.h"
 #include "modes/particles.h"
+#include "support/alloc_counter.h"
 #include "support/interp_fixture.h"
 #include "support/memory_stream.h"
 #include "support/source_file.h"
@@ -486,6 +487,32 @@ TEST_F(ChemTest, FixChemAndMixingInTheParticleStep) {
   for (const Particle* p : one) EXPECT_EQ(p->GetAqueousMoles(kCa), 2.0);
   for (const Particle* p : two) EXPECT_EQ(p->GetAqueousMoles(kCO3), 0.5);
   EXPECT_EQ(Record(2).mixRequest, 0);
+}
+
+// What an update allocates does not grow with the zones and particles it
+// takes: the sums live in arrays sized once per update.
+TEST_F(ChemTest, UpdateAllocatesNothingPerZoneOrParticle) {
+  auto allocations = [&](int zones, int perZone) {
+    app.New();
+    Row(zones);
+    for (Zone* z : ZoneList()) {
+      double c[3];
+      z->Centroid(c);
+      for (int i = 0; i < perZone; ++i) {
+        const double at[3] = {c[0] - 0.4 + 0.8 * i / perZone, c[1], c[2]};
+        Run({"track " + std::to_string(at[0]) + " " + std::to_string(at[1]) + " " + std::to_string(at[2])});
+      }
+      for (Particle* p : z->particles) p->SetAqueousMoles(kCa, 0.1);
+      ChemRecord(*z)->temperatureTolerance = 0.0;
+    }
+    Chem().Update();
+    const size_t before = TestAllocations();
+    Chem().Update();
+    return TestAllocations() - before;
+  };
+  const size_t small = allocations(1, 1);
+  EXPECT_EQ(allocations(6, 4), small);
+  EXPECT_EQ(TheParticleList().Count(), 24u);
 }
 
 TEST_F(ChemTest, AvailableChemicalsChoice) {

@@ -109,6 +109,7 @@ void ChemModule::Step() {
   if (!due_) return;
   sinceUpdate_ = 0.0;
   due_ = 0;
+  if (!IsReady()) throw QJExcept("ST table not set.");
   if (!link_->Connect(ChemComPreinitialised())) throw QJExcept("Error initializing Gibbs.");
   try {
     const size_t n = static_cast<size_t>(ComponentCount()) + 1;

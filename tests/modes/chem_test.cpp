@@ -421,6 +421,7 @@ TEST_F(ChemTest, BadInput) {
       {"set chem sttable \"lone\"", "*** Error finding ST file.\n"},
       {"set chem unitherm \"nowhere\"", "*** Error finding unitherm location.\n"},
       {"fix chem calcite", "*** ST table not set.\n"},
+      {"chem update", "*** ST table not set.\n"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Run({c.command}), std::string("Terrax>") + c.command + "\n" + c.message) << c.command;
@@ -487,6 +488,45 @@ TEST_F(ChemTest, FixChemAndMixingInTheParticleStep) {
   for (const Particle* p : one) EXPECT_EQ(p->GetAqueousMoles(kCa), 2.0);
   for (const Particle* p : two) EXPECT_EQ(p->GetAqueousMoles(kCO3), 0.5);
   EXPECT_EQ(Record(2).mixRequest, 0);
+}
+
+// The script access to particle chemistry.
+TEST_F(ChemTest, ParticleAndZoneParticleAmountsFromScripts) {
+  Row(1);
+  Run({"track 0.5 0.5 0.5", "track 0.6 0.5 0.5"});
+  const uint32_t id = Particles(1)[1]->id;
+  struct Case {
+    uint32_t id;
+    const char* name;
+    const char* message;
+  } cases[] = {
+      {id, "nothing", "Chemical component nothing not found in ST table."},
+      {id, "calcite", "Particle cannot be initialized with solid component calcite."},
+      {id + 10, "Ca+2", "Particle 12 not found."},
+  };
+  for (const Case& c : cases) {
+    try {
+      Chem().SetParticleComponent(c.id, c.name, 1.0);
+      ADD_FAILURE() << c.name;
+    } catch (const QJExcept& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+  Chem().SetParticleComponent(id, "Ca+2", 0.75);
+  EXPECT_EQ(Chem().ComponentValue(kCa, *Particles(1)[1]), 0.75);
+  EXPECT_EQ(Chem().ComponentValue(kCa, *FindZone(1)), 0.75);
+
+  // Shared among the zone's particles while the module is on, aqueous species only.
+  Chem().SetZoneParticles(kCO3, 4.0, *FindZone(1), false);
+  EXPECT_EQ(Particles(1)[0]->GetAqueousMoles(kCO3), 0.0);
+  Run({"set chem on"});
+  Chem().SetZoneParticles(kCalcite, 4.0, *FindZone(1), false);
+  Chem().SetZoneParticles(kCO3, 4.0, *FindZone(1), false);
+  for (const Particle* p : Particles(1)) EXPECT_EQ(p->GetAqueousMoles(kCO3), 2.0);
+  const double poreWater = 0.5 * 1000.0 * 55.55555555555556;
+  for (Particle* p : Particles(1)) p->SetAqueousMoles(kWater, poreWater);  // a ratio of 2
+  Chem().SetZoneParticles(kCO3, 4.0, *FindZone(1), true);
+  for (const Particle* p : Particles(1)) EXPECT_DOUBLE_EQ(p->GetAqueousMoles(kCO3), 4.0);
 }
 
 // What an update allocates does not grow with the zones and particles it

@@ -29,7 +29,7 @@ void STTable::SetRow(int32_t i, std::vector<int32_t> coefficients, const String&
   STRow& row = rows_[static_cast<size_t>(i - 1)];
   row.coefficients = std::move(coefficients);
   row.name = name;
-  double* dense = &dense_[static_cast<size_t>(i - 1) * elements_.size()];
+  double* dense = dense_.data() + static_cast<size_t>(i - 1) * elements_.size();
   for (size_t e = 0; e < elements_.size(); ++e) dense[e] = row.coefficients[e];
 }
 

@@ -41,7 +41,7 @@ class STTable {
   // The coefficients of row i times the quantity.
   void ElementAmounts(int32_t i, double quantity, std::vector<double>& out) const;
   // Row i of the dense coefficient matrix (E doubles); i from 1 to P + Q.
-  const double* DenseRow(int32_t i) const { return &dense_[static_cast<size_t>(i - 1) * elements_.size()]; }
+  const double* DenseRow(int32_t i) const { return dense_.data() + static_cast<size_t>(i - 1) * elements_.size(); }
 
   int32_t Phases() const { return phases_; }
   int32_t Aqueous() const { return aqueous_; }

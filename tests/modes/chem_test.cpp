@@ -490,6 +490,25 @@ TEST_F(ChemTest, FixChemAndMixingInTheParticleStep) {
   EXPECT_EQ(Record(2).mixRequest, 0);
 }
 
+// A table whose header names no element still runs: nothing to hand over
+// but the water term.
+TEST_F(ChemTest, TableWithoutElements) {
+  TempDir::Write("bare", "");
+  TempDir::Write("bareA", "no header\n* * * Aqueous solution * * *\n 1 t t H2O\n 2 t t X\n");
+  Row(1);
+  Run({"set chem sttable \"bare\"", "track 0.5 0.5 0.5"});
+  ASSERT_TRUE(Chem().IsReady());
+  EXPECT_EQ(Chem().ElementCount(), 0);
+  Particles(1)[0]->SetAqueousMoles(1, 3.0);
+  EXPECT_EQ(
+      Run({"chem update", "chem dump"}),
+      "Terrax>chem update\nTerrax>chem dump\nZone ID = 1\nT = 20\nP = 1\nelement  moles\n   0     27777.8\n");  // the
+                                                                                                                // pore
+                                                                                                                // water
+  EXPECT_EQ(Particles(1)[0]->GetAqueousMoles(1), 3.0);
+  EXPECT_EQ(Particles(1)[0]->GetAqueousMoles(2), 0.0);
+}
+
 // The script access to particle chemistry.
 TEST_F(ChemTest, ParticleAndZoneParticleAmountsFromScripts) {
   Row(1);

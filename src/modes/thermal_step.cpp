@@ -43,7 +43,7 @@ void ThermalModule::Advection(const ZoneWork& w) {
       for (int c = 0; c < 4; ++c) {
         const int i = defs[k].gp[c];
         weight[i] += t.volume * 0.25;
-        for (int a = 0; a < 3; ++a) g[a] += t.area[c][a] * w.th[i]->temperature / (3.0 * t.volume);
+        for (int a = 0; a < 3; ++a) g[a] += t.area[c][a] * blocks_[w.node[i]]->temperature / (3.0 * t.volume);
       }
       ++count;
     }
@@ -51,8 +51,9 @@ void ThermalModule::Advection(const ZoneWork& w) {
   if (count == 0) return;
   const double a = (q[0] * g[0] + q[1] * g[1] + q[2] * g[2]) / count * rho * 0.5 * lspec;
   for (int i = 0; i < w.n; ++i) {
-    w.th[i]->heatFlow += weight[i] * a;
-    w.th[i]->heatMagnitude += std::fabs(weight[i] * a);
+    GpThermalData& th = *blocks_[w.node[i]];
+    th.heatFlow += weight[i] * a;
+    th.heatMagnitude += std::fabs(weight[i] * a);
   }
 }
 
@@ -73,13 +74,15 @@ void ThermalModule::ZoneHeatSource(Zone& zone, double value, int phase) {
 void ThermalModule::Step(CommandType&) {
   const ModelSettings& settings = Settings();
   const double dt = settings.timestep;
+  GpThermalData* const* blocks = blocks_.data();
   for (const ZoneWork& w : zones_) {
     double x[8], y[8];
-    for (int i = 0; i < w.n; ++i) x[i] = w.th[i]->temperature;
-    w.record->MatrixTimes(x, y, w.n);
+    for (int i = 0; i < w.n; ++i) x[i] = blocks[w.node[i]]->temperature;
+    PackedMatrixTimes(w.record->matrix, x, y, w.n);
     for (int i = 0; i < w.n; ++i) {
-      w.th[i]->heatFlow += y[i];
-      w.th[i]->heatMagnitude += std::fabs(y[i]);
+      GpThermalData& th = *blocks[w.node[i]];
+      th.heatFlow += y[i];
+      th.heatMagnitude += std::fabs(y[i]);
     }
   }
   for (const ZoneWork& w : advection_) Advection(w);
@@ -128,46 +131,22 @@ void ThermalModule::Step(CommandType&) {
   }
 }
 
-// Relaxation of the half-implicit update: every free grid-point's increment
-// is the explicit one plus half of what the increments themselves drive.
 void ThermalModule::ImplicitSolve(double dt) {
   const size_t count = gps_.size();
+  if (relax_.unknowns.size() != count) throw KWRExcept("Implicit scheme failed to converge");
   for (size_t g = 0; g < count; ++g) {
     if (!terms_[g]) throw KWRExcept("Implicit scheme failed to converge");
-    terms_[g]->estimate = free_[g] ? terms_[g]->weight * blocks_[g]->heatFlow : 0.0;
+    const GpThermalData& t = *blocks_[g];
+    terms_[g]->estimate = free_[g] ? terms_[g]->weight * t.heatFlow : 0.0;
+    relax_.factor[g] = t.inverseCapacity;
+    relax_.increment[g] = t.heatFlow;
+    relax_.free[g] = free_[g];
   }
-  double previous = 0.0;
-  bool converged = false;
-  for (int32_t k = 0; k < iterationLimit_; ++k) {
-    lastSweeps_ = k + 1;
-    for (ImplicitTerms* t : terms_) t->implicitFlow = 0.0;
-    for (const ZoneWork& w : zones_) {
-      double x[8], y[8];
-      for (int i = 0; i < w.n; ++i) x[i] = w.terms[i]->estimate;
-      w.record->MatrixTimes(x, y, w.n);
-      for (int i = 0; i < w.n; ++i) w.terms[i]->implicitFlow += y[i];
-    }
-    ApplyPass(4);
-    double largestChange = 0.0, largestEstimate = 0.0;
-    for (size_t g = 0; g < count; ++g) {
-      if (!free_[g]) continue;
-      const GpThermalData& t = *blocks_[g];
-      ImplicitTerms& i = *terms_[g];
-      i.implicitFlow = -(t.inverseCapacity * i.implicitFlow * dt);
-      double delta = ((i.implicitFlow * 0.5 + t.heatFlow) - i.estimate) * i.weight;
-      i.estimate += delta;
-      largestEstimate = std::max(largestEstimate, std::fabs(i.estimate));
-      if (previous > 0.001) delta /= previous;
-      largestChange = std::max(largestChange, std::fabs(delta));
-    }
-    if (largestChange < 0.01 && k > 3) {
-      converged = true;
-      break;
-    }
-    previous = largestEstimate;
-  }
-  if (!converged) throw KWRExcept("Implicit scheme failed to converge");
-  for (size_t g = 0; g < count; ++g) blocks_[g]->heatFlow = free_[g] ? terms_[g]->estimate : 0.0;
+  const bool convection = AnyApplyQuantity(kApplyConvection);
+  if (!relax_.Solve(zones_, terms_.data(), iterationLimit_, dt, lastSweeps_, convection,
+                    [this](ImplicitTerms* const*) { ApplyPass(4); }))
+    throw KWRExcept("Implicit scheme failed to converge");
+  for (size_t g = 0; g < count; ++g) blocks_[g]->heatFlow = free_[g] ? relax_.unknowns[g].estimate : 0.0;
 }
 
 // ---------------------------------------------------------------------------

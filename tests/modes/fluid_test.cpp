@@ -7,56 +7,24 @@
 #include <fstream>
 #include <string>
 
-#include "../base/temp_dir.h"
 #include "base/except.h"
-#include "base/savefile.h"
-#include "gui/install_subsystems.h"
 #include "mechanics/apply_condition.h"
-#include "model/grid.h"
-#include "model/model_app.h"
-#include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
-#include "modes/install_modes.h"
-#include "support/interp_fixture.h"
+#include "modes/mode_fixture.h"
 #include "support/link_doubles.h"
 #include "support/memory_stream.h"
 
 namespace {
 
-class FluidTest : public ::testing::Test {
+class FluidTest : public ModeTest {
  protected:
-  FakeDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  TempDir dir;
-  ModelApp app{&interp};
-
-  void SetUp() override {
-    app.Identity();
-    interp.SetApp(&app);
-    InstallSubsystems(interp.TheModel());
-    InstallModes();
-    RunLines(interp, device, {"new"});
-    device.Take();
-  }
-  void TearDown() override {
-    app.New();
-    ResetRestoreVersions();
-  }
-  std::string Run(std::initializer_list<const char*> lines) {
-    RunLines(interp, device, lines);
-    return device.Take();
-  }
   FluidModule& Fluid() { return static_cast<FluidModule&>(*Modes().fluid); }
   // The pore pressure of the grid-point on the column's corner line at height z.
   static double PorePressureAt(double z) {
-    for (GridPoint* gp : GridPointList())
-      if (gp->position[0] == 0.0 && gp->position[1] == 0.0 && std::fabs(gp->position[2] - z) < 1e-9)
-        return gp->porePressure;
-    ADD_FAILURE() << "no grid-point at " << z;
-    return 0.0;
+    const GridPoint* gp = CornerLineAt(z);
+    return gp ? gp->porePressure : 0.0;
   }
 };
 

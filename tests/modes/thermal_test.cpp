@@ -7,62 +7,24 @@
 #include <fstream>
 #include <string>
 
-#include "../base/temp_dir.h"
 #include "base/except.h"
-#include "base/savefile.h"
-#include "gui/install_subsystems.h"
-#include "model/grid.h"
-#include "model/model_app.h"
-#include "model/model_interpreter.h"
 #include "model/model_settings.h"
 #include "modes/fluid_model.h"
-#include "modes/install_modes.h"
+#include "modes/mode_fixture.h"
 #include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
-#include "support/interp_fixture.h"
 #include "support/memory_stream.h"
 
 namespace {
 
-class ThermalTest : public ::testing::Test {
+class ThermalTest : public ModeTest {
  protected:
-  FakeDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  TempDir dir;
-  ModelApp app{&interp};
-
-  void SetUp() override {
-    app.Identity();
-    interp.SetApp(&app);
-    InstallSubsystems(interp.TheModel());
-    InstallModes();
-    RunLines(interp, device, {"new"});
-    device.Take();
-  }
-  void TearDown() override {
-    app.New();
-    ResetRestoreVersions();
-  }
-  std::string Run(std::initializer_list<const char*> lines) {
-    RunLines(interp, device, lines);
-    return device.Take();
-  }
-  // A new model with no mode configured.
-  void Fresh() {
-    app.New();
-    device.Take();
-  }
   static Zone* FirstZone() { return *ZoneList().begin(); }
-  void Run(const std::string& line) { RunLines(interp, device, {line.c_str()}); }
   ThermalModule& Thermal() { return static_cast<ThermalModule&>(*Modes().thermal); }
   // The temperature of the grid-point on the bar's corner line at height z.
   static double TemperatureAt(double z) {
-    for (GridPoint* gp : GridPointList())
-      if (gp->position[0] == 0.0 && gp->position[1] == 0.0 && std::fabs(gp->position[2] - z) < 1e-9)
-        return gp->thermal ? gp->thermal->temperature : 0.0;
-    ADD_FAILURE() << "no grid-point at " << z;
-    return 0.0;
+    const GridPoint* gp = CornerLineAt(z);
+    return gp && gp->thermal ? gp->thermal->temperature : 0.0;
   }
   // A bar of 20 zones of 0.5 m along z with kappa = k / (rho c) = 1e-6.
   void Bar() {

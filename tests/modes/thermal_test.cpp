@@ -10,6 +10,7 @@
 #include "base/except.h"
 #include "model/model_settings.h"
 #include "modes/fluid_model.h"
+#include "modes/fluid_module.h"
 #include "modes/mode_fixture.h"
 #include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
@@ -288,6 +289,33 @@ TEST_F(ThermalTest, AdvectionCarriesHeat) {
   const double expected = -1e-6 * 10.0 * 1000.0 * 4000.0 / (1000.0 * 2000.0);
   for (GridPoint* gp : GridPointList())
     EXPECT_NEAR(gp->thermal->temperature - 10.0 * gp->position[2], expected, 1e-9) << gp->id;
+}
+
+// Heat carried by a live seepage: water driven up a column by a pressure
+// difference (Darcy flux q = k dp / L) through th_ac zones held at T0 below
+// and TL above settles to the steady advection-conduction profile
+// T = T0 + (TL - T0) (exp(Pe z / L) - 1) / (exp(Pe) - 1), with the Peclet
+// number Pe = rho_f c_f q L / k_e (J. D. Bredehoeft and I. S. Papadopulos,
+// Water Resources Research 1, 1965; Carslaw and Jaeger, 1959). Here Pe = 2.
+TEST_F(ThermalTest, AdvectionBySeepageFollowsTheSteadyProfile) {
+  Run({"config fluid thermal", "water density 1000", "gen zone brick size 1 1 10", "model elastic",
+       "property bulk 1e9 shear 1e9 density 2000", "model fl_isotropic", "property permeability 1e-10 porosity 0.3",
+       "initial fmodulus 2e9", "fix pp 1e4 range z -0.1 0.1", "fix pp 0 range z 9.9 10.1", "model th_ac",
+       "property conductivity 2 spec_heat 1000 lspec_heat 4000", "fix temperature 100 range z -0.1 0.1",
+       "fix temperature 0 range z 9.9 10.1", "set mechanical off", "set thermal off", "step 6000"});
+  const double q = 1e-10 * 1e4 / 10.0, pe = 1000.0 * 4000.0 * q * 10.0 / 2.0;
+  ASSERT_NEAR(pe, 2.0, 1e-12);
+  std::string out = Run({"set fluid off", "set thermal on", "solve age 1e9"});
+  ASSERT_EQ(out.find("***"), std::string::npos) << out;
+  double flux[3];
+  static_cast<FluidModule&>(*Modes().fluid).FluidFlowVector(*FirstZone(), flux);
+  EXPECT_NEAR(flux[2], q, 1e-3 * q);
+  for (int z = 1; z < 10; ++z) {
+    const double expected = 100.0 - 100.0 * std::expm1(pe * z / 10.0) / std::expm1(pe);
+    EXPECT_NEAR(TemperatureAt(z), expected, 0.15) << z;
+  }
+  // The flow lifts the middle far above the straight line of conduction alone.
+  EXPECT_GT(TemperatureAt(5.0), 70.0);
 }
 
 TEST_F(ThermalTest, RecordRestoreErrors) {

@@ -74,6 +74,7 @@ int FluidModule::Set(CommandType& interp) {
       break;
     case 5:
       biot_ = interp.GetBool();
+      TakeZoneValues();
       break;
     default:
       pcut_ = interp.GetBool();
@@ -122,6 +123,13 @@ void FluidModule::Restore(SaveStream& s) {
   fluidTimestep_ = s.ReadF64();
   ratioLimit_ = s.ReadF64();
   flowRatio_ = s.ReadF64();
+  TakeZoneValues();
+}
+
+// The Biot value of every zone follows the Biot mode.
+void FluidModule::TakeZoneValues() {
+  for (Zone* z : ZoneList())
+    if (FluidModel* r = FluidRecord(*z)) r->TakeValues();
 }
 
 SolveModeSettings FluidModule::SolveSettings() const {

@@ -97,6 +97,8 @@ class FluidModule : public FluidCalcModule {
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
   void EnsureBlocks();
+  // Every zone record's values of its model (operation 3) taken again.
+  void TakeZoneValues();
   void BuildConductance(Zone& zone, FluidModel& record);
   // The zone's flows from the gravity-corrected pressures of its corners,
   // weighted by saturation when partly saturated.

@@ -15,6 +15,7 @@
 #include "modes/mode_fixture.h"
 #include "support/link_doubles.h"
 #include "support/memory_stream.h"
+#include "zolt/zolt_interpreter.h"
 
 namespace {
 
@@ -297,6 +298,44 @@ TEST_F(FluidTest, ImplicitSchemeRunsAtLeastFiveSweeps) {
     else
       EXPECT_NO_THROW(Fluid().ImplicitSolve(1.0));
   }
+}
+
+// A Biot coefficient or porosity changed inside a run (here by a function
+// at the start of the step, after the preparation) is what the next Biot
+// stress update and the zone's porosity read; so is one changed by PROPERTY
+// or by the Biot mode between runs, before any preparation.
+TEST_F(FluidTest, ValuesChangedInARunAreTakenUp) {
+  struct Scripting {
+    ModelInterpreter& interp;
+    ZoltInterpreter zolt;
+    explicit Scripting(ModelInterpreter& i) : interp(i) {
+      interp.SetScriptLevel(&zolt);
+      zolt.Install(interp, interp.TheModel());
+    }
+    ~Scripting() {
+      zolt.Uninstall();
+      interp.SetScriptLevel(nullptr);
+    }
+  } scripting(interp);
+  std::string out = Run({"config fluid", "gen zone brick size 1 1 1", "model elastic", "property bulk 1e8 shear 1e8",
+                         "model fl_isotropic", "property permeability 1e-10 porosity 0.3 biot_c 1", "set fluid biot on",
+                         "initial biot_modulus 1e9", "apply pwell 1e-6 range id 1", "set mech off", "define halve",
+                         "  z_prop(zone_head, 'biot_c') = 0.5", "  z_prop(zone_head, 'porosity') = 0.2", "end",
+                         "set zoltcall 2 halve", "step 1"});
+  ASSERT_EQ(out.find("***"), std::string::npos) << out;
+  Zone& zone = **ZoneList().begin();
+  double mean = 0.0;
+  for (GridPoint* gp : GridPointList()) mean += gp->porePressure / 8.0;
+  ASSERT_GT(mean, 0.0);
+  EXPECT_DOUBLE_EQ(zone.Tetra(0)[0].stress[2], -0.5 * mean);
+  EXPECT_EQ(Fluid().ZonePorosity(zone), 0.2);
+  ZoneFluidValues values;
+  Fluid().ZoneValues(zone, &values);
+  EXPECT_EQ(values.biot, 0.5);
+  Run({"property porosity 0.25", "set fluid biot off"});
+  EXPECT_EQ(Fluid().ZonePorosity(zone), 0.25);
+  Fluid().ZoneValues(zone, &values);
+  EXPECT_EQ(values.biot, 1.0);
 }
 
 TEST_F(FluidTest, PressureCutKeepsSuction) {

@@ -85,14 +85,15 @@ class FluidModule : public FluidCalcModule {
 
  private:
   using ZoneWork = NetworkZone<FluidModel>;
-  // What the zone walk of a step reads and writes of a grid-point, gathered
-  // from its block before the walk and given back after it.
+  // What the zone walks of a step read and write of a grid-point, gathered
+  // from the grid-point and its block before a walk and given back after it.
   struct alignas(64) FlowNode {
     double pressure;
     double saturation;
     double flow;
     double magnitude;
     double position[3];
+    double increment;  // the pressure increment, for the Biot stress update
   };
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();

@@ -305,15 +305,19 @@ void FluidModule::MechanicalCoupling() {
 }
 
 void FluidModule::ZonePressureTerms() {
-  const bool pore = Settings().porePressure;
+  if (!Settings().porePressure) return;
+  // The increments side by side for the zone walk.
+  const size_t count = blocks_.size();
+  for (size_t k = 0; k < count; ++k) nodes_[k].increment = blocks_[k]->pressureIncrement;
+  const FlowNode* nodes = nodes_.data();
   for (const ZoneWork& w : zones_) {
-    if (w.zone->IsNull()) continue;
-    const double* v = w.record->stepValues;
-    if (v[3] == 0.0 || !pore) continue;
+    const double biot = w.record->stepValues[3];
+    if (biot == 0.0) continue;
     double sum = 0.0;
-    for (int i = 0; i < w.n; ++i) sum += blocks_[w.node[i]]->pressureIncrement;
+    for (int i = 0; i < w.n; ++i) sum += nodes[w.node[i]].increment;
     const double dp = sum / w.n;
-    if (dp != 0.0) ShiftZoneStress(*w.zone, v[3] * dp);
+    if (dp == 0.0 || w.zone->IsNull()) continue;
+    ShiftZoneStress(*w.zone, biot * dp);
   }
 }
 

@@ -19,6 +19,7 @@ template <class Record>
 struct NetworkZone {
   Zone* zone;
   Record* record;
+  const double* matrix;  // the record's packed matrix, or a copy of it side by side with the others
   int32_t n;
   // The corners' positions in the mode's grid-point list; corners past n
   // repeat the first.
@@ -37,6 +38,7 @@ class NodeNumbers {
   bool Fill(Zone& zone, Record* record, NetworkZone<Record>& out) const {
     out.zone = &zone;
     out.record = record;
+    out.matrix = record->matrix;
     out.n = zone.GpCount();
     for (int i = 0; i < 8; ++i) {
       auto it = numbers_.find(zone.Gp(i < out.n ? i : 0));
@@ -49,6 +51,19 @@ class NodeNumbers {
  private:
   std::unordered_map<const GridPoint*, int32_t> numbers_;
 };
+
+// Copies the zones' matrices side by side into `store`, for walks that
+// read them in zone order; the zones then read the copies.
+template <class Record>
+void PackMatrices(std::vector<NetworkZone<Record>>& zones, std::vector<double>& store) {
+  store.resize(zones.size() * 36);
+  double* m = store.data();
+  for (NetworkZone<Record>& w : zones) {
+    for (int k = 0; k < 36; ++k) m[k] = w.record->matrix[k];
+    w.matrix = m;
+    m += 36;
+  }
+}
 
 // Column i of the conductance matrix: the nodal outflows that a unit value
 // at corner i drives through the zone's two overlays, with the flux the
@@ -141,7 +156,7 @@ void ImplicitRelaxation::ZoneFlows(const std::vector<Work>& zones) {
   for (const Work& w : zones) {
     double x[8], y[8];
     for (int i = 0; i < w.n; ++i) x[i] = u[w.node[i]].estimate;
-    PackedMatrixTimes(w.record->matrix, x, y, w.n);
+    PackedMatrixTimes(w.matrix, x, y, w.n);
     for (int i = 0; i < w.n; ++i) u[w.node[i]].flow += y[i];
   }
 }

@@ -127,5 +127,6 @@ class FluidModule : public FluidCalcModule {
   std::vector<GpFluidData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
   std::vector<FlowNode> nodes_;
-  ImplicitRelaxation relax_;  // sized while the implicit scheme is on
+  std::vector<double> matrices_;  // the zones' matrices in zone order
+  ImplicitRelaxation relax_;      // sized while the implicit scheme is on
 };

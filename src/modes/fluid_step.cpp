@@ -65,7 +65,7 @@ void FluidModule::ZoneFlows(const ZoneWork& w, const double g[3], double q[8]) c
     const double* x = c.position;
     p[i] = c.pressure - rho * (g[0] * (x[0] - x0[0]) + g[1] * (x[1] - x0[1]) + g[2] * (x[2] - x0[2]));
   }
-  PackedMatrixTimes(w.record->matrix, p, q, n);
+  PackedMatrixTimes(w.matrix, p, q, n);
   if (s < kSaturated) {
     double sat[8];
     for (int i = 0; i < n; ++i) sat[i] = nodes[w.node[i]].saturation;

@@ -335,6 +335,7 @@ void ThermalModule::BuildWorkLists() {
     if (r->modelType == kThHydConcrete || r->modelType == kThHyd) hydration_.push_back(w);
     if (r->modelType == kThAdvection) advection_.push_back(w);
   }
+  PackMatrices(zones_, matrices_);
   if (implicit_)
     relax_.Resize(gps_.size());
   else

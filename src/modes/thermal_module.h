@@ -91,5 +91,6 @@ class ThermalModule : public ThermalCalcModule {
   std::vector<GpThermalData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
   std::vector<uint8_t> free_;  // not fixed, not excluded, not linked
-  ImplicitRelaxation relax_;   // sized while the implicit scheme is on
+  std::vector<double> matrices_;  // the zones' matrices in zone order
+  ImplicitRelaxation relax_;      // sized while the implicit scheme is on
 };

@@ -78,7 +78,7 @@ void ThermalModule::Step(CommandType&) {
   for (const ZoneWork& w : zones_) {
     double x[8], y[8];
     for (int i = 0; i < w.n; ++i) x[i] = blocks[w.node[i]]->temperature;
-    PackedMatrixTimes(w.record->matrix, x, y, w.n);
+    PackedMatrixTimes(w.matrix, x, y, w.n);
     for (int i = 0; i < w.n; ++i) {
       GpThermalData& th = *blocks[w.node[i]];
       th.heatFlow += y[i];

@@ -2,13 +2,15 @@
 // steps: the zones of a non-null model with their corners numbered in the
 // mode's list of grid-points, the build of a zone's conductance matrix, and
 // the relaxation of the implicit scheme over contiguous per-grid-point
-// arrays.
+// arrays, and the shares of a face's apply value among its corners.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
+#include "model/grid_point.h"
 #include "model/zone.h"
 #include "modes/mode_model_table.h"
 
@@ -51,6 +53,45 @@ class NodeNumbers {
  private:
   std::unordered_map<const GridPoint*, int32_t> numbers_;
 };
+
+// Every corner of every tetrahedron of the zone's two mode overlays, with
+// the tetrahedron's volume: `visit(gp, volume)`.
+template <class Visit>
+void ForEachTetraCorner(Zone& zone, Visit visit) {
+  for (int o = 0; o < 2; ++o) {
+    const ZoneTetra* block = zone.GetTetra(o + 1);
+    if (!block) continue;
+    const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
+    for (int k = 0; k < zone.TetraPerOverlay(); ++k)
+      for (int corner = 0; corner < 4; ++corner) visit(*zone.Gp(defs[k].gp[corner]), block[k].volume);
+  }
+}
+
+// The shares of a face value among the face's corners, `visit(gp, a)` per
+// corner of each triangle: a = |X| h / 2 for a triangular face and |X| h / 4
+// for each of the four corner triangles of a quadrilateral (which cover it
+// twice), with X the cross product of two of the triangle's edges and h the
+// value at the face's centroid over 3.
+template <class Visit>
+void ForEachFaceShare(const ZoneFace& face, double h, Visit visit) {
+  const int n = face.GpCount();
+  const int triangles = n == 4 ? 4 : 1;
+  const double half = n == 4 ? 0.25 : 0.5;
+  for (int t = 0; t < triangles; ++t) {
+    GridPoint* corner[3];
+    for (int k = 0, m = 0; k < 4 && m < 3; ++k)
+      if (n == 3 || k != t) corner[m++] = face.GetGp(k);
+    const double* p0 = corner[0]->position;
+    double e1[3], e2[3];
+    for (int a = 0; a < 3; ++a) {
+      e1[a] = corner[1]->position[a] - p0[a];
+      e2[a] = corner[2]->position[a] - p0[a];
+    }
+    const double x[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    const double a = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) * h * half;
+    for (GridPoint* gp : corner) visit(*gp, a);
+  }
+}
 
 // Copies the zones' matrices side by side into `store`, for walks that
 // read them in zone order; the zones then read the copies.

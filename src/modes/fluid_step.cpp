@@ -189,42 +189,26 @@ void FluidModule::FacePass(const ApplyValue& item, const ApplyCondition& conditi
   const double* gr = item.gradient;
   const double h = (item.value + gr[0] * c[0] + gr[1] * c[1] + gr[2] * c[2]) * factor / 3.0;
   const bool leakage = item.quantity == kApplyLeakage;
-  // A quadrilateral is covered twice by its four corner triangles.
-  const int triangles = n == 4 ? 4 : 1;
-  const double share = n == 4 ? 0.25 : 0.5;
-  for (int t = 0; t < triangles; ++t) {
-    GridPoint* corner[3];
-    for (int k = 0, m = 0; k < 4 && m < 3; ++k)
-      if (n == 3 || k != t) corner[m++] = face->GetGp(k);
-    const double* p0 = corner[0]->position;
-    double e1[3], e2[3];
-    for (int a = 0; a < 3; ++a) {
-      e1[a] = corner[1]->position[a] - p0[a];
-      e2[a] = corner[2]->position[a] - p0[a];
-    }
-    const double x[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-    const double a = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) * h * share;
-    for (GridPoint* gp : corner) {
-      GpFluidData& f = *gp->fluid;
-      if (!leakage) {
-        AddFlow(*gp, a, phase == 1);
-      } else if (phase == 1) {
-        const double q = (gp->porePressure - item.second) * a;
-        f.flow += q;
-        f.flowMagnitude += std::fabs(q);
-        if (!Fixed(*gp)) {
-          if (-q <= 0.0)
-            outflow_ += std::fabs(q);
-          else
-            inflow_ += -q;
-        }
-      } else if (phase == 3) {
-        f.flow += a;
-      } else if (phase == 4 && f.implicitTerms) {
-        f.implicitTerms->implicitFlow += a * f.implicitTerms->estimate;
+  ForEachFaceShare(*face, h, [&](GridPoint& gp, double a) {
+    GpFluidData& f = *gp.fluid;
+    if (!leakage) {
+      AddFlow(gp, a, phase == 1);
+    } else if (phase == 1) {
+      const double q = (gp.porePressure - item.second) * a;
+      f.flow += q;
+      f.flowMagnitude += std::fabs(q);
+      if (!Fixed(gp)) {
+        if (-q <= 0.0)
+          outflow_ += std::fabs(q);
+        else
+          inflow_ += -q;
       }
+    } else if (phase == 3) {
+      f.flow += a;
+    } else if (phase == 4 && f.implicitTerms) {
+      f.implicitTerms->implicitFlow += a * f.implicitTerms->estimate;
     }
-  }
+  });
 }
 
 void FluidModule::ApplyPass(int phase) {
@@ -261,16 +245,10 @@ void FluidModule::ApplyPass(int phase) {
             Zone* zone = c->GetZone();
             if (!zone) break;
             const double v = item->value * factor;
-            for (int o = 0; o < 2; ++o) {
-              const ZoneTetra* block = zone->GetTetra(o + 1);
-              const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
-              for (int k = 0; k < zone->TetraPerOverlay(); ++k)
-                for (int corner = 0; corner < 4; ++corner) {
-                  GridPoint& gp = *zone->Gp(defs[k].gp[corner]);
-                  if (!gp.fluid) GridPointCreated(gp);
-                  AddFlow(gp, block[k].volume * v * 0.125, phase == 1);
-                }
-            }
+            ForEachTetraCorner(*zone, [&](GridPoint& gp, double volume) {
+              if (!gp.fluid) GridPointCreated(gp);
+              AddFlow(gp, volume * v * 0.125, phase == 1);
+            });
           }
           break;
         case kApplyDischarge:

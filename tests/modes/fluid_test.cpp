@@ -239,6 +239,14 @@ TEST_F(FluidTest, FunctionApplyFactorOfBothPhases) {
 }
 
 // The implicit scheme at ten times the stable step follows the explicit run.
+// The implicit scheme at ten times the stable step follows the explicit
+// run of a fresh model, with the top closed and with the top leaking to a
+// pressure of 0, the leakage stiff enough to govern the stable step there
+// (it must enter every implicit sweep; "apply leakage" takes the outer
+// pressure, then the coefficient). The sweeps stop once no
+// estimate changes by 1 % of the largest, which leaves the implicit run up
+// to 1.5 % of the applied pressure behind at this early time (t c / L^2 =
+// 0.8); the two meet as the flow settles.
 TEST_F(FluidTest, ImplicitMatchesExplicit) {
   const char* model[] = {"config fluid",
                          "gen zone brick size 1 1 10",
@@ -248,21 +256,28 @@ TEST_F(FluidTest, ImplicitMatchesExplicit) {
                          "initial fmodulus 2e9",
                          "fix pp 1e5 range z -0.1 0.1",
                          "set mech off"};
-  for (const char* l : model) Run({l});
-  Run({"step 1"});
-  const double stable = Fluid().FluidTimestep();
-  const double age = 500.0 * stable;
-  std::string line = "solve age " + std::to_string(age);
-  Run({line.c_str()});
-  double explicitP[11];
-  for (int z = 0; z <= 10; ++z) explicitP[z] = PorePressureAt(z);
-  Run({"new"});
-  for (const char* l : model) Run({l});
-  std::string dt = "set fluid dt " + std::to_string(10.0 * stable) + " implicit on";
-  std::string out = Run({dt.c_str(), line.c_str()});
-  EXPECT_TRUE(Fluid().Implicit());
-  for (int z = 1; z <= 10; ++z) EXPECT_NEAR(PorePressureAt(z), explicitP[z], 0.01 * 1e5) << z;
-  EXPECT_GT(PorePressureAt(5.0), 1e3);
+  double closedTop = 0.0;
+  for (const char* top : {"print apply", "apply leakage 0 1e-8 range z 9.9 10.1"}) {
+    Fresh();
+    for (const char* l : model) Run({l});
+    Run({top, "step 1"});
+    const double stable = Fluid().FluidTimestep();
+    const std::string line = "solve age " + std::to_string(500.0 * stable);
+    Run({line.c_str()});
+    double explicitP[11];
+    for (int z = 0; z <= 10; ++z) explicitP[z] = PorePressureAt(z);
+    Fresh();
+    for (const char* l : model) Run({l});
+    const std::string dt = "set fluid dt " + std::to_string(10.0 * stable) + " implicit on";
+    Run({top, dt.c_str(), line.c_str()});
+    EXPECT_TRUE(Fluid().Implicit()) << top;
+    for (int z = 1; z <= 10; ++z) EXPECT_NEAR(PorePressureAt(z), explicitP[z], 0.015 * 1e5) << top << " z " << z;
+    EXPECT_GT(PorePressureAt(5.0), 1e3) << top;
+    if (top[0] == 'p')
+      closedTop = explicitP[10];
+    else
+      EXPECT_LT(explicitP[10], 0.9 * closedTop);
+  }
 }
 
 TEST_F(FluidTest, TimeStepWarningsAndConvergenceFailure) {

@@ -32,3 +32,10 @@ double ModeApplyFactor(CalcModule& module, const ApplyValue& value, int phase) {
   }
   return 1.0;
 }
+
+bool AnyApplyQuantity(uint8_t quantity) {
+  for (ApplyCondition* c = GlobalApplyList().Head(); c; c = ApplyList::Next(c))
+    for (const ApplyValue* item = c->Values(); item; item = item->next)
+      if (item->quantity == quantity) return true;
+  return false;
+}

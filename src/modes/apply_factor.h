@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 class CalcModule;
 struct ApplyValue;
 
@@ -9,3 +11,6 @@ struct ApplyValue;
 // same for tables and functions; in any other phase 1. The mode's time is
 // put back even when the function fails.
 double ModeApplyFactor(CalcModule& module, const ApplyValue& value, int phase);
+
+// Whether any apply condition holds a value of the quantity.
+bool AnyApplyQuantity(uint8_t quantity);

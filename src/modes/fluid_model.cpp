@@ -182,6 +182,7 @@ void FluidModel::SetModel(int type) {
   modelType = type;
   const int n = Description(type).count;
   properties = std::make_unique<double[]>(static_cast<size_t>(n > 0 ? n : 1));
+  TakeValues();
 }
 
 void FluidModel::MatrixTimes(const double* x, double* y, int n) const { PackedMatrixTimes(matrix, x, y, n); }
@@ -255,6 +256,7 @@ void FluidModel::Restore(SaveStream& s) {
   cutPressureSum = cut;
   density = rho;
   std::memcpy(cornerWeights, w, sizeof(cornerWeights));
+  TakeValues();
 }
 
 // ---------------------------------------------------------------------------
@@ -292,6 +294,7 @@ void FluidModelTable::SetZoneProperty(Zone& zone, int slot, double value) {
   if (!r || slot < 0 || slot >= r->PropertyCount()) return;
   if (!r->properties) r->SetModel(r->modelType);
   r->properties[slot] = value;
+  r->TakeValues();
 }
 
 double FluidModelTable::ZoneFluidDensity(const Zone& zone) const {

@@ -57,8 +57,9 @@ class FluidModel : public ZoneRecord {
   double cutPressureSum = 0.0;
   double density = 0.0;
   double cornerWeights[8] = {};
-  // Operation 3's answer, taken at every preparation so that the step makes
-  // no handler call; not saved.
+  // Operation 3's answer, kept so that the step makes no handler call: taken
+  // again whenever a property, the model or the Biot mode changes, and at
+  // every preparation; not saved.
   double stepValues[4] = {};
 
   FluidModel() = default;
@@ -71,6 +72,8 @@ class FluidModel : public ZoneRecord {
   void Call(FluidModelMessage& message) const;
   // Operation 3: permeability, porosity, u_thc, Biot value.
   void Values(double out[4]) const;
+  // Operation 3 into stepValues.
+  void TakeValues() { Values(stepValues); }
   // The model type, with its properties all 0.
   void SetModel(int type);
   int PropertyCount() const { return Description(modelType).count; }

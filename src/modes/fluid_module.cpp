@@ -74,6 +74,7 @@ int FluidModule::Set(CommandType& interp) {
       break;
     case 5:
       biot_ = interp.GetBool();
+      TakeZoneValues();
       break;
     default:
       pcut_ = interp.GetBool();
@@ -122,6 +123,13 @@ void FluidModule::Restore(SaveStream& s) {
   fluidTimestep_ = s.ReadF64();
   ratioLimit_ = s.ReadF64();
   flowRatio_ = s.ReadF64();
+  TakeZoneValues();
+}
+
+// The Biot value of every zone follows the Biot mode.
+void FluidModule::TakeZoneValues() {
+  for (Zone* z : ZoneList())
+    if (FluidModel* r = FluidRecord(*z)) r->TakeValues();
 }
 
 SolveModeSettings FluidModule::SolveSettings() const {
@@ -291,55 +299,30 @@ void FluidModule::BuildWorkLists() {
   gps_.clear();
   blocks_.clear();
   terms_.clear();
-  for (Zone* z : ZoneList()) {
-    FluidModel* r = FluidRecord(*z);
-    if (!r || r->modelType == 0) continue;
-    ZoneWork w{z, r, z->GpCount(), {}, {}, {}};
-    for (int i = 0; i < 8; ++i) {
-      w.gp[i] = z->Gp(i < w.n ? i : 0);
-      w.fl[i] = w.gp[i]->fluid.get();
-      w.terms[i] = w.fl[i]->implicitTerms.get();
-    }
-    zones_.push_back(w);
-  }
+  NodeNumbers numbers;
   for (GridPoint* gp : GridPointList())
     if (gp->fluid) {
+      numbers.Add(gp, static_cast<int32_t>(gps_.size()));
       gps_.push_back(gp);
       blocks_.push_back(gp->fluid.get());
       terms_.push_back(gp->fluid->implicitTerms.get());
     }
-  sweepFree_.assign(gps_.size(), 0);
+  for (Zone* z : ZoneList()) {
+    FluidModel* r = FluidRecord(*z);
+    if (!r || r->modelType == 0) continue;
+    ZoneWork w;
+    if (numbers.Fill(*z, r, w)) zones_.push_back(w);
+  }
+  nodes_.resize(gps_.size());
+  PackMatrices(zones_, matrices_);
+  if (implicit_)
+    relax_.Resize(gps_.size());
+  else
+    relax_ = ImplicitRelaxation();
 }
 
-// Column i of the conductance matrix: the nodal outflows that a unit
-// pressure at corner i drives through the zone's two overlays.
 void FluidModule::BuildConductance(Zone& zone, FluidModel& record) {
-  for (double& m : record.matrix) m = 0.0;
-  const int n = zone.GpCount();
-  for (int i = 0; i < n; ++i) {
-    double c[8] = {};
-    for (int o = 0; o < 2; ++o) {
-      const ZoneTetra* block = zone.GetTetra(o + 1);
-      const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
-      for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
-        const ZoneTetra& t = block[k];
-        FluidModelMessage m;
-        m.operation = FluidModelMessage::kFlux;
-        for (int corner = 0; corner < 4; ++corner) {
-          if (defs[k].gp[corner] != i) continue;
-          for (int a = 0; a < 3; ++a) m.gradient[a] += t.area[corner][a] / (3.0 * t.volume);
-        }
-        record.Call(m);
-        for (int corner = 0; corner < 4; ++corner) {
-          const double* nk = t.area[corner];
-          c[defs[k].gp[corner]] += -(1.0 / 6.0) * (m.flux[0] * nk[0] + m.flux[1] * nk[1] + m.flux[2] * nk[2]);
-        }
-      }
-    }
-    zone.Gp(i)->fluid->flow += c[i];
-    double* row = record.matrix + FluidModel::RowStart(i);
-    for (int j = i; j < n; ++j) row[j - i] = c[j];
-  }
+  BuildZoneConductance<FluidModelMessage>(zone, record, [&zone](int i, double c) { zone.Gp(i)->fluid->flow += c; });
 }
 
 void FluidModule::PrepareActive(CommandType& interp) {

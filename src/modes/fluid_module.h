@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/calc_module.h"
+#include "modes/conduction_network.h"
 
 class ApplyValue;
 struct ImplicitTerms;
@@ -83,22 +84,26 @@ class FluidModule : public FluidCalcModule {
   int32_t LastSweeps() const { return lastSweeps_; }
 
  private:
-  // One zone of a non-null fluid model as the step walks it.
-  struct ZoneWork {
-    Zone* zone;
-    FluidModel* record;
-    int n;
-    GridPoint* gp[8];
-    GpFluidData* fl[8];
-    ImplicitTerms* terms[8];  // the implicit scheme's terms; none while it is off
+  using ZoneWork = NetworkZone<FluidModel>;
+  // What the zone walks of a step read and write of a grid-point, gathered
+  // from the grid-point and its block before a walk and given back after it.
+  struct alignas(64) FlowNode {
+    double pressure;
+    double saturation;
+    double flow;
+    double magnitude;
+    double position[3];
+    double increment;  // the pressure increment, for the Biot stress update
   };
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
   void EnsureBlocks();
+  // Every zone record's values of its model (operation 3) taken again.
+  void TakeZoneValues();
   void BuildConductance(Zone& zone, FluidModel& record);
-  // Gravity-corrected pressures of a zone, weighted by saturation when partly saturated.
+  // The zone's flows from the gravity-corrected pressures of its corners,
+  // weighted by saturation when partly saturated.
   void ZoneFlows(const ZoneWork& w, const double g[3], double q[8]) const;
-  double ZoneSaturation(const ZoneWork& w) const;
   void AddFlow(GridPoint& gp, double q, bool magnitude);
   void FacePass(const ApplyValue& value, const class ApplyCondition& condition, int phase, double factor);
 
@@ -117,9 +122,11 @@ class FluidModule : public FluidCalcModule {
   int32_t lastSweeps_ = 0;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
-  // Beside gps_: their blocks, their implicit terms and whether the implicit
-  // sweeps update them (free, not excluded, not linked).
+  // Beside gps_: their blocks, their implicit terms and what the zone walk
+  // of a step reads and writes.
   std::vector<GpFluidData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
-  std::vector<uint8_t> sweepFree_;
+  std::vector<FlowNode> nodes_;
+  std::vector<double> matrices_;  // the zones' matrices in zone order
+  ImplicitRelaxation relax_;      // sized while the implicit scheme is on
 };

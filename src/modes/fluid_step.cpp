@@ -16,6 +16,10 @@
 namespace {
 
 constexpr double kSaturated = 0.99999;
+// How many zones ahead the zone walks ask for a record's line: the records
+// lie apart from one another, and waiting for each one's density held the
+// explicit step back most.
+constexpr size_t kRecordsAhead = 8;
 
 bool Linked(const GridPoint& gp) { return (gp.flags & (NodeBase::kAttached | NodeBase::kSlaved)) != 0; }
 bool Fixed(const GridPoint& gp) { return (gp.flags & NodeBase::kFixPorePressure) != 0; }
@@ -51,26 +55,25 @@ void UnsaturatedFlows(double* q, const double* s, int n) {
 
 }  // namespace
 
-double FluidModule::ZoneSaturation(const ZoneWork& w) const {
-  double sum = 0.0;
-  for (int i = 0; i < w.n; ++i) sum += w.fl[i]->saturation;
-  return sum / w.n;
-}
-
 void FluidModule::ZoneFlows(const ZoneWork& w, const double g[3], double q[8]) const {
-  const double s = ZoneSaturation(w);
+  const FlowNode* nodes = nodes_.data();
+  const int n = w.n;
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) sum += nodes[w.node[i]].saturation;
+  const double s = sum / n;
   const double rho = w.record->density * s;
-  const double* x0 = w.gp[0]->position;
+  const double* x0 = nodes[w.node[0]].position;
   double p[8] = {};
-  for (int i = 0; i < w.n; ++i) {
-    const double* x = w.gp[i]->position;
-    p[i] = w.gp[i]->porePressure - rho * (g[0] * (x[0] - x0[0]) + g[1] * (x[1] - x0[1]) + g[2] * (x[2] - x0[2]));
+  for (int i = 0; i < n; ++i) {
+    const FlowNode& c = nodes[w.node[i]];
+    const double* x = c.position;
+    p[i] = c.pressure - rho * (g[0] * (x[0] - x0[0]) + g[1] * (x[1] - x0[1]) + g[2] * (x[2] - x0[2]));
   }
-  w.record->MatrixTimes(p, q, w.n);
+  PackedMatrixTimes(w.matrix, p, q, n);
   if (s < kSaturated) {
     double sat[8];
-    for (int i = 0; i < w.n; ++i) sat[i] = w.fl[i]->saturation;
-    UnsaturatedFlows(q, sat, w.n);
+    for (int i = 0; i < n; ++i) sat[i] = nodes[w.node[i]].saturation;
+    UnsaturatedFlows(q, sat, n);
   }
 }
 
@@ -91,19 +94,40 @@ void FluidModule::Step(CommandType&) {
   const ModelSettings& settings = Settings();
   const double* g = settings.gravity;
   const double dt = settings.timestep;
-  for (const ZoneWork& w : zones_) {
+  // The zone walk reads and writes the grid-points' values gathered side by
+  // side, in the order the blocks would have taken them.
+  const size_t count = gps_.size();
+  for (size_t k = 0; k < count; ++k) {
+    const GridPoint& gp = *gps_[k];
+    const GpFluidData& f = *blocks_[k];
+    FlowNode& node = nodes_[k];
+    node.pressure = gp.porePressure;
+    node.saturation = f.saturation;
+    node.flow = f.flow;
+    node.magnitude = f.flowMagnitude;
+    for (int a = 0; a < 3; ++a) node.position[a] = gp.position[a];
+  }
+  FlowNode* nodes = nodes_.data();
+  const size_t zoneCount = zones_.size();
+  for (size_t z = 0; z < zoneCount; ++z) {
+    const ZoneWork& w = zones_[z];
+    if (z + kRecordsAhead < zoneCount) __builtin_prefetch(&zones_[z + kRecordsAhead].record->density);
     double q[8];
     ZoneFlows(w, g, q);
     for (int i = 0; i < w.n; ++i) {
-      w.fl[i]->flow += q[i];
-      w.fl[i]->flowMagnitude += std::fabs(q[i]);
+      FlowNode& node = nodes[w.node[i]];
+      node.flow += q[i];
+      node.magnitude += std::fabs(q[i]);
     }
+  }
+  for (size_t k = 0; k < count; ++k) {
+    blocks_[k]->flow = nodes_[k].flow;
+    blocks_[k]->flowMagnitude = nodes_[k].magnitude;
   }
   ApplyPass(1);
   if (implicit_) ApplyPass(2);
   // The explicit update and the new pressure of a grid-point depend on that
   // grid-point alone: one walk does both.
-  const size_t count = gps_.size();
   for (size_t k = 0; k < count; ++k) {
     GridPoint& gp = *gps_[k];
     GpFluidData& f = *blocks_[k];
@@ -139,46 +163,22 @@ void FluidModule::Step(CommandType&) {
 
 void FluidModule::ImplicitSolve(double dt) {
   const size_t count = gps_.size();
+  if (relax_.unknowns.size() != count) throw KWRExcept("Implicit scheme failed to converge");
   for (size_t g = 0; g < count; ++g) {
     GpFluidData& f = *blocks_[g];
     if (!terms_[g]) throw KWRExcept("Implicit scheme failed to converge");
-    f.flow = -(f.modulus * f.inverseVolume * f.flow * dt);
+    relax_.factor[g] = f.modulus * f.inverseVolume;
+    f.flow = -(relax_.factor[g] * f.flow * dt);
     terms_[g]->estimate = terms_[g]->weight * f.flow;
+    relax_.increment[g] = f.flow;
     const GridPoint& gp = *gps_[g];
-    sweepFree_[g] = !(Fixed(gp) || Excluded(gp) || Linked(gp));
+    relax_.free[g] = !(Fixed(gp) || Excluded(gp) || Linked(gp));
   }
-  double previous = 0.0;
-  bool converged = false;
-  for (int32_t k = 0; k < iterationLimit_; ++k) {
-    lastSweeps_ = k + 1;
-    for (ImplicitTerms* t : terms_) t->implicitFlow = 0.0;
-    for (const ZoneWork& w : zones_) {
-      double x[8], y[8];
-      for (int i = 0; i < w.n; ++i) x[i] = w.terms[i]->estimate;
-      w.record->MatrixTimes(x, y, w.n);
-      for (int i = 0; i < w.n; ++i) w.terms[i]->implicitFlow += y[i];
-    }
-    ApplyPass(4);
-    double largestChange = 0.0, largestEstimate = 0.0;
-    for (size_t g = 0; g < count; ++g) {
-      if (!sweepFree_[g]) continue;
-      const GpFluidData& f = *blocks_[g];
-      ImplicitTerms& t = *terms_[g];
-      t.implicitFlow = -(f.modulus * f.inverseVolume * t.implicitFlow * dt);
-      double delta = ((t.implicitFlow * 0.5 + f.flow) - t.estimate) * t.weight;
-      t.estimate += delta;
-      largestEstimate = std::max(largestEstimate, std::fabs(t.estimate));
-      if (previous > 0.001) delta /= previous;
-      largestChange = std::max(largestChange, std::fabs(delta));
-    }
-    if (largestChange < 0.01 && k > 3) {
-      converged = true;
-      break;
-    }
-    previous = largestEstimate;
-  }
-  if (!converged) throw KWRExcept("Implicit scheme failed to converge");
-  for (size_t g = 0; g < count; ++g) blocks_[g]->flow = sweepFree_[g] ? terms_[g]->estimate : 0.0;
+  const bool leakage = AnyApplyQuantity(kApplyLeakage);
+  if (!relax_.Solve(zones_, terms_.data(), iterationLimit_, dt, lastSweeps_, leakage,
+                    [this](ImplicitTerms* const*) { ApplyPass(4); }))
+    throw KWRExcept("Implicit scheme failed to converge");
+  for (size_t g = 0; g < count; ++g) blocks_[g]->flow = relax_.free[g] ? relax_.unknowns[g].estimate : 0.0;
 }
 
 // ---------------------------------------------------------------------------
@@ -196,42 +196,26 @@ void FluidModule::FacePass(const ApplyValue& item, const ApplyCondition& conditi
   const double* gr = item.gradient;
   const double h = (item.value + gr[0] * c[0] + gr[1] * c[1] + gr[2] * c[2]) * factor / 3.0;
   const bool leakage = item.quantity == kApplyLeakage;
-  // A quadrilateral is covered twice by its four corner triangles.
-  const int triangles = n == 4 ? 4 : 1;
-  const double share = n == 4 ? 0.25 : 0.5;
-  for (int t = 0; t < triangles; ++t) {
-    GridPoint* corner[3];
-    for (int k = 0, m = 0; k < 4 && m < 3; ++k)
-      if (n == 3 || k != t) corner[m++] = face->GetGp(k);
-    const double* p0 = corner[0]->position;
-    double e1[3], e2[3];
-    for (int a = 0; a < 3; ++a) {
-      e1[a] = corner[1]->position[a] - p0[a];
-      e2[a] = corner[2]->position[a] - p0[a];
-    }
-    const double x[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-    const double a = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) * h * share;
-    for (GridPoint* gp : corner) {
-      GpFluidData& f = *gp->fluid;
-      if (!leakage) {
-        AddFlow(*gp, a, phase == 1);
-      } else if (phase == 1) {
-        const double q = (gp->porePressure - item.second) * a;
-        f.flow += q;
-        f.flowMagnitude += std::fabs(q);
-        if (!Fixed(*gp)) {
-          if (-q <= 0.0)
-            outflow_ += std::fabs(q);
-          else
-            inflow_ += -q;
-        }
-      } else if (phase == 3) {
-        f.flow += a;
-      } else if (phase == 4 && f.implicitTerms) {
-        f.implicitTerms->implicitFlow += a * f.implicitTerms->estimate;
+  ForEachFaceShare(*face, h, [&](GridPoint& gp, double a) {
+    GpFluidData& f = *gp.fluid;
+    if (!leakage) {
+      AddFlow(gp, a, phase == 1);
+    } else if (phase == 1) {
+      const double q = (gp.porePressure - item.second) * a;
+      f.flow += q;
+      f.flowMagnitude += std::fabs(q);
+      if (!Fixed(gp)) {
+        if (-q <= 0.0)
+          outflow_ += std::fabs(q);
+        else
+          inflow_ += -q;
       }
+    } else if (phase == 3) {
+      f.flow += a;
+    } else if (phase == 4 && f.implicitTerms) {
+      f.implicitTerms->implicitFlow += a * f.implicitTerms->estimate;
     }
-  }
+  });
 }
 
 void FluidModule::ApplyPass(int phase) {
@@ -268,16 +252,10 @@ void FluidModule::ApplyPass(int phase) {
             Zone* zone = c->GetZone();
             if (!zone) break;
             const double v = item->value * factor;
-            for (int o = 0; o < 2; ++o) {
-              const ZoneTetra* block = zone->GetTetra(o + 1);
-              const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
-              for (int k = 0; k < zone->TetraPerOverlay(); ++k)
-                for (int corner = 0; corner < 4; ++corner) {
-                  GridPoint& gp = *zone->Gp(defs[k].gp[corner]);
-                  if (!gp.fluid) GridPointCreated(gp);
-                  AddFlow(gp, block[k].volume * v * 0.125, phase == 1);
-                }
-            }
+            ForEachTetraCorner(*zone, [&](GridPoint& gp, double volume) {
+              if (!gp.fluid) GridPointCreated(gp);
+              AddFlow(gp, volume * v * 0.125, phase == 1);
+            });
           }
           break;
         case kApplyDischarge:
@@ -312,15 +290,22 @@ void FluidModule::MechanicalCoupling() {
 }
 
 void FluidModule::ZonePressureTerms() {
-  const bool pore = Settings().porePressure;
-  for (const ZoneWork& w : zones_) {
-    if (w.zone->IsNull()) continue;
-    const double* v = w.record->stepValues;
-    if (v[3] == 0.0 || !pore) continue;
+  if (!Settings().porePressure) return;
+  // The increments side by side for the zone walk.
+  const size_t count = blocks_.size();
+  for (size_t k = 0; k < count; ++k) nodes_[k].increment = blocks_[k]->pressureIncrement;
+  const FlowNode* nodes = nodes_.data();
+  const size_t zoneCount = zones_.size();
+  for (size_t z = 0; z < zoneCount; ++z) {
+    const ZoneWork& w = zones_[z];
+    if (z + kRecordsAhead < zoneCount) __builtin_prefetch(&zones_[z + kRecordsAhead].record->stepValues[3]);
+    const double biot = w.record->stepValues[3];
+    if (biot == 0.0) continue;
     double sum = 0.0;
-    for (int i = 0; i < w.n; ++i) sum += w.fl[i]->pressureIncrement;
+    for (int i = 0; i < w.n; ++i) sum += nodes[w.node[i]].increment;
     const double dp = sum / w.n;
-    if (dp != 0.0) ShiftZoneStress(*w.zone, v[3] * dp);
+    if (dp == 0.0 || w.zone->IsNull()) continue;
+    ShiftZoneStress(*w.zone, biot * dp);
   }
 }
 
@@ -360,7 +345,7 @@ void FluidModule::PressureCut() {
   }
   for (const ZoneWork& w : zones_) {
     double sum = 0.0;
-    for (int i = 0; i < w.n; ++i) sum += w.fl[i]->cutPressure;
+    for (int i = 0; i < w.n; ++i) sum += blocks_[w.node[i]]->cutPressure;
     const double a = sum / w.n;
     if (a == 0.0) continue;
     w.record->cutPressureSum += a;

@@ -238,36 +238,9 @@ void ThermalModule::HeatCapacity(Zone& zone, const ThermalModel& record) {
   }
 }
 
-// Column i of the conductance matrix: the nodal heat outflows that a unit
-// temperature at corner i drives through the zone's two overlays.
 void ThermalModule::BuildConductance(Zone& zone, ThermalModel& record) {
-  for (double& m : record.matrix) m = 0.0;
-  const int n = zone.GpCount();
-  for (int i = 0; i < n; ++i) {
-    double c[8] = {};
-    for (int o = 0; o < 2; ++o) {
-      const ZoneTetra* block = zone.GetTetra(o + 1);
-      if (!block) continue;
-      const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
-      for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
-        const ZoneTetra& t = block[k];
-        ThermalModelMessage m;
-        m.operation = ThermalModelMessage::kFlux;
-        for (int corner = 0; corner < 4; ++corner) {
-          if (defs[k].gp[corner] != i) continue;
-          for (int a = 0; a < 3; ++a) m.gradient[a] += t.area[corner][a] / (3.0 * t.volume);
-        }
-        record.Call(m);
-        for (int corner = 0; corner < 4; ++corner) {
-          const double* nk = t.area[corner];
-          c[defs[k].gp[corner]] += -(1.0 / 6.0) * (m.flux[0] * nk[0] + m.flux[1] * nk[1] + m.flux[2] * nk[2]);
-        }
-      }
-    }
-    zone.Gp(i)->thermal->heatFlow += c[i];
-    double* row = record.matrix + ThermalModel::RowStart(i);
-    for (int j = i; j < n; ++j) row[j - i] = c[j];
-  }
+  BuildZoneConductance<ThermalModelMessage>(zone, record,
+                                            [&zone](int i, double c) { zone.Gp(i)->thermal->heatFlow += c; });
 }
 
 void ThermalModule::PrepareActive(CommandType& interp) {
@@ -344,24 +317,27 @@ void ThermalModule::BuildWorkLists() {
   blocks_.clear();
   terms_.clear();
   free_.clear();
-  for (Zone* z : ZoneList()) {
-    ThermalModel* r = ThermalRecord(*z);
-    if (!r || r->modelType == 0) continue;
-    ZoneWork w{z, r, z->GpCount(), {}, {}};
-    for (int i = 0; i < 8; ++i) {
-      GridPoint* gp = z->Gp(i < w.n ? i : 0);
-      w.th[i] = gp->thermal.get();
-      w.terms[i] = w.th[i]->implicitTerms.get();
-    }
-    zones_.push_back(w);
-    if (r->modelType == kThHydConcrete || r->modelType == kThHyd) hydration_.push_back(w);
-    if (r->modelType == kThAdvection) advection_.push_back(w);
-  }
+  NodeNumbers numbers;
   for (GridPoint* gp : GridPointList())
     if (gp->thermal) {
+      numbers.Add(gp, static_cast<int32_t>(gps_.size()));
       gps_.push_back(gp);
       blocks_.push_back(gp->thermal.get());
       terms_.push_back(gp->thermal->implicitTerms.get());
       free_.push_back(!(Fixed(*gp) || Excluded(*gp) || Linked(*gp)));
     }
+  for (Zone* z : ZoneList()) {
+    ThermalModel* r = ThermalRecord(*z);
+    if (!r || r->modelType == 0) continue;
+    ZoneWork w;
+    if (!numbers.Fill(*z, r, w)) continue;
+    zones_.push_back(w);
+    if (r->modelType == kThHydConcrete || r->modelType == kThHyd) hydration_.push_back(w);
+    if (r->modelType == kThAdvection) advection_.push_back(w);
+  }
+  PackMatrices(zones_, matrices_);
+  if (implicit_)
+    relax_.Resize(gps_.size());
+  else
+    relax_ = ImplicitRelaxation();
 }

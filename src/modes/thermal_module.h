@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/calc_module.h"
+#include "modes/conduction_network.h"
 
 class ApplyValue;
 class ApplyCondition;
@@ -65,13 +66,7 @@ class ThermalModule : public ThermalCalcModule {
   int32_t LastSweeps() const { return lastSweeps_; }
 
  private:
-  struct ZoneWork {
-    Zone* zone;
-    ThermalModel* record;
-    int n;
-    GpThermalData* th[8];
-    ImplicitTerms* terms[8];
-  };
+  using ZoneWork = NetworkZone<ThermalModel>;
   void BuildWorkLists();
   void BuildConductance(Zone& zone, ThermalModel& record);
   void HeatCapacity(Zone& zone, const ThermalModel& record);
@@ -96,4 +91,6 @@ class ThermalModule : public ThermalCalcModule {
   std::vector<GpThermalData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
   std::vector<uint8_t> free_;  // not fixed, not excluded, not linked
+  std::vector<double> matrices_;  // the zones' matrices in zone order
+  ImplicitRelaxation relax_;      // sized while the implicit scheme is on
 };

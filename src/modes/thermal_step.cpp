@@ -43,7 +43,7 @@ void ThermalModule::Advection(const ZoneWork& w) {
       for (int c = 0; c < 4; ++c) {
         const int i = defs[k].gp[c];
         weight[i] += t.volume * 0.25;
-        for (int a = 0; a < 3; ++a) g[a] += t.area[c][a] * w.th[i]->temperature / (3.0 * t.volume);
+        for (int a = 0; a < 3; ++a) g[a] += t.area[c][a] * blocks_[w.node[i]]->temperature / (3.0 * t.volume);
       }
       ++count;
     }
@@ -51,35 +51,31 @@ void ThermalModule::Advection(const ZoneWork& w) {
   if (count == 0) return;
   const double a = (q[0] * g[0] + q[1] * g[1] + q[2] * g[2]) / count * rho * 0.5 * lspec;
   for (int i = 0; i < w.n; ++i) {
-    w.th[i]->heatFlow += weight[i] * a;
-    w.th[i]->heatMagnitude += std::fabs(weight[i] * a);
+    GpThermalData& th = *blocks_[w.node[i]];
+    th.heatFlow += weight[i] * a;
+    th.heatMagnitude += std::fabs(weight[i] * a);
   }
 }
 
 void ThermalModule::ZoneHeatSource(Zone& zone, double value, int phase) {
-  for (int o = 0; o < 2; ++o) {
-    const ZoneTetra* block = zone.GetTetra(o + 1);
-    if (!block) continue;
-    const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
-    for (int k = 0; k < zone.TetraPerOverlay(); ++k)
-      for (int corner = 0; corner < 4; ++corner) {
-        GridPoint& gp = *zone.Gp(defs[k].gp[corner]);
-        if (!gp.thermal) GridPointCreated(gp);
-        AddHeat(*gp.thermal, block[k].volume * value * 0.125, phase == 1);
-      }
-  }
+  ForEachTetraCorner(zone, [&](GridPoint& gp, double volume) {
+    if (!gp.thermal) GridPointCreated(gp);
+    AddHeat(*gp.thermal, volume * value * 0.125, phase == 1);
+  });
 }
 
 void ThermalModule::Step(CommandType&) {
   const ModelSettings& settings = Settings();
   const double dt = settings.timestep;
+  GpThermalData* const* blocks = blocks_.data();
   for (const ZoneWork& w : zones_) {
     double x[8], y[8];
-    for (int i = 0; i < w.n; ++i) x[i] = w.th[i]->temperature;
-    w.record->MatrixTimes(x, y, w.n);
+    for (int i = 0; i < w.n; ++i) x[i] = blocks[w.node[i]]->temperature;
+    PackedMatrixTimes(w.matrix, x, y, w.n);
     for (int i = 0; i < w.n; ++i) {
-      w.th[i]->heatFlow += y[i];
-      w.th[i]->heatMagnitude += std::fabs(y[i]);
+      GpThermalData& th = *blocks[w.node[i]];
+      th.heatFlow += y[i];
+      th.heatMagnitude += std::fabs(y[i]);
     }
   }
   for (const ZoneWork& w : advection_) Advection(w);
@@ -128,46 +124,22 @@ void ThermalModule::Step(CommandType&) {
   }
 }
 
-// Relaxation of the half-implicit update: every free grid-point's increment
-// is the explicit one plus half of what the increments themselves drive.
 void ThermalModule::ImplicitSolve(double dt) {
   const size_t count = gps_.size();
+  if (relax_.unknowns.size() != count) throw KWRExcept("Implicit scheme failed to converge");
   for (size_t g = 0; g < count; ++g) {
     if (!terms_[g]) throw KWRExcept("Implicit scheme failed to converge");
-    terms_[g]->estimate = free_[g] ? terms_[g]->weight * blocks_[g]->heatFlow : 0.0;
+    const GpThermalData& t = *blocks_[g];
+    terms_[g]->estimate = free_[g] ? terms_[g]->weight * t.heatFlow : 0.0;
+    relax_.factor[g] = t.inverseCapacity;
+    relax_.increment[g] = t.heatFlow;
+    relax_.free[g] = free_[g];
   }
-  double previous = 0.0;
-  bool converged = false;
-  for (int32_t k = 0; k < iterationLimit_; ++k) {
-    lastSweeps_ = k + 1;
-    for (ImplicitTerms* t : terms_) t->implicitFlow = 0.0;
-    for (const ZoneWork& w : zones_) {
-      double x[8], y[8];
-      for (int i = 0; i < w.n; ++i) x[i] = w.terms[i]->estimate;
-      w.record->MatrixTimes(x, y, w.n);
-      for (int i = 0; i < w.n; ++i) w.terms[i]->implicitFlow += y[i];
-    }
-    ApplyPass(4);
-    double largestChange = 0.0, largestEstimate = 0.0;
-    for (size_t g = 0; g < count; ++g) {
-      if (!free_[g]) continue;
-      const GpThermalData& t = *blocks_[g];
-      ImplicitTerms& i = *terms_[g];
-      i.implicitFlow = -(t.inverseCapacity * i.implicitFlow * dt);
-      double delta = ((i.implicitFlow * 0.5 + t.heatFlow) - i.estimate) * i.weight;
-      i.estimate += delta;
-      largestEstimate = std::max(largestEstimate, std::fabs(i.estimate));
-      if (previous > 0.001) delta /= previous;
-      largestChange = std::max(largestChange, std::fabs(delta));
-    }
-    if (largestChange < 0.01 && k > 3) {
-      converged = true;
-      break;
-    }
-    previous = largestEstimate;
-  }
-  if (!converged) throw KWRExcept("Implicit scheme failed to converge");
-  for (size_t g = 0; g < count; ++g) blocks_[g]->heatFlow = free_[g] ? terms_[g]->estimate : 0.0;
+  const bool convection = AnyApplyQuantity(kApplyConvection);
+  if (!relax_.Solve(zones_, terms_.data(), iterationLimit_, dt, lastSweeps_, convection,
+                    [this](ImplicitTerms* const*) { ApplyPass(4); }))
+    throw KWRExcept("Implicit scheme failed to converge");
+  for (size_t g = 0; g < count; ++g) blocks_[g]->heatFlow = free_[g] ? relax_.unknowns[g].estimate : 0.0;
 }
 
 // ---------------------------------------------------------------------------
@@ -185,37 +157,21 @@ void ThermalModule::FacePass(const ApplyValue& item, const ApplyCondition& condi
   const double* gr = item.gradient;
   const double h = (item.value + gr[0] * c[0] + gr[1] * c[1] + gr[2] * c[2]) * factor / 3.0;
   const bool convection = item.quantity == kApplyConvection;
-  // A quadrilateral is covered twice by its four corner triangles.
-  const int triangles = n == 4 ? 4 : 1;
-  const double share = n == 4 ? 0.25 : 0.5;
-  for (int t = 0; t < triangles; ++t) {
-    GridPoint* corner[3];
-    for (int k = 0, m = 0; k < 4 && m < 3; ++k)
-      if (n == 3 || k != t) corner[m++] = face->GetGp(k);
-    const double* p0 = corner[0]->position;
-    double e1[3], e2[3];
-    for (int a = 0; a < 3; ++a) {
-      e1[a] = corner[1]->position[a] - p0[a];
-      e2[a] = corner[2]->position[a] - p0[a];
+  ForEachFaceShare(*face, h, [&](GridPoint& gp, double a) {
+    if (!gp.thermal) GridPointCreated(gp);
+    GpThermalData& th = *gp.thermal;
+    if (!convection) {
+      AddHeat(th, a, phase == 1);
+    } else if (phase == 1) {
+      const double q = (th.temperature - item.second) * a;
+      th.heatFlow += q;
+      th.heatMagnitude += std::fabs(q);
+    } else if (phase == 3) {
+      th.heatFlow += a;
+    } else if (phase == 4 && th.implicitTerms) {
+      th.implicitTerms->implicitFlow += a * th.implicitTerms->estimate;
     }
-    const double x[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-    const double a = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) * h * share;
-    for (GridPoint* gp : corner) {
-      if (!gp->thermal) GridPointCreated(*gp);
-      GpThermalData& th = *gp->thermal;
-      if (!convection) {
-        AddHeat(th, a, phase == 1);
-      } else if (phase == 1) {
-        const double q = (th.temperature - item.second) * a;
-        th.heatFlow += q;
-        th.heatMagnitude += std::fabs(q);
-      } else if (phase == 3) {
-        th.heatFlow += a;
-      } else if (phase == 4 && th.implicitTerms) {
-        th.implicitTerms->implicitFlow += a * th.implicitTerms->estimate;
-      }
-    }
-  }
+  });
 }
 
 void ThermalModule::ApplyPass(int phase) {

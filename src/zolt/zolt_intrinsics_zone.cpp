@@ -11,6 +11,7 @@
 #include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
+#include "model/zone_models.h"
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_model_pointers.h"
@@ -275,8 +276,10 @@ double ZoneProperty(const Zone& z, const String& name) {
   return value;
 }
 
-String ModelKeywords(const ZoneRecord* record) {
-  return record && record->ModelType() != 0 ? String(std::to_string(record->ModelType())) : String("Undefined");
+// The property keywords of the zone's thermal or fluid model; "Undefined"
+// without one.
+String ModelKeywords(const ZoneRecord* record, const ZoneMaterialModels* models) {
+  return record && models && record->ModelType() != 0 ? models->Keywords(record->ModelType()) : String("Undefined");
 }
 
 void RunModelOnce(Zone& z) {
@@ -490,9 +493,9 @@ void ZoneEvaluate(ZoltIntrinsicCall& c) {
       RunModelOnce(z);
       return;
     case 2113:
-      return c.value.SetString(ModelKeywords(z.thermal.get()));
+      return c.value.SetString(ModelKeywords(z.thermal.get(), ThermalZoneModels()));
     case 2114:
-      return c.value.SetString(ModelKeywords(z.fluid.get()));
+      return c.value.SetString(ModelKeywords(z.fluid.get(), FluidZoneModels()));
     case 2117:
       return FaceNorm(z, c);
     default:

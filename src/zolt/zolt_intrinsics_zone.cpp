@@ -8,6 +8,7 @@
 #include "cmodels/constitutive_model.h"
 #include "cmodels/stensor.h"
 #include "model/calc_module.h"
+#include "model/grid.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
@@ -734,6 +735,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
     case 3006:
     case 3008:
       g.position[(code - 3004) / 2] = v.GetFloat();
+      GridPointsMoved();  // the nearest grid-point and zone look-ups follow
       return;
     case 3010:
     case 3012:

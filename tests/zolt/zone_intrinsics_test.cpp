@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../base/temp_dir.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid.h"
 #include "model/zone.h"
@@ -31,6 +32,9 @@ class ZoneIntrinsicsTest : public ZoltFixture {
     std::remove(kFile);
   }
   static constexpr const char* kFile = "zone_intrinsics_test.bin";
+  // The tests run side by side in separate processes: each writes its file
+  // in a folder of its own.
+  TempDir folder;
   Zone* a = nullptr;
   Zone* b = nullptr;
   Zone* w = nullptr;

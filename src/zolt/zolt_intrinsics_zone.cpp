@@ -59,6 +59,11 @@ uint64_t OwnerWord(uint32_t id) { return (uint64_t{ListRemovalCount()} << 32) | 
 
 template <class T>
 T* Live(const ZoltValue& v, uint32_t kind, IdMap<T>& ids, const ModelList<T>& list) {
+  if (v.TypeTag() == ZoltValue::kPointer && v.KindWord() == kind) {
+    const uint64_t word = v.OwnerWord();
+    if (word == 0 || static_cast<uint32_t>(word >> 32) == ListRemovalCount())
+      return static_cast<T*>(static_cast<LinkListNode*>(v.Pointer()));
+  }
   if (v.TypeTag() == ZoltValue::kPointer && !v.Pointer()) return nullptr;
   // The node is not taken for an object until it is known to be one.
   auto* node = static_cast<LinkListNode*>(v.GetPointer(kind));

@@ -1,5 +1,6 @@
 // The zone intrinsics: a function that walks 10^5 zones, reading z_szz and
-// writing z_extra in each (at most 20 ms, no allocation per call).
+// writing z_extra in each (at most 20 ms, no allocation per call); nearest
+// zone and grid-point look-ups in the same block.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -64,6 +65,31 @@ void BM_ZoneLoopReadAndWrite(benchmark::State& state) {
   Settings().zoneExtras = 0;
 }
 BENCHMARK(BM_ZoneLoopReadAndWrite)->Arg(47)->Unit(benchmark::kMillisecond);
+
+// z_near and gp_near at 1000 points spread through the same block: each
+// look-up reads the cells around its point, not the lists.
+void BM_NearestZoneAndGridPoint(benchmark::State& state) {
+  ScriptProgram p;
+  InstallZoltZoneIntrinsics();
+  MakeBlock(static_cast<int>(state.range(0)));
+  p.Type(
+      "define near\n"
+      "  loop k (1, 1000)\n"
+      "    x = 0.047 * k\n"
+      "    y = 47.0 - 0.047 * k\n"
+      "    z = k - (k / 47) * 47 + 0.3\n"
+      "    a = z_near(x, y, z)\n"
+      "    b = gp_near(x, y, z)\n"
+      "  end_loop\n"
+      "end\n");
+  ZoltStatement* head = p.zolt.State().symbols.Find(String("near"))->function;
+  p.zolt.Execute(p.interp, head);  // lays the indexes out
+  for (auto _ : state) p.zolt.Execute(p.interp, head);
+  state.counters["zones"] = static_cast<double>(ZoneList().Count());
+  ClearGrid();
+  Settings().zoneExtras = 0;
+}
+BENCHMARK(BM_NearestZoneAndGridPoint)->Arg(47)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

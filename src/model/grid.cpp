@@ -366,7 +366,18 @@ class FaceMap {
 
 class GridIndex {
  public:
-  void Invalidate() { valid_ = false; }
+  void Invalidate() {
+    valid_ = false;
+    ++stamp_;
+  }
+  uint32_t Stamp() const { return stamp_; }
+  // Emptying the cells once is enough for a run of moves.
+  void PointsMoved() {
+    if (pointsStale_)
+      ++stamp_;
+    else
+      StalePoints();
+  }
 
   void Ensure() {
     if (valid_ && gpCount_ == GridPointList().Count() && zoneCount_ == ZoneList().Count()) return;
@@ -553,6 +564,7 @@ class GridIndex {
   void StalePoints() {
     points_.Clear();
     pointsStale_ = true;
+    ++stamp_;
   }
 
   void MarkBatchStart() {
@@ -566,6 +578,7 @@ class GridIndex {
 
   bool valid_ = false;
   bool pointsStale_ = true;
+  uint32_t stamp_ = 0;      // counts the changes that may have moved grid objects
   int32_t pointsStep_ = 0;  // the step counter when the spatial index was laid out
   int batchDepth_ = 0;
   uint32_t batchGpCount_ = 0;
@@ -712,27 +725,6 @@ GridPoint* CoincidentGridpoint(const double position[3]) {
   return Distance(position, gp->position) < tolerance ? gp : nullptr;
 }
 
-namespace {
-Zone* NearestZoneOf(const double position[3], bool skipNull) {
-  Zone* best = nullptr;
-  double bestD = DBL_MAX;
-  for (Zone* z : ZoneList()) {
-    if (skipNull && z->IsNull()) continue;
-    double c[3];
-    z->Centroid(c);
-    double d = Distance(position, c);
-    if (d < bestD) {
-      bestD = d;
-      best = z;
-    }
-  }
-  return best;
-}
-}  // namespace
-
-Zone* NearestZoneAny(const double position[3]) { return NearestZoneOf(position, false); }
-Zone* NearestZone(const double position[3]) { return NearestZoneOf(position, true); }
-
 GridPoint* GetGridPointByIndex(uint32_t index) { return static_cast<GridPoint*>(GridPointList().GetByIndex(index)); }
 
 Zone* GetZoneByIndex(uint32_t index) { return static_cast<Zone*>(ZoneList().GetByIndex(index)); }
@@ -753,6 +745,8 @@ bool IsZone(const void* object) {
 // Housekeeping
 
 void GridIndexesChanged() { Index().Invalidate(); }
+void GridPointsMoved() { Index().PointsMoved(); }
+uint32_t GridGeometryStamp() { return Index().Stamp(); }
 
 void ClearGrid() {
   GroupList().Clear();

@@ -92,7 +92,8 @@ GridPoint* NearestGridpointWithin(const double position[3], double radius);
 // nearest one, when its distance is below 1e-6 times the largest absolute
 // coordinate of the two positions (1e-6 when both are at the origin).
 GridPoint* CoincidentGridpoint(const double position[3]);
-// The zone whose centroid is nearest; NearestZone skips null-model zones.
+// The zone whose centroid is nearest (first in list order on equal
+// distances); NearestZone skips null-model zones.
 Zone* NearestZoneAny(const double position[3]);
 Zone* NearestZone(const double position[3]);
 // Objects of a save index, valid between a restore and the release of the
@@ -108,5 +109,10 @@ bool IsZone(const void* object);
 // The lists were edited outside these functions: the indexes are rebuilt
 // from the lists at their next use.
 void GridIndexesChanged();
+// Grid-points were moved (their positions set): the spatial indexes follow.
+void GridPointsMoved();
+// A count that changes whenever the indexes are to be rebuilt; the nearest-
+// zone look-up lays its own index out again when it differs.
+uint32_t GridGeometryStamp();
 // NEW: every group, grid-point and zone deleted, the id counters at 0.
 void ClearGrid();

@@ -29,6 +29,12 @@ class ZoneMaterialModels : public MaterialModelList {
   virtual void SetZoneProperty(Zone& zone, int slot, double value) = 0;
   // The fluid density of the zone's record (fluid mode only).
   virtual double ZoneFluidDensity(const Zone&) const { return 0.0; }
+  // The two values of the zone's record that a zone's state in a scripting
+  // file carries besides its model (fluid mode: the pressure-cut sum and the
+  // fluid density; none for the thermal mode).
+  virtual int ZoneStateValueCount() const { return 0; }
+  virtual void ZoneStateValues(const Zone&, double out[2]) const { out[0] = out[1] = 0.0; }
+  virtual void SetZoneStateValues(Zone&, const double[2]) {}
 };
 
 // The thermal and fluid modes install their tables while they are configured

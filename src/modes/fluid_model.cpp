@@ -302,6 +302,19 @@ double FluidModelTable::ZoneFluidDensity(const Zone& zone) const {
   return r ? r->density : 0.0;
 }
 
+void FluidModelTable::ZoneStateValues(const Zone& zone, double out[2]) const {
+  const FluidModel* r = FluidRecord(zone);
+  out[0] = r ? r->cutPressureSum : 0.0;
+  out[1] = r ? r->density : 0.0;
+}
+
+void FluidModelTable::SetZoneStateValues(Zone& zone, const double values[2]) {
+  if (FluidModel* r = FluidRecord(zone)) {
+    r->cutPressureSum = values[0];
+    r->density = values[1];
+  }
+}
+
 FluidModelTable& TheFluidModelTable() {
   static FluidModelTable table;
   return table;

@@ -111,6 +111,9 @@ class FluidModelTable : public ZoneMaterialModels {
   double ZoneProperty(const Zone& zone, int slot) const override;
   void SetZoneProperty(Zone& zone, int slot, double value) override;
   double ZoneFluidDensity(const Zone& zone) const override;
+  int ZoneStateValueCount() const override { return 2; }
+  void ZoneStateValues(const Zone& zone, double out[2]) const override;
+  void SetZoneStateValues(Zone& zone, const double values[2]) override;
 };
 FluidModelTable& TheFluidModelTable();
 

@@ -49,6 +49,10 @@ ZoltIntrinsicSet* GetZoltIntrinsicSet(int range) {
 }
 
 bool DispatchZoltIntrinsic(ZoltInterpreter& zolt, ZoltIntrinsicCall& call) {
+  // Evaluate and assign, the executor's requests, go straight to their set.
+  if ((call.mode == ZoltIntrinsicCall::kEvaluate || call.mode == ZoltIntrinsicCall::kAssign) && call.code >= 2000 &&
+      call.code < 1000 * kZoltIntrinsicRanges)
+    if (ZoltIntrinsicSet* set = g_sets[call.code / 1000]) return set->Call(zolt, call);
   if (!g_sets[0]) g_sets[0] = &ZoltCoreIntrinsics();
   if (!g_sets[1]) g_sets[1] = &ZoltModelIntrinsics();
   if (call.mode == ZoltIntrinsicCall::kFind) {

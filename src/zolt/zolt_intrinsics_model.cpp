@@ -24,11 +24,6 @@ int32_t Integer(const ZoltValue& v) { return v.GetInt(kZoltIntMin, kZoltIntMax);
 void ZonePointer(ZoltValue& v, Zone* z) { ZoltSetZone(v, z); }
 void GpPointer(ZoltValue& v, GridPoint* g) { ZoltSetGridPoint(v, g); }
 
-double Distance2(const LocatedObject& o, const double p[3]) {
-  double at[3];
-  o.GetPosition(at);
-  return (at[0] - p[0]) * (at[0] - p[0]) + (at[1] - p[1]) * (at[1] - p[1]) + (at[2] - p[2]) * (at[2] - p[2]);
-}
 void Position(const ZoltIntrinsicCall& c, double p[3]) {
   for (int i = 0; i < 3; ++i) p[i] = Arg(c, i).GetFloat();
 }
@@ -47,14 +42,8 @@ template <bool All>
 void ZNear(ZoltInterpreter&, ZoltIntrinsicCall& c) {
   double p[3];
   Position(c, p);
-  Zone* best = nullptr;
-  double d = 0.0;
-  for (Zone* z : CurrentModel().Zones()) {
-    if (!All && z->IsNull()) continue;
-    const double e = Distance2(*z, p);
-    if (!best || e < d) best = z, d = e;
-  }
-  ZonePointer(c.value, best);
+  // Through the grid's index of zone centroids.
+  ZonePointer(c.value, All ? NearestZoneAny(p) : NearestZone(p));
 }
 void Step(ZoltInterpreter&, ZoltIntrinsicCall& c) { c.value.SetInt(Settings().totalCycles); }
 void NZone(ZoltInterpreter&, ZoltIntrinsicCall& c) {

@@ -8,9 +8,11 @@
 #include "cmodels/constitutive_model.h"
 #include "cmodels/stensor.h"
 #include "model/calc_module.h"
+#include "model/grid.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
+#include "model/zone_models.h"
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_model_pointers.h"
@@ -57,6 +59,11 @@ uint64_t OwnerWord(uint32_t id) { return (uint64_t{ListRemovalCount()} << 32) | 
 
 template <class T>
 T* Live(const ZoltValue& v, uint32_t kind, IdMap<T>& ids, const ModelList<T>& list) {
+  if (v.TypeTag() == ZoltValue::kPointer && v.KindWord() == kind) {
+    const uint64_t word = v.OwnerWord();
+    if (word == 0 || static_cast<uint32_t>(word >> 32) == ListRemovalCount())
+      return static_cast<T*>(static_cast<LinkListNode*>(v.Pointer()));
+  }
   if (v.TypeTag() == ZoltValue::kPointer && !v.Pointer()) return nullptr;
   // The node is not taken for an object until it is known to be one.
   auto* node = static_cast<LinkListNode*>(v.GetPointer(kind));
@@ -275,8 +282,10 @@ double ZoneProperty(const Zone& z, const String& name) {
   return value;
 }
 
-String ModelKeywords(const ZoneRecord* record) {
-  return record && record->ModelType() != 0 ? String(std::to_string(record->ModelType())) : String("Undefined");
+// The property keywords of the zone's thermal or fluid model; "Undefined"
+// without one.
+String ModelKeywords(const ZoneRecord* record, const ZoneMaterialModels* models) {
+  return record && models && record->ModelType() != 0 ? models->Keywords(record->ModelType()) : String("Undefined");
 }
 
 void RunModelOnce(Zone& z) {
@@ -490,9 +499,9 @@ void ZoneEvaluate(ZoltIntrinsicCall& c) {
       RunModelOnce(z);
       return;
     case 2113:
-      return c.value.SetString(ModelKeywords(z.thermal.get()));
+      return c.value.SetString(ModelKeywords(z.thermal.get(), ThermalZoneModels()));
     case 2114:
-      return c.value.SetString(ModelKeywords(z.fluid.get()));
+      return c.value.SetString(ModelKeywords(z.fluid.get(), FluidZoneModels()));
     case 2117:
       return FaceNorm(z, c);
     default:
@@ -731,6 +740,7 @@ void GpAssign(ZoltIntrinsicCall& c) {
     case 3006:
     case 3008:
       g.position[(code - 3004) / 2] = v.GetFloat();
+      GridPointsMoved();  // the nearest grid-point and zone look-ups follow
       return;
     case 3010:
     case 3012:

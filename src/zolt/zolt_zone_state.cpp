@@ -14,6 +14,7 @@
 #include "model/grid_point.h"
 #include "model/group.h"
 #include "model/zone.h"
+#include "model/zone_models.h"
 #include "zolt/zolt_error.h"
 #include "zolt/zolt_intrinsics.h"
 #include "zolt/zolt_model_pointers.h"
@@ -56,6 +57,69 @@ Group* GroupNamed(const String& name) { return name.IsEmpty() ? nullptr : FindOr
 // ---------------------------------------------------------------------------
 // Zones
 
+// The thermal or fluid model of a zone as a state carries it: the type, the
+// property values in keyword order and the record's own values.
+struct ModeModel {
+  int32_t type = 0;
+  std::vector<double> properties;
+  double values[2] = {0.0, 0.0};
+};
+
+int32_t KeywordCount(const ZoneMaterialModels& models, int type) {
+  String keywords = models.Keywords(type);
+  int32_t n = 0;
+  while (!keywords.NextToken(" ").IsEmpty()) ++n;
+  return n;
+}
+
+// The table of the mode when the zone has a record the state can carry.
+ZoneMaterialModels* Carried(const std::unique_ptr<ZoneRecord>& record, ZoneMaterialModels* models) {
+  return record ? models : nullptr;
+}
+
+// The head (type, property count, then the record's own values) and the
+// properties.
+int32_t WriteModeModel(const ZoneMaterialModels& models, const Zone& z) {
+  const int type = models.ZoneModel(z);
+  const int32_t m = KeywordCount(models, type);
+  const int32_t own = models.ZoneStateValueCount();
+  Record head(2 + own);
+  head[0].SetInt(type);
+  head[1].SetInt(m);
+  double values[2];
+  models.ZoneStateValues(z, values);
+  for (int32_t i = 0; i < own; ++i) head[2 + i].SetFloat(values[i]);
+  if (int32_t rc = head.Write()) return rc;
+  Record properties(m);
+  for (int32_t k = 0; k < m; ++k) properties[k].SetFloat(models.ZoneProperty(z, k));
+  return properties.Write();
+}
+
+// The type must be one of the table's and the property count that type's.
+int32_t ReadModeModel(const ZoneMaterialModels* models, ModeModel& out) {
+  if (!models) ReadError();  // the mode is not configured here
+  const int32_t own = models->ZoneStateValueCount();
+  Record head(2 + own);
+  if (int32_t rc = head.Read()) return rc;
+  out.type = head.Int(0);
+  if (out.type < 0 || out.type >= models->Count()) ReadError();
+  const int32_t m = head.Int(1);
+  if (m != KeywordCount(*models, out.type)) ReadError();
+  for (int32_t i = 0; i < own; ++i) out.values[i] = head.Real(2 + i);
+  if (m == 0) return 0;
+  Record properties(m);
+  if (int32_t rc = properties.Read()) return rc;
+  for (int32_t k = 0; k < m; ++k) out.properties.push_back(properties.Real(k));
+  return 0;
+}
+
+void TakeModeModel(ZoneMaterialModels& models, Zone& z, const ModeModel& model) {
+  models.SetZoneModel(z, model.type);
+  for (size_t k = 0; k < model.properties.size(); ++k)
+    models.SetZoneProperty(z, static_cast<int>(k), model.properties[k]);
+  models.SetZoneStateValues(z, model.values);
+}
+
 int32_t WriteZone(Zone& z) {
   const ConstitutiveModel* model = z.Model();
   const int per = z.TetraPerOverlay();
@@ -67,10 +131,10 @@ int32_t WriteZone(Zone& z) {
   head[4].SetInt(z.Tetra(1) ? per : 0);
   head[5].SetInt(model ? 1 : 0);
   head[6].SetInt(model ? model->NumberOfProperties() : 0);
-  // The thermal and fluid records of the coupled modes are not written:
-  // their modes give no property tables to write them by.
-  head[7].SetInt(0);
-  head[8].SetInt(0);
+  const ZoneMaterialModels* thermal = Carried(z.thermal, ThermalZoneModels());
+  const ZoneMaterialModels* fluid = Carried(z.fluid, FluidZoneModels());
+  head[7].SetInt(thermal ? 1 : 0);
+  head[8].SetInt(fluid ? 1 : 0);
   head[9].SetInt(z.dynamicMultiplier ? 1 : 0);
   if (int32_t rc = head.Write()) return rc;
   if (model) {
@@ -90,6 +154,10 @@ int32_t WriteZone(Zone& z) {
       if (int32_t rc = t.Write()) return rc;
     }
   }
+  if (thermal)
+    if (int32_t rc = WriteModeModel(*thermal, z)) return rc;
+  if (fluid)
+    if (int32_t rc = WriteModeModel(*fluid, z)) return rc;
   if (z.dynamicMultiplier) {
     Record d(1);
     d[0].SetFloat(*z.dynamicMultiplier);
@@ -110,9 +178,8 @@ int32_t ReadZone(Zone& z) {
     if (n != 0 && n != per) ReadError();
   const bool hasModel = Flag(head.Int(5)) != 0;
   const int32_t properties = head.Int(6);
-  // No coupled mode offers tables that a thermal or fluid record could be
-  // checked against.
-  if (Flag(head.Int(7)) || Flag(head.Int(8))) ReadError();
+  const bool hasThermal = Flag(head.Int(7)) != 0;
+  const bool hasFluid = Flag(head.Int(8)) != 0;
   const bool hasDynamic = Flag(head.Int(9)) != 0;
 
   std::unique_ptr<ConstitutiveModel> model;
@@ -139,6 +206,11 @@ int32_t ReadZone(Zone& z) {
       if (state < 0 || state > 0xFFFF) ReadError();
       tetra[o][k].state = static_cast<uint16_t>(state);
     }
+  ModeModel thermal, fluid;
+  if (hasThermal)
+    if (int32_t rc = ReadModeModel(ThermalZoneModels(), thermal)) return rc;
+  if (hasFluid)
+    if (int32_t rc = ReadModeModel(FluidZoneModels(), fluid)) return rc;
   double multiplier = 0.0;
   if (hasDynamic) {
     Record d(1);
@@ -158,6 +230,8 @@ int32_t ReadZone(Zone& z) {
       block[k].state = tetra[o][k].state;
     }
   }
+  if (hasThermal) TakeModeModel(*ThermalZoneModels(), z, thermal);
+  if (hasFluid) TakeModeModel(*FluidZoneModels(), z, fluid);
   if (hasDynamic) {
     if (!z.dynamicMultiplier) z.dynamicMultiplier = std::make_unique<double>(0.0);
     *z.dynamicMultiplier = multiplier;

@@ -216,6 +216,73 @@ TEST_F(GridTest, NearestZoneSkipsNullZones) {
   EXPECT_EQ(value, 3.0);
 }
 
+// The zone with the nearest centroid by a walk over the list: strictly
+// smaller wins.
+Zone* WalkNearestZone(const double p[3], bool skipNull) {
+  Zone* best = nullptr;
+  double bestD = 0.0;
+  for (Zone* z : ZoneList()) {
+    if (skipNull && z->IsNull()) continue;
+    double c[3];
+    z->Centroid(c);
+    const double d = (c[0] - p[0]) * (c[0] - p[0]) + (c[1] - p[1]) * (c[1] - p[1]) + (c[2] - p[2]) * (c[2] - p[2]);
+    if (!best || d < bestD) {
+      bestD = d;
+      best = z;
+    }
+  }
+  return best;
+}
+
+// An irregular grid (a block of bricks with its grid-points shaken), some
+// zones null, queries inside, outside and far away, and on the original
+// lattice where equal distances occur; then again after zones are deleted,
+// grid-points moved and a large-strain step taken.
+TEST_F(GridTest, NearestZoneMatchesAWalkOverTheList) {
+  for (int k = 0; k < 5; ++k)
+    for (int j = 0; j < 6; ++j)
+      for (int i = 0; i < 8; ++i) UnitBrick(i, j, k)->SetModelByName(((i + j + k) % 5 == 0) ? "null" : "elastic");
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> shake(-0.3, 0.3), query(-4.0, 12.0), far(-1e4, 1e4);
+  auto check = [&](const char* stage) {
+    for (int q = 0; q < 600; ++q) {
+      double p[3] = {query(random), query(random), query(random)};
+      if (q % 4 == 0)
+        for (double& c : p) c = std::round(c * 2.0) / 2.0;
+      if (q % 50 == 0)
+        for (double& c : p) c = far(random);
+      ASSERT_EQ(NearestZone(p), WalkNearestZone(p, true)) << stage << " " << q;
+      ASSERT_EQ(NearestZoneAny(p), WalkNearestZone(p, false)) << stage << " " << q;
+    }
+  };
+  check("regular");
+  for (GridPoint* gp : GridPointList())
+    for (double& c : gp->position) c += shake(random);
+  GridPointsMoved();
+  check("shaken");
+  for (uint32_t id : {5u, 17u, 40u, 41u, 200u}) DeleteZone(FindZone(id));
+  check("deleted");
+  Settings().largeStrain = true;
+  for (GridPoint* gp : GridPointList()) gp->position[2] *= 1.5;
+  ++Settings().totalCycles;
+  check("stepped");
+  Settings().largeStrain = false;
+  for (Zone* z : ZoneList()) z->SetModelByName("null");
+  const double origin[3] = {0, 0, 0};
+  EXPECT_EQ(NearestZone(origin), nullptr);
+  ClearGrid();
+  EXPECT_EQ(NearestZoneAny(origin), nullptr);
+}
+
+TEST_F(GridTest, NearestZoneOnEqualDistancesIsTheFirstInListOrder) {
+  Zone* right = UnitBrick(1, 0, 0);
+  Zone* left = UnitBrick(0, 0, 0);
+  const double face[3] = {1.0, 0.5, 0.5};  // halfway between the centroids
+  EXPECT_EQ(NearestZoneAny(face), right);
+  const double nearLeft[3] = {0.9, 0.5, 0.5};
+  EXPECT_EQ(NearestZoneAny(nearLeft), left);
+}
+
 TEST_F(GridTest, ModulesHearOfEveryNewObject) {
   struct Counting : CalcModule {
     Counting() : CalcModule(kCreep) {}

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../base/temp_dir.h"
 #include "cmodels/constitutive_model.h"
 #include "model/grid.h"
 #include "model/zone.h"
@@ -31,6 +32,9 @@ class ZoneIntrinsicsTest : public ZoltFixture {
     std::remove(kFile);
   }
   static constexpr const char* kFile = "zone_intrinsics_test.bin";
+  // The tests run side by side in separate processes: each writes its file
+  // in a folder of its own.
+  TempDir folder;
   Zone* a = nullptr;
   Zone* b = nullptr;
   Zone* w = nullptr;
@@ -168,6 +172,15 @@ TEST_F(ZoneIntrinsicsTest, PointersToRemovedZonesAndGridPointsAnswerNull) {
   }
   EXPECT_EQ(Error(Run({"define fn", "x = gp_xpos(g)", "end", "fn"})),
             "Null pointer as first argument to gridpoint intrinsic");
+}
+
+// Positions set by a function move the grid-point in the nearest-object
+// look-ups too.
+TEST_F(ZoneIntrinsicsTest, NearestLookUpsFollowPositionsSetByAFunction) {
+  EXPECT_EQ(ValueOf({"x = gp_id(gp_near(50, 0, 0)) + 100 * z_id(z_near(50, 0, 0))"}), "x = 318\n");
+  EXPECT_EQ(ValueOf({"g = z_gp(find_zone(1), 1)", "gp_xpos(g) = 50", "x = gp_id(gp_near(50, 0, 0))"}), "x = 1\n");
+  // The first zone's centroid moved 50 / 8 along x, to (6.75, 0.5, 0.5).
+  EXPECT_EQ(ValueOf({"x = z_id(z_near(6.75, 0.5, 0.5))"}), "x = 1\n");
 }
 
 TEST_F(ZoneIntrinsicsTest, IndicesPastTheZoneTypeAreRefused) {

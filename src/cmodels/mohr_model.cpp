@@ -46,6 +46,29 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
   return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
 }
 
+// Whether the stress lies inside the yield surface for certain, from bounds
+// on its extreme principal values that need no cubic: those of the plane of
+// its largest shear component in closed form, and the normal component
+// across it, are within the length of the two other shear components of the
+// tensor's own (Weyl's inequality). Nearly exact in plane strain, where the
+// shears out of the plane are tiny.
+inline bool InsideByPlane(const double t[6], double nphi, double shearLimit, double tension) {
+  const double a3 = std::fabs(t[3]), a4 = std::fabs(t[4]), a5 = std::fabs(t[5]);
+  double si, sj, sk, b, coupling;
+  if (a4 >= a3 && a4 >= a5) {
+    si = t[0], sj = t[2], sk = t[1], b = t[4], coupling = a3 + a5;
+  } else if (a3 >= a5) {
+    si = t[0], sj = t[1], sk = t[2], b = t[3], coupling = a4 + a5;
+  } else {
+    si = t[1], sj = t[2], sk = t[0], b = t[5], coupling = a3 + a4;
+  }
+  const double m = 0.5 * (si + sj), h = 0.5 * (si - sj);
+  const double radius = std::sqrt(h * h + b * b);
+  const double lo = Min(m - radius, sk) - coupling;
+  const double hi = Max(m + radius, sk) + coupling;
+  return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
+}
+
 // Whether the stress lies inside the yield surface for certain, from its
 // extreme principal values in closed form. The margin lies far above their
 // error and far below the tolerance of the return, so that a stress passed
@@ -270,11 +293,12 @@ bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], dou
   uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;
   // A tetrahedron that yielded in its last update is likely to yield again:
-  // it goes to the return at once; the others are first checked on their
-  // principal values.
+  // it goes to the return at once; the others are first checked on closer
+  // bounds and then on their principal values.
   const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
   if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
-      (wasPlastic || !InsideByValues(t, nphi_, shearLimit_, tensionLimit_))) {
+      (wasPlastic || (!InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) &&
+                      !InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
     double p[3], v[3][3], q[3];
     // A stress that is not a number stays as it is: the step's math check reports it.
     if (cmodels::SymEigen3(t, p, v)) {

@@ -37,6 +37,8 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
   double r2 = std::fabs(t[4]) + std::fabs(t[5]);
   double lo = Min(Min(t[0] - r0, t[1] - r1), t[2] - r2);
   double hi = Max(Max(t[0] + r0, t[1] + r1), t[2] + r2);
+  // The discs alone mostly decide, without the root below.
+  if (hi <= tension && nphi * hi - lo - shearLimit <= 0.0) return true;
   double p = (t[0] + t[1] + t[2]) / 3.0;
   double d0 = t[0] - p, d1 = t[1] - p, d2 = t[2] - p;
   double norm2 = d0 * d0 + d1 * d1 + d2 * d2 + 2.0 * (t[3] * t[3] + t[4] * t[4] + t[5] * t[5]);
@@ -287,9 +289,9 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
   return nullptr;
 }
 
-bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], double stress[6], uint32_t* state) const {
+bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const {
   double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
-  cmodels::AddHookeIncrement(bulk, shear, strain, t);
+  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, t);
   uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;
   // A tetrahedron that yielded in its last update is likely to yield again:
@@ -302,8 +304,7 @@ bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], dou
     double p[3], v[3][3], q[3];
     // A stress that is not a number stays as it is: the step's math check reports it.
     if (cmodels::SymEigen3(t, p, v)) {
-      unsigned set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, bulk + 4.0 * shear / 3.0,
-                                     bulk - 2.0 * shear / 3.0, q);
+      unsigned set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
       if (set) {
         plastic = true;
         // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
@@ -329,16 +330,16 @@ bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], dou
 
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
-  const bool plastic = UpdateOne(prop_[kBulk - 1], shear, state.strain, state.stress, &state.state);
+  const bool plastic = UpdateOne(Moduli(prop_[kBulk - 1], shear), state.strain, state.stress, &state.state);
   // Only elastic increments feed the stiffness-proportional damping.
   state.stiffnessDamping = plastic ? 0 : 1;
   return nullptr;
 }
 
 const char* MohrModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
-  const double bulk = prop_[kBulk - 1], shear = cmodels::EffectiveShear(prop_[kShear - 1], *block.zone);
+  const Moduli moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], *block.zone));
   for (int i = 0; i < block.count; ++i)
-    block.stiffnessDamping[i] = UpdateOne(bulk, shear, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
+    block.stiffnessDamping[i] = UpdateOne(moduli, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
   return nullptr;
 }
 

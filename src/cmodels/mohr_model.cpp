@@ -149,6 +149,49 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
   return true;
 }
 
+// The common return first: onto the shear plane 0 alone. The same
+// arithmetic as the search below for its first candidate, written out for
+// the planes' coefficients of 0 and 1: the same answers to the last bit.
+// 0 when the stress is admissible, 1 for the shear plane, and -1 when the
+// search must decide.
+int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shearLimit, double tension, double alpha1,
+                       double alpha2, double out[3]) {
+  const double twoG = alpha1 - alpha2;
+  const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+  const double tolShear = 1e-11 * ((1.0 + nphi) * scale + std::fabs(shearLimit));
+  const double tolTension = 1e-11 * (scale + std::fabs(tension));
+  const double h0 = (-s[0] + nphi * s[2]) - shearLimit;
+  if (!(h0 > tolShear)) {
+    // Admissible when no other plane is violated either.
+    const bool other = s[2] - tension > tolTension || (-s[0] + nphi * s[1]) - shearLimit > tolShear ||
+                       (-s[1] + nphi * s[2]) - shearLimit > tolShear || s[1] - tension > tolTension ||
+                       s[0] - tension > tolTension;
+    return other ? -1 : 0;
+  }
+  const double sum = npsi - 1.0;
+  const double dm[3] = {alpha2 * sum - twoG, alpha2 * sum, alpha2 * sum + twoG * npsi};
+  const double a = -dm[0] + nphi * dm[2];
+  if (!(std::fabs(a) > 0.0)) return -1;
+  const double lambda = h0 / a;
+  const double c[3] = {s[0] - lambda * dm[0], s[1] - lambda * dm[1], s[2] - lambda * dm[2]};
+  double bad = 0.0;
+  bad = Max(bad, -lambda * std::fabs(a) - tolShear);
+  bad = Max(bad, (c[2] - tension) - tolTension);
+  bad = Max(bad, ((-c[0] + nphi * c[1]) - shearLimit) - tolShear);
+  bad = Max(bad, ((-c[1] + nphi * c[2]) - shearLimit) - tolShear);
+  bad = Max(bad, (c[1] - tension) - tolTension);
+  bad = Max(bad, (c[0] - tension) - tolTension);
+  const double lo = Min(Min(c[0], c[1]), c[2]);
+  const double hi = Max(Max(c[0], c[1]), c[2]);
+  bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+  bad = Max(bad, hi - tension - tolTension);
+  if (bad > 0.0) return -1;
+  out[0] = c[0];
+  out[1] = c[1];
+  out[2] = c[2];
+  return 1;
+}
+
 // Returns the ordered principal trial stress `s` to the yield surface; the
 // answer is the set of active planes (0 when the stress is admissible).
 // For each candidate set the plastic multipliers make its planes active;
@@ -304,7 +347,10 @@ bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double s
     double p[3], v[3][3], q[3];
     // A stress that is not a number stays as it is: the step's math check reports it.
     if (cmodels::SymEigen3(t, p, v)) {
-      unsigned set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+      const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+      const unsigned set =
+          quick >= 0 ? static_cast<unsigned>(quick)
+                     : ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
       if (set) {
         plastic = true;
         // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.

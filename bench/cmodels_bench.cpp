@@ -2,11 +2,13 @@
 // way the zone stress pass calls them: one virtual call per tetrahedron.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "cmodels/constitutive_model.h"
+#include "cmodels/eigen3.h"
 #include "cmodels/mohr_model.h"
 
 namespace {
@@ -93,6 +95,36 @@ void BM_MohrUpdatePlastic(benchmark::State& state) {
   RunUpdates(state, *m, records);
 }
 BENCHMARK(BM_MohrUpdatePlastic);
+
+// Stresses a plane-strain model meets: a large in-plane shear, a tiny
+// out-of-plane one.
+std::vector<std::array<double, 6>> PlaneStrainStresses() {
+  std::mt19937 rng(13);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<std::array<double, 6>> r(kRecords);
+  for (auto& s : r)
+    s = {-1e5 + 3e4 * u(rng), -1e5 + 3e4 * u(rng), -1e5 + 3e4 * u(rng), 0.3 * u(rng), 4e4 * u(rng), 0.3 * u(rng)};
+  return r;
+}
+
+template <bool (*kSolve)(const double*, double*, double (*)[3])>
+void BM_Principal(benchmark::State& state) {
+  const auto stresses = PlaneStrainStresses();
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (const auto& s : stresses) {
+      double p[3], v[3][3];
+      benchmark::DoNotOptimize(kSolve(s.data(), p, v));
+      benchmark::DoNotOptimize(p);
+      benchmark::DoNotOptimize(v);
+    }
+    n += kRecords;
+  }
+  state.SetItemsProcessed(n);
+}
+// The principal stresses and directions: closed form, and rotations to convergence.
+BENCHMARK(BM_Principal<cmodels::SymEigen3>)->Name("BM_PrincipalClosedForm");
+BENCHMARK(BM_Principal<cmodels::SymEigen3Jacobi>)->Name("BM_PrincipalRotations");
 
 }  // namespace
 

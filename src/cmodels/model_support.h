@@ -16,9 +16,8 @@ const char* RestoreProperties(const ModelSaveObject& object, uint32_t type, doub
 
 // Adds the isotropic elastic increment for a strain increment with tensor shear
 // (K bulk, G shear modulus) to the six stress components.
-inline void AddHookeIncrement(double bulk, double shear, const double e[6], double s[6]) {
-  double lame = bulk - 2.0 * shear / 3.0;
-  double twoG = 2.0 * shear;
+// The same from Lame's first constant (K - 2G/3) and twice the shear modulus.
+inline void AddHookeIncrementLame(double lame, double twoG, const double e[6], double s[6]) {
   double ev = lame * (e[0] + e[1] + e[2]);
   s[0] += ev + twoG * e[0];
   s[1] += ev + twoG * e[1];
@@ -26,6 +25,10 @@ inline void AddHookeIncrement(double bulk, double shear, const double e[6], doub
   s[3] += twoG * e[3];
   s[4] += twoG * e[4];
   s[5] += twoG * e[5];
+}
+
+inline void AddHookeIncrement(double bulk, double shear, const double e[6], double s[6]) {
+  AddHookeIncrementLame(bulk - 2.0 * shear / 3.0, 2.0 * shear, e, s);
 }
 
 // The shear modulus of this update: scaled by the hysteretic factor when the

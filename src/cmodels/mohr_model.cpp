@@ -37,12 +37,37 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
   double r2 = std::fabs(t[4]) + std::fabs(t[5]);
   double lo = Min(Min(t[0] - r0, t[1] - r1), t[2] - r2);
   double hi = Max(Max(t[0] + r0, t[1] + r1), t[2] + r2);
+  // The discs alone mostly decide, without the root below.
+  if (hi <= tension && nphi * hi - lo - shearLimit <= 0.0) return true;
   double p = (t[0] + t[1] + t[2]) / 3.0;
   double d0 = t[0] - p, d1 = t[1] - p, d2 = t[2] - p;
   double norm2 = d0 * d0 + d1 * d1 + d2 * d2 + 2.0 * (t[3] * t[3] + t[4] * t[4] + t[5] * t[5]);
   double radius = std::sqrt(norm2 * (2.0 / 3.0));
   lo = Max(lo, p - radius);
   hi = Min(hi, p + radius);
+  return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
+}
+
+// Whether the stress lies inside the yield surface for certain, from bounds
+// on its extreme principal values that need no cubic: those of the plane of
+// its largest shear component in closed form, and the normal component
+// across it, are within the length of the two other shear components of the
+// tensor's own (Weyl's inequality). Nearly exact in plane strain, where the
+// shears out of the plane are tiny.
+inline bool InsideByPlane(const double t[6], double nphi, double shearLimit, double tension) {
+  const double a3 = std::fabs(t[3]), a4 = std::fabs(t[4]), a5 = std::fabs(t[5]);
+  double si, sj, sk, b, coupling;
+  if (a4 >= a3 && a4 >= a5) {
+    si = t[0], sj = t[2], sk = t[1], b = t[4], coupling = a3 + a5;
+  } else if (a3 >= a5) {
+    si = t[0], sj = t[1], sk = t[2], b = t[3], coupling = a4 + a5;
+  } else {
+    si = t[1], sj = t[2], sk = t[0], b = t[5], coupling = a3 + a4;
+  }
+  const double m = 0.5 * (si + sj), h = 0.5 * (si - sj);
+  const double radius = std::sqrt(h * h + b * b);
+  const double lo = Min(m - radius, sk) - coupling;
+  const double hi = Max(m + radius, sk) + coupling;
   return hi <= tension && nphi * hi - lo - shearLimit <= 0.0;
 }
 
@@ -122,6 +147,49 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
     x[i] = s / a[i][i];
   }
   return true;
+}
+
+// The common return first: onto the shear plane 0 alone. The same
+// arithmetic as the search below for its first candidate, written out for
+// the planes' coefficients of 0 and 1: the same answers to the last bit.
+// 0 when the stress is admissible, 1 for the shear plane, and -1 when the
+// search must decide.
+int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shearLimit, double tension, double alpha1,
+                       double alpha2, double out[3]) {
+  const double twoG = alpha1 - alpha2;
+  const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+  const double tolShear = 1e-11 * ((1.0 + nphi) * scale + std::fabs(shearLimit));
+  const double tolTension = 1e-11 * (scale + std::fabs(tension));
+  const double h0 = (-s[0] + nphi * s[2]) - shearLimit;
+  if (!(h0 > tolShear)) {
+    // Admissible when no other plane is violated either.
+    const bool other = s[2] - tension > tolTension || (-s[0] + nphi * s[1]) - shearLimit > tolShear ||
+                       (-s[1] + nphi * s[2]) - shearLimit > tolShear || s[1] - tension > tolTension ||
+                       s[0] - tension > tolTension;
+    return other ? -1 : 0;
+  }
+  const double sum = npsi - 1.0;
+  const double dm[3] = {alpha2 * sum - twoG, alpha2 * sum, alpha2 * sum + twoG * npsi};
+  const double a = -dm[0] + nphi * dm[2];
+  if (!(std::fabs(a) > 0.0)) return -1;
+  const double lambda = h0 / a;
+  const double c[3] = {s[0] - lambda * dm[0], s[1] - lambda * dm[1], s[2] - lambda * dm[2]};
+  double bad = 0.0;
+  bad = Max(bad, -lambda * std::fabs(a) - tolShear);
+  bad = Max(bad, (c[2] - tension) - tolTension);
+  bad = Max(bad, ((-c[0] + nphi * c[1]) - shearLimit) - tolShear);
+  bad = Max(bad, ((-c[1] + nphi * c[2]) - shearLimit) - tolShear);
+  bad = Max(bad, (c[1] - tension) - tolTension);
+  bad = Max(bad, (c[0] - tension) - tolTension);
+  const double lo = Min(Min(c[0], c[1]), c[2]);
+  const double hi = Max(Max(c[0], c[1]), c[2]);
+  bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+  bad = Max(bad, hi - tension - tolTension);
+  if (bad > 0.0) return -1;
+  out[0] = c[0];
+  out[1] = c[1];
+  out[2] = c[2];
+  return 1;
 }
 
 // Returns the ordered principal trial stress `s` to the yield surface; the
@@ -264,22 +332,25 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
   return nullptr;
 }
 
-bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], double stress[6], uint32_t* state) const {
+bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const {
   double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
-  cmodels::AddHookeIncrement(bulk, shear, strain, t);
+  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, t);
   uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   bool plastic = false;
   // A tetrahedron that yielded in its last update is likely to yield again:
-  // it goes to the return at once; the others are first checked on their
-  // principal values.
+  // it goes to the return at once; the others are first checked on closer
+  // bounds and then on their principal values.
   const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
   if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
-      (wasPlastic || !InsideByValues(t, nphi_, shearLimit_, tensionLimit_))) {
+      (wasPlastic || (!InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) &&
+                      !InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
     double p[3], v[3][3], q[3];
     // A stress that is not a number stays as it is: the step's math check reports it.
     if (cmodels::SymEigen3(t, p, v)) {
-      unsigned set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, bulk + 4.0 * shear / 3.0,
-                                     bulk - 2.0 * shear / 3.0, q);
+      const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+      const unsigned set =
+          quick >= 0 ? static_cast<unsigned>(quick)
+                     : ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
       if (set) {
         plastic = true;
         // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
@@ -305,16 +376,16 @@ bool MohrModel::UpdateOne(double bulk, double shear, const double strain[6], dou
 
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
-  const bool plastic = UpdateOne(prop_[kBulk - 1], shear, state.strain, state.stress, &state.state);
+  const bool plastic = UpdateOne(Moduli(prop_[kBulk - 1], shear), state.strain, state.stress, &state.state);
   // Only elastic increments feed the stiffness-proportional damping.
   state.stiffnessDamping = plastic ? 0 : 1;
   return nullptr;
 }
 
 const char* MohrModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
-  const double bulk = prop_[kBulk - 1], shear = cmodels::EffectiveShear(prop_[kShear - 1], *block.zone);
+  const Moduli moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], *block.zone));
   for (int i = 0; i < block.count; ++i)
-    block.stiffnessDamping[i] = UpdateOne(bulk, shear, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
+    block.stiffnessDamping[i] = UpdateOne(moduli, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
   return nullptr;
 }
 

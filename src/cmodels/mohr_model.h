@@ -39,9 +39,15 @@ class MohrModel final : public ConstitutiveModel {
 
  private:
   void Recompute();
+  // The moduli of an update: K - 2G/3, 2G and K + 4G/3.
+  struct Moduli {
+    double lame, twoG, alpha1;
+    Moduli(double bulk, double shear)
+        : lame(bulk - 2.0 * shear / 3.0), twoG(2.0 * shear), alpha1(bulk + 4.0 * shear / 3.0) {}
+  };
   // One tetrahedron: the elastic trial, then the return when it lies outside
   // the surface; answers whether it yielded.
-  bool UpdateOne(double bulk, double shear, const double strain[6], double stress[6], uint32_t* state) const;
+  bool UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const;
 
   double prop_[kPropertyCount] = {};  // bulk, shear, cohesion, friction, dilation, tension
   // Derived from the properties whenever one changes.

@@ -48,4 +48,114 @@ TEST(PrincipalValuesTest, ClosedFormExtremesAgreeWithRotations) {
   }
 }
 
+// A tensor with the given principal values along the axes of a rotation
+// about the unit axis n by the angle a (Rodrigues).
+std::array<double, 6> Rotated(const double l[3], const double n[3], double a) {
+  const double c = std::cos(a), s = std::sin(a);
+  double r[3][3];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      r[i][j] = (1.0 - c) * n[i] * n[j] + (i == j ? c : 0.0);
+      if (i != j) {
+        const int k = 3 - i - j;
+        const double sign = (j == (i + 1) % 3) ? -1.0 : 1.0;
+        r[i][j] += sign * s * n[k];
+      }
+    }
+  auto m = [&](int i, int j) { return r[i][0] * l[0] * r[j][0] + r[i][1] * l[1] * r[j][1] + r[i][2] * l[2] * r[j][2]; };
+  return {m(0, 0), m(1, 1), m(2, 2), m(0, 1), m(0, 2), m(1, 2)};
+}
+
+// Besides Tensors(): rotated double and triple roots (where a direction
+// from cross products alone would be lost), roots a rounding unit apart,
+// one shear component only on each axis pair, tension and compression, and
+// sizes near both ends of the range.
+std::vector<std::array<double, 6>> HardTensors() {
+  std::vector<std::array<double, 6>> t = Tensors();
+  std::mt19937 g(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int i = 0; i < 2000; ++i) {
+    double n[3] = {u(g), u(g), u(g)};
+    const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (double& x : n) x /= len;
+    const double a = 3.0 * u(g), base = 1e5 * u(g), gap = 1e5 * u(g);
+    double l[3] = {base, base, base + gap};
+    // A double root below, a triple root, roots a rounding unit apart, the
+    // double root above, tension and compression, roots 1e-9 apart.
+    if (i % 6 == 1) l[2] = base;
+    if (i % 6 == 2) l[1] = base * (1.0 + 1e-15);
+    if (i % 6 == 3) l[0] = base + gap, l[2] = base;
+    if (i % 6 == 4) l[0] = -1e5, l[1] = 2e5 * u(g), l[2] = 1e5;
+    if (i % 6 == 5) l[1] = base + 1e-9 * gap;
+    t.push_back(Rotated(l, n, a));
+  }
+  for (int k = 3; k < 6; ++k) {
+    std::array<double, 6> s{-2.0, 5.0, 1.0, 0.0, 0.0, 0.0};
+    s[static_cast<size_t>(k)] = 3.0;
+    t.push_back(s);
+    s[0] = s[1] = s[2] = 7.0;  // equal diagonal
+    t.push_back(s);
+  }
+  t.push_back({4.0, -1.0, -1.0, 0.0, 0.0, 0.0});
+  t.push_back({1.0, 1.0, 1.0, 1e-200, 1e-200, 0.0});  // shears whose squares vanish
+  for (double size : {1e-300, 1e-160, 1e160, 1e300}) {
+    const double l[3] = {-size, 0.5 * size, 0.75 * size}, n[3] = {0.6, 0.0, 0.8};
+    t.push_back(Rotated(l, n, 0.7));
+  }
+  return t;
+}
+
+// The closed form and plane rotation agree with the rotations to a few
+// rounding units of the tensor's size: the same values, orthonormal
+// directions that rebuild the tensor, and the same direction wherever a
+// value stands apart from the others.
+TEST(PrincipalValuesTest, ClosedFormAgreesWithRotations) {
+  const double eps = 2.220446049250313e-16;
+  for (const auto& s : HardTensors()) {
+    double p[3], v[3][3], pj[3], vj[3][3];
+    ASSERT_TRUE(cmodels::SymEigen3(s.data(), p, v));
+    ASSERT_TRUE(cmodels::SymEigen3Jacobi(s.data(), pj, vj));
+    double big = 0.0, sum = 0.0;
+    for (double x : s) big = std::max(big, std::fabs(x));
+    for (int i = 0; i < 6; ++i) sum += (i < 3 ? 1.0 : 2.0) * std::pow(s[static_cast<size_t>(i)] / (big + 1e-320), 2);
+    const double norm = big * std::sqrt(sum);
+    const double tol = 20.0 * eps * norm;
+    SCOPED_TRACE(testing::Message() << s[0] << " " << s[1] << " " << s[2] << " " << s[3] << " " << s[4] << " " << s[5]);
+    EXPECT_LE(p[0], p[1]);
+    EXPECT_LE(p[1], p[2]);
+    for (int k = 0; k < 3; ++k) EXPECT_LE(std::fabs(p[k] - pj[k]), tol) << k;
+    const int pairs[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+    for (int m = 0; m < 6; ++m) {
+      const int i = pairs[m][0], j = pairs[m][1];
+      double rebuilt = 0.0, dot = 0.0;
+      for (int k = 0; k < 3; ++k) {
+        rebuilt += p[k] * v[i][k] * v[j][k];
+        dot += v[k][i] * v[k][j];
+      }
+      EXPECT_LE(std::fabs(rebuilt - s[static_cast<size_t>(m)]), tol) << "component " << m;
+      EXPECT_NEAR(dot, i == j ? 1.0 : 0.0, 20.0 * eps) << "columns " << i << " " << j;
+    }
+    for (int k = 0; k < 3; ++k) {
+      double gap = 1e300;
+      for (int o = 0; o < 3; ++o)
+        if (o != k) gap = std::min(gap, std::fabs(pj[k] - pj[o]));
+      if (!(gap >= 1e-3 * norm && norm > 0.0)) continue;
+      const double cosine = std::fabs(v[0][k] * vj[0][k] + v[1][k] * vj[1][k] + v[2][k] * vj[2][k]);
+      EXPECT_NEAR(cosine, 1.0, 20.0 * eps * norm / gap) << "direction " << k;
+    }
+  }
+}
+
+// A tensor holding a NaN or an infinity has no principal values.
+TEST(PrincipalValuesTest, NotANumberIsRefused) {
+  const double nan = std::nan(""), inf = 1.0 / 0.0 * 1.0;
+  for (const std::array<double, 6>& s : {std::array<double, 6>{1, 2, 3, nan, 0, 0},
+                                         {nan, 0, 0, 0, 0, 0},
+                                         {1, 2, 3, 0.5, 0.25, inf},
+                                         {-inf, 0, 0, 0, 0, 0}}) {
+    double p[3], v[3][3];
+    EXPECT_FALSE(cmodels::SymEigen3(s.data(), p, v));
+  }
+}
+
 }  // namespace

@@ -274,6 +274,52 @@ TEST(MohrModelTest, ReturnIsAdmissibleAndFollowsTheFlowRule) {
   EXPECT_GT(bothCount, 10);
 }
 
+// Stresses just inside and just outside the surface, as a plane-strain
+// model meets them (a tiny shear out of the plane) and in general, with no
+// strain increment: whatever the quick checks before the return decide, a
+// stress inside by a hair stays as it is and one outside by a hair yields.
+TEST(MohrModelTest, QuickChecksDecideAsThePrincipalValuesDo) {
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const double cohesion = 1e4, friction = 20, tension = 3e3;
+  MohrModel m = Make({1e8, 3e7, cohesion, friction, 0, tension});
+  const double nphi = Factor(friction), limit = 2 * cohesion * std::sqrt(nphi);
+  int inside = 0, outside = 0;
+  for (int n = 0; n < 4000; ++n) {
+    ModelState st;
+    const double out = n % 2 ? 0.3 : 0.3 * u(rng);  // out-of-plane shear
+    const double s[6] = {-1e5 + 5e4 * u(rng), -1e5 + 5e4 * u(rng), -1e5 + 5e4 * u(rng), out,
+                         4e4 * u(rng),        out * u(rng)};
+    // Scaled about its mean until its deviator meets the shear envelope.
+    const double mean = (s[0] + s[1] + s[2]) / 3;
+    auto f = [&](double x) {
+      double t[6], p[3];
+      for (int i = 0; i < 6; ++i) t[i] = (i < 3 ? mean : 0.0) + x * (s[i] - (i < 3 ? mean : 0.0));
+      STensor::PrinValues(t, p);
+      return std::max(nphi * p[2] - p[0] - limit, p[2] - m.TensionLimit());
+    };
+    double lo = 0, hi = 10;
+    if (f(lo) > 0 || f(hi) < 0) continue;
+    for (int i = 0; i < 100; ++i) (f(0.5 * (lo + hi)) > 0 ? hi : lo) = 0.5 * (lo + hi);
+    const bool in = n % 4 < 2;
+    const double x = in ? lo * (1 - 1e-9) : hi * (1 + 1e-9);
+    for (int i = 0; i < 6; ++i) st.stress[i] = (i < 3 ? mean : 0.0) + x * (s[i] - (i < 3 ? mean : 0.0));
+    double before[6];
+    std::copy(st.stress, st.stress + 6, before);
+    ASSERT_EQ(m.UpdateStress(3, st), nullptr);
+    const bool yielded = st.state & (MohrModel::kShearNow | MohrModel::kTensionNow);
+    EXPECT_EQ(yielded, !in) << n;
+    if (in) {
+      ++inside;
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(st.stress[i], before[i]) << n;
+    } else {
+      ++outside;
+    }
+  }
+  EXPECT_GT(inside, 1000);
+  EXPECT_GT(outside, 1000);
+}
+
 // SOLVE's encodings: strengths made huge for an elastic solution, friction
 // shrunk to 3e-19 degrees or set to 0; nothing overflows and the response is elastic.
 TEST(MohrModelTest, HugeStrengthEncodingsStayFinite) {

@@ -28,7 +28,10 @@ FluidModule::~FluidModule() {
 // Records and blocks
 
 void FluidModule::GridPointCreated(GridPoint& gp) {
-  if (!gp.fluid) gp.fluid = std::make_unique<GpFluidData>();
+  if (!gp.fluid) {
+    gp.fluid = std::make_unique<GpFluidData>();
+    blocksListed_ = false;
+  }
   if (implicit_ && !gp.fluid->implicitTerms) gp.fluid->implicitTerms = std::make_unique<ImplicitTerms>();
 }
 
@@ -309,6 +312,7 @@ void FluidModule::BuildWorkLists() {
       terms_.push_back(gp->fluid->implicitTerms.get());
     }
   sweepFree_.assign(gps_.size(), 0);
+  blocksListed_ = true;
 }
 
 // Column i of the conductance matrix: the nodal outflows that a unit

@@ -34,6 +34,9 @@ struct ParticlePart {
   // The fractional particle carried over by each injecting zone, by zone id.
   std::unordered_map<uint32_t, double> carry;
   bool velocitiesStale = true;
+  // The count of the keepings of the fluid velocities' inputs: a grid-point
+  // velocity gathered under another count is gathered again at its next use.
+  uint64_t velocityStamp = 0;
   // The zones by cells of space, for the points that leave the zones
   // around their nearest grid-point; rebuilt when the grid may have changed.
   CellSpace cells{8};
@@ -312,6 +315,11 @@ class ParticleParticipant : public StepParticipant {
     ThePart().velocitiesStale = true;
     ThePart().cellsStale = true;
   }
+  // The velocities of the next step come from the zones' geometry of this
+  // one: before a preparation works that out anew, they are all gathered.
+  void BeforePrepare() override {
+    if (!ThePart().velocitiesStale && FluidOn()) particle_track::GatherAllVelocities();
+  }
   void AfterMechanical() override {
     const ModelSettings& s = Settings();
     if (s.tracking && s.largeStrain && FluidOn()) particle_track::Step(true, s.timestep);
@@ -342,16 +350,49 @@ namespace particle_track {
 void PostStep() {
   FluidModule* fluid = Fluid();
   if (!fluid) return;
-  for (GridPoint* gp : GridPointList())
-    if (GpFluidData* f = gp->fluid.get()) {
-      f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
-      f->velocityWeight = 0.0;
+  // The velocities of a step are those of the pressures the step before left:
+  // those are kept here, and each grid-point's velocity is gathered from them
+  // when a particle first needs it.
+  fluid->KeepVelocityInputs();
+  ParticlePart& part = ThePart();
+  ++part.velocityStamp;
+  part.velocitiesStale = false;
+}
+
+const double* GridPointVelocity(GridPoint& gp) {
+  GpFluidData* f = gp.fluid.get();
+  if (!f) return nullptr;
+  const uint64_t stamp = ThePart().velocityStamp;
+  if (f->velocityStamp == stamp) return f->velocitySum;
+  FluidModule* fluid = Fluid();
+  if (const std::vector<Zone*>* zones = TheGpZoneIndex().ZonesOf(gp.id)) {
+    fluid->GridPointVelocity(gp, *zones);
+    if (f->velocityWeight != 0.0)
+      for (double& v : f->velocitySum) v /= f->velocityWeight;
+    f->velocityStamp = stamp;
+    return f->velocitySum;
+  }
+  // A grid-point the zone index does not know: every velocity at once.
+  GatherAllVelocities();
+  return f->velocitySum;
+}
+
+void GatherAllVelocities() {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  const uint64_t stamp = ThePart().velocityStamp;
+  for (GridPoint* g : GridPointList())
+    if (GpFluidData* b = g->fluid.get()) {
+      b->velocitySum[0] = b->velocitySum[1] = b->velocitySum[2] = 0.0;
+      b->velocityWeight = 0.0;
     }
   fluid->GridPointVelocities();
-  for (GridPoint* gp : GridPointList())
-    if (GpFluidData* f = gp->fluid.get(); f && f->velocityWeight != 0.0)
-      for (double& v : f->velocitySum) v /= f->velocityWeight;
-  ThePart().velocitiesStale = false;
+  for (GridPoint* g : GridPointList())
+    if (GpFluidData* b = g->fluid.get()) {
+      if (b->velocityWeight != 0.0)
+        for (double& v : b->velocitySum) v /= b->velocityWeight;
+      b->velocityStamp = stamp;
+    }
 }
 
 void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
@@ -362,7 +403,7 @@ void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
     z.GetTetra(o + 1);
     const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
     for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
-      const GridPoint* g[4];
+      GridPoint* g[4];
       for (int c = 0; c < 4; ++c) g[c] = zone.Gp(defs[k].gp[c]);
       const double *a = g[0]->position, *b = g[1]->position, *c = g[2]->position, *d = g[3]->position;
       const double V = TetVolume6(a, b, c, d);
@@ -371,8 +412,8 @@ void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
                            TetVolume6(a, b, c, p)};
       double v[3] = {0, 0, 0};
       for (int i = 0; i < 4; ++i)
-        if (const GpFluidData* f = g[i]->fluid.get())
-          for (int x = 0; x < 3; ++x) v[x] += w[i] * f->velocitySum[x];
+        if (const double* u = GridPointVelocity(*g[i]))
+          for (int x = 0; x < 3; ++x) v[x] += w[i] * u[x];
       for (double& x : v) x /= V;
       const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
       if (m == 0.0) {

@@ -12,6 +12,7 @@
 
 class CommandType;
 class File;
+class GridPoint;
 class ModelInterpreter;
 class SaveStream;
 class Zone;
@@ -101,8 +102,13 @@ ParticleList& TheParticleList();
 
 namespace particle_track {
 
-// Grid-point fluid velocities for the next step.
+// Grid-point fluid velocities for the next step: what they are taken from
+// is kept now, and each is gathered at its first use.
 void PostStep();
+// The grid-point's fluid velocity for this step (null without a fluid block).
+const double* GridPointVelocity(GridPoint& gp);
+// Every grid-point's fluid velocity for this step at once.
+void GatherAllVelocities();
 // Moves every active particle by one step (largeStrain: rides with the zones).
 void Step(bool largeStrain, double dt);
 // The velocity at a point of the zone, from its overlay tetrahedra.

@@ -41,6 +41,14 @@ struct ParticlePart {
   // around their nearest grid-point; rebuilt when the grid may have changed.
   CellSpace cells{8};
   bool cellsStale = true;
+  // The faces of fluid zones that lie on the grid's boundary, zone by zone
+  // in list order: the faces that injection may use; rebuilt with the cells.
+  struct BoundaryFace {
+    Zone* zone;
+    int face;
+  };
+  std::vector<BoundaryFace> boundaryFaces;
+  bool facesStale = true;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -281,11 +289,22 @@ void FacePoint(const Zone& zone, int face, double out[3]) {
   for (int a = 0; a < 3; ++a) out[a] = t[0][a] + r1 * (t[1][a] - t[0][a]) + r2 * (t[2][a] - t[0][a]);
 }
 
-bool InflowFace(const Zone& zone, int face) {
-  if (zone.FaceGpCount(face) < 3 || zone.Neighbour(face)) return false;
+// A face of at least three grid-points without a zone across it.
+bool BoundaryFace(const Zone& zone, int face) { return zone.FaceGpCount(face) >= 3 && !zone.Neighbour(face); }
+
+bool FixedPressureFace(const Zone& zone, int face) {
   for (int c = 0; c < zone.FaceGpCount(face); ++c)
     if (!(zone.GetFaceGp(face, c)->flags & GridPoint::kFixPorePressure)) return false;
   return true;
+}
+
+void BuildBoundaryFaces(ParticlePart& part) {
+  part.facesStale = false;
+  part.boundaryFaces.clear();
+  for (Zone* z : ZoneList())
+    if (FluidZone(z))
+      for (int f = 0; f < kZoneFaces; ++f)
+        if (BoundaryFace(*z, f)) part.boundaryFaces.push_back({z, f});
 }
 
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
@@ -314,6 +333,7 @@ class ParticleParticipant : public StepParticipant {
   void BeginRun(CommandType&) override {
     ThePart().velocitiesStale = true;
     ThePart().cellsStale = true;
+    ThePart().facesStale = true;
   }
   // The velocities of the next step come from the zones' geometry of this
   // one: before a preparation works that out anew, they are all gathered.
@@ -329,10 +349,10 @@ class ParticleParticipant : public StepParticipant {
     if (!s.tracking) return;
     if (FluidOn()) particle_track::Step(false, s.timestep);
     // Ready for the next step: the velocities; and where the grid moves, the
-    // zones around each grid-point, the edge lengths and the zone cells (a
-    // run starts with them fresh, and in small strain they stay so).
+    // edge lengths and the zone cells (a run starts with them fresh, and in
+    // small strain they stay so). The zones around each grid-point are built
+    // at the start of the run: a step moves grid-points but joins none anew.
     if (s.largeStrain) {
-      BuildGpZoneIndex();
       MinimumEdgeLength() = 1.7976931348623157e308;
       for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
       ThePart().cellsStale = true;
@@ -524,15 +544,22 @@ void InjectPerVolume(double dt) {
     }
     return;
   }
-  for (Zone* z : ZoneList()) {
-    if (!FluidZone(z)) continue;
+  // Every zone in list order with a boundary face whose grid-points all have
+  // a fixed pressure: such faces of the zone in face order. The boundary
+  // faces are known from the start of the run; the fixities may change.
+  ParticlePart& part = ThePart();
+  if (part.facesStale) BuildBoundaryFaces(part);
+  const std::vector<ParticlePart::BoundaryFace>& faces = part.boundaryFaces;
+  for (size_t first = 0, end = 0; first < faces.size(); first = end) {
+    Zone* z = faces[first].zone;
     bool any = false;
-    for (int f = 0; f < kZoneFaces && !any; ++f) any = InflowFace(*z, f);
+    for (end = first; end < faces.size() && faces[end].zone == z; ++end)
+      any = any || FixedPressureFace(*z, faces[end].face);
     if (!any) continue;
     double q[3];
     fluid.FluidFlowVector(*z, q);
-    for (int f = 0; f < kZoneFaces; ++f)
-      if (InflowFace(*z, f)) InjectFace(*z, f, q, dt, rate);
+    for (size_t k = first; k < end; ++k)
+      if (FixedPressureFace(*z, faces[k].face)) InjectFace(*z, faces[k].face, q, dt, rate);
   }
 }
 

@@ -336,9 +336,12 @@ class ParticleParticipant : public StepParticipant {
     ThePart().facesStale = true;
   }
   // The velocities of the next step come from the zones' geometry of this
-  // one: before a preparation works that out anew, they are all gathered.
+  // one: before a preparation of a moving grid works that out anew, they
+  // are all gathered.
   void BeforePrepare() override {
-    if (!ThePart().velocitiesStale && FluidOn()) particle_track::GatherAllVelocities();
+    const ModelSettings& s = Settings();
+    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn())
+      particle_track::GatherAllVelocities();
   }
   void AfterMechanical() override {
     const ModelSettings& s = Settings();

@@ -246,6 +246,7 @@ bool Cycle::Prepare(bool reprepare, CommandType& interp, bool quiet) {
       }
     }
   } blankOnError{interp, !reprepare && !quiet};
+  Participants().ForEach([](StepParticipant& p) { p.BeforePrepare(); });
   if (s.mechanical && (modes.fluid || modes.thermal)) CheckZoneTetraVolumes(interp);
   if (modes.fluid) {
     const bool any = modes.fluid->PrepareZones();

@@ -4,6 +4,7 @@
 // every grid-point of a thermal model.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 class GridPoint;
@@ -45,6 +46,13 @@ struct GpFluidData {
   // Gathered for particle tracking; not saved.
   double velocitySum[3] = {0, 0, 0};
   double velocityWeight = 0.0;
+  // What the fluid velocities are taken from, kept at the end of each step
+  // (pore pressure, saturation, position), and the count of the keeping that
+  // velocitySum was last gathered for; not saved, not copied.
+  double keptPressure = 0.0;
+  double keptSaturation = 0.0;
+  double keptPosition[3] = {0, 0, 0};
+  uint64_t velocityStamp = 0;
 
   GpFluidData() = default;
   GpFluidData(const GpFluidData& o);

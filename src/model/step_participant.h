@@ -44,6 +44,8 @@ class StepParticipant {
 
   // Set-up of a run (STEP, SOLVE), before its first preparation.
   virtual void BeginRun(CommandType&) {}
+  // Every preparation of a run, before the grid's geometry is worked out anew.
+  virtual void BeforePrepare() {}
   // Preparation, after the zones' pre-cycle checks: the participant checks
   // its own objects (interface stiffness, structural elements, attach ties).
   virtual void CheckBeforeCycle(CommandType&, bool /*reprepare*/, bool /*dynamic*/, bool /*largeStrain*/) {}

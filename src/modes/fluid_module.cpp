@@ -28,7 +28,10 @@ FluidModule::~FluidModule() {
 // Records and blocks
 
 void FluidModule::GridPointCreated(GridPoint& gp) {
-  if (!gp.fluid) gp.fluid = std::make_unique<GpFluidData>();
+  if (!gp.fluid) {
+    gp.fluid = std::make_unique<GpFluidData>();
+    blocksListed_ = false;
+  }
   if (implicit_ && !gp.fluid->implicitTerms) gp.fluid->implicitTerms = std::make_unique<ImplicitTerms>();
 }
 
@@ -319,6 +322,7 @@ void FluidModule::BuildWorkLists() {
     relax_.Resize(gps_.size());
   else
     relax_ = ImplicitRelaxation();
+  blocksListed_ = true;
 }
 
 void FluidModule::BuildConductance(Zone& zone, FluidModel& record) {

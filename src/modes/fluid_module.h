@@ -65,8 +65,16 @@ class FluidModule : public FluidCalcModule {
   void ClearPressureIncrements();
   // The zone's flow vector (specific discharge).
   void FluidFlowVector(Zone& zone, double out[3]);
-  // Adds every zone's tetrahedron fluxes to its corners' velocity sums.
+  // Keeps each grid-point's pressure, saturation and position for the
+  // grid-point velocities of the next step.
+  void KeepVelocityInputs();
+  // Adds every zone's tetrahedron fluxes, from the kept values, to its
+  // corners' velocity sums.
   void GridPointVelocities();
+  // The same sums for one grid-point alone, from the zones that use it
+  // (in zone-list order): its velocity sum and weight are set, bit for bit
+  // as GridPointVelocities gathers them.
+  void GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zones);
 
   bool Implicit() const { return implicit_; }
   bool Slave() const { return slave_; }
@@ -129,4 +137,18 @@ class FluidModule : public FluidCalcModule {
   std::vector<FlowNode> nodes_;
   std::vector<double> matrices_;  // the zones' matrices in zone order
   ImplicitRelaxation relax_;      // sized while the implicit scheme is on
+  // Whether gps_ holds every grid-point with a fluid block.
+  bool blocksListed_ = false;
+  // The keepings of the velocities' inputs, and the velocity terms of the
+  // zones lately asked for.
+  // One zone's terms from one keeping, per overlay tetrahedron in order:
+  // flux times volume times mean corner saturation, and volume.
+  struct VelocityTerms {
+    const Zone* zone = nullptr;
+    uint64_t kept = 0;
+    double term[10][4];
+  };
+  VelocityTerms& ZoneVelocityTerms(Zone& zone, const FluidModel& record);
+  uint64_t keptCount_ = 0;
+  std::vector<VelocityTerms> velocityTerms_;
 };

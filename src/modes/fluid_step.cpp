@@ -357,36 +357,96 @@ void FluidModule::PressureCut() {
 // Flow vectors
 
 namespace {
+// A grid-point's pressure, saturation and position as they stand now.
+struct LiveInputs {
+  static double Pressure(const GridPoint& gp) { return gp.porePressure; }
+  static double Saturation(const GridPoint& gp) { return gp.fluid ? gp.fluid->saturation : 0.0; }
+  static const double* Position(const GridPoint& gp) { return gp.position; }
+};
+// The same as kept at the end of the last step for the grid-point velocities.
+struct KeptInputs {
+  static double Pressure(const GridPoint& gp) { return gp.fluid ? gp.fluid->keptPressure : gp.porePressure; }
+  static double Saturation(const GridPoint& gp) { return gp.fluid ? gp.fluid->keptSaturation : 0.0; }
+  static const double* Position(const GridPoint& gp) { return gp.fluid ? gp.fluid->keptPosition : gp.position; }
+};
+
 // Each overlay tetrahedron's flux of the zone with its volume and mean corner saturation.
-template <class Visit>
+template <class Inputs, class Visit>
 void ForEachTetraFlux(Zone& zone, const FluidModel& record, Visit visit) {
   const double* g = Settings().gravity;
   const int n = zone.GpCount();
+  // Per grid-point of the zone: its saturation and its pressure less the
+  // weight of the water above the zone's first grid-point.
+  double sat[8], p[8];
   double s = 0.0;
-  for (int i = 0; i < n; ++i) s += zone.Gp(i)->fluid ? zone.Gp(i)->fluid->saturation : 0.0;
+  for (int i = 0; i < n; ++i) {
+    sat[i] = Inputs::Saturation(*zone.Gp(i));
+    s += sat[i];
+  }
   s /= n;
   const double rho = record.density * s;
-  const double* x0 = zone.Gp(0)->position;
+  const double* x0 = Inputs::Position(*zone.Gp(0));
+  for (int i = 0; i < n; ++i) {
+    const GridPoint& gp = *zone.Gp(i);
+    const double* x = Inputs::Position(gp);
+    p[i] = Inputs::Pressure(gp) - rho * (g[0] * (x[0] - x0[0]) + g[1] * (x[1] - x0[1]) + g[2] * (x[2] - x0[2]));
+  }
   for (int o = 0; o < 2; ++o) {
     const ZoneTetra* block = zone.GetTetra(o + 1);
     const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
     for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
+      const uint8_t* slot = defs[k].gp;
+      GridPoint* corner[4];
+      for (int c = 0; c < 4; ++c) corner[c] = zone.Gp(slot[c]);
       const ZoneTetra& t = block[k];
+      const double volume3 = 3.0 * t.volume;
       FluidModelMessage m;
       m.operation = FluidModelMessage::kFlux;
       double st = 0.0;
-      GridPoint* corner[4];
       for (int c = 0; c < 4; ++c) {
-        GridPoint* gp = corner[c] = zone.Gp(defs[k].gp[c]);
-        const double* x = gp->position;
-        const double p =
-            gp->porePressure - rho * (g[0] * (x[0] - x0[0]) + g[1] * (x[1] - x0[1]) + g[2] * (x[2] - x0[2]));
-        for (int a = 0; a < 3; ++a) m.gradient[a] += t.area[c][a] * p / (3.0 * t.volume);
-        st += gp->fluid ? gp->fluid->saturation * 0.25 : 0.0;
+        for (int a = 0; a < 3; ++a) m.gradient[a] += t.area[c][a] * p[slot[c]] / volume3;
+        st += sat[slot[c]] * 0.25;
       }
       record.Call(m);
       visit(m.flux, t.volume, st, corner);
     }
+  }
+}
+
+// Each tetrahedron's share of the velocities of its corners.
+void VelocityTerm(const double* q, double v, double st, double term[4]) {
+  for (int a = 0; a < 3; ++a) term[a] = q[a] * v * st;
+  term[3] = v;
+}
+}  // namespace
+
+FluidModule::VelocityTerms& FluidModule::ZoneVelocityTerms(Zone& zone, const FluidModel& record) {
+  // A small table by the zone's address: the zones of the grid-points that
+  // particles ask for lie together, and a zone pushed out is worked out again.
+  constexpr size_t kSlots = 4096;
+  if (velocityTerms_.empty()) velocityTerms_.resize(kSlots);
+  const size_t slot = (reinterpret_cast<uintptr_t>(&zone) >> 4) * 0x9E3779B97F4A7C15ull >> 52;
+  VelocityTerms& t = velocityTerms_[slot % kSlots];
+  if (t.zone == &zone && t.kept == keptCount_) return t;
+  t.zone = &zone;
+  t.kept = keptCount_;
+  int i = 0;
+  ForEachTetraFlux<KeptInputs>(zone, record, [&](const double* q, double v, double st, GridPoint* const*) {
+    VelocityTerm(q, v, st, t.term[i++]);
+  });
+  return t;
+}
+
+namespace {
+// Adds the tetrahedron's flux to the velocity sums of its corners.
+void AddCornerVelocities(const double* q, double v, double st, GridPoint* const* corner) {
+  double term[4];
+  VelocityTerm(q, v, st, term);
+  for (int c = 0; c < 4; ++c) {
+    GpFluidData* f = corner[c]->fluid.get();
+    if (!f) continue;
+    for (int a = 0; a < 3; ++a) f->velocitySum[a] += term[a];
+    f->velocityWeight += term[3];
   }
 }
 }  // namespace
@@ -397,24 +457,61 @@ void FluidModule::FluidFlowVector(Zone& zone, double out[3]) {
   const FluidModel& record = *FluidRecord(zone);
   if (record.modelType == 0) return;
   double w = 0.0;
-  ForEachTetraFlux(zone, record, [&](const double* q, double v, double st, GridPoint* const*) {
+  ForEachTetraFlux<LiveInputs>(zone, record, [&](const double* q, double v, double st, GridPoint* const*) {
     for (int a = 0; a < 3; ++a) out[a] += q[a] * v * st;
     w += v;
   });
   for (int a = 0; a < 3; ++a) out[a] = w != 0.0 ? out[a] / w : 0.0;
 }
 
+void FluidModule::KeepVelocityInputs() {
+  ++keptCount_;
+  auto keep = [](const GridPoint& gp, GpFluidData& f) {
+    f.keptPressure = gp.porePressure;
+    f.keptSaturation = f.saturation;
+    std::copy(gp.position, gp.position + 3, f.keptPosition);
+  };
+  // The step's own arrays when they list every block: no walk of the grid-point list.
+  if (blocksListed_) {
+    const size_t count = gps_.size();
+    for (size_t k = 0; k < count; ++k) keep(*gps_[k], *blocks_[k]);
+    return;
+  }
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get()) keep(*gp, *f);
+}
+
 void FluidModule::GridPointVelocities() {
   for (Zone* zone : ZoneList()) {
     const FluidModel* record = FluidRecord(*zone);
     if (!record || record->modelType == 0) continue;
-    ForEachTetraFlux(*zone, *record, [](const double* q, double v, double st, GridPoint* const* corner) {
-      for (int c = 0; c < 4; ++c) {
-        GpFluidData* f = corner[c]->fluid.get();
-        if (!f) continue;
-        for (int a = 0; a < 3; ++a) f->velocitySum[a] += q[a] * v * st;
-        f->velocityWeight += v;
-      }
-    });
+    ForEachTetraFlux<KeptInputs>(*zone, *record, AddCornerVelocities);
+  }
+}
+
+void FluidModule::GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zones) {
+  GpFluidData* f = gp.fluid.get();
+  if (!f) return;
+  f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
+  f->velocityWeight = 0.0;
+  const Zone* previous = nullptr;
+  for (Zone* zone : zones) {
+    // A zone that names the grid-point twice is listed twice in a row.
+    if (zone == previous) continue;
+    previous = zone;
+    const FluidModel* record = FluidRecord(*zone);
+    if (!record || record->modelType == 0) continue;
+    const VelocityTerms& t = ZoneVelocityTerms(*zone, *record);
+    const int per = zone->TetraPerOverlay();
+    for (int o = 0; o < 2; ++o) {
+      const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
+      for (int k = 0; k < per; ++k)
+        for (int c = 0; c < 4; ++c) {
+          if (zone->Gp(defs[k].gp[c]) != &gp) continue;
+          const double* term = t.term[o * per + k];
+          for (int a = 0; a < 3; ++a) f->velocitySum[a] += term[a];
+          f->velocityWeight += term[3];
+        }
+    }
   }
 }

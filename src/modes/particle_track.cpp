@@ -36,10 +36,21 @@ struct ParticlePart {
   // The fractional particle carried over by each injecting zone, by zone id.
   std::unordered_map<uint32_t, double> carry;
   bool velocitiesStale = true;
+  // The count of the keepings of the fluid velocities' inputs: a grid-point
+  // velocity gathered under another count is gathered again at its next use.
+  uint64_t velocityStamp = 0;
   // The zones by cells of space, for the points that leave the zones
   // around their nearest grid-point; rebuilt when the grid may have changed.
   CellSpace cells{8};
   bool cellsStale = true;
+  // The faces of fluid zones that lie on the grid's boundary, zone by zone
+  // in list order: the faces that injection may use; rebuilt with the cells.
+  struct BoundaryFace {
+    Zone* zone;
+    int face;
+  };
+  std::vector<BoundaryFace> boundaryFaces;
+  bool facesStale = true;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -280,11 +291,22 @@ void FacePoint(const Zone& zone, int face, double out[3]) {
   for (int a = 0; a < 3; ++a) out[a] = t[0][a] + r1 * (t[1][a] - t[0][a]) + r2 * (t[2][a] - t[0][a]);
 }
 
-bool InflowFace(const Zone& zone, int face) {
-  if (zone.FaceGpCount(face) < 3 || zone.Neighbour(face)) return false;
+// A face of at least three grid-points without a zone across it.
+bool BoundaryFace(const Zone& zone, int face) { return zone.FaceGpCount(face) >= 3 && !zone.Neighbour(face); }
+
+bool FixedPressureFace(const Zone& zone, int face) {
   for (int c = 0; c < zone.FaceGpCount(face); ++c)
     if (!(zone.GetFaceGp(face, c)->flags & GridPoint::kFixPorePressure)) return false;
   return true;
+}
+
+void BuildBoundaryFaces(ParticlePart& part) {
+  part.facesStale = false;
+  part.boundaryFaces.clear();
+  for (Zone* z : ZoneList())
+    if (FluidZone(z))
+      for (int f = 0; f < kZoneFaces; ++f)
+        if (BoundaryFace(*z, f)) part.boundaryFaces.push_back({z, f});
 }
 
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
@@ -313,6 +335,15 @@ class ParticleParticipant : public StepParticipant {
   void BeginRun(CommandType&) override {
     ThePart().velocitiesStale = true;
     ThePart().cellsStale = true;
+    ThePart().facesStale = true;
+  }
+  // The velocities of the next step come from the zones' geometry of this
+  // one: before a preparation of a moving grid works that out anew, they
+  // are all gathered.
+  void BeforePrepare() override {
+    const ModelSettings& s = Settings();
+    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn())
+      particle_track::GatherAllVelocities();
   }
   void AfterMechanical() override {
     const ModelSettings& s = Settings();
@@ -323,10 +354,10 @@ class ParticleParticipant : public StepParticipant {
     if (!s.tracking) return;
     if (FluidOn()) particle_track::Step(false, s.timestep);
     // Ready for the next step: the velocities; and where the grid moves, the
-    // zones around each grid-point, the edge lengths and the zone cells (a
-    // run starts with them fresh, and in small strain they stay so).
+    // edge lengths and the zone cells (a run starts with them fresh, and in
+    // small strain they stay so). The zones around each grid-point are built
+    // at the start of the run: a step moves grid-points but joins none anew.
     if (s.largeStrain) {
-      BuildGpZoneIndex();
       MinimumEdgeLength() = 1.7976931348623157e308;
       for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
       ThePart().cellsStale = true;
@@ -344,16 +375,49 @@ namespace particle_track {
 void PostStep() {
   FluidModule* fluid = Fluid();
   if (!fluid) return;
-  for (GridPoint* gp : GridPointList())
-    if (GpFluidData* f = gp->fluid.get()) {
-      f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
-      f->velocityWeight = 0.0;
+  // The velocities of a step are those of the pressures the step before left:
+  // those are kept here, and each grid-point's velocity is gathered from them
+  // when a particle first needs it.
+  fluid->KeepVelocityInputs();
+  ParticlePart& part = ThePart();
+  ++part.velocityStamp;
+  part.velocitiesStale = false;
+}
+
+const double* GridPointVelocity(GridPoint& gp) {
+  GpFluidData* f = gp.fluid.get();
+  if (!f) return nullptr;
+  const uint64_t stamp = ThePart().velocityStamp;
+  if (f->velocityStamp == stamp) return f->velocitySum;
+  FluidModule* fluid = Fluid();
+  if (const std::vector<Zone*>* zones = TheGpZoneIndex().ZonesOf(gp.id)) {
+    fluid->GridPointVelocity(gp, *zones);
+    if (f->velocityWeight != 0.0)
+      for (double& v : f->velocitySum) v /= f->velocityWeight;
+    f->velocityStamp = stamp;
+    return f->velocitySum;
+  }
+  // A grid-point the zone index does not know: every velocity at once.
+  GatherAllVelocities();
+  return f->velocitySum;
+}
+
+void GatherAllVelocities() {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  const uint64_t stamp = ThePart().velocityStamp;
+  for (GridPoint* g : GridPointList())
+    if (GpFluidData* b = g->fluid.get()) {
+      b->velocitySum[0] = b->velocitySum[1] = b->velocitySum[2] = 0.0;
+      b->velocityWeight = 0.0;
     }
   fluid->GridPointVelocities();
-  for (GridPoint* gp : GridPointList())
-    if (GpFluidData* f = gp->fluid.get(); f && f->velocityWeight != 0.0)
-      for (double& v : f->velocitySum) v /= f->velocityWeight;
-  ThePart().velocitiesStale = false;
+  for (GridPoint* g : GridPointList())
+    if (GpFluidData* b = g->fluid.get()) {
+      if (b->velocityWeight != 0.0)
+        for (double& v : b->velocitySum) v /= b->velocityWeight;
+      b->velocityStamp = stamp;
+    }
 }
 
 void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
@@ -364,7 +428,7 @@ void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
     z.GetTetra(o + 1);
     const TetraDef* defs = OverlayDefinitions(zone.Type(), o);
     for (int k = 0; k < zone.TetraPerOverlay(); ++k) {
-      const GridPoint* g[4];
+      GridPoint* g[4];
       for (int c = 0; c < 4; ++c) g[c] = zone.Gp(defs[k].gp[c]);
       const double *a = g[0]->position, *b = g[1]->position, *c = g[2]->position, *d = g[3]->position;
       const double V = TetVolume6(a, b, c, d);
@@ -373,8 +437,8 @@ void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
                            TetVolume6(a, b, c, p)};
       double v[3] = {0, 0, 0};
       for (int i = 0; i < 4; ++i)
-        if (const GpFluidData* f = g[i]->fluid.get())
-          for (int x = 0; x < 3; ++x) v[x] += w[i] * f->velocitySum[x];
+        if (const double* u = GridPointVelocity(*g[i]))
+          for (int x = 0; x < 3; ++x) v[x] += w[i] * u[x];
       for (double& x : v) x /= V;
       const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
       if (m == 0.0) {
@@ -487,15 +551,22 @@ void InjectPerVolume(double dt) {
     }
     return;
   }
-  for (Zone* z : ZoneList()) {
-    if (!FluidZone(z)) continue;
+  // Every zone in list order with a boundary face whose grid-points all have
+  // a fixed pressure: such faces of the zone in face order. The boundary
+  // faces are known from the start of the run; the fixities may change.
+  ParticlePart& part = ThePart();
+  if (part.facesStale) BuildBoundaryFaces(part);
+  const std::vector<ParticlePart::BoundaryFace>& faces = part.boundaryFaces;
+  for (size_t first = 0, end = 0; first < faces.size(); first = end) {
+    Zone* z = faces[first].zone;
     bool any = false;
-    for (int f = 0; f < kZoneFaces && !any; ++f) any = InflowFace(*z, f);
+    for (end = first; end < faces.size() && faces[end].zone == z; ++end)
+      any = any || FixedPressureFace(*z, faces[end].face);
     if (!any) continue;
     double q[3];
     fluid.FluidFlowVector(*z, q);
-    for (int f = 0; f < kZoneFaces; ++f)
-      if (InflowFace(*z, f)) InjectFace(*z, f, q, dt, rate);
+    for (size_t k = first; k < end; ++k)
+      if (FixedPressureFace(*z, faces[k].face)) InjectFace(*z, faces[k].face, q, dt, rate);
   }
 }
 

@@ -76,9 +76,58 @@ void Tracks(const ParticleList& list, Emit emit) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Track points
+
+void Track::push_back(const TrackPoint& point) {
+  Track::Node* node = pool_->Take();
+  node->point = point;
+  node->next = nullptr;
+  if (tail_)
+    tail_->next = node;
+  else
+    head_ = node;
+  tail_ = node;
+  ++size_;
+}
+
+void Track::clear() {
+  if (!head_) return;
+  pool_->Give(head_, tail_, size_);
+  head_ = tail_ = nullptr;
+  size_ = 0;
+}
+
+Track::Node* TrackPointPool::Take() {
+  ++inUse_;
+  if (Track::Node* node = free_) {
+    free_ = node->next;
+    return node;
+  }
+  if (cut_ == kBlockNodes) {
+    blocks_.push_back(std::make_unique<Track::Node[]>(kBlockNodes));
+    cut_ = 0;
+  }
+  return &blocks_.back()[cut_++];
+}
+
+void TrackPointPool::Give(Track::Node* first, Track::Node* last, size_t count) {
+  last->next = free_;
+  free_ = first;
+  inUse_ -= count;
+}
+
+void TrackPointPool::Release() {
+  if (inUse_ != 0) return;
+  blocks_.clear();
+  blocks_.shrink_to_fit();
+  free_ = nullptr;
+  cut_ = kBlockNodes;
+}
+
+// ---------------------------------------------------------------------------
 // Particle
 
-Particle::Particle() : id(++TheParticleList().Counter()) {}
+Particle::Particle() : id(++TheParticleList().Counter()), track(TheParticleList().Pool()) {}
 
 void Particle::Init(Zone* z, const double p[3], double t, double time, bool r) {
   tortuosity = t;
@@ -147,7 +196,8 @@ void Particle::GetAqueousArrays(std::vector<uint32_t>& indices, std::vector<doub
 }
 
 void Particle::GetTrackPositions(std::vector<TrackPoint>& points) const {
-  points.assign(track.begin(), track.end());
+  points.clear();
+  for (const TrackPoint& t : track) points.push_back(t);
   if (points.empty() || !SamePosition(points.back().position, current.position)) points.push_back(current);
 }
 
@@ -193,10 +243,12 @@ void Particle::Restore(SaveStream& s) {
   ReadPoint(s, current);
   const uint32_t count = s.ReadU32();
   s.CheckAvailable(count * kTrackPointBytes);
-  track.resize(count);
-  for (TrackPoint& t : track) {
+  track.clear();
+  for (uint32_t i = 0; i < count; ++i) {
     if (s.ReadU32() != kTrackPointType) s.ReadFailure();
+    TrackPoint t;
     ReadPoint(s, t);
+    track.push_back(t);
   }
   aqueous.reset();
   const bool amounts = v >= 304 ? s.ReadFlag() != 0 : true;
@@ -241,6 +293,7 @@ uint32_t ParticleList::DeleteInactive() {
 
 void ParticleList::Clear() {
   list_.clear();
+  pool_.Release();
   counter_ = 0;
 }
 

@@ -12,6 +12,7 @@
 
 class CommandType;
 class File;
+class GridPoint;
 class ModelInterpreter;
 class SaveStream;
 class Zone;
@@ -19,6 +20,81 @@ class Zone;
 struct TrackPoint {
   double time = 0.0;
   double position[3] = {0, 0, 0};
+};
+
+class TrackPointPool;
+
+// The stored points of one particle's track in the order recorded: a chain
+// of nodes from the particle list's pool, so that recording a point takes
+// no allocation once the pool has room. Not copyable.
+class Track {
+ public:
+  struct Node {
+    TrackPoint point;
+    Node* next = nullptr;
+  };
+  class Iterator {
+   public:
+    explicit Iterator(Node* node) : node_(node) {}
+    TrackPoint& operator*() const { return node_->point; }
+    TrackPoint* operator->() const { return &node_->point; }
+    Iterator& operator++() {
+      node_ = node_->next;
+      return *this;
+    }
+    bool operator==(const Iterator& o) const { return node_ == o.node_; }
+    bool operator!=(const Iterator& o) const { return node_ != o.node_; }
+
+   private:
+    Node* node_;
+  };
+
+  explicit Track(TrackPointPool& pool) : pool_(&pool) {}
+  ~Track() { clear(); }
+  Track(const Track&) = delete;
+  Track& operator=(const Track&) = delete;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  TrackPoint& front() { return head_->point; }
+  const TrackPoint& front() const { return head_->point; }
+  TrackPoint& back() { return tail_->point; }
+  const TrackPoint& back() const { return tail_->point; }
+  Iterator begin() const { return Iterator(head_); }
+  Iterator end() const { return Iterator(nullptr); }
+  void push_back(const TrackPoint& point);
+  // Every node back to the pool.
+  void clear();
+
+ private:
+  TrackPointPool* pool_;
+  Node* head_ = nullptr;
+  Node* tail_ = nullptr;
+  size_t size_ = 0;
+};
+
+// The nodes of all tracks: cut from blocks, kept on a free list once given back.
+class TrackPointPool {
+ public:
+  static constexpr size_t kBlockNodes = 1024;
+
+  TrackPointPool() = default;
+  TrackPointPool(const TrackPointPool&) = delete;
+  TrackPointPool& operator=(const TrackPointPool&) = delete;
+
+  Track::Node* Take();
+  // A chain of nodes, first to last, back to the free list.
+  void Give(Track::Node* first, Track::Node* last, size_t count);
+  // Frees the blocks when no track holds a node.
+  void Release();
+  size_t Blocks() const { return blocks_.size(); }
+  size_t NodesInUse() const { return inUse_; }
+
+ private:
+  std::vector<std::unique_ptr<Track::Node[]>> blocks_;
+  Track::Node* free_ = nullptr;
+  size_t cut_ = kBlockNodes;  // nodes of the last block handed out
+  size_t inUse_ = 0;
 };
 
 // The amount of one aqueous chemistry component that a particle carries.
@@ -53,7 +129,7 @@ class Particle {
   uint32_t id = 0;
   Zone* zone = nullptr;
   double tortuosity = 1.0;
-  std::vector<TrackPoint> track;
+  Track track;
   uint8_t active = 0;
   uint8_t regen = 0;
   double pathLength = 0.0;
@@ -89,8 +165,11 @@ class ParticleList {
   void Remap();
 
   uint32_t& Counter() { return counter_; }
+  TrackPointPool& Pool() { return pool_; }
 
  private:
+  // Before the particles: they give their points back when they go.
+  TrackPointPool pool_;
   std::vector<std::unique_ptr<Particle>> list_;
   uint32_t counter_ = 0;
 };
@@ -100,8 +179,13 @@ ParticleList& TheParticleList();
 
 namespace particle_track {
 
-// Grid-point fluid velocities for the next step.
+// Grid-point fluid velocities for the next step: what they are taken from
+// is kept now, and each is gathered at its first use.
 void PostStep();
+// The grid-point's fluid velocity for this step (null without a fluid block).
+const double* GridPointVelocity(GridPoint& gp);
+// Every grid-point's fluid velocity for this step at once.
+void GatherAllVelocities();
 // Moves every active particle by one step (largeStrain: rides with the zones).
 void Step(bool largeStrain, double dt);
 // The velocity at a point of the zone, from its overlay tetrahedra.

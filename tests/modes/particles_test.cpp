@@ -21,6 +21,7 @@
 #include "modes/fluid_module.h"
 #include "modes/install_modes.h"
 #include "modes/particles.h"
+#include "support/alloc_counter.h"
 #include "support/interp_fixture.h"
 #include "support/memory_stream.h"
 
@@ -174,8 +175,11 @@ TEST_F(ParticlesTest, AdvectionFollowsSeepageVelocity) {
     EXPECT_NEAR(p.current.position[0], 0.5, 1e-9);
     EXPECT_TRUE(p.active);
     // Points are stored once the path since the last one passes a quarter of the edge.
-    for (size_t i = 1; i < p.track.size(); ++i)
-      EXPECT_GT(p.track[i].position[2] - p.track[i - 1].position[2], 0.25) << order;
+    const TrackPoint* previous = nullptr;
+    for (const TrackPoint& t : p.track) {
+      if (previous) EXPECT_GT(t.position[2] - previous->position[2], 0.25) << order;
+      previous = &t;
+    }
     EXPECT_NEAR(p.pathLength + p.sinceStored, p.current.position[2] - 2.0, 1e-9);
     EXPECT_LE(p.sinceStored, 0.25);
     EXPECT_EQ(p.zone->IsInside(p.current.position), true);
@@ -345,6 +349,53 @@ TEST_F(ParticlesTest, RemovalAndAqueousAmounts) {
   EXPECT_EQ(TheParticleList().At(0)->zone, nullptr);
   EXPECT_FALSE(TheParticleList().At(0)->active);
   EXPECT_NE(Run({"track list"}).find("      0      1   0.00000e+00 inactive\n"), std::string::npos);
+}
+
+// Track points come from the list's pool: points given back by cleared or
+// deleted tracks are taken again before the pool grows, and NEW frees it.
+TEST_F(ParticlesTest, TrackPointsComeFromThePool) {
+  TrackPointPool& pool = TheParticleList().Pool();
+  ASSERT_EQ(pool.Blocks(), 0u);
+  const size_t n = TrackPointPool::kBlockNodes + 10;
+  {
+    Track a(pool), b(pool);
+    for (size_t i = 0; i < n; ++i) {
+      TrackPoint t;
+      t.time = static_cast<double>(i);
+      (i % 2 ? a : b).push_back(t);
+    }
+    EXPECT_EQ(pool.Blocks(), 2u);
+    EXPECT_EQ(pool.NodesInUse(), n);
+    // Taken in turns, each track keeps its own points in order.
+    double expected = 1.0;
+    for (const TrackPoint& t : a) {
+      EXPECT_EQ(t.time, expected);
+      expected += 2.0;
+    }
+    EXPECT_EQ(a.size(), n / 2);
+    EXPECT_EQ(a.front().time, 1.0);
+    EXPECT_EQ(a.back().time, static_cast<double>(n - 1));
+    a.clear();
+    EXPECT_TRUE(a.empty());
+    const size_t allocations = TestAllocations();
+    for (size_t i = 0; i < n / 2; ++i) b.push_back(TrackPoint{});
+    EXPECT_EQ(TestAllocations(), allocations);
+    EXPECT_EQ(pool.Blocks(), 2u);
+    // Refused while a track holds points.
+    pool.Release();
+    EXPECT_EQ(pool.Blocks(), 2u);
+  }
+  EXPECT_EQ(pool.NodesInUse(), 0u);
+  // Particles give their points back when they are deleted.
+  Column();
+  Run({"track 0.5 0.5 1 notail", "track 0.5 0.5 2", "step 10"});
+  const size_t held = TheParticleList().At(0)->track.size() + TheParticleList().At(1)->track.size();
+  EXPECT_EQ(TheParticleList().Pool().NodesInUse(), held);
+  EXPECT_EQ(Run({"pdelete"}).find("***"), std::string::npos);
+  EXPECT_EQ(TheParticleList().Count(), 0u);
+  EXPECT_EQ(TheParticleList().Pool().NodesInUse(), 0u);
+  app.New();
+  EXPECT_EQ(TheParticleList().Pool().Blocks(), 0u);
 }
 
 // Spread through a zone, the points fill the slabs across the flow evenly:

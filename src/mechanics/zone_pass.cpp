@@ -50,6 +50,10 @@ struct PassContext {
   bool dynamic = false;                        // a dynamic module exists and is on
   DynamicStepSettings dyn;
   ModelState record;
+  // Starting the force sums: the mark of this pass (0: the sums were zeroed
+  // before it), and how many grid-points the pass started.
+  uint32_t stamp = 0;
+  uint32_t started = 0;
 };
 
 [[noreturn]] void IllegalGeometry(const Zone& zone) {
@@ -65,9 +69,9 @@ struct ZoneWork {
   int overlays = 0;
   GridPoint* const* gp = nullptr;
   int gpCount = 0;
-  double b = 0.0;      // stiffness-proportional damping factor
-  double h = 0.0;      // the effective time step over 3
-  Vec4 v[kZoneSlots];  // the corners' velocities (the fourth lane 0)
+  double b = 0.0;                       // stiffness-proportional damping factor
+  double h = 0.0;                       // the effective time step over 3
+  alignas(32) double v[kZoneSlots][4];  // the corners' velocities (the fourth 0)
   // The first walk's strain increments (tensor shear), spins and volumes.
   double e[kMaxTetra][6];
   double w[kMaxTetra][3];
@@ -90,6 +94,7 @@ struct ZoneWork {
 
 // First walk: strain increments (tensor shear) and spins, the large-strain
 // rotation of the stresses, and the zone's mean volumetric strain.
+template <bool kVector>
 inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c, ZoneWork& z) {
   double sumEV = 0.0;
   z.count = 0;
@@ -128,15 +133,31 @@ inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c
         V = z.vol[z.count];
         f = z.f[z.count];
       }
-      // The velocity gradient a column at a time: column j is the sum over
-      // the corners of velocity times area component j, in corner order.
-      const Vec4 v0 = z.v[corner[0]], v1 = z.v[corner[1]], v2 = z.v[corner[2]], v3 = z.v[corner[3]];
-      Vec4 col[3];
-      for (int j = 0; j < 3; ++j)
-        col[j] = f * (((v0 * t.area[0][j] + v1 * t.area[1][j]) + v2 * t.area[2][j]) + v3 * t.area[3][j]);
       double g[3][3];
-      for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) g[i][j] = col[j][i];
+      if constexpr (kVector) {
+        // The velocity gradient a column at a time: column j is the sum over
+        // the corners of velocity times area component j, in corner order.
+        Vec4 v0, v1, v2, v3;
+        __builtin_memcpy(&v0, z.v[corner[0]], sizeof(Vec4));
+        __builtin_memcpy(&v1, z.v[corner[1]], sizeof(Vec4));
+        __builtin_memcpy(&v2, z.v[corner[2]], sizeof(Vec4));
+        __builtin_memcpy(&v3, z.v[corner[3]], sizeof(Vec4));
+        Vec4 col[3];
+        for (int j = 0; j < 3; ++j)
+          col[j] = f * (((v0 * t.area[0][j] + v1 * t.area[1][j]) + v2 * t.area[2][j]) + v3 * t.area[3][j]);
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) g[i][j] = col[j][i];
+      } else {
+        const double* v0 = z.v[corner[0]];
+        const double* v1 = z.v[corner[1]];
+        const double* v2 = z.v[corner[2]];
+        const double* v3 = z.v[corner[3]];
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j)
+            g[i][j] = v0[i] * t.area[0][j] + v1[i] * t.area[1][j] + v2[i] * t.area[2][j] + v3[i] * t.area[3][j];
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) g[i][j] = f * g[i][j];
+      }
       double* ek = z.e[z.count];
       ek[0] = g[0][0];
       ek[1] = g[1][1];
@@ -259,9 +280,8 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
 
 // Third walk: the zone-mean pressure into every tetrahedron (with the fluid
 // mode's undrained stiffening), and each tetrahedron's forces to its corners.
-template <bool kPlain>
-inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneWork& z, double fluidStress,
-                                                     double viscous) {
+template <bool kPlain, bool kVector>
+inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z, double fluidStress, double viscous) {
   const double cf = z.overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
   const double P = z.P;
   // The corners' sums are taken into locals once, every tetrahedron adds to
@@ -269,10 +289,21 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
   // written once at the end: the same sums, without a store and reload per
   // contribution. A corner's sums are one vector: force x, y, z and the sum
   // of the force magnitudes.
-  Vec4 sums[kZoneSlots];
+  // With a pass mark, a grid-point not yet marked starts from zero (the sums
+  // of the last step are not read) and is marked.
+  alignas(32) double sums[kZoneSlots][4];
   for (int n = 0; n < z.gpCount; ++n) {
-    const GridPoint& g = *z.gp[n];
-    sums[n] = Vec4{g.unbalancedForce[0], g.unbalancedForce[1], g.unbalancedForce[2], g.forceSum};
+    GridPoint& g = *z.gp[n];
+    if (c.stamp == 0 || g.forceStamp == c.stamp) {
+      sums[n][0] = g.unbalancedForce[0];
+      sums[n][1] = g.unbalancedForce[1];
+      sums[n][2] = g.unbalancedForce[2];
+      sums[n][3] = g.forceSum;
+    } else {
+      sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
+      g.forceStamp = c.stamp;
+      ++c.started;
+    }
   }
   // The final normal stresses of every tetrahedron first (the model walk left
   // the stresses in z.ms), divided together; the forces are found from the
@@ -306,26 +337,63 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
       t.stress[0] = s[0];
       t.stress[1] = s[1];
       t.stress[2] = s[2];
-      // A corner's force is the stress times its scaled area vector m, lane
-      // by lane: x = mx sxx + my sxy + mz sxz, y = my syy + mx sxy + mz syz,
-      // z = mz szz + mx sxz + my syz.
-      const Vec4 s012 = {s[0], s[1], s[2], 0.0}, s334 = {s[3], s[3], s[4], 0.0}, s455 = {s[4], s[5], s[5], 0.0};
       const uint8_t* corner = defs[k].gp;
-      for (int kk = 0; kk < 4; ++kk) {
-        Vec4& sum = sums[corner[kk]];
-        const Vec4 m = cf * Vec4{t.area[kk][0], t.area[kk][1], t.area[kk][2], 0.0};
-        const Vec4 m1 = __builtin_shufflevector(m, m, 1, 0, 0, 3);
-        const Vec4 m2 = __builtin_shufflevector(m, m, 2, 2, 1, 3);
-        Vec4 f = (m * s012 + m1 * s334) + m2 * s455;
-        if constexpr (!kPlain) {
-          if (viscous != 0.0) f -= m * viscous;
+      if constexpr (kVector) {
+        // A corner's force is the stress times its scaled area vector m, lane
+        // by lane: x = mx sxx + my sxy + mz sxz, y = my syy + mx sxy + mz syz,
+        // z = mz szz + mx sxz + my syz.
+        const Vec4 s012 = {s[0], s[1], s[2], 0.0}, s334 = {s[3], s[3], s[4], 0.0}, s455 = {s[4], s[5], s[5], 0.0};
+        for (int kk = 0; kk < 4; ++kk) {
+          Vec4 sum;
+          __builtin_memcpy(&sum, sums[corner[kk]], sizeof(Vec4));
+          const Vec4 m = cf * Vec4{t.area[kk][0], t.area[kk][1], t.area[kk][2], 0.0};
+          const Vec4 m1 = __builtin_shufflevector(m, m, 1, 0, 0, 3);
+          const Vec4 m2 = __builtin_shufflevector(m, m, 2, 2, 1, 3);
+          Vec4 f = (m * s012 + m1 * s334) + m2 * s455;
+          if constexpr (!kPlain) {
+            if (viscous != 0.0) f -= m * viscous;
+          }
+          AddForce(sum, f);
+          if constexpr (!kPlain) {
+            if (z.b > 0.0) {
+              const double* q = z.ds[i];
+              const Vec4 q012 = {q[0], q[1], q[2], 0.0}, q334 = {q[3], q[3], q[4], 0.0}, q455 = {q[4], q[5], q[5], 0.0};
+              AddForce(sum, ((m * q012 + m1 * q334) + m2 * q455) * z.b);
+            }
+          }
+          __builtin_memcpy(sums[corner[kk]], &sum, sizeof(Vec4));
         }
-        AddForce(sum, f);
-        if constexpr (!kPlain) {
-          if (z.b > 0.0) {
-            const double* q = z.ds[i];
-            const Vec4 q012 = {q[0], q[1], q[2], 0.0}, q334 = {q[3], q[3], q[4], 0.0}, q455 = {q[4], q[5], q[5], 0.0};
-            AddForce(sum, ((m * q012 + m1 * q334) + m2 * q455) * z.b);
+      } else {
+        for (int kk = 0; kk < 4; ++kk) {
+          double* gf = sums[corner[kk]];
+          double& gs = sums[corner[kk]][3];
+          const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
+          double fx = mx * s[0] + my * s[3] + mz * s[4];
+          double fy = my * s[1] + mx * s[3] + mz * s[5];
+          double fz = mz * s[2] + mx * s[4] + my * s[5];
+          if constexpr (!kPlain) {
+            if (viscous != 0.0) {
+              fx -= mx * viscous;
+              fy -= my * viscous;
+              fz -= mz * viscous;
+            }
+          }
+          gf[0] += fx;
+          gf[1] += fy;
+          gf[2] += fz;
+          gs += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
+          if constexpr (!kPlain) {
+            if (z.b > 0.0) {
+              const double* q = z.ds[i];
+              const double b = z.b;
+              const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
+              const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
+              const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
+              gf[0] += dx;
+              gf[1] += dy;
+              gf[2] += dz;
+              gs += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
+            }
           }
         }
       }
@@ -342,7 +410,7 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
 
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
-template <bool kPlain>
+template <bool kPlain, bool kVector>
 inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   ZoneWork z;
   z.type = zone.Type();
@@ -379,10 +447,13 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
 
   for (int i = 0; i < z.gpCount; ++i) {
     const double* v = z.gp[i]->velocity;
-    z.v[i] = Vec4{v[0], v[1], v[2], 0.0};
+    z.v[i][0] = v[0];
+    z.v[i][1] = v[1];
+    z.v[i][2] = v[2];
+    z.v[i][3] = 0.0;
   }
 
-  StrainWalk(zone, c, z);
+  StrainWalk<kVector>(zone, c, z);
 
   // Hysteretic damping reads the volume-weighted strain of the first walk.
   double hyst = -1.0;
@@ -459,7 +530,7 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
     }
   }
 
-  ForceWalk<kPlain>(c, z, fluidStress, viscous);
+  ForceWalk<kPlain, kVector>(c, z, fluidStress, viscous);
 
   if constexpr (!kPlain) {
     if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0) c.fluid->AddVolumeChange(zone, fluidChange);
@@ -484,6 +555,9 @@ inline void Prefetch(const Zone& zone) {
 }
 
 // The walk over the zones, compiled once for each instruction-set level.
+// The baseline code works the gradients and forces in scalars, AVX2 in
+// four-lane vectors: the same operations, the same bits.
+template <bool kVector>
 inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain) {
   for (Zone* zone : ZoneList()) {
     YieldWhileCycling(false);
@@ -492,17 +566,19 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain)
     ConstitutiveModel* model = zone->Model();
     if (!model || model->IsNull()) continue;
     if (plain && !zone->dampingOn)
-      UpdateZone<true>(*zone, *model, c);
+      UpdateZone<true, kVector>(*zone, *model, c);
     else
-      UpdateZone<false>(*zone, *model, c);
+      UpdateZone<false, kVector>(*zone, *model, c);
   }
 }
 
-void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones(c, plain); }
+void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones<false>(c, plain); }
 
 // AVX2 without fused multiply-add: every operation rounds as in the
 // baseline code, so both give the same bits.
-__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) { WalkZones(c, plain); }
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) {
+  WalkZones<true>(c, plain);
+}
 
 KernelLevel& Level() {
   static KernelLevel level = [] {
@@ -514,7 +590,29 @@ KernelLevel& Level() {
 
 }  // namespace
 
-void ZoneStressPass() {
+namespace {
+
+// The mark of the last pass that started the force sums.
+uint32_t& LastStamp() {
+  static uint32_t stamp = 0;
+  return stamp;
+}
+
+// The grid-points the pass did not start get zero sums.
+void ZeroUnstarted(uint32_t stamp) {
+  for (GridPoint* gp : GridPointList())
+    if (gp->forceStamp != stamp) {
+      gp->unbalancedForce[0] = 0.0;
+      gp->unbalancedForce[1] = 0.0;
+      gp->unbalancedForce[2] = 0.0;
+      gp->forceSum = 0.0;
+      gp->forceStamp = stamp;
+    }
+}
+
+}  // namespace
+
+void ZoneStressPass(bool startSums) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
   PassContext c;
@@ -535,10 +633,26 @@ void ZoneStressPass() {
   // multistepping and artificial viscosity.
   const bool plainDynamic = !c.dyn.stiffnessDamping && !c.dyn.multistepping && !c.dyn.viscosity;
   const bool plain = !c.thermal && !c.fluid && (!c.dynamic || plainDynamic);
-  if (Level() == KernelLevel::kAvx2)
-    WalkZonesAvx2(c, plain);
-  else
-    WalkZonesBaseline(c, plain);
+  if (startSums) {
+    // A new mark; when the counter wraps, every old mark is cleared first.
+    if (++LastStamp() == 0) {
+      for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
+      LastStamp() = 1;
+    }
+    c.stamp = LastStamp();
+  }
+  try {
+    if (Level() == KernelLevel::kAvx2)
+      WalkZonesAvx2(c, plain);
+    else
+      WalkZonesBaseline(c, plain);
+  } catch (...) {
+    if (startSums) ZeroUnstarted(c.stamp);
+    throw;
+  }
+  // Grid-points that no zone reached (those of null zones only, zones skipped
+  // by multistepping, grid-points without zones) are zeroed by a walk.
+  if (startSums && c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
 }
 
 bool SetKernelLevel(KernelLevel level) {

@@ -319,14 +319,19 @@ void Cycle::Step(CommandType& interp) {
   TheModules().AdvanceTime();
 
   if (s.mechanical) {
-    for (GridPoint* gp : GridPointList()) {
-      gp->unbalancedForce[0] = 0.0;
-      gp->unbalancedForce[1] = 0.0;
-      gp->unbalancedForce[2] = 0.0;
-      gp->forceSum = 0.0;
-    }
+    // The zone pass starts the force sums itself unless a callback before it
+    // may add forces to them.
+    bool callback = false;
+    participants.ForEach([&](StepParticipant& p) { callback = callback || p.HasCallback(kCallbackBeforeZones); });
+    if (callback)
+      for (GridPoint* gp : GridPointList()) {
+        gp->unbalancedForce[0] = 0.0;
+        gp->unbalancedForce[1] = 0.0;
+        gp->unbalancedForce[2] = 0.0;
+        gp->forceSum = 0.0;
+      }
     Callback(kCallbackBeforeZones);
-    ZoneStressPass();
+    ZoneStressPass(!callback);
     participants.ForEach([](StepParticipant& p) { p.AfterZonePass(); });
     if (modes.fluid) {
       modes.fluid->MechanicalCoupling();

@@ -26,6 +26,19 @@ namespace {
 
 constexpr int kMaxTetra = 2 * kMaxOverlayTetra;
 
+// Four doubles worked lane by lane: every lane rounds as the scalar
+// operation would, in the baseline code (two SSE2 halves) and in AVX2 alike.
+typedef double Vec4 __attribute__((vector_size(32)));
+typedef int64_t Vec4Bits __attribute__((vector_size(32)));
+
+// Adds the force x, y, z to the sums and |x| + |y| + |z| to their fourth lane.
+inline __attribute__((always_inline)) void AddForce(Vec4& sum, const Vec4& f) {
+  const Vec4 a = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(f) & INT64_MAX);
+  Vec4 g = f;
+  g[3] = (a[0] + a[1]) + a[2];
+  sum += g;
+}
+
 // What the pass reads once: settings, modules and the hooks of the modes.
 struct PassContext {
   double dt = 0.0;
@@ -37,6 +50,10 @@ struct PassContext {
   bool dynamic = false;                        // a dynamic module exists and is on
   DynamicStepSettings dyn;
   ModelState record;
+  // Starting the force sums: the mark of this pass (0: the sums were zeroed
+  // before it), and how many grid-points the pass started.
+  uint32_t stamp = 0;
+  uint32_t started = 0;
 };
 
 [[noreturn]] void IllegalGeometry(const Zone& zone) {
@@ -52,13 +69,14 @@ struct ZoneWork {
   int overlays = 0;
   GridPoint* const* gp = nullptr;
   int gpCount = 0;
-  double b = 0.0;  // stiffness-proportional damping factor
-  double h = 0.0;  // the effective time step over 3
-  double v[kZoneSlots][3];
+  double b = 0.0;                       // stiffness-proportional damping factor
+  double h = 0.0;                       // the effective time step over 3
+  alignas(32) double v[kZoneSlots][4];  // the corners' velocities (the fourth 0)
   // The first walk's strain increments (tensor shear), spins and volumes.
   double e[kMaxTetra][6];
   double w[kMaxTetra][3];
   double vol[kMaxTetra];
+  double f[kMaxTetra];  // h / V, small strain
   int count = 0;
   double sumV = 0.0;
   double d = 0.0;  // the zone's mean volumetric strain increment
@@ -76,10 +94,28 @@ struct ZoneWork {
 
 // First walk: strain increments (tensor shear) and spins, the large-strain
 // rotation of the stresses, and the zone's mean volumetric strain.
+template <bool kVector>
 inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c, ZoneWork& z) {
   double sumEV = 0.0;
   z.count = 0;
   z.sumV = 0.0;
+  // In small strain the volumes are fixed: all of them are checked and the
+  // factors h / V divided together before the walk (nothing is written
+  // before a bad volume stops the pass, as in the walk itself).
+  if (!c.large) {
+    int n = 0;
+    bool bad = false;
+    for (int o = 0; o < 2; ++o) {
+      const ZoneTetra* block = z.blocks[o];
+      if (!block) continue;
+      for (int k = 0; k < z.per; ++k, ++n) {
+        z.vol[n] = block[k].volume;
+        bad |= !(z.vol[n] > 0.0);
+      }
+    }
+    if (bad) IllegalGeometry(zone);
+    for (int i = 0; i < n; ++i) z.f[i] = z.h / z.vol[i];
+  }
   for (int o = 0; o < 2; ++o) {
     ZoneTetra* block = z.blocks[o];
     if (!block) continue;
@@ -88,20 +124,40 @@ inline __attribute__((always_inline)) void StrainWalk(Zone& zone, PassContext& c
       ZoneTetra& t = block[k];
       const uint8_t* corner = defs[k].gp;
       if (c.large) t.ComputeGeometry(*z.gp[corner[0]], *z.gp[corner[1]], *z.gp[corner[2]], *z.gp[corner[3]]);
-      const double V = t.volume;
-      if (!(V > 0.0)) IllegalGeometry(zone);
+      double V, f;
+      if (c.large) {
+        V = t.volume;
+        if (!(V > 0.0)) IllegalGeometry(zone);
+        f = z.h / V;
+      } else {
+        V = z.vol[z.count];
+        f = z.f[z.count];
+      }
       double g[3][3];
-      for (int i = 0; i < 3; ++i) {
+      if constexpr (kVector) {
+        // The velocity gradient a column at a time: column j is the sum over
+        // the corners of velocity times area component j, in corner order.
+        Vec4 v0, v1, v2, v3;
+        __builtin_memcpy(&v0, z.v[corner[0]], sizeof(Vec4));
+        __builtin_memcpy(&v1, z.v[corner[1]], sizeof(Vec4));
+        __builtin_memcpy(&v2, z.v[corner[2]], sizeof(Vec4));
+        __builtin_memcpy(&v3, z.v[corner[3]], sizeof(Vec4));
+        Vec4 col[3];
+        for (int j = 0; j < 3; ++j)
+          col[j] = f * (((v0 * t.area[0][j] + v1 * t.area[1][j]) + v2 * t.area[2][j]) + v3 * t.area[3][j]);
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) g[i][j] = col[j][i];
+      } else {
         const double* v0 = z.v[corner[0]];
         const double* v1 = z.v[corner[1]];
         const double* v2 = z.v[corner[2]];
         const double* v3 = z.v[corner[3]];
-        for (int j = 0; j < 3; ++j)
-          g[i][j] = v0[i] * t.area[0][j] + v1[i] * t.area[1][j] + v2[i] * t.area[2][j] + v3[i] * t.area[3][j];
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j)
+            g[i][j] = v0[i] * t.area[0][j] + v1[i] * t.area[1][j] + v2[i] * t.area[2][j] + v3[i] * t.area[3][j];
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) g[i][j] = f * g[i][j];
       }
-      const double f = z.h / V;
-      for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) g[i][j] = f * g[i][j];
       double* ek = z.e[z.count];
       ek[0] = g[0][0];
       ek[1] = g[1][1];
@@ -141,6 +197,16 @@ template <bool kPlain>
 inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveModel& model, PassContext& c, ZoneWork& z,
                                                      double p, double thermalExpansion) {
   z.sumTV = 0.0;
+  // The normal parts of every mixed increment, divided together.
+  double normal[3 * kMaxTetra];
+  const double d = z.d;
+  for (int i = 0; i < z.count; ++i) {
+    const double* ek = z.e[i];
+    normal[3 * i] = d + 2.0 * ek[0] - ek[1] - ek[2];
+    normal[3 * i + 1] = d + 2.0 * ek[1] - ek[0] - ek[2];
+    normal[3 * i + 2] = d + 2.0 * ek[2] - ek[0] - ek[1];
+  }
+  for (int q = 0; q < 3 * z.count; ++q) normal[q] = normal[q] / 3.0;
   int i = 0;
   for (int o = 0; o < 2; ++o) {
     ZoneTetra* block = z.blocks[o];
@@ -149,11 +215,10 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
     for (int k = 0; k < z.per; ++k, ++i) {
       const ZoneTetra& t = block[k];
       const double* ek = z.e[i];
-      const double d = z.d;
       double* m = z.me[i];
-      m[0] = (d + 2.0 * ek[0] - ek[1] - ek[2]) / 3.0;
-      m[1] = (d + 2.0 * ek[1] - ek[0] - ek[2]) / 3.0;
-      m[2] = (d + 2.0 * ek[2] - ek[0] - ek[1]) / 3.0;
+      m[0] = normal[3 * i];
+      m[1] = normal[3 * i + 1];
+      m[2] = normal[3 * i + 2];
       m[3] = ek[3];
       m[4] = ek[4];
       m[5] = ek[5];
@@ -207,7 +272,7 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
           for (int j = 0; j < 6; ++j) z.ds[i][j] = z.mdamp[i] ? ms[j] - t.stress[j] : 0.0;
       }
       for (int j = 0; j < 6; ++j) t.stress[j] = ms[j];
-      sumSV += (t.stress[0] + t.stress[1] + t.stress[2]) * z.vol[i];
+      sumSV += (ms[0] + ms[1] + ms[2]) * z.vol[i];
     }
   }
   z.P = sumSV / z.sumV;
@@ -215,23 +280,45 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
 
 // Third walk: the zone-mean pressure into every tetrahedron (with the fluid
 // mode's undrained stiffening), and each tetrahedron's forces to its corners.
-template <bool kPlain>
-inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneWork& z, double fluidStress,
-                                                     double viscous) {
+template <bool kPlain, bool kVector>
+inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z, double fluidStress, double viscous) {
   const double cf = z.overlays == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
   const double P = z.P;
   // The corners' sums are taken into locals once, every tetrahedron adds to
   // them in the order it would add to the grid-points, and each grid-point is
   // written once at the end: the same sums, without a store and reload per
-  // contribution.
-  double force[kZoneSlots][3];
-  double forceSum[kZoneSlots];
+  // contribution. A corner's sums are one vector: force x, y, z and the sum
+  // of the force magnitudes.
+  // With a pass mark, a grid-point not yet marked starts from zero (the sums
+  // of the last step are not read) and is marked.
+  alignas(32) double sums[kZoneSlots][4];
   for (int n = 0; n < z.gpCount; ++n) {
-    const GridPoint& g = *z.gp[n];
-    force[n][0] = g.unbalancedForce[0];
-    force[n][1] = g.unbalancedForce[1];
-    force[n][2] = g.unbalancedForce[2];
-    forceSum[n] = g.forceSum;
+    GridPoint& g = *z.gp[n];
+    if (c.stamp == 0 || g.forceStamp == c.stamp) {
+      sums[n][0] = g.unbalancedForce[0];
+      sums[n][1] = g.unbalancedForce[1];
+      sums[n][2] = g.unbalancedForce[2];
+      sums[n][3] = g.forceSum;
+    } else {
+      sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
+      g.forceStamp = c.stamp;
+      ++c.started;
+    }
+  }
+  // The final normal stresses of every tetrahedron first (the model walk left
+  // the stresses in z.ms), divided together; the forces are found from the
+  // local copy, not from the records just written.
+  double normal[3 * kMaxTetra];
+  for (int i = 0; i < z.count; ++i) {
+    const double sxx = z.ms[i][0], syy = z.ms[i][1], szz = z.ms[i][2];
+    normal[3 * i] = (sxx - syy) + P - (szz - sxx);
+    normal[3 * i + 1] = (syy - szz) + P - (sxx - syy);
+    normal[3 * i + 2] = (szz - sxx) + P - (syy - szz);
+  }
+  for (int q = 0; q < 3 * z.count; ++q) normal[q] = normal[q] / 3.0;
+  if constexpr (!kPlain) {
+    if (c.fluid)
+      for (int q = 0; q < 3 * z.count; ++q) normal[q] += fluidStress;
   }
   int i = 0;
   for (int o = 0; o < 2; ++o) {
@@ -240,48 +327,73 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
     const TetraDef* defs = OverlayDefinitions(z.type, o);
     for (int k = 0; k < z.per; ++k, ++i) {
       ZoneTetra& t = block[k];
-      double* s = t.stress;
-      const double sxx = s[0], syy = s[1], szz = s[2];
-      s[0] = ((sxx - syy) + P - (szz - sxx)) / 3.0;
-      s[1] = ((syy - szz) + P - (sxx - syy)) / 3.0;
-      s[2] = ((szz - sxx) + P - (syy - szz)) / 3.0;
-      if constexpr (!kPlain) {
-        if (c.fluid) {
-          s[0] += fluidStress;
-          s[1] += fluidStress;
-          s[2] += fluidStress;
-        }
-      }
+      double s[6];
+      s[0] = normal[3 * i];
+      s[1] = normal[3 * i + 1];
+      s[2] = normal[3 * i + 2];
+      s[3] = z.ms[i][3];
+      s[4] = z.ms[i][4];
+      s[5] = z.ms[i][5];
+      t.stress[0] = s[0];
+      t.stress[1] = s[1];
+      t.stress[2] = s[2];
       const uint8_t* corner = defs[k].gp;
-      for (int kk = 0; kk < 4; ++kk) {
-        double* gf = force[corner[kk]];
-        double& gs = forceSum[corner[kk]];
-        const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
-        double fx = mx * s[0] + my * s[3] + mz * s[4];
-        double fy = my * s[1] + mx * s[3] + mz * s[5];
-        double fz = mz * s[2] + mx * s[4] + my * s[5];
-        if constexpr (!kPlain) {
-          if (viscous != 0.0) {
-            fx -= mx * viscous;
-            fy -= my * viscous;
-            fz -= mz * viscous;
+      if constexpr (kVector) {
+        // A corner's force is the stress times its scaled area vector m, lane
+        // by lane: x = mx sxx + my sxy + mz sxz, y = my syy + mx sxy + mz syz,
+        // z = mz szz + mx sxz + my syz.
+        const Vec4 s012 = {s[0], s[1], s[2], 0.0}, s334 = {s[3], s[3], s[4], 0.0}, s455 = {s[4], s[5], s[5], 0.0};
+        for (int kk = 0; kk < 4; ++kk) {
+          Vec4 sum;
+          __builtin_memcpy(&sum, sums[corner[kk]], sizeof(Vec4));
+          const Vec4 m = cf * Vec4{t.area[kk][0], t.area[kk][1], t.area[kk][2], 0.0};
+          const Vec4 m1 = __builtin_shufflevector(m, m, 1, 0, 0, 3);
+          const Vec4 m2 = __builtin_shufflevector(m, m, 2, 2, 1, 3);
+          Vec4 f = (m * s012 + m1 * s334) + m2 * s455;
+          if constexpr (!kPlain) {
+            if (viscous != 0.0) f -= m * viscous;
           }
+          AddForce(sum, f);
+          if constexpr (!kPlain) {
+            if (z.b > 0.0) {
+              const double* q = z.ds[i];
+              const Vec4 q012 = {q[0], q[1], q[2], 0.0}, q334 = {q[3], q[3], q[4], 0.0}, q455 = {q[4], q[5], q[5], 0.0};
+              AddForce(sum, ((m * q012 + m1 * q334) + m2 * q455) * z.b);
+            }
+          }
+          __builtin_memcpy(sums[corner[kk]], &sum, sizeof(Vec4));
         }
-        gf[0] += fx;
-        gf[1] += fy;
-        gf[2] += fz;
-        gs += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
-        if constexpr (!kPlain) {
-          if (z.b > 0.0) {
-            const double* q = z.ds[i];
-            const double b = z.b;
-            const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
-            const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
-            const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
-            gf[0] += dx;
-            gf[1] += dy;
-            gf[2] += dz;
-            gs += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
+      } else {
+        for (int kk = 0; kk < 4; ++kk) {
+          double* gf = sums[corner[kk]];
+          double& gs = sums[corner[kk]][3];
+          const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
+          double fx = mx * s[0] + my * s[3] + mz * s[4];
+          double fy = my * s[1] + mx * s[3] + mz * s[5];
+          double fz = mz * s[2] + mx * s[4] + my * s[5];
+          if constexpr (!kPlain) {
+            if (viscous != 0.0) {
+              fx -= mx * viscous;
+              fy -= my * viscous;
+              fz -= mz * viscous;
+            }
+          }
+          gf[0] += fx;
+          gf[1] += fy;
+          gf[2] += fz;
+          gs += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
+          if constexpr (!kPlain) {
+            if (z.b > 0.0) {
+              const double* q = z.ds[i];
+              const double b = z.b;
+              const double dx = (mx * q[0] + my * q[3] + mz * q[4]) * b;
+              const double dy = (my * q[1] + mx * q[3] + mz * q[5]) * b;
+              const double dz = (mz * q[2] + mx * q[4] + my * q[5]) * b;
+              gf[0] += dx;
+              gf[1] += dy;
+              gf[2] += dz;
+              gs += std::fabs(dx) + std::fabs(dy) + std::fabs(dz);
+            }
           }
         }
       }
@@ -289,16 +401,16 @@ inline __attribute__((always_inline)) void ForceWalk(const PassContext& c, ZoneW
   }
   for (int n = 0; n < z.gpCount; ++n) {
     GridPoint& g = *z.gp[n];
-    g.unbalancedForce[0] = force[n][0];
-    g.unbalancedForce[1] = force[n][1];
-    g.unbalancedForce[2] = force[n][2];
-    g.forceSum = forceSum[n];
+    g.unbalancedForce[0] = sums[n][0];
+    g.unbalancedForce[1] = sums[n][1];
+    g.unbalancedForce[2] = sums[n][2];
+    g.forceSum = sums[n][3];
   }
 }
 
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
-template <bool kPlain>
+template <bool kPlain, bool kVector>
 inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
   ZoneWork z;
   z.type = zone.Type();
@@ -334,12 +446,14 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   }
 
   for (int i = 0; i < z.gpCount; ++i) {
-    z.v[i][0] = z.gp[i]->velocity[0];
-    z.v[i][1] = z.gp[i]->velocity[1];
-    z.v[i][2] = z.gp[i]->velocity[2];
+    const double* v = z.gp[i]->velocity;
+    z.v[i][0] = v[0];
+    z.v[i][1] = v[1];
+    z.v[i][2] = v[2];
+    z.v[i][3] = 0.0;
   }
 
-  StrainWalk(zone, c, z);
+  StrainWalk<kVector>(zone, c, z);
 
   // Hysteretic damping reads the volume-weighted strain of the first walk.
   double hyst = -1.0;
@@ -416,7 +530,7 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
     }
   }
 
-  ForceWalk<kPlain>(c, z, fluidStress, viscous);
+  ForceWalk<kPlain, kVector>(c, z, fluidStress, viscous);
 
   if constexpr (!kPlain) {
     if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0) c.fluid->AddVolumeChange(zone, fluidChange);
@@ -424,7 +538,8 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   if (c.large) zone.SetDensity(zone.Density() / (1.0 + z.d));
 }
 
-// The next zone's tetrahedra and its grid-points' velocities.
+// The next zone's tetrahedra, its grid-points' velocities and the records
+// of the coupled modes (the first 512 bytes: the values the pass reads).
 inline void Prefetch(const Zone& zone) {
   for (int o = 0; o < 2; ++o)
     if (const ZoneTetra* block = zone.Tetra(o)) {
@@ -434,9 +549,15 @@ inline void Prefetch(const Zone& zone) {
     }
   GridPoint* const* gp = zone.Gps();
   for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
+  for (const ZoneRecord* record : {zone.thermal.get(), zone.fluid.get()})
+    if (record)
+      for (int b = 0; b < 512; b += 64) __builtin_prefetch(reinterpret_cast<const char*>(record) + b, 0);
 }
 
 // The walk over the zones, compiled once for each instruction-set level.
+// The baseline code works the gradients and forces in scalars, AVX2 in
+// four-lane vectors: the same operations, the same bits.
+template <bool kVector>
 inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain) {
   for (Zone* zone : ZoneList()) {
     YieldWhileCycling(false);
@@ -445,17 +566,19 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain)
     ConstitutiveModel* model = zone->Model();
     if (!model || model->IsNull()) continue;
     if (plain && !zone->dampingOn)
-      UpdateZone<true>(*zone, *model, c);
+      UpdateZone<true, kVector>(*zone, *model, c);
     else
-      UpdateZone<false>(*zone, *model, c);
+      UpdateZone<false, kVector>(*zone, *model, c);
   }
 }
 
-void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones(c, plain); }
+void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones<false>(c, plain); }
 
 // AVX2 without fused multiply-add: every operation rounds as in the
 // baseline code, so both give the same bits.
-__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) { WalkZones(c, plain); }
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) {
+  WalkZones<true>(c, plain);
+}
 
 KernelLevel& Level() {
   static KernelLevel level = [] {
@@ -467,7 +590,29 @@ KernelLevel& Level() {
 
 }  // namespace
 
-void ZoneStressPass() {
+namespace {
+
+// The mark of the last pass that started the force sums.
+uint32_t& LastStamp() {
+  static uint32_t stamp = 0;
+  return stamp;
+}
+
+// The grid-points the pass did not start get zero sums.
+void ZeroUnstarted(uint32_t stamp) {
+  for (GridPoint* gp : GridPointList())
+    if (gp->forceStamp != stamp) {
+      gp->unbalancedForce[0] = 0.0;
+      gp->unbalancedForce[1] = 0.0;
+      gp->unbalancedForce[2] = 0.0;
+      gp->forceSum = 0.0;
+      gp->forceStamp = stamp;
+    }
+}
+
+}  // namespace
+
+void ZoneStressPass(bool startSums) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
   PassContext c;
@@ -488,10 +633,26 @@ void ZoneStressPass() {
   // multistepping and artificial viscosity.
   const bool plainDynamic = !c.dyn.stiffnessDamping && !c.dyn.multistepping && !c.dyn.viscosity;
   const bool plain = !c.thermal && !c.fluid && (!c.dynamic || plainDynamic);
-  if (Level() == KernelLevel::kAvx2)
-    WalkZonesAvx2(c, plain);
-  else
-    WalkZonesBaseline(c, plain);
+  if (startSums) {
+    // A new mark; when the counter wraps, every old mark is cleared first.
+    if (++LastStamp() == 0) {
+      for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
+      LastStamp() = 1;
+    }
+    c.stamp = LastStamp();
+  }
+  try {
+    if (Level() == KernelLevel::kAvx2)
+      WalkZonesAvx2(c, plain);
+    else
+      WalkZonesBaseline(c, plain);
+  } catch (...) {
+    if (startSums) ZeroUnstarted(c.stamp);
+    throw;
+  }
+  // Grid-points that no zone reached (those of null zones only, zones skipped
+  // by multistepping, grid-points without zones) are zeroed by a walk.
+  if (startSums && c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
 }
 
 bool SetKernelLevel(KernelLevel level) {

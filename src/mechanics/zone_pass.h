@@ -6,8 +6,11 @@
 
 // Runs over every zone in list order. Raises "Illegal geometry in zone <id>"
 // for a tetrahedron without volume and a model's error text as it is; zones
-// done before keep their new stresses and forces.
-void ZoneStressPass();
+// done before keep their new stresses and forces. The zones' forces are
+// added to the grid-points' sums; with `startSums` the sums of the last step
+// are replaced instead (every grid-point's sums are the pass's alone, zero
+// where no zone reaches it), which saves zeroing them beforehand.
+void ZoneStressPass(bool startSums = false);
 
 // The instruction-set level of the step's kernels: the baseline x86-64 code,
 // or AVX2 (x86-64-v3 without fused multiply-add, so that both give the same

@@ -84,6 +84,9 @@ class NodeBase : public LinkListNode {
 
   ZoltParamArray extra;
   uint32_t dampingKind = kLocalDamping;  // kLocalDamping or kCombinedDamping
+  // The zone pass that last started the force sums afresh (they belong to an
+  // earlier step when it is not the current one); not saved.
+  uint32_t forceStamp = 0;
   double dampingCoefficient = 0.0;
   std::unique_ptr<GpDynamicData> dynamicBlock;
 

@@ -68,8 +68,10 @@ class StepParticipant {
   // the side grids (0), and after the side grids (1).
   virtual void FreeFieldCoupling(int /*pass*/) {}
 
-  // A numbered callback point.
+  // A numbered callback point, and whether the participant has anything
+  // to run there.
   virtual void Callback(int /*point*/) {}
+  virtual bool HasCallback(int /*point*/) const { return false; }
   // After a step of a run is counted: a sample at the history interval.
   virtual void Sample(uint32_t /*step*/) {}
   // After the step's table line (STEP) or the sweep's status (SOLVE): a

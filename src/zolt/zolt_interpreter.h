@@ -82,6 +82,9 @@ class ZoltInterpreter : public ScriptLevel {
   void ZoltCall(CommandType& interp, int number) {
     if (static_cast<unsigned>(number) < kZoltCallLists && !state_.calls[number].IsEmpty()) RunCalls(interp, number);
   }
+  bool HasCalls(int number) const {
+    return static_cast<unsigned>(number) < kZoltCallLists && !state_.calls[number].IsEmpty();
+  }
   // SET zoltcall: check, add or remove a registration.
   void ZoltCallCommand(CommandType& interp);
   // SOLVE's halt function: the symbol named at the token, none, and its

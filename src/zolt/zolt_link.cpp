@@ -68,6 +68,8 @@ DisplayValue ZoltScriptLink::DisplayValueNow(CommandType& interp) {
 
 void ZoltCallParticipant::Callback(int point) { zolt_.ZoltCall(interp_, point); }
 
+bool ZoltCallParticipant::HasCallback(int point) const { return zolt_.HasCalls(point); }
+
 namespace {
 String NameOfSymbol(const ZoltSymbol* symbol) { return symbol ? symbol->name : String(); }
 }  // namespace

@@ -48,6 +48,7 @@ class ZoltCallParticipant : public StepParticipant {
  public:
   ZoltCallParticipant(ZoltInterpreter& zolt, CommandType& interp) : zolt_(zolt), interp_(interp) {}
   void Callback(int point) override;
+  bool HasCallback(int point) const override;
 
  private:
   ZoltInterpreter& zolt_;

@@ -309,3 +309,84 @@ TEST_F(CycleTest, KernelLevelsGiveTheSameBits) {
     EXPECT_GT(moved, 0.0);
   }
 }
+
+namespace {
+
+// Adds a force to every grid-point at the callback point before the zone pass.
+class ForceBeforeZones final : public StepParticipant {
+ public:
+  explicit ForceBeforeZones(double force) : force_(force) {}
+  void Callback(int point) override {
+    if (point != kCallbackBeforeZones) return;
+    for (GridPoint* gp : GridPointList()) gp->unbalancedForce[0] += force_;
+  }
+  bool HasCallback(int point) const override { return point == kCallbackBeforeZones; }
+
+ private:
+  double force_;
+};
+
+using StepSumsTest = CycleTest;
+
+// The zone pass starts the step's force sums itself: nothing of the last
+// step's sums survives, neither at the grid-points of null zones nor after a
+// pass stopped by an error; a callback before the pass still adds its forces.
+TEST_F(StepSumsTest, ThePassStartsTheForceSums) {
+  auto build = [&] {
+    Reset();
+    for (const char* line : {"gen zone brick size 3 1 1", "model elastic", "prop bulk 5e7 shear 3e7 density 2000",
+                             "model null range x 2 3", "fix z range z -0.1 0.1", "set gravity 10"})
+      Run({line});
+    ASSERT_TRUE(Cycle::Prepare(false, interp, true));
+    for (GridPoint* gp : GridPointList()) {
+      gp->unbalancedForce[0] = gp->unbalancedForce[1] = gp->unbalancedForce[2] = 123.0;
+      gp->forceSum = 5.0;
+    }
+  };
+  auto forces = [] {
+    std::vector<double> f;
+    for (GridPoint* gp : GridPointList()) {
+      f.insert(f.end(), gp->unbalancedForce, gp->unbalancedForce + 3);
+      f.push_back(gp->forceSum);
+    }
+    return f;
+  };
+
+  build();
+  for (int i = 0; i < 3; ++i) Cycle::Step(interp);
+  const std::vector<double> plain = forces();
+  for (GridPoint* gp : GridPointList())
+    if (gp->position[0] > 2.5) {  // grid-points of the null zone alone
+      EXPECT_EQ(gp->unbalancedForce[0], 0.0) << gp->id;
+      EXPECT_EQ(gp->forceSum, 0.0) << gp->id;
+    }
+
+  // The sums zeroed before the pass, as with a callback adding nothing: the same bits.
+  build();
+  interp.TheModel().Participants().Add(std::make_unique<ForceBeforeZones>(0.0));
+  for (int i = 0; i < 3; ++i) Cycle::Step(interp);
+  EXPECT_EQ(forces(), plain);
+
+  // A callback's forces are kept.
+  build();
+  interp.TheModel().Participants().Add(std::make_unique<ForceBeforeZones>(7.0));
+  Cycle::Step(interp);
+  for (GridPoint* gp : GridPointList())
+    if (gp->position[0] > 2.5) EXPECT_EQ(gp->unbalancedForce[0], 7.0) << gp->id;
+
+  // A pass stopped by an error: the grid-points it did not reach have zero sums.
+  build();
+  Zone* second = nullptr;
+  for (Zone* zone : ZoneList())
+    if (zone->Id() == 2) second = zone;
+  ASSERT_NE(second, nullptr);
+  second->Tetra(0)[0].volume = 0.0;
+  EXPECT_THROW(ZoneStressPass(true), QJExcept);
+  for (GridPoint* gp : GridPointList())
+    if (gp->position[0] > 1.5) {
+      EXPECT_EQ(gp->unbalancedForce[0], 0.0) << gp->id;
+      EXPECT_EQ(gp->forceSum, 0.0) << gp->id;
+    }
+}
+
+}  // namespace

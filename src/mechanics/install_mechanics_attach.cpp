@@ -18,6 +18,13 @@ class AttachParticipant : public StepParticipant {
   void CheckBeforeCycle(CommandType&, bool, bool dynamic, bool) override { list_.CheckAll(dynamic); }
   void TieForces() override { list_.ForcePass(); }
   void Motion(bool, double dt) override { list_.MotionPass(dt, Settings().largeStrain); }
+  void PrepareFluid() override { list_.PrepareFluid(); }
+  void PrepareThermal() override { list_.PrepareThermal(); }
+  bool LinksFluid() const override { return list_.AnyFluid(); }
+  bool LinksThermal() const override { return list_.AnyThermal(); }
+  void FluidPass(int pass) override { pass == 1 ? list_.FluidPass1() : list_.FluidPass2(); }
+  void ThermalPass(int pass) override { pass == 1 ? list_.ThermalPass1() : list_.ThermalPass2(); }
+  void PrepareDynamic() override { list_.DynamicCheck(); }
 
  private:
   AttachList& list_;

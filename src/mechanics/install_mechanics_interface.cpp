@@ -19,6 +19,12 @@ class InterfaceParticipant : public StepParticipant {
   }
   void Forces(CommandType&, double) override { list_.ContactPass(); }
   void Motion(bool, double) override { list_.MotionPass(); }
+  void PrepareFluid() override { list_.PrepareFluid(); }
+  void PrepareThermal() override { list_.PrepareThermal(); }
+  bool LinksFluid() const override { return list_.LinksFluid(); }
+  bool LinksThermal() const override { return list_.LinksThermal(); }
+  void FluidPass(int pass) override { pass == 1 ? list_.FluidPass1() : list_.FluidPass2(); }
+  void ThermalPass(int pass) override { pass == 1 ? list_.ThermalPass1() : list_.ThermalPass2(); }
 
  private:
   InterfaceList& list_;

@@ -119,4 +119,41 @@ TEST_F(LinkedFlowTest, SteadyConductionThroughTiesIsLinear) {
   }
 }
 
+// The same seepage with the seam joined by a permeable interface instead:
+// its nodes sit on the half-size zones' bottom faces and touch the unit
+// column's top face, so the grid-points under them follow that face as
+// the ties' slaves do. A mechanical step finds the targets first.
+TEST_F(LinkedFlowTest, SeepageThroughInterfaceIsThatOfOneColumn) {
+  const std::string out =
+      Run({"config fluid", "gen zone brick size 2 2 10 p0 0 0 5 p1 1 0 5 p2 0 1 5 p3 0 0 10",
+           "interface 1 face range z 4.9 5.1", "gen zone brick size 1 1 5 nomerge", "model elastic",
+           "prop bulk 5e7 shear 3e7 density 2000", "interface 1 property kn 1e9 ks 1e9", "model fl_isotropic",
+           "property permeability 1e-10 porosity 0.3", "initial fmodulus 2e9", "fix pp 1e5 range z -0.1 0.1",
+           "fix pp 0 range z 9.9 10.1", "step 1", "set mech off", "step 30000"});
+  for (GridPoint* gp : GridPointList())
+    EXPECT_NEAR(gp->porePressure, 1e5 * (1.0 - gp->position[2] / 10.0), 1e-3 * 1e5) << gp->id;
+  const double expected = 1e-10 * 1e5 / 10.0;
+  for (Zone* zone : ZoneList()) {
+    double q[3];
+    Fluid().FluidFlowVector(*zone, q);
+    EXPECT_NEAR(q[2], expected, 2e-3 * expected) << zone->Id();
+  }
+}
+
+// Steady conduction through the same interface.
+TEST_F(LinkedFlowTest, SteadyConductionThroughInterfaceIsLinear) {
+  Run({"config thermal", "gen zone brick size 2 2 10 p0 0 0 5 p1 1 0 5 p2 0 1 5 p3 0 0 10",
+       "interface 1 face range z 4.9 5.1", "gen zone brick size 1 1 5 nomerge", "model elastic",
+       "prop bulk 5e7 shear 3e7 density 2000", "interface 1 property kn 1e9 ks 1e9", "model th_isotropic",
+       "property conductivity 2 spec_heat 1000", "fix temperature 100 range z -0.1 0.1",
+       "fix temperature 0 range z 9.9 10.1", "step 1", "set mech off", "solve age 1e9"});
+  for (GridPoint* gp : GridPointList())
+    EXPECT_NEAR(gp->thermal->temperature, 100.0 - 10.0 * gp->position[2], 0.05) << gp->id;
+  for (Zone* zone : ZoneList()) {
+    double q[3];
+    Thermal().HeatFluxVector(*zone, q);
+    EXPECT_NEAR(q[2], 20.0, 0.02) << zone->Id();
+  }
+}
+
 }  // namespace

@@ -176,6 +176,20 @@ void AttachList::TransferForce(Packed& t) {
 // State from the masters to the slave
 
 void AttachList::UpdateVelocity(Packed& t) {
+  if ((t.flags & kPackedSnap) && t.chain < 0) {
+    // Velocity and place in one walk over the masters.
+    double v[3] = {0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      const GridPoint& m = *t.master[k];
+      const double w = t.weight[k];
+      v[0] += w * m.velocity[0];
+      v[1] += w * m.velocity[1];
+      v[2] += w * m.velocity[2];
+    }
+    InterpolateSlavePosition(*t.slave, t.master, t.weight, 4);
+    for (int j = 0; j < 3; ++j) t.slave->velocity[j] = v[j];
+    return;
+  }
   if (t.chain >= 0)
     for (int k = 0; k < t.count; ++k) {
       const int32_t c = chains_[t.chain].tie[k];

@@ -4,6 +4,7 @@
 
 #include "mechanics/attach_condition.h"
 #include "mechanics/cmd_attach.h"
+#include "mechanics/flow_links.h"
 #include "model/grid_services.h"
 #include "model/model.h"
 #include "model/model_interpreter.h"
@@ -18,13 +19,6 @@ class AttachParticipant : public StepParticipant {
   void CheckBeforeCycle(CommandType&, bool, bool dynamic, bool) override { list_.CheckAll(dynamic); }
   void TieForces() override { list_.ForcePass(); }
   void Motion(bool, double dt) override { list_.MotionPass(dt, Settings().largeStrain); }
-  void PrepareFluid() override { list_.PrepareFluid(); }
-  void PrepareThermal() override { list_.PrepareThermal(); }
-  bool LinksFluid() const override { return list_.AnyFluid(); }
-  bool LinksThermal() const override { return list_.AnyThermal(); }
-  void FluidPass(int pass) override { pass == 1 ? list_.FluidPass1() : list_.FluidPass2(); }
-  void ThermalPass(int pass) override { pass == 1 ? list_.ThermalPass1() : list_.ThermalPass2(); }
-  void PrepareDynamic() override { list_.DynamicCheck(); }
 
  private:
   AttachList& list_;
@@ -41,6 +35,7 @@ void InstallMechanicsAttach() {
   model.Sections().Install("attach", &SaveAttachSection, &RestoreAttachSection, &RemapAttachSection, &ClearAttachList);
   AttachList& list = model.Part<AttachList>();
   if (!list.participant) list.participant = &model.Participants().Add(std::make_unique<AttachParticipant>(list));
+  InstallFlowLinks();
   GridHooks().attachList = &AttachListOfGrid;
   GridHooks().removeDeletedTies = [] { return GlobalAttachList().RemoveDeleted(); };
 }

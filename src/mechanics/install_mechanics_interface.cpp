@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "mechanics/cmd_interface.h"
+#include "mechanics/flow_links.h"
 #include "mechanics/interface.h"
 #include "model/grid_services.h"
 #include "model/model.h"
@@ -19,12 +20,6 @@ class InterfaceParticipant : public StepParticipant {
   }
   void Forces(CommandType&, double) override { list_.ContactPass(); }
   void Motion(bool, double) override { list_.MotionPass(); }
-  void PrepareFluid() override { list_.PrepareFluid(); }
-  void PrepareThermal() override { list_.PrepareThermal(); }
-  bool LinksFluid() const override { return list_.LinksFluid(); }
-  bool LinksThermal() const override { return list_.LinksThermal(); }
-  void FluidPass(int pass) override { pass == 1 ? list_.FluidPass1() : list_.FluidPass2(); }
-  void ThermalPass(int pass) override { pass == 1 ? list_.ThermalPass1() : list_.ThermalPass2(); }
 
  private:
   InterfaceList& list_;
@@ -41,5 +36,6 @@ void InstallMechanicsInterface() {
                            &ClearInterfaces);
   InterfaceList& list = model.Part<InterfaceList>();
   if (!list.participant) list.participant = &model.Participants().Add(std::make_unique<InterfaceParticipant>(list));
+  InstallFlowLinks();
   GridHooks().removeDeletedInterfaces = [](CommandType& out) { Interfaces().RemoveDeleted(out); };
 }

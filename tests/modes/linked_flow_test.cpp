@@ -82,6 +82,22 @@ TEST_F(LinkedFlowTest, SeepageThroughTiesIsThatOfOneColumn) {
   }
 }
 
+// Undrained one-dimensional loading of the tied column: the pore pressure
+// rises by s M / (M + K + 4G/3) everywhere, at the seam's slaves too (the
+// fluid coupling of the mechanical step passes the volume changes through
+// the ties; Biot's theory, M the fluid modulus over the porosity).
+TEST_F(LinkedFlowTest, UndrainedLoadingThroughTiesIsUniform) {
+  const bool tied = TiedColumn(
+      "config fluid",
+      {"prop bulk 5e6 shear 3e6 density 0", "model fl_isotropic", "property permeability 1e-8 porosity 0.5",
+       "initial fmodulus 1e7", "fix x range x -0.1 0.1", "fix x range x 0.9 1.1", "fix y range y -0.1 0.1",
+       "fix y range y 0.9 1.1", "fix z range z -0.1 0.1", "apply szz -1e4 range z 9.9 10.1", "set fluid off", "solve"});
+  ASSERT_TRUE(tied);
+  const double m = 1e7 / 0.5, stiff = 5e6 + 4.0 * 3e6 / 3.0;
+  const double u0 = 1e4 * m / (m + stiff);
+  for (GridPoint* gp : GridPointList()) EXPECT_NEAR(gp->porePressure, u0, 1e-3 * u0) << gp->id;
+}
+
 // Heat conduction from a face held at 100 into a bar (kappa = 1e-6) whose
 // seam lies at z = 2, where 100 erfc(z / (2 sqrt(kappa t))) = 47.95 at
 // t = 4e6 (H. S. Carslaw and J. C. Jaeger, Conduction of Heat in Solids,

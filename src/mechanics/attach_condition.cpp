@@ -15,6 +15,7 @@
 #include "model/grid.h"
 #include "model/grid_point.h"
 #include "model/model.h"
+#include "model/zone_models.h"
 
 namespace {
 
@@ -54,13 +55,41 @@ AttachCondition::~AttachCondition() {
   }
 }
 
-bool AttachCondition::IsInactive() const {
-  if (slave_->flags & NodeBase::kNoMechanicalZone) return true;
+bool AttachCondition::AnyCarries(uint32_t flags) const {
+  if (slave_->flags & flags) return true;
   AttachMasters m;
   Masters(m);
   for (int k = 0; k < m.count; ++k)
-    if (m.gp[k]->flags & NodeBase::kNoMechanicalZone) return true;
+    if (m.gp[k]->flags & flags) return true;
   return false;
+}
+
+namespace {
+// Whether the slave and every master of the tie have the mode's block.
+template <class Block>
+bool AllHave(const AttachCondition& tie, Block GridPoint::*block) {
+  if (!(tie.Slave()->*block)) return false;
+  AttachMasters m;
+  tie.Masters(m);
+  for (int k = 0; k < m.count; ++k)
+    if (!(m.gp[k]->*block)) return false;
+  return true;
+}
+
+// Whether the zone holds a model of the mode.
+bool HasModeModel(const ZoneMaterialModels* models, const Zone* zone) {
+  return models && zone && models->ZoneModel(*zone) != 0;
+}
+}  // namespace
+
+bool AttachCondition::IsInactive() const { return AnyCarries(NodeBase::kNoMechanicalZone); }
+
+bool AttachCondition::IsFluidInactive() const {
+  return AnyCarries(NodeBase::kNoFluidZone) || !AllHave(*this, &GridPoint::fluid);
+}
+
+bool AttachCondition::IsThermalInactive() const {
+  return AnyCarries(NodeBase::kNoThermalZone) || !AllHave(*this, &GridPoint::thermal);
 }
 
 bool AttachCondition::IsDeleted() const {
@@ -236,6 +265,16 @@ void AttachFace::Masters(AttachMasters& out) const {
 
 bool AttachFace::IsInactive() const {
   return (Slave()->flags & NodeBase::kNoMechanicalZone) || face_.GetZone()->IsNull();
+}
+
+bool AttachFace::IsFluidInactive() const {
+  return (Slave()->flags & NodeBase::kNoFluidZone) || !HasModeModel(FluidZoneModels(), face_.GetZone()) ||
+         !AllHave(*this, &GridPoint::fluid);
+}
+
+bool AttachFace::IsThermalInactive() const {
+  return (Slave()->flags & NodeBase::kNoThermalZone) || !HasModeModel(ThermalZoneModels(), face_.GetZone()) ||
+         !AllHave(*this, &GridPoint::thermal);
 }
 
 bool AttachFace::IsDeleted() const {

@@ -56,6 +56,11 @@ class AttachCondition : public LinkListNode, public ModelObject {
   // True: the tie is skipped by the mechanical passes (an inactive slave or
   // master; for a face, a null zone).
   virtual bool IsInactive() const;
+  // True: the tie is skipped by the fluid (thermal) passes: the slave or a
+  // master lies in no zone of a fluid (thermal) model or has no block of
+  // the mode; for a face, the slave or the face's zone.
+  virtual bool IsFluidInactive() const;
+  virtual bool IsThermalInactive() const;
   // True: the tie refers to a grid-point (or, for a face, a zone) being deleted.
   virtual bool IsDeleted() const;
   // One line of PRINT ATTACH.
@@ -82,6 +87,8 @@ class AttachCondition : public LinkListNode, public ModelObject {
   AttachCondition(uint32_t kind, GridPoint* slave, bool snap);
 
   virtual void PrintInfo(std::ostream& out) const = 0;
+  // Whether the slave or a master carries one of the grid-point flags.
+  bool AnyCarries(uint32_t flags) const;
 
  private:
   friend class AttachList;
@@ -146,6 +153,8 @@ class AttachFace : public AttachCondition {
   // The face's own corners: three or four. A face that has no three corners gives none.
   void Masters(AttachMasters& out) const override;
   bool IsInactive() const override;
+  bool IsFluidInactive() const override;
+  bool IsThermalInactive() const override;
   bool IsDeleted() const override;
   void Save(SaveStream& stream) const override;
   void Restore(SaveStream& stream) override;
@@ -206,22 +215,55 @@ class AttachList : public LinkListBase {
   // displacement (and in large strain its position) by dt x velocity.
   void MotionPass(double dt, bool largeStrain);
 
+  // The fluid mode. The preparation (run while the blocks hold nodal
+  // volumes, not their inverses): each slave's conductance sum, volume and
+  // pore volume go to its masters, and its pore pressure and pressure
+  // increment come back from them. Pass 1 (before the grid-point update of
+  // the fluid step and of the fluid coupling): the slave's flow and flow
+  // magnitude go to its masters. Pass 2 (after it): the slave's increment
+  // and saturation come back from them.
+  void PrepareFluid();
+  void FluidPass1();
+  void FluidPass2();
+  // The thermal mode, likewise: capacity and conductance sum up, temperature
+  // and temperature increment back; heat flow and magnitude up before the
+  // update, the increment back after it.
+  void PrepareThermal();
+  void ThermalPass1();
+  void ThermalPass2();
+  // Dynamic preparation with multistepping: a slave's step multiplier
+  // becomes its master's (a grid-point tie), the smaller of its edge ends',
+  // or the smallest of its face corners'.
+  void DynamicCheck();
+  // Whether a tie takes part in the fluid (thermal) passes, as of the last packing.
+  bool AnyFluid() const { return anyFluid_; }
+  bool AnyThermal() const { return anyThermal_; }
+
   // The participant that runs the passes in the step, once per model.
   StepParticipant* participant = nullptr;
 
  private:
-  // One tie as the passes read it.
+  // One tie as the passes read it: 80 bytes, so that the passes stream
+  // through the ties and spend their memory reads on the grid-points.
   struct Packed {
     GridPoint* slave;
-    GridPoint* master[4];
+    GridPoint* master[4];  // the slots after the tie's own masters repeat the first with weight 0
     double weight[4];
-    int32_t chain[4];    // the packed tie of a followed master that is a slave, else -1
-    uint32_t forcePass;  // the last force pass that sent the slave's applied forces on
-    uint8_t inactive;    // the tie's test when it was packed
-    uint8_t count;       // the tie's own masters; the slots after them repeat the first with weight 0
-    uint8_t chained;     // some master is followed up its chain
-    uint8_t snap;
-    uint8_t gpTie;  // a tie to one grid-point: its position is a copy, without recursion
+    int32_t chain;  // the entry of chains_ of a tie with a followed master that is a slave, else -1
+    uint8_t count;  // the tie's own masters
+    uint8_t flags;  // the kPacked... bits
+    uint16_t kind;  // AttachCondition::Kind
+  };
+  enum : uint8_t {
+    kPackedInactive = 1,  // the tests when the tie was packed
+    kPackedFluidInactive = 2,
+    kPackedThermalInactive = 4,
+    kPackedSnap = 8,
+    kPackedChainTarget = 16,  // the slave is a followed master of another tie
+  };
+  // The packed ties of a tie's four masters when they are followed slaves, else -1.
+  struct Chain {
+    int32_t tie[4];
   };
 
   void Pack();
@@ -233,11 +275,24 @@ class AttachList : public LinkListBase {
   void TransferForce(Packed& t);
   void UpdateVelocity(Packed& t);
   void UpdatePosition(Packed& t);
+  // An operation on a tie after (Up) or before (Down) the same operation on
+  // the ties of its followed masters that are slaves, skipping ties with
+  // the flag.
+  template <class Op>
+  void Up(Packed& t, uint8_t skip, Op& op);
+  template <class Op>
+  void Down(Packed& t, uint8_t skip, Op& op);
 
   std::vector<Packed> packed_;
+  std::vector<Chain> chains_;
+  // Beside packed_: the last force pass that sent a chain target's applied
+  // forces on (a tie that is no chain target sends them from its own place).
+  std::vector<uint32_t> forceStamps_;
   uint64_t edits_ = 1;
   uint64_t packedEdits_ = 0;
   uint32_t forcePass_ = 0;
+  bool anyFluid_ = false;
+  bool anyThermal_ = false;
 };
 
 // Sets the slave's displacement, small-strain displacement and position to

@@ -5,6 +5,8 @@
 // its slave is interpolated from it. Only followed masters are recursed
 // into (a face's corners of weight 0.05 or more), so a chain never loops:
 // ATTACH and RESTORE refuse ties that would close a cycle through them.
+#include <algorithm>
+#include <cfloat>
 #include <cstdint>
 
 #include "mechanics/attach_condition.h"
@@ -12,14 +14,27 @@
 #include "model/zone.h"
 
 namespace {
-// How many ties ahead the passes ask for a tie's grid-points.
-constexpr size_t kAhead = 8;
+// How many ties ahead the passes ask for a tie's grid-points: far enough
+// for a read from memory to arrive before the tie's turn.
+constexpr size_t kAhead = 16;
+
+// Asks for every cache line of the fields from `first` to `last` (both
+// included) of one grid-point.
+template <int Write>
+inline void AskFor(const void* first, const void* last) {
+  const char* a = static_cast<const char*>(first);
+  const char* b = static_cast<const char*>(last);
+  for (; a < b; a += 64) __builtin_prefetch(a, Write);
+  __builtin_prefetch(b, Write);
+}
 }  // namespace
 
 void AttachList::Pack() {
   packed_.clear();
+  chains_.clear();
   packed_.reserve(Count());
   int32_t index = 0;
+  anyFluid_ = anyThermal_ = false;
   for (AttachCondition* tie = Head(); tie; tie = Next(tie)) {
     tie->packed_ = index++;
     AttachMasters m;
@@ -32,53 +47,91 @@ void AttachList::Pack() {
     for (int k = 0; k < 4; ++k) {
       p.master[k] = k < m.count ? m.gp[k] : m.gp[0];
       p.weight[k] = k < m.count ? m.weight[k] : 0.0;
-      p.chain[k] = -1;
     }
     p.count = static_cast<uint8_t>(m.count);
-    p.snap = tie->Snap() ? 1 : 0;
-    p.gpTie = tie->TypeCode() == AttachCondition::kGp ? 1 : 0;
-    p.inactive = tie->IsInactive() ? 1 : 0;
-    p.forcePass = forcePass_;
+    p.kind = static_cast<uint16_t>(tie->TypeCode());
+    p.chain = -1;
+    if (tie->Snap()) p.flags |= kPackedSnap;
+    if (tie->IsInactive()) p.flags |= kPackedInactive;
+    if (tie->IsFluidInactive())
+      p.flags |= kPackedFluidInactive;
+    else
+      anyFluid_ = true;
+    if (tie->IsThermalInactive())
+      p.flags |= kPackedThermalInactive;
+    else
+      anyThermal_ = true;
     // The places of the masters' own ties are known once every tie has one.
+    Chain c{{-1, -1, -1, -1}};
+    bool chained = false;
     for (int k = 0; k < m.count; ++k)
       if ((m.follow & (1u << k)) && m.gp[k]->attach) {
-        p.chain[k] = -2;
-        p.chained = 1;
+        c.tie[k] = -2;
+        chained = true;
       }
+    if (chained) {
+      p.chain = static_cast<int32_t>(chains_.size());
+      chains_.push_back(c);
+    }
     packed_.push_back(p);
   }
-  for (Packed& p : packed_)
-    if (p.chained)
-      for (int k = 0; k < p.count; ++k)
-        if (p.chain[k] == -2) p.chain[k] = static_cast<AttachCondition*>(p.master[k]->attach)->packed_;
+  for (Packed& p : packed_) {
+    if (p.chain < 0) continue;
+    for (int32_t& c : chains_[p.chain].tie) {
+      if (c != -2) continue;
+      c = static_cast<AttachCondition*>(p.master[&c - chains_[p.chain].tie]->attach)->packed_;
+      packed_[c].flags |= kPackedChainTarget;
+    }
+  }
+  forceStamps_.assign(packed_.size(), forcePass_);
   packedEdits_ = edits_;
+}
+
+template <class Op>
+void AttachList::Up(Packed& t, uint8_t skip, Op& op) {
+  op(t);
+  if (t.chain < 0) return;
+  for (int k = 0; k < t.count; ++k) {
+    const int32_t c = chains_[t.chain].tie[k];
+    if (c >= 0 && !(packed_[c].flags & skip)) Up(packed_[c], skip, op);
+  }
+}
+
+template <class Op>
+void AttachList::Down(Packed& t, uint8_t skip, Op& op) {
+  if (t.chain >= 0)
+    for (int k = 0; k < t.count; ++k) {
+      const int32_t c = chains_[t.chain].tie[k];
+      if (c >= 0 && !(packed_[c].flags & skip)) Down(packed_[c], skip, op);
+    }
+  op(t);
 }
 
 // ---------------------------------------------------------------------------
 // Sums from the slave to its masters
 
 void AttachList::TransferStiffness(Packed& t) {
-  GridPoint& s = *t.slave;
-  const double stiffness = s.stiffness, area = s.areaSum;
-  s.stiffness = 0.0;
-  s.areaSum = 0.0;
-  for (int k = 0; k < 4; ++k) {
-    t.master[k]->stiffness += t.weight[k] * stiffness;
-    t.master[k]->areaSum += t.weight[k] * area;
-  }
-  if (t.chained)
-    for (int k = 0; k < t.count; ++k)
-      if (t.chain[k] >= 0) TransferStiffness(packed_[t.chain[k]]);
+  auto op = [](Packed& p) {
+    GridPoint& s = *p.slave;
+    const double stiffness = s.stiffness, area = s.areaSum;
+    s.stiffness = 0.0;
+    s.areaSum = 0.0;
+    for (int k = 0; k < 4; ++k) {
+      p.master[k]->stiffness += p.weight[k] * stiffness;
+      p.master[k]->areaSum += p.weight[k] * area;
+    }
+  };
+  Up(t, 0, op);
 }
 
 void AttachList::TransferMass(Packed& t) {
-  GridPoint& s = *t.slave;
-  const double mass = s.mass;
-  s.mass = 0.0;
-  for (int k = 0; k < 4; ++k) t.master[k]->mass += t.weight[k] * mass;
-  if (t.chained)
-    for (int k = 0; k < t.count; ++k)
-      if (t.chain[k] >= 0) TransferMass(packed_[t.chain[k]]);
+  auto op = [](Packed& p) {
+    GridPoint& s = *p.slave;
+    const double mass = s.mass;
+    s.mass = 0.0;
+    for (int k = 0; k < 4; ++k) p.master[k]->mass += p.weight[k] * mass;
+  };
+  Up(t, 0, op);
 }
 
 // The slave's total force: what the zones and other ties gave it, and its
@@ -90,8 +143,13 @@ void AttachList::TransferForce(Packed& t) {
   // Sums in scalars: they stay in registers while the masters are written.
   GridPoint& s = *t.slave;
   double fx = s.unbalancedForce[0], fy = s.unbalancedForce[1], fz = s.unbalancedForce[2];
-  if (t.forcePass != forcePass_) {
-    t.forcePass = forcePass_;
+  bool applied = true;
+  if (t.flags & kPackedChainTarget) {
+    uint32_t& stamp = forceStamps_[&t - packed_.data()];
+    applied = stamp != forcePass_;
+    stamp = forcePass_;
+  }
+  if (applied) {
     fx += s.appliedForce[0][0] + s.appliedForce[1][0];
     fy += s.appliedForce[0][1] + s.appliedForce[1][1];
     fz += s.appliedForce[0][2] + s.appliedForce[1][2];
@@ -107,18 +165,36 @@ void AttachList::TransferForce(Packed& t) {
     m.unbalancedForce[2] += w * fz;
     m.forceSum += w * sum;
   }
-  if (t.chained)
-    for (int k = 0; k < t.count; ++k)
-      if (t.chain[k] >= 0) TransferForce(packed_[t.chain[k]]);
+  if (t.chain >= 0)
+    for (int k = 0; k < t.count; ++k) {
+      const int32_t c = chains_[t.chain].tie[k];
+      if (c >= 0) TransferForce(packed_[c]);
+    }
 }
 
 // ---------------------------------------------------------------------------
 // State from the masters to the slave
 
 void AttachList::UpdateVelocity(Packed& t) {
-  if (t.chained)
-    for (int k = 0; k < t.count; ++k)
-      if (t.chain[k] >= 0) UpdateVelocity(packed_[t.chain[k]]);
+  if ((t.flags & kPackedSnap) && t.chain < 0) {
+    // Velocity and place in one walk over the masters.
+    double v[3] = {0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      const GridPoint& m = *t.master[k];
+      const double w = t.weight[k];
+      v[0] += w * m.velocity[0];
+      v[1] += w * m.velocity[1];
+      v[2] += w * m.velocity[2];
+    }
+    InterpolateSlavePosition(*t.slave, t.master, t.weight, 4);
+    for (int j = 0; j < 3; ++j) t.slave->velocity[j] = v[j];
+    return;
+  }
+  if (t.chain >= 0)
+    for (int k = 0; k < t.count; ++k) {
+      const int32_t c = chains_[t.chain].tie[k];
+      if (c >= 0) UpdateVelocity(packed_[c]);
+    }
   double vx = 0, vy = 0, vz = 0;
   for (int k = 0; k < 4; ++k) {
     const GridPoint& m = *t.master[k];
@@ -131,28 +207,30 @@ void AttachList::UpdateVelocity(Packed& t) {
   s.velocity[0] = vx;
   s.velocity[1] = vy;
   s.velocity[2] = vz;
-  if (t.snap) UpdatePosition(t);
+  if (t.flags & kPackedSnap) UpdatePosition(t);
 }
 
 void AttachList::UpdatePosition(Packed& t) {
-  if (t.chained && !t.gpTie)
-    for (int k = 0; k < t.count; ++k)
-      if (t.chain[k] >= 0 && packed_[t.chain[k]].snap) UpdatePosition(packed_[t.chain[k]]);
+  if (t.chain >= 0 && t.kind != AttachCondition::kGp)
+    for (int k = 0; k < t.count; ++k) {
+      const int32_t c = chains_[t.chain].tie[k];
+      if (c >= 0 && (packed_[c].flags & kPackedSnap)) UpdatePosition(packed_[c]);
+    }
   InterpolateSlavePosition(*t.slave, t.master, t.weight, 4);
 }
 
 // ---------------------------------------------------------------------------
-// The passes
+// The mechanical passes
 
 void AttachList::CheckAll(bool dynamic) {
   Pack();  // at every preparation: a face's corners follow the zone's grid-points
   for (Packed& t : packed_)
-    if (t.snap && !t.inactive) UpdatePosition(t);
+    if ((t.flags & kPackedSnap) && !(t.flags & kPackedInactive)) UpdatePosition(t);
   for (Packed& t : packed_)
-    if (!t.inactive) TransferStiffness(t);
+    if (!(t.flags & kPackedInactive)) TransferStiffness(t);
   if (dynamic)
     for (Packed& t : packed_)
-      if (!t.inactive) TransferMass(t);
+      if (!(t.flags & kPackedInactive)) TransferMass(t);
 }
 
 void AttachList::ForcePass() {
@@ -166,11 +244,12 @@ void AttachList::ForcePass() {
       // The grid-points of a tie further on are asked for early: the ties'
       // grid-points lie all over the grid.
       const Packed& a = p[i + kAhead];
-      __builtin_prefetch(a.slave->unbalancedForce, 1);
-      __builtin_prefetch(a.slave->appliedForce, 0);
-      for (int k = 0; k < a.count; ++k) __builtin_prefetch(a.master[k]->unbalancedForce, 1);
+      const GridPoint& s = *a.slave;
+      AskFor<1>(s.unbalancedForce, &s.forceSum);
+      AskFor<0>(s.appliedForce[0], &s.appliedForce[1][2]);
+      for (int k = 0; k < a.count; ++k) AskFor<1>(a.master[k]->unbalancedForce, &a.master[k]->forceSum);
     }
-    if (!p[i].inactive) TransferForce(p[i]);
+    if (!(p[i].flags & kPackedInactive)) TransferForce(p[i]);
   }
 }
 
@@ -182,17 +261,20 @@ void AttachList::MotionPass(double dt, bool largeStrain) {
   for (size_t i = 0; i < n; ++i) {
     if (i + kAhead < n) {
       const Packed& a = p[i + kAhead];
-      __builtin_prefetch(a.slave->velocity, 1);
-      __builtin_prefetch(a.slave->displacement, 1);
+      AskFor<1>(a.slave->velocity, &a.slave->smallDisplacement[2]);
+      const bool snap = (a.flags & kPackedSnap) != 0;
       for (int k = 0; k < a.count; ++k) {
-        __builtin_prefetch(a.master[k]->velocity, 0);
-        if (a.snap) __builtin_prefetch(a.master[k]->smallDisplacement, 0);
+        const GridPoint& m = *a.master[k];
+        if (snap)
+          AskFor<0>(m.velocity, &m.smallDisplacement[2]);
+        else
+          AskFor<0>(m.velocity, &m.velocity[2]);
       }
     }
     Packed& t = p[i];
-    if (t.inactive) continue;
+    if (t.flags & kPackedInactive) continue;
     UpdateVelocity(t);
-    if (t.snap) continue;
+    if (t.flags & kPackedSnap) continue;
     GridPoint& s = *t.slave;
     for (int j = 0; j < 3; ++j) {
       const double dx = dt * s.velocity[j];
@@ -200,4 +282,144 @@ void AttachList::MotionPass(double dt, bool largeStrain) {
       if (largeStrain) s.position[j] += dx;
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// The fluid and thermal passes
+
+namespace {
+// The grid-point slot of each mode's block.
+template <class B>
+struct SlotOf;
+template <>
+struct SlotOf<GpFluidData> {
+  static constexpr std::unique_ptr<GpFluidData> GridPoint::*kSlot = &GridPoint::fluid;
+};
+template <>
+struct SlotOf<GpThermalData> {
+  static constexpr std::unique_ptr<GpThermalData> GridPoint::*kSlot = &GridPoint::thermal;
+};
+
+// Adds weight x the slave's values to each master's and clears the slave's.
+template <class Block, auto... Field>
+void Distribute(GridPoint* slave, GridPoint* const* master, const double* weight, int count) {
+  Block& s = *(slave->*SlotOf<Block>::kSlot);
+  auto one = [&](double Block::*field) {
+    const double v = s.*field;
+    s.*field = 0.0;
+    for (int k = 0; k < count; ++k) (*(master[k]->*SlotOf<Block>::kSlot)).*field += weight[k] * v;
+  };
+  (one(Field), ...);
+}
+
+// Sets the slave's values to the weighted sums of its masters'.
+template <class Block, auto... Field>
+void Interpolate(GridPoint* slave, GridPoint* const* master, const double* weight, int count) {
+  Block& s = *(slave->*SlotOf<Block>::kSlot);
+  auto one = [&](double Block::*field) {
+    double v = 0.0;
+    for (int k = 0; k < count; ++k) v += weight[k] * (*(master[k]->*SlotOf<Block>::kSlot)).*field;
+    s.*field = v;
+  };
+  (one(Field), ...);
+}
+}  // namespace
+
+void AttachList::PrepareFluid() {
+  Pack();
+  auto up = [](Packed& t) {
+    Distribute<GpFluidData, &GpFluidData::flow, &GpFluidData::inverseVolume, &GpFluidData::poreVolume>(
+        t.slave, t.master, t.weight, t.count);
+  };
+  auto down = [](Packed& t) {
+    double p = 0.0;
+    for (int k = 0; k < t.count; ++k) p += t.weight[k] * t.master[k]->porePressure;
+    t.slave->porePressure = p;
+    Interpolate<GpFluidData, &GpFluidData::pressureIncrement>(t.slave, t.master, t.weight, t.count);
+  };
+  for (Packed& t : packed_) {
+    if (t.flags & kPackedFluidInactive) continue;
+    Up(t, kPackedFluidInactive, up);
+    Down(t, kPackedFluidInactive, down);
+  }
+}
+
+void AttachList::FluidPass1() {
+  if (!anyFluid_) return;
+  auto up = [](Packed& t) {
+    Distribute<GpFluidData, &GpFluidData::flow, &GpFluidData::flowMagnitude>(t.slave, t.master, t.weight, t.count);
+  };
+  for (Packed& t : packed_)
+    if (!(t.flags & kPackedFluidInactive)) Up(t, kPackedFluidInactive, up);
+}
+
+void AttachList::FluidPass2() {
+  if (!anyFluid_) return;
+  auto down = [](Packed& t) {
+    Interpolate<GpFluidData, &GpFluidData::flow, &GpFluidData::saturation>(t.slave, t.master, t.weight, t.count);
+  };
+  for (Packed& t : packed_)
+    if (!(t.flags & kPackedFluidInactive)) Down(t, kPackedFluidInactive, down);
+}
+
+void AttachList::PrepareThermal() {
+  Pack();
+  auto up = [](Packed& t) {
+    Distribute<GpThermalData, &GpThermalData::heatFlow, &GpThermalData::inverseCapacity>(t.slave, t.master, t.weight,
+                                                                                         t.count);
+  };
+  auto down = [](Packed& t) {
+    Interpolate<GpThermalData, &GpThermalData::temperature, &GpThermalData::temperatureIncrement>(t.slave, t.master,
+                                                                                                  t.weight, t.count);
+  };
+  for (Packed& t : packed_) {
+    if (t.flags & kPackedThermalInactive) continue;
+    Up(t, kPackedThermalInactive, up);
+    Down(t, kPackedThermalInactive, down);
+  }
+}
+
+void AttachList::ThermalPass1() {
+  if (!anyThermal_) return;
+  auto up = [](Packed& t) {
+    Distribute<GpThermalData, &GpThermalData::heatFlow, &GpThermalData::heatMagnitude>(t.slave, t.master, t.weight,
+                                                                                       t.count);
+  };
+  for (Packed& t : packed_)
+    if (!(t.flags & kPackedThermalInactive)) Up(t, kPackedThermalInactive, up);
+}
+
+void AttachList::ThermalPass2() {
+  if (!anyThermal_) return;
+  auto down = [](Packed& t) {
+    Interpolate<GpThermalData, &GpThermalData::heatFlow>(t.slave, t.master, t.weight, t.count);
+  };
+  for (Packed& t : packed_)
+    if (!(t.flags & kPackedThermalInactive)) Down(t, kPackedThermalInactive, down);
+}
+
+void AttachList::DynamicCheck() {
+  EnsurePacked();
+  auto down = [](Packed& t) {
+    GpDynamicData* s = t.slave->dynamicBlock.get();
+    if (!s) return;
+    switch (t.kind) {
+      case AttachCondition::kGp:
+        if (const GpDynamicData* m = t.master[0]->dynamicBlock.get()) s->multiStep = m->multiStep;
+        break;
+      case AttachCondition::kEdge: {
+        const GpDynamicData* a = t.master[0]->dynamicBlock.get();
+        const GpDynamicData* b = t.master[1]->dynamicBlock.get();
+        if (a && b) s->multiStep = std::min(a->multiStep, b->multiStep);
+        break;
+      }
+      default:
+        s->multiStep = DBL_MAX;
+        for (int k = 0; k < t.count; ++k)
+          if (const GpDynamicData* c = t.master[k]->dynamicBlock.get())
+            s->multiStep = std::min(s->multiStep, c->multiStep);
+        break;
+    }
+  };
+  for (Packed& t : packed_) Down(t, 0, down);
 }

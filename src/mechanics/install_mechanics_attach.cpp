@@ -4,6 +4,7 @@
 
 #include "mechanics/attach_condition.h"
 #include "mechanics/cmd_attach.h"
+#include "mechanics/flow_links.h"
 #include "model/grid_services.h"
 #include "model/model.h"
 #include "model/model_interpreter.h"
@@ -34,6 +35,7 @@ void InstallMechanicsAttach() {
   model.Sections().Install("attach", &SaveAttachSection, &RestoreAttachSection, &RemapAttachSection, &ClearAttachList);
   AttachList& list = model.Part<AttachList>();
   if (!list.participant) list.participant = &model.Participants().Add(std::make_unique<AttachParticipant>(list));
+  InstallFlowLinks();
   GridHooks().attachList = &AttachListOfGrid;
   GridHooks().removeDeletedTies = [] { return GlobalAttachList().RemoveDeleted(); };
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "mechanics/cmd_interface.h"
+#include "mechanics/flow_links.h"
 #include "mechanics/interface.h"
 #include "model/grid_services.h"
 #include "model/model.h"
@@ -35,5 +36,6 @@ void InstallMechanicsInterface() {
                            &ClearInterfaces);
   InterfaceList& list = model.Part<InterfaceList>();
   if (!list.participant) list.participant = &model.Participants().Add(std::make_unique<InterfaceParticipant>(list));
+  InstallFlowLinks();
   GridHooks().removeDeletedInterfaces = [](CommandType& out) { Interfaces().RemoveDeleted(out); };
 }

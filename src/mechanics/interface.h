@@ -241,6 +241,23 @@ class InterfaceList : public LinkListBase {
   void ContactPass();
   void MotionPass();
 
+  // The fluid and thermal modes. On a permeable interface, the host
+  // corners of every node that touches a target face (and has area) act as
+  // slaves of that face: their sums go to the target corners with the
+  // node's weights and their values come back from them. The preparations
+  // run while the fluid blocks hold nodal volumes (not their inverses) and
+  // the thermal blocks capacities. Pass 1 runs before the grid-point update
+  // of a step, pass 2 after it.
+  void PrepareFluid();
+  void FluidPass1();
+  void FluidPass2();
+  void PrepareThermal();
+  void ThermalPass1();
+  void ThermalPass2();
+  // Whether a node links grid-points in the mode, as of its last preparation.
+  bool LinksFluid() const { return linksFluid_; }
+  bool LinksThermal() const { return linksThermal_; }
+
   SurfaceFaceCellSpace& Cells() { return cells_; }
   const SurfaceFaceCellSpace& Cells() const { return cells_; }
 
@@ -249,7 +266,12 @@ class InterfaceList : public LinkListBase {
   StepParticipant* participant = nullptr;
 
  private:
+  template <class Block, class Body>
+  bool ForCouplingNodes(bool prepare, Body body);
+
   SurfaceFaceCellSpace cells_;
+  bool linksFluid_ = false;
+  bool linksThermal_ = false;
 };
 
 // The model's interface list.

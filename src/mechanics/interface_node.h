@@ -119,6 +119,7 @@ class InterfaceNode : public NodeBase, public LocatedObject, public ModelObject 
     uint8_t targetCount = 0;
   };
   friend class Interface;
+  friend class InterfaceList;
   // The corners of the faces the node has now.
   void TakeCorners();
   // UpdatePosition over the corners taken.

@@ -53,6 +53,14 @@ class StepParticipant {
   // (only while the mode is configured).
   virtual void PrepareFluid() {}
   virtual void PrepareThermal() {}
+  // Whether the participant links grid-points in that mode (asked after
+  // its preparation): the mode then keeps its update and its new values
+  // apart, so that the links can pass the increments on in between.
+  virtual bool LinksFluid() const { return false; }
+  virtual bool LinksThermal() const { return false; }
+  // Dynamic preparation with multistepping: the participant's linked
+  // grid-points take their step multipliers from those they follow.
+  virtual void PrepareDynamic() {}
 
   // The mechanical part of a step, in this order around the cycle's own work:
   // zone stress pass, AfterZonePass, (fluid coupling, apply conditions),
@@ -62,6 +70,12 @@ class StepParticipant {
   virtual void TieForces() {}                              // slaves' forces handed to their masters
   virtual void Motion(bool /*dynamic*/, double /*dt*/) {}  // interfaces, ties, structural elements
   virtual void AfterMechanical() {}                        // particles in large strain
+  // Inside the fluid step and the fluid coupling of the mechanical step
+  // (pass 1: before the grid-point update, the linked grid-points' flows
+  // go on; pass 2: after it, their increments come back), and likewise
+  // inside the thermal step.
+  virtual void FluidPass(int /*pass*/) {}
+  virtual void ThermalPass(int /*pass*/) {}
   // After the coupled modes' part of a step.
   virtual void AfterModes() {}  // particles
   // The law of motion's free-field passes: between the corner columns and

@@ -11,7 +11,9 @@
 #include "base/string.h"
 #include "mechanics/apply_condition.h"
 #include "model/grid_point.h"
+#include "model/model.h"
 #include "model/restore_fields.h"
+#include "model/step_participant.h"
 #include "model/zone.h"
 #include "modes/free_field.h"
 
@@ -107,15 +109,23 @@ void DynamicModule::PrepareActive(CommandType&) {
   if (Timestep() != 0.0) critical_ = Timestep();
   if (multistep_) {
     for (GridPoint* gp : GridPointList()) {
-      if ((gp->flags & kNoOwnStep) || !gp->dynamicBlock) continue;
+      if (!gp->dynamicBlock) continue;
+      // A slave that follows no grid-point with a multiplier keeps the
+      // largest, which bounds no zone.
+      if ((gp->flags & kNoOwnStep) == GridPoint::kAttached) gp->dynamicBlock->multiStep = maxMultiplier_;
+      if (gp->flags & kNoOwnStep) continue;
       gp->dynamicBlock->multiStep = MultistepFactor(gp->dynamicBlock->multiStep, critical_, maxMultiplier_);
     }
+    // The slaves of attach ties take their masters' multipliers, so that a
+    // zone of a slave steps no faster than the grid it is tied to.
+    CurrentModel().Participants().ForEach([](StepParticipant& p) { p.PrepareDynamic(); });
+    constexpr uint32_t kNoMultiplier = kNoOwnStep & ~GridPoint::kAttached;
     for (Zone* zone : ZoneList()) {
       ZoneCreated(*zone);
       double m = maxMultiplier_;
       for (int i = 0; i < zone->GpCount(); ++i) {
         const GridPoint* gp = zone->Gp(i);
-        if (gp && gp->dynamicBlock && !(gp->flags & kNoOwnStep)) m = std::min(m, gp->dynamicBlock->multiStep);
+        if (gp && gp->dynamicBlock && !(gp->flags & kNoMultiplier)) m = std::min(m, gp->dynamicBlock->multiStep);
       }
       *zone->dynamicMultiplier = m;
     }

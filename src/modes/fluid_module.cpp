@@ -9,8 +9,10 @@
 #include "base/string.h"
 #include "generate/water_table.h"
 #include "model/grid.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
+#include "model/step_participant.h"
 #include "modes/fluid_model.h"
 
 namespace {
@@ -351,7 +353,10 @@ void FluidModule::PrepareActive(CommandType& interp) {
   if (!any) interp << "*** Warning!  No zones with non-null fluid model\n";
   ApplyPass(3);
   ApplyPass(5);
+  // The links merge their grid-points' volumes, pore volumes and
+  // conductance sums into the grid-points they follow.
   InvertGridPointVolumes();
+  CurrentModel().Participants().ForEach([](StepParticipant& p) { p.PrepareFluid(); });
   InvertGridPointVolumes();
   double smallest = ModelSettings::kLargest;
   for (GridPoint* gp : GridPointList()) {

@@ -12,6 +12,7 @@
 #include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
+#include "modes/mode_links.h"
 
 namespace {
 
@@ -126,6 +127,10 @@ void FluidModule::Step(CommandType&) {
   }
   ApplyPass(1);
   if (implicit_) ApplyPass(2);
+  // Links between grid-points pass the flows on first, and the increments
+  // back between the update and the new pressures.
+  const bool linked = FluidLinked();
+  if (linked) FluidLinkPass(1);
   // The explicit update and the new pressure of a grid-point depend on that
   // grid-point alone: one walk does both.
   for (size_t k = 0; k < count; ++k) {
@@ -143,6 +148,7 @@ void FluidModule::Step(CommandType&) {
     }
     if (implicit_) continue;
     f.ExplicitUpdate(gp, -dt * f.flow);
+    if (linked) continue;
     gp.porePressure += f.flow;
     f.pressureIncrement += f.flow;
     f.flow = 0.0;
@@ -150,8 +156,9 @@ void FluidModule::Step(CommandType&) {
   }
   const double mean = (inflow_ + outflow_) * 0.5;
   flowRatio_ = mean == 0.0 ? ModelSettings::kLargest : std::fabs(inflow_ - outflow_) / mean;
-  if (!implicit_) return;
-  ImplicitSolve(dt);
+  if (!implicit_ && !linked) return;
+  if (implicit_) ImplicitSolve(dt);
+  if (linked) FluidLinkPass(2);
   for (size_t k = 0; k < count; ++k) {
     GpFluidData& f = *blocks_[k];
     gps_[k]->porePressure += f.flow;
@@ -276,6 +283,8 @@ void FluidModule::ApplyPass(int phase) {
 // Coupling with the mechanical step
 
 void FluidModule::MechanicalCoupling() {
+  const bool linked = FluidLinked();
+  if (linked) FluidLinkPass(1);
   const size_t count = gps_.size();
   for (size_t k = 0; k < count; ++k) {
     GridPoint& gp = *gps_[k];
@@ -283,8 +292,17 @@ void FluidModule::MechanicalCoupling() {
     GpFluidData& f = *blocks_[k];
     if (Linked(gp)) f.flow = 0.0;
     f.ExplicitUpdate(gp, -f.flow);
+    if (linked) continue;
     gp.porePressure += f.flow;
     f.flow = 0.0;
+  }
+  if (linked) {
+    FluidLinkPass(2);
+    for (size_t k = 0; k < count; ++k) {
+      if (Excluded(*gps_[k])) continue;
+      gps_[k]->porePressure += blocks_[k]->flow;
+      blocks_[k]->flow = 0.0;
+    }
   }
   if (pcut_) PressureCut();
 }

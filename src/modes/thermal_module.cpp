@@ -10,8 +10,10 @@
 #include "base/string.h"
 #include "generate/water_table.h"
 #include "model/grid.h"
+#include "model/model.h"
 #include "model/model_settings.h"
 #include "model/restore_fields.h"
+#include "model/step_participant.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
 #include "modes/thermal_model.h"
@@ -278,6 +280,9 @@ void ThermalModule::PrepareActive(CommandType& interp) {
     BuildConductance(*z, r);
   }
   ApplyPass(3);
+  // The links merge their grid-points' capacities and conductance sums
+  // into the grid-points they follow.
+  CurrentModel().Participants().ForEach([](StepParticipant& p) { p.PrepareThermal(); });
   double smallest = ModelSettings::kLargest;
   for (GridPoint* gp : GridPointList()) {
     GpThermalData& t = *gp->thermal;

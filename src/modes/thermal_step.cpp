@@ -12,6 +12,7 @@
 #include "model/model_settings.h"
 #include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
+#include "modes/mode_links.h"
 #include "modes/thermal_model.h"
 #include "modes/thermal_module.h"
 
@@ -90,6 +91,8 @@ void ThermalModule::Step(CommandType&) {
   }
   ApplyPass(1);
   if (implicit_) ApplyPass(2);
+  const bool linked = ThermalLinked();
+  if (linked) ThermalLinkPass(1);
   const int mode = settings.ratioType;
   double qTerm = 0.0, mTerm = 0.0, ratio = 0.0;
   bool anyRatio = false;
@@ -115,6 +118,7 @@ void ThermalModule::Step(CommandType&) {
   else if (mode == 2)
     heatRatio_ = anyRatio ? ratio : 0.0;
   if (implicit_) ImplicitSolve(dt);
+  if (linked) ThermalLinkPass(2);
   for (size_t k = 0; k < count; ++k) {
     GpThermalData& t = *blocks_[k];
     t.temperature += t.heatFlow;

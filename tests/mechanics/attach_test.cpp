@@ -80,6 +80,94 @@ TEST_F(AttachTest, AChainPassesSumsUpAndStateDownInOnePass) {
   }
 }
 
+// The same chain in the flow modes: the preparation hands conductance
+// sums, volumes and capacities up and pore pressure, temperature and their
+// increments down; the step's first pass hands the flows up, the second
+// the increments (and saturation) down. A slave outside every zone of the
+// mode is left out. Dynamic multistepping gives the slave the smaller of
+// its edge ends' multipliers, the end M having taken T's.
+TEST_F(AttachTest, AChainPassesFlowHeatAndMultipliersToo) {
+  for (bool slaveFirst : {true, false}) {
+    SCOPED_TRACE(slaveFirst ? "slave's tie first" : "master's tie first");
+    GridPoint* s = Gp(0.25, 0, 0);
+    GridPoint* m = Gp(0, 0, 0);
+    GridPoint* x = Gp(1, 0, 0);
+    GridPoint* t = Gp(0, 0, -1);
+    for (GridPoint* g : {s, m, x, t}) {
+      g->fluid = std::make_unique<GpFluidData>();
+      g->thermal = std::make_unique<GpThermalData>();
+      g->dynamicBlock = std::make_unique<GpDynamicData>();
+    }
+    auto* low = new AttachEdge(s, m, x, 0.25, false);
+    auto* high = new AttachGp(m, t, false);
+    list.Add(slaveFirst ? static_cast<AttachCondition*>(low) : high);
+    list.Add(slaveFirst ? static_cast<AttachCondition*>(high) : low);
+
+    s->fluid->flow = 8.0;
+    s->fluid->inverseVolume = 4.0;
+    m->fluid->flow = 1.0;
+    t->porePressure = 10.0;
+    t->fluid->pressureIncrement = 2.0;
+    x->porePressure = 30.0;
+    x->fluid->pressureIncrement = 6.0;
+    list.PrepareFluid();
+    EXPECT_DOUBLE_EQ(t->fluid->flow, 3.0);
+    EXPECT_DOUBLE_EQ(x->fluid->flow, 6.0);
+    EXPECT_DOUBLE_EQ(t->fluid->inverseVolume, 1.0);
+    EXPECT_EQ(s->fluid->flow + s->fluid->inverseVolume + m->fluid->flow, 0.0);
+    EXPECT_DOUBLE_EQ(m->porePressure, 10.0);
+    EXPECT_DOUBLE_EQ(s->porePressure, 25.0);
+    EXPECT_DOUBLE_EQ(s->fluid->pressureIncrement, 5.0);
+
+    t->fluid->flow = x->fluid->flow = 0.0;
+    s->fluid->flow = 4.0;
+    s->fluid->flowMagnitude = 8.0;
+    list.FluidPass1();
+    EXPECT_DOUBLE_EQ(t->fluid->flow, 1.0);
+    EXPECT_DOUBLE_EQ(x->fluid->flow, 3.0);
+    EXPECT_DOUBLE_EQ(t->fluid->flowMagnitude, 2.0);
+    t->fluid->flow = 2.0;
+    t->fluid->saturation = 0.5;
+    x->fluid->flow = 6.0;
+    list.FluidPass2();
+    EXPECT_DOUBLE_EQ(m->fluid->flow, 2.0);
+    EXPECT_DOUBLE_EQ(s->fluid->flow, 5.0);
+    EXPECT_DOUBLE_EQ(s->fluid->saturation, 0.875);
+
+    s->thermal->heatFlow = 8.0;
+    s->thermal->inverseCapacity = 4.0;
+    t->thermal->temperature = 10.0;
+    x->thermal->temperature = 30.0;
+    list.PrepareThermal();
+    EXPECT_DOUBLE_EQ(t->thermal->heatFlow, 2.0);
+    EXPECT_DOUBLE_EQ(x->thermal->inverseCapacity, 3.0);
+    EXPECT_DOUBLE_EQ(s->thermal->temperature, 25.0);
+    s->thermal->heatFlow = 4.0;
+    list.ThermalPass1();
+    EXPECT_DOUBLE_EQ(t->thermal->heatFlow, 3.0);
+    t->thermal->heatFlow = 2.0;
+    x->thermal->heatFlow = 6.0;
+    list.ThermalPass2();
+    EXPECT_DOUBLE_EQ(s->thermal->heatFlow, 5.0);
+
+    t->dynamicBlock->multiStep = 4.0;
+    x->dynamicBlock->multiStep = 8.0;
+    list.DynamicCheck();
+    EXPECT_EQ(m->dynamicBlock->multiStep, 4.0);
+    EXPECT_EQ(s->dynamicBlock->multiStep, 4.0);
+    x->dynamicBlock->multiStep = 2.0;
+    list.DynamicCheck();
+    EXPECT_EQ(s->dynamicBlock->multiStep, 2.0);
+
+    s->flags |= NodeBase::kNoFluidZone;
+    s->fluid->flow = 4.0;
+    list.PrepareFluid();
+    list.FluidPass1();
+    EXPECT_EQ(s->fluid->flow, 4.0);
+    list.DeleteAll();
+  }
+}
+
 // A face tie whose corner 0 weighs less than 0.05 gives that corner its
 // share of the force but does not follow the corner's own tie: the share
 // stays on the corner when the corner's tie has had its turn, and the tie's

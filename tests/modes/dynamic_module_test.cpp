@@ -111,6 +111,24 @@ TEST_F(DynamicTest, MultistepGivesZonesTheirGridPointsLeastMultiplier) {
   EXPECT_EQ(far->dynamicBlock->multiStep, 8.0);  // 10 times the critical step
 }
 
+// The same pair of zones generated apart and joined by ties: the soft
+// zone's corners on the seam are slaves of the stiff zone's face, whose
+// multipliers they take, so the soft zone steps as it does when merged.
+TEST_F(DynamicTest, MultistepCountsTiedSlavesWithTheirMastersMultiplier) {
+  Run({"gen zone brick size 1 1 1 p0 1 0 0 p1 2 0 0 p2 1 1 0 p3 1 0 1", "gen zone brick size 1 1 1 nomerge",
+       "model elastic", "prop bulk 2e6 shear 1e6 density 2000", "prop bulk 2e8 shear 1e8 range x 0 1", "attach face",
+       "config dynamic", "set dynamic multistep on", "step 1"});
+  EXPECT_NE(device.output.find("\r4 grid-points attached"), std::string::npos);
+  std::vector<double> m;
+  for (Zone* z : ZoneList()) m.push_back(z->dynamicMultiplier ? *z->dynamicMultiplier : -1);
+  ASSERT_EQ(m.size(), 2u);
+  EXPECT_EQ(m[0], 1.0);  // the soft zone, by its slaves
+  EXPECT_EQ(m[1], 1.0);
+  GridPoint* far = At(2, 0, 0);
+  ASSERT_TRUE(far && far->dynamicBlock);
+  EXPECT_EQ(far->dynamicBlock->multiStep, 8.0);
+}
+
 TEST_F(DynamicTest, SettingsAndListing) {
   Run({"config dynamic", "print dynamic", "set dynamic damp rayleigh 0.05 5 mass", "set dynamic multistep on",
        "print dynamic", "set dynamic damp bogus"});

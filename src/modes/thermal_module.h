@@ -90,7 +90,7 @@ class ThermalModule : public ThermalCalcModule {
   std::vector<GridPoint*> gps_;      // every grid-point with a thermal block
   std::vector<GpThermalData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
-  std::vector<uint8_t> free_;  // not fixed, not excluded, not linked
+  std::vector<uint8_t> free_;     // not fixed, not excluded, not linked
   std::vector<double> matrices_;  // the zones' matrices in zone order
   ImplicitRelaxation relax_;      // sized while the implicit scheme is on
 };

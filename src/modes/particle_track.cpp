@@ -342,8 +342,7 @@ class ParticleParticipant : public StepParticipant {
   // are all gathered.
   void BeforePrepare() override {
     const ModelSettings& s = Settings();
-    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn())
-      particle_track::GatherAllVelocities();
+    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn()) particle_track::GatherAllVelocities();
   }
   void AfterMechanical() override {
     const ModelSettings& s = Settings();

@@ -325,14 +325,18 @@ void Solve::WatchRatio(SolveLimits& l) {
   // steps (six response times): the ratio's fall slows as a trial goes on,
   // so a trial that would miss the limit by twice at this rate fails now.
   // One that would pass ten times below it, after at least seven quarters,
-  // holds now.
+  // holds now, unless its fall is slowing (the last half response time fell
+  // less than the half before it): a slowing fall may level off above the
+  // limit, and a trial held too soon gives a factor of safety too high.
   const double rate = std::pow(w.least / w.minima[(k - 4) % 5], 0.25);
+  const double mid = w.minima[(k - 2) % 5];
+  const bool slowing = w.least / mid > mid / w.minima[(k - 4) % 5];
   const int left = 4 * kResponseRuns - static_cast<int>(k) - 1;
   if (left <= 0) return;
   const double expected = w.least * std::pow(rate, left);
   if (!(rate < 1.0) || expected > kMissBy * l.ratioLimit)
     w.levelled = true;
-  else if (k >= 6 && expected < kPassBy * l.ratioLimit)
+  else if (k >= 6 && !slowing && expected < kPassBy * l.ratioLimit)
     w.settled = true;
 }
 

@@ -240,7 +240,7 @@ TEST_F(SolveFosTest, OtherModelsAreNamedAndLeftAlone) {
 // it stays ten times above the limit); one whose fall over the last response
 // time, carried on, would miss the limit at the end of six response times
 // by twice fails from the fifth quarter on, and one that would pass ten
-// times below it holds from the seventh; one that falls below the limit,
+// times below it holds from the seventh, unless its fall is slowing; one that falls below the limit,
 // or towards it at a rate that leaves the outcome open, is left running.
 TEST_F(SolveFosTest, WatchJudgesATrialByItsRatio) {
   const struct {
@@ -253,6 +253,10 @@ TEST_F(SolveFosTest, WatchJudgesATrialByItsRatio) {
       {"flat near the limit", [](int) { return 3e-5; }, 20, false},
       {"wavering about its level", [](int k) { return k % 3 ? 5e-5 : 3e-5; }, 20, false},
       {"levelling off after a fall", [](int k) { return 2e-5 + 1e-3 * std::pow(0.5, k); }, 28, false},
+      // Fast enough, carried on, to pass ten times below the limit at the
+      // seventh quarter, but its fall is slowing: it levels off above the
+      // limit, and holding it then would put the factor too high.
+      {"falling fast to a level above the limit", [](int k) { return 2.1e-5 + 1e-3 * std::pow(0.8, k); }, 44, false},
       {"falling by a seventh per quarter, too slowly", [](int k) { return 1e-3 * std::pow(6.0 / 7.0, k / 4.0); }, 20,
        false},
       {"falling by a seventh per quarter, towards the limit", [](int k) { return 1e-4 * std::pow(6.0 / 7.0, k / 4.0); },

@@ -22,6 +22,7 @@
 #include "modes/chem_link.h"
 #include "modes/chem_module.h"
 #include "modes/install_modes.h"
+#include "modes/mode_fixture.h"
 #include "modes/particles.h"
 #include "support/alloc_counter.h"
 #include "support/interp_fixture.h"
@@ -39,25 +40,14 @@ const int kCoefficients[kComponents + 1][4] = {{0, 0, 0, 0}, {1, 1, 3, 0}, {1, 0
 
 std::string TablePath() { return SourceTreeFile(__FILE__, "../cases/chem_standin.files/st1"); }
 
-class ChemTest : public ::testing::Test {
+class ChemTest : public ModeTest {
  protected:
-  FakeDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  TempDir dir;
-  ModelApp app{&interp};
-
   void SetUp() override {
     setenv("TERRAX_CHEM_ENGINE", "standin", 1);
-    app.Identity();
-    interp.SetApp(&app);
-    InstallSubsystems(interp.TheModel());
-    InstallModes();
-    Run({"new"});
+    ModeTest::SetUp();
   }
   void TearDown() override {
-    app.New();
-    ResetRestoreVersions();
+    ModeTest::TearDown();
     unsetenv("TERRAX_CHEM_ENGINE");
   }
   std::string Run(std::initializer_list<std::string> lines) {

@@ -16,32 +16,14 @@
 #include "model/model_settings.h"
 #include "modes/fluid_module.h"
 #include "modes/install_modes.h"
+#include "modes/mode_fixture.h"
 #include "modes/thermal_module.h"
 #include "support/interp_fixture.h"
 
 namespace {
 
-class LinkedFlowTest : public ::testing::Test {
+class LinkedFlowTest : public ModeTest {
  protected:
-  FakeDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  TempDir dir;
-  ModelApp app{&interp};
-
-  void SetUp() override {
-    app.Identity();
-    interp.SetApp(&app);
-    InstallSubsystems(interp.TheModel());
-    InstallModes();
-    RunLines(interp, device, {"new"});
-    device.Take();
-  }
-  void TearDown() override { app.New(); }
-  std::string Run(std::initializer_list<const char*> lines) {
-    RunLines(interp, device, lines);
-    return device.Take();
-  }
   FluidModule& Fluid() { return static_cast<FluidModule&>(*Modes().fluid); }
   ThermalModule& Thermal() { return static_cast<ThermalModule&>(*Modes().thermal); }
 

@@ -20,6 +20,7 @@
 #include "model/zone.h"
 #include "modes/fluid_module.h"
 #include "modes/install_modes.h"
+#include "modes/mode_fixture.h"
 #include "modes/particles.h"
 #include "support/alloc_counter.h"
 #include "support/interp_fixture.h"
@@ -28,30 +29,8 @@
 
 namespace {
 
-class ParticlesTest : public ::testing::Test {
+class ParticlesTest : public ModeTest {
  protected:
-  FakeDevice device;
-  MacroTable macros;
-  ModelInterpreter interp{&macros, &device};
-  TempDir dir;
-  ModelApp app{&interp};
-
-  void SetUp() override {
-    app.Identity();
-    interp.SetApp(&app);
-    InstallSubsystems(interp.TheModel());
-    InstallModes();
-    RunLines(interp, device, {"new"});
-    device.Take();
-  }
-  void TearDown() override {
-    app.New();
-    ResetRestoreVersions();
-  }
-  std::string Run(std::initializer_list<const char*> lines) {
-    RunLines(interp, device, lines);
-    return device.Take();
-  }
   void Brick() {
     Run({"config fluid", "gen zone brick size 2 2 2", "model elastic", "model fl_isotropic",
          "prop perm 1e-10 poros 0.3"});

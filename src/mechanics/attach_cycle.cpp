@@ -288,26 +288,14 @@ void AttachList::MotionPass(double dt, bool largeStrain) {
 // The fluid and thermal passes
 
 namespace {
-// The grid-point slot of each mode's block.
-template <class B>
-struct SlotOf;
-template <>
-struct SlotOf<GpFluidData> {
-  static constexpr std::unique_ptr<GpFluidData> GridPoint::*kSlot = &GridPoint::fluid;
-};
-template <>
-struct SlotOf<GpThermalData> {
-  static constexpr std::unique_ptr<GpThermalData> GridPoint::*kSlot = &GridPoint::thermal;
-};
-
 // Adds weight x the slave's values to each master's and clears the slave's.
 template <class Block, auto... Field>
 void Distribute(GridPoint* slave, GridPoint* const* master, const double* weight, int count) {
-  Block& s = *(slave->*SlotOf<Block>::kSlot);
+  Block& s = *(slave->*FlowBlockSlot<Block>::kSlot);
   auto one = [&](double Block::*field) {
     const double v = s.*field;
     s.*field = 0.0;
-    for (int k = 0; k < count; ++k) (*(master[k]->*SlotOf<Block>::kSlot)).*field += weight[k] * v;
+    for (int k = 0; k < count; ++k) (*(master[k]->*FlowBlockSlot<Block>::kSlot)).*field += weight[k] * v;
   };
   (one(Field), ...);
 }
@@ -315,10 +303,10 @@ void Distribute(GridPoint* slave, GridPoint* const* master, const double* weight
 // Sets the slave's values to the weighted sums of its masters'.
 template <class Block, auto... Field>
 void Interpolate(GridPoint* slave, GridPoint* const* master, const double* weight, int count) {
-  Block& s = *(slave->*SlotOf<Block>::kSlot);
+  Block& s = *(slave->*FlowBlockSlot<Block>::kSlot);
   auto one = [&](double Block::*field) {
     double v = 0.0;
-    for (int k = 0; k < count; ++k) v += weight[k] * (*(master[k]->*SlotOf<Block>::kSlot)).*field;
+    for (int k = 0; k < count; ++k) v += weight[k] * (*(master[k]->*FlowBlockSlot<Block>::kSlot)).*field;
     s.*field = v;
   };
   (one(Field), ...);

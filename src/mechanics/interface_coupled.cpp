@@ -33,19 +33,8 @@
 namespace {
 
 template <class B>
-struct SlotOf;
-template <>
-struct SlotOf<GpFluidData> {
-  static constexpr std::unique_ptr<GpFluidData> GridPoint::*kSlot = &GridPoint::fluid;
-};
-template <>
-struct SlotOf<GpThermalData> {
-  static constexpr std::unique_ptr<GpThermalData> GridPoint::*kSlot = &GridPoint::thermal;
-};
-
-template <class B>
 B& BlockOf(GridPoint* gp) {
-  return *(gp->*SlotOf<B>::kSlot);
+  return *(gp->*FlowBlockSlot<B>::kSlot);
 }
 
 // The corners of a coupling node with their weights.
@@ -107,8 +96,8 @@ bool InterfaceList::ForCouplingNodes(bool prepare, Body body) {
       const InterfaceNode::Corners& c = n->corners_;
       if (c.hostCount < 3 || c.targetCount < 3 || !(n->area > 0.0)) continue;
       bool blocks = true;
-      for (int k = 0; k < c.hostCount; ++k) blocks = blocks && (c.host[k]->*SlotOf<B>::kSlot) != nullptr;
-      for (int k = 0; k < c.targetCount; ++k) blocks = blocks && (c.target[k]->*SlotOf<B>::kSlot) != nullptr;
+      for (int k = 0; k < c.hostCount; ++k) blocks = blocks && (c.host[k]->*FlowBlockSlot<B>::kSlot) != nullptr;
+      for (int k = 0; k < c.targetCount; ++k) blocks = blocks && (c.target[k]->*FlowBlockSlot<B>::kSlot) != nullptr;
       if (!blocks) continue;
       any = true;
       body(Sides{c.host, n->hostWeights.weight, c.hostCount, c.target, n->targetWeights.weight, c.targetCount}, *n);

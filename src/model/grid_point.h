@@ -178,6 +178,18 @@ class GridPoint : public NodeBase, public LocatedObject, public ModelObject {
   uint32_t sequence_ = 0;
 };
 
+// The grid-point member that holds each flow mode's block, by the block's type.
+template <class B>
+struct FlowBlockSlot;
+template <>
+struct FlowBlockSlot<GpFluidData> {
+  static constexpr std::unique_ptr<GpFluidData> GridPoint::*kSlot = &GridPoint::fluid;
+};
+template <>
+struct FlowBlockSlot<GpThermalData> {
+  static constexpr std::unique_ptr<GpThermalData> GridPoint::*kSlot = &GridPoint::thermal;
+};
+
 ModelList<GridPoint>& GridPointList();
 // The serial id counter: 0 after NEW.
 uint32_t& GridPointIdCounter();

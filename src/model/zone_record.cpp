@@ -57,6 +57,17 @@ ZoneTetra* RestoreOverlay(SaveStream& s, int count) {
   return block;
 }
 
+// One save object for every zone of a SAVE or RESTORE, emptied before each
+// use: its arrays keep their room instead of being allocated per zone.
+ModelSaveObject& ReusedSaveObject(bool saving) {
+  static ModelSaveObject saver(true), reader(false);
+  ModelSaveObject& object = saving ? saver : reader;
+  object.type = object.word = 0;
+  object.doubles.clear();
+  object.ints.clear();
+  return object;
+}
+
 }  // namespace
 
 void Zone::Save(SaveStream& s) const {
@@ -65,7 +76,7 @@ void Zone::Save(SaveStream& s) const {
   s.WriteU32(flags_);
   s.WriteU8(model_ ? 1 : 0);
   if (model_) {
-    ModelSaveObject object(true);
+    ModelSaveObject& object = ReusedSaveObject(true);
     if (const char* message = model_->SaveRestore(object)) throw QJExcept(message);
     object.Write(s);
   }
@@ -101,7 +112,7 @@ void Zone::Restore(SaveStream& s) {
   if (version < 82) throw QJExcept("Cannot read save files lower than sub-ver 82");
   model_.reset();
   if (s.ReadFlag()) {
-    ModelSaveObject object(false);
+    ModelSaveObject& object = ReusedSaveObject(false);
     object.Read(s);
     const ConstitutiveModel* prototype = ConstitutiveModel::FindByType(object.type);
     if (!prototype) throw KWRExcept("Constitutive model not available");

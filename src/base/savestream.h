@@ -21,6 +21,10 @@ class SaveStream {
     if (count > Remaining()) ReadFailure();
   }
   [[noreturn]] virtual void ReadFailure() const;
+  // A stream that only measures: a record of fixed size may then pass over
+  // its bytes with Skip instead of writing them.
+  virtual bool Measuring() const { return false; }
+  virtual void Skip(uint64_t /*count*/) {}
 
   void WriteU8(uint8_t v) {
     if (put_ != putEnd_) {
@@ -166,6 +170,8 @@ class CountFile : public SaveStream {
   }
   void Read(void*, size_t) override { ReadFailure(); }
   uint64_t Remaining() const override { return 0; }
+  bool Measuring() const override { return true; }
+  void Skip(uint64_t count) override { count_ += count; }
   uint64_t Count() const { return count_ + Lent(); }
 
  private:

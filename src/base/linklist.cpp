@@ -21,7 +21,7 @@ uint32_t g_removals = 0;
 
 // The store and the indices that the object being read or remapped works on.
 struct ActiveLinks {
-  std::vector<uint32_t>* values = nullptr;
+  std::vector<uint32_t, LargeArrayAllocator<uint32_t>>* values = nullptr;
   size_t next = 0;
   size_t end = 0;
   bool reading = false;
@@ -136,6 +136,9 @@ void LinkListBase::Restore(SaveStream& stream) {
     if (!node) stream.ReadFailure();
     node->SetTypeCode(code);
     pending_.Restore([&] { node->Restore(stream); });
+    // The nodes of a list mostly hold as many pointers as the first: room
+    // for all of them at once spares the copies of a growing store.
+    if (i == 0) pending_.Reserve(count, stream.Remaining() / 4);
     Append(node.release());
   }
   index_.reset(new LinkListNode*[count_ + 1]);

@@ -5,12 +5,15 @@
 // turned back into a pointer once every list has been restored.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <memory>
 
 #include <vector>
+
+#include "base/memory.h"
 
 class SaveStream;
 class LinkListBase;
@@ -39,9 +42,17 @@ class PendingLinks {
     remap();
     active.CheckAllTaken();
   }
+  // Room for `objects` objects of as many indices as those read so far, and
+  // never for more indices than `most` beyond those.
+  void Reserve(size_t objects, uint64_t most) {
+    starts_.reserve(objects);
+    if (starts_.empty()) return;
+    const uint64_t wanted = uint64_t{values_.size()} / starts_.size() * objects;
+    values_.reserve(static_cast<size_t>(std::min<uint64_t>(wanted, values_.size() + most)));
+  }
   void Clear() {
-    values_ = std::vector<uint32_t>();
-    starts_ = std::vector<size_t>();
+    values_ = Values();
+    starts_ = Starts();
   }
 
   // The store of the object being read or remapped (logic error: none).
@@ -57,8 +68,10 @@ class PendingLinks {
     Active& operator=(const Active&) = delete;
     void CheckAllTaken() const;
   };
-  std::vector<uint32_t> values_;
-  std::vector<size_t> starts_;
+  using Values = std::vector<uint32_t, LargeArrayAllocator<uint32_t>>;
+  using Starts = std::vector<size_t, LargeArrayAllocator<size_t>>;
+  Values values_;
+  Starts starts_;
 };
 
 class LinkListNode {

@@ -96,7 +96,34 @@ struct Chunk {
   size_t used;  // offset of the first never-used byte
 };
 
+// The address space that model chunks are cut from, in order: large areas
+// taken from the system one after another, which the kernel may back with
+// huge pages, so that filling a model touches few pages and asks the system
+// for memory once per area, not per chunk or object.
+class ChunkArena {
+ public:
+  char* Take(size_t bytes) {
+    if (bytes > left_) {
+      const size_t size = std::max(kArea, bytes);
+      char* area = static_cast<char*>(MapLargeArea(size));
+      if (!area) throw MemExcept();
+      next_ = area;
+      left_ = size;
+    }
+    char* p = next_;
+    next_ += bytes;
+    left_ -= bytes;
+    return p;
+  }
+
+ private:
+  static constexpr size_t kArea = size_t{64} << 20;
+  char* next_ = nullptr;
+  size_t left_ = 0;
+};
+
 struct ModelPool {
+  ChunkArena arena;
   std::vector<Chunk> chunks;   // creation order
   std::vector<size_t> byBase;  // chunk numbers ordered by base address
   size_t cursor = 0;           // the chunk that blocks are cut from
@@ -107,7 +134,8 @@ struct ModelPool {
   FreeLists lists;
 
   Chunk& Append(size_t bytes) {
-    char* base = static_cast<char*>(AlignedSystemAlloc(bytes));
+    if (bytes == 0 || bytes > kLargest) throw MemExcept();
+    char* base = arena.Take(RoundUp(bytes));
     chunks.push_back({base, RoundUp(bytes), 0});
     size_t n = chunks.size() - 1;
     auto at = std::upper_bound(byBase.begin(), byBase.end(), base,
@@ -138,7 +166,62 @@ ModelPool& Model() {
   return *pool;
 }
 
+// ---------------------------------------------------------------------------
+// Small objects of known size
+
+constexpr size_t kLargestSmallObject = 1024;
+constexpr size_t kLargeArray = size_t{2} << 20;
+
+struct SmallObjects {
+  ChunkArena arena;
+  void* free[kLargestSmallObject / kAlign + 1] = {};
+};
+
+SmallObjects& Objects() {
+  static SmallObjects* pool = new SmallObjects;
+  return *pool;
+}
+
 }  // namespace
+
+void* SmallObjectAlloc(size_t bytes) {
+  if (bytes > kLargestSmallObject) return MemAlloc(bytes);
+  const size_t size = RoundUp(bytes == 0 ? 1 : bytes);
+  SmallObjects& pool = Objects();
+  void*& head = pool.free[size / kAlign];
+  if (head) {
+    void* block = head;
+    head = *static_cast<void**>(block);
+    return block;
+  }
+  return pool.arena.Take(size);
+}
+
+void SmallObjectFree(void* block, size_t bytes) noexcept {
+  if (!block) return;
+  if (bytes > kLargestSmallObject) {
+    MemFree(block);
+    return;
+  }
+  void*& head = Objects().free[RoundUp(bytes == 0 ? 1 : bytes) / kAlign];
+  *static_cast<void**>(block) = head;
+  head = block;
+}
+
+void* LargeArrayAlloc(size_t bytes) {
+  if (bytes < kLargeArray) return MemAlloc(bytes);
+  if (bytes > kLargest) throw MemExcept();
+  void* p = MapLargeArea(bytes);
+  if (!p) throw MemExcept();
+  return p;
+}
+
+void LargeArrayFree(void* block, size_t bytes) noexcept {
+  if (bytes < kLargeArray)
+    MemFree(block);
+  else
+    UnmapLargeArea(block, bytes);
+}
 
 void CheckMemoryRequest(double bytes) {
   const double available = static_cast<double>(AvailableMemoryBytes());

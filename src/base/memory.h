@@ -54,6 +54,34 @@ bool ModelDiscarding();
 // for the next model.
 void EmptyModelMemory();
 
+// Small objects whose class gives their size back when they are freed (a
+// sized class-level delete): blocks have no header, are 16-byte aligned, are
+// cut in order from large areas and are reused by size after release. The
+// memory never goes back to the system, so such objects may live anywhere,
+// also beyond NEW. Blocks above 1 KiB come from the runtime.
+void* SmallObjectAlloc(size_t bytes);
+void SmallObjectFree(void* block, size_t bytes) noexcept;
+
+// Large arrays (a table or a queue entry per object of a whole model): room
+// of 2 MiB and more is mapped apart so that the kernel may back it with huge
+// pages, and handed back when freed; smaller room comes from the runtime.
+void* LargeArrayAlloc(size_t bytes);
+void LargeArrayFree(void* block, size_t bytes) noexcept;
+
+template <class T>
+struct LargeArrayAllocator {
+  using value_type = T;
+  LargeArrayAllocator() = default;
+  template <class U>
+  LargeArrayAllocator(const LargeArrayAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(LargeArrayAlloc(n * sizeof(T))); }
+  void deallocate(T* p, size_t n) noexcept { LargeArrayFree(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const LargeArrayAllocator<U>&) const {
+    return true;
+  }
+};
+
 // Model classes derive from this to take their memory from the model pool.
 // Such objects must belong to a list or owner that NEW clears before the
 // pool is emptied.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/app.h"
@@ -23,47 +24,91 @@ namespace {
 
 const char kTrailerMarker[8] = {'T', 'R', 'X', 'C', 'R', 'C', '3', '2'};
 
-struct CrcTable {
-  uint32_t entry[256];
-  CrcTable() {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      entry[i] = c;
-    }
-  }
-};
-
-// A save stream that passes every byte on to the file and keeps their
-// count and checksum.
+// A save stream that gathers the bytes in large blocks and passes each block
+// on to the file whole, keeping their count and checksum.
 class ChecksumWriter : public SaveStream {
  public:
-  explicit ChecksumWriter(File& file) : file_(file) {}
+  explicit ChecksumWriter(File& file) : file_(file), block_(new unsigned char[kBlock]) { Lend(); }
   void Write(const void* data, size_t count) override {
-    file_.Write(data, count);
-    crc_ = Crc32(data, count, crc_);
-    count_ += count;
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+      if (put_ == putEnd_) Pass();
+      const size_t take = std::min(count, static_cast<size_t>(putEnd_ - put_));
+      std::memcpy(put_, p, take);
+      put_ += take;
+      p += take;
+      count -= take;
+    }
   }
   void Read(void*, size_t) override { ReadFailure(); }
   uint64_t Remaining() const override { return 0; }
+  // Passes on what is gathered; the sums then cover every byte written.
+  void Finish() { Pass(); }
   uint32_t Crc() const { return crc_; }
   uint64_t Count() const { return count_; }
 
  private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+  void Lend() {
+    put_ = block_.get();
+    putEnd_ = block_.get() + kBlock;
+  }
+  void Pass() {
+    const size_t n = static_cast<size_t>(put_ - block_.get());
+    if (n > 0) {
+      file_.Write(block_.get(), n);
+      crc_ = Crc32(block_.get(), n, crc_);
+      count_ += n;
+    }
+    Lend();
+  }
+
   File& file_;
+  std::unique_ptr<unsigned char[]> block_;
   uint32_t crc_ = 0;
   uint64_t count_ = 0;
 };
 
-}  // namespace
+// A save stream that reads a file in large blocks, so that the fields of a
+// record are taken from memory rather than asked of the file one by one.
+class BlockReader : public SaveStream {
+ public:
+  explicit BlockReader(File& file) : file_(file), block_(new unsigned char[kBlock]) {}
+  void Write(const void*, size_t) override { throw File::WriteExcept(file_.Name()); }
+  void Read(void* data, size_t count) override {
+    auto* p = static_cast<unsigned char*>(data);
+    while (count > 0) {
+      if (get_ == getEnd_ && !Fill()) {
+        // A short file: the file's own read error, as a direct read gives.
+        file_.ReadFailure();
+      }
+      const size_t take = std::min(count, static_cast<size_t>(getEnd_ - get_));
+      std::memcpy(p, get_, take);
+      get_ += take;
+      p += take;
+      count -= take;
+    }
+  }
+  uint64_t Remaining() const override { return file_.Remaining() + static_cast<uint64_t>(getEnd_ - get_); }
+  [[noreturn]] void ReadFailure() const override { throw File::ReadExcept(file_.Name()); }
 
-uint32_t Crc32(const void* data, size_t count, uint32_t crc) {
-  static const CrcTable table;
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  crc = ~crc;
-  for (size_t i = 0; i < count; ++i) crc = table.entry[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
+ private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+  bool Fill() {
+    const uint64_t left = file_.Remaining();
+    if (left == 0) return false;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBlock));
+    file_.Read(block_.get(), n);
+    get_ = block_.get();
+    getEnd_ = block_.get() + n;
+    return true;
+  }
+
+  File& file_;
+  std::unique_ptr<unsigned char[]> block_;
+};
+
+}  // namespace
 
 void WriteSaveTrailer(File& file, uint64_t contentBytes, uint32_t crc) {
   file.Write(kTrailerMarker, sizeof kTrailerMarker);
@@ -72,6 +117,7 @@ void WriteSaveTrailer(File& file, uint64_t contentBytes, uint32_t crc) {
 }
 
 void CheckSaveTrailer(File& file) {
+  constexpr size_t kCheckBlock = size_t{1} << 20;
   const int64_t size = file.Size();
   if (size < static_cast<int64_t>(kSaveTrailerBytes)) return;
   const uint64_t content = static_cast<uint64_t>(size) - kSaveTrailerBytes;
@@ -86,11 +132,11 @@ void CheckSaveTrailer(File& file) {
   if (std::memcmp(marker, kTrailerMarker, sizeof marker) != 0) return;
   if (counted != content) file.ReadFailure();
   uint32_t actual = 0;
-  char block[1 << 16];
+  std::unique_ptr<char[]> block(new char[kCheckBlock]);
   for (uint64_t left = content; left > 0;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, sizeof block));
-    file.Read(block, n);
-    actual = Crc32(block, n, actual);
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kCheckBlock));
+    file.Read(block.get(), n);
+    actual = Crc32(block.get(), n, actual);
     left -= n;
   }
   file.Seek(0);
@@ -234,6 +280,7 @@ void CommandType::Save(const String& name, bool quiet) {
         out.Open();
         ChecksumWriter counted(out);
         SaveState(counted);
+        counted.Finish();
         WriteSaveTrailer(out, counted.Count(), counted.Crc());
         out.Flush();
         out.Close();
@@ -265,7 +312,10 @@ void CommandType::Restore(const String& name) {
   CheckSaveTrailer(file);
   ClearForRestore();
   try {
-    RestoreState(file, false);
+    {
+      BlockReader reader(file);
+      RestoreState(reader, false);
+    }
     file.Close();
     *this << "\r" << String(' ', 29) << "\r";
     AfterRestore();

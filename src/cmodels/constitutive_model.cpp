@@ -31,6 +31,14 @@ int ListLength(const char* const* list) {
 
 ConstitutiveModel::~ConstitutiveModel() = default;
 
+void* ConstitutiveModel::operator new(size_t bytes, const std::nothrow_t&) noexcept {
+  try {
+    return SmallObjectAlloc(bytes);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 bool ConstitutiveModel::SupportsHystDamp() const { return false; }
 
 const char* ConstitutiveModel::UpdateZoneStress(uint32_t dimensions, ZoneStressBlock& block) {

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "base/memory.h"
 #include "cmodels/model_state.h"
 
 class SaveStream;
@@ -19,6 +21,13 @@ class ConstitutiveModel {
 
   virtual ~ConstitutiveModel();
   ConstitutiveModel& operator=(const ConstitutiveModel&) = delete;
+
+  // Every zone holds a model of its own: models take their memory from the
+  // small-object pool, without a system call and without a header.
+  static void* operator new(size_t bytes) { return SmallObjectAlloc(bytes); }
+  // Null when there is no memory.
+  static void* operator new(size_t bytes, const std::nothrow_t&) noexcept;
+  static void operator delete(void* block, size_t bytes) noexcept { SmallObjectFree(block, bytes); }
 
   uint32_t Type() const { return type_; }
   bool IsNull() const { return type_ == kNullType; }

@@ -362,6 +362,68 @@ class FaceMap {
 };
 
 // ---------------------------------------------------------------------------
+// Objects by id. Most ids are the serial ones, dense from 1: they index a
+// table; an id far beyond the others (given by the user) goes to a hash map.
+// The first object entered under an id keeps it.
+
+template <class T>
+class IdMap {
+ public:
+  void Clear() {
+    table_ = Table();
+    far_.clear();
+  }
+  void Reserve(size_t ids) {
+    if (ids < kMostReserved) table_.reserve(ids + 1);
+  }
+  void Add(uint32_t id, T* object) {
+    if (id >= table_.size() && id <= 2 * table_.size() + kSlack) Widen(id);
+    if (id < table_.size()) {
+      if (!table_[id]) table_[id] = object;
+    } else {
+      far_.emplace(id, object);
+    }
+  }
+  void Remove(uint32_t id, const T* object) {
+    if (id < table_.size()) {
+      if (table_[id] == object) table_[id] = nullptr;
+      return;
+    }
+    auto it = far_.find(id);
+    if (it != far_.end() && it->second == object) far_.erase(it);
+  }
+  T* Find(uint32_t id) const {
+    if (id < table_.size()) return table_[id];
+    auto it = far_.find(id);
+    return it == far_.end() ? nullptr : it->second;
+  }
+
+ private:
+  static constexpr size_t kSlack = 1024;
+  static constexpr size_t kMostReserved = size_t{1} << 28;
+  using Table = std::vector<T*, LargeArrayAllocator<T*>>;
+
+  // The table grows to hold the id, doubling (within the room reserved, when
+  // there is some); far entries that it now covers move in.
+  void Widen(uint32_t id) {
+    size_t size = 2 * table_.size();
+    if (table_.capacity() > table_.size()) size = std::min(size, table_.capacity());
+    table_.resize(std::max(size, size_t{id} + 1), nullptr);
+    for (auto it = far_.begin(); it != far_.end();) {
+      if (it->first < table_.size()) {
+        table_[it->first] = it->second;
+        it = far_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  Table table_;
+  std::unordered_map<uint32_t, T*> far_;
+};
+
+// ---------------------------------------------------------------------------
 // The indexes together; rebuilt from the lists when they no longer match.
 
 class GridIndex {
@@ -388,15 +450,14 @@ class GridIndex {
     Ensure();
     GridPointList().Append(gp);
     gp->SetListSequence(++gpSequence_);
-    gpById_.emplace(gp->id, gp);
+    gpById_.Add(gp->id, gp);
     if (!pointsStale_) points_.Insert(gp);
     ++gpCount_;
   }
 
   void RemoveGridPoint(GridPoint* gp) {
     Ensure();
-    auto it = gpById_.find(gp->id);
-    if (it != gpById_.end() && it->second == gp) gpById_.erase(it);
+    gpById_.Remove(gp->id, gp);
     // A grid-point that moved since it was entered is not where the index
     // looks for it: no pointer to it may stay behind.
     if (!pointsStale_ && !points_.Erase(gp)) StalePoints();
@@ -410,7 +471,7 @@ class GridIndex {
     if (join) Join(*zone);
     ZoneList().Append(zone);
     zone->SetListSequence(++zoneSequence_);
-    zoneById_.emplace(zone->Id(), zone);
+    zoneById_.Add(zone->Id(), zone);
     ++zoneCount_;
     for (int f = 0; f < kZoneFaces; ++f)
       if (Joinable(*zone, f) && !zone->Neighbour(f)) faces_.Add(zone, f);
@@ -443,8 +504,7 @@ class GridIndex {
       }
       zone->SetNeighbour(f, nullptr);
     }
-    auto it = zoneById_.find(zone->Id());
-    if (it != zoneById_.end() && it->second == zone) zoneById_.erase(it);
+    zoneById_.Remove(zone->Id(), zone);
     ZoneList().Remove(zone);
     --zoneCount_;
   }
@@ -454,8 +514,8 @@ class GridIndex {
   void BeginBatch(size_t gps, size_t zones) {
     Ensure();
     if (batchDepth_++ > 0) return;
-    gpById_.reserve(gpById_.size() + gps);
-    zoneById_.reserve(zoneById_.size() + zones);
+    gpById_.Reserve(GridPointIdCounter() + gps);
+    zoneById_.Reserve(ZoneIdCounter() + zones);
     MarkBatchStart();
   }
 
@@ -465,7 +525,7 @@ class GridIndex {
     for (int i = 0; i < 3; ++i) gp->position[i] = position[i];
     GridPointList().Append(gp);
     gp->SetListSequence(++gpSequence_);
-    gpById_.emplace(gp->id, gp);
+    gpById_.Add(gp->id, gp);
     ++gpCount_;
     return gp;
   }
@@ -475,7 +535,7 @@ class GridIndex {
     Zone* zone = new Zone();
     ZoneList().Append(zone);
     zone->SetListSequence(++zoneSequence_);
-    zoneById_.emplace(zone->Id(), zone);
+    zoneById_.Add(zone->Id(), zone);
     ++zoneCount_;
     return zone;
   }
@@ -511,14 +571,12 @@ class GridIndex {
 
   GridPoint* GpById(uint32_t id) {
     Ensure();
-    auto it = gpById_.find(id);
-    return it == gpById_.end() ? nullptr : it->second;
+    return gpById_.Find(id);
   }
 
   Zone* ZoneById(uint32_t id) {
     Ensure();
-    auto it = zoneById_.find(id);
-    return it == zoneById_.end() ? nullptr : it->second;
+    return zoneById_.Find(id);
   }
 
   // The calculation step moves the grid-points in large-strain mode: after
@@ -538,20 +596,20 @@ class GridIndex {
   // The first object of an id wins, as a walk in list order would find it.
   void Rebuild() {
     valid_ = true;
-    gpById_.clear();
-    zoneById_.clear();
+    gpById_.Clear();
+    zoneById_.Clear();
     faces_.Clear();
     gpSequence_ = zoneSequence_ = 0;
     gpCount_ = zoneCount_ = 0;
     for (GridPoint* gp : GridPointList()) {
       gp->SetListSequence(++gpSequence_);
-      gpById_.emplace(gp->id, gp);
+      gpById_.Add(gp->id, gp);
       ++gpCount_;
     }
     StalePoints();
     for (Zone* z : ZoneList()) {
       z->SetListSequence(++zoneSequence_);
-      zoneById_.emplace(z->Id(), z);
+      zoneById_.Add(z->Id(), z);
       ++zoneCount_;
       for (int f = 0; f < kZoneFaces; ++f)
         if (Joinable(*z, f) && !z->Neighbour(f)) faces_.Add(z, f);
@@ -589,8 +647,8 @@ class GridIndex {
   uint32_t zoneCount_ = 0;
   uint32_t gpSequence_ = 0;
   uint32_t zoneSequence_ = 0;
-  std::unordered_map<uint32_t, GridPoint*> gpById_;
-  std::unordered_map<uint32_t, Zone*> zoneById_;
+  IdMap<GridPoint> gpById_;
+  IdMap<Zone> zoneById_;
   PointIndex points_;
   FaceMap faces_;
 };

@@ -39,3 +39,11 @@ class ModelList : public LinkListBase {
   Iterator begin() const { return Iterator(Head()); }
   Iterator end() const { return Iterator(nullptr); }
 };
+
+// Every node of a model list is its kind of object: the saved index of a
+// pointer to one resolves without a type test (an index the list cannot
+// resolve gives null and is counted, as for any list).
+template <class T>
+void RemapPointer(const ModelList<T>& list, T*& field) {
+  field = static_cast<T*>(list.GetByIndex(PendingLinks::Take()));
+}

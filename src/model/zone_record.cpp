@@ -29,8 +29,16 @@ void RestoreRecord(SaveStream& s, std::unique_ptr<ZoneRecord>& record, uint8_t m
   record->Restore(s);
 }
 
-// Every record of one overlay (a 1 before each), then a 0.
+// The bytes of one tetrahedron record (ZoneTetra::Save).
+constexpr uint64_t kTetraRecordBytes = 154;
+
+// Every record of one overlay (a 1 before each), then a 0. Measuring SAVE's
+// size passes over the records without reading them.
 void SaveOverlay(SaveStream& s, const ZoneTetra* block, int count) {
+  if (block && s.Measuring()) {
+    s.Skip(static_cast<uint64_t>(count) * (1 + kTetraRecordBytes));
+    block = nullptr;
+  }
   for (int k = 0; block && k < count; ++k) {
     s.WriteU8(1);
     block[k].Save(s);
@@ -57,6 +65,17 @@ ZoneTetra* RestoreOverlay(SaveStream& s, int count) {
   return block;
 }
 
+// One save object for every zone of a SAVE or RESTORE, emptied before each
+// use: its arrays keep their room instead of being allocated per zone.
+ModelSaveObject& ReusedSaveObject(bool saving) {
+  static ModelSaveObject saver(true), reader(false);
+  ModelSaveObject& object = saving ? saver : reader;
+  object.type = object.word = 0;
+  object.doubles.clear();
+  object.ints.clear();
+  return object;
+}
+
 }  // namespace
 
 void Zone::Save(SaveStream& s) const {
@@ -65,7 +84,7 @@ void Zone::Save(SaveStream& s) const {
   s.WriteU32(flags_);
   s.WriteU8(model_ ? 1 : 0);
   if (model_) {
-    ModelSaveObject object(true);
+    ModelSaveObject& object = ReusedSaveObject(true);
     if (const char* message = model_->SaveRestore(object)) throw QJExcept(message);
     object.Write(s);
   }
@@ -101,7 +120,7 @@ void Zone::Restore(SaveStream& s) {
   if (version < 82) throw QJExcept("Cannot read save files lower than sub-ver 82");
   model_.reset();
   if (s.ReadFlag()) {
-    ModelSaveObject object(false);
+    ModelSaveObject& object = ReusedSaveObject(false);
     object.Read(s);
     const ConstitutiveModel* prototype = ConstitutiveModel::FindByType(object.type);
     if (!prototype) throw KWRExcept("Constitutive model not available");

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <glob.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 #include <sys/wait.h>
@@ -190,4 +191,26 @@ void HeapStatistics(uint64_t& freeBytes, uint64_t& usedBytes) {
   struct mallinfo2 mi = ::mallinfo2();
   freeBytes = mi.fordblks;
   usedBytes = mi.uordblks + mi.hblkhd;
+}
+
+void* MapLargeArea(uint64_t bytes) {
+  constexpr uint64_t kHugePage = uint64_t{2} << 20;
+  const uint64_t size = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  if (size == 0 || size < bytes) return nullptr;
+  // One huge page more than asked, so that the area can start on a huge-page boundary.
+  const uint64_t mapped = size + kHugePage;
+  void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t{kHugePage - 1};
+  if (aligned > start) ::munmap(p, aligned - start);
+  const uintptr_t end = start + mapped;
+  if (end > aligned + size) ::munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+  ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+void UnmapLargeArea(void* area, uint64_t bytes) {
+  constexpr uint64_t kHugePage = uint64_t{2} << 20;
+  if (area) ::munmap(area, (bytes + kHugePage - 1) & ~(kHugePage - 1));
 }

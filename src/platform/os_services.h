@@ -62,3 +62,10 @@ uint64_t PhysicalMemoryBytes();
 // Bytes the program could still be given: available physical memory plus
 // free swap (the totals when the kernel does not tell); 0 when unknown.
 uint64_t AvailableMemoryBytes();
+
+// A fresh zero-filled area of the address space, aligned to 2 MiB and marked
+// so that the kernel may back it with huge pages; pages take memory only when
+// first touched. Null when the system refuses.
+void* MapLargeArea(uint64_t bytes);
+// Hands back an area of MapLargeArea with the byte count it was asked for.
+void UnmapLargeArea(void* area, uint64_t bytes);

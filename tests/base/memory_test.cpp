@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -128,6 +129,40 @@ TEST_F(ModelPoolTest, ModelObjectsComeFromThePool) {
   BeginModelDiscard();
   EmptyModelMemory();
   EXPECT_EQ(ModelMemoryInUse(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Objects that give their size back: freed blocks serve the same size again,
+// sizes of one 16-byte class share blocks, and no block overlaps another.
+TEST(SmallObjectTest, BlocksAreReusedBySize) {
+  void* a = SmallObjectAlloc(40);
+  void* b = SmallObjectAlloc(40);
+  EXPECT_TRUE(Aligned(a) && Aligned(b));
+  EXPECT_GE(std::max(a, b), static_cast<void*>(static_cast<char*>(std::min(a, b)) + 48));
+  SmallObjectFree(a, 40);
+  EXPECT_EQ(SmallObjectAlloc(33), a);  // the same class of 48 bytes
+  void* c = SmallObjectAlloc(64);
+  EXPECT_NE(c, a);
+  SmallObjectFree(b, 40);
+  SmallObjectFree(c, 64);
+  EXPECT_EQ(SmallObjectAlloc(64), c);
+  // Beyond the pool's sizes the runtime serves, and takes the block back.
+  void* big = SmallObjectAlloc(5000);
+  ASSERT_NE(big, nullptr);
+  SmallObjectFree(big, 5000);
+}
+
+// Arrays of several megabytes live in areas of their own and grow like any.
+TEST(LargeArrayTest, VectorsGrowAndKeepTheirValues) {
+  std::vector<uint32_t, LargeArrayAllocator<uint32_t>> v;
+  for (uint32_t i = 0; i < 3000000; ++i) v.push_back(i * 7);
+  EXPECT_EQ(v[2999999], 2999999u * 7);
+  EXPECT_EQ(v[12345], 12345u * 7);
+  v = decltype(v)();
+  EXPECT_TRUE(v.empty());
 }
 
 }  // namespace

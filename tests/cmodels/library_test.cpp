@@ -144,6 +144,20 @@ TEST(LibraryTest, CloneAndCopy) {
   EXPECT_EQ(e->GetPropertyByIndex(1), 0.0);
 }
 
+// A zone's model comes from the small-object pool: the block of a model
+// that was freed serves the next model of its size, through the base class.
+TEST(LibraryTest, ClonesReuseTheBlocksOfFreedModels) {
+  auto m = NewMohr();
+  std::unique_ptr<ConstitutiveModel> a = m->Clone();
+  std::unique_ptr<ConstitutiveModel> e = NewModel("elastic")->Clone();
+  const void* where = a.get();
+  a.reset();
+  std::unique_ptr<ConstitutiveModel> b = m->Clone();
+  EXPECT_EQ(b.get(), where);
+  EXPECT_EQ(b->GetPropertyByIndex(4), 30.0);
+  EXPECT_NE(static_cast<const void*>(e.get()), where);
+}
+
 TEST(LibraryTest, InitializeRefusesImpossibleProperties) {
   struct Case {
     int index;

@@ -54,6 +54,33 @@ TEST_F(GridTest, AutomaticIdsNeverWrapToZero) {
   EXPECT_EQ(CreateZone(kTetrahedron, gps)->Id(), 1u);
 }
 
+// Ids far beyond the serial ones and ids the serial run later reaches are
+// found alike, before and after the run passes them and after deletions.
+TEST_F(GridTest, FarAndSerialIdsAreFoundAlike) {
+  GridPoint* far = Gp(0, 0, 0, 4000000000u);
+  GridPoint* ahead = Gp(1, 0, 0, 3000);
+  GridPointIdCounter() = 0;
+  std::vector<GridPoint*> serial;
+  for (int i = 0; i < 5000; ++i) serial.push_back(Gp(2 + i, 0, 0));
+  EXPECT_EQ(serial.back()->id, 5001u);  // 3000 was skipped
+  EXPECT_EQ(FindGridpoint(4000000000u), far);
+  EXPECT_EQ(FindGridpoint(3000), ahead);
+  EXPECT_EQ(FindGridpoint(2999), serial[2998]);
+  EXPECT_EQ(FindGridpoint(4999), serial[4997]);
+  EXPECT_THROW(Gp(9, 9, 9, 4000000000u), QJExcept);
+  DeleteGridPoint(ahead);
+  DeleteGridPoint(far);
+  EXPECT_EQ(FindGridpoint(3000), nullptr);
+  EXPECT_EQ(FindGridpoint(4000000000u), nullptr);
+  EXPECT_EQ(Gp(9, 9, 9, 3000)->position[0], 9.0);
+  EXPECT_EQ(FindGridpoint(3000)->position[0], 9.0);
+  // Rebuilt from the list, the index answers the same.
+  GridIndexesChanged();
+  EXPECT_EQ(FindGridpoint(3000)->position[0], 9.0);
+  EXPECT_EQ(FindGridpoint(1)->id, 1u);
+  EXPECT_EQ(FindGridpoint(4000000000u), nullptr);
+}
+
 TEST_F(GridTest, CoincidenceUsesARelativeTolerance) {
   Gp(0, 0, 0);
   Gp(1000, 0, 0);

@@ -94,6 +94,23 @@ TEST_F(ZoneRecordTest, FieldsInTheirOrder) {
   EXPECT_EQ(f.Left(), 0u);
 }
 
+// SAVE measures its file before writing it: the measure of a record is its
+// length, whichever overlays and records the zone has.
+TEST_F(ZoneRecordTest, TheMeasureOfARecordIsItsLength) {
+  Zone* a = UnitBrick();
+  a->SetModelByName("mohr");
+  Zone* b = UnitBrick(1, 0, 0);
+  b->SetModelByName("elastic");
+  b->UseOverlays(false, true);
+  Zone* c = UnitBrick(2, 0, 0);
+  for (const Zone* z : {a, b, c}) {
+    CountFile count;
+    NumberAllLists();
+    z->Save(count);
+    EXPECT_EQ(count.Count(), Record(*z).size()) << z->Id();
+  }
+}
+
 TEST_F(ZoneRecordTest, ReducedTypesWriteNoRepeatedCorners) {
   Zone* brick = UnitBrick();
   GridPoint* top[2] = {Gp(0, 0, 2), Gp(0, 1, 2)};

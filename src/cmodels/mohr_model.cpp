@@ -241,7 +241,9 @@ unsigned ReturnOnShearEdge(const double s[3], double nphi, double npsi, double s
   const double h0 = Dot(n0, s) - shearLimit, h2 = Dot(n2, s) - shearLimit;
   if (h2 > tolShear) {
     // Plane 2 alone.
-    double a[3][3] = {{Dot(n2, dm2)}}, r[3] = {h2}, lambda[3];
+    double a[3][3], r[3], lambda[3];
+    a[0][0] = Dot(n2, dm2);
+    r[0] = h2;
     const double diag = a[0][0];
     if (SolveSmall(1, a, r, lambda)) {
       const double c[3] = {s[0] - lambda[0] * dm2[0], s[1] - lambda[0] * dm2[1], s[2] - lambda[0] * dm2[2]};
@@ -256,7 +258,13 @@ unsigned ReturnOnShearEdge(const double s[3], double nphi, double npsi, double s
     }
   }
   // The edge of planes 0 and 2.
-  double a[3][3] = {{Dot(n0, dm0), Dot(n0, dm2)}, {Dot(n2, dm0), Dot(n2, dm2)}}, r[3] = {h0, h2}, lambda[3];
+  double a[3][3], r[3], lambda[3];
+  a[0][0] = Dot(n0, dm0);
+  a[0][1] = Dot(n0, dm2);
+  a[1][0] = Dot(n2, dm0);
+  a[1][1] = Dot(n2, dm2);
+  r[0] = h0;
+  r[1] = h2;
   const double diag[2] = {a[0][0], a[1][1]};
   if (!SolveSmall(2, a, r, lambda)) return 0;
   double c[3] = {s[0], s[1], s[2]};
@@ -413,44 +421,53 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
 }
 
 bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const {
-  double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
-  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, t);
-  uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
-  bool plastic = false;
+  // The trial stress is worked in place: a copy went through the stack and
+  // came back in wider loads that stalled.
+  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, stress);
+  const double* t = stress;
+  const uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   // A tetrahedron that yielded in its last update is likely to yield again:
   // it goes to the return at once; the others are first checked on closer
   // bounds and then on their principal values.
   const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
-  if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
-      (wasPlastic || (!InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) &&
-                      !InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
-    double p[3], v[3][3], q[3];
-    // A stress that is not a number stays as it is: the step's math check reports it.
-    if (cmodels::SymEigen3(t, p, v)) {
-      const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
-      unsigned set = static_cast<unsigned>(quick);
-      if (quick < 0) {
-        set = quick == -2
-                  ? ReturnOnShearEdge(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q)
-                  : 0u;
-        if (!set) set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+  if (InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) ||
+      (!wasPlastic &&
+       (InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) || InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
+    *state = bits;
+    return false;
+  }
+  return Return(moduli, stress, bits, state);
+}
+
+// Apart from the elastic path above, which stays short.
+[[gnu::noinline]] bool MohrModel::Return(const Moduli& moduli, double stress[6], uint32_t bits, uint32_t* state) const {
+  double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
+  bool plastic = false;
+  double p[3], v[3][3], q[3];
+  // A stress that is not a number stays as it is: the step's math check reports it.
+  if (cmodels::SymEigen3(t, p, v)) {
+    const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+    unsigned set = static_cast<unsigned>(quick);
+    if (quick < 0) {
+      set = quick == -2 ? ReturnOnShearEdge(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q)
+                        : 0u;
+      if (!set) set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+    }
+    if (set) {
+      plastic = true;
+      // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
+      for (int k = 0; k < 3; ++k) {
+        double d = q[k] - p[k];
+        double x = v[0][k], y = v[1][k], z = v[2][k];
+        t[0] += d * x * x;
+        t[1] += d * y * y;
+        t[2] += d * z * z;
+        t[3] += d * x * y;
+        t[4] += d * x * z;
+        t[5] += d * y * z;
       }
-      if (set) {
-        plastic = true;
-        // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
-        for (int k = 0; k < 3; ++k) {
-          double d = q[k] - p[k];
-          double x = v[0][k], y = v[1][k], z = v[2][k];
-          t[0] += d * x * x;
-          t[1] += d * y * y;
-          t[2] += d * z * z;
-          t[3] += d * x * y;
-          t[4] += d * x * z;
-          t[5] += d * y * z;
-        }
-        if (set & kShearPlanes) bits |= kShearNow | kShearPast;
-        if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
-      }
+      if (set & kShearPlanes) bits |= kShearNow | kShearPast;
+      if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
     }
   }
   for (int i = 0; i < 6; ++i) stress[i] = t[i];

@@ -153,7 +153,8 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
 // arithmetic as the search below for its first candidate, written out for
 // the planes' coefficients of 0 and 1: the same answers to the last bit.
 // 0 when the stress is admissible, 1 for the shear plane, and -1 when the
-// search must decide.
+// search must decide (-2 when the shear plane is violated and its return
+// fails).
 int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shearLimit, double tension, double alpha1,
                        double alpha2, double out[3]) {
   const double twoG = alpha1 - alpha2;
@@ -185,11 +186,98 @@ int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shear
   const double hi = Max(Max(c[0], c[1]), c[2]);
   bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
   bad = Max(bad, hi - tension - tolTension);
-  if (bad > 0.0) return -1;
+  if (bad > 0.0) return -2;
   out[0] = c[0];
   out[1] = c[1];
   out[2] = c[2];
   return 1;
+}
+
+inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n[1] * c[1] + n[2] * c[2]; }
+
+// The flow of a plane in stress: dm = alpha2 (m . 1) + 2G m.
+inline void PlaneFlow(const double m[3], double alpha2, double twoG, double dm[3]) {
+  const double sum = m[0] + m[1] + m[2];
+  for (int i = 0; i < 3; ++i) dm[i] = alpha2 * sum + twoG * m[i];
+}
+
+// How far a candidate misses the planes outside its set (a bit mask of
+// 0 to 5), then the criterion itself, from `bad` on.
+inline double MissedPlanes(const double c[3], unsigned set, double nphi, double shearLimit, double tension,
+                           double tolShear, double tolTension, double bad) {
+  const double n[kPlanes][3] = {{-1, 0, nphi}, {0, 0, 1}, {-1, nphi, 0}, {0, -1, nphi}, {0, 1, 0}, {1, 0, 0}};
+  for (int p = 0; p < kPlanes; ++p) {
+    if (set & (1u << p)) continue;
+    const bool shear = (kShearPlanes >> p) & 1u;
+    bad = Max(bad, Dot(n[p], c) - (shear ? shearLimit : tension) - (shear ? tolShear : tolTension));
+  }
+  const double lo = Min(Min(c[0], c[1]), c[2]);
+  const double hi = Max(Max(c[0], c[1]), c[2]);
+  bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+  return Max(bad, hi - tension - tolTension);
+}
+
+// The next return when the shear plane alone has failed (ReturnOnShearPlane
+// gave -2): onto plane 2 alone, then onto the edge where it meets the shear
+// plane, the two greater principal stresses equal, as under a load with
+// equal lateral stresses. The search below comes to these two first when no
+// tension plane and not plane 3 is violated; this is its arithmetic for them,
+// so the same answers to the last bit. The set found, or 0 when the search
+// must decide.
+unsigned ReturnOnShearEdge(const double s[3], double nphi, double npsi, double shearLimit, double tension,
+                           double alpha1, double alpha2, double out[3]) {
+  const double twoG = alpha1 - alpha2;
+  const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+  const double tolShear = 1e-11 * ((1.0 + nphi) * scale + std::fabs(shearLimit));
+  const double tolTension = 1e-11 * (scale + std::fabs(tension));
+  const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0}, n3[3] = {0, -1, nphi};
+  if (s[2] - tension > tolTension || s[1] - tension > tolTension || s[0] - tension > tolTension ||
+      Dot(n3, s) - shearLimit > tolShear)
+    return 0;
+  const double m0[3] = {-1, 0, npsi}, m2[3] = {-1, npsi, 0};
+  double dm0[3], dm2[3];
+  PlaneFlow(m0, alpha2, twoG, dm0);
+  PlaneFlow(m2, alpha2, twoG, dm2);
+  const double h0 = Dot(n0, s) - shearLimit, h2 = Dot(n2, s) - shearLimit;
+  if (h2 > tolShear) {
+    // Plane 2 alone.
+    double a[3][3], r[3], lambda[3];
+    a[0][0] = Dot(n2, dm2);
+    r[0] = h2;
+    const double diag = a[0][0];
+    if (SolveSmall(1, a, r, lambda)) {
+      const double c[3] = {s[0] - lambda[0] * dm2[0], s[1] - lambda[0] * dm2[1], s[2] - lambda[0] * dm2[2]};
+      const double bad = MissedPlanes(c, 4u, nphi, shearLimit, tension, tolShear, tolTension,
+                                      Max(0.0, -lambda[0] * std::fabs(diag) - tolShear));
+      if (!(bad > 0.0)) {
+        out[0] = c[0];
+        out[1] = c[1];
+        out[2] = c[2];
+        return 4u;
+      }
+    }
+  }
+  // The edge of planes 0 and 2.
+  double a[3][3], r[3], lambda[3];
+  a[0][0] = Dot(n0, dm0);
+  a[0][1] = Dot(n0, dm2);
+  a[1][0] = Dot(n2, dm0);
+  a[1][1] = Dot(n2, dm2);
+  r[0] = h0;
+  r[1] = h2;
+  const double diag[2] = {a[0][0], a[1][1]};
+  if (!SolveSmall(2, a, r, lambda)) return 0;
+  double c[3] = {s[0], s[1], s[2]};
+  for (int i = 0; i < 3; ++i) c[i] -= lambda[0] * dm0[i];
+  for (int i = 0; i < 3; ++i) c[i] -= lambda[1] * dm2[i];
+  double bad = Max(0.0, -lambda[0] * std::fabs(diag[0]) - tolShear);
+  bad = Max(bad, -lambda[1] * std::fabs(diag[1]) - tolShear);
+  bad = MissedPlanes(c, 1u | 4u, nphi, shearLimit, tension, tolShear, tolTension, bad);
+  if (bad > 0.0) return 0;
+  out[0] = c[0];
+  out[1] = c[1];
+  out[2] = c[2];
+  return 1u | 4u;
 }
 
 // Returns the ordered principal trial stress `s` to the yield surface; the
@@ -333,40 +421,53 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
 }
 
 bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const {
-  double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
-  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, t);
-  uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
-  bool plastic = false;
+  // The trial stress is worked in place: a copy went through the stack and
+  // came back in wider loads that stalled.
+  cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, stress);
+  const double* t = stress;
+  const uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   // A tetrahedron that yielded in its last update is likely to yield again:
   // it goes to the return at once; the others are first checked on closer
   // bounds and then on their principal values.
   const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
-  if (!InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) &&
-      (wasPlastic || (!InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) &&
-                      !InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
-    double p[3], v[3][3], q[3];
-    // A stress that is not a number stays as it is: the step's math check reports it.
-    if (cmodels::SymEigen3(t, p, v)) {
-      const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
-      const unsigned set =
-          quick >= 0 ? static_cast<unsigned>(quick)
-                     : ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
-      if (set) {
-        plastic = true;
-        // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
-        for (int k = 0; k < 3; ++k) {
-          double d = q[k] - p[k];
-          double x = v[0][k], y = v[1][k], z = v[2][k];
-          t[0] += d * x * x;
-          t[1] += d * y * y;
-          t[2] += d * z * z;
-          t[3] += d * x * y;
-          t[4] += d * x * z;
-          t[5] += d * y * z;
-        }
-        if (set & kShearPlanes) bits |= kShearNow | kShearPast;
-        if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
+  if (InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) ||
+      (!wasPlastic &&
+       (InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) || InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
+    *state = bits;
+    return false;
+  }
+  return Return(moduli, stress, bits, state);
+}
+
+// Apart from the elastic path above, which stays short.
+[[gnu::noinline]] bool MohrModel::Return(const Moduli& moduli, double stress[6], uint32_t bits, uint32_t* state) const {
+  double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
+  bool plastic = false;
+  double p[3], v[3][3], q[3];
+  // A stress that is not a number stays as it is: the step's math check reports it.
+  if (cmodels::SymEigen3(t, p, v)) {
+    const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+    unsigned set = static_cast<unsigned>(quick);
+    if (quick < 0) {
+      set = quick == -2 ? ReturnOnShearEdge(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q)
+                        : 0u;
+      if (!set) set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+    }
+    if (set) {
+      plastic = true;
+      // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
+      for (int k = 0; k < 3; ++k) {
+        double d = q[k] - p[k];
+        double x = v[0][k], y = v[1][k], z = v[2][k];
+        t[0] += d * x * x;
+        t[1] += d * y * y;
+        t[2] += d * z * z;
+        t[3] += d * x * y;
+        t[4] += d * x * z;
+        t[5] += d * y * z;
       }
+      if (set & kShearPlanes) bits |= kShearNow | kShearPast;
+      if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
     }
   }
   for (int i = 0; i < 6; ++i) stress[i] = t[i];

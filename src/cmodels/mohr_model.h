@@ -48,6 +48,9 @@ class MohrModel final : public ConstitutiveModel {
   // One tetrahedron: the elastic trial, then the return when it lies outside
   // the surface; answers whether it yielded.
   bool UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const;
+  // The return of a trial stress outside the surface (`bits` the state with
+  // this update's failure cleared).
+  bool Return(const Moduli& moduli, double stress[6], uint32_t bits, uint32_t* state) const;
 
   double prop_[kPropertyCount] = {};  // bulk, shear, cohesion, friction, dilation, tension
   // Derived from the properties whenever one changes.

@@ -34,6 +34,29 @@ inline void SymExtremeValues(const double s[6], double& least, double& greatest,
   spread = 2.0 * p;
 }
 
+namespace detail {
+
+// Sorts three values ascending, with the columns of v.
+inline void SortColumns(double values[3], double v[3][3]) {
+  for (int i = 0; i < 2; ++i) {
+    int m = i;
+    for (int j = i + 1; j < 3; ++j)
+      if (values[j] < values[m]) m = j;
+    if (m != i) {
+      double t = values[i];
+      values[i] = values[m];
+      values[m] = t;
+      for (int k = 0; k < 3; ++k) {
+        t = v[k][i];
+        v[k][i] = v[k][m];
+        v[k][m] = t;
+      }
+    }
+  }
+}
+
+}  // namespace detail
+
 // The rotations, to convergence: s as for SymEigen3, with the same outputs.
 // False when they do not converge (a tensor holding a NaN); the outputs then
 // hold the unsorted state reached.
@@ -91,21 +114,7 @@ inline bool SymEigen3Jacobi(const double s[6], double values[3], double vectors[
   values[1] = a[1][1];
   values[2] = a[2][2];
   if (!converged) return false;
-  for (int i = 0; i < 2; ++i) {
-    int m = i;
-    for (int j = i + 1; j < 3; ++j)
-      if (values[j] < values[m]) m = j;
-    if (m != i) {
-      double t = values[i];
-      values[i] = values[m];
-      values[m] = t;
-      for (int k = 0; k < 3; ++k) {
-        t = v[k][i];
-        v[k][i] = v[k][m];
-        v[k][m] = t;
-      }
-    }
-  }
+  detail::SortColumns(values, v);
   return true;
 }
 
@@ -134,25 +143,6 @@ inline void SymEigen2(double a, double b, double d, double& l0, double& l1, doub
   s = t * c;
   l0 = a - t * b;
   l1 = d + t * b;
-}
-
-// Sorts three values ascending, with the columns of v.
-inline void SortColumns(double values[3], double v[3][3]) {
-  for (int i = 0; i < 2; ++i) {
-    int m = i;
-    for (int j = i + 1; j < 3; ++j)
-      if (values[j] < values[m]) m = j;
-    if (m != i) {
-      double t = values[i];
-      values[i] = values[m];
-      values[m] = t;
-      for (int k = 0; k < 3; ++k) {
-        t = v[k][i];
-        v[k][i] = v[k][m];
-        v[k][m] = t;
-      }
-    }
-  }
 }
 
 }  // namespace detail

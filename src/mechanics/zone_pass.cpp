@@ -554,6 +554,19 @@ inline void Prefetch(const Zone& zone) {
       for (int b = 0; b < 512; b += 64) __builtin_prefetch(reinterpret_cast<const char*>(record) + b, 0);
 }
 
+// The thermal data of the zones ahead: the thermal blocks of the next zone,
+// and the grid-points' thermal pointers of the zone after it (read when it
+// is the next one).
+inline void PrefetchThermal(const Zone& next, const Zone* after) {
+  GridPoint* const* gp = next.Gps();
+  for (int i = 0; i < next.GpCount(); ++i)
+    if (const GpThermalData* t = gp[i]->thermal.get()) __builtin_prefetch(t, 0);
+  if (after) {
+    gp = after->Gps();
+    for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(&gp[i]->thermal, 0);
+  }
+}
+
 // The walk over the zones, compiled once for each instruction-set level.
 // The baseline code works the gradients and forces in scalars, AVX2 in
 // four-lane vectors: the same operations, the same bits.
@@ -562,7 +575,10 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain)
   for (Zone* zone : ZoneList()) {
     YieldWhileCycling(false);
     // The walk is bound by memory: ask early for what the next zone reads.
-    if (const Zone* next = ModelList<Zone>::Next(zone)) Prefetch(*next);
+    if (const Zone* next = ModelList<Zone>::Next(zone)) {
+      Prefetch(*next);
+      if (c.thermal) PrefetchThermal(*next, ModelList<Zone>::Next(next));
+    }
     ConstitutiveModel* model = zone->Model();
     if (!model || model->IsNull()) continue;
     if (plain && !zone->dampingOn)

@@ -148,6 +148,12 @@ double ThermalModule::TetraTemperatureIncrement(const Zone& zone, const TetraDef
 }
 
 void ThermalModule::ClearTemperatureIncrements() {
+  // While the mode is on, the step's own list holds every grid-point's block
+  // (all have one after preparation): a walk over it, not over the grid.
+  if (On() && blocks_.size() == GridPointList().Count()) {
+    for (GpThermalData* t : blocks_) t->temperatureIncrement = 0.0;
+    return;
+  }
   for (GridPoint* gp : GridPointList())
     if (GpThermalData* t = gp->thermal.get()) t->temperatureIncrement = 0.0;
 }

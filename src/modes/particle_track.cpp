@@ -9,6 +9,7 @@
 #include "base/random.h"
 #include "base/savestream.h"
 #include "model/cell_space.h"
+#include "model/gp_fluid.h"
 #include "model/gp_zone_index.h"
 #include "model/grid_point.h"
 #include "model/grid_services.h"
@@ -51,6 +52,20 @@ struct ParticlePart {
   };
   std::vector<BoundaryFace> boundaryFaces;
   bool facesStale = true;
+  // The zones' least edges after a large-strain step: worked out when a
+  // move first needs one, from the grid-point positions kept with the
+  // velocities' inputs (those the step ended with), and held in a small
+  // table by the zone's address; a zone pushed out is worked out again.
+  // Fresh (the zones' own values) from the start of a run until then.
+  struct EdgeEntry {
+    const Zone* zone = nullptr;
+    uint64_t generation = 0;
+    double length = 0.0;
+  };
+  static constexpr size_t kEdgeSlots = size_t{1} << 14;
+  std::vector<EdgeEntry> edges;
+  uint64_t edgeGeneration = 0;
+  bool edgesKept = false;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -111,6 +126,38 @@ bool FluidZone(const Zone* z) {
 
 double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 double Norm(const double a[3]) { return std::sqrt(Dot(a, a)); }
+
+const double* KeptPosition(const GridPoint& gp) { return gp.fluid ? gp.fluid->keptPosition : gp.position; }
+
+// The zone's least edge on the grid the last step ended with, worked out as
+// Zone::UpdateMinEdgeLen does.
+double KeptMinEdgeLength(const Zone& zone) {
+  double best = 1.7976931348623157e308;
+  const int type = zone.Type();
+  for (int e = 0; e < zone_tables::kEdgeCount[type]; ++e) {
+    const double* a = KeptPosition(*zone.Gp(zone_tables::kEdges[type][e][0]));
+    const double* b = KeptPosition(*zone.Gp(zone_tables::kEdges[type][e][1]));
+    double d = (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
+    if (d > 0.0 && d < best) best = d;
+  }
+  if (best == 1.7976931348623157e308) throw QJExcept("Degenerate zone found in UpdateMinEdgeLen().");
+  return std::sqrt(best);
+}
+
+// The least edge of the zone for the path a move stores points by.
+double EdgeLength(const Zone& zone) {
+  ParticlePart& part = ThePart();
+  if (!part.edgesKept) return zone.MinEdgeLength();
+  if (part.edges.empty()) part.edges.resize(ParticlePart::kEdgeSlots);
+  const size_t slot = (reinterpret_cast<uintptr_t>(&zone) >> 4) * 0x9E3779B97F4A7C15ull >> 50;
+  ParticlePart::EdgeEntry& e = part.edges[slot % ParticlePart::kEdgeSlots];
+  if (e.zone != &zone || e.generation != part.edgeGeneration) {
+    e.zone = &zone;
+    e.generation = part.edgeGeneration;
+    e.length = KeptMinEdgeLength(zone);
+  }
+  return e.length;
+}
 
 double TetVolume6(const double* p0, const double* p1, const double* p2, const double* p3) {
   const double a[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
@@ -176,7 +223,7 @@ void FinishAtBoundary(Particle& p, const double to[3]) {
 // A regenerated particle on the line of travel where it enters the zone upstream.
 void Regenerate(Particle& p, const double from[3], const double to[3], const double d[3], double length) {
   Zone& zone = *p.zone;
-  const double e = zone.MinEdgeLength();
+  const double e = EdgeLength(zone);
   double up[3], exitUp[3], exitDown[3], n[3];
   for (int a = 0; a < 3; ++a) up[a] = from[a] - 1000.0 * e * d[a] / length;
   if (GetExitFace(zone, from, up, exitUp, n, false) < 0) return;
@@ -336,6 +383,9 @@ class ParticleParticipant : public StepParticipant {
     ThePart().velocitiesStale = true;
     ThePart().cellsStale = true;
     ThePart().facesStale = true;
+    // The run's start has just worked out every zone's least edge.
+    ThePart().edgesKept = false;
+    ++ThePart().edgeGeneration;
   }
   // The velocities of the next step come from the zones' geometry of this
   // one: before a preparation of a moving grid works that out anew, they
@@ -352,16 +402,7 @@ class ParticleParticipant : public StepParticipant {
     const ModelSettings& s = Settings();
     if (!s.tracking) return;
     if (FluidOn()) particle_track::Step(false, s.timestep);
-    // Ready for the next step: the velocities; and where the grid moves, the
-    // edge lengths and the zone cells (a run starts with them fresh, and in
-    // small strain they stay so). The zones around each grid-point are built
-    // at the start of the run: a step moves grid-points but joins none anew.
-    if (s.largeStrain) {
-      MinimumEdgeLength() = 1.7976931348623157e308;
-      for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
-      ThePart().cellsStale = true;
-    }
-    if (FluidOn()) particle_track::PostStep();
+    particle_track::EndStep(s.largeStrain);
   }
 };
 
@@ -370,6 +411,29 @@ class ParticleParticipant : public StepParticipant {
 ParticleList& TheParticleList() { return ThePart().list; }
 
 namespace particle_track {
+
+void EndStep(bool largeStrain) {
+  // Ready for the next step: the velocities; and where the grid moves, the
+  // edge lengths and the zone cells (a run starts with them fresh, and in
+  // small strain they stay so). The zones around each grid-point are built
+  // at the start of the run: a step moves grid-points but joins none anew.
+  // The edge lengths of a moving grid come from the positions kept with the
+  // velocities' inputs, zone by zone as the moves need them.
+  ParticlePart& part = ThePart();
+  const bool fluid = FluidOn();
+  if (largeStrain) {
+    part.cellsStale = true;
+    if (fluid) {
+      part.edgesKept = true;
+      ++part.edgeGeneration;
+    } else {
+      MinimumEdgeLength() = 1.7976931348623157e308;
+      for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
+      part.edgesKept = false;
+    }
+  }
+  if (fluid) PostStep();
+}
 
 void PostStep() {
   FluidModule* fluid = Fluid();
@@ -470,7 +534,7 @@ void Move(Particle& p, const double d0[3]) {
     const double to[3] = {from[0] + d[0], from[1] + d[1], from[2] + d[2]};
     const double length = Norm(d);
     if (length == 0.0) return;
-    const double h = 0.25 * zone->MinEdgeLength();
+    const double h = 0.25 * EdgeLength(*zone);
     const double s = p.sinceStored + length;
     if (zone->IsInside(to)) {
       Record(p, to, s, h);
@@ -481,7 +545,7 @@ void Move(Particle& p, const double d0[3]) {
     auto finishIn = [&](Zone* z) {
       LeaveZone(p);
       EnterZone(p, z);
-      Record(p, to, s, 0.25 * z->MinEdgeLength());
+      Record(p, to, s, 0.25 * EdgeLength(*z));
     };
     if (next && FluidZone(next)) return finishIn(next);
     double exit[3], normal[3];
@@ -834,33 +898,39 @@ void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3
 }
 
 void LargeStrainUpdate(double dt) {
-  for (Zone* zone : ZoneList()) {
-    if (zone->particles.empty()) continue;
-    const bool brick = zone->Type() == 0;
-    double old[8][3], now[8][3];
-    for (int k = 0; k < 8 && brick; ++k) {
-      const GridPoint* g = zone->Gp(k);
-      for (int a = 0; a < 3; ++a) {
-        now[k][a] = g->position[a];
-        old[k][a] = g->position[a] - dt * g->velocity[a];
-      }
-    }
-    for (Particle* p : zone->particles) {
-      double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
-      if (brick) {
-        double rst[3];
-        SolveBrickCoordinates(old, x, rst);
-        BrickMap(now, rst, x);
-        for (int nudge = 0; !zone->IsInside(x); ++nudge) {
-          if (nudge == 4) throw QJExcept("Large strain update error, particle not in zone after update.");
-          NudgeInward(rst);
-          BrickMap(now, rst, x);
+  // Particle by particle, not zone by zone: the zones holding particles are
+  // few. Neighbours in the list mostly share a zone, whose corners are kept.
+  ParticleList& list = TheParticleList();
+  const Zone* cornersOf = nullptr;
+  double old[8][3], now[8][3];
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    Particle* p = list.At(i);
+    Zone* zone = p->zone;
+    if (!p->active || !zone) continue;
+    double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
+    if (zone->Type() == 0) {
+      if (zone != cornersOf) {
+        cornersOf = zone;
+        for (int k = 0; k < 8; ++k) {
+          const GridPoint* g = zone->Gp(k);
+          for (int a = 0; a < 3; ++a) {
+            now[k][a] = g->position[a];
+            old[k][a] = g->position[a] - dt * g->velocity[a];
+          }
         }
-      } else {
-        TetraRide(*zone, dt, x);
       }
-      p->SetCurrentPoint(p->current.time, x);
+      double rst[3];
+      SolveBrickCoordinates(old, x, rst);
+      BrickMap(now, rst, x);
+      for (int nudge = 0; !zone->IsInside(x); ++nudge) {
+        if (nudge == 4) throw QJExcept("Large strain update error, particle not in zone after update.");
+        NudgeInward(rst);
+        BrickMap(now, rst, x);
+      }
+    } else {
+      TetraRide(*zone, dt, x);
     }
+    p->SetCurrentPoint(p->current.time, x);
   }
 }
 

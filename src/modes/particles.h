@@ -179,6 +179,8 @@ ParticleList& TheParticleList();
 
 namespace particle_track {
 
+// The end of a step's particle work: ready for the next step.
+void EndStep(bool largeStrain);
 // Grid-point fluid velocities for the next step: what they are taken from
 // is kept now, and each is gathered at its first use.
 void PostStep();

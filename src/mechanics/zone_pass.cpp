@@ -17,6 +17,7 @@
 #include "base/string.h"
 #include "cmodels/constitutive_model.h"
 #include "model/calc_module.h"
+#include "model/gp_fluid.h"
 #include "model/grid_point.h"
 #include "model/model_settings.h"
 #include "model/zone.h"
@@ -479,7 +480,15 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
     }
   }
 
-  const double p = c.pore ? zone.AveragePorePressure() : 0.0;
+  // The fluid mode's values of the zone and its pore pressure in one walk.
+  ZoneFluidValues f;
+  double p = 0.0;
+  if (!kPlain && c.fluid) {
+    c.fluid->ZoneCoupling(zone, c.pore, &f);
+    p = f.porePressure;
+  } else if (c.pore) {
+    p = zone.AveragePorePressure();
+  }
   double thermalExpansion = 0.0;
   if constexpr (!kPlain)
     if (c.thermal) thermalExpansion = c.thermal->ThermalExpansion(zone);
@@ -493,7 +502,7 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   r.porosity = 0.0;
   if constexpr (!kPlain) {
     if (c.thermal) r.temperature = c.thermal->ZoneTemperature(zone);
-    if (c.fluid) r.porosity = c.fluid->ZonePorosity(zone);
+    if (c.fluid) r.porosity = f.porosity;
   }
   r.hydration = zone.stepValue;
   r.porePressure = p;
@@ -505,8 +514,6 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   double fluidStress = 0.0, fluidChange = 0.0, viscous = 0.0;
   if constexpr (!kPlain) {
     if (c.fluid) {
-      ZoneFluidValues f;
-      c.fluid->ZoneValues(zone, &f);
       double zz = f.biot * z.d;
       if (c.thermal) zz -= f.thermal * (z.sumTV / z.sumV);
       fluidChange = zone.StoredVolume() * zz;
@@ -533,7 +540,10 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   ForceWalk<kPlain, kVector>(c, z, fluidStress, viscous);
 
   if constexpr (!kPlain) {
-    if (c.fluid && zone.fluid && zone.fluid->ModelType() != 0) c.fluid->AddVolumeChange(zone, fluidChange);
+    // The zone's pore-volume change goes to its corners by their shares.
+    if (c.fluid && f.cornerWeights)
+      for (int i = 0; i < z.gpCount; ++i)
+        if (GpFluidData* b = z.gp[i]->fluid.get()) b->flow += fluidChange * f.cornerWeights[i];
   }
   if (c.large) zone.SetDensity(zone.Density() / (1.0 + z.d));
 }
@@ -567,6 +577,22 @@ inline void PrefetchThermal(const Zone& next, const Zone* after) {
   }
 }
 
+// With the fluid mode: the fluid blocks of the next zone's grid-points (asked
+// for through their records, fetched a zone before), and the records of the
+// zone after it, whose pore pressures and block addresses are read.
+inline void PrefetchFluid(const Zone& next, const Zone* after) {
+  GridPoint* const* gp = next.Gps();
+  const int n = next.GpCount();
+  for (int i = 0; i < n; ++i)
+    if (const GpFluidData* f = gp[i]->fluid.get()) {
+      __builtin_prefetch(f, 1);
+      __builtin_prefetch(reinterpret_cast<const char*>(f) + 64, 0);
+    }
+  if (!after) return;
+  GridPoint* const* ga = after->Gps();
+  for (int i = 0; i < after->GpCount(); ++i) __builtin_prefetch(&ga[i]->porePressure, 0);
+}
+
 // The walk over the zones, compiled once for each instruction-set level.
 // The baseline code works the gradients and forces in scalars, AVX2 in
 // four-lane vectors: the same operations, the same bits.
@@ -578,6 +604,7 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain)
     if (const Zone* next = ModelList<Zone>::Next(zone)) {
       Prefetch(*next);
       if (c.thermal) PrefetchThermal(*next, ModelList<Zone>::Next(next));
+      if (c.fluid) PrefetchFluid(*next, ModelList<Zone>::Next(next));
     }
     ConstitutiveModel* model = zone->Model();
     if (!model || model->IsNull()) continue;

@@ -85,6 +85,12 @@ ThermalCalcModule::ThermalCalcModule() : CalcModule(kThermal) { Enter(Modes().th
 ThermalCalcModule::~ThermalCalcModule() { Leave(Modes().thermal, this); }
 FluidCalcModule::FluidCalcModule() : CalcModule(kFluid) { Enter(Modes().fluid, this); }
 FluidCalcModule::~FluidCalcModule() { Leave(Modes().fluid, this); }
+
+void FluidCalcModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out) const {
+  ZoneValues(zone, out);
+  out->porosity = ZonePorosity(zone);
+  out->porePressure = pore ? zone.AveragePorePressure() : 0.0;
+}
 DynamicCalcModule::DynamicCalcModule() : CalcModule(kDynamic) { Enter(Modes().dynamic, this); }
 DynamicCalcModule::~DynamicCalcModule() { Leave(Modes().dynamic, this); }
 CreepCalcModule::CreepCalcModule() : CalcModule(kCreep) { Enter(Modes().creep, this); }

@@ -153,6 +153,12 @@ struct ZoneFluidValues {
   double biot = 0.0;
   double thermal = 0.0;
   double tensionLimit = -1e15;
+  // Filled by ZoneCoupling only: the zone's porosity, the mean pore pressure
+  // of its corners, and the weights by which its pore-volume change goes to
+  // them (none when the zone has no fluid model).
+  double porosity = 0.0;
+  double porePressure = 0.0;
+  const double* cornerWeights = nullptr;
 };
 
 // The fluid mode as the grid, the calculation and the commands reach it.
@@ -165,6 +171,11 @@ class FluidCalcModule : public CalcModule {
   virtual double ZonePorosity(const Zone&) const { return 0.0; }
   virtual double FluidStiffness(Zone&) { return 0.0; }
   virtual void ZoneValues(const Zone&, ZoneFluidValues*) const {}
+  // What the zone stress pass reads of a zone, in one walk over its corners:
+  // the values above (left as they are when the zone has no fluid model),
+  // its porosity and weights, and its corners' mean pore pressure when
+  // `pore` (otherwise 0).
+  virtual void ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out) const;
   // Hands the zone's pore-volume change of the step to its grid-points.
   virtual void AddVolumeChange(Zone&, double /*change*/) {}
   // The zone's fluid density term of the gravity body force, and the field

@@ -211,6 +211,50 @@ void FluidModule::ZoneValues(const Zone& zone, ZoneFluidValues* out) const {
   out->tensionLimit = t * inv;
 }
 
+// The same values with the porosity, the weights and the mean pore pressure,
+// read in one walk over the corners: the same sums in the same order.
+void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out) const {
+  const int n = zone.GpCount();
+  GridPoint* const* gps = zone.Gps();
+  const FluidModel* r = NonNullRecord(zone);
+  out->porosity = 0.0;
+  out->cornerWeights = nullptr;
+  if (!r) {
+    double p = 0.0;
+    if (pore)
+      for (int i = 0; i < n; ++i) p += gps[i]->porePressure;
+    out->porePressure = pore ? p / n : 0.0;
+    return;
+  }
+  out->biot = r->stepValues[3];
+  out->thermal = r->stepValues[2];
+  out->porosity = r->stepValues[1];
+  out->cornerWeights = r->cornerWeights;
+  double p = 0.0, s = 0.0, m = 0.0, t = 0.0;
+  bool blocks = true;
+  for (int i = 0; i < n; ++i) {
+    const GridPoint& gp = *gps[i];
+    p += gp.porePressure;
+    const GpFluidData* f = gp.fluid.get();
+    if (!f) {
+      blocks = false;
+      continue;
+    }
+    s += f->saturation;
+    m += f->modulus;
+    t += f->tensionLimit;
+  }
+  out->porePressure = pore ? p / n : 0.0;
+  if (!blocks) {
+    out->saturation = out->modulus = out->tensionLimit = 0.0;
+    return;
+  }
+  const double inv = 1.0 / n;
+  out->saturation = s * inv;
+  out->modulus = m * inv;
+  out->tensionLimit = t * inv;
+}
+
 // The zone's pore-volume change goes to its grid-points by their shares of
 // the zone's volume; the coupling turns it into pressure.
 void FluidModule::AddVolumeChange(Zone& zone, double change) {

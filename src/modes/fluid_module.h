@@ -40,6 +40,7 @@ class FluidModule : public FluidCalcModule {
   double ZonePorosity(const Zone& zone) const override;
   double FluidStiffness(Zone& zone) override;
   void ZoneValues(const Zone& zone, ZoneFluidValues* out) const override;
+  void ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out) const override;
   void AddVolumeChange(Zone& zone, double change) override;
   double ZoneFluidDensity(const Zone& zone) const override;
   double* ZoneFluidDensityField(Zone& zone) override;

@@ -158,7 +158,7 @@ class StandinEngine : public ChemEngine {
     x.amounts[0] = 0.0;
     x.values[0] = 0.0f;
     for (size_t k = 0; k < n; ++k) {
-      const double* row = &matrix_[k * e];
+      const double* row = matrix_.data() + k * e;  // no elements: an empty matrix, never read
       double take = 0.0;
       if (k == water) {
         take = x.inputs[0];

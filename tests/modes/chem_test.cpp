@@ -491,11 +491,9 @@ TEST_F(ChemTest, TableWithoutElements) {
   ASSERT_TRUE(Chem().IsReady());
   EXPECT_EQ(Chem().ElementCount(), 0);
   Particles(1)[0]->SetAqueousMoles(1, 3.0);
-  EXPECT_EQ(
-      Run({"chem update", "chem dump"}),
-      "Terrax>chem update\nTerrax>chem dump\nZone ID = 1\nT = 20\nP = 1\nelement  moles\n   0     27777.8\n");  // the
-                                                                                                                // pore
-                                                                                                                // water
+  // Entry 0 is the pore water.
+  EXPECT_EQ(Run({"chem update", "chem dump"}),
+            "Terrax>chem update\nTerrax>chem dump\nZone ID = 1\nT = 20\nP = 1\nelement  moles\n   0     27777.8\n");
   EXPECT_EQ(Particles(1)[0]->GetAqueousMoles(1), 3.0);
   EXPECT_EQ(Particles(1)[0]->GetAqueousMoles(2), 0.0);
 }

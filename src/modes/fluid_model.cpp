@@ -185,8 +185,6 @@ void FluidModel::SetModel(int type) {
   TakeValues();
 }
 
-void FluidModel::MatrixTimes(const double* x, double* y, int n) const { PackedMatrixTimes(matrix, x, y, n); }
-
 FluidModelMessage FluidModel::Description(int type) {
   FluidModelMessage m;
   m.operation = FluidModelMessage::kDescription;

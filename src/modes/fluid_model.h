@@ -78,8 +78,6 @@ class FluidModel : public ZoneRecord {
   void SetModel(int type);
   int PropertyCount() const { return Description(modelType).count; }
 
-  // y = M x over the first n rows and columns (n up to 8).
-  void MatrixTimes(const double* x, double* y, int n) const;
   // The start of row i in the packed matrix.
   static constexpr int RowStart(int i) { return PackedRowStart(i); }
 

@@ -280,8 +280,6 @@ void ThermalModel::SetModel(int type) {
   TakeValues();
 }
 
-void ThermalModel::MatrixTimes(const double* x, double* y, int n) const { PackedMatrixTimes(matrix, x, y, n); }
-
 ThermalModelMessage ThermalModel::Description(int type) {
   ThermalModelMessage m;
   m.operation = ThermalModelMessage::kDescription;

@@ -122,8 +122,6 @@ class ThermalModel : public ZoneRecord {
   int PropertyCount() const { return Description(modelType).count; }
   double Property(int slot) const { return properties ? properties[slot] : 0.0; }
 
-  // y = M x over the first n rows and columns (n up to 8).
-  void MatrixTimes(const double* x, double* y, int n) const;
   static constexpr int RowStart(int i) { return PackedRowStart(i); }
 
   static ThermalModelMessage Description(int type);

@@ -247,7 +247,7 @@ class AttachList : public LinkListBase {
   // through the ties and spend their memory reads on the grid-points.
   struct Packed {
     GridPoint* slave;
-    GridPoint* master[4];  // the slots after the tie's own masters repeat the first with weight 0
+    GridPoint* master[4];  // the slots after the tie's own `count` masters repeat the first with weight 0
     double weight[4];
     int32_t chain;  // the entry of chains_ of a tie with a followed master that is a slave, else -1
     uint8_t count;  // the tie's own masters
@@ -275,6 +275,11 @@ class AttachList : public LinkListBase {
   void TransferForce(Packed& t);
   void UpdateVelocity(Packed& t);
   void UpdatePosition(Packed& t);
+  // The motion pass's walk over the ties, compiled once for each
+  // instruction-set level of the step's kernels (the same bits in both).
+  void MotionWalk(double dt, bool largeStrain);
+  void MotionWalkBaseline(double dt, bool largeStrain);
+  void MotionWalkAvx2(double dt, bool largeStrain);
   // An operation on a tie after (Up) or before (Down) the same operation on
   // the ties of its followed masters that are slaves, skipping ties with
   // the flag.

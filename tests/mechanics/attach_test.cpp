@@ -1,10 +1,13 @@
 // Attach ties in the calculation: sums handed up chains of ties, state
 // interpolated back down, the face corners that chains do not follow, the
 // slave's own move, the edge weights, the removal of ties of deleted
-// objects, and a step with ties that allocates nothing.
+// objects, and steps with ties that allocate nothing and give the same bits
+// at both kernel levels.
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "base/memory.h"
 #include "mechanics/attach_condition.h"
@@ -22,6 +25,7 @@ class AttachTest : public CycleTest {
     v[1] = y;
     v[2] = z;
   }
+  Zone* BuildTiedBricks(GridPoint* gps[8]);
 };
 
 // S is tied to the edge from M to X (M weighs 0.25), and M to T: one force
@@ -292,13 +296,14 @@ TEST_F(AttachTest, RemoveDeletedDropsTiesOfWhatIsBeingDeleted) {
   zone->SetFlags(zone->Flags() & ~Zone::kDeleted);
 }
 
-// Steps of a model with ties of the three kinds allocate nothing.
-TEST_F(AttachTest, StepsWithTiesAllocateNothing) {
+// A unit brick under a brick of its own grid-points, half a unit across,
+// whose bottom corners lie on a corner, an edge and inside the lower
+// brick's top, tied there by ties of the three kinds; elastic, the base
+// fixed, gravity on. Fills in the upper brick's grid-points; answers the
+// lower brick.
+Zone* AttachTest::BuildTiedBricks(GridPoint* gps[8]) {
   Zone* lower = UnitBrick();
   Assign(lower, "elastic", {{"bulk", 1e8}, {"shear", 6e7}}, 2000);
-  // An upper brick of its own grid-points, half a unit across: its bottom
-  // corners lie on a corner, an edge and inside the lower brick's top.
-  GridPoint* gps[8];
   static const double kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1},
                                        {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
   for (int c = 0; c < 8; ++c) gps[c] = Gp(0.5 * kCorner[c][0], 0.5 * kCorner[c][1], 1 + 0.5 * kCorner[c][2]);
@@ -312,6 +317,13 @@ TEST_F(AttachTest, StepsWithTiesAllocateNothing) {
   for (GridPoint* gp : GridPointList())
     if (gp->position[2] == 0.0) gp->flags |= NodeBase::kFixVelocity;
   Settings().gravity[2] = -10.0;
+  return lower;
+}
+
+// Steps of a model with ties of the three kinds allocate nothing.
+TEST_F(AttachTest, StepsWithTiesAllocateNothing) {
+  GridPoint* gps[8];
+  Zone* lower = BuildTiedBricks(gps);
   for (bool large : {false, true}) {
     Settings().largeStrain = large;
     ASSERT_TRUE(Cycle::Prepare(false, interp, true));
@@ -326,6 +338,33 @@ TEST_F(AttachTest, StepsWithTiesAllocateNothing) {
   const double average = 0.25 * (lower->Gp(3)->displacement[2] + lower->Gp(5)->displacement[2] +
                                  lower->Gp(7)->displacement[2] + lower->Gp(6)->displacement[2]);
   EXPECT_NEAR(gps[4]->displacement[2], average, 1e-12 * std::fabs(average));
+}
+
+// The tie passes give the same bits with the baseline kernels and the AVX2
+// ones, in small and large strain.
+TEST_F(AttachTest, KernelLevelsGiveTheSameBitsWithTies) {
+  if (!SetKernelLevel(KernelLevel::kAvx2)) GTEST_SKIP() << "the processor lacks AVX2";
+  std::vector<double> runs[2];
+  const KernelLevel levels[2] = {KernelLevel::kBaseline, KernelLevel::kAvx2};
+  for (int r = 0; r < 2; ++r) {
+    list.DeleteAll();
+    Reset();
+    ASSERT_TRUE(SetKernelLevel(levels[r]));
+    GridPoint* gps[8];
+    BuildTiedBricks(gps);
+    for (bool large : {false, true}) {
+      Settings().largeStrain = large;
+      Steps(30);
+    }
+    for (const GridPoint* gp : GridPointList()) {
+      for (const double* v : {gp->velocity, gp->position, gp->displacement, gp->smallDisplacement, gp->unbalancedForce})
+        runs[r].insert(runs[r].end(), v, v + 3);
+      runs[r].push_back(gp->forceSum);
+    }
+  }
+  SetKernelLevel(KernelLevel::kAvx2);
+  ASSERT_EQ(runs[0].size(), runs[1].size());
+  EXPECT_EQ(std::memcmp(runs[0].data(), runs[1].data(), runs[0].size() * sizeof(double)), 0);
 }
 
 }  // namespace

@@ -28,6 +28,11 @@ constexpr int kResponseRuns = 6;    // runs of one trial
 // the end of a trial for the trial to fail early, or pass below it to hold.
 constexpr double kMissBy = 2.0;
 constexpr double kPassBy = 0.1;
+// A ratio this many times above the limit is far from it: carried on at the
+// rate of its last half response time, it fails early when it would miss
+// the limit by this much.
+constexpr double kFarAbove = 10.0;
+constexpr double kFarMissBy = 5.0;
 
 const char* const kStageTexts[5] = {
     "",
@@ -270,7 +275,9 @@ void Solve::ReduceStrength(const SolveLimits& l) {
 // values for up to six runs. From the fifth quarter on, the watch also
 // carries the ratio's fall over the last response time on to the end of
 // the six runs: a trial plainly short of the limit fails, and one plainly
-// below it holds, without running out its steps.
+// below it holds, without running out its steps. A ratio ten times above
+// the limit is judged from the third quarter on, at the rate of its last half
+// response time.
 bool Solve::TrialStable(SolveLimits& l, ModelInterpreter& interp) {
   ModelSettings& s = Settings();
   const uint32_t response = l.responseSteps;
@@ -315,11 +322,16 @@ void Solve::WatchRatio(SolveLimits& l) {
   w.steps = 0;
   // A ratio below the limit ends the run as stable.
   if (!(w.least >= l.ratioLimit)) return;
-  // The rule of the runs, one response time back; a ratio that stays ten
-  // times above the limit fails plainly: half a response time back, at half
-  // the rate.
+  // The rule of the runs, one response time back.
   if (k >= 4 && w.least > 0.9 * w.minima[(k - 4) % 5]) w.levelled = true;
-  if (k >= 2 && w.least > 0.95 * w.minima[(k - 2) % 5] && w.least > 10.0 * l.ratioLimit) w.levelled = true;
+  const int left = 4 * kResponseRuns - static_cast<int>(k) - 1;
+  // A ratio ten times above the limit fails plainly from the third quarter
+  // on: its fall over the last half response time, carried on to the end of
+  // the trial's steps, would leave it more than five times above the limit.
+  if (k >= 2 && w.least >= kFarAbove * l.ratioLimit) {
+    const double rate = std::sqrt(w.least / w.minima[(k - 2) % 5]);
+    if (!(rate < 1.0) || w.least * std::pow(rate, std::max(left, 0)) > kFarMissBy * l.ratioLimit) w.levelled = true;
+  }
   if (w.levelled || k < 4) return;
   // The rate of the last response time carried on to the end of the trial's
   // steps (six response times): the ratio's fall slows as a trial goes on,
@@ -331,7 +343,6 @@ void Solve::WatchRatio(SolveLimits& l) {
   const double rate = std::pow(w.least / w.minima[(k - 4) % 5], 0.25);
   const double mid = w.minima[(k - 2) % 5];
   const bool slowing = w.least / mid > mid / w.minima[(k - 4) % 5];
-  const int left = 4 * kResponseRuns - static_cast<int>(k) - 1;
   if (left <= 0) return;
   const double expected = w.least * std::pow(rate, left);
   if (!(rate < 1.0) || expected > kMissBy * l.ratioLimit)

@@ -1,6 +1,7 @@
 // SOLVE FOS against closed forms (a column in uniaxial compression under its
 // own weight fails at its base), the strength reduction, the searches that
 // find no factor, and an ESC in the middle of the search.
+#include <algorithm>
 #include <cmath>
 
 #include "cmodels/mohr_model.h"
@@ -261,6 +262,17 @@ TEST_F(SolveFosTest, WatchJudgesATrialByItsRatio) {
        false},
       {"falling by a seventh per quarter, towards the limit", [](int k) { return 1e-4 * std::pow(6.0 / 7.0, k / 4.0); },
        0, false},
+      // Ten times above the limit, judged from the third quarter at the rate
+      // of the last half response time: falling by a tenth per quarter it
+      // would end eight times above the limit; falling by a fifth, below it.
+      {"far above the limit, falling by a tenth per quarter", [](int k) { return 1e-3 * std::pow(0.9, k / 4.0); }, 12,
+       false},
+      {"far above the limit, falling by a fifth per quarter", [](int k) { return 1e-3 * std::pow(0.8, k / 4.0); }, 0,
+       false},
+      // A quarter without fall in a fast fall: judged on that quarter alone
+      // it would fail, yet it settles.
+      {"far above the limit, a pause in a fast fall",
+       [](int k) { return 3e-3 * std::pow(0.6, (std::min(k, 8) + std::max(k - 12, 0)) / 4.0); }, 28, true},
       {"halving per quarter", [](int k) { return 1e-2 * std::pow(0.5, k / 4.0); }, 28, true},
       {"wavering while it falls", [](int k) { return (k % 3 ? 1.5 : 1.0) * 3e-4 * std::pow(0.9, k); }, 28, true},
       // Down to the limit at the last step of a quarter: the run ends as stable.
@@ -278,7 +290,9 @@ TEST_F(SolveFosTest, WatchJudgesATrialByItsRatio) {
       if (l.watch.levelled || l.watch.settled) decided = k;
     }
     EXPECT_EQ(decided, c.decided);
-    if (decided) EXPECT_EQ(l.watch.settled, c.holds);
+    if (decided) {
+      EXPECT_EQ(l.watch.settled, c.holds);
+    }
     EXPECT_FALSE(l.watch.levelled && l.watch.settled);
   }
   // Nothing is watched outside a trial.

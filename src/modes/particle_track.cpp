@@ -425,11 +425,12 @@ class ParticleParticipant : public StepParticipant {
     ++ThePart().edgeGeneration;
   }
   // The velocities of the next step come from the zones' geometry of this
-  // one: before a preparation of a moving grid works that out anew, they
-  // are all gathered.
+  // one: before a preparation of a moving grid works that out anew, those
+  // the particles will ask for are gathered.
   void BeforePrepare() override {
     const ModelSettings& s = Settings();
-    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn()) particle_track::GatherAllVelocities();
+    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn())
+      particle_track::GatherParticleVelocities();
   }
   // The particles ride with the moving grid whether the flow runs or not:
   // a particle left behind would lie outside its zone when the flow resumes.
@@ -508,6 +509,30 @@ const double* GridPointVelocity(GridPoint& gp) {
   // A grid-point the zone index does not know: every velocity at once.
   GatherAllVelocities();
   return f->velocitySum;
+}
+
+void GatherParticleVelocities() {
+  // A move asks for the velocities at the corners of its particle's zone;
+  // a higher order also at points a step's displacement away, which lie in
+  // the zones around those corners unless the step crosses a whole zone.
+  const bool around = Settings().trackCount == 2 || Settings().trackCount == 4;
+  const GpZoneIndex& index = TheGpZoneIndex();
+  const Zone* last = nullptr;
+  auto corners = [](const Zone& z) {
+    for (int c = 0; c < z.GpCount(); ++c) GridPointVelocity(*z.Gp(c));
+  };
+  ParticleList& list = TheParticleList();
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    const Particle& p = *list.At(i);
+    if (!p.active || !p.zone || p.zone == last) continue;
+    last = p.zone;
+    corners(*last);
+    if (!around) continue;
+    for (int c = 0; c < last->GpCount(); ++c)
+      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
+        for (const Zone* z : *zones)
+          if (z != last) corners(*z);
+  }
 }
 
 void GatherAllVelocities() {

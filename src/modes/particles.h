@@ -190,6 +190,8 @@ const double* GridPointVelocity(GridPoint& gp);
 // the next large-strain ride starts from there. (The flow keeps them too at
 // the end of each of its steps.)
 void KeepGridPositions();
+// The fluid velocities the particles will ask for in this step, at once.
+void GatherParticleVelocities();
 // Every grid-point's fluid velocity for this step at once.
 void GatherAllVelocities();
 // Moves every active particle by one step (largeStrain: rides with the zones).

@@ -203,6 +203,42 @@ void MoveInsideZone(const Zone& zone, double x[3]) {
   if (!zone.IsInside(x)) throw QJExcept("Particle could not be moved inside zone.");
 }
 
+// The face through which the segment from a point of the zone to a point
+// beyond it leaves the zone, with the crossing point (inside the zone) and
+// the face's unit normal; -1 when there is none. Along an edge between
+// warped faces their polygons may leave a seam that the segment slips
+// through: then the face whose plane the end lies farthest beyond is taken,
+// crossed where the segment meets that plane.
+int ExitFace(const Zone& zone, const double from[3], const double to[3], double exit[3], double normal[3]) {
+  const int found = GetExitFace(zone, from, to, exit, normal, false);
+  if (found >= 0) return found;
+  int face = -1;
+  double farthest = -1.7976931348623157e308;
+  for (int f = 0; f < kZoneFaces; ++f) {
+    double n[3];
+    if (zone.FaceGpCount(f) < 3 || !zone.FaceNormal(f, n, true)) continue;
+    const double* c = zone.GetFaceGp(f, 0)->position;
+    const double beyond = n[0] * (to[0] - c[0]) + n[1] * (to[1] - c[1]) + n[2] * (to[2] - c[2]);
+    if (beyond > farthest) {
+      farthest = beyond;
+      face = f;
+      std::copy(n, n + 3, normal);
+    }
+  }
+  if (face < 0) return -1;
+  const double* c = zone.GetFaceGp(face, 0)->position;
+  const double d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+  const double along = Dot(normal, d);
+  double t = 0.0;
+  if (along > 0.0) {
+    const double gap[3] = {c[0] - from[0], c[1] - from[1], c[2] - from[2]};
+    t = std::clamp(Dot(normal, gap) / along, 0.0, 1.0);
+  }
+  for (int a = 0; a < 3; ++a) exit[a] = from[a] + t * d[a];
+  MoveInsideZone(zone, exit);
+  return face;
+}
+
 void FinishAtBoundary(Particle& p, const double to[3]) {
   LeaveZone(p);
   p.sinceStored = 0.0;
@@ -226,8 +262,8 @@ void Regenerate(Particle& p, const double from[3], const double to[3], const dou
   const double e = EdgeLength(zone);
   double up[3], exitUp[3], exitDown[3], n[3];
   for (int a = 0; a < 3; ++a) up[a] = from[a] - 1000.0 * e * d[a] / length;
-  if (GetExitFace(zone, from, up, exitUp, n, false) < 0) return;
-  if (GetExitFace(zone, from, to, exitDown, n, false) < 0) return;
+  if (ExitFace(zone, from, up, exitUp, n) < 0) return;
+  if (ExitFace(zone, from, to, exitDown, n) < 0) return;
   const double te[3] = {to[0] - exitUp[0], to[1] - exitUp[1], to[2] - exitUp[2]};
   const double xe[3] = {exitDown[0] - exitUp[0], exitDown[1] - exitUp[1], exitDown[2] - exitUp[2]};
   const double lte = Norm(te);
@@ -380,6 +416,7 @@ void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate)
 class ParticleParticipant : public StepParticipant {
  public:
   void BeginRun(CommandType&) override {
+    if (Settings().tracking) particle_track::KeepGridPositions();
     ThePart().velocitiesStale = true;
     ThePart().cellsStale = true;
     ThePart().facesStale = true;
@@ -388,15 +425,18 @@ class ParticleParticipant : public StepParticipant {
     ++ThePart().edgeGeneration;
   }
   // The velocities of the next step come from the zones' geometry of this
-  // one: before a preparation of a moving grid works that out anew, they
-  // are all gathered.
+  // one: before a preparation of a moving grid works that out anew, those
+  // the particles will ask for are gathered.
   void BeforePrepare() override {
     const ModelSettings& s = Settings();
-    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn()) particle_track::GatherAllVelocities();
+    if (s.mechanical && s.largeStrain && !ThePart().velocitiesStale && FluidOn())
+      particle_track::GatherParticleVelocities();
   }
+  // The particles ride with the moving grid whether the flow runs or not:
+  // a particle left behind would lie outside its zone when the flow resumes.
   void AfterMechanical() override {
     const ModelSettings& s = Settings();
-    if (s.tracking && s.largeStrain && FluidOn()) particle_track::Step(true, s.timestep);
+    if (s.tracking && s.largeStrain) particle_track::Step(true, s.timestep);
   }
   void AfterModes() override {
     const ModelSettings& s = Settings();
@@ -430,9 +470,15 @@ void EndStep(bool largeStrain) {
       MinimumEdgeLength() = 1.7976931348623157e308;
       for (Zone* z : ZoneList()) z->UpdateMinEdgeLen();
       part.edgesKept = false;
+      KeepGridPositions();
     }
   }
   if (fluid) PostStep();
+}
+
+void KeepGridPositions() {
+  for (GridPoint* gp : GridPointList())
+    if (GpFluidData* f = gp->fluid.get()) std::copy(gp->position, gp->position + 3, f->keptPosition);
 }
 
 void PostStep() {
@@ -463,6 +509,30 @@ const double* GridPointVelocity(GridPoint& gp) {
   // A grid-point the zone index does not know: every velocity at once.
   GatherAllVelocities();
   return f->velocitySum;
+}
+
+void GatherParticleVelocities() {
+  // A move asks for the velocities at the corners of its particle's zone;
+  // a higher order also at points a step's displacement away, which lie in
+  // the zones around those corners unless the step crosses a whole zone.
+  const bool around = Settings().trackCount == 2 || Settings().trackCount == 4;
+  const GpZoneIndex& index = TheGpZoneIndex();
+  const Zone* last = nullptr;
+  auto corners = [](const Zone& z) {
+    for (int c = 0; c < z.GpCount(); ++c) GridPointVelocity(*z.Gp(c));
+  };
+  ParticleList& list = TheParticleList();
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    const Particle& p = *list.At(i);
+    if (!p.active || !p.zone || p.zone == last) continue;
+    last = p.zone;
+    corners(*last);
+    if (!around) continue;
+    for (int c = 0; c < last->GpCount(); ++c)
+      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
+        for (const Zone* z : *zones)
+          if (z != last) corners(*z);
+  }
 }
 
 void GatherAllVelocities() {
@@ -527,7 +597,10 @@ Zone* FindZoneNear(const Zone& zone, const double p[3]) {
 
 void Move(Particle& p, const double d0[3]) {
   double d[3] = {d0[0], d0[1], d0[2]};
-  int slides = 0;
+  int slides = 0, bounces = 0;
+  // The last zones this move has crossed out of.
+  constexpr int kVisited = 4;
+  const Zone* visited[kVisited] = {};
   for (int crossing = 0; crossing < kMaxCrossings; ++crossing) {
     Zone* zone = p.zone;
     const double from[3] = {p.current.position[0], p.current.position[1], p.current.position[2]};
@@ -549,16 +622,29 @@ void Move(Particle& p, const double d0[3]) {
     };
     if (next && FluidZone(next)) return finishIn(next);
     double exit[3], normal[3];
-    const int face = GetExitFace(*zone, from, to, exit, normal, false);
+    const int face = ExitFace(*zone, from, to, exit, normal);
     if (face < 0) throw QJExcept("Error finding exit face for particle.");
     if (!next && zone->FaceHasMarkedGp(face)) return FinishAtBoundary(p, to);
     const double fx[3] = {exit[0] - from[0], exit[1] - from[1], exit[2] - from[2]};
     Record(p, exit, p.sinceStored + Norm(fx), h);
     Zone* across = zone->Neighbour(face);
+    if (FluidZone(across) && std::find(std::begin(visited), std::end(visited), across) != std::end(visited)) {
+      // Back into a zone this move has left: the end lies in the sliver
+      // that two zones' tests of their shared warped face both leave out.
+      // The particle stays in this zone and slides along that face.
+      MoveInsideZone(*zone, exit);
+      p.SetCurrentPoint(p.current.time, exit);
+      for (int a = 0; a < 3; ++a) d[a] = to[a] - exit[a];
+      const double dn = Dot(d, normal);
+      for (int a = 0; a < 3; ++a) d[a] -= dn * normal[a];
+      if (++bounces > 2 || Norm(d) == 0.0) return;
+      continue;
+    }
     if (FluidZone(across)) {
       MoveInsideZone(*across, exit);
       for (int a = 0; a < 3; ++a) d[a] = to[a] - exit[a];
       p.SetCurrentPoint(p.current.time, exit);
+      visited[crossing % kVisited] = zone;
       LeaveZone(p);
       EnterZone(p, across);
       continue;
@@ -802,21 +888,28 @@ void BackSubstitute(const double a[3][3], const int index[3], double b[3]) {
   }
 }
 
-bool InUnitCube(const double r[3]) {
-  for (int a = 0; a < 3; ++a)
-    if (r[a] < 0.0 || r[a] > 1.0) return false;
-  return true;
+// Where a grid-point stood when the particles were last placed: the
+// position kept at the end of the last step (or at the start of the run).
+// A grid-point without a fluid block is taken back along its velocity.
+void OldPosition(const GridPoint& gp, double dt, double out[3]) {
+  for (int a = 0; a < 3; ++a) out[a] = gp.fluid ? gp.fluid->keptPosition[a] : gp.position[a] - dt * gp.velocity[a];
 }
 
-// The nudge of the coordinate farthest from the middle, towards it.
-void NudgeInward(double r[3]) {
-  const double d[3] = {std::fabs(r[0] - 0.5), std::fabs(r[1] - 0.5), std::fabs(r[2] - 0.5)};
-  int k = 2;
-  if (d[0] > d[1] && d[0] > d[2])
-    k = 0;
-  else if (d[1] > d[0] && d[1] > d[2])
-    k = 1;
-  r[k] += r[k] >= 0.5 ? -1e-5 : 1e-5;
+// Brings a point that a ride left just outside its zone's new shape back
+// in: pulled along the line to the zone's centroid, first by a hundred
+// thousandth of the way and then by twice as much each time, at most the
+// whole way. A zone whose centroid tests outside cannot hold it.
+void PullInside(const Zone& zone, double x[3]) {
+  if (zone.IsInside(x)) return;
+  double c[3];
+  zone.Centroid(c);
+  const double from[3] = {x[0], x[1], x[2]};
+  for (double f = 1e-5;; f *= 2.0) {
+    const double keep = std::max(0.0, 1.0 - f);
+    for (int a = 0; a < 3; ++a) x[a] = c[a] + keep * (from[a] - c[a]);
+    if (zone.IsInside(x)) return;
+    if (keep == 0.0) throw QJExcept("Large strain update error, particle not in zone after update.");
+  }
 }
 
 // Volume coordinates of the point in a tetrahedron.
@@ -839,8 +932,7 @@ void TetraRide(const Zone& zone, double dt, double p[3]) {
     double old[4][3];
     const double* c[4];
     for (int i = 0; i < 4; ++i) {
-      const GridPoint* g = zone.Gp(defs[k].gp[i]);
-      for (int a = 0; a < 3; ++a) old[i][a] = g->position[a] - dt * g->velocity[a];
+      OldPosition(*zone.Gp(defs[k].gp[i]), dt, old[i]);
       c[i] = old[i];
     }
     if (TetVolume6(c[0], c[1], c[2], c[3]) == 0.0) continue;
@@ -853,6 +945,13 @@ void TetraRide(const Zone& zone, double dt, double p[3]) {
       std::copy(w, w + 4, bestW);
     }
   }
+  // A point just outside the tetrahedron stays on its surface.
+  double sum = 0.0;
+  for (double& w : bestW) {
+    w = std::max(w, 0.0);
+    sum += w;
+  }
+  for (double& w : bestW) w /= sum;
   for (int a = 0; a < 3; ++a) {
     p[a] = 0.0;
     for (int i = 0; i < 4; ++i) p[a] += bestW[i] * zone.Gp(defs[bestK].gp[i])->position[a];
@@ -887,13 +986,19 @@ void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3
     if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
     BackSubstitute(jac, index, f);
     const double d = std::max({std::fabs(f[0]), std::fabs(f[1]), std::fabs(f[2])});
-    if (k > 3 && d < 1e-5 && InUnitCube(rst)) return;
+    // Converged: a point just beyond a curved face of the brick, though
+    // within the zone by its plane faces, keeps the nearest coordinates
+    // of the brick itself.
+    if (k > 3 && d < 1e-5) {
+      for (int a = 0; a < 3; ++a) rst[a] = std::clamp(rst[a], 0.0, 1.0);
+      return;
+    }
     for (int a = 0; a < 3; ++a) rst[a] += f[a];
-    if (d != 0.0 && k < 10) continue;
-    for (int a = 0; a < 3; ++a)
-      if (rst[a] < -1e-5 || rst[a] > 1.00001) throw QJExcept("RST algorithm failed to converge.");
-    for (int a = 0; a < 3; ++a) rst[a] = std::clamp(rst[a], 0.0, 1.0);
-    if (k >= kMaxIterations) throw QJExcept("RST algorithm failed to converge within 50 steps after clamping.");
+    if (k >= kMaxIterations) throw QJExcept("RST algorithm failed to converge.");
+    // An iteration that has not settled is kept near the brick: no point of
+    // the zone lies a whole brick beyond it.
+    if (k >= 10)
+      for (int a = 0; a < 3; ++a) rst[a] = std::clamp(rst[a], -1.0, 2.0);
   }
 }
 
@@ -913,23 +1018,17 @@ void LargeStrainUpdate(double dt) {
         cornersOf = zone;
         for (int k = 0; k < 8; ++k) {
           const GridPoint* g = zone->Gp(k);
-          for (int a = 0; a < 3; ++a) {
-            now[k][a] = g->position[a];
-            old[k][a] = g->position[a] - dt * g->velocity[a];
-          }
+          OldPosition(*g, dt, old[k]);
+          for (int a = 0; a < 3; ++a) now[k][a] = g->position[a];
         }
       }
       double rst[3];
       SolveBrickCoordinates(old, x, rst);
       BrickMap(now, rst, x);
-      for (int nudge = 0; !zone->IsInside(x); ++nudge) {
-        if (nudge == 4) throw QJExcept("Large strain update error, particle not in zone after update.");
-        NudgeInward(rst);
-        BrickMap(now, rst, x);
-      }
     } else {
       TetraRide(*zone, dt, x);
     }
+    PullInside(*zone, x);
     p->SetCurrentPoint(p->current.time, x);
   }
 }

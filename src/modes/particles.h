@@ -186,6 +186,12 @@ void EndStep(bool largeStrain);
 void PostStep();
 // The grid-point's fluid velocity for this step (null without a fluid block).
 const double* GridPointVelocity(GridPoint& gp);
+// Keeps every grid-point's position as the particles stand against it now:
+// the next large-strain ride starts from there. (The flow keeps them too at
+// the end of each of its steps.)
+void KeepGridPositions();
+// The fluid velocities the particles will ask for in this step, at once.
+void GatherParticleVelocities();
 // Every grid-point's fluid velocity for this step at once.
 void GatherAllVelocities();
 // Moves every active particle by one step (largeStrain: rides with the zones).

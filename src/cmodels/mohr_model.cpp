@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cmodels/eigen3.h"
+#include "cmodels/eigen3x4.h"
 #include "cmodels/model_support.h"
 
 namespace {
@@ -508,15 +509,17 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
 
 namespace {
 
-// The return of a trial stress outside the surface (`bits` its state with
-// this update's failure cleared); answers whether it yielded.
-[[gnu::always_inline]] inline bool ReturnStress(const ReturnConstants& k, double stress[6], uint32_t bits,
-                                                uint32_t* state) {
+// The return of a trial stress outside the surface from its principal
+// values and directions (`ok` false for a stress that is not a number, which
+// stays as it is: the step's math check reports it); `bits` its state with
+// this update's failure cleared. Answers whether it yielded.
+[[gnu::always_inline]] inline bool ReturnFromPrincipal(const ReturnConstants& k, bool ok, const double p[3],
+                                                       const double v[3][3], double stress[6], uint32_t bits,
+                                                       uint32_t* state) {
   double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
   bool plastic = false;
-  double p[3], v[3][3], q[3];
-  // A stress that is not a number stays as it is: the step's math check reports it.
-  if (cmodels::SymEigen3(t, p, v)) {
+  double q[3];
+  if (ok) {
     const Tolerances tol(p, k);
     const int quick = ReturnOnShearPlane(p, k, tol, q);
     unsigned set = static_cast<unsigned>(quick);
@@ -551,7 +554,9 @@ namespace {
 // The elastic trials and checks of a run of tetrahedra first, then the
 // returns of those left outside, back to back: the short elastic loop keeps
 // its branches predictable, and the returns' long chains of dependent
-// operations overlap. Each tetrahedron's arithmetic is as for a call of its own.
+// operations overlap (the AVX2 code works their eigen-solutions four at a
+// time). Each tetrahedron's arithmetic is as for a call of its own.
+template <bool kVector>
 [[gnu::always_inline]] inline void MohrModel::UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const {
   constexpr int kRun = 16;
   int outside[kRun];
@@ -570,23 +575,46 @@ namespace {
     }
     if (n == 0) continue;
     const ReturnConstants k = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame);
-    for (int j = 0; j < n; ++j) {
-      const int i = outside[j];
-      // Only elastic increments feed the stiffness-proportional damping.
-      block.stiffnessDamping[i] = ReturnStress(k, block.stress[i], outsideBits[j], &block.state[i]) ? 0 : 1;
+    // Only elastic increments feed the stiffness-proportional damping.
+    if constexpr (kVector) {
+      for (int j = 0; j < n; j += 4) {
+        const int m = n - j < 4 ? n - j : 4;
+        const double* in[4] = {};
+        for (int l = 0; l < m; ++l) in[l] = block.stress[outside[j + l]];
+        double values[3][4], vectors[3][3][4];
+        bool ok[4];
+        cmodels::SymEigen3x4(in, m, values, vectors, ok);
+        for (int l = 0; l < m; ++l) {
+          const int i = outside[j + l];
+          const double p[3] = {values[0][l], values[1][l], values[2][l]};
+          const double v[3][3] = {{vectors[0][0][l], vectors[0][1][l], vectors[0][2][l]},
+                                  {vectors[1][0][l], vectors[1][1][l], vectors[1][2][l]},
+                                  {vectors[2][0][l], vectors[2][1][l], vectors[2][2][l]}};
+          block.stiffnessDamping[i] =
+              ReturnFromPrincipal(k, ok[l], p, v, block.stress[i], outsideBits[j + l], &block.state[i]) ? 0 : 1;
+        }
+      }
+    } else {
+      for (int j = 0; j < n; ++j) {
+        const int i = outside[j];
+        double p[3], v[3][3];
+        const bool ok = cmodels::SymEigen3(block.stress[i], p, v);
+        block.stiffnessDamping[i] =
+            ReturnFromPrincipal(k, ok, p, v, block.stress[i], outsideBits[j], &block.state[i]) ? 0 : 1;
+      }
     }
   }
 }
 
 void MohrModel::UpdateZoneBaseline(const Moduli& moduli, const ZoneStressBlock& block) const {
-  UpdateZone(moduli, block);
+  UpdateZone<false>(moduli, block);
 }
 
 // AVX2 without fused multiply-add: every operation rounds as in the
 // baseline code, so both give the same bits.
 __attribute__((target("arch=x86-64-v3,no-fma"))) void MohrModel::UpdateZoneAvx2(const Moduli& moduli,
                                                                                 const ZoneStressBlock& block) const {
-  UpdateZone(moduli, block);
+  UpdateZone<true>(moduli, block);
 }
 
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {

@@ -49,6 +49,7 @@ class MohrModel final : public ConstitutiveModel {
   bool TrialInside(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state,
                    uint32_t& bits) const;
   // A run of tetrahedra, compiled for the baseline and for the AVX2 level.
+  template <bool kVector>
   void UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const;
   void UpdateZoneBaseline(const Moduli& moduli, const ZoneStressBlock& block) const;
   void UpdateZoneAvx2(const Moduli& moduli, const ZoneStressBlock& block) const;

@@ -13,7 +13,8 @@ namespace cmodels {
 // with `spread` = 2 sqrt(J2 / 3), the scale of their error: a few rounding
 // units of it near a double root. Several times cheaper than the rotations;
 // for deciding, not for returning to a surface.
-inline void SymExtremeValues(const double s[6], double& least, double& greatest, double& spread) {
+[[gnu::always_inline]] inline void SymExtremeValues(const double s[6], double& least, double& greatest,
+                                                    double& spread) {
   const double q = (s[0] + s[1] + s[2]) / 3.0;
   const double d0 = s[0] - q, d1 = s[1] - q, d2 = s[2] - q;
   const double off = s[3] * s[3] + s[4] * s[4] + s[5] * s[5];
@@ -37,7 +38,7 @@ inline void SymExtremeValues(const double s[6], double& least, double& greatest,
 namespace detail {
 
 // Sorts three values ascending, with the columns of v.
-inline void SortColumns(double values[3], double v[3][3]) {
+[[gnu::always_inline]] inline void SortColumns(double values[3], double v[3][3]) {
   for (int i = 0; i < 2; ++i) {
     int m = i;
     for (int j = i + 1; j < 3; ++j)
@@ -122,7 +123,8 @@ namespace detail {
 
 // The symmetric 2 x 2 [a b; b d] by one rotation: values l0 (direction
 // (c, -s)) and l1 (direction (s, c)), exact to rounding whatever their gap.
-inline void SymEigen2(double a, double b, double d, double& l0, double& l1, double& c, double& s) {
+[[gnu::always_inline]] inline void SymEigen2(double a, double b, double d, double& l0, double& l1, double& c,
+                                             double& s) {
   if (b == 0.0) {
     l0 = a;
     l1 = d;
@@ -161,7 +163,7 @@ inline void SymEigen2(double a, double b, double d, double& l0, double& l1, doub
 // so that a double or triple root costs no precision. The value of that
 // direction is its Rayleigh quotient. Values and directions are as precise
 // as the rotations': a few rounding units of the tensor's size.
-inline bool SymEigen3(const double s[6], double values[3], double vectors[3][3]) {
+[[gnu::always_inline]] inline bool SymEigen3(const double s[6], double values[3], double vectors[3][3]) {
   double(*v)[3] = vectors;
   // Not 0 for a NaN or an infinity among the components.
   if (!(0.0 * s[0] + 0.0 * s[1] + 0.0 * s[2] + 0.0 * s[3] + 0.0 * s[4] + 0.0 * s[5] == 0.0)) {
@@ -193,9 +195,11 @@ inline bool SymEigen3(const double s[6], double values[3], double vectors[3][3])
     return true;
   }
   // Far from the ends of the range, so that the cubes below neither overflow
-  // nor underflow; a power of two scales exactly.
-  const double big = std::fmax(std::fmax(std::fmax(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2])),
-                               std::fmax(std::fmax(std::fabs(s[3]), std::fabs(s[4])), std::fabs(s[5])));
+  // nor underflow; a power of two scales exactly. The components are finite
+  // here, and two shears are not zero, so plain comparisons find the largest.
+  const auto larger = [](double a, double b) { return a > b ? a : b; };
+  const double big = larger(larger(larger(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2])),
+                            larger(larger(std::fabs(s[3]), std::fabs(s[4])), std::fabs(s[5])));
   const bool scaled = big > 1e100 || big < 1e-100;
   double f = 1.0;
   double a[6] = {s[0], s[1], s[2], s[3], s[4], s[5]};

@@ -2,6 +2,27 @@
 
 namespace cmodels {
 
+namespace {
+bool HasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("x86-64-v3");
+}
+
+// Read by every model call, written only between steps.
+bool& VectorFlag() {
+  static bool flag = HasAvx2();
+  return flag;
+}
+}  // namespace
+
+bool VectorKernels() { return VectorFlag(); }
+
+bool SetVectorKernels(bool on) {
+  if (on && !HasAvx2()) return false;
+  VectorFlag() = on;
+  return true;
+}
+
 void SaveProperties(ModelSaveObject& object, uint32_t type, int version, const double* values, int count) {
   object.type = type;
   object.word = static_cast<uint32_t>(version);

@@ -14,6 +14,13 @@ void SaveProperties(ModelSaveObject& object, uint32_t type, int version, const d
 // record with fewer values leaves the remaining properties as they are.
 const char* RestoreProperties(const ModelSaveObject& object, uint32_t type, double* values, int count);
 
+// Whether the built-in models' whole-zone updates run their AVX2 code (no
+// fused multiply-add, so the same bits as the baseline code): on where the
+// processor has it. The step's kernel level sets it with its own.
+bool VectorKernels();
+// False, and no change, when AVX2 is asked for and the processor lacks it.
+bool SetVectorKernels(bool on);
+
 // Adds the isotropic elastic increment for a strain increment with tensor shear
 // (K bulk, G shear modulus) to the six stress components.
 // The same from Lame's first constant (K - 2G/3) and twice the shear modulus.

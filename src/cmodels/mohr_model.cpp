@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cmodels/eigen3.h"
+#include "cmodels/eigen3x4.h"
 #include "cmodels/model_support.h"
 
 namespace {
@@ -31,7 +32,7 @@ double ClampedSin(double degrees) {
 // Whether the stress lies inside the yield surface for certain, from bounds
 // on its extreme principal values (Gershgorin discs and the deviator's norm):
 // most updates are elastic and need no eigen-solution.
-inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, double tension) {
+[[gnu::always_inline]] inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, double tension) {
   double r0 = std::fabs(t[3]) + std::fabs(t[4]);
   double r1 = std::fabs(t[3]) + std::fabs(t[5]);
   double r2 = std::fabs(t[4]) + std::fabs(t[5]);
@@ -54,7 +55,7 @@ inline bool InsideByBounds(const double t[6], double nphi, double shearLimit, do
 // across it, are within the length of the two other shear components of the
 // tensor's own (Weyl's inequality). Nearly exact in plane strain, where the
 // shears out of the plane are tiny.
-inline bool InsideByPlane(const double t[6], double nphi, double shearLimit, double tension) {
+[[gnu::always_inline]] inline bool InsideByPlane(const double t[6], double nphi, double shearLimit, double tension) {
   const double a3 = std::fabs(t[3]), a4 = std::fabs(t[4]), a5 = std::fabs(t[5]);
   double si, sj, sk, b, coupling;
   if (a4 >= a3 && a4 >= a5) {
@@ -76,7 +77,7 @@ inline bool InsideByPlane(const double t[6], double nphi, double shearLimit, dou
 // error and far below the tolerance of the return, so that a stress passed
 // here would have come back unchanged from the return too: near the surface
 // the answer is left to the return.
-inline bool InsideByValues(const double t[6], double nphi, double shearLimit, double tension) {
+[[gnu::always_inline]] inline bool InsideByValues(const double t[6], double nphi, double shearLimit, double tension) {
   double lo, hi, spread;
   cmodels::SymExtremeValues(t, lo, hi, spread);
   const double margin = 1e-7 * (std::fabs(lo) + std::fabs(hi) + spread);
@@ -149,18 +150,99 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
   return true;
 }
 
+// What the returns take from the moduli and the strengths alone, worked out
+// once per zone instead of once per tetrahedron, by the same expressions as
+// before (so the same bits): the flows of the planes in stress, n . dm of
+// the shear plane and of plane 2, and the elimination of the edge's 2 x 2
+// system, which SolveSmall does the same whatever the right-hand side.
+struct ReturnConstants {
+  double nphi, npsi, shearLimit, tension, alpha1, alpha2, twoG;
+  double dm[3], a;  // the shear plane alone
+  double dm0[3], dm2[3];
+  double a22;  // plane 2 alone
+  bool plane2;
+  double diag[2];  // the edge: the diagonal as set up, the eliminated rows
+  bool edge, swap;
+  double f, u00, u01, u11;
+};
+
+inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n[1] * c[1] + n[2] * c[2]; }
+
+// The flow of a plane in stress: dm = alpha2 (m . 1) + 2G m.
+inline void PlaneFlow(const double m[3], double alpha2, double twoG, double dm[3]) {
+  const double sum = m[0] + m[1] + m[2];
+  for (int i = 0; i < 3; ++i) dm[i] = alpha2 * sum + twoG * m[i];
+}
+
+ReturnConstants MakeReturnConstants(double nphi, double npsi, double shearLimit, double tension, double alpha1,
+                                    double alpha2) {
+  ReturnConstants k;
+  k.nphi = nphi, k.npsi = npsi, k.shearLimit = shearLimit, k.tension = tension, k.alpha1 = alpha1, k.alpha2 = alpha2;
+  const double twoG = alpha1 - alpha2;
+  k.twoG = twoG;
+  const double sum = npsi - 1.0;
+  k.dm[0] = alpha2 * sum - twoG;
+  k.dm[1] = alpha2 * sum;
+  k.dm[2] = alpha2 * sum + twoG * npsi;
+  k.a = -k.dm[0] + nphi * k.dm[2];
+  const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0};
+  const double m0[3] = {-1, 0, npsi}, m2[3] = {-1, npsi, 0};
+  PlaneFlow(m0, alpha2, twoG, k.dm0);
+  PlaneFlow(m2, alpha2, twoG, k.dm2);
+  // SolveSmall's tests for one unknown.
+  k.a22 = Dot(n2, k.dm2);
+  {
+    const double big = Max(0.0, std::fabs(k.a22));
+    k.plane2 = big > 0.0 && !(std::fabs(k.a22) <= 1e-13 * big);
+  }
+  // And its elimination for two.
+  double a[2][2] = {{Dot(n0, k.dm0), Dot(n0, k.dm2)}, {Dot(n2, k.dm0), Dot(n2, k.dm2)}};
+  k.diag[0] = a[0][0];
+  k.diag[1] = a[1][1];
+  double big = 0.0;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) big = Max(big, std::fabs(a[i][j]));
+  k.edge = false;
+  k.swap = false;
+  k.f = k.u00 = k.u01 = k.u11 = 0.0;
+  if (!(big > 0.0)) return k;
+  k.swap = std::fabs(a[1][0]) > std::fabs(a[0][0]);
+  if (k.swap) {
+    std::swap(a[0][0], a[1][0]);
+    std::swap(a[0][1], a[1][1]);
+  }
+  if (std::fabs(a[0][0]) <= 1e-13 * big) return k;
+  k.f = a[1][0] / a[0][0];
+  a[1][0] -= k.f * a[0][0];
+  a[1][1] -= k.f * a[0][1];
+  if (std::fabs(a[1][1]) <= 1e-13 * big) return k;
+  k.edge = true;
+  k.u00 = a[0][0];
+  k.u01 = a[0][1];
+  k.u11 = a[1][1];
+  return k;
+}
+
+// The tolerances of the planes for a principal stress (as the search's).
+struct Tolerances {
+  double shear, tension;
+  Tolerances(const double s[3], const ReturnConstants& k) {
+    const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
+    shear = 1e-11 * ((1.0 + k.nphi) * scale + std::fabs(k.shearLimit));
+    tension = 1e-11 * (scale + std::fabs(k.tension));
+  }
+};
+
 // The common return first: onto the shear plane 0 alone. The same
 // arithmetic as the search below for its first candidate, written out for
 // the planes' coefficients of 0 and 1: the same answers to the last bit.
 // 0 when the stress is admissible, 1 for the shear plane, and -1 when the
 // search must decide (-2 when the shear plane is violated and its return
 // fails).
-int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shearLimit, double tension, double alpha1,
-                       double alpha2, double out[3]) {
-  const double twoG = alpha1 - alpha2;
-  const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
-  const double tolShear = 1e-11 * ((1.0 + nphi) * scale + std::fabs(shearLimit));
-  const double tolTension = 1e-11 * (scale + std::fabs(tension));
+[[gnu::always_inline]] inline int ReturnOnShearPlane(const double s[3], const ReturnConstants& k, const Tolerances& tol,
+                                                     double out[3]) {
+  const double nphi = k.nphi, shearLimit = k.shearLimit, tension = k.tension;
+  const double tolShear = tol.shear, tolTension = tol.tension;
   const double h0 = (-s[0] + nphi * s[2]) - shearLimit;
   if (!(h0 > tolShear)) {
     // Admissible when no other plane is violated either.
@@ -169,9 +251,8 @@ int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shear
                        s[0] - tension > tolTension;
     return other ? -1 : 0;
   }
-  const double sum = npsi - 1.0;
-  const double dm[3] = {alpha2 * sum - twoG, alpha2 * sum, alpha2 * sum + twoG * npsi};
-  const double a = -dm[0] + nphi * dm[2];
+  const double* dm = k.dm;
+  const double a = k.a;
   if (!(std::fabs(a) > 0.0)) return -1;
   const double lambda = h0 / a;
   const double c[3] = {s[0] - lambda * dm[0], s[1] - lambda * dm[1], s[2] - lambda * dm[2]};
@@ -193,18 +274,10 @@ int ReturnOnShearPlane(const double s[3], double nphi, double npsi, double shear
   return 1;
 }
 
-inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n[1] * c[1] + n[2] * c[2]; }
-
-// The flow of a plane in stress: dm = alpha2 (m . 1) + 2G m.
-inline void PlaneFlow(const double m[3], double alpha2, double twoG, double dm[3]) {
-  const double sum = m[0] + m[1] + m[2];
-  for (int i = 0; i < 3; ++i) dm[i] = alpha2 * sum + twoG * m[i];
-}
-
 // How far a candidate misses the planes outside its set (a bit mask of
 // 0 to 5), then the criterion itself, from `bad` on.
-inline double MissedPlanes(const double c[3], unsigned set, double nphi, double shearLimit, double tension,
-                           double tolShear, double tolTension, double bad) {
+[[gnu::always_inline]] inline double MissedPlanes(const double c[3], unsigned set, double nphi, double shearLimit,
+                                                  double tension, double tolShear, double tolTension, double bad) {
   const double n[kPlanes][3] = {{-1, 0, nphi}, {0, 0, 1}, {-1, nphi, 0}, {0, -1, nphi}, {0, 1, 0}, {1, 0, 0}};
   for (int p = 0; p < kPlanes; ++p) {
     if (set & (1u << p)) continue;
@@ -224,54 +297,44 @@ inline double MissedPlanes(const double c[3], unsigned set, double nphi, double 
 // tension plane and not plane 3 is violated; this is its arithmetic for them,
 // so the same answers to the last bit. The set found, or 0 when the search
 // must decide.
-unsigned ReturnOnShearEdge(const double s[3], double nphi, double npsi, double shearLimit, double tension,
-                           double alpha1, double alpha2, double out[3]) {
-  const double twoG = alpha1 - alpha2;
-  const double scale = Max(Max(std::fabs(s[0]), std::fabs(s[1])), std::fabs(s[2]));
-  const double tolShear = 1e-11 * ((1.0 + nphi) * scale + std::fabs(shearLimit));
-  const double tolTension = 1e-11 * (scale + std::fabs(tension));
+[[gnu::always_inline]] inline unsigned ReturnOnShearEdge(const double s[3], const ReturnConstants& k,
+                                                         const Tolerances& tol, double out[3]) {
+  const double nphi = k.nphi, shearLimit = k.shearLimit, tension = k.tension;
+  const double tolShear = tol.shear, tolTension = tol.tension;
   const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0}, n3[3] = {0, -1, nphi};
   if (s[2] - tension > tolTension || s[1] - tension > tolTension || s[0] - tension > tolTension ||
       Dot(n3, s) - shearLimit > tolShear)
     return 0;
-  const double m0[3] = {-1, 0, npsi}, m2[3] = {-1, npsi, 0};
-  double dm0[3], dm2[3];
-  PlaneFlow(m0, alpha2, twoG, dm0);
-  PlaneFlow(m2, alpha2, twoG, dm2);
+  const double *dm0 = k.dm0, *dm2 = k.dm2;
   const double h0 = Dot(n0, s) - shearLimit, h2 = Dot(n2, s) - shearLimit;
-  if (h2 > tolShear) {
+  if (h2 > tolShear && k.plane2) {
     // Plane 2 alone.
-    double a[3][3], r[3], lambda[3];
-    a[0][0] = Dot(n2, dm2);
-    r[0] = h2;
-    const double diag = a[0][0];
-    if (SolveSmall(1, a, r, lambda)) {
-      const double c[3] = {s[0] - lambda[0] * dm2[0], s[1] - lambda[0] * dm2[1], s[2] - lambda[0] * dm2[2]};
-      const double bad = MissedPlanes(c, 4u, nphi, shearLimit, tension, tolShear, tolTension,
-                                      Max(0.0, -lambda[0] * std::fabs(diag) - tolShear));
-      if (!(bad > 0.0)) {
-        out[0] = c[0];
-        out[1] = c[1];
-        out[2] = c[2];
-        return 4u;
-      }
+    const double lambda = h2 / k.a22;
+    const double c[3] = {s[0] - lambda * dm2[0], s[1] - lambda * dm2[1], s[2] - lambda * dm2[2]};
+    const double bad = MissedPlanes(c, 4u, nphi, shearLimit, tension, tolShear, tolTension,
+                                    Max(0.0, -lambda * std::fabs(k.a22) - tolShear));
+    if (!(bad > 0.0)) {
+      out[0] = c[0];
+      out[1] = c[1];
+      out[2] = c[2];
+      return 4u;
     }
   }
-  // The edge of planes 0 and 2.
-  double a[3][3], r[3], lambda[3];
-  a[0][0] = Dot(n0, dm0);
-  a[0][1] = Dot(n0, dm2);
-  a[1][0] = Dot(n2, dm0);
-  a[1][1] = Dot(n2, dm2);
-  r[0] = h0;
-  r[1] = h2;
-  const double diag[2] = {a[0][0], a[1][1]};
-  if (!SolveSmall(2, a, r, lambda)) return 0;
+  // The edge of planes 0 and 2: SolveSmall's steps on the right-hand side.
+  if (!k.edge) return 0;
+  double r0 = h0, r1 = h2;
+  if (k.swap) std::swap(r0, r1);
+  r1 -= k.f * r0;
+  double lambda[2];
+  lambda[1] = r1 / k.u11;
+  double sum = r0;
+  sum -= k.u01 * lambda[1];
+  lambda[0] = sum / k.u00;
   double c[3] = {s[0], s[1], s[2]};
   for (int i = 0; i < 3; ++i) c[i] -= lambda[0] * dm0[i];
   for (int i = 0; i < 3; ++i) c[i] -= lambda[1] * dm2[i];
-  double bad = Max(0.0, -lambda[0] * std::fabs(diag[0]) - tolShear);
-  bad = Max(bad, -lambda[1] * std::fabs(diag[1]) - tolShear);
+  double bad = Max(0.0, -lambda[0] * std::fabs(k.diag[0]) - tolShear);
+  bad = Max(bad, -lambda[1] * std::fabs(k.diag[1]) - tolShear);
   bad = MissedPlanes(c, 1u | 4u, nphi, shearLimit, tension, tolShear, tolTension, bad);
   if (bad > 0.0) return 0;
   out[0] = c[0];
@@ -420,12 +483,17 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
   return nullptr;
 }
 
-bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const {
+// One tetrahedron's elastic trial and the checks before any eigen-solution;
+// true when the stress lies inside the surface (its update is done), false
+// when it must go to the return (`bits` then its state with this update's
+// failure cleared).
+[[gnu::always_inline]] inline bool MohrModel::TrialInside(const Moduli& moduli, const double strain[6],
+                                                          double stress[6], uint32_t* state, uint32_t& bits) const {
   // The trial stress is worked in place: a copy went through the stack and
   // came back in wider loads that stalled.
   cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, stress);
   const double* t = stress;
-  const uint32_t bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
+  bits = *state & ~static_cast<uint32_t>(kShearNow | kTensionNow);
   // A tetrahedron that yielded in its last update is likely to yield again:
   // it goes to the return at once; the others are first checked on closer
   // bounds and then on their principal values.
@@ -434,31 +502,37 @@ bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double s
       (!wasPlastic &&
        (InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) || InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
     *state = bits;
-    return false;
+    return true;
   }
-  return Return(moduli, stress, bits, state);
+  return false;
 }
 
-// Apart from the elastic path above, which stays short.
-[[gnu::noinline]] bool MohrModel::Return(const Moduli& moduli, double stress[6], uint32_t bits, uint32_t* state) const {
+namespace {
+
+// The return of a trial stress outside the surface from its principal
+// values and directions (`ok` false for a stress that is not a number, which
+// stays as it is: the step's math check reports it); `bits` its state with
+// this update's failure cleared. Answers whether it yielded.
+[[gnu::always_inline]] inline bool ReturnFromPrincipal(const ReturnConstants& k, bool ok, const double p[3],
+                                                       const double v[3][3], double stress[6], uint32_t bits,
+                                                       uint32_t* state) {
   double t[6] = {stress[0], stress[1], stress[2], stress[3], stress[4], stress[5]};
   bool plastic = false;
-  double p[3], v[3][3], q[3];
-  // A stress that is not a number stays as it is: the step's math check reports it.
-  if (cmodels::SymEigen3(t, p, v)) {
-    const int quick = ReturnOnShearPlane(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+  double q[3];
+  if (ok) {
+    const Tolerances tol(p, k);
+    const int quick = ReturnOnShearPlane(p, k, tol, q);
     unsigned set = static_cast<unsigned>(quick);
     if (quick < 0) {
-      set = quick == -2 ? ReturnOnShearEdge(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q)
-                        : 0u;
-      if (!set) set = ReturnPrincipal(p, nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame, q);
+      set = quick == -2 ? ReturnOnShearEdge(p, k, tol, q) : 0u;
+      if (!set) set = ReturnPrincipal(p, k.nphi, k.npsi, k.shearLimit, k.tension, k.alpha1, k.alpha2, q);
     }
     if (set) {
       plastic = true;
       // Back to the coordinate axes: add sum_k (q_k - p_k) v_k v_k^T.
-      for (int k = 0; k < 3; ++k) {
-        double d = q[k] - p[k];
-        double x = v[0][k], y = v[1][k], z = v[2][k];
+      for (int j = 0; j < 3; ++j) {
+        double d = q[j] - p[j];
+        double x = v[0][j], y = v[1][j], z = v[2][j];
         t[0] += d * x * x;
         t[1] += d * y * y;
         t[2] += d * z * z;
@@ -466,8 +540,8 @@ bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double s
         t[4] += d * x * z;
         t[5] += d * y * z;
       }
-      if (set & kShearPlanes) bits |= kShearNow | kShearPast;
-      if (set & kTensionPlanes) bits |= kTensionNow | kTensionPast;
+      if (set & kShearPlanes) bits |= MohrModel::kShearNow | MohrModel::kShearPast;
+      if (set & kTensionPlanes) bits |= MohrModel::kTensionNow | MohrModel::kTensionPast;
     }
   }
   for (int i = 0; i < 6; ++i) stress[i] = t[i];
@@ -475,18 +549,93 @@ bool MohrModel::UpdateOne(const Moduli& moduli, const double strain[6], double s
   return plastic;
 }
 
+}  // namespace
+
+// The elastic trials and checks of a run of tetrahedra first, then the
+// returns of those left outside, back to back: the short elastic loop keeps
+// its branches predictable, and the returns' long chains of dependent
+// operations overlap (the AVX2 code works their eigen-solutions four at a
+// time). Each tetrahedron's arithmetic is as for a call of its own.
+template <bool kVector>
+[[gnu::always_inline]] inline void MohrModel::UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const {
+  constexpr int kRun = 16;
+  int outside[kRun];
+  uint32_t outsideBits[kRun];
+  for (int first = 0; first < block.count; first += kRun) {
+    const int last = first + kRun < block.count ? first + kRun : block.count;
+    int n = 0;
+    for (int i = first; i < last; ++i) {
+      uint32_t bits;
+      if (TrialInside(moduli, block.strain[i], block.stress[i], &block.state[i], bits)) {
+        block.stiffnessDamping[i] = 1;
+      } else {
+        outside[n] = i;
+        outsideBits[n++] = bits;
+      }
+    }
+    if (n == 0) continue;
+    const ReturnConstants k = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame);
+    // Only elastic increments feed the stiffness-proportional damping.
+    if constexpr (kVector) {
+      for (int j = 0; j < n; j += 4) {
+        const int m = n - j < 4 ? n - j : 4;
+        const double* in[4] = {};
+        for (int l = 0; l < m; ++l) in[l] = block.stress[outside[j + l]];
+        double values[3][4], vectors[3][3][4];
+        bool ok[4];
+        cmodels::SymEigen3x4(in, m, values, vectors, ok);
+        for (int l = 0; l < m; ++l) {
+          const int i = outside[j + l];
+          const double p[3] = {values[0][l], values[1][l], values[2][l]};
+          const double v[3][3] = {{vectors[0][0][l], vectors[0][1][l], vectors[0][2][l]},
+                                  {vectors[1][0][l], vectors[1][1][l], vectors[1][2][l]},
+                                  {vectors[2][0][l], vectors[2][1][l], vectors[2][2][l]}};
+          block.stiffnessDamping[i] =
+              ReturnFromPrincipal(k, ok[l], p, v, block.stress[i], outsideBits[j + l], &block.state[i]) ? 0 : 1;
+        }
+      }
+    } else {
+      for (int j = 0; j < n; ++j) {
+        const int i = outside[j];
+        double p[3], v[3][3];
+        const bool ok = cmodels::SymEigen3(block.stress[i], p, v);
+        block.stiffnessDamping[i] =
+            ReturnFromPrincipal(k, ok, p, v, block.stress[i], outsideBits[j], &block.state[i]) ? 0 : 1;
+      }
+    }
+  }
+}
+
+void MohrModel::UpdateZoneBaseline(const Moduli& moduli, const ZoneStressBlock& block) const {
+  UpdateZone<false>(moduli, block);
+}
+
+// AVX2 without fused multiply-add: every operation rounds as in the
+// baseline code, so both give the same bits.
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MohrModel::UpdateZoneAvx2(const Moduli& moduli,
+                                                                                const ZoneStressBlock& block) const {
+  UpdateZone<true>(moduli, block);
+}
+
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
-  const bool plastic = UpdateOne(Moduli(prop_[kBulk - 1], shear), state.strain, state.stress, &state.state);
-  // Only elastic increments feed the stiffness-proportional damping.
-  state.stiffnessDamping = plastic ? 0 : 1;
+  ZoneStressBlock block;
+  block.zone = &state;
+  block.count = 1;
+  block.strain = &state.strain;
+  block.stress = &state.stress;
+  block.state = &state.state;
+  block.stiffnessDamping = &state.stiffnessDamping;
+  UpdateZoneBaseline(Moduli(prop_[kBulk - 1], shear), block);
   return nullptr;
 }
 
 const char* MohrModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
   const Moduli moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], *block.zone));
-  for (int i = 0; i < block.count; ++i)
-    block.stiffnessDamping[i] = UpdateOne(moduli, block.strain[i], block.stress[i], &block.state[i]) ? 0 : 1;
+  if (cmodels::VectorKernels())
+    UpdateZoneAvx2(moduli, block);
+  else
+    UpdateZoneBaseline(moduli, block);
   return nullptr;
 }
 

@@ -45,12 +45,14 @@ class MohrModel final : public ConstitutiveModel {
     Moduli(double bulk, double shear)
         : lame(bulk - 2.0 * shear / 3.0), twoG(2.0 * shear), alpha1(bulk + 4.0 * shear / 3.0) {}
   };
-  // One tetrahedron: the elastic trial, then the return when it lies outside
-  // the surface; answers whether it yielded.
-  bool UpdateOne(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state) const;
-  // The return of a trial stress outside the surface (`bits` the state with
-  // this update's failure cleared).
-  bool Return(const Moduli& moduli, double stress[6], uint32_t bits, uint32_t* state) const;
+  // One tetrahedron's elastic trial and the checks before any eigen-solution.
+  bool TrialInside(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state,
+                   uint32_t& bits) const;
+  // A run of tetrahedra, compiled for the baseline and for the AVX2 level.
+  template <bool kVector>
+  void UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const;
+  void UpdateZoneBaseline(const Moduli& moduli, const ZoneStressBlock& block) const;
+  void UpdateZoneAvx2(const Moduli& moduli, const ZoneStressBlock& block) const;
 
   double prop_[kPropertyCount] = {};  // bulk, shear, cohesion, friction, dilation, tension
   // Derived from the properties whenever one changes.

@@ -16,6 +16,7 @@
 #include "base/except.h"
 #include "base/string.h"
 #include "cmodels/constitutive_model.h"
+#include "cmodels/model_support.h"
 #include "model/calc_module.h"
 #include "model/gp_fluid.h"
 #include "model/grid_point.h"
@@ -702,6 +703,7 @@ bool SetKernelLevel(KernelLevel level) {
   __builtin_cpu_init();
   if (level == KernelLevel::kAvx2 && !__builtin_cpu_supports("x86-64-v3")) return false;
   Level() = level;
+  cmodels::SetVectorKernels(level == KernelLevel::kAvx2);
   return true;
 }
 

@@ -1,10 +1,14 @@
 #include "cmodels/eigen3.h"
 
+#include "cmodels/eigen3x4.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -156,6 +160,46 @@ TEST(PrincipalValuesTest, NotANumberIsRefused) {
     double p[3], v[3][3];
     EXPECT_FALSE(cmodels::SymEigen3(s.data(), p, v));
   }
+}
+
+// Four tensors at a time give what one at a time gives, to the last bit and
+// with the same floating-point flags: every tensor above (the hard ones, the
+// ones with a zero shear or a scale far from 1, NaNs and infinities) in
+// every lane, with the other lanes full or empty.
+TEST(PrincipalValuesTest, FourAtATimeGiveTheSameBits) {
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("x86-64-v3")) GTEST_SKIP() << "the processor lacks AVX2";
+  std::vector<std::array<double, 6>> all = HardTensors();
+  const double nan = std::nan(""), inf = 1.0 / 0.0 * 1.0;
+  all.push_back({1, 2, 3, nan, 0.5, 0.25});
+  all.push_back({1, 2, 3, 0.5, 0.25, inf});
+  const int flags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+  for (size_t i = 0; i < all.size(); ++i) {
+    for (int count = 1; count <= 4; ++count) {
+      const double* in[4] = {};
+      for (int l = 0; l < count; ++l) in[l] = all[(i + static_cast<size_t>(l) * 997) % all.size()].data();
+      std::feclearexcept(FE_ALL_EXCEPT);
+      double p1[4][3], v1[4][3][3];
+      bool ok1[4];
+      for (int l = 0; l < count; ++l) ok1[l] = cmodels::SymEigen3(in[l], p1[l], v1[l]);
+      const int flags1 = std::fetestexcept(flags);
+      std::feclearexcept(FE_ALL_EXCEPT);
+      double p4[3][4], v4[3][3][4];
+      bool ok4[4];
+      cmodels::SymEigen3x4(in, count, p4, v4, ok4);
+      EXPECT_EQ(std::fetestexcept(flags), flags1) << i << " " << count;
+      for (int l = 0; l < count; ++l) {
+        ASSERT_EQ(ok4[l], ok1[l]) << i << " lane " << l;
+        if (!ok1[l]) continue;
+        for (int k = 0; k < 3; ++k) {
+          EXPECT_EQ(std::memcmp(&p4[k][l], &p1[l][k], sizeof(double)), 0) << i << " lane " << l << " value " << k;
+          for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(std::memcmp(&v4[r][k][l], &v1[l][r][k], sizeof(double)), 0) << i << " lane " << l;
+        }
+      }
+    }
+  }
+  std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 }  // namespace

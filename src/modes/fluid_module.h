@@ -129,6 +129,8 @@ class FluidModule : public FluidCalcModule {
   double inflow_ = 0.0;
   double outflow_ = 0.0;
   int32_t lastSweeps_ = 0;
+  // Whether ZonePressureTerms took and cleared the increments of this step.
+  bool incrementsTaken_ = false;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
   // Beside gps_: their blocks, their implicit terms and what the zone walk

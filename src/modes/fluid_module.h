@@ -102,7 +102,6 @@ class FluidModule : public FluidCalcModule {
     double flow;
     double magnitude;
     double position[3];
-    double increment;  // the pressure increment, for the Biot stress update
   };
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
@@ -138,6 +137,8 @@ class FluidModule : public FluidCalcModule {
   std::vector<GpFluidData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
   std::vector<FlowNode> nodes_;
+  // Beside gps_: the pressure increments, for the Biot stress update.
+  std::vector<double> increments_;
   std::vector<double> matrices_;  // the zones' matrices in zone order
   ImplicitRelaxation relax_;      // sized while the implicit scheme is on
   // Whether gps_ holds every grid-point with a fluid block.

@@ -339,11 +339,11 @@ void FluidModule::ZonePressureTerms() {
   const size_t count = blocks_.size();
   for (size_t k = 0; k < count; ++k) {
     if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
-    nodes_[k].increment = blocks_[k]->pressureIncrement;
+    increments_[k] = blocks_[k]->pressureIncrement;
     blocks_[k]->pressureIncrement = 0.0;
   }
   incrementsTaken_ = true;
-  const FlowNode* nodes = nodes_.data();
+  const double* increments = increments_.data();
   const size_t zoneCount = zones_.size();
   for (size_t z = 0; z < zoneCount; ++z) {
     const ZoneWork& w = zones_[z];
@@ -351,7 +351,7 @@ void FluidModule::ZonePressureTerms() {
     const double biot = w.record->stepValues[3];
     if (biot == 0.0) continue;
     double sum = 0.0;
-    for (int i = 0; i < w.n; ++i) sum += nodes[w.node[i]].increment;
+    for (int i = 0; i < w.n; ++i) sum += increments[w.node[i]];
     const double dp = sum / w.n;
     if (dp == 0.0 || w.zone->IsNull()) continue;
     ShiftZoneStress(*w.zone, biot * dp);

@@ -591,7 +591,15 @@ inline void PrefetchFluid(const Zone& next, const Zone* after) {
     }
   if (!after) return;
   GridPoint* const* ga = after->Gps();
-  for (int i = 0; i < after->GpCount(); ++i) __builtin_prefetch(&ga[i]->porePressure, 0);
+  for (int i = 0; i < after->GpCount(); ++i) {
+    __builtin_prefetch(&ga[i]->porePressure, 0);
+    __builtin_prefetch(&ga[i]->fluid, 0);
+  }
+  if (const Zone* later = ModelList<Zone>::Next(after)) {
+    const char* list = reinterpret_cast<const char*>(later->Gps());
+    __builtin_prefetch(list, 0);
+    __builtin_prefetch(list + sizeof(GridPoint*) * (kZoneSlots - 1), 0);
+  }
 }
 
 // The walk over the zones, compiled once for each instruction-set level.

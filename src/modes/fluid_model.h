@@ -50,17 +50,20 @@ enum Anisotropic : int {
 // A zone's fluid model record.
 class FluidModel : public ZoneRecord {
  public:
+  // What the step reads of the record comes first, on its first two lines;
+  // the matrix, which the step reads from its own copy, and the properties
+  // follow.
   int32_t modelType = 0;
-  // Packed upper triangle of the symmetric 8 x 8 conductance matrix, by rows.
-  double matrix[36] = {};
-  std::unique_ptr<double[]> properties;  // one value per keyword; none until MODEL
-  double cutPressureSum = 0.0;
-  double density = 0.0;
-  double cornerWeights[8] = {};
   // Operation 3's answer, kept so that the step makes no handler call: taken
   // again whenever a property, the model or the Biot mode changes, and at
   // every preparation; not saved.
   double stepValues[4] = {};
+  double density = 0.0;
+  double cornerWeights[8] = {};
+  double cutPressureSum = 0.0;
+  // Packed upper triangle of the symmetric 8 x 8 conductance matrix, by rows.
+  double matrix[36] = {};
+  std::unique_ptr<double[]> properties;  // one value per keyword; none until MODEL
 
   FluidModel() = default;
   std::unique_ptr<ZoneRecord> Clone() const override;

@@ -363,6 +363,7 @@ void FluidModule::BuildWorkLists() {
     if (numbers.Fill(*z, r, w)) zones_.push_back(w);
   }
   nodes_.resize(gps_.size());
+  increments_.resize(gps_.size());
   PackMatrices(zones_, matrices_);
   if (implicit_)
     relax_.Resize(gps_.size());

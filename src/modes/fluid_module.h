@@ -102,7 +102,6 @@ class FluidModule : public FluidCalcModule {
     double flow;
     double magnitude;
     double position[3];
-    double increment;  // the pressure increment, for the Biot stress update
   };
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
@@ -129,6 +128,8 @@ class FluidModule : public FluidCalcModule {
   double inflow_ = 0.0;
   double outflow_ = 0.0;
   int32_t lastSweeps_ = 0;
+  // Whether ZonePressureTerms took and cleared the increments of this step.
+  bool incrementsTaken_ = false;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
   // Beside gps_: their blocks, their implicit terms and what the zone walk
@@ -136,6 +137,8 @@ class FluidModule : public FluidCalcModule {
   std::vector<GpFluidData*> blocks_;
   std::vector<ImplicitTerms*> terms_;
   std::vector<FlowNode> nodes_;
+  // Beside gps_: the pressure increments, for the Biot stress update.
+  std::vector<double> increments_;
   std::vector<double> matrices_;  // the zones' matrices in zone order
   ImplicitRelaxation relax_;      // sized while the implicit scheme is on
   // Whether gps_ holds every grid-point with a fluid block.

@@ -22,6 +22,20 @@ constexpr double kSaturated = 0.99999;
 // explicit step back most.
 constexpr size_t kRecordsAhead = 8;
 
+// How many grid-points ahead the walks over the step's grid-points ask for
+// the lines they read: a grid-point's flags, position and pore pressure lie
+// on three lines of a large object, its block on two more.
+constexpr size_t kGpsAhead = 8;
+
+// The lines of a grid-point and its block that the step's walks read.
+inline void PrefetchGp(const GridPoint* gp, const GpFluidData* f) {
+  __builtin_prefetch(&gp->flags, 1);
+  __builtin_prefetch(gp->position, 0);
+  __builtin_prefetch(&gp->porePressure, 1);
+  __builtin_prefetch(f, 1);
+  __builtin_prefetch(&f->saturation, 1);
+}
+
 bool Linked(const GridPoint& gp) { return (gp.flags & (NodeBase::kAttached | NodeBase::kSlaved)) != 0; }
 bool Fixed(const GridPoint& gp) { return (gp.flags & NodeBase::kFixPorePressure) != 0; }
 bool Excluded(const GridPoint& gp) { return (gp.flags & NodeBase::kNoFluidZone) != 0; }
@@ -99,6 +113,7 @@ void FluidModule::Step(CommandType&) {
   // side, in the order the blocks would have taken them.
   const size_t count = gps_.size();
   for (size_t k = 0; k < count; ++k) {
+    if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
     const GridPoint& gp = *gps_[k];
     const GpFluidData& f = *blocks_[k];
     FlowNode& node = nodes_[k];
@@ -121,21 +136,30 @@ void FluidModule::Step(CommandType&) {
       node.magnitude += std::fabs(q[i]);
     }
   }
-  for (size_t k = 0; k < count; ++k) {
-    blocks_[k]->flow = nodes_[k].flow;
-    blocks_[k]->flowMagnitude = nodes_[k].magnitude;
-  }
-  ApplyPass(1);
-  if (implicit_) ApplyPass(2);
   // Links between grid-points pass the flows on first, and the increments
   // back between the update and the new pressures.
   const bool linked = FluidLinked();
-  if (linked) FluidLinkPass(1);
+  // With no apply condition, no link and the explicit scheme nothing
+  // touches the flows between the zone walk and the update: the update's
+  // walk gives them back itself (the magnitudes end at 0 there).
+  const bool direct = !implicit_ && !linked && !GlobalApplyList().Head();
+  if (!direct) {
+    for (size_t k = 0; k < count; ++k) {
+      if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
+      blocks_[k]->flow = nodes_[k].flow;
+      blocks_[k]->flowMagnitude = nodes_[k].magnitude;
+    }
+    ApplyPass(1);
+    if (implicit_) ApplyPass(2);
+    if (linked) FluidLinkPass(1);
+  }
   // The explicit update and the new pressure of a grid-point depend on that
   // grid-point alone: one walk does both.
   for (size_t k = 0; k < count; ++k) {
+    if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
     GridPoint& gp = *gps_[k];
     GpFluidData& f = *blocks_[k];
+    if (direct) f.flow = nodes_[k].flow;
     if (Excluded(gp)) f.flow = 0.0;
     f.netFlow = f.flow;
     if (Linked(gp)) f.flow = 0.0;
@@ -287,6 +311,7 @@ void FluidModule::MechanicalCoupling() {
   if (linked) FluidLinkPass(1);
   const size_t count = gps_.size();
   for (size_t k = 0; k < count; ++k) {
+    if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
     GridPoint& gp = *gps_[k];
     if (Excluded(gp)) continue;
     GpFluidData& f = *blocks_[k];
@@ -309,10 +334,16 @@ void FluidModule::MechanicalCoupling() {
 
 void FluidModule::ZonePressureTerms() {
   if (!Settings().porePressure) return;
-  // The increments side by side for the zone walk.
+  // The increments side by side for the zone walk; they are cleared as
+  // they are taken, for ClearFlowSums.
   const size_t count = blocks_.size();
-  for (size_t k = 0; k < count; ++k) nodes_[k].increment = blocks_[k]->pressureIncrement;
-  const FlowNode* nodes = nodes_.data();
+  for (size_t k = 0; k < count; ++k) {
+    if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
+    increments_[k] = blocks_[k]->pressureIncrement;
+    blocks_[k]->pressureIncrement = 0.0;
+  }
+  incrementsTaken_ = true;
+  const double* increments = increments_.data();
   const size_t zoneCount = zones_.size();
   for (size_t z = 0; z < zoneCount; ++z) {
     const ZoneWork& w = zones_[z];
@@ -320,7 +351,7 @@ void FluidModule::ZonePressureTerms() {
     const double biot = w.record->stepValues[3];
     if (biot == 0.0) continue;
     double sum = 0.0;
-    for (int i = 0; i < w.n; ++i) sum += nodes[w.node[i]].increment;
+    for (int i = 0; i < w.n; ++i) sum += increments[w.node[i]];
     const double dp = sum / w.n;
     if (dp == 0.0 || w.zone->IsNull()) continue;
     ShiftZoneStress(*w.zone, biot * dp);
@@ -328,11 +359,16 @@ void FluidModule::ZonePressureTerms() {
 }
 
 void FluidModule::ClearPressureIncrements() {
-  for (GpFluidData* f : blocks_) f->pressureIncrement = 0.0;
+  const size_t count = blocks_.size();
+  for (size_t k = 0; k < count; ++k) {
+    if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
+    blocks_[k]->pressureIncrement = 0.0;
+  }
 }
 
 void FluidModule::ClearFlowSums() {
-  ClearPressureIncrements();
+  if (!incrementsTaken_) ClearPressureIncrements();
+  incrementsTaken_ = false;
   if (pcut_) PressureCut();
 }
 

@@ -18,7 +18,7 @@
 namespace {
 
 uint32_t g_prepared = 0;
-uint32_t g_minimumZones = 2048, g_minimumGps = 8192;
+uint32_t g_minimumZones = kStepChunkZones, g_minimumGps = kStepChunkGps;
 
 // What the layouts were made from: a change of any of these lays them out anew.
 struct GridKey {

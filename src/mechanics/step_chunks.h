@@ -25,6 +25,7 @@ void SetStepThreads(int count);
 // The fewest zones and grid-points a chunk takes: a smaller grid is cut into
 // fewer chunks, down to the serial passes, since waking the threads would cost
 // more than they save. Tests lower them to run small grids on threads.
+constexpr uint32_t kStepChunkZones = 2048, kStepChunkGps = 8192;  // the defaults
 void SetStepChunkMinimum(uint32_t zones, uint32_t gps);
 
 // A preparation recomputed the zones' geometry and the grid-points'

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "base/linklist.h"
@@ -16,6 +17,15 @@
 #include "model/zone.h"
 
 namespace {
+
+// Threads without work sleep instead of spinning: the machine may be shared,
+// and between the passes of a step and between commands they have nothing to
+// do (spinning threads, on a machine with more threads than free cores, slow
+// the step down many times over). This runs before the OpenMP runtime reads
+// its settings; an OMP_WAIT_POLICY of the user's own is kept.
+void SleepingWorkers(int, char**, char**) { setenv("OMP_WAIT_POLICY", "passive", 0); }
+__attribute__((section(".preinit_array"), used)) void (*const g_sleepingWorkers)(int, char**,
+                                                                                 char**) = &SleepingWorkers;
 
 uint32_t g_prepared = 0;
 uint32_t g_minimumZones = kStepChunkZones, g_minimumGps = kStepChunkGps;
@@ -59,9 +69,48 @@ class StepChunks {
     if (!(zoneKey_ == key)) {
       zoneKey_ = key;
       zonesChecked_ = false;
-      LayOutZones(static_cast<uint32_t>(threads));
+      rebalance_ = false;
+      sinceBalance_ = 0;
+      const uint32_t count = ZoneList().Count();
+      const uint32_t n = std::min(static_cast<uint32_t>(threads), count / std::max(g_minimumZones, 1u));
+      begins_.clear();
+      for (uint32_t c = 0; n >= 2 && c <= n; ++c) begins_.push_back(ChunkBegin(c, n, count));
+      LayOutZones();
+    } else if (rebalance_) {
+      rebalance_ = false;
+      LayOutZones();
     }
     return zones_.chunks.size() >= 2 ? &zones_ : nullptr;
+  }
+
+  // The chunks' times in the last pass: where one took much longer than the
+  // mean (the zones that yield are seldom spread evenly), the next pass
+  // cuts the list anew at equal shares of the time, each chunk's time taken
+  // as spread evenly over its zones. At most once in 10 passes.
+  void ZoneTimes(const double* seconds) {
+    const size_t n = zones_.chunks.size();
+    if (n < 2 || ++sinceBalance_ < 10) return;
+    double total = 0.0, most = 0.0;
+    for (size_t k = 0; k < n; ++k) {
+      total += seconds[k];
+      most = std::max(most, seconds[k]);
+    }
+    if (!(total > 0.0) || !(most > 1.25 * total / static_cast<double>(n))) return;
+    sinceBalance_ = 0;
+    rebalance_ = true;
+    const uint32_t count = zones_.chunks.back().end;
+    size_t k = 0;
+    double before = 0.0;  // the time of the chunks before chunk k
+    for (size_t j = 1; j < n; ++j) {
+      const double target = total * static_cast<double>(j) / static_cast<double>(n);
+      while (k + 1 < n && before + seconds[k] < target) before += seconds[k++];
+      const ZoneChunks::Chunk& old = zones_.chunks[k];
+      const double part = seconds[k] > 0.0 ? std::clamp((target - before) / seconds[k], 0.0, 1.0) : 0.0;
+      uint32_t at = old.begin + static_cast<uint32_t>(part * static_cast<double>(old.end - old.begin));
+      // Every chunk keeps a zone at least.
+      at = std::clamp(at, begins_[j - 1] + 1, count - static_cast<uint32_t>(n - j));
+      begins_[j] = at;
+    }
   }
 
   GpChunks* Gps(int threads) {
@@ -97,12 +146,16 @@ class StepChunks {
   }
 
  private:
-  void LayOutZones(uint32_t threads) {
+  // Lays the zone chunks out from their first places in begins_.
+  void LayOutZones() {
     ZoneChunks& z = zones_;
-    z = ZoneChunks();
-    const uint32_t count = ZoneList().Count();
-    const uint32_t n = std::min(threads, count / std::max(g_minimumZones, 1u));
-    if (n < 2) return;
+    z.chunks.clear();
+    z.masked.clear();
+    z.shared.clear();
+    z.sharedStart.clear();
+    z.entries.clear();
+    if (begins_.size() < 3) return;
+    const uint32_t n = static_cast<uint32_t>(begins_.size() - 1);
     // Grid-points numbered in list order through their pass marks.
     const uint32_t gpCount = GridPointList().Count();
     {
@@ -110,12 +163,14 @@ class StepChunks {
       for (GridPoint* gp : GridPointList()) gp->forceStamp = i++;
     }
     constexpr uint16_t kNone = 0xFFFF;
-    std::vector<uint16_t> first(gpCount, kNone);
-    std::vector<uint32_t> later(gpCount, 0);  // entries from later chunks
-    z.chunks.resize(n);
+    std::vector<uint16_t>& first = first_;
+    std::vector<uint32_t>& later = later_;  // entries from later chunks
+    first.assign(gpCount, kNone);
+    later.assign(gpCount, 0);
+    z.chunks.assign(n, ZoneChunks::Chunk());
     uint32_t c = 0, index = 0;
     for (Zone* zone : ZoneList()) {
-      while (c + 1 < n && index >= ChunkBegin(c + 1, n, count)) ++c;
+      while (c + 1 < n && index >= begins_[c + 1]) ++c;
       ZoneChunks::Chunk& chunk = z.chunks[c];
       if (!chunk.first) {
         chunk.first = zone;
@@ -140,15 +195,15 @@ class StepChunks {
       ++index;
     }
     // The shared grid-points in list order, their entries in zone order.
-    std::vector<uint32_t> slot(gpCount, 0);
+    std::vector<uint32_t>& slot = later;  // where each one's next entry goes
     z.sharedStart.push_back(0);
     {
       uint32_t i = 0;
       for (GridPoint* gp : GridPointList()) {
-        if (later[i]) {
+        if (const uint32_t entries = later[i]) {
           slot[i] = z.sharedStart.back();
           z.shared.push_back(gp);
-          z.sharedStart.push_back(z.sharedStart.back() + later[i]);
+          z.sharedStart.push_back(z.sharedStart.back() + entries);
         }
         ++i;
       }
@@ -213,6 +268,11 @@ class StepChunks {
   }
 
   ZoneChunks zones_;
+  std::vector<uint32_t> begins_;  // the zone chunks' first places, and the count
+  bool rebalance_ = false;        // begins_ moved: lay the chunks out again
+  uint32_t sinceBalance_ = 0;
+  std::vector<uint16_t> first_;  // scratch of the layout, kept for the next one
+  std::vector<uint32_t> later_;
   GpChunks gps_;
   GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_;
   bool zonesChecked_ = false, gpsChecked_ = false;
@@ -239,6 +299,8 @@ void StepPrepared() { ++g_prepared; }
 const ZoneChunks* CurrentZoneChunks(int threads) { return Chunks().Zones(threads); }
 
 bool ZonesThreadable() { return Chunks().ZonesThreadable(); }
+
+void ZoneChunkTimes(const double* seconds) { Chunks().ZoneTimes(seconds); }
 
 GpChunks* CurrentGpChunks(int threads) { return Chunks().Gps(threads); }
 

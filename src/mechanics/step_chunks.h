@@ -63,6 +63,11 @@ struct ZoneChunks {
 // pass marks as scratch while it lays them out (they are left at 0).
 const ZoneChunks* CurrentZoneChunks(int threads);
 
+// The time each zone chunk took in a pass (seconds, one per chunk): where
+// they differ much, the chunks are cut anew before a later pass, at equal
+// shares of the time. The results do not depend on where the cuts fall.
+void ZoneChunkTimes(const double* seconds);
+
 // Whether the threaded zone pass may run: every zone with a model has
 // tetrahedra of positive volume (no zone can stop the pass) and none has
 // hysteretic damping. Checked again after a preparation or a grid change.

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <exception>
 
+#include <omp.h>
+
 #include "base/except.h"
 #include "base/string.h"
 #include "cmodels/constitutive_model.h"
@@ -763,6 +765,7 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   uint32_t started[kMaxStepChunks];
+  double seconds[kMaxStepChunks];
   const bool vector = Level() == KernelLevel::kAvx2;
   const uint32_t stamp = c.stamp;
   const size_t shared = chunks.shared.size();
@@ -772,6 +775,7 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
   {
 #pragma omp for schedule(static, 1)
     for (int k = 0; k < n; ++k) {
+      const double start = omp_get_wtime();
       PassContext local = c;
       local.started = 0;
       try {
@@ -783,6 +787,7 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
         errors[k] = std::current_exception();
       }
       started[k] = local.started;
+      seconds[k] = omp_get_wtime() - start;
     }
 #pragma omp single
     for (int k = 0; k < n; ++k) failed = failed || errors[k];
@@ -797,6 +802,7 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
       ZeroUnstarted(stamp);
       std::rethrow_exception(errors[k]);
     }
+  ZoneChunkTimes(seconds);
 }
 
 }  // namespace

@@ -116,6 +116,19 @@ TEST_F(StepThreadsTest, SavedModelIsTheSameOnOneAndFourThreads) {
     EXPECT_TRUE(serial.saved == threaded.saved);
     EXPECT_TRUE(RunFresh(4, c.lines).saved == threaded.saved);  // and again
     EXPECT_TRUE(RunFresh(3, c.lines).saved == threaded.saved);  // chunks of other sizes
+
+    // The chunks cut anew in the middle of a run, as after uneven times.
+    std::vector<const char*> longer = c.lines;
+    longer.push_back("step 50");
+    const Outcome recut = RunFresh(4, longer, [] {
+      const double seconds[4] = {1.0, 0.1, 0.1, 0.1};
+      for (int i = 0; i < 10; ++i) ZoneChunkTimes(seconds);
+      const ZoneChunks* zones = CurrentZoneChunks(4);
+      ASSERT_NE(zones, nullptr);
+      EXPECT_LT(zones->chunks[0].end - zones->chunks[0].begin, zones->chunks[3].end - zones->chunks[3].begin);
+    });
+    EXPECT_TRUE(recut.chunked);
+    EXPECT_TRUE(recut.saved == RunFresh(1, longer).saved);
   }
 }
 

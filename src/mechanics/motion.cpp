@@ -328,14 +328,14 @@ __attribute__((target("arch=x86-64-v3,no-fma"))) void MoveChunkAvx2(const GpChun
   MoveChunk<true>(chunks, k, c, sums);
 }
 
-void MoveThreaded(GpChunks& chunks, MotionContext& c) {
+void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   double maxUnbalanced[kMaxStepChunks], localRatio[kMaxStepChunks];
   uint32_t count[kMaxStepChunks];
   double* sums = chunks.sums.data();
   const bool vector = CurrentKernelLevel() == KernelLevel::kAvx2;
-#pragma omp parallel for num_threads(n) schedule(static, 1)
+#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1)
   for (int k = 0; k < n; ++k) {
     MotionContext local = c;
     local.maxUnbalanced = 0.0;
@@ -412,7 +412,7 @@ void GridPointMotion() {
   }
   try {
     if (chunks) {
-      MoveThreaded(*chunks, c);
+      MoveThreaded(*chunks, c, threads);
     } else if (Settings().freeField) {
       const StepParticipants& participants = CurrentModel().Participants();
       // Free-field grid-points first: corner columns, then side grids, each

@@ -64,7 +64,7 @@ class StepChunks {
  public:
   static constexpr int kMaxChunks = kMaxStepChunks;
   const ZoneChunks* Zones(int threads) {
-    threads = std::min(threads, kMaxChunks);
+    threads = std::min(threads * kZoneChunksPerThread, kMaxChunks);
     const GridKey key = KeyNow(threads, g_minimumZones);
     if (!(zoneKey_ == key)) {
       zoneKey_ = key;
@@ -114,7 +114,7 @@ class StepChunks {
   }
 
   GpChunks* Gps(int threads) {
-    threads = std::min(threads, kMaxChunks);
+    threads = std::min(threads * kGpChunksPerThread, kMaxChunks);
     const GridKey key = KeyNow(threads, g_minimumGps);
     if (!(gpKey_ == key)) {
       gpKey_ = key;

@@ -13,7 +13,11 @@
 class Zone;
 class GridPoint;
 
-// The most chunks a list is cut into, whatever the thread count.
+// The zone list is cut into a chunk per thread (each cut costs the terms
+// added afterwards); the grid-point list, which costs nothing to cut, into a
+// few per thread, which the threads take as they come free. No list is cut
+// into more than kMaxStepChunks.
+constexpr int kZoneChunksPerThread = 1, kGpChunksPerThread = 4;
 constexpr int kMaxStepChunks = 256;
 
 // The threads of the step's passes: OMP_NUM_THREADS, by default the cores

@@ -10,6 +10,7 @@
 
 #include "mechanics/zone_pass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -761,7 +762,7 @@ void ZeroUnstarted(uint32_t stamp) {
 // The chunks on the threads, then the shared grid-points' later terms. An
 // error is reported as the serial pass would report it: the first in list
 // order (the checks before the pass leave none that a zone could raise).
-void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
+void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, int threads) {
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   uint32_t started[kMaxStepChunks];
@@ -771,9 +772,9 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks) {
   const size_t shared = chunks.shared.size();
   uint32_t sharedStarted = 0;
   bool failed = false;
-#pragma omp parallel num_threads(n)
+#pragma omp parallel num_threads(std::min(n, threads))
   {
-#pragma omp for schedule(static, 1)
+#pragma omp for schedule(dynamic, 1)
     for (int k = 0; k < n; ++k) {
       const double start = omp_get_wtime();
       PassContext local = c;
@@ -845,7 +846,7 @@ void ZoneStressPass(bool startSums) {
     c.stamp = LastStamp();
   }
   if (chunks) {
-    ThreadedPass(c, plain, *chunks);
+    ThreadedPass(c, plain, *chunks, threads);
     if (c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
     return;
   }

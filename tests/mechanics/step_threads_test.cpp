@@ -53,7 +53,7 @@ class StepThreadsTest : public CycleTest {
     RunLines(fresh, out, {"save run.sav"});
     o.saved = UntimedSave(TempDir::Read("run.sav"));
     const ZoneChunks* zones = CurrentZoneChunks(threads);
-    o.chunked = zones && zones->chunks.size() == static_cast<size_t>(threads) && !zones->shared.empty() &&
+    o.chunked = zones && zones->chunks.size() >= static_cast<size_t>(threads) && !zones->shared.empty() &&
                 ZonesThreadable() && CurrentGpChunks(threads) && GridPointsThreadable(Settings().timestep);
     for (GridPoint* gp : GridPointList()) o.moved += std::fabs(gp->displacement[2]);
     for (Zone* zone : ZoneList())
@@ -121,11 +121,13 @@ TEST_F(StepThreadsTest, SavedModelIsTheSameOnOneAndFourThreads) {
     std::vector<const char*> longer = c.lines;
     longer.push_back("step 50");
     const Outcome recut = RunFresh(4, longer, [] {
-      const double seconds[4] = {1.0, 0.1, 0.1, 0.1};
-      for (int i = 0; i < 10; ++i) ZoneChunkTimes(seconds);
+      std::vector<double> seconds(CurrentZoneChunks(4)->chunks.size(), 0.1);
+      seconds[0] = 1.0;
+      for (int i = 0; i < 10; ++i) ZoneChunkTimes(seconds.data());
       const ZoneChunks* zones = CurrentZoneChunks(4);
       ASSERT_NE(zones, nullptr);
-      EXPECT_LT(zones->chunks[0].end - zones->chunks[0].begin, zones->chunks[3].end - zones->chunks[3].begin);
+      EXPECT_LT(zones->chunks.front().end - zones->chunks.front().begin,
+                zones->chunks.back().end - zones->chunks.back().begin);
     });
     EXPECT_TRUE(recut.chunked);
     EXPECT_TRUE(recut.saved == RunFresh(1, longer).saved);

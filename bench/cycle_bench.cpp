@@ -1,9 +1,10 @@
 // Zone-steps per second of the calculation cycle on a brick grid of
 // 50 x 50 x 40 = 100,000 zones (and 50 x 50 x 400 = 1,000,000) on rollers
-// with a fixed base, settling under gravity, single-threaded: elastic,
+// with a fixed base, settling under gravity: elastic,
 // Mohr-Coulomb staying mostly elastic, and Mohr-Coulomb yielding. Also
 // reports the memory the grid takes. The second argument picks the kernels'
-// instruction-set level (0 the baseline code, 1 AVX2 where the processor has it).
+// instruction-set level (0 the baseline code, 1 AVX2 where the processor has it);
+// the third, where given, the threads of the step (elapsed time then).
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -18,6 +19,7 @@
 #include "mechanics/cycle.h"
 #include "mechanics/install_mechanics_apply.h"
 #include "mechanics/motion.h"
+#include "mechanics/step_chunks.h"
 #include "mechanics/zone_pass.h"
 #include "model/grid.h"
 #include "model/grid_commands.h"
@@ -59,8 +61,9 @@ void AssignModels(Material material) {
   }
 }
 
-void BM_Step(benchmark::State& state, Material material) {
+void StepOn(benchmark::State& state, Material material, int threads) {
   kNz = static_cast<int>(state.range(0));
+  SetStepThreads(threads);
   if (!SetKernelLevel(state.range(1) ? KernelLevel::kAvx2 : KernelLevel::kBaseline)) {
     state.SkipWithError("the processor lacks AVX2");
     return;
@@ -87,8 +90,8 @@ void BM_Step(benchmark::State& state, Material material) {
       for (int k = 0; k < zone->TetraPerOverlay(); ++k)
         for (double s : zone->Tetra(o)[k].stress) checksum += s;
   for (GridPoint* gp : GridPointList()) checksum += gp->velocity[2];
-  std::fprintf(stderr, "%d layers, model %d, level %d: checksum %.17g\n", kNz, static_cast<int>(material),
-               static_cast<int>(state.range(1)), checksum);
+  std::fprintf(stderr, "%d layers, model %d, level %d, %d threads: checksum %.17g\n", kNz, static_cast<int>(material),
+               static_cast<int>(state.range(1)), threads, checksum);
 
   for (auto _ : state) Cycle::Step(interp);
 
@@ -100,6 +103,12 @@ void BM_Step(benchmark::State& state, Material material) {
   int yielding = 0;
   for (Zone* zone : ZoneList()) yielding += zone->Tetra(0)[0].state & 1;
   state.counters["yielding"] = yielding / zones;
+}
+
+void BM_Step(benchmark::State& state, Material material) { StepOn(state, material, 1); }
+
+void BM_Threads(benchmark::State& state, Material material) {
+  StepOn(state, material, static_cast<int>(state.range(2)));
 }
 
 }  // namespace
@@ -119,6 +128,27 @@ BENCHMARK_CAPTURE(BM_Step, mohr_elastic, kMohrElastic)
 BENCHMARK_CAPTURE(BM_Step, mohr_yielding, kMohrYielding)
     ->Args({40, 1})
     ->Args({40, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+// The step on 1, 2, 4 and 8 threads (AVX2 kernels), elapsed time: the
+// arguments are the layers, the level and the threads.
+static void ThreadArgs(benchmark::internal::Benchmark* b) {
+  for (int layers : {40, 400})
+    for (int threads : {1, 2, 4, 8}) b->Args({layers, 1, threads});
+}
+BENCHMARK_CAPTURE(BM_Threads, elastic, kElastic)
+    ->Apply(ThreadArgs)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Threads, mohr_elastic, kMohrElastic)
+    ->Apply(ThreadArgs)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Threads, mohr_yielding, kMohrYielding)
+    ->Apply(ThreadArgs)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
 // A thin grid whose data stays in the caches: the cost of the arithmetic alone.

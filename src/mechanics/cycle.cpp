@@ -13,6 +13,7 @@
 #include "cmodels/constitutive_model.h"
 #include "mechanics/apply.h"
 #include "mechanics/motion.h"
+#include "mechanics/step_chunks.h"
 #include "mechanics/zone_pass.h"
 #include "model/calc_module.h"
 #include "model/gp_zone_index.h"
@@ -247,6 +248,7 @@ bool Cycle::Prepare(bool reprepare, CommandType& interp, bool quiet) {
     }
   } blankOnError{interp, !reprepare && !quiet};
   Participants().ForEach([](StepParticipant& p) { p.BeforePrepare(); });
+  StepPrepared();
   if (s.mechanical && (modes.fluid || modes.thermal)) CheckZoneTetraVolumes(interp);
   if (modes.fluid) {
     const bool any = modes.fluid->PrepareZones();

@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 
 #include "base/except.h"
 #include "base/string.h"
 #include "mechanics/cycle.h"
+#include "mechanics/step_chunks.h"
 #include "mechanics/zone_pass.h"
 #include "model/calc_module.h"
 #include "model/grid_point.h"
@@ -40,6 +42,9 @@ struct MotionContext {
   double forces = 0.0;
   double localRatio = 0.0;
   uint32_t count = 0;
+  // Threaded: the grid-point's unbalanced force and force sum go here, to be
+  // summed in list order afterwards, instead of into the sums above.
+  double* record = nullptr;
 };
 
 inline double Sign(double y) { return y >= 0.0 ? 1.0 : -1.0; }
@@ -102,13 +107,19 @@ inline void MoveCommon(GridPoint& gp, MotionContext& c) {
     relative = forceSum > 0.0;
   const double ratio = relative ? U / forceSum : U;
   c.localRatio = std::max(c.localRatio, ratio);
-  c.unbalanced += U;
-  c.forces += forceSum;
+  if (c.record) {
+    c.record[0] = U;
+    c.record[1] = forceSum;
+  } else {
+    c.unbalanced += U;
+    c.forces += forceSum;
+  }
   ++c.count;
 }
 
+template <bool kPoll = true>
 inline __attribute__((always_inline)) void Move(GridPoint& gp, MotionContext& c) {
-  YieldWhileCycling(false);
+  if constexpr (kPoll) YieldWhileCycling(false);
   const uint32_t flags = gp.flags;
   if (flags & kSkipped) return;
   if (!c.dynamic && !gp.apply && !gp.linked && gp.dampingKind != kCombinedDamping) {
@@ -274,8 +285,13 @@ inline __attribute__((always_inline)) void Move(GridPoint& gp, MotionContext& c)
     relative = forceSum > 0.0;  // a grid-point without faces: any force counts relative to itself
   const double ratio = relative ? U / forceSum : U;
   c.localRatio = std::max(c.localRatio, ratio);
-  c.unbalanced += U;
-  c.forces += forceSum;
+  if (c.record) {
+    c.record[0] = U;
+    c.record[1] = forceSum;
+  } else {
+    c.unbalanced += U;
+    c.forces += forceSum;
+  }
   ++c.count;
 }
 
@@ -287,6 +303,69 @@ void MoveAllBaseline(ModelList<GridPoint>& list, MotionContext& c) {
 
 __attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(ModelList<GridPoint>& list, MotionContext& c) {
   for (GridPoint* gp : list) Move(*gp, c);
+}
+
+// The threaded law of motion: one chunk of the grid-point list per thread,
+// each grid-point's sums kept in its place; no grid-point of it can stop the
+// pass (checked before). Maxima come out the same in any order.
+template <bool kVector>
+inline __attribute__((always_inline)) void MoveChunk(const GpChunks& chunks, int k, MotionContext& c, double* sums) {
+  const GpChunks::Chunk& chunk = chunks.chunks[k];
+  GridPoint* gp = chunk.first;
+  for (uint32_t i = chunk.begin; i < chunk.end; ++i, gp = ModelList<GridPoint>::Next(gp)) {
+    c.record = sums + 2 * static_cast<size_t>(i);
+    c.record[0] = -1.0;  // not moved
+    Move<false>(*gp, c);
+  }
+}
+
+void MoveChunkBaseline(const GpChunks& chunks, int k, MotionContext& c, double* sums) {
+  MoveChunk<false>(chunks, k, c, sums);
+}
+
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveChunkAvx2(const GpChunks& chunks, int k, MotionContext& c,
+                                                                    double* sums) {
+  MoveChunk<true>(chunks, k, c, sums);
+}
+
+void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
+  const int n = static_cast<int>(chunks.chunks.size());
+  std::exception_ptr errors[kMaxStepChunks];
+  double maxUnbalanced[kMaxStepChunks], localRatio[kMaxStepChunks];
+  uint32_t count[kMaxStepChunks];
+  double* sums = chunks.sums.data();
+  const bool vector = CurrentKernelLevel() == KernelLevel::kAvx2;
+#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1)
+  for (int k = 0; k < n; ++k) {
+    MotionContext local = c;
+    local.maxUnbalanced = 0.0;
+    local.localRatio = 0.0;
+    local.count = 0;
+    try {
+      if (vector)
+        MoveChunkAvx2(chunks, k, local, sums);
+      else
+        MoveChunkBaseline(chunks, k, local, sums);
+    } catch (...) {
+      errors[k] = std::current_exception();
+    }
+    maxUnbalanced[k] = local.maxUnbalanced;
+    localRatio[k] = local.localRatio;
+    count[k] = local.count;
+  }
+  for (int k = 0; k < n; ++k) {
+    c.maxUnbalanced = std::max(c.maxUnbalanced, maxUnbalanced[k]);
+    c.localRatio = std::max(c.localRatio, localRatio[k]);
+    c.count += count[k];
+  }
+  for (int k = 0; k < n; ++k)
+    if (errors[k]) std::rethrow_exception(errors[k]);
+  const size_t total = chunks.sums.size();
+  for (size_t i = 0; i < total; i += 2)
+    if (sums[i] != -1.0) {
+      c.unbalanced += sums[i];
+      c.forces += sums[i + 1];
+    }
 }
 
 MotionContext MakeContext() {
@@ -325,8 +404,16 @@ void GridPointMotion() {
   MotionContext c = MakeContext();
   c.maxUnbalanced = 0.0;
   ModelList<GridPoint>& list = GridPointList();
+  const int threads = StepThreads();
+  GpChunks* chunks = nullptr;
+  if (threads > 1 && !Settings().freeField && !c.dynamic) {
+    chunks = CurrentGpChunks(threads);
+    if (chunks && !GridPointsThreadable(c.dt)) chunks = nullptr;
+  }
   try {
-    if (Settings().freeField) {
+    if (chunks) {
+      MoveThreaded(*chunks, c, threads);
+    } else if (Settings().freeField) {
       const StepParticipants& participants = CurrentModel().Participants();
       // Free-field grid-points first: corner columns, then side grids, each
       // followed by its coupling with the main grid.

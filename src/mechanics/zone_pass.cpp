@@ -10,13 +10,18 @@
 
 #include "mechanics/zone_pass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+
+#include <omp.h>
 
 #include "base/except.h"
 #include "base/string.h"
 #include "cmodels/constitutive_model.h"
 #include "cmodels/model_support.h"
+#include "mechanics/step_chunks.h"
 #include "model/calc_module.h"
 #include "model/gp_fluid.h"
 #include "model/grid_point.h"
@@ -71,6 +76,7 @@ struct ZoneWork {
   int overlays = 0;
   GridPoint* const* gp = nullptr;
   int gpCount = 0;
+  uint8_t skip = 0;                     // corners whose sums another chunk owns (threaded pass)
   double b = 0.0;                       // stiffness-proportional damping factor
   double h = 0.0;                       // the effective time step over 3
   alignas(32) double v[kZoneSlots][4];  // the corners' velocities (the fourth 0)
@@ -296,6 +302,10 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
   alignas(32) double sums[kZoneSlots][4];
   for (int n = 0; n < z.gpCount; ++n) {
     GridPoint& g = *z.gp[n];
+    if (z.skip & (1u << n)) {
+      sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
+      continue;
+    }
     if (c.stamp == 0 || g.forceStamp == c.stamp) {
       sums[n][0] = g.unbalancedForce[0];
       sums[n][1] = g.unbalancedForce[1];
@@ -402,6 +412,7 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
     }
   }
   for (int n = 0; n < z.gpCount; ++n) {
+    if (z.skip & (1u << n)) continue;
     GridPoint& g = *z.gp[n];
     g.unbalancedForce[0] = sums[n][0];
     g.unbalancedForce[1] = sums[n][1];
@@ -413,8 +424,10 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
 template <bool kPlain, bool kVector>
-inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c) {
+inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c,
+                                                      uint8_t skip = 0) {
   ZoneWork z;
+  z.skip = skip;
   z.type = zone.Type();
   z.per = TetraPerOverlay(z.type);
   z.blocks[0] = zone.Tetra(0);
@@ -632,6 +645,99 @@ __attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext&
   WalkZones<true>(c, plain);
 }
 
+// The threaded pass: one chunk of the zone list per thread, walked in list
+// order. A zone leaves alone the corners whose grid-points an earlier chunk
+// reaches first; their terms are added after the chunks, in list order.
+template <bool kVector>
+inline __attribute__((always_inline)) void WalkChunk(PassContext& c, bool plain, const ZoneChunks& chunks, int k) {
+  const ZoneChunks::Chunk& chunk = chunks.chunks[k];
+  uint32_t m = chunk.maskedBegin;
+  Zone* zone = chunk.first;
+  for (uint32_t i = chunk.begin; i < chunk.end; ++i) {
+    Zone* next = i + 1 < chunk.end ? ModelList<Zone>::Next(zone) : nullptr;
+    if (next) Prefetch(*next);
+    uint8_t skip = 0;
+    if (m < chunk.maskedEnd && chunks.masked[m].index == i) skip = chunks.masked[m++].corners;
+    ConstitutiveModel* model = zone->Model();
+    if (model && !model->IsNull()) {
+      if (plain && !zone->dampingOn)
+        UpdateZone<true, kVector>(*zone, *model, c, skip);
+      else
+        UpdateZone<false, kVector>(*zone, *model, c, skip);
+    }
+    zone = next;
+  }
+}
+
+void WalkChunkBaseline(PassContext& c, bool plain, const ZoneChunks& chunks, int k) {
+  WalkChunk<false>(c, plain, chunks, k);
+}
+
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkChunkAvx2(PassContext& c, bool plain,
+                                                                    const ZoneChunks& chunks, int k) {
+  WalkChunk<true>(c, plain, chunks, k);
+}
+
+// One zone's terms for one corner, in the order its force walk adds them,
+// from the stresses and areas the walk left in its tetrahedra: the same
+// operations as the walk's (a zone of the threaded pass has no viscous,
+// damping or fluid terms).
+void AddCornerTerms(const Zone& zone, int corner, double sum[4]) {
+  const int type = zone.Type();
+  const int per = TetraPerOverlay(type);
+  const double cf = zone.OverlayCount() == 1 ? -1.0 / 3.0 : -1.0 / 6.0;
+  for (int o = 0; o < 2; ++o) {
+    const ZoneTetra* block = zone.Tetra(o);
+    if (!block) continue;
+    const TetraDef* defs = OverlayDefinitions(type, o);
+    for (int k = 0; k < per; ++k)
+      for (int kk = 0; kk < 4; ++kk) {
+        if (defs[k].gp[kk] != corner) continue;
+        const ZoneTetra& t = block[k];
+        const double* s = t.stress;
+        const double mx = cf * t.area[kk][0], my = cf * t.area[kk][1], mz = cf * t.area[kk][2];
+        const double fx = mx * s[0] + my * s[3] + mz * s[4];
+        const double fy = my * s[1] + mx * s[3] + mz * s[5];
+        const double fz = mz * s[2] + mx * s[4] + my * s[5];
+        sum[0] += fx;
+        sum[1] += fy;
+        sum[2] += fz;
+        sum[3] += std::fabs(fx) + std::fabs(fy) + std::fabs(fz);
+      }
+  }
+}
+
+// The terms of the later chunks' zones for the shared grid-point j, zone by
+// zone in list order. Answers whether the grid-point was started here.
+bool AddSharedTerms(const ZoneChunks& chunks, size_t j, uint32_t stamp) {
+  GridPoint& g = *chunks.shared[j];
+  bool begun = g.forceStamp == stamp, started = false;
+  double sum[4] = {0.0, 0.0, 0.0, 0.0};
+  if (begun) {
+    sum[0] = g.unbalancedForce[0];
+    sum[1] = g.unbalancedForce[1];
+    sum[2] = g.unbalancedForce[2];
+    sum[3] = g.forceSum;
+  }
+  for (uint32_t e = chunks.sharedStart[j]; e < chunks.sharedStart[j + 1]; ++e) {
+    const Zone& zone = *chunks.entries[e].zone;
+    const ConstitutiveModel* model = zone.Model();
+    if (!model || model->IsNull() || zone.OverlayCount() == 0) continue;
+    if (!begun) {
+      g.forceStamp = stamp;
+      begun = started = true;
+    }
+    AddCornerTerms(zone, chunks.entries[e].corner, sum);
+  }
+  if (begun) {
+    g.unbalancedForce[0] = sum[0];
+    g.unbalancedForce[1] = sum[1];
+    g.unbalancedForce[2] = sum[2];
+    g.forceSum = sum[3];
+  }
+  return started;
+}
+
 KernelLevel& Level() {
   static KernelLevel level = [] {
     __builtin_cpu_init();
@@ -662,6 +768,53 @@ void ZeroUnstarted(uint32_t stamp) {
     }
 }
 
+// The chunks on the threads, then the shared grid-points' later terms. An
+// error is reported as the serial pass would report it: the first in list
+// order (the checks before the pass leave none that a zone could raise).
+void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, int threads) {
+  const int n = static_cast<int>(chunks.chunks.size());
+  std::exception_ptr errors[kMaxStepChunks];
+  uint32_t started[kMaxStepChunks];
+  double seconds[kMaxStepChunks];
+  const bool vector = Level() == KernelLevel::kAvx2;
+  const uint32_t stamp = c.stamp;
+  const size_t shared = chunks.shared.size();
+  uint32_t sharedStarted = 0;
+  bool failed = false;
+#pragma omp parallel num_threads(std::min(n, threads))
+  {
+#pragma omp for schedule(dynamic, 1)
+    for (int k = 0; k < n; ++k) {
+      const double start = omp_get_wtime();
+      PassContext local = c;
+      local.started = 0;
+      try {
+        if (vector)
+          WalkChunkAvx2(local, plain, chunks, k);
+        else
+          WalkChunkBaseline(local, plain, chunks, k);
+      } catch (...) {
+        errors[k] = std::current_exception();
+      }
+      started[k] = local.started;
+      seconds[k] = omp_get_wtime() - start;
+    }
+#pragma omp single
+    for (int k = 0; k < n; ++k) failed = failed || errors[k];
+#pragma omp for schedule(static) reduction(+ : sharedStarted)
+    for (size_t j = 0; j < shared; ++j)
+      if (!failed && AddSharedTerms(chunks, j, stamp)) ++sharedStarted;
+  }
+  c.started = sharedStarted;
+  for (int k = 0; k < n; ++k) c.started += started[k];
+  for (int k = 0; k < n; ++k)
+    if (errors[k]) {
+      ZeroUnstarted(stamp);
+      std::rethrow_exception(errors[k]);
+    }
+  ZoneChunkTimes(seconds);
+}
+
 }  // namespace
 
 void ZoneStressPass(bool startSums) {
@@ -685,6 +838,14 @@ void ZoneStressPass(bool startSums) {
   // multistepping and artificial viscosity.
   const bool plainDynamic = !c.dyn.stiffnessDamping && !c.dyn.multistepping && !c.dyn.viscosity;
   const bool plain = !c.thermal && !c.fluid && (!c.dynamic || plainDynamic);
+  // On several threads where every zone is a plain small-strain one and the
+  // pass starts the sums itself.
+  const int threads = StepThreads();
+  const ZoneChunks* chunks = nullptr;
+  if (threads > 1 && plain && !c.large && startSums) {
+    chunks = CurrentZoneChunks(threads);
+    if (chunks && !ZonesThreadable()) chunks = nullptr;
+  }
   if (startSums) {
     // A new mark; when the counter wraps, every old mark is cleared first.
     if (++LastStamp() == 0) {
@@ -692,6 +853,11 @@ void ZoneStressPass(bool startSums) {
       LastStamp() = 1;
     }
     c.stamp = LastStamp();
+  }
+  if (chunks) {
+    ThreadedPass(c, plain, *chunks, threads);
+    if (c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
+    return;
   }
   try {
     if (Level() == KernelLevel::kAvx2)

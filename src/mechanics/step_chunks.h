@@ -1,0 +1,98 @@
+// The step on several threads: the zone list and the grid-point list cut into
+// contiguous chunks, one per thread, laid out again only when the grid
+// changes. Every grid-point's force sums take their terms in the order of the
+// serial pass: a chunk adds directly to the grid-points that no earlier chunk
+// reaches; the terms of a zone for a grid-point that an earlier chunk also
+// reaches are added afterwards, zone by zone in list order. So the threaded
+// step gives the same bits as the serial one, whatever the thread count.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class Zone;
+class GridPoint;
+
+// The zone list is cut into a chunk per thread (each cut costs the terms
+// added afterwards); the grid-point list, which costs nothing to cut, into a
+// few per thread, which the threads take as they come free. No list is cut
+// into more than kMaxStepChunks.
+constexpr int kZoneChunksPerThread = 1, kGpChunksPerThread = 4;
+constexpr int kMaxStepChunks = 256;
+
+// The threads of the step's passes: OMP_NUM_THREADS, by default the cores
+// the process may use. One runs the serial passes.
+int StepThreads();
+// Sets the count for the passes that follow (at least 1).
+void SetStepThreads(int count);
+
+// The fewest zones and grid-points a chunk takes: a smaller grid is cut into
+// fewer chunks, down to the serial passes, since waking the threads would cost
+// more than they save. Tests lower them to run small grids on threads.
+constexpr uint32_t kStepChunkZones = 2048, kStepChunkGps = 8192;  // the defaults
+void SetStepChunkMinimum(uint32_t zones, uint32_t gps);
+
+// A preparation recomputed the zones' geometry and the grid-points'
+// stiffness: the threaded passes check them again before they run.
+void StepPrepared();
+
+struct ZoneChunks {
+  struct Chunk {
+    Zone* first = nullptr;
+    uint32_t begin = 0, end = 0;              // places in the zone list
+    uint32_t maskedBegin = 0, maskedEnd = 0;  // its entries of `masked`
+  };
+  // A zone with corners whose grid-points an earlier chunk reaches first:
+  // its chunk leaves those corners alone; their terms are added afterwards.
+  struct Masked {
+    uint32_t index;  // place in the zone list
+    uint8_t corners;
+  };
+  // A zone of a later chunk and its corner at a shared grid-point.
+  struct Entry {
+    Zone* zone;
+    uint8_t corner;
+  };
+  std::vector<Chunk> chunks;
+  std::vector<Masked> masked;  // in list order
+  // The grid-points reached from more than one chunk (in grid-point list
+  // order), and each one's entries from its second chunk on, in zone list order.
+  std::vector<GridPoint*> shared;
+  std::vector<uint32_t> sharedStart;  // shared.size() + 1 bounds into entries
+  std::vector<Entry> entries;
+};
+
+// The zone chunks for that many threads, laid out anew when the grid has
+// changed; null when fewer than two chunks can be made. Uses the grid-points'
+// pass marks as scratch while it lays them out (they are left at 0).
+const ZoneChunks* CurrentZoneChunks(int threads);
+
+// The time each zone chunk took in a pass (seconds, one per chunk): where
+// they differ much, the chunks are cut anew before a later pass, at equal
+// shares of the time. The results do not depend on where the cuts fall.
+void ZoneChunkTimes(const double* seconds);
+
+// Whether the threaded zone pass may run: every zone with a model has
+// tetrahedra of positive volume (no zone can stop the pass) and none has
+// hysteretic damping. Checked again after a preparation or a grid change.
+bool ZonesThreadable();
+
+struct GpChunks {
+  struct Chunk {
+    GridPoint* first = nullptr;
+    uint32_t begin = 0, end = 0;  // places in the grid-point list
+  };
+  std::vector<Chunk> chunks;
+  // Per grid-point its unbalanced force and force sum of the step, summed
+  // afterwards in list order.
+  std::vector<double> sums;
+};
+
+// The grid-point chunks for that many threads, as for the zones.
+GpChunks* CurrentGpChunks(int threads);
+
+// Whether the threaded law of motion may run with this time step: no moving
+// grid-point has grid-points slaved to it, none would stop the pass for its
+// stiffness or mass. Checked again after a preparation, a grid change or a
+// new time step.
+bool GridPointsThreadable(double dt);

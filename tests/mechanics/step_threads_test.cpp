@@ -121,13 +121,18 @@ TEST_F(StepThreadsTest, SavedModelIsTheSameOnOneAndFourThreads) {
     std::vector<const char*> longer = c.lines;
     longer.push_back("step 50");
     const Outcome recut = RunFresh(4, longer, [] {
-      std::vector<double> seconds(CurrentZoneChunks(4)->chunks.size(), 0.1);
-      seconds[0] = 1.0;
-      for (int i = 0; i < 10; ++i) ZoneChunkTimes(seconds.data());
+      // The run may have cut its chunks anew on its own measured times, so
+      // the first chunk is compared with itself before the slow times.
       const ZoneChunks* zones = CurrentZoneChunks(4);
       ASSERT_NE(zones, nullptr);
-      EXPECT_LT(zones->chunks.front().end - zones->chunks.front().begin,
-                zones->chunks.back().end - zones->chunks.back().begin);
+      const uint32_t before = zones->chunks.front().end - zones->chunks.front().begin;
+      std::vector<double> seconds(zones->chunks.size(), 0.1);
+      seconds[0] = 1.0;
+      for (int i = 0; i < 10; ++i) ZoneChunkTimes(seconds.data());
+      zones = CurrentZoneChunks(4);
+      ASSERT_NE(zones, nullptr);
+      const uint32_t after = zones->chunks.front().end - zones->chunks.front().begin;
+      EXPECT_TRUE(after < before || before == 1) << after << " of " << before;
     });
     EXPECT_TRUE(recut.chunked);
     EXPECT_TRUE(recut.saved == RunFresh(1, longer).saved);

@@ -62,6 +62,27 @@ inline void ToGlobal(const double axes[3][3], const double l[3], double out[3]) 
   throw QJExcept(FormatText(text, UIntToString(gp.id).c_str()));
 }
 
+// A grid-point's part of the step's ratio sums: its unbalanced force U and
+// force sum, kept for the list-order sums of the threaded walk or added here.
+inline __attribute__((always_inline)) void CountRatio(const GridPoint& gp, MotionContext& c, double U) {
+  const double forceSum = gp.forceSum;
+  bool relative;
+  if (gp.areaSum != 0.0)
+    relative = forceSum / gp.areaSum > c.threshold;
+  else
+    relative = forceSum > 0.0;  // a grid-point without faces: any force counts relative to itself
+  const double ratio = relative ? U / forceSum : U;
+  c.localRatio = std::max(c.localRatio, ratio);
+  if (c.record) {
+    c.record[0] = U;
+    c.record[1] = forceSum;
+  } else {
+    c.unbalanced += U;
+    c.forces += forceSum;
+  }
+  ++c.count;
+}
+
 // The common grid-point: a static step, local damping, no applied
 // velocity, no grid-points slaved to it. The same arithmetic as the general
 // path below, without its branches.
@@ -99,22 +120,7 @@ inline void MoveCommon(GridPoint& gp, MotionContext& c) {
       gp.smallDisplacement[i] += dx;
   }
   gp.forceSum = forceSum;
-
-  bool relative;
-  if (gp.areaSum != 0.0)
-    relative = forceSum / gp.areaSum > c.threshold;
-  else
-    relative = forceSum > 0.0;
-  const double ratio = relative ? U / forceSum : U;
-  c.localRatio = std::max(c.localRatio, ratio);
-  if (c.record) {
-    c.record[0] = U;
-    c.record[1] = forceSum;
-  } else {
-    c.unbalanced += U;
-    c.forces += forceSum;
-  }
-  ++c.count;
+  CountRatio(gp, c, U);
 }
 
 template <bool kPoll = true>
@@ -277,22 +283,7 @@ inline __attribute__((always_inline)) void Move(GridPoint& gp, MotionContext& c)
   }
 
   // The ratio sums.
-  const double forceSum = gp.forceSum;
-  bool relative;
-  if (gp.areaSum != 0.0)
-    relative = forceSum / gp.areaSum > c.threshold;
-  else
-    relative = forceSum > 0.0;  // a grid-point without faces: any force counts relative to itself
-  const double ratio = relative ? U / forceSum : U;
-  c.localRatio = std::max(c.localRatio, ratio);
-  if (c.record) {
-    c.record[0] = U;
-    c.record[1] = forceSum;
-  } else {
-    c.unbalanced += U;
-    c.forces += forceSum;
-  }
-  ++c.count;
+  CountRatio(gp, c, U);
 }
 
 // The walk over every grid-point, compiled once for each instruction-set

@@ -151,6 +151,12 @@ BENCHMARK_CAPTURE(BM_Threads, mohr_yielding, kMohrYielding)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+// Yielding changes from step to step: for comparing two programs, the same
+// number of steps in each.
+BENCHMARK_CAPTURE(BM_Step, mohr_yielding_60_steps, kMohrYielding)
+    ->Args({40, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);
 // A thin grid whose data stays in the caches: the cost of the arithmetic alone.
 BENCHMARK_CAPTURE(BM_Step, elastic_cached, kElastic)->Args({1, 1})->Unit(benchmark::kMillisecond)->MinTime(1.0);
 

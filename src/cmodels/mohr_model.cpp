@@ -549,13 +549,183 @@ namespace {
   return plastic;
 }
 
+// Whether the four-lane returns below may serve a zone: constants that are
+// all finite, and a shear plane that can be returned to. Otherwise every
+// return goes through the one-tensor code.
+bool FourLaneReturns(const ReturnConstants& k) {
+  const double values[] = {k.nphi,    k.shearLimit, k.tension, k.a,      k.dm[0],  k.dm[1],  k.dm[2],
+                           k.dm0[0],  k.dm0[1],     k.dm0[2],  k.dm2[0], k.dm2[1], k.dm2[2], k.a22,
+                           k.diag[0], k.diag[1],    k.f,       k.u00,    k.u01,    k.u11};
+  double all = 0.0;
+  for (double v : values) all += 0.0 * v;
+  return all == 0.0 && std::fabs(k.a) > 0.0;
+}
+
+// Four-lane forms of the helpers above, for the AVX2 code.
+namespace lanes {
+using cmodels::x4::Mask;
+using cmodels::x4::Vec;
+#define TERRAX_AVX2 __attribute__((target("arch=x86-64-v3,no-fma"), always_inline))
+TERRAX_AVX2 inline Vec Max(Vec a, Vec b) { return a > b ? a : b; }
+TERRAX_AVX2 inline Vec Min(Vec a, Vec b) { return a < b ? a : b; }
+TERRAX_AVX2 inline Vec Load(const double x[4]) { return Vec{x[0], x[1], x[2], x[3]}; }
+TERRAX_AVX2 inline Vec Splat(double x) { return Vec{x, x, x, x}; }
+// MissedPlanes, lane by lane.
+TERRAX_AVX2 inline Vec MissedPlanes(const Vec c[3], unsigned set, double nphi, double shearLimit, double tension,
+                                    Vec tolShear, Vec tolTension, Vec bad) {
+  const double n[kPlanes][3] = {{-1, 0, nphi}, {0, 0, 1}, {-1, nphi, 0}, {0, -1, nphi}, {0, 1, 0}, {1, 0, 0}};
+  for (int p = 0; p < kPlanes; ++p) {
+    if (set & (1u << p)) continue;
+    const bool shear = (kShearPlanes >> p) & 1u;
+    const Vec dot = n[p][0] * c[0] + n[p][1] * c[1] + n[p][2] * c[2];
+    bad = Max(bad, dot - (shear ? shearLimit : tension) - (shear ? tolShear : tolTension));
+  }
+  const Vec lo = Min(Min(c[0], c[1]), c[2]);
+  const Vec hi = Max(Max(c[0], c[1]), c[2]);
+  bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+  return Max(bad, hi - tension - tolTension);
+}
+#undef TERRAX_AVX2
+}  // namespace lanes
+
+// ReturnFromPrincipal for up to four tensors at once (AVX2 code), from the
+// principal values and directions SymEigen3x4 gave, for the common cases:
+// the stress admissible, returned onto the shear plane alone, onto plane 2
+// alone or onto the edge of the two. Lane by lane the operations of
+// ReturnOnShearPlane, ReturnOnShearEdge and the rotation back, their
+// branches as selections made before any division; lanes past `count`,
+// lanes whose eigen-solution failed and lanes of huge values hold harmless
+// values and are not written. Tensors off those cases go through
+// ReturnFromPrincipal itself. `k` must have passed FourLaneReturns.
+[[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) void ReturnsFourLanes(
+    const ReturnConstants& k, int count, const bool ok[4], const double values[3][4], const double vectors[3][3][4],
+    double* const stress[4], const uint32_t bits[4], uint32_t* const state[4], uint8_t* const damping[4]) {
+  using cmodels::x4::Abs;
+  using cmodels::x4::Mask;
+  using cmodels::x4::Splat;
+  using cmodels::x4::Vec;
+  using lanes::Load;
+  using lanes::Max;
+  using lanes::Min;
+  Mask active = {0 < count && ok[0] ? -1 : 0, 1 < count && ok[1] ? -1 : 0, 2 < count && ok[2] ? -1 : 0,
+                 3 < count && ok[3] ? -1 : 0};
+  const Vec zero = Splat(0.0);
+  Vec s[3];
+  for (int i = 0; i < 3; ++i) s[i] = active ? Load(values[i]) : Splat(-3.0 + i);
+  // Values too great to be worked without overflow are left to the
+  // one-tensor code too.
+  active &= Max(Max(Abs(s[0]), Abs(s[1])), Abs(s[2])) <= 1e150;
+  for (int i = 0; i < 3; ++i) s[i] = active ? s[i] : Splat(-3.0 + i);
+  const Vec nphi = Splat(k.nphi), shearLimit = Splat(k.shearLimit), tension = Splat(k.tension);
+  // Tolerances.
+  const Vec scale = Max(Max(Abs(s[0]), Abs(s[1])), Abs(s[2]));
+  const Vec tolShear = 1e-11 * ((1.0 + k.nphi) * scale + std::fabs(k.shearLimit));
+  const Vec tolTension = 1e-11 * (scale + std::fabs(k.tension));
+  // ReturnOnShearPlane.
+  const Vec h0 = (-s[0] + nphi * s[2]) - shearLimit;
+  const Mask violated = h0 > tolShear;
+  const Mask other = (s[2] - tension > tolTension) | ((-s[0] + nphi * s[1]) - shearLimit > tolShear) |
+                     ((-s[1] + nphi * s[2]) - shearLimit > tolShear) | (s[1] - tension > tolTension) |
+                     (s[0] - tension > tolTension);
+  const Vec a = Splat(k.a);
+  const Vec lambda = (violated ? h0 : zero) / a;
+  const Vec c[3] = {s[0] - lambda * k.dm[0], s[1] - lambda * k.dm[1], s[2] - lambda * k.dm[2]};
+  Vec bad = zero;
+  bad = Max(bad, -lambda * Abs(a) - tolShear);
+  bad = Max(bad, (c[2] - tension) - tolTension);
+  bad = Max(bad, ((-c[0] + nphi * c[1]) - shearLimit) - tolShear);
+  bad = Max(bad, ((-c[1] + nphi * c[2]) - shearLimit) - tolShear);
+  bad = Max(bad, (c[1] - tension) - tolTension);
+  bad = Max(bad, (c[0] - tension) - tolTension);
+  const Vec lo = Min(Min(c[0], c[1]), c[2]);
+  const Vec hi = Max(Max(c[0], c[1]), c[2]);
+  bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
+  bad = Max(bad, hi - tension - tolTension);
+  const Mask admissible = active & ~violated & ~other;
+  Mask returned = active & violated & ~(bad > 0.0);
+  Vec q[3] = {c[0], c[1], c[2]};
+  // ReturnOnShearEdge on the lanes the shear plane alone has failed.
+  const Mask edge = active & violated & (bad > 0.0) & ~(s[2] - tension > tolTension) & ~(s[1] - tension > tolTension) &
+                    ~(s[0] - tension > tolTension) &
+                    ~((0.0 * s[0] + -1.0 * s[1] + k.nphi * s[2]) - shearLimit > tolShear);
+  if (edge[0] | edge[1] | edge[2] | edge[3]) {
+    const Vec h0 = (-1.0 * s[0] + 0.0 * s[1] + k.nphi * s[2]) - shearLimit;
+    const Vec h2 = (-1.0 * s[0] + k.nphi * s[1] + 0.0 * s[2]) - shearLimit;
+    Mask left = edge;
+    if (k.plane2) {
+      // Plane 2 alone.
+      const Mask tried = edge & (h2 > tolShear);
+      const Vec lambda2 = (tried ? h2 : zero) / k.a22;
+      const Vec c2[3] = {s[0] - lambda2 * k.dm2[0], s[1] - lambda2 * k.dm2[1], s[2] - lambda2 * k.dm2[2]};
+      const Vec bad2 = lanes::MissedPlanes(c2, 4u, k.nphi, k.shearLimit, k.tension, tolShear, tolTension,
+                                           Max(zero, -lambda2 * std::fabs(k.a22) - tolShear));
+      const Mask done = tried & ~(bad2 > 0.0);
+      for (int i = 0; i < 3; ++i) q[i] = done ? c2[i] : q[i];
+      returned |= done;
+      left &= ~done;
+    }
+    if (k.edge && (left[0] | left[1] | left[2] | left[3])) {
+      // The edge of planes 0 and 2, SolveSmall's steps on the right-hand side.
+      Vec r0 = left ? h0 : zero, r1 = left ? h2 : zero;
+      if (k.swap) std::swap(r0, r1);
+      r1 -= k.f * r0;
+      const Vec lambda1 = r1 / k.u11;
+      Vec sum = r0;
+      sum -= k.u01 * lambda1;
+      const Vec lambda0 = sum / k.u00;
+      Vec ce[3] = {s[0], s[1], s[2]};
+      for (int i = 0; i < 3; ++i) ce[i] -= lambda0 * k.dm0[i];
+      for (int i = 0; i < 3; ++i) ce[i] -= lambda1 * k.dm2[i];
+      Vec bade = Max(zero, -lambda0 * std::fabs(k.diag[0]) - tolShear);
+      bade = Max(bade, -lambda1 * std::fabs(k.diag[1]) - tolShear);
+      bade = lanes::MissedPlanes(ce, 1u | 4u, k.nphi, k.shearLimit, k.tension, tolShear, tolTension, bade);
+      const Mask done = left & ~(bade > 0.0);
+      for (int i = 0; i < 3; ++i) q[i] = done ? ce[i] : q[i];
+      returned |= done;
+    }
+  }
+  // Back to the coordinate axes on the returned lanes.
+  static const double kNone[6] = {};
+  const double* row[4];
+  for (int l = 0; l < 4; ++l) row[l] = l < count ? stress[l] : kNone;
+  Vec t[6];
+  for (int i = 0; i < 6; ++i) t[i] = returned ? Vec{row[0][i], row[1][i], row[2][i], row[3][i]} : zero;
+  for (int j = 0; j < 3; ++j) {
+    const Vec d = (returned ? q[j] : s[j]) - s[j];
+    const Vec x = returned ? Load(vectors[0][j]) : zero, y = returned ? Load(vectors[1][j]) : zero,
+              z = returned ? Load(vectors[2][j]) : zero;
+    t[0] += d * x * x;
+    t[1] += d * y * y;
+    t[2] += d * z * z;
+    t[3] += d * x * y;
+    t[4] += d * x * z;
+    t[5] += d * y * z;
+  }
+  for (int l = 0; l < count; ++l) {
+    if (returned[l]) {
+      for (int i = 0; i < 6; ++i) stress[l][i] = t[i][l];
+      *state[l] = bits[l] | MohrModel::kShearNow | MohrModel::kShearPast;
+      *damping[l] = 0;
+    } else if (admissible[l]) {
+      *state[l] = bits[l];
+      *damping[l] = 1;
+    } else {
+      const double p[3] = {values[0][l], values[1][l], values[2][l]};
+      const double v[3][3] = {{vectors[0][0][l], vectors[0][1][l], vectors[0][2][l]},
+                              {vectors[1][0][l], vectors[1][1][l], vectors[1][2][l]},
+                              {vectors[2][0][l], vectors[2][1][l], vectors[2][2][l]}};
+      *damping[l] = ReturnFromPrincipal(k, ok[l], p, v, stress[l], bits[l], state[l]) ? 0 : 1;
+    }
+  }
+}
+
 }  // namespace
 
 // The elastic trials and checks of a run of tetrahedra first, then the
 // returns of those left outside, back to back: the short elastic loop keeps
 // its branches predictable, and the returns' long chains of dependent
-// operations overlap (the AVX2 code works their eigen-solutions four at a
-// time). Each tetrahedron's arithmetic is as for a call of its own.
+// operations overlap (the AVX2 code works their eigen-solutions and their
+// common returns four at a time). Each tetrahedron's arithmetic is as for a call of its own.
 template <bool kVector>
 [[gnu::always_inline]] inline void MohrModel::UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const {
   constexpr int kRun = 16;
@@ -577,6 +747,7 @@ template <bool kVector>
     const ReturnConstants k = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame);
     // Only elastic increments feed the stiffness-proportional damping.
     if constexpr (kVector) {
+      const bool fourLanes = FourLaneReturns(k);
       for (int j = 0; j < n; j += 4) {
         const int m = n - j < 4 ? n - j : 4;
         const double* in[4] = {};
@@ -584,6 +755,19 @@ template <bool kVector>
         double values[3][4], vectors[3][3][4];
         bool ok[4];
         cmodels::SymEigen3x4(in, m, values, vectors, ok);
+        if (fourLanes) {
+          double* stress[4] = {};
+          uint32_t* state[4] = {};
+          uint8_t* damping[4] = {};
+          for (int l = 0; l < m; ++l) {
+            const int i = outside[j + l];
+            stress[l] = block.stress[i];
+            state[l] = &block.state[i];
+            damping[l] = &block.stiffnessDamping[i];
+          }
+          ReturnsFourLanes(k, m, ok, values, vectors, stress, &outsideBits[j], state, damping);
+          continue;
+        }
         for (int l = 0; l < m; ++l) {
           const int i = outside[j + l];
           const double p[3] = {values[0][l], values[1][l], values[2][l]};

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <random>
 
+#include "cmodels/model_support.h"
 #include "cmodels/stensor.h"
 
 namespace {
@@ -367,6 +369,87 @@ TEST(MohrModelTest, ZeroStiffnessStaysFinite) {
   EXPECT_EQ(m.UpdateStress(3, st), nullptr);
   for (double s : st.stress) EXPECT_TRUE(std::isfinite(s));
   EXPECT_EQ(std::fetestexcept(FE_DIVBYZERO | FE_INVALID), 0);
+}
+
+// The AVX2 code works the eigen-solutions and the common returns four at a
+// time: random trial stresses near the planes and edges of the surface,
+// whole zones of them, give the baseline code's bits, states and
+// floating-point flags. Among them materials the four-lane returns leave to
+// the one-tensor code (no stiffness, strengths too great to be finite) and
+// tensors it takes alone (a coordinate axis among the principal directions,
+// a NaN).
+TEST(MohrModelTest, FourLanesGiveTheBaselineBits) {
+  const bool vector = cmodels::VectorKernels();
+  if (!cmodels::SetVectorKernels(true)) GTEST_SKIP() << "the processor lacks AVX2";
+  std::mt19937 rng(2026);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  constexpr int kTets = 10;
+  const int flags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+  int yielded = 0, tested = 0;
+  for (int zone = 0; zone < 100000; ++zone) {
+    const bool odd = zone % 500 == 0;
+    const double friction = 30 + 25 * u(rng), cohesion = 1e5 * (1.1 + u(rng));
+    const double tension = cohesion / std::tan(friction * kDeg) * (0.6 + 0.4 * u(rng));
+    MohrModel m =
+        Make({odd && zone % 1000 ? 0.0 : 2e8, odd && zone % 1000 ? 0.0 : 1e8, odd && !(zone % 1000) ? 1e300 : cohesion,
+              friction, friction * (0.5 + 0.5 * u(rng)) - 5, tension});
+    const double nphi = m.FrictionFactor(), limit = 2 * cohesion * std::sqrt(nphi);
+    double strain[kTets][6], stress[2][kTets][6];
+    uint32_t state[2][kTets];
+    uint8_t damping[2][kTets] = {};
+    for (int t = 0; t < kTets; ++t) {
+      // Principal values on a plane, an edge or the tension cut-off, moved a
+      // little either way, turned by a random rotation.
+      double p[3];
+      p[0] = -2e6 * (0.5 + 0.5 * u(rng));
+      p[2] = (limit + p[0]) / nphi;
+      const int kind = static_cast<int>(rng() % 4);
+      p[1] = kind == 0 ? p[0] : kind == 1 ? p[2] : p[0] + (p[2] - p[0]) * (0.5 + 0.5 * u(rng));
+      if (kind == 3) p[0] = p[1] = p[2] = m.TensionLimit() * (1 + 0.01 * u(rng));
+      for (double& v : p) v *= 1 + 1e-3 * u(rng);
+      double q[4] = {u(rng), u(rng), u(rng), u(rng)};
+      const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+      for (double& v : q) v /= qn;
+      const double w = q[0], x = q[1], y = q[2], z = q[3];
+      const double r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+                              {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+                              {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
+      const int ij[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+      for (int c = 0; c < 6; ++c) {
+        double v = 0.0;
+        for (int k = 0; k < 3; ++k) v += r[ij[c][0]][k] * p[k] * r[ij[c][1]][k];
+        stress[0][t][c] = v;
+        strain[t][c] = 1e-5 * u(rng);
+      }
+      if (t == 7 && zone % 7 == 0) stress[0][t][3] = stress[0][t][4] = 0.0;
+      if (t == 8 && zone % 997 == 0) stress[0][t][5] = std::nan("");
+      state[0][t] = rng() % 2 ? MohrModel::kShearNow | MohrModel::kShearPast : 0;
+    }
+    std::memcpy(stress[1], stress[0], sizeof stress[0]);
+    std::memcpy(state[1], state[0], sizeof state[0]);
+    for (int level = 0; level < 2; ++level) {
+      cmodels::SetVectorKernels(level == 1);
+      ModelState z;
+      ZoneStressBlock block;
+      block.zone = &z;
+      block.count = kTets;
+      block.strain = strain;
+      block.stress = stress[level];
+      block.state = state[level];
+      block.stiffnessDamping = damping[level];
+      std::feclearexcept(FE_ALL_EXCEPT);
+      ASSERT_EQ(m.UpdateZoneStress(3, block), nullptr);
+      damping[level][0] |= static_cast<uint8_t>(std::fetestexcept(flags) << 1);
+    }
+    ASSERT_EQ(std::memcmp(stress[0], stress[1], sizeof stress[0]), 0) << zone;
+    ASSERT_EQ(std::memcmp(state[0], state[1], sizeof state[0]), 0) << zone;
+    ASSERT_EQ(std::memcmp(damping[0], damping[1], sizeof damping[0]), 0) << zone;
+    for (int t = 0; t < kTets; ++t) yielded += state[0][t] & MohrModel::kShearNow ? 1 : 0;
+    tested += kTets;
+  }
+  cmodels::SetVectorKernels(vector);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  EXPECT_GT(yielded, tested / 4);
 }
 
 }  // namespace

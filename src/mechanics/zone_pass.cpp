@@ -562,6 +562,18 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
   if (c.large) zone.SetDensity(zone.Density() / (1.0 + z.d));
 }
 
+// A zone with a model (null zones are passed over), by the plain walks
+// where it may take them.
+template <bool kVector>
+inline __attribute__((always_inline)) void UpdateZoneOf(Zone& zone, PassContext& c, bool plain, uint8_t skip = 0) {
+  ConstitutiveModel* model = zone.Model();
+  if (!model || model->IsNull()) return;
+  if (plain && !zone.dampingOn)
+    UpdateZone<true, kVector>(zone, *model, c, skip);
+  else
+    UpdateZone<false, kVector>(zone, *model, c, skip);
+}
+
 // The next zone's tetrahedra, its grid-points' velocities and the records
 // of the coupled modes (the first 512 bytes: the values the pass reads).
 inline void Prefetch(const Zone& zone) {
@@ -628,12 +640,7 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain)
       if (c.thermal) PrefetchThermal(*next, ModelList<Zone>::Next(next));
       if (c.fluid) PrefetchFluid(*next, ModelList<Zone>::Next(next));
     }
-    ConstitutiveModel* model = zone->Model();
-    if (!model || model->IsNull()) continue;
-    if (plain && !zone->dampingOn)
-      UpdateZone<true, kVector>(*zone, *model, c);
-    else
-      UpdateZone<false, kVector>(*zone, *model, c);
+    UpdateZoneOf<kVector>(*zone, c, plain);
   }
 }
 
@@ -658,13 +665,7 @@ inline __attribute__((always_inline)) void WalkChunk(PassContext& c, bool plain,
     if (next) Prefetch(*next);
     uint8_t skip = 0;
     if (m < chunk.maskedEnd && chunks.masked[m].index == i) skip = chunks.masked[m++].corners;
-    ConstitutiveModel* model = zone->Model();
-    if (model && !model->IsNull()) {
-      if (plain && !zone->dampingOn)
-        UpdateZone<true, kVector>(*zone, *model, c, skip);
-      else
-        UpdateZone<false, kVector>(*zone, *model, c, skip);
-    }
+    UpdateZoneOf<kVector>(*zone, c, plain, skip);
     zone = next;
   }
 }

@@ -156,14 +156,19 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
 // the shear plane and of plane 2, and the elimination of the edge's 2 x 2
 // system, which SolveSmall does the same whatever the right-hand side.
 struct ReturnConstants {
+  // The elimination of an edge's 2 x 2 system: the diagonal as set up, the
+  // pivoting and the eliminated rows; `solvable` false where SolveSmall fails.
+  struct Edge {
+    double diag[2];
+    bool solvable, swap;
+    double f, u00, u01, u11;
+  };
   double nphi, npsi, shearLimit, tension, alpha1, alpha2, twoG;
   double dm[3], a;  // the shear plane alone
-  double dm0[3], dm2[3];
-  double a22;  // plane 2 alone
-  bool plane2;
-  double diag[2];  // the edge: the diagonal as set up, the eliminated rows
-  bool edge, swap;
-  double f, u00, u01, u11;
+  double dm0[3], dm2[3], dm3[3];
+  double a22, a33;  // plane 2 alone, plane 3 alone
+  bool plane2, plane3;
+  Edge edge02, edge03;  // the edge of planes 0 and 2, and of planes 0 and 3
 };
 
 inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n[1] * c[1] + n[2] * c[2]; }
@@ -172,6 +177,43 @@ inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n
 inline void PlaneFlow(const double m[3], double alpha2, double twoG, double dm[3]) {
   const double sum = m[0] + m[1] + m[2];
   for (int i = 0; i < 3; ++i) dm[i] = alpha2 * sum + twoG * m[i];
+}
+
+// SolveSmall's tests for one unknown: false where it fails.
+bool SolvableAlone(double a) {
+  const double big = Max(0.0, std::fabs(a));
+  return big > 0.0 && !(std::fabs(a) <= 1e-13 * big);
+}
+
+// SolveSmall's elimination for the edge of planes i and j (normals and flows
+// in stress), which is the same whatever the right-hand side.
+ReturnConstants::Edge MakeEdge(const double ni[3], const double nj[3], const double dmi[3], const double dmj[3]) {
+  ReturnConstants::Edge e;
+  double a[2][2] = {{Dot(ni, dmi), Dot(ni, dmj)}, {Dot(nj, dmi), Dot(nj, dmj)}};
+  e.diag[0] = a[0][0];
+  e.diag[1] = a[1][1];
+  double big = 0.0;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) big = Max(big, std::fabs(a[i][j]));
+  e.solvable = false;
+  e.swap = false;
+  e.f = e.u00 = e.u01 = e.u11 = 0.0;
+  if (!(big > 0.0)) return e;
+  e.swap = std::fabs(a[1][0]) > std::fabs(a[0][0]);
+  if (e.swap) {
+    std::swap(a[0][0], a[1][0]);
+    std::swap(a[0][1], a[1][1]);
+  }
+  if (std::fabs(a[0][0]) <= 1e-13 * big) return e;
+  e.f = a[1][0] / a[0][0];
+  a[1][0] -= e.f * a[0][0];
+  a[1][1] -= e.f * a[0][1];
+  if (std::fabs(a[1][1]) <= 1e-13 * big) return e;
+  e.solvable = true;
+  e.u00 = a[0][0];
+  e.u01 = a[0][1];
+  e.u11 = a[1][1];
+  return e;
 }
 
 ReturnConstants MakeReturnConstants(double nphi, double npsi, double shearLimit, double tension, double alpha1,
@@ -185,41 +227,17 @@ ReturnConstants MakeReturnConstants(double nphi, double npsi, double shearLimit,
   k.dm[1] = alpha2 * sum;
   k.dm[2] = alpha2 * sum + twoG * npsi;
   k.a = -k.dm[0] + nphi * k.dm[2];
-  const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0};
-  const double m0[3] = {-1, 0, npsi}, m2[3] = {-1, npsi, 0};
+  const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0}, n3[3] = {0, -1, nphi};
+  const double m0[3] = {-1, 0, npsi}, m2[3] = {-1, npsi, 0}, m3[3] = {0, -1, npsi};
   PlaneFlow(m0, alpha2, twoG, k.dm0);
   PlaneFlow(m2, alpha2, twoG, k.dm2);
-  // SolveSmall's tests for one unknown.
+  PlaneFlow(m3, alpha2, twoG, k.dm3);
   k.a22 = Dot(n2, k.dm2);
-  {
-    const double big = Max(0.0, std::fabs(k.a22));
-    k.plane2 = big > 0.0 && !(std::fabs(k.a22) <= 1e-13 * big);
-  }
-  // And its elimination for two.
-  double a[2][2] = {{Dot(n0, k.dm0), Dot(n0, k.dm2)}, {Dot(n2, k.dm0), Dot(n2, k.dm2)}};
-  k.diag[0] = a[0][0];
-  k.diag[1] = a[1][1];
-  double big = 0.0;
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) big = Max(big, std::fabs(a[i][j]));
-  k.edge = false;
-  k.swap = false;
-  k.f = k.u00 = k.u01 = k.u11 = 0.0;
-  if (!(big > 0.0)) return k;
-  k.swap = std::fabs(a[1][0]) > std::fabs(a[0][0]);
-  if (k.swap) {
-    std::swap(a[0][0], a[1][0]);
-    std::swap(a[0][1], a[1][1]);
-  }
-  if (std::fabs(a[0][0]) <= 1e-13 * big) return k;
-  k.f = a[1][0] / a[0][0];
-  a[1][0] -= k.f * a[0][0];
-  a[1][1] -= k.f * a[0][1];
-  if (std::fabs(a[1][1]) <= 1e-13 * big) return k;
-  k.edge = true;
-  k.u00 = a[0][0];
-  k.u01 = a[0][1];
-  k.u11 = a[1][1];
+  k.plane2 = SolvableAlone(k.a22);
+  k.a33 = Dot(n3, k.dm3);
+  k.plane3 = SolvableAlone(k.a33);
+  k.edge02 = MakeEdge(n0, n2, k.dm0, k.dm2);
+  k.edge03 = MakeEdge(n0, n3, k.dm0, k.dm3);
   return k;
 }
 
@@ -290,57 +308,69 @@ struct Tolerances {
   return Max(bad, hi - tension - tolTension);
 }
 
-// The next return when the shear plane alone has failed (ReturnOnShearPlane
-// gave -2): onto plane 2 alone, then onto the edge where it meets the shear
-// plane, the two greater principal stresses equal, as under a load with
-// equal lateral stresses. The search below comes to these two first when no
-// tension plane and not plane 3 is violated; this is its arithmetic for them,
-// so the same answers to the last bit. The set found, or 0 when the search
-// must decide.
+// A plane alone: the multiplier and the candidate, as SolveSmall and the
+// search work them for one unknown; false when the candidate misses.
+[[gnu::always_inline]] inline bool ReturnOnPlane(const double s[3], unsigned set, double h, double a,
+                                                 const double dm[3], const ReturnConstants& k, const Tolerances& tol,
+                                                 double out[3]) {
+  const double lambda = h / a;
+  const double c[3] = {s[0] - lambda * dm[0], s[1] - lambda * dm[1], s[2] - lambda * dm[2]};
+  const double bad = MissedPlanes(c, set, k.nphi, k.shearLimit, k.tension, tol.shear, tol.tension,
+                                  Max(0.0, -lambda * std::fabs(a) - tol.shear));
+  if (bad > 0.0) return false;
+  out[0] = c[0];
+  out[1] = c[1];
+  out[2] = c[2];
+  return true;
+}
+
+// The edge of the shear plane and plane j (`set` the two): SolveSmall's steps
+// on the right-hand side h0, hj, and the search's test of the candidate.
+[[gnu::always_inline]] inline bool ReturnOnEdge(const double s[3], unsigned set, double h0, double hj,
+                                                const ReturnConstants::Edge& e, const double dmj[3],
+                                                const ReturnConstants& k, const Tolerances& tol, double out[3]) {
+  double r0 = h0, r1 = hj;
+  if (e.swap) std::swap(r0, r1);
+  r1 -= e.f * r0;
+  double lambda[2];
+  lambda[1] = r1 / e.u11;
+  double sum = r0;
+  sum -= e.u01 * lambda[1];
+  lambda[0] = sum / e.u00;
+  double c[3] = {s[0], s[1], s[2]};
+  for (int i = 0; i < 3; ++i) c[i] -= lambda[0] * k.dm0[i];
+  for (int i = 0; i < 3; ++i) c[i] -= lambda[1] * dmj[i];
+  double bad = Max(0.0, -lambda[0] * std::fabs(e.diag[0]) - tol.shear);
+  bad = Max(bad, -lambda[1] * std::fabs(e.diag[1]) - tol.shear);
+  bad = MissedPlanes(c, set, k.nphi, k.shearLimit, k.tension, tol.shear, tol.tension, bad);
+  if (bad > 0.0) return false;
+  out[0] = c[0];
+  out[1] = c[1];
+  out[2] = c[2];
+  return true;
+}
+
+// The next returns when the shear plane alone has failed (ReturnOnShearPlane
+// gave -2) and no tension plane is violated: onto plane 2 alone, onto plane 3
+// alone, then onto the edges where the shear plane meets plane 2 (the two
+// greater principal stresses equal, as under a load with equal lateral
+// stresses) and plane 3 (the two lesser equal). These are the search's first
+// candidates in its order, each tried where the search tries it; this is its
+// arithmetic for them, so the same answers to the last bit. The set found,
+// or 0 when the search must decide.
 [[gnu::always_inline]] inline unsigned ReturnOnShearEdge(const double s[3], const ReturnConstants& k,
                                                          const Tolerances& tol, double out[3]) {
   const double nphi = k.nphi, shearLimit = k.shearLimit, tension = k.tension;
   const double tolShear = tol.shear, tolTension = tol.tension;
   const double n0[3] = {-1, 0, nphi}, n2[3] = {-1, nphi, 0}, n3[3] = {0, -1, nphi};
-  if (s[2] - tension > tolTension || s[1] - tension > tolTension || s[0] - tension > tolTension ||
-      Dot(n3, s) - shearLimit > tolShear)
-    return 0;
-  const double *dm0 = k.dm0, *dm2 = k.dm2;
-  const double h0 = Dot(n0, s) - shearLimit, h2 = Dot(n2, s) - shearLimit;
-  if (h2 > tolShear && k.plane2) {
-    // Plane 2 alone.
-    const double lambda = h2 / k.a22;
-    const double c[3] = {s[0] - lambda * dm2[0], s[1] - lambda * dm2[1], s[2] - lambda * dm2[2]};
-    const double bad = MissedPlanes(c, 4u, nphi, shearLimit, tension, tolShear, tolTension,
-                                    Max(0.0, -lambda * std::fabs(k.a22) - tolShear));
-    if (!(bad > 0.0)) {
-      out[0] = c[0];
-      out[1] = c[1];
-      out[2] = c[2];
-      return 4u;
-    }
-  }
-  // The edge of planes 0 and 2: SolveSmall's steps on the right-hand side.
-  if (!k.edge) return 0;
-  double r0 = h0, r1 = h2;
-  if (k.swap) std::swap(r0, r1);
-  r1 -= k.f * r0;
-  double lambda[2];
-  lambda[1] = r1 / k.u11;
-  double sum = r0;
-  sum -= k.u01 * lambda[1];
-  lambda[0] = sum / k.u00;
-  double c[3] = {s[0], s[1], s[2]};
-  for (int i = 0; i < 3; ++i) c[i] -= lambda[0] * dm0[i];
-  for (int i = 0; i < 3; ++i) c[i] -= lambda[1] * dm2[i];
-  double bad = Max(0.0, -lambda[0] * std::fabs(k.diag[0]) - tolShear);
-  bad = Max(bad, -lambda[1] * std::fabs(k.diag[1]) - tolShear);
-  bad = MissedPlanes(c, 1u | 4u, nphi, shearLimit, tension, tolShear, tolTension, bad);
-  if (bad > 0.0) return 0;
-  out[0] = c[0];
-  out[1] = c[1];
-  out[2] = c[2];
-  return 1u | 4u;
+  if (s[2] - tension > tolTension || s[1] - tension > tolTension || s[0] - tension > tolTension) return 0;
+  const double h0 = Dot(n0, s) - shearLimit, h2 = Dot(n2, s) - shearLimit, h3 = Dot(n3, s) - shearLimit;
+  const bool violated3 = h3 > tolShear;
+  if (h2 > tolShear && k.plane2 && ReturnOnPlane(s, 4u, h2, k.a22, k.dm2, k, tol, out)) return 4u;
+  if (violated3 && k.plane3 && ReturnOnPlane(s, 8u, h3, k.a33, k.dm3, k, tol, out)) return 8u;
+  if (k.edge02.solvable && ReturnOnEdge(s, 1u | 4u, h0, h2, k.edge02, k.dm2, k, tol, out)) return 1u | 4u;
+  if (violated3 && k.edge03.solvable && ReturnOnEdge(s, 1u | 8u, h0, h3, k.edge03, k.dm3, k, tol, out)) return 1u | 8u;
+  return 0;
 }
 
 // Returns the ordered principal trial stress `s` to the yield surface; the
@@ -553,9 +583,11 @@ namespace {
 // all finite, and a shear plane that can be returned to. Otherwise every
 // return goes through the one-tensor code.
 bool FourLaneReturns(const ReturnConstants& k) {
-  const double values[] = {k.nphi,    k.shearLimit, k.tension, k.a,      k.dm[0],  k.dm[1],  k.dm[2],
-                           k.dm0[0],  k.dm0[1],     k.dm0[2],  k.dm2[0], k.dm2[1], k.dm2[2], k.a22,
-                           k.diag[0], k.diag[1],    k.f,       k.u00,    k.u01,    k.u11};
+  const ReturnConstants::Edge &e2 = k.edge02, &e3 = k.edge03;
+  const double values[] = {k.nphi,     k.shearLimit, k.tension,  k.a,        k.dm[0],  k.dm[1],  k.dm[2],  k.dm0[0],
+                           k.dm0[1],   k.dm0[2],     k.dm2[0],   k.dm2[1],   k.dm2[2], k.dm3[0], k.dm3[1], k.dm3[2],
+                           k.a22,      k.a33,        e2.diag[0], e2.diag[1], e2.f,     e2.u00,   e2.u01,   e2.u11,
+                           e3.diag[0], e3.diag[1],   e3.f,       e3.u00,     e3.u01,   e3.u11};
   double all = 0.0;
   for (double v : values) all += 0.0 * v;
   return all == 0.0 && std::fabs(k.a) > 0.0;
@@ -585,15 +617,51 @@ TERRAX_AVX2 inline Vec MissedPlanes(const Vec c[3], unsigned set, double nphi, d
   bad = Max(bad, nphi * hi - lo - shearLimit - tolShear);
   return Max(bad, hi - tension - tolTension);
 }
+// ReturnOnPlane on the lanes of `tried`: the lanes it returns, their
+// candidates written into q.
+TERRAX_AVX2 inline Mask ReturnOnPlane(const Vec s[3], Mask tried, unsigned set, Vec h, double a, const double dm[3],
+                                      const ReturnConstants& k, Vec tolShear, Vec tolTension, Vec q[3]) {
+  const Vec zero = Splat(0.0);
+  const Vec lambda = (tried ? h : zero) / a;
+  const Vec c[3] = {s[0] - lambda * dm[0], s[1] - lambda * dm[1], s[2] - lambda * dm[2]};
+  const Vec bad = MissedPlanes(c, set, k.nphi, k.shearLimit, k.tension, tolShear, tolTension,
+                               Max(zero, -lambda * std::fabs(a) - tolShear));
+  const Mask done = tried & ~(bad > 0.0);
+  for (int i = 0; i < 3; ++i) q[i] = done ? c[i] : q[i];
+  return done;
+}
+// ReturnOnEdge likewise.
+TERRAX_AVX2 inline Mask ReturnOnEdge(const Vec s[3], Mask tried, unsigned set, Vec h0, Vec hj,
+                                     const ReturnConstants::Edge& e, const double dmj[3], const ReturnConstants& k,
+                                     Vec tolShear, Vec tolTension, Vec q[3]) {
+  const Vec zero = Splat(0.0);
+  Vec r0 = tried ? h0 : zero, r1 = tried ? hj : zero;
+  if (e.swap) std::swap(r0, r1);
+  r1 -= e.f * r0;
+  const Vec lambda1 = r1 / e.u11;
+  Vec sum = r0;
+  sum -= e.u01 * lambda1;
+  const Vec lambda0 = sum / e.u00;
+  Vec c[3] = {s[0], s[1], s[2]};
+  for (int i = 0; i < 3; ++i) c[i] -= lambda0 * k.dm0[i];
+  for (int i = 0; i < 3; ++i) c[i] -= lambda1 * dmj[i];
+  Vec bad = Max(zero, -lambda0 * std::fabs(e.diag[0]) - tolShear);
+  bad = Max(bad, -lambda1 * std::fabs(e.diag[1]) - tolShear);
+  bad = MissedPlanes(c, set, k.nphi, k.shearLimit, k.tension, tolShear, tolTension, bad);
+  const Mask done = tried & ~(bad > 0.0);
+  for (int i = 0; i < 3; ++i) q[i] = done ? c[i] : q[i];
+  return done;
+}
+TERRAX_AVX2 inline bool Any(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 #undef TERRAX_AVX2
 }  // namespace lanes
 
 // ReturnFromPrincipal for up to four tensors at once (AVX2 code), from the
 // principal values and directions SymEigen3x4 gave, for the common cases:
 // the stress admissible, returned onto the shear plane alone, onto plane 2
-// alone or onto the edge of the two. Lane by lane the operations of
-// ReturnOnShearPlane, ReturnOnShearEdge and the rotation back, their
-// branches as selections made before any division; lanes past `count`,
+// or 3 alone or onto the edge of the shear plane with either. Lane by lane
+// the operations of ReturnOnShearPlane, ReturnOnShearEdge and the rotation
+// back, their branches as selections made before any division; lanes past `count`,
 // lanes whose eigen-solution failed and lanes of huge values hold harmless
 // values and are not written. Tensors off those cases go through
 // ReturnFromPrincipal itself. `k` must have passed FourLaneReturns.
@@ -646,43 +714,22 @@ TERRAX_AVX2 inline Vec MissedPlanes(const Vec c[3], unsigned set, double nphi, d
   Vec q[3] = {c[0], c[1], c[2]};
   // ReturnOnShearEdge on the lanes the shear plane alone has failed.
   const Mask edge = active & violated & (bad > 0.0) & ~(s[2] - tension > tolTension) & ~(s[1] - tension > tolTension) &
-                    ~(s[0] - tension > tolTension) &
-                    ~((0.0 * s[0] + -1.0 * s[1] + k.nphi * s[2]) - shearLimit > tolShear);
-  if (edge[0] | edge[1] | edge[2] | edge[3]) {
+                    ~(s[0] - tension > tolTension);
+  if (lanes::Any(edge)) {
     const Vec h0 = (-1.0 * s[0] + 0.0 * s[1] + k.nphi * s[2]) - shearLimit;
     const Vec h2 = (-1.0 * s[0] + k.nphi * s[1] + 0.0 * s[2]) - shearLimit;
+    const Vec h3 = (0.0 * s[0] + -1.0 * s[1] + k.nphi * s[2]) - shearLimit;
+    const Mask violated3 = h3 > tolShear;
     Mask left = edge;
-    if (k.plane2) {
-      // Plane 2 alone.
-      const Mask tried = edge & (h2 > tolShear);
-      const Vec lambda2 = (tried ? h2 : zero) / k.a22;
-      const Vec c2[3] = {s[0] - lambda2 * k.dm2[0], s[1] - lambda2 * k.dm2[1], s[2] - lambda2 * k.dm2[2]};
-      const Vec bad2 = lanes::MissedPlanes(c2, 4u, k.nphi, k.shearLimit, k.tension, tolShear, tolTension,
-                                           Max(zero, -lambda2 * std::fabs(k.a22) - tolShear));
-      const Mask done = tried & ~(bad2 > 0.0);
-      for (int i = 0; i < 3; ++i) q[i] = done ? c2[i] : q[i];
-      returned |= done;
-      left &= ~done;
-    }
-    if (k.edge && (left[0] | left[1] | left[2] | left[3])) {
-      // The edge of planes 0 and 2, SolveSmall's steps on the right-hand side.
-      Vec r0 = left ? h0 : zero, r1 = left ? h2 : zero;
-      if (k.swap) std::swap(r0, r1);
-      r1 -= k.f * r0;
-      const Vec lambda1 = r1 / k.u11;
-      Vec sum = r0;
-      sum -= k.u01 * lambda1;
-      const Vec lambda0 = sum / k.u00;
-      Vec ce[3] = {s[0], s[1], s[2]};
-      for (int i = 0; i < 3; ++i) ce[i] -= lambda0 * k.dm0[i];
-      for (int i = 0; i < 3; ++i) ce[i] -= lambda1 * k.dm2[i];
-      Vec bade = Max(zero, -lambda0 * std::fabs(k.diag[0]) - tolShear);
-      bade = Max(bade, -lambda1 * std::fabs(k.diag[1]) - tolShear);
-      bade = lanes::MissedPlanes(ce, 1u | 4u, k.nphi, k.shearLimit, k.tension, tolShear, tolTension, bade);
-      const Mask done = left & ~(bade > 0.0);
-      for (int i = 0; i < 3; ++i) q[i] = done ? ce[i] : q[i];
-      returned |= done;
-    }
+    if (k.plane2)
+      left &= ~lanes::ReturnOnPlane(s, left & (h2 > tolShear), 4u, h2, k.a22, k.dm2, k, tolShear, tolTension, q);
+    if (k.plane3 && lanes::Any(left & violated3))
+      left &= ~lanes::ReturnOnPlane(s, left & violated3, 8u, h3, k.a33, k.dm3, k, tolShear, tolTension, q);
+    if (k.edge02.solvable && lanes::Any(left))
+      left &= ~lanes::ReturnOnEdge(s, left, 1u | 4u, h0, h2, k.edge02, k.dm2, k, tolShear, tolTension, q);
+    if (k.edge03.solvable && lanes::Any(left & violated3))
+      left &= ~lanes::ReturnOnEdge(s, left & violated3, 1u | 8u, h0, h3, k.edge03, k.dm3, k, tolShear, tolTension, q);
+    returned |= edge & ~left;
   }
   // Back to the coordinate axes on the returned lanes.
   static const double kNone[6] = {};

@@ -114,6 +114,7 @@ bool File::TryOpen() {
   osSize_ = std::max<int64_t>(0, RawSize(fd_));
   osPos_ = 0;
   if ((mode_ & kAte) || app) osPos_ = std::max<int64_t>(0, RawSeek(fd_, 0, true));
+  streamSent_ = streamDropped_ = osPos_;
   return true;
 }
 
@@ -202,6 +203,34 @@ void File::Write(const void* data, size_t count) {
 void File::Flush() {
   if (IsOpen()) FlushWrites();
   if (error_) throw WriteExcept(name_);
+}
+
+namespace {
+// A long file passes the disk in steps of 8 MiB; the pages of a written step
+// are let go once 64 MiB more have been sent after it, so that the disk works
+// while the program writes on.
+constexpr int64_t kStreamStep = int64_t{8} << 20;
+constexpr int64_t kStreamLag = int64_t{64} << 20;
+}  // namespace
+
+void File::StreamOut() {
+  if (!IsOpen()) return;
+  if (osPos_ < streamSent_) streamSent_ = streamDropped_ = osPos_;  // moved back: start afresh
+  if (osPos_ - streamSent_ < kStreamStep) return;
+  RawStartWriteBack(fd_, streamSent_, osPos_ - streamSent_);
+  streamSent_ = osPos_;
+  while (streamSent_ - streamDropped_ > kStreamLag) {
+    if (!RawWriteBackAndDrop(fd_, streamDropped_, kStreamStep)) error_ = true;
+    streamDropped_ += kStreamStep;
+  }
+}
+
+void File::DropReadBehind() {
+  if (!IsOpen()) return;
+  if (osPos_ < streamDropped_) streamDropped_ = 0;  // moved back: start afresh
+  if (osPos_ - streamDropped_ < 2 * kStreamStep) return;
+  RawDropCached(fd_, streamDropped_, osPos_ - kStreamStep - streamDropped_);
+  streamDropped_ = osPos_ - kStreamStep;
 }
 
 bool File::FillBuffer() {

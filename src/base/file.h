@@ -80,6 +80,15 @@ class File : public SaveStream {
   [[noreturn]] void ReadFailure() const override;
   // Writes out the buffer; File::WriteExcept when that failed now or before.
   void Flush();
+  // For a long file written in order: sends what was written since the last
+  // call on its way to the disk, and lets the system drop the cached pages
+  // of what was written well before, once it is on the disk, so that a file
+  // of gigabytes does not take as much memory on its way out. A disk
+  // failure sets the error state.
+  void StreamOut();
+  // For a long file read in order, once: lets the system drop the cached
+  // pages of what was read well before.
+  void DropReadBehind();
   void Seek(int64_t position);
   int64_t Tell() const;
   bool Failed() const { return error_; }
@@ -111,6 +120,8 @@ class File : public SaveStream {
   bool writing_ = false;
   int64_t osPos_ = 0;   // the descriptor's position
   int64_t osSize_ = 0;  // size of the file as far as known
+  int64_t streamSent_ = 0;     // bytes sent on their way to the disk (StreamOut)
+  int64_t streamDropped_ = 0;  // bytes written or read whose cached pages were let go
 };
 
 // The name as it is opened: each %NAME% pair is replaced by the value of that

@@ -25,7 +25,9 @@ namespace {
 const char kTrailerMarker[8] = {'T', 'R', 'X', 'C', 'R', 'C', '3', '2'};
 
 // A save stream that gathers the bytes in large blocks and passes each block
-// on to the file whole, keeping their count and checksum.
+// on to the file whole, keeping their count and checksum. The file streams
+// out to the disk as it grows: a save file of gigabytes does not first fill
+// as much memory with its pages.
 class ChecksumWriter : public SaveStream {
  public:
   explicit ChecksumWriter(File& file) : file_(file), block_(new unsigned char[kBlock]) { Lend(); }
@@ -57,6 +59,7 @@ class ChecksumWriter : public SaveStream {
     const size_t n = static_cast<size_t>(put_ - block_.get());
     if (n > 0) {
       file_.Write(block_.get(), n);
+      file_.StreamOut();
       crc_ = Crc32(block_.get(), n, crc_);
       count_ += n;
     }
@@ -70,7 +73,8 @@ class ChecksumWriter : public SaveStream {
 };
 
 // A save stream that reads a file in large blocks, so that the fields of a
-// record are taken from memory rather than asked of the file one by one.
+// record are taken from memory rather than asked of the file one by one. The
+// file is read once, in order: its pages are let go behind the reader.
 class BlockReader : public SaveStream {
  public:
   explicit BlockReader(File& file) : file_(file), block_(new unsigned char[kBlock]) {}
@@ -99,6 +103,7 @@ class BlockReader : public SaveStream {
     if (left == 0) return false;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBlock));
     file_.Read(block_.get(), n);
+    file_.DropReadBehind();
     get_ = block_.get();
     getEnd_ = block_.get() + n;
     return true;
@@ -136,6 +141,7 @@ void CheckSaveTrailer(File& file) {
   for (uint64_t left = content; left > 0;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kCheckBlock));
     file.Read(block.get(), n);
+    file.DropReadBehind();
     actual = Crc32(block.get(), n, actual);
     left -= n;
   }

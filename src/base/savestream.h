@@ -64,6 +64,17 @@ class SaveStream {
     std::memcpy(&u, &v, 8);
     WriteU64(u);
   }
+  // A run of doubles, stored as WriteF64 stores each of them.
+  void WriteF64s(const double* v, size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (static_cast<size_t>(putEnd_ - put_) >= n * 8) {
+        std::memcpy(put_, v, n * 8);
+        put_ += n * 8;
+        return;
+      }
+    }
+    for (size_t i = 0; i < n; ++i) WriteF64(v[i]);
+  }
 
   uint8_t ReadU8() {
     if (get_ != getEnd_) return *get_++;

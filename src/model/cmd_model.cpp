@@ -79,7 +79,14 @@ void AssignMechanical(ModelInterpreter& interp, const ConstitutiveModel& prototy
     overlay = interp.GetInt();
     if (overlay < -1 || overlay > 2) throw QJExcept("Bad overlay code");
   }
+  // The corners of a zone a few ahead are fetched while this one is done.
+  Zone* ahead = ZoneList().Head();
+  for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
   for (Zone* z : ZoneList()) {
+    if (ahead) {
+      ahead->PrefetchCorners(true);
+      ahead = ModelList<Zone>::Next(ahead);
+    }
     if (!range.IsIn(z)) continue;
     if (z->IsNull() && !prototype.IsNull()) nullnessChanged = true;
     std::unique_ptr<ConstitutiveModel> clone = prototype.Clone();

@@ -14,9 +14,7 @@
 
 namespace {
 
-void WriteVec(SaveStream& s, const double v[3]) {
-  for (int i = 0; i < 3; ++i) s.WriteF64(v[i]);
-}
+void WriteVec(SaveStream& s, const double v[3]) { s.WriteF64s(v, 3); }
 
 void ReadVec(SaveStream& s, double v[3], bool asFloat = false) {
   for (int i = 0; i < 3; ++i) v[i] = ReadReal(s, asFloat);

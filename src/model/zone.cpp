@@ -147,6 +147,16 @@ void MarkModelGridPoints(const String& modelName) {
   }
 }
 
+void Zone::PrefetchCorners(bool positions) const {
+  for (const GridPoint* gp : gp_)
+    if (gp) __builtin_prefetch(positions ? static_cast<const void*>(gp->position) : gp);
+}
+
+void Zone::PrefetchNeighbours() const {
+  for (const Zone* n : neighbour_)
+    if (n) __builtin_prefetch(n);
+}
+
 // ---------------------------------------------------------------------------
 // Overlays
 

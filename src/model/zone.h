@@ -127,6 +127,14 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
   void FillRepeatedSlots();
   Zone* Neighbour(int face) const { return neighbour_[face]; }
   void SetNeighbour(int face, Zone* zone) { neighbour_[face] = zone; }
+  // Ask the processor early for what a walk over the zone list reads
+  // through this zone, so that the walk does not wait on memory at every
+  // corner; they change nothing. The grid-points' first line holds their
+  // list fields and flags, the next one their positions.
+  void PrefetchCorners(bool positions) const;
+  void PrefetchNeighbours() const;
+  // How many zones ahead of its work a walk asks for them.
+  static constexpr int kPrefetchAhead = 4;
 
   // Face look-ups through the type's face table.
   GridPoint* GetFaceGp(int face, int corner) const { return gp_[zone_tables::kFaceGp[type_][face][corner]]; }

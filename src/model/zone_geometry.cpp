@@ -89,9 +89,8 @@ void ZoneTetra::Save(SaveStream& s) const {
   s.WriteU8(static_cast<uint8_t>(state));
   s.WriteU8(static_cast<uint8_t>(state >> 8));
   s.WriteF64(volume);
-  for (const auto& v : area)
-    for (double x : v) s.WriteF64(x);
-  for (double x : stress) s.WriteF64(x);
+  s.WriteF64s(&area[0][0], 12);
+  s.WriteF64s(stress, 6);
 }
 
 void ZoneTetra::Restore(SaveStream& s) {

@@ -108,7 +108,14 @@ bool MatchModeProperty(const MaterialModelList* models, const String& text, Stri
 
 void MarkNullGridPoints(uint32_t bit) {
   for (GridPoint* gp : GridPointList()) gp->flags |= bit;
+  // The corners of a zone a few ahead are fetched while this one is done.
+  Zone* ahead = ZoneList().Head();
+  for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
   for (Zone* z : ZoneList()) {
+    if (ahead) {
+      ahead->PrefetchCorners(false);
+      ahead = ModelList<Zone>::Next(ahead);
+    }
     if (!HasModelOfKind(*z, bit)) continue;
     for (int i = 0; i < z->GpCount(); ++i)
       if (GridPoint* gp = z->Gp(i)) gp->flags &= ~bit;

@@ -79,6 +79,13 @@ ModelSaveObject& ReusedSaveObject(bool saving) {
 }  // namespace
 
 void Zone::Save(SaveStream& s) const {
+  // The list is saved in order: the pointers of the zone two ahead are
+  // fetched while this one is written.
+  if (const Zone* next = ModelList<Zone>::Next(this))
+    if (const Zone* ahead = ModelList<Zone>::Next(next)) {
+      ahead->PrefetchCorners(false);
+      ahead->PrefetchNeighbours();
+    }
   s.WriteU32(id_);
   s.WriteU8(type_);
   s.WriteU32(flags_);

@@ -59,6 +59,22 @@ bool RawWrite(int fd, const void* buffer, size_t count) {
   return true;
 }
 
+void RawStartWriteBack(int fd, int64_t offset, int64_t bytes) {
+  ::sync_file_range(fd, offset, bytes, SYNC_FILE_RANGE_WRITE);
+}
+
+bool RawWriteBackAndDrop(int fd, int64_t offset, int64_t bytes) {
+  const unsigned flags = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  while (::sync_file_range(fd, offset, bytes, flags) != 0) {
+    if (errno == EINTR) continue;
+    return errno != EIO && errno != ENOSPC;
+  }
+  ::posix_fadvise(fd, offset, bytes, POSIX_FADV_DONTNEED);
+  return true;
+}
+
+void RawDropCached(int fd, int64_t offset, int64_t bytes) { ::posix_fadvise(fd, offset, bytes, POSIX_FADV_DONTNEED); }
+
 int64_t RawSeek(int fd, int64_t position, bool fromEnd) {
   off_t r = ::lseek(fd, static_cast<off_t>(position), fromEnd ? SEEK_END : SEEK_SET);
   return r < 0 ? -1 : static_cast<int64_t>(r);

@@ -29,6 +29,15 @@ int64_t RawSeek(int fd, int64_t position, bool fromEnd = false);
 // Size of an open file, -1 on an error.
 int64_t RawSize(int fd);
 bool RawClose(int fd);
+// For a long file written in order: starts the range on its way to the disk
+// without waiting for it.
+void RawStartWriteBack(int fd, int64_t offset, int64_t bytes);
+// Waits until the range is on the disk, then lets the system drop its cached
+// pages. False when the disk failed to take it; other answers of the system
+// (a descriptor that is not a disk file) change nothing and give true.
+bool RawWriteBackAndDrop(int fd, int64_t offset, int64_t bytes);
+// Lets the system drop the cached pages of a range already read.
+void RawDropCached(int fd, int64_t offset, int64_t bytes);
 
 bool PathExists(const char* path);
 bool PathIsDirectory(const char* path);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/app.h"
 #include "base/command.h"
@@ -14,6 +15,7 @@
 #include "base/system.h"
 #include "base/temp_dir.h"
 #include "support/interp_fixture.h"
+#include "support/memory_stream.h"
 
 namespace {
 
@@ -293,6 +295,52 @@ TEST_F(SaveFileTest, TheChecksumRefusesAnAlteredFileAndOldFilesRestore) {
   Run({"title other", "restore old"});
   EXPECT_STREQ(JobTitle().c_str(), "demo");
   EXPECT_TRUE(Has(Run({"xx"}), "TERRAX version"));
+}
+
+namespace {
+// A stream that lends a few bytes of room at a time, as the block writers
+// of SAVE do, and collects what it is given.
+class LendingStream : public SaveStream {
+ public:
+  std::string bytes;
+  LendingStream() { Lend(); }
+  void Write(const void* data, size_t count) override {
+    Pass();
+    bytes.append(static_cast<const char*>(data), count);
+  }
+  void Read(void*, size_t) override { ReadFailure(); }
+  void Pass() {
+    bytes.append(reinterpret_cast<const char*>(room_), static_cast<size_t>(put_ - room_));
+    Lend();
+  }
+
+ private:
+  void Lend() {
+    put_ = room_;
+    putEnd_ = room_ + sizeof room_;
+  }
+  unsigned char room_[40];
+};
+}  // namespace
+
+// A run of doubles stored at once is the same bytes as the doubles stored
+// one by one, whether the run fits the lent room or runs past its end.
+TEST(SaveStreamTest, RunsOfDoublesAreStoredAsSingleDoubles) {
+  std::vector<double> values;
+  for (int i = 0; i < 40; ++i) values.push_back(i * -1.5e-3 + (i % 3 == 0 ? 1e300 : 0.0));
+  LendingStream runs;
+  MemoryStream singles;
+  size_t at = 0;
+  for (size_t n : {3, 1, 6, 12, 3, 0, 5}) {
+    runs.WriteU8(static_cast<uint8_t>(n));
+    singles.WriteU8(static_cast<uint8_t>(n));
+    runs.WriteF64s(values.data() + at, n);
+    for (size_t i = 0; i < n; ++i) singles.WriteF64(values[at + i]);
+    at += n;
+  }
+  runs.Pass();
+  EXPECT_EQ(runs.bytes, singles.bytes);
+  EXPECT_EQ(runs.bytes.size(), 7 + 8 * at);
 }
 
 // The folded sum of large runs against the plain definition, one byte at a

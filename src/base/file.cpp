@@ -225,14 +225,6 @@ void File::StreamOut() {
   }
 }
 
-void File::DropReadBehind() {
-  if (!IsOpen()) return;
-  if (osPos_ < streamDropped_) streamDropped_ = 0;  // moved back: start afresh
-  if (osPos_ - streamDropped_ < 2 * kStreamStep) return;
-  RawDropCached(fd_, streamDropped_, osPos_ - kStreamStep - streamDropped_);
-  streamDropped_ = osPos_ - kStreamStep;
-}
-
 bool File::FillBuffer() {
   if (!buf_) buf_.reset(new char[kBufferSize]);
   int64_t n = RawRead(fd_, buf_.get(), kBufferSize);

@@ -86,9 +86,6 @@ class File : public SaveStream {
   // of gigabytes does not take as much memory on its way out. A disk
   // failure sets the error state.
   void StreamOut();
-  // For a long file read in order, once: lets the system drop the cached
-  // pages of what was read well before.
-  void DropReadBehind();
   void Seek(int64_t position);
   int64_t Tell() const;
   bool Failed() const { return error_; }
@@ -121,7 +118,7 @@ class File : public SaveStream {
   int64_t osPos_ = 0;   // the descriptor's position
   int64_t osSize_ = 0;  // size of the file as far as known
   int64_t streamSent_ = 0;     // bytes sent on their way to the disk (StreamOut)
-  int64_t streamDropped_ = 0;  // bytes written or read whose cached pages were let go
+  int64_t streamDropped_ = 0;  // bytes written whose cached pages were let go
 };
 
 // The name as it is opened: each %NAME% pair is replaced by the value of that

@@ -73,8 +73,7 @@ class ChecksumWriter : public SaveStream {
 };
 
 // A save stream that reads a file in large blocks, so that the fields of a
-// record are taken from memory rather than asked of the file one by one. The
-// file is read once, in order: its pages are let go behind the reader.
+// record are taken from memory rather than asked of the file one by one.
 class BlockReader : public SaveStream {
  public:
   explicit BlockReader(File& file) : file_(file), block_(new unsigned char[kBlock]) {}
@@ -103,7 +102,6 @@ class BlockReader : public SaveStream {
     if (left == 0) return false;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBlock));
     file_.Read(block_.get(), n);
-    file_.DropReadBehind();
     get_ = block_.get();
     getEnd_ = block_.get() + n;
     return true;
@@ -141,7 +139,6 @@ void CheckSaveTrailer(File& file) {
   for (uint64_t left = content; left > 0;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kCheckBlock));
     file.Read(block.get(), n);
-    file.DropReadBehind();
     actual = Crc32(block.get(), n, actual);
     left -= n;
   }

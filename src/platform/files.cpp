@@ -73,8 +73,6 @@ bool RawWriteBackAndDrop(int fd, int64_t offset, int64_t bytes) {
   return true;
 }
 
-void RawDropCached(int fd, int64_t offset, int64_t bytes) { ::posix_fadvise(fd, offset, bytes, POSIX_FADV_DONTNEED); }
-
 int64_t RawSeek(int fd, int64_t position, bool fromEnd) {
   off_t r = ::lseek(fd, static_cast<off_t>(position), fromEnd ? SEEK_END : SEEK_SET);
   return r < 0 ? -1 : static_cast<int64_t>(r);

@@ -36,8 +36,6 @@ void RawStartWriteBack(int fd, int64_t offset, int64_t bytes);
 // pages. False when the disk failed to take it; other answers of the system
 // (a descriptor that is not a disk file) change nothing and give true.
 bool RawWriteBackAndDrop(int fd, int64_t offset, int64_t bytes);
-// Lets the system drop the cached pages of a range already read.
-void RawDropCached(int fd, int64_t offset, int64_t bytes);
 
 bool PathExists(const char* path);
 bool PathIsDirectory(const char* path);

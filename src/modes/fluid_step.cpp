@@ -523,12 +523,22 @@ void FluidModule::KeepVelocityInputs() {
   auto keep = [](const GridPoint& gp, GpFluidData& f) {
     f.keptPressure = gp.porePressure;
     f.keptSaturation = f.saturation;
-    std::copy(gp.position, gp.position + 3, f.keptPosition);
+    for (int a = 0; a < 3; ++a) f.keptPosition[a] = gp.position[a];
   };
   // The step's own arrays when they list every block: no walk of the grid-point list.
   if (blocksListed_) {
     const size_t count = gps_.size();
-    for (size_t k = 0; k < count; ++k) keep(*gps_[k], *blocks_[k]);
+    for (size_t k = 0; k < count; ++k) {
+      if (k + kGpsAhead < count) {
+        const GridPoint* gp = gps_[k + kGpsAhead];
+        const GpFluidData* f = blocks_[k + kGpsAhead];
+        __builtin_prefetch(gp->position, 0);
+        __builtin_prefetch(&gp->porePressure, 0);
+        __builtin_prefetch(&f->saturation, 0);
+        __builtin_prefetch(&f->keptPressure, 1);
+      }
+      keep(*gps_[k], *blocks_[k]);
+    }
     return;
   }
   for (GridPoint* gp : GridPointList())

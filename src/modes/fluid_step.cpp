@@ -567,11 +567,15 @@ void FluidModule::GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zon
     if (!record || record->modelType == 0) continue;
     const VelocityTerms& t = ZoneVelocityTerms(*zone, *record);
     const int per = zone->TetraPerOverlay();
+    // The zone's corners that are this grid-point.
+    unsigned mine = 0;
+    for (int i = 0; i < zone->GpCount(); ++i)
+      if (zone->Gp(i) == &gp) mine |= 1u << i;
     for (int o = 0; o < 2; ++o) {
       const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
       for (int k = 0; k < per; ++k)
         for (int c = 0; c < 4; ++c) {
-          if (zone->Gp(defs[k].gp[c]) != &gp) continue;
+          if (!(mine >> defs[k].gp[c] & 1u)) continue;
           const double* term = t.term[o * per + k];
           for (int a = 0; a < 3; ++a) f->velocitySum[a] += term[a];
           f->velocityWeight += term[3];

@@ -523,12 +523,22 @@ void FluidModule::KeepVelocityInputs() {
   auto keep = [](const GridPoint& gp, GpFluidData& f) {
     f.keptPressure = gp.porePressure;
     f.keptSaturation = f.saturation;
-    std::copy(gp.position, gp.position + 3, f.keptPosition);
+    for (int a = 0; a < 3; ++a) f.keptPosition[a] = gp.position[a];
   };
   // The step's own arrays when they list every block: no walk of the grid-point list.
   if (blocksListed_) {
     const size_t count = gps_.size();
-    for (size_t k = 0; k < count; ++k) keep(*gps_[k], *blocks_[k]);
+    for (size_t k = 0; k < count; ++k) {
+      if (k + kGpsAhead < count) {
+        const GridPoint* gp = gps_[k + kGpsAhead];
+        const GpFluidData* f = blocks_[k + kGpsAhead];
+        __builtin_prefetch(gp->position, 0);
+        __builtin_prefetch(&gp->porePressure, 0);
+        __builtin_prefetch(&f->saturation, 0);
+        __builtin_prefetch(&f->keptPressure, 1);
+      }
+      keep(*gps_[k], *blocks_[k]);
+    }
     return;
   }
   for (GridPoint* gp : GridPointList())
@@ -557,11 +567,15 @@ void FluidModule::GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zon
     if (!record || record->modelType == 0) continue;
     const VelocityTerms& t = ZoneVelocityTerms(*zone, *record);
     const int per = zone->TetraPerOverlay();
+    // The zone's corners that are this grid-point.
+    unsigned mine = 0;
+    for (int i = 0; i < zone->GpCount(); ++i)
+      if (zone->Gp(i) == &gp) mine |= 1u << i;
     for (int o = 0; o < 2; ++o) {
       const TetraDef* defs = OverlayDefinitions(zone->Type(), o);
       for (int k = 0; k < per; ++k)
         for (int c = 0; c < 4; ++c) {
-          if (zone->Gp(defs[k].gp[c]) != &gp) continue;
+          if (!(mine >> defs[k].gp[c] & 1u)) continue;
           const double* term = t.term[o * per + k];
           for (int a = 0; a < 3; ++a) f->velocitySum[a] += term[a];
           f->velocityWeight += term[3];

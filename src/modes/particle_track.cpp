@@ -45,12 +45,21 @@ struct ParticlePart {
   CellSpace cells{8};
   bool cellsStale = true;
   // The faces of fluid zones that lie on the grid's boundary, zone by zone
-  // in list order: the faces that injection may use; rebuilt with the cells.
+  // in list order: the faces that injection may use; listed at the start of
+  // a run. Their grid-points are listed once each, and a face names its
+  // corners by their places in that list: a step reads each grid-point's
+  // fixity once, walking the list in order.
   struct BoundaryFace {
     Zone* zone;
     int face;
+    int corners;
+    uint32_t corner[4];
   };
   std::vector<BoundaryFace> boundaryFaces;
+  std::vector<GridPoint*> boundaryGps;
+  std::vector<uint8_t> boundaryFixed;
+  // The first face of each zone with a fixed-pressure face, in this step.
+  std::vector<uint32_t> injecting;
   bool facesStale = true;
   // The zones' least edges after a large-strain step: worked out when a
   // move first needs one, from the grid-point positions kept with the
@@ -377,19 +386,56 @@ void FacePoint(const Zone& zone, int face, double out[3]) {
 // A face of at least three grid-points without a zone across it.
 bool BoundaryFace(const Zone& zone, int face) { return zone.FaceGpCount(face) >= 3 && !zone.Neighbour(face); }
 
-bool FixedPressureFace(const Zone& zone, int face) {
-  for (int c = 0; c < zone.FaceGpCount(face); ++c)
-    if (!(zone.GetFaceGp(face, c)->flags & GridPoint::kFixPorePressure)) return false;
+// Whether every grid-point of the boundary face has a fixed pore pressure,
+// from the fixities read in this step.
+bool FixedPressureFace(const ParticlePart& part, const ParticlePart::BoundaryFace& face) {
+  for (int c = 0; c < face.corners; ++c)
+    if (!part.boundaryFixed[face.corner[c]]) return false;
   return true;
 }
 
 void BuildBoundaryFaces(ParticlePart& part) {
   part.facesStale = false;
   part.boundaryFaces.clear();
+  part.boundaryGps.clear();
+  std::unordered_map<const GridPoint*, uint32_t> place;
   for (Zone* z : ZoneList())
     if (FluidZone(z))
-      for (int f = 0; f < kZoneFaces; ++f)
-        if (BoundaryFace(*z, f)) part.boundaryFaces.push_back({z, f});
+      for (int f = 0; f < kZoneFaces; ++f) {
+        if (!BoundaryFace(*z, f)) continue;
+        ParticlePart::BoundaryFace face{z, f, std::min(z->FaceGpCount(f), 4), {}};
+        for (int c = 0; c < face.corners; ++c) {
+          GridPoint* gp = z->GetFaceGp(f, c);
+          auto [it, added] = place.emplace(gp, static_cast<uint32_t>(part.boundaryGps.size()));
+          if (added) part.boundaryGps.push_back(gp);
+          face.corner[c] = it->second;
+        }
+        part.boundaryFaces.push_back(face);
+      }
+  part.boundaryFixed.assign(part.boundaryGps.size(), 0);
+}
+
+// Reads the fixity of every boundary grid-point.
+void ReadBoundaryFixities(ParticlePart& part) {
+  constexpr size_t kAhead = 16;
+  GridPoint* const* gps = part.boundaryGps.data();
+  const size_t count = part.boundaryGps.size();
+  for (size_t k = 0; k < count; ++k) {
+    if (k + kAhead < count) __builtin_prefetch(&gps[k + kAhead]->flags, 0);
+    part.boundaryFixed[k] = (gps[k]->flags & GridPoint::kFixPorePressure) ? 1 : 0;
+  }
+}
+
+// Asks for the lines the zone's flow vector reads first: its grid-points'
+// positions and pressures and their fluid blocks.
+void PrefetchFlowInputs(const Zone& zone) {
+  __builtin_prefetch(zone.fluid.get(), 0);
+  for (int c = 0; c < zone.GpCount(); ++c) {
+    const GridPoint* gp = zone.Gp(c);
+    __builtin_prefetch(gp->position, 0);
+    __builtin_prefetch(&gp->porePressure, 0);
+    __builtin_prefetch(&gp->fluid, 0);
+  }
 }
 
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
@@ -568,20 +614,21 @@ void ZoneVelocity(const Zone& zone, const double p[3], double out[3]) {
       if (V == 0.0) continue;
       const double w[4] = {TetVolume6(b, d, c, p), TetVolume6(c, d, a, p), TetVolume6(a, d, b, p),
                            TetVolume6(a, b, c, p)};
+      const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
+      // The corners' velocities are asked for only when this tetrahedron
+      // gives the answer, or may.
+      if (m != 0.0 && !(m / V > best)) continue;
       double v[3] = {0, 0, 0};
       for (int i = 0; i < 4; ++i)
         if (const double* u = GridPointVelocity(*g[i]))
           for (int x = 0; x < 3; ++x) v[x] += w[i] * u[x];
       for (double& x : v) x /= V;
-      const double m = std::min({0.0, w[0], w[1], w[2], w[3]});
       if (m == 0.0) {
         std::copy(v, v + 3, out);
         return;
       }
-      if (m / V > best) {
-        best = m / V;
-        std::copy(v, v + 3, remembered);
-      }
+      best = m / V;
+      std::copy(v, v + 3, remembered);
     }
   }
   std::copy(remembered, remembered + 3, out);
@@ -705,17 +752,25 @@ void InjectPerVolume(double dt) {
   // faces are known from the start of the run; the fixities may change.
   ParticlePart& part = ThePart();
   if (part.facesStale) BuildBoundaryFaces(part);
+  ReadBoundaryFixities(part);
   const std::vector<ParticlePart::BoundaryFace>& faces = part.boundaryFaces;
+  std::vector<uint32_t>& injecting = part.injecting;
+  injecting.clear();
   for (size_t first = 0, end = 0; first < faces.size(); first = end) {
-    Zone* z = faces[first].zone;
+    const Zone* z = faces[first].zone;
     bool any = false;
     for (end = first; end < faces.size() && faces[end].zone == z; ++end)
-      any = any || FixedPressureFace(*z, faces[end].face);
-    if (!any) continue;
+      any = any || FixedPressureFace(part, faces[end]);
+    if (any) injecting.push_back(static_cast<uint32_t>(first));
+  }
+  constexpr size_t kZonesAhead = 2;
+  for (size_t i = 0; i < injecting.size(); ++i) {
+    if (i + kZonesAhead < injecting.size()) PrefetchFlowInputs(*faces[injecting[i + kZonesAhead]].zone);
+    Zone* z = faces[injecting[i]].zone;
     double q[3];
     fluid.FluidFlowVector(*z, q);
-    for (size_t k = first; k < end; ++k)
-      if (FixedPressureFace(*z, faces[k].face)) InjectFace(*z, faces[k].face, q, dt, rate);
+    for (size_t k = injecting[i]; k < faces.size() && faces[k].zone == z; ++k)
+      if (FixedPressureFace(part, faces[k])) InjectFace(*z, faces[k].face, q, dt, rate);
   }
 }
 

@@ -475,6 +475,34 @@ TEST_F(ParticlesTest, LargeStrainKeepsParticlesInTheirDeformingZones) {
   EXPECT_GT(allInside(), 4);
 }
 
+// A brick sheared at its top by a fixed velocity at a step of one second,
+// with seepage, regeneration and the second order: the top moves 2e-4 a
+// step (0.2 in all) and every particle ends in its zone.
+TEST_F(ParticlesTest, LargeStrainShearAtAFixedVelocity) {
+  const std::string out =
+      Run({"config fluid", "gen zone brick size 4 4 6", "model elastic", "prop bulk 1e8 shear 5e7 density 2000",
+           "model fl_isotropic", "prop perm 1e-7 poros 0.3", "initial fmodulus 1e4", "initial pp 1e5 grad 0 0 -1e4",
+           "fix pp 1e5 range z -0.1 0.1", "fix pp 4e4 range z 5.9 6.1", "set large", "fix x y z range z -0.1 0.1",
+           "fix x 2e-4 range z 5.9 6.1", "track uniform 2 regen", "track pcorder 2", "set track on", "set fluid dt 1",
+           "step 1000"});
+  EXPECT_EQ(out.find("***"), std::string::npos) << out;
+  EXPECT_EQ(Settings().totalCycles, 1000);
+  int active = 0;
+  for (uint32_t i = 0; i < TheParticleList().Count(); ++i) {
+    const Particle& p = *TheParticleList().At(i);
+    if (!p.active) continue;
+    ++active;
+    EXPECT_TRUE(p.zone->IsInside(p.current.position)) << p.id;
+  }
+  EXPECT_GT(active, 150);
+  // Particles have crossed into other zones and regenerated behind.
+  EXPECT_GT(TheParticleList().Count(), 250u);
+  for (GridPoint* gp : GridPointList())
+    if (gp->position[2] > 5.9) {
+      EXPECT_NEAR(gp->displacement[0], 0.2, 1e-9);
+    }
+}
+
 // A segment that leaves a zone along the edge between two warped faces,
 // where neither face polygon holds its crossing, still finds its face.
 TEST_F(ParticlesTest, ExitAlongTheSeamOfTwoWarpedFaces) {

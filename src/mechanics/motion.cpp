@@ -286,40 +286,58 @@ inline __attribute__((always_inline)) void Move(GridPoint& gp, MotionContext& c)
   CountRatio(gp, c, U);
 }
 
-// The walk over every grid-point, compiled once for each instruction-set
-// level (AVX2 without fused multiply-add gives the same bits).
-void MoveAllBaseline(ModelList<GridPoint>& list, MotionContext& c) {
-  for (GridPoint* gp : list) Move(*gp, c);
+// The walks over the grid-points go through the step's array of them in
+// list order and ask a few grid-points ahead for the lines the law reads.
+constexpr uint32_t kAhead = 6;
+inline void Ask(const GridPoint* a) {
+  __builtin_prefetch(&a->flags, 1);
+  __builtin_prefetch(a->unbalancedForce, 1);
+  __builtin_prefetch(&a->forceSum, 1);
+  __builtin_prefetch(&a->dampingCoefficient, 0);
+  __builtin_prefetch(a->appliedForce, 0);
 }
 
-__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(ModelList<GridPoint>& list, MotionContext& c) {
-  for (GridPoint* gp : list) Move(*gp, c);
+inline __attribute__((always_inline)) void MoveAll(GridPoint* const* gps, size_t n, MotionContext& c) {
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) Ask(gps[i + kAhead]);
+    Move(*gps[i], c);
+  }
+}
+
+// Compiled once for each instruction-set level (AVX2 without fused
+// multiply-add gives the same bits).
+void MoveAllBaseline(GridPoint* const* gps, size_t n, MotionContext& c) { MoveAll(gps, n, c); }
+
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(GridPoint* const* gps, size_t n, MotionContext& c) {
+  MoveAll(gps, n, c);
 }
 
 // The threaded law of motion: one chunk of the grid-point list per thread,
 // each grid-point's sums kept in its place; no grid-point of it can stop the
 // pass (checked before). Maxima come out the same in any order.
 template <bool kVector>
-inline __attribute__((always_inline)) void MoveChunk(const GpChunks& chunks, int k, MotionContext& c, double* sums) {
+inline __attribute__((always_inline)) void MoveChunk(const GpChunks& chunks, int k, MotionContext& c, double* sums,
+                                                     GridPoint* const* gps) {
   const GpChunks::Chunk& chunk = chunks.chunks[k];
-  GridPoint* gp = chunk.first;
-  for (uint32_t i = chunk.begin; i < chunk.end; ++i, gp = ModelList<GridPoint>::Next(gp)) {
+  for (uint32_t i = chunk.begin; i < chunk.end; ++i) {
+    if (i + kAhead < chunk.end) Ask(gps[i + kAhead]);
     c.record = sums + 2 * static_cast<size_t>(i);
     c.record[0] = -1.0;  // not moved
-    Move<false>(*gp, c);
+    Move<false>(*gps[i], c);
   }
 }
 
-void MoveChunkBaseline(const GpChunks& chunks, int k, MotionContext& c, double* sums) {
-  MoveChunk<false>(chunks, k, c, sums);
+void MoveChunkBaseline(const GpChunks& chunks, int k, MotionContext& c, double* sums, GridPoint* const* gps) {
+  MoveChunk<false>(chunks, k, c, sums, gps);
 }
 
 __attribute__((target("arch=x86-64-v3,no-fma"))) void MoveChunkAvx2(const GpChunks& chunks, int k, MotionContext& c,
-                                                                    double* sums) {
-  MoveChunk<true>(chunks, k, c, sums);
+                                                                    double* sums, GridPoint* const* gps) {
+  MoveChunk<true>(chunks, k, c, sums, gps);
 }
 
 void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
+  GridPoint* const* gps = CurrentStepArrays().gps.data();
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   double maxUnbalanced[kMaxStepChunks], localRatio[kMaxStepChunks];
@@ -334,9 +352,9 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
     local.count = 0;
     try {
       if (vector)
-        MoveChunkAvx2(chunks, k, local, sums);
+        MoveChunkAvx2(chunks, k, local, sums, gps);
       else
-        MoveChunkBaseline(chunks, k, local, sums);
+        MoveChunkBaseline(chunks, k, local, sums, gps);
     } catch (...) {
       errors[k] = std::current_exception();
     }
@@ -420,10 +438,12 @@ void GridPointMotion() {
             for (int i = 0; i < 3; ++i) gp->position[i] += c.dt * gp->velocity[i];
       for (GridPoint* gp : list)
         if (!(gp->flags & (kCornerColumn | kSideGrid))) Move(*gp, c);
-    } else if (CurrentKernelLevel() == KernelLevel::kAvx2) {
-      MoveAllAvx2(list, c);
     } else {
-      MoveAllBaseline(list, c);
+      const StepArrays& arrays = CurrentStepArrays();
+      if (CurrentKernelLevel() == KernelLevel::kAvx2)
+        MoveAllAvx2(arrays.gps.data(), arrays.gps.size(), c);
+      else
+        MoveAllBaseline(arrays.gps.data(), arrays.gps.size(), c);
     }
   } catch (...) {
     StoreSums(c);

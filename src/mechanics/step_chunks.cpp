@@ -134,6 +134,15 @@ class StepChunks {
     return zonesOk_;
   }
 
+  StepArrays& Arrays() {
+    const GridKey key = KeyNow(0, 0);
+    if (!(arraysKey_ == key)) {
+      arraysKey_ = key;
+      LayOutArrays();
+    }
+    return arrays_;
+  }
+
   bool GpsThreadable(double dt) {
     if (!gpsChecked_ || gpsPrepared_ != g_prepared || gpsDt_ != dt || !(gpCheckKey_ == gpKey_)) {
       gpsChecked_ = true;
@@ -152,6 +161,7 @@ class StepChunks {
     z.chunks.clear();
     z.masked.clear();
     z.shared.clear();
+    z.sharedPlace.clear();
     z.sharedStart.clear();
     z.entries.clear();
     if (begins_.size() < 3) return;
@@ -203,6 +213,7 @@ class StepChunks {
         if (const uint32_t entries = later[i]) {
           slot[i] = z.sharedStart.back();
           z.shared.push_back(gp);
+          z.sharedPlace.push_back(i);
           z.sharedStart.push_back(z.sharedStart.back() + entries);
         }
         ++i;
@@ -220,6 +231,26 @@ class StepChunks {
       ++index;
     }
     // The marks back at 0: every grid-point counts as not yet started.
+    for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
+  }
+
+  void LayOutArrays() {
+    StepArrays& a = arrays_;
+    const uint32_t gpCount = GridPointList().Count();
+    a.gps.resize(gpCount);
+    a.hot.resize(gpCount);
+    uint32_t i = 0;
+    for (GridPoint* gp : GridPointList()) {
+      a.gps[i] = gp;
+      gp->forceStamp = i++;
+    }
+    a.corners.resize(static_cast<size_t>(ZoneList().Count()) * kZoneSlots);
+    uint32_t* corner = a.corners.data();
+    for (Zone* zone : ZoneList()) {
+      const int n = zone->GpCount();
+      for (int k = 0; k < kZoneSlots; ++k) corner[k] = zone->Gp(k < n ? k : 0)->forceStamp;
+      corner += kZoneSlots;
+    }
     for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
   }
 
@@ -274,7 +305,8 @@ class StepChunks {
   std::vector<uint16_t> first_;  // scratch of the layout, kept for the next one
   std::vector<uint32_t> later_;
   GpChunks gps_;
-  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_;
+  StepArrays arrays_;
+  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_, arraysKey_;
   bool zonesChecked_ = false, gpsChecked_ = false;
   bool zonesOk_ = false, gpsOk_ = false;
   uint32_t zonesPrepared_ = 0, gpsPrepared_ = 0;
@@ -305,3 +337,5 @@ void ZoneChunkTimes(const double* seconds) { Chunks().ZoneTimes(seconds); }
 GpChunks* CurrentGpChunks(int threads) { return Chunks().Gps(threads); }
 
 bool GridPointsThreadable(double dt) { return Chunks().GpsThreadable(dt); }
+
+StepArrays& CurrentStepArrays() { return Chunks().Arrays(); }

@@ -58,6 +58,7 @@ struct ZoneChunks {
   // The grid-points reached from more than one chunk (in grid-point list
   // order), and each one's entries from its second chunk on, in zone list order.
   std::vector<GridPoint*> shared;
+  std::vector<uint32_t> sharedPlace;  // their places in the grid-point list
   std::vector<uint32_t> sharedStart;  // shared.size() + 1 bounds into entries
   std::vector<Entry> entries;
 };
@@ -96,3 +97,26 @@ GpChunks* CurrentGpChunks(int threads);
 // stiffness or mass. Checked again after a preparation, a grid change or a
 // new time step.
 bool GridPointsThreadable(double dt);
+
+// What the zone pass reads and writes of a grid-point, packed in one cache
+// line: the velocity (the fourth lane 0) and the force sums (unbalanced force
+// x, y, z and the sum of the force magnitudes).
+struct alignas(64) GpHot {
+  double v[4];
+  double f[4];
+};
+
+// The grid in contiguous arrays, in list order, laid out again only when the
+// grid changes: each zone's corners as places in the grid-point list (eight
+// per zone, unused slots at the first corner) and a packed slot per
+// grid-point. The grid-point objects stay the owners: the zone pass fills the
+// slots from them and hands the force sums back.
+struct StepArrays {
+  std::vector<uint32_t> corners;
+  std::vector<GridPoint*> gps;
+  std::vector<GpHot> hot;
+};
+
+// The arrays of the present grid. Uses the grid-points' pass marks as scratch
+// while it lays them out (they are left at 0).
+StepArrays& CurrentStepArrays();

@@ -57,10 +57,9 @@ struct PassContext {
   bool dynamic = false;                        // a dynamic module exists and is on
   DynamicStepSettings dyn;
   ModelState record;
-  // Starting the force sums: the mark of this pass (0: the sums were zeroed
-  // before it), and how many grid-points the pass started.
-  uint32_t stamp = 0;
-  uint32_t started = 0;
+  // The packed grid-point slots: the corners' velocities come from them
+  // and their force sums go to them.
+  GpHot* hot = nullptr;
 };
 
 [[noreturn]] void IllegalGeometry(const Zone& zone) {
@@ -75,6 +74,7 @@ struct ZoneWork {
   ZoneTetra* blocks[2] = {nullptr, nullptr};
   int overlays = 0;
   GridPoint* const* gp = nullptr;
+  const uint32_t* slot = nullptr;  // the corners' packed slots, with PassContext::hot
   int gpCount = 0;
   uint8_t skip = 0;                     // corners whose sums another chunk owns (threaded pass)
   double b = 0.0;                       // stiffness-proportional damping factor
@@ -297,25 +297,17 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
   // written once at the end: the same sums, without a store and reload per
   // contribution. A corner's sums are one vector: force x, y, z and the sum
   // of the force magnitudes.
-  // With a pass mark, a grid-point not yet marked starts from zero (the sums
-  // of the last step are not read) and is marked.
+  // The sums are those of the corners' packed slots; a corner whose sums
+  // another chunk owns keeps its terms apart (they are added afterwards).
   alignas(32) double sums[kZoneSlots][4];
-  for (int n = 0; n < z.gpCount; ++n) {
-    GridPoint& g = *z.gp[n];
-    if (z.skip & (1u << n)) {
-      sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
-      continue;
-    }
-    if (c.stamp == 0 || g.forceStamp == c.stamp) {
-      sums[n][0] = g.unbalancedForce[0];
-      sums[n][1] = g.unbalancedForce[1];
-      sums[n][2] = g.unbalancedForce[2];
-      sums[n][3] = g.forceSum;
-    } else {
-      sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
-      g.forceStamp = c.stamp;
-      ++c.started;
-    }
+  if (z.skip) {
+    for (int n = 0; n < z.gpCount; ++n)
+      if (z.skip & (1u << n))
+        sums[n][0] = sums[n][1] = sums[n][2] = sums[n][3] = 0.0;
+      else
+        __builtin_memcpy(sums[n], c.hot[z.slot[n]].f, sizeof sums[n]);
+  } else {
+    for (int n = 0; n < z.gpCount; ++n) __builtin_memcpy(sums[n], c.hot[z.slot[n]].f, sizeof sums[n]);
   }
   // The final normal stresses of every tetrahedron first (the model walk left
   // the stresses in z.ms), divided together; the forces are found from the
@@ -411,23 +403,18 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
       }
     }
   }
-  for (int n = 0; n < z.gpCount; ++n) {
-    if (z.skip & (1u << n)) continue;
-    GridPoint& g = *z.gp[n];
-    g.unbalancedForce[0] = sums[n][0];
-    g.unbalancedForce[1] = sums[n][1];
-    g.unbalancedForce[2] = sums[n][2];
-    g.forceSum = sums[n][3];
-  }
+  for (int n = 0; n < z.gpCount; ++n)
+    if (!(z.skip & (1u << n))) __builtin_memcpy(c.hot[z.slot[n]].f, sums[n], sizeof sums[n]);
 }
 
 // Plain zones take no part in any coupled mode and have no hysteretic or
 // stiffness-proportional damping: the walks skip those terms at compile time.
 template <bool kPlain, bool kVector>
 inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveModel& model, PassContext& c,
-                                                      uint8_t skip = 0) {
+                                                      uint8_t skip, const uint32_t* slot) {
   ZoneWork z;
   z.skip = skip;
+  z.slot = slot;
   z.type = zone.Type();
   z.per = TetraPerOverlay(z.type);
   z.blocks[0] = zone.Tetra(0);
@@ -460,13 +447,7 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
     }
   }
 
-  for (int i = 0; i < z.gpCount; ++i) {
-    const double* v = z.gp[i]->velocity;
-    z.v[i][0] = v[0];
-    z.v[i][1] = v[1];
-    z.v[i][2] = v[2];
-    z.v[i][3] = 0.0;
-  }
+  for (int i = 0; i < z.gpCount; ++i) __builtin_memcpy(z.v[i], c.hot[slot[i]].v, sizeof z.v[i]);
 
   StrainWalk<kVector>(zone, c, z);
 
@@ -565,26 +546,31 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
 // A zone with a model (null zones are passed over), by the plain walks
 // where it may take them.
 template <bool kVector>
-inline __attribute__((always_inline)) void UpdateZoneOf(Zone& zone, PassContext& c, bool plain, uint8_t skip = 0) {
+inline __attribute__((always_inline)) void UpdateZoneOf(Zone& zone, PassContext& c, bool plain, uint8_t skip = 0,
+                                                        const uint32_t* slot = nullptr) {
   ConstitutiveModel* model = zone.Model();
   if (!model || model->IsNull()) return;
   if (plain && !zone.dampingOn)
-    UpdateZone<true, kVector>(zone, *model, c, skip);
+    UpdateZone<true, kVector>(zone, *model, c, skip, slot);
   else
-    UpdateZone<false, kVector>(zone, *model, c, skip);
+    UpdateZone<false, kVector>(zone, *model, c, skip, slot);
 }
 
 // The next zone's tetrahedra, its grid-points' velocities and the records
 // of the coupled modes (the first 512 bytes: the values the pass reads).
-inline void Prefetch(const Zone& zone) {
+inline void Prefetch(const Zone& zone, const GpHot* hot = nullptr, const uint32_t* slot = nullptr) {
   for (int o = 0; o < 2; ++o)
     if (const ZoneTetra* block = zone.Tetra(o)) {
       const char* p = reinterpret_cast<const char*>(block);
       const int bytes = zone.TetraPerOverlay() * static_cast<int>(sizeof(ZoneTetra));
       for (int b = 0; b < bytes; b += 64) __builtin_prefetch(p + b, 1);
     }
-  GridPoint* const* gp = zone.Gps();
-  for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
+  if (hot) {
+    for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(hot + slot[i], 1);
+  } else {
+    GridPoint* const* gp = zone.Gps();
+    for (int i = 0; i < kZoneSlots; ++i) __builtin_prefetch(gp[i]->velocity, 0);
+  }
   for (const ZoneRecord* record : {zone.thermal.get(), zone.fluid.get()})
     if (record)
       for (int b = 0; b < 512; b += 64) __builtin_prefetch(reinterpret_cast<const char*>(record) + b, 0);
@@ -631,52 +617,57 @@ inline void PrefetchFluid(const Zone& next, const Zone* after) {
 // The baseline code works the gradients and forces in scalars, AVX2 in
 // four-lane vectors: the same operations, the same bits.
 template <bool kVector>
-inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain) {
+inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain, const uint32_t* slot) {
   for (Zone* zone : ZoneList()) {
     YieldWhileCycling(false);
     // The walk is bound by memory: ask early for what the next zone reads.
     if (const Zone* next = ModelList<Zone>::Next(zone)) {
-      Prefetch(*next);
+      Prefetch(*next, c.hot, slot + kZoneSlots);
       if (c.thermal) PrefetchThermal(*next, ModelList<Zone>::Next(next));
       if (c.fluid) PrefetchFluid(*next, ModelList<Zone>::Next(next));
     }
-    UpdateZoneOf<kVector>(*zone, c, plain);
+    UpdateZoneOf<kVector>(*zone, c, plain, 0, slot);
+    slot += kZoneSlots;
   }
 }
 
-void WalkZonesBaseline(PassContext& c, bool plain) { WalkZones<false>(c, plain); }
+void WalkZonesBaseline(PassContext& c, bool plain, const uint32_t* slot) { WalkZones<false>(c, plain, slot); }
 
 // AVX2 without fused multiply-add: every operation rounds as in the
 // baseline code, so both give the same bits.
-__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain) {
-  WalkZones<true>(c, plain);
+__attribute__((target("arch=x86-64-v3,no-fma"))) void WalkZonesAvx2(PassContext& c, bool plain, const uint32_t* slot) {
+  WalkZones<true>(c, plain, slot);
 }
 
 // The threaded pass: one chunk of the zone list per thread, walked in list
 // order. A zone leaves alone the corners whose grid-points an earlier chunk
 // reaches first; their terms are added after the chunks, in list order.
 template <bool kVector>
-inline __attribute__((always_inline)) void WalkChunk(PassContext& c, bool plain, const ZoneChunks& chunks, int k) {
+inline __attribute__((always_inline)) void WalkChunk(PassContext& c, bool plain, const ZoneChunks& chunks, int k,
+                                                     const uint32_t* slot) {
   const ZoneChunks::Chunk& chunk = chunks.chunks[k];
   uint32_t m = chunk.maskedBegin;
   Zone* zone = chunk.first;
+  slot += static_cast<size_t>(chunk.begin) * kZoneSlots;
   for (uint32_t i = chunk.begin; i < chunk.end; ++i) {
     Zone* next = i + 1 < chunk.end ? ModelList<Zone>::Next(zone) : nullptr;
-    if (next) Prefetch(*next);
+    if (next) Prefetch(*next, c.hot, slot + kZoneSlots);
     uint8_t skip = 0;
     if (m < chunk.maskedEnd && chunks.masked[m].index == i) skip = chunks.masked[m++].corners;
-    UpdateZoneOf<kVector>(*zone, c, plain, skip);
+    UpdateZoneOf<kVector>(*zone, c, plain, skip, slot);
     zone = next;
+    slot += kZoneSlots;
   }
 }
 
-void WalkChunkBaseline(PassContext& c, bool plain, const ZoneChunks& chunks, int k) {
-  WalkChunk<false>(c, plain, chunks, k);
+void WalkChunkBaseline(PassContext& c, bool plain, const ZoneChunks& chunks, int k, const uint32_t* slot) {
+  WalkChunk<false>(c, plain, chunks, k, slot);
 }
 
 __attribute__((target("arch=x86-64-v3,no-fma"))) void WalkChunkAvx2(PassContext& c, bool plain,
-                                                                    const ZoneChunks& chunks, int k) {
-  WalkChunk<true>(c, plain, chunks, k);
+                                                                    const ZoneChunks& chunks, int k,
+                                                                    const uint32_t* slot) {
+  WalkChunk<true>(c, plain, chunks, k, slot);
 }
 
 // One zone's terms for one corner, in the order its force walk adds them,
@@ -709,34 +700,15 @@ void AddCornerTerms(const Zone& zone, int corner, double sum[4]) {
 }
 
 // The terms of the later chunks' zones for the shared grid-point j, zone by
-// zone in list order. Answers whether the grid-point was started here.
-bool AddSharedTerms(const ZoneChunks& chunks, size_t j, uint32_t stamp) {
-  GridPoint& g = *chunks.shared[j];
-  bool begun = g.forceStamp == stamp, started = false;
-  double sum[4] = {0.0, 0.0, 0.0, 0.0};
-  if (begun) {
-    sum[0] = g.unbalancedForce[0];
-    sum[1] = g.unbalancedForce[1];
-    sum[2] = g.unbalancedForce[2];
-    sum[3] = g.forceSum;
-  }
+// zone in list order, added to its packed sums.
+void AddSharedTerms(const ZoneChunks& chunks, size_t j, GpHot* hot) {
+  double* sum = hot[chunks.sharedPlace[j]].f;
   for (uint32_t e = chunks.sharedStart[j]; e < chunks.sharedStart[j + 1]; ++e) {
     const Zone& zone = *chunks.entries[e].zone;
     const ConstitutiveModel* model = zone.Model();
     if (!model || model->IsNull() || zone.OverlayCount() == 0) continue;
-    if (!begun) {
-      g.forceStamp = stamp;
-      begun = started = true;
-    }
     AddCornerTerms(zone, chunks.entries[e].corner, sum);
   }
-  if (begun) {
-    g.unbalancedForce[0] = sum[0];
-    g.unbalancedForce[1] = sum[1];
-    g.unbalancedForce[2] = sum[2];
-    g.forceSum = sum[3];
-  }
-  return started;
 }
 
 KernelLevel& Level() {
@@ -751,68 +723,90 @@ KernelLevel& Level() {
 
 namespace {
 
-// The mark of the last pass that started the force sums.
-uint32_t& LastStamp() {
-  static uint32_t stamp = 0;
-  return stamp;
-}
+// How far ahead the walks over the grid-points ask for their objects.
+constexpr size_t kAhead = 8;
 
-// The grid-points the pass did not start get zero sums.
-void ZeroUnstarted(uint32_t stamp) {
-  for (GridPoint* gp : GridPointList())
-    if (gp->forceStamp != stamp) {
-      gp->unbalancedForce[0] = 0.0;
-      gp->unbalancedForce[1] = 0.0;
-      gp->unbalancedForce[2] = 0.0;
-      gp->forceSum = 0.0;
-      gp->forceStamp = stamp;
+// The packed slots [begin, end) from their grid-points: the velocities, and
+// the force sums they have (zero when the pass starts them).
+void FillSlots(StepArrays& arrays, bool startSums, size_t begin, size_t end) {
+  GridPoint* const* gps = arrays.gps.data();
+  GpHot* hot = arrays.hot.data();
+  for (size_t i = begin; i < end; ++i) {
+    if (i + kAhead < end) __builtin_prefetch(gps[i + kAhead]->velocity, 0);
+    const GridPoint& g = *gps[i];
+    GpHot& h = hot[i];
+    h.v[0] = g.velocity[0];
+    h.v[1] = g.velocity[1];
+    h.v[2] = g.velocity[2];
+    h.v[3] = 0.0;
+    if (startSums) {
+      h.f[0] = h.f[1] = h.f[2] = h.f[3] = 0.0;
+    } else {
+      h.f[0] = g.unbalancedForce[0];
+      h.f[1] = g.unbalancedForce[1];
+      h.f[2] = g.unbalancedForce[2];
+      h.f[3] = g.forceSum;
     }
+  }
 }
 
-// The chunks on the threads, then the shared grid-points' later terms. An
+// The force sums of the slots [begin, end) back to their grid-points.
+void ReturnSums(const StepArrays& arrays, size_t begin, size_t end) {
+  GridPoint* const* gps = arrays.gps.data();
+  const GpHot* hot = arrays.hot.data();
+  for (size_t i = begin; i < end; ++i) {
+    if (i + kAhead < end) __builtin_prefetch(gps[i + kAhead]->unbalancedForce, 1);
+    GridPoint& g = *gps[i];
+    const GpHot& h = hot[i];
+    g.unbalancedForce[0] = h.f[0];
+    g.unbalancedForce[1] = h.f[1];
+    g.unbalancedForce[2] = h.f[2];
+    g.forceSum = h.f[3];
+  }
+}
+
+// The chunks on the threads, then the shared grid-points' later terms; the
+// slots are filled and handed back on the threads too, each its own. An
 // error is reported as the serial pass would report it: the first in list
 // order (the checks before the pass leave none that a zone could raise).
-void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, int threads) {
+void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArrays& arrays, int threads) {
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
-  uint32_t started[kMaxStepChunks];
   double seconds[kMaxStepChunks];
   const bool vector = Level() == KernelLevel::kAvx2;
-  const uint32_t stamp = c.stamp;
   const size_t shared = chunks.shared.size();
-  uint32_t sharedStarted = 0;
+  const uint32_t* slot = arrays.corners.data();
+  const size_t gpCount = arrays.gps.size();
+  const int parts = std::min(n, threads);
   bool failed = false;
-#pragma omp parallel num_threads(std::min(n, threads))
+#pragma omp parallel num_threads(parts)
   {
+#pragma omp for schedule(static)
+    for (int k = 0; k < parts; ++k) FillSlots(arrays, true, gpCount * k / parts, gpCount * (k + 1) / parts);
 #pragma omp for schedule(dynamic, 1)
     for (int k = 0; k < n; ++k) {
       const double start = omp_get_wtime();
       PassContext local = c;
-      local.started = 0;
       try {
         if (vector)
-          WalkChunkAvx2(local, plain, chunks, k);
+          WalkChunkAvx2(local, plain, chunks, k, slot);
         else
-          WalkChunkBaseline(local, plain, chunks, k);
+          WalkChunkBaseline(local, plain, chunks, k, slot);
       } catch (...) {
         errors[k] = std::current_exception();
       }
-      started[k] = local.started;
       seconds[k] = omp_get_wtime() - start;
     }
 #pragma omp single
     for (int k = 0; k < n; ++k) failed = failed || errors[k];
-#pragma omp for schedule(static) reduction(+ : sharedStarted)
+#pragma omp for schedule(static)
     for (size_t j = 0; j < shared; ++j)
-      if (!failed && AddSharedTerms(chunks, j, stamp)) ++sharedStarted;
+      if (!failed) AddSharedTerms(chunks, j, c.hot);
+#pragma omp for schedule(static)
+    for (int k = 0; k < parts; ++k) ReturnSums(arrays, gpCount * k / parts, gpCount * (k + 1) / parts);
   }
-  c.started = sharedStarted;
-  for (int k = 0; k < n; ++k) c.started += started[k];
   for (int k = 0; k < n; ++k)
-    if (errors[k]) {
-      ZeroUnstarted(stamp);
-      std::rethrow_exception(errors[k]);
-    }
+    if (errors[k]) std::rethrow_exception(errors[k]);
   ZoneChunkTimes(seconds);
 }
 
@@ -847,31 +841,29 @@ void ZoneStressPass(bool startSums) {
     chunks = CurrentZoneChunks(threads);
     if (chunks && !ZonesThreadable()) chunks = nullptr;
   }
-  if (startSums) {
-    // A new mark; when the counter wraps, every old mark is cleared first.
-    if (++LastStamp() == 0) {
-      for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
-      LastStamp() = 1;
-    }
-    c.stamp = LastStamp();
-  }
+  // The pass works on the packed slots: filled from the grid-points first,
+  // their force sums handed back after (also when a zone stops the pass:
+  // the zones done before keep their forces). Grid-points that no zone
+  // reaches (those of null zones only, zones skipped by multistepping,
+  // grid-points without zones) keep the sums they were given.
+  StepArrays& arrays = CurrentStepArrays();
+  c.hot = arrays.hot.data();
   if (chunks) {
-    ThreadedPass(c, plain, *chunks, threads);
-    if (c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
+    ThreadedPass(c, plain, *chunks, arrays, threads);
     return;
   }
+  const size_t gpCount = arrays.gps.size();
+  FillSlots(arrays, startSums, 0, gpCount);
   try {
     if (Level() == KernelLevel::kAvx2)
-      WalkZonesAvx2(c, plain);
+      WalkZonesAvx2(c, plain, arrays.corners.data());
     else
-      WalkZonesBaseline(c, plain);
+      WalkZonesBaseline(c, plain, arrays.corners.data());
   } catch (...) {
-    if (startSums) ZeroUnstarted(c.stamp);
+    ReturnSums(arrays, 0, gpCount);
     throw;
   }
-  // Grid-points that no zone reached (those of null zones only, zones skipped
-  // by multistepping, grid-points without zones) are zeroed by a walk.
-  if (startSums && c.started != GridPointList().Count()) ZeroUnstarted(c.stamp);
+  ReturnSums(arrays, 0, gpCount);
 }
 
 bool SetKernelLevel(KernelLevel level) {

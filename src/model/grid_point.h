@@ -84,8 +84,8 @@ class NodeBase : public LinkListNode {
 
   ZoltParamArray extra;
   uint32_t dampingKind = kLocalDamping;  // kLocalDamping or kCombinedDamping
-  // The zone pass that last started the force sums afresh (they belong to an
-  // earlier step when it is not the current one); not saved.
+  // Scratch of the step's layouts, which number the grid-points in list
+  // order through it while they lay the grid out; 0 otherwise; not saved.
   uint32_t forceStamp = 0;
   double dampingCoefficient = 0.0;
   std::unique_ptr<GpDynamicData> dynamicBlock;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mechanics/cycle_fixture.h"
+#include "mechanics/step_chunks.h"
 #include "model/module_doubles.h"
 
 namespace {
@@ -387,6 +388,37 @@ TEST_F(StepSumsTest, ThePassStartsTheForceSums) {
       EXPECT_EQ(gp->unbalancedForce[0], 0.0) << gp->id;
       EXPECT_EQ(gp->forceSum, 0.0) << gp->id;
     }
+}
+
+// The step's packed arrays follow the grid: after zones are added (merging
+// onto grid-points that exist) and deleted between steps, each zone's corner
+// places name its own grid-points and the grid-points stand in list order.
+TEST_F(StepSumsTest, PackedArraysFollowTheGridBetweenSteps) {
+  auto expectLaidOut = [](const char* when) {
+    const StepArrays& a = CurrentStepArrays();
+    ASSERT_EQ(a.gps.size(), GridPointList().Count()) << when;
+    size_t i = 0;
+    for (GridPoint* gp : GridPointList()) EXPECT_EQ(a.gps[i++], gp) << when;
+    ASSERT_EQ(a.corners.size(), ZoneList().Count() * size_t{kZoneSlots}) << when;
+    const uint32_t* corner = a.corners.data();
+    for (Zone* zone : ZoneList()) {
+      for (int k = 0; k < zone->GpCount(); ++k)
+        EXPECT_EQ(a.gps[corner[k]], zone->Gp(k)) << when << " zone " << zone->Id();
+      corner += kZoneSlots;
+    }
+  };
+  const char* const kProps = "prop bulk 5e7 shear 3e7 density 2000";
+  for (const char* line :
+       {"gen zone brick size 2 2 2", "model elastic", kProps, "fix z range z -0.1 0.1", "set gravity 10", "step 3"})
+    Run({line});
+  expectLaidOut("first");
+  for (const char* line :
+       {"gen zone brick size 2 2 1 p0 0 0 2 p1 2 0 2 p2 0 2 2 p3 0 0 3", "model elastic", kProps, "step 3"})
+    Run({line});
+  expectLaidOut("added");
+  for (const char* line : {"delete range z 0 1 x 0 1 y 0 1", "step 3"}) Run({line});
+  expectLaidOut("deleted");
+  EXPECT_EQ(ZoneList().Count(), 11u);
 }
 
 }  // namespace

@@ -24,8 +24,14 @@ constexpr size_t kRecordsAhead = 8;
 
 // How many grid-points ahead the walks over the step's grid-points ask for
 // the lines they read: a grid-point's flags, position and pore pressure lie
-// on three lines of a large object, its block on two more.
-constexpr size_t kGpsAhead = 8;
+// on three lines of a large object, its block on two more. Eight ahead
+// left the walks waiting on them; sixteen did not.
+constexpr size_t kGpsAhead = 16;
+
+// How many zones ahead the Biot stress update asks for the tetrahedron
+// stresses it shifts: the zone list reaches them through the zone, and the
+// walk otherwise waits on every tetrahedron.
+constexpr size_t kStressesAhead = 8;
 
 // The lines of a grid-point and its block that the step's walks read.
 inline void PrefetchGp(const GridPoint* gp, const GpFluidData* f) {
@@ -39,6 +45,18 @@ inline void PrefetchGp(const GridPoint* gp, const GpFluidData* f) {
 bool Linked(const GridPoint& gp) { return (gp.flags & (NodeBase::kAttached | NodeBase::kSlaved)) != 0; }
 bool Fixed(const GridPoint& gp) { return (gp.flags & NodeBase::kFixPorePressure) != 0; }
 bool Excluded(const GridPoint& gp) { return (gp.flags & NodeBase::kNoFluidZone) != 0; }
+
+// The lines of the normal stresses of every mechanical tetrahedron of the
+// zone, asked for to be written.
+inline void PrefetchZoneStress(const Zone& zone) {
+  const int per = zone.TetraPerOverlay();
+  for (int o = 0; o < 2; ++o)
+    if (const ZoneTetra* block = zone.Tetra(o))
+      for (int k = 0; k < per; ++k) {
+        __builtin_prefetch(&block[k].stress[0], 1);
+        __builtin_prefetch(&block[k].stress[2], 1);
+      }
+}
 
 // Subtracts the value from the normal stresses of every mechanical tetrahedron.
 void ShiftZoneStress(Zone& zone, double value) {
@@ -348,6 +366,7 @@ void FluidModule::ZonePressureTerms() {
   for (size_t z = 0; z < zoneCount; ++z) {
     const ZoneWork& w = zones_[z];
     if (z + kRecordsAhead < zoneCount) __builtin_prefetch(&zones_[z + kRecordsAhead].record->stepValues[3]);
+    if (z + kStressesAhead < zoneCount) PrefetchZoneStress(*zones_[z + kStressesAhead].zone);
     const double biot = w.record->stepValues[3];
     if (biot == 0.0) continue;
     double sum = 0.0;

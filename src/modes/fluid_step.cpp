@@ -9,6 +9,7 @@
 #include "model/grid.h"
 #include "model/model.h"
 #include "model/model_settings.h"
+#include "model/step_participant.h"
 #include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
@@ -171,6 +172,16 @@ void FluidModule::Step(CommandType&) {
     if (implicit_) ApplyPass(2);
     if (linked) FluidLinkPass(1);
   }
+  // With the explicit scheme, no link and no callback between this step and
+  // the Biot stress update, nothing touches the increments before that
+  // update: the update's walk takes them (and clears them) itself.
+  bool take = !implicit_ && !linked && Settings().porePressure;
+  if (take)
+    CurrentModel().Participants().ForEach([&take](StepParticipant& p) {
+      if (p.HasCallback(kCallbackAfterFluid) || p.HasCallback(kCallbackAfterFluidStep)) take = false;
+    });
+  incrementsReady_ = take;
+  double* increments = increments_.data();
   // The explicit update and the new pressure of a grid-point depend on that
   // grid-point alone: one walk does both.
   for (size_t k = 0; k < count; ++k) {
@@ -195,6 +206,10 @@ void FluidModule::Step(CommandType&) {
     f.pressureIncrement += f.flow;
     f.flow = 0.0;
     f.flowMagnitude = 0.0;
+    if (take) {
+      increments[k] = f.pressureIncrement;
+      f.pressureIncrement = 0.0;
+    }
   }
   const double mean = (inflow_ + outflow_) * 0.5;
   flowRatio_ = mean == 0.0 ? ModelSettings::kLargest : std::fabs(inflow_ - outflow_) / mean;
@@ -351,11 +366,13 @@ void FluidModule::MechanicalCoupling() {
 }
 
 void FluidModule::ZonePressureTerms() {
+  const bool ready = incrementsReady_;
+  incrementsReady_ = false;
   if (!Settings().porePressure) return;
-  // The increments side by side for the zone walk; they are cleared as
-  // they are taken, for ClearFlowSums.
+  // The increments side by side for the zone walk (unless the step's update
+  // took them); they are cleared as they are taken, for ClearFlowSums.
   const size_t count = blocks_.size();
-  for (size_t k = 0; k < count; ++k) {
+  for (size_t k = 0; !ready && k < count; ++k) {
     if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
     increments_[k] = blocks_[k]->pressureIncrement;
     blocks_[k]->pressureIncrement = 0.0;

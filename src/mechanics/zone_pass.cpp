@@ -590,8 +590,10 @@ inline void PrefetchThermal(const Zone& next, const Zone* after) {
 }
 
 // With the fluid mode: the fluid blocks of the next zone's grid-points (asked
-// for through their records, fetched a zone before), and the records of the
-// zone after it, whose pore pressures and block addresses are read.
+// for through their records, fetched a zone before), the records of the
+// zone after it, whose pore pressures and block addresses are read, and the
+// zone after that up to the end of its grid-point list (its shape and list
+// are read when it is the zone after next).
 inline void PrefetchFluid(const Zone& next, const Zone* after) {
   GridPoint* const* gp = next.Gps();
   const int n = next.GpCount();
@@ -607,9 +609,10 @@ inline void PrefetchFluid(const Zone& next, const Zone* after) {
     __builtin_prefetch(&ga[i]->fluid, 0);
   }
   if (const Zone* later = ModelList<Zone>::Next(after)) {
-    const char* list = reinterpret_cast<const char*>(later->Gps());
-    __builtin_prefetch(list, 0);
-    __builtin_prefetch(list + sizeof(GridPoint*) * (kZoneSlots - 1), 0);
+    const char* first = reinterpret_cast<const char*>(later);
+    const char* end = reinterpret_cast<const char*>(later->Gps() + kZoneSlots);
+    for (const char* p = first; p < end; p += 64) __builtin_prefetch(p, 0);
+    __builtin_prefetch(end - 1, 0);
   }
 }
 

@@ -130,6 +130,8 @@ class FluidModule : public FluidCalcModule {
   int32_t lastSweeps_ = 0;
   // Whether ZonePressureTerms took and cleared the increments of this step.
   bool incrementsTaken_ = false;
+  // Whether the step's update took this step's increments into increments_.
+  bool incrementsReady_ = false;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
   // Beside gps_: their blocks, their implicit terms and what the zone walk

@@ -9,6 +9,7 @@
 #include "model/grid.h"
 #include "model/model.h"
 #include "model/model_settings.h"
+#include "model/step_participant.h"
 #include "modes/apply_factor.h"
 #include "modes/fluid_model.h"
 #include "modes/fluid_module.h"
@@ -24,8 +25,14 @@ constexpr size_t kRecordsAhead = 8;
 
 // How many grid-points ahead the walks over the step's grid-points ask for
 // the lines they read: a grid-point's flags, position and pore pressure lie
-// on three lines of a large object, its block on two more.
-constexpr size_t kGpsAhead = 8;
+// on three lines of a large object, its block on two more. Eight ahead
+// left the walks waiting on them; sixteen did not.
+constexpr size_t kGpsAhead = 16;
+
+// How many zones ahead the Biot stress update asks for the tetrahedron
+// stresses it shifts: the zone list reaches them through the zone, and the
+// walk otherwise waits on every tetrahedron.
+constexpr size_t kStressesAhead = 8;
 
 // The lines of a grid-point and its block that the step's walks read.
 inline void PrefetchGp(const GridPoint* gp, const GpFluidData* f) {
@@ -39,6 +46,18 @@ inline void PrefetchGp(const GridPoint* gp, const GpFluidData* f) {
 bool Linked(const GridPoint& gp) { return (gp.flags & (NodeBase::kAttached | NodeBase::kSlaved)) != 0; }
 bool Fixed(const GridPoint& gp) { return (gp.flags & NodeBase::kFixPorePressure) != 0; }
 bool Excluded(const GridPoint& gp) { return (gp.flags & NodeBase::kNoFluidZone) != 0; }
+
+// The lines of the normal stresses of every mechanical tetrahedron of the
+// zone, asked for to be written.
+inline void PrefetchZoneStress(const Zone& zone) {
+  const int per = zone.TetraPerOverlay();
+  for (int o = 0; o < 2; ++o)
+    if (const ZoneTetra* block = zone.Tetra(o))
+      for (int k = 0; k < per; ++k) {
+        __builtin_prefetch(&block[k].stress[0], 1);
+        __builtin_prefetch(&block[k].stress[2], 1);
+      }
+}
 
 // Subtracts the value from the normal stresses of every mechanical tetrahedron.
 void ShiftZoneStress(Zone& zone, double value) {
@@ -153,6 +172,16 @@ void FluidModule::Step(CommandType&) {
     if (implicit_) ApplyPass(2);
     if (linked) FluidLinkPass(1);
   }
+  // With the explicit scheme, no link and no callback between this step and
+  // the Biot stress update, nothing touches the increments before that
+  // update: the update's walk takes them (and clears them) itself.
+  bool take = !implicit_ && !linked && Settings().porePressure;
+  if (take)
+    CurrentModel().Participants().ForEach([&take](StepParticipant& p) {
+      if (p.HasCallback(kCallbackAfterFluid) || p.HasCallback(kCallbackAfterFluidStep)) take = false;
+    });
+  incrementsReady_ = take;
+  double* increments = increments_.data();
   // The explicit update and the new pressure of a grid-point depend on that
   // grid-point alone: one walk does both.
   for (size_t k = 0; k < count; ++k) {
@@ -177,6 +206,10 @@ void FluidModule::Step(CommandType&) {
     f.pressureIncrement += f.flow;
     f.flow = 0.0;
     f.flowMagnitude = 0.0;
+    if (take) {
+      increments[k] = f.pressureIncrement;
+      f.pressureIncrement = 0.0;
+    }
   }
   const double mean = (inflow_ + outflow_) * 0.5;
   flowRatio_ = mean == 0.0 ? ModelSettings::kLargest : std::fabs(inflow_ - outflow_) / mean;
@@ -333,11 +366,13 @@ void FluidModule::MechanicalCoupling() {
 }
 
 void FluidModule::ZonePressureTerms() {
+  const bool ready = incrementsReady_;
+  incrementsReady_ = false;
   if (!Settings().porePressure) return;
-  // The increments side by side for the zone walk; they are cleared as
-  // they are taken, for ClearFlowSums.
+  // The increments side by side for the zone walk (unless the step's update
+  // took them); they are cleared as they are taken, for ClearFlowSums.
   const size_t count = blocks_.size();
-  for (size_t k = 0; k < count; ++k) {
+  for (size_t k = 0; !ready && k < count; ++k) {
     if (k + kGpsAhead < count) __builtin_prefetch(blocks_[k + kGpsAhead], 1);
     increments_[k] = blocks_[k]->pressureIncrement;
     blocks_[k]->pressureIncrement = 0.0;
@@ -348,6 +383,7 @@ void FluidModule::ZonePressureTerms() {
   for (size_t z = 0; z < zoneCount; ++z) {
     const ZoneWork& w = zones_[z];
     if (z + kRecordsAhead < zoneCount) __builtin_prefetch(&zones_[z + kRecordsAhead].record->stepValues[3]);
+    if (z + kStressesAhead < zoneCount) PrefetchZoneStress(*zones_[z + kStressesAhead].zone);
     const double biot = w.record->stepValues[3];
     if (biot == 0.0) continue;
     double sum = 0.0;

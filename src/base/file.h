@@ -115,8 +115,8 @@ class File : public SaveStream {
   size_t pos_ = 0;
   size_t len_ = 0;
   bool writing_ = false;
-  int64_t osPos_ = 0;   // the descriptor's position
-  int64_t osSize_ = 0;  // size of the file as far as known
+  int64_t osPos_ = 0;          // the descriptor's position
+  int64_t osSize_ = 0;         // size of the file as far as known
   int64_t streamSent_ = 0;     // bytes sent on their way to the disk (StreamOut)
   int64_t streamDropped_ = 0;  // bytes written whose cached pages were let go
 };

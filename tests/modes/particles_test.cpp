@@ -157,7 +157,9 @@ TEST_F(ParticlesTest, AdvectionFollowsSeepageVelocity) {
     // Points are stored once the path since the last one passes a quarter of the edge.
     const TrackPoint* previous = nullptr;
     for (const TrackPoint& t : p.track) {
-      if (previous) EXPECT_GT(t.position[2] - previous->position[2], 0.25) << order;
+      if (previous) {
+        EXPECT_GT(t.position[2] - previous->position[2], 0.25) << order;
+      }
       previous = &t;
     }
     EXPECT_NEAR(p.pathLength + p.sinceStored, p.current.position[2] - 2.0, 1e-9);
@@ -427,6 +429,18 @@ TEST_F(ParticlesTest, LargeStrainParticlesRideWithTheirZones) {
   EXPECT_THROW(particle_track::SolveBrickCoordinates(flat, corners[1], back), QJExcept);
 }
 
+// Counts the active particles, each of which must lie in its zone.
+int ActiveParticlesInTheirZones() {
+  int active = 0;
+  for (uint32_t i = 0; i < TheParticleList().Count(); ++i) {
+    const Particle& p = *TheParticleList().At(i);
+    if (!p.active) continue;
+    ++active;
+    EXPECT_TRUE(p.zone->IsInside(p.current.position)) << p.id;
+  }
+  return active;
+}
+
 // A deforming grid under seepage carries particles that sit on faces, edges
 // and corners of its zones, and that lie in the seams two warped faces leave
 // between their zones: every step ends with each particle inside its zone.
@@ -445,23 +459,13 @@ TEST_F(ParticlesTest, LargeStrainKeepsParticlesInTheirDeformingZones) {
                                                      "fix pp 0 range z 2.9 3.1",
                                                      "set large",
                                                      "set track on"};
-  auto allInside = [] {
-    int active = 0;
-    for (uint32_t i = 0; i < TheParticleList().Count(); ++i) {
-      const Particle& p = *TheParticleList().At(i);
-      if (!p.active) continue;
-      ++active;
-      EXPECT_TRUE(p.zone->IsInside(p.current.position)) << p.id;
-    }
-    return active;
-  };
   Run(column);
   const std::string sheared =
       Run({"apply sxz 3e4 range z 2.9 3.1", "apply szz -1e5 range z 2.9 3.1 x 0 1", "track plane 0 0 1 2 0 1 0 2 1 5 5",
            "track plane 0 0 2 2 0 2 0 2 2 5 5", "track line 0 0 0 2 2 3 7", "step 400"});
   EXPECT_EQ(sheared.find("***"), std::string::npos) << sheared;
   EXPECT_EQ(Settings().totalCycles, 400);
-  EXPECT_GT(allInside(), 30);
+  EXPECT_GT(ActiveParticlesInTheirZones(), 30);
   // The top has moved by a good part of a zone.
   double most = 0.0;
   for (GridPoint* gp : GridPointList()) most = std::max(most, std::fabs(gp->displacement[0]));
@@ -472,7 +476,7 @@ TEST_F(ParticlesTest, LargeStrainKeepsParticlesInTheirDeformingZones) {
   const std::string resumed = Run({"track plane 0.05 0.05 2.95 1.95 0.05 2.95 0.05 1.95 2.95 4 4", "set fluid off",
                                    "apply szz -1e5 range z 2.9 3.1 x 0 1", "step 100", "set fluid on", "step 100"});
   EXPECT_EQ(resumed.find("***"), std::string::npos) << resumed;
-  EXPECT_GT(allInside(), 4);
+  EXPECT_GT(ActiveParticlesInTheirZones(), 4);
 }
 
 // A brick sheared at its top by a fixed velocity at a step of one second,
@@ -487,14 +491,7 @@ TEST_F(ParticlesTest, LargeStrainShearAtAFixedVelocity) {
            "step 1000"});
   EXPECT_EQ(out.find("***"), std::string::npos) << out;
   EXPECT_EQ(Settings().totalCycles, 1000);
-  int active = 0;
-  for (uint32_t i = 0; i < TheParticleList().Count(); ++i) {
-    const Particle& p = *TheParticleList().At(i);
-    if (!p.active) continue;
-    ++active;
-    EXPECT_TRUE(p.zone->IsInside(p.current.position)) << p.id;
-  }
-  EXPECT_GT(active, 150);
+  EXPECT_GT(ActiveParticlesInTheirZones(), 150);
   // Particles have crossed into other zones and regenerated behind.
   EXPECT_GT(TheParticleList().Count(), 250u);
   for (GridPoint* gp : GridPointList())

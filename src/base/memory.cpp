@@ -93,7 +93,8 @@ SmallPool& Small() {
 struct Chunk {
   char* base;
   size_t size;
-  size_t used;  // offset of the first never-used byte
+  size_t used;  // offset of the first byte not handed out since the last emptying
+  size_t high;  // offset of the first byte never handed out: the rest is still the system's zeros
 };
 
 // The address space that model chunks are cut from, in order: large areas
@@ -136,7 +137,7 @@ struct ModelPool {
   Chunk& Append(size_t bytes) {
     if (bytes == 0 || bytes > kLargest) throw MemExcept();
     char* base = arena.Take(RoundUp(bytes));
-    chunks.push_back({base, RoundUp(bytes), 0});
+    chunks.push_back({base, RoundUp(bytes), 0, 0});
     size_t n = chunks.size() - 1;
     auto at = std::upper_bound(byBase.begin(), byBase.end(), base,
                                [this](const char* b, size_t i) { return b < chunks[i].base; });
@@ -154,9 +155,12 @@ struct ModelPool {
     return c < ch.base + ch.size ? &ch : nullptr;
   }
 
-  char* Cut(Chunk& ch, size_t blockSize) {
+  // `fresh` tells whether the block lies wholly in memory never handed out.
+  char* Cut(Chunk& ch, size_t blockSize, bool& fresh) {
     char* block = ch.base + ch.used;
+    fresh = ch.used >= ch.high;
     ch.used += blockSize;
+    ch.high = std::max(ch.high, ch.used);
     return block;
   }
 };
@@ -272,18 +276,21 @@ uint64_t HeapUsage(uint64_t* freeBytes, uint64_t* usedBytes) {
   return f + u;
 }
 
-void* ModelAlloc(size_t bytes) {
+namespace {
+// A model block; `fresh` tells whether it still holds the zeros of the system.
+void* AllocModelBlock(size_t bytes, bool& fresh) {
   if (bytes > kLargest) throw MemExcept();
   size_t blockSize = kHeader + RoundUp(bytes == 0 ? 1 : bytes);
   ModelPool& pool = Model();
   char* block = static_cast<char*>(pool.lists.Pop(blockSize));
+  fresh = false;
   if (!block) {
     // Cut from the current chunk, else from a later one with room (chunks
     // emptied by NEW, or chunks added by SET MEMORY add), else grow.
     for (size_t i = pool.cursor; i < pool.chunks.size() && !block; ++i) {
       Chunk& ch = pool.chunks[i];
       if (ch.size - ch.used >= blockSize) {
-        block = pool.Cut(ch, blockSize);
+        block = pool.Cut(ch, blockSize, fresh);
         if (i != pool.cursor && blockSize <= pool.chunkSize) pool.cursor = i;
       }
     }
@@ -291,7 +298,7 @@ void* ModelAlloc(size_t bytes) {
       if (pool.locked) throw KWRExcept("Out of memory - model memory locked");
       size_t size = static_cast<size_t>(std::max<uint64_t>(pool.chunkSize, blockSize));
       Chunk& ch = pool.Append(size);
-      block = pool.Cut(ch, blockSize);
+      block = pool.Cut(ch, blockSize, fresh);
       // A chunk made for one large block does not take over from the current one.
       if (pool.chunks.size() == 1 || blockSize <= pool.chunkSize) pool.cursor = pool.chunks.size() - 1;
     }
@@ -299,6 +306,21 @@ void* ModelAlloc(size_t bytes) {
   BlockSize(block) = blockSize;
   pool.inUse += blockSize;
   return block + kHeader;
+}
+}  // namespace
+
+void* ModelAlloc(size_t bytes) {
+  bool fresh;
+  return AllocModelBlock(bytes, fresh);
+}
+
+void* ModelAllocZeroed(size_t bytes) {
+  bool fresh;
+  void* block = AllocModelBlock(bytes, fresh);
+  // Memory the pool has never handed out is the system's zeros: writing
+  // them again would cost a pass over every new model object.
+  if (!fresh) std::memset(block, 0, bytes);
+  return block;
 }
 
 void ModelFree(void* p) {

@@ -31,6 +31,8 @@ uint64_t HeapUsage(uint64_t* freeBytes, uint64_t* usedBytes);
 // new chunk is needed; emptying the pool costs time in the number of chunks,
 // not of objects.
 void* ModelAlloc(size_t bytes);
+// The same, with every byte of the block zero.
+void* ModelAllocZeroed(size_t bytes);
 // Returns a block; an address that never came from the pool raises MemExcept.
 // Does nothing while the pool is being discarded (BeginModelDiscard).
 void ModelFree(void* block);

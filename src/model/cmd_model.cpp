@@ -79,22 +79,34 @@ void AssignMechanical(ModelInterpreter& interp, const ConstitutiveModel& prototy
     overlay = interp.GetInt();
     if (overlay < -1 || overlay > 2) throw QJExcept("Bad overlay code");
   }
-  // The corners of a zone a few ahead are fetched while this one is done.
-  Zone* ahead = ZoneList().Head();
-  for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
-  for (Zone* z : ZoneList()) {
-    if (ahead) {
-      ahead->PrefetchCorners(true);
-      ahead = ModelList<Zone>::Next(ahead);
+  // The grid-points without a mechanical zone are found in the same walk:
+  // each zone unmarks its corners once its model is set. A failure part way
+  // marks them again over the whole grid.
+  constexpr uint32_t kMark = NodeBase::kNoMechanicalZone;
+  MarkAllGridPoints(kMark);
+  try {
+    // The corners of a zone a few ahead are fetched while this one is done.
+    Zone* ahead = ZoneList().Head();
+    for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
+    for (Zone* z : ZoneList()) {
+      if (ahead) {
+        ahead->PrefetchCorners(true);
+        ahead = ModelList<Zone>::Next(ahead);
+      }
+      if (range.IsIn(z)) {
+        if (z->IsNull() && !prototype.IsNull()) nullnessChanged = true;
+        std::unique_ptr<ConstitutiveModel> clone = prototype.Clone();
+        if (!clone) throw QJExcept("Memory allocation error.");
+        z->SetModel(std::move(clone));
+        if (!z->Overlay(overlay)) interp << "*** Warning!  Zone " << UIntToString(z->Id()) << " has illegal geometry\n";
+      }
+      UnmarkCorners(*z, kMark);
     }
-    if (!range.IsIn(z)) continue;
-    if (z->IsNull() && !prototype.IsNull()) nullnessChanged = true;
-    std::unique_ptr<ConstitutiveModel> clone = prototype.Clone();
-    if (!clone) throw QJExcept("Memory allocation error.");
-    z->SetModel(std::move(clone));
-    if (!z->Overlay(overlay)) interp << "*** Warning!  Zone " << UIntToString(z->Id()) << " has illegal geometry\n";
+  } catch (...) {
+    MarkNullGridPoints(kMark);
+    throw;
   }
-  MarkNullGridPoints(NodeBase::kNoMechanicalZone);
+  ClearStateOfMarked(kMark);
   NotifyAllViews(nullnessChanged ? kNullnessChanged : kModelChanged);
 }
 

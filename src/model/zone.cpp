@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include "base/except.h"
 #include "base/savestream.h"
@@ -37,11 +38,14 @@ double& MinimumEdgeLength() { return CurrentModel().MinimumEdgeLength(); }
 // ---------------------------------------------------------------------------
 // Tetrahedron blocks
 
+// A record of plain numbers whose starting values are all zero bytes: a
+// block of zeros holds records ready for use, and the pool gives fresh
+// memory without writing it again.
+static_assert(std::is_aggregate_v<ZoneTetra> && std::is_trivially_copyable_v<ZoneTetra> &&
+              std::is_trivially_destructible_v<ZoneTetra>);
+
 ZoneTetra* NewTetraBlock(int count) {
-  void* block = ModelAlloc(sizeof(ZoneTetra) * static_cast<size_t>(count));
-  ZoneTetra* t = static_cast<ZoneTetra*>(block);
-  for (int i = 0; i < count; ++i) new (t + i) ZoneTetra();
-  return t;
+  return static_cast<ZoneTetra*>(ModelAllocZeroed(sizeof(ZoneTetra) * static_cast<size_t>(count)));
 }
 
 void FreeTetraBlock(ZoneTetra* block) {
@@ -161,6 +165,16 @@ void Zone::PrefetchNeighbours() const {
 // Overlays
 
 void Zone::FlagBadOverlays() {
+  double sixfold[2][kMaxOverlayTetra];
+  FlagBadOverlays(sixfold);
+}
+
+void Zone::FlagBadOverlays(double sixfold[2][kMaxOverlayTetra]) {
+  // The distance of each corner from the origin scales the tolerance of
+  // every tetrahedron it belongs to.
+  double length[kZoneSlots] = {};
+  for (int s = 0; s < GpCount(); ++s)
+    if (gp_[s]) length[s] = Length(gp_[s]->position);
   for (int o = 0; o < 2; ++o) {
     const TetraDef* defs = OverlayDefinitions(type_, o);
     for (int k = 0; k < TetraPerOverlay(); ++k) {
@@ -168,10 +182,12 @@ void Zone::FlagBadOverlays() {
       double r = 0.0;
       for (int c = 0; c < 4; ++c) {
         p[c] = gp_[defs[k].gp[c]]->position;
-        r = std::max(r, Length(p[c]));
+        r = std::max(r, length[defs[k].gp[c]]);
       }
       double tolerance = std::max(std::fabs(1e-14 * r), 1e-14);
-      if (Triple(p[0], p[1], p[2], p[3]) < tolerance) {
+      sixfold[o][k] = Triple(p[0], p[1], p[2], p[3]);
+      // The rest of an unusable overlay is never used.
+      if (sixfold[o][k] < tolerance) {
         flags_ |= o == 0 ? kBadOverlayA : kBadOverlayB;
         break;
       }
@@ -194,7 +210,8 @@ void Zone::UseOverlays(bool a, bool b) {
 
 bool Zone::Overlay(int code) {
   flags_ &= ~(kBadOverlayA | kBadOverlayB);
-  FlagBadOverlays();
+  double sixfold[2][kMaxOverlayTetra];
+  FlagBadOverlays(sixfold);
   const bool badA = flags_ & kBadOverlayA, badB = flags_ & kBadOverlayB;
   if (badA && badB) return false;
   bool use[2] = {true, true};
@@ -231,11 +248,10 @@ bool Zone::Overlay(int code) {
     if (use[o] && !mech_[o]) mech_[o] = NewTetraBlock(TetraPerOverlay());
     if (!use[o]) FreeMechanical(o);
   }
-  for (int o = 0; o < 2; ++o) {
-    if (!mech_[o]) continue;
-    const TetraDef* defs = OverlayDefinitions(type_, o);
-    for (int k = 0; k < TetraPerOverlay(); ++k) SetTetraVolume(defs[k], mech_[o][k]);
-  }
+  // The volumes from the products found above: the same figures as
+  // SetTetraVolume would give.
+  for (int o = 0; o < 2; ++o)
+    for (int k = 0; mech_[o] && k < TetraPerOverlay(); ++k) mech_[o][k].volume = sixfold[o][k] / 6.0;
   return true;
 }
 

@@ -263,6 +263,9 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
  private:
   void Init();
   void FreeMechanical(int overlay);
+  // Also answers the six-fold volumes of the tetrahedra of both overlays (of
+  // an unusable overlay only up to its first unusable tetrahedron).
+  void FlagBadOverlays(double sixfold[2][kMaxOverlayTetra]);
 
   uint32_t id_ = 0;
   uint8_t type_ = kBrick;

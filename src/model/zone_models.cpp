@@ -106,8 +106,23 @@ bool MatchModeProperty(const MaterialModelList* models, const String& text, Stri
   return false;
 }
 
-void MarkNullGridPoints(uint32_t bit) {
+void MarkAllGridPoints(uint32_t bit) {
   for (GridPoint* gp : GridPointList()) gp->flags |= bit;
+}
+
+void UnmarkCorners(const Zone& zone, uint32_t bit) {
+  if (!HasModelOfKind(zone, bit)) return;
+  for (int i = 0; i < zone.GpCount(); ++i)
+    if (GridPoint* gp = zone.Gp(i)) gp->flags &= ~bit;
+}
+
+void ClearStateOfMarked(uint32_t bit) {
+  for (GridPoint* gp : GridPointList())
+    if (gp->flags & bit) ClearMarkedState(*gp);
+}
+
+void MarkNullGridPoints(uint32_t bit) {
+  MarkAllGridPoints(bit);
   // The corners of a zone a few ahead are fetched while this one is done.
   Zone* ahead = ZoneList().Head();
   for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
@@ -116,12 +131,9 @@ void MarkNullGridPoints(uint32_t bit) {
       ahead->PrefetchCorners(false);
       ahead = ModelList<Zone>::Next(ahead);
     }
-    if (!HasModelOfKind(*z, bit)) continue;
-    for (int i = 0; i < z->GpCount(); ++i)
-      if (GridPoint* gp = z->Gp(i)) gp->flags &= ~bit;
+    UnmarkCorners(*z, bit);
   }
-  for (GridPoint* gp : GridPointList())
-    if (gp->flags & bit) ClearMarkedState(*gp);
+  ClearStateOfMarked(bit);
 }
 
 bool MatchMechanicalPropertyName(const String& text, String* full) {

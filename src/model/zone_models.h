@@ -61,6 +61,13 @@ bool MatchModeProperty(const MaterialModelList* models, const String& text, Stri
 // model of that kind, and clears the state of that kind on the grid-points
 // left marked.
 void MarkNullGridPoints(uint32_t bit);
+// The same in three steps, for a walk that changes the zones' models and
+// unmarks each zone's corners once the zone is done: mark every grid-point;
+// unmark the corners of a zone that has a model of that kind; clear the
+// state of the grid-points left marked.
+void MarkAllGridPoints(uint32_t bit);
+void UnmarkCorners(const Zone& zone, uint32_t bit);
+void ClearStateOfMarked(uint32_t bit);
 
 // The first property of the library's models, in library order, of which the
 // text is a leading part; its full name goes to `full` when one is given.

@@ -112,6 +112,35 @@ TEST_F(ModelPoolTest, ChunkSizeAndAddedChunks) {
   EXPECT_TRUE(grown - before == 2048000u || before == 2048000u);
 }
 
+// Zeroed blocks are zero however they are served: fresh memory, a block
+// freed and given again, and memory used before the pool was emptied.
+TEST_F(ModelPoolTest, ZeroedBlocksAreZeroWhenMemoryIsReused) {
+  constexpr size_t kBytes = 800;
+  auto allZero = [](const void* p) {
+    const unsigned char* c = static_cast<const unsigned char*>(p);
+    return std::all_of(c, c + kBytes, [](unsigned char x) { return x == 0; });
+  };
+  std::vector<void*> blocks;
+  for (int i = 0; i < 3000; ++i) {  // more than one chunk
+    void* p = ModelAllocZeroed(kBytes);
+    ASSERT_TRUE(allZero(p));
+    std::fill_n(static_cast<unsigned char*>(p), kBytes, 0xA5);
+    blocks.push_back(p);
+  }
+  ModelFree(blocks[7]);
+  void* again = ModelAllocZeroed(kBytes);
+  EXPECT_EQ(again, blocks[7]);
+  EXPECT_TRUE(allZero(again));
+  // A block of another size cut where written blocks lay.
+  BeginModelDiscard();
+  EmptyModelMemory();
+  for (int i = 0; i < 3000; ++i) {
+    void* p = ModelAllocZeroed(kBytes + 48);
+    ASSERT_TRUE(allZero(p)) << i;
+    std::fill_n(static_cast<unsigned char*>(p), kBytes, 0x5A);
+  }
+}
+
 struct Pooled : ModelObject {
   double values[6] = {};
 };

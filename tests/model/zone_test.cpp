@@ -66,6 +66,11 @@ TEST_F(ZoneTypeTest, TablesDescribeWellFormedZonesOfEveryType) {
     EXPECT_FALSE(z->CheckDegenerate(text));
     EXPECT_TRUE(z->CheckNumbering(text));
     EXPECT_TRUE(z->ContainsPoint(c));
+    // A model's records carry the volumes of their own definitions.
+    z->SetModelByName("elastic");
+    for (int o = 0; o < 2; ++o)
+      for (int k = 0; k < TetraPerOverlay(type); ++k)
+        EXPECT_EQ(z->Tetra(o)[k].volume, TetraDefVolume(OverlayDefinitions(type, o)[k], *z)) << o << k;
   }
 }
 

@@ -75,6 +75,19 @@ struct ParticlePart {
   std::vector<EdgeEntry> edges;
   uint64_t edgeGeneration = 0;
   bool edgesKept = false;
+  // Grid-point velocities gathered many at once: the grid-points of the
+  // batch, the zones around them with their places in the zone list, and
+  // a table of those zones by address for the batch under way.
+  struct BatchSlot {
+    const Zone* zone = nullptr;
+    uint32_t batch = 0;
+    uint32_t sequence = 0;
+  };
+  std::vector<GridPoint*> batchGps;
+  std::vector<std::pair<uint32_t, Zone*>> batchZones;
+  std::vector<Zone*> batchOrder;
+  std::vector<BatchSlot> batchTable;
+  uint32_t batchCount = 0;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -426,16 +439,33 @@ void ReadBoundaryFixities(ParticlePart& part) {
   }
 }
 
-// Asks for the lines the zone's flow vector reads first: its grid-points'
-// positions and pressures and their fluid blocks.
-void PrefetchFlowInputs(const Zone& zone) {
+// The lines a zone's flow vector reads, asked for in stages some zones
+// ahead: the zone itself, then what it points to (its record, its
+// tetrahedra and its grid-points), then the grid-points' blocks.
+constexpr size_t kZoneAhead = 8, kPartsAhead = 4, kBlocksAhead = 2;
+
+void PrefetchFlowZone(const Zone& zone) {
+  __builtin_prefetch(&zone.fluid, 0);
+  __builtin_prefetch(zone.Gps(), 0);
+}
+
+void PrefetchFlowParts(Zone& zone) {
   __builtin_prefetch(zone.fluid.get(), 0);
+  for (int o = 1; o <= 2; ++o) {
+    const ZoneTetra* block = zone.GetTetra(o);
+    for (int k = 0; k < zone.TetraPerOverlay(); ++k) __builtin_prefetch(&block[k].area[1][0], 0);
+  }
   for (int c = 0; c < zone.GpCount(); ++c) {
     const GridPoint* gp = zone.Gp(c);
     __builtin_prefetch(gp->position, 0);
     __builtin_prefetch(&gp->porePressure, 0);
     __builtin_prefetch(&gp->fluid, 0);
   }
+}
+
+void PrefetchFlowBlocks(const Zone& zone) {
+  for (int c = 0; c < zone.GpCount(); ++c)
+    if (const GpFluidData* f = zone.Gp(c)->fluid.get()) __builtin_prefetch(&f->saturation, 0);
 }
 
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
@@ -539,6 +569,132 @@ void PostStep() {
   part.velocitiesStale = false;
 }
 
+namespace {
+
+// The velocity stamp of a grid-point whose velocity a batch is gathering.
+constexpr uint64_t kGathering = uint64_t{1} << 63;
+
+// Grid-point velocities gathered zone by zone: each zone around the
+// grid-points of the batch is worked once, not once for each of its
+// corners. A grid-point's sums are those of the sweep when its zones are
+// added in the order the zone index lists them; the batch adds the zones
+// in the order of their places in the zone list, so a grid-point joins it
+// only when the index lists its zones in that order. Any other is left to
+// its first use.
+class VelocityBatch {
+ public:
+  explicit VelocityBatch(ParticlePart& part)
+      : part_(part), stamp_(part.velocityStamp), mark_(part.velocityStamp | kGathering) {
+    part.batchGps.clear();
+    part.batchZones.clear();
+    if (part.batchTable.empty()) part.batchTable.resize(size_t{1} << 15);
+    if (++part.batchCount == 0) {
+      std::fill(part.batchTable.begin(), part.batchTable.end(), ParticlePart::BatchSlot{});
+      part.batchCount = 1;
+    }
+  }
+
+  void Add(GridPoint& gp) {
+    GpFluidData* f = gp.fluid.get();
+    if (!f || f->velocityStamp == stamp_ || f->velocityStamp == mark_) return;
+    const std::vector<Zone*>* zones = index_.ZonesOf(gp.id);
+    if (!zones || zones->empty()) return;
+    const Zone* previous = nullptr;
+    uint32_t last = 0;
+    for (Zone* z : *zones) {
+      if (z == previous) continue;
+      const uint32_t sequence = Enter(z);
+      if (previous && sequence <= last) return;
+      previous = z;
+      last = sequence;
+    }
+    f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
+    f->velocityWeight = 0.0;
+    f->velocityStamp = mark_;
+    part_.batchGps.push_back(&gp);
+  }
+
+  void AddCorners(const Zone& zone) {
+    for (int c = 0; c < zone.GpCount(); ++c) Add(*zone.Gp(c));
+  }
+
+  void Gather(FluidModule& fluid) {
+    std::vector<std::pair<uint32_t, Zone*>>& zones = part_.batchZones;
+    if (!std::is_sorted(zones.begin(), zones.end())) std::sort(zones.begin(), zones.end());
+    part_.batchOrder.clear();
+    for (const auto& z : zones) part_.batchOrder.push_back(z.second);
+    fluid.GridPointVelocities(part_.batchOrder, mark_);
+    for (GridPoint* gp : part_.batchGps) {
+      GpFluidData* f = gp->fluid.get();
+      if (f->velocityWeight != 0.0)
+        for (double& v : f->velocitySum) v /= f->velocityWeight;
+      f->velocityStamp = stamp_;
+    }
+  }
+
+ private:
+  // The zone's place in the zone list; the zone joins the batch's zones on first sight.
+  uint32_t Enter(Zone* z) {
+    std::vector<ParticlePart::BatchSlot>& table = part_.batchTable;
+    if (2 * (part_.batchZones.size() + 1) > table.size()) Grow();
+    const size_t mask = table.size() - 1;
+    for (size_t slot = (reinterpret_cast<uintptr_t>(z) >> 4) * 0x9E3779B97F4A7C15ull >> 40;; ++slot) {
+      ParticlePart::BatchSlot& e = table[slot & mask];
+      if (e.batch != part_.batchCount) {
+        e = {z, part_.batchCount, z->ListSequence()};
+        part_.batchZones.emplace_back(e.sequence, z);
+        return e.sequence;
+      }
+      if (e.zone == z) return e.sequence;
+    }
+  }
+
+  void Grow() {
+    std::vector<ParticlePart::BatchSlot>& table = part_.batchTable;
+    table.assign(table.size() * 2, ParticlePart::BatchSlot{});
+    const size_t mask = table.size() - 1;
+    for (const auto& [sequence, z] : part_.batchZones)
+      for (size_t slot = (reinterpret_cast<uintptr_t>(z) >> 4) * 0x9E3779B97F4A7C15ull >> 40;; ++slot) {
+        ParticlePart::BatchSlot& e = table[slot & mask];
+        if (e.batch != part_.batchCount) {
+          e = {z, part_.batchCount, sequence};
+          break;
+        }
+      }
+  }
+
+  ParticlePart& part_;
+  const GpZoneIndex& index_ = TheGpZoneIndex();
+  const uint64_t stamp_;
+  const uint64_t mark_;
+};
+
+// The velocities at the corners of the active particles' zones, and with
+// around those of the zones around them, gathered at once.
+void GatherAroundParticles(bool around) {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  ParticlePart& part = ThePart();
+  VelocityBatch batch(part);
+  const GpZoneIndex& index = TheGpZoneIndex();
+  const Zone* last = nullptr;
+  ParticleList& list = part.list;
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    const Particle& p = *list.At(i);
+    if (!p.active || !p.zone || p.zone == last) continue;
+    last = p.zone;
+    batch.AddCorners(*last);
+    if (!around) continue;
+    for (int c = 0; c < last->GpCount(); ++c)
+      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
+        for (const Zone* z : *zones)
+          if (z != last) batch.AddCorners(*z);
+  }
+  batch.Gather(*fluid);
+}
+
+}  // namespace
+
 const double* GridPointVelocity(GridPoint& gp) {
   GpFluidData* f = gp.fluid.get();
   if (!f) return nullptr;
@@ -561,24 +717,7 @@ void GatherParticleVelocities() {
   // A move asks for the velocities at the corners of its particle's zone;
   // a higher order also at points a step's displacement away, which lie in
   // the zones around those corners unless the step crosses a whole zone.
-  const bool around = Settings().trackCount == 2 || Settings().trackCount == 4;
-  const GpZoneIndex& index = TheGpZoneIndex();
-  const Zone* last = nullptr;
-  auto corners = [](const Zone& z) {
-    for (int c = 0; c < z.GpCount(); ++c) GridPointVelocity(*z.Gp(c));
-  };
-  ParticleList& list = TheParticleList();
-  for (uint32_t i = 0; i < list.Count(); ++i) {
-    const Particle& p = *list.At(i);
-    if (!p.active || !p.zone || p.zone == last) continue;
-    last = p.zone;
-    corners(*last);
-    if (!around) continue;
-    for (int c = 0; c < last->GpCount(); ++c)
-      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
-        for (const Zone* z : *zones)
-          if (z != last) corners(*z);
-  }
+  GatherAroundParticles(Settings().trackCount == 2 || Settings().trackCount == 4);
 }
 
 void GatherAllVelocities() {
@@ -723,6 +862,8 @@ uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool 
 void Step(bool largeStrain, double dt) {
   if (largeStrain) return LargeStrainUpdate(dt);
   if (ThePart().velocitiesStale) PostStep();
+  // Each move asks first for the velocities at its particle's zone's corners.
+  GatherAroundParticles(false);
   if (ChemModule* chem = TheChemModule()) chem->MixParticles();
   ParticleList& list = TheParticleList();
   for (uint32_t i = 0; i < list.Count(); ++i) {
@@ -763,9 +904,11 @@ void InjectPerVolume(double dt) {
       any = any || FixedPressureFace(part, faces[end]);
     if (any) injecting.push_back(static_cast<uint32_t>(first));
   }
-  constexpr size_t kZonesAhead = 2;
-  for (size_t i = 0; i < injecting.size(); ++i) {
-    if (i + kZonesAhead < injecting.size()) PrefetchFlowInputs(*faces[injecting[i + kZonesAhead]].zone);
+  const size_t count = injecting.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kZoneAhead < count) PrefetchFlowZone(*faces[injecting[i + kZoneAhead]].zone);
+    if (i + kPartsAhead < count) PrefetchFlowParts(*faces[injecting[i + kPartsAhead]].zone);
+    if (i + kBlocksAhead < count) PrefetchFlowBlocks(*faces[injecting[i + kBlocksAhead]].zone);
     Zone* z = faces[injecting[i]].zone;
     double q[3];
     fluid.FluidFlowVector(*z, q);

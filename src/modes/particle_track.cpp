@@ -32,6 +32,24 @@ constexpr int kMaxPulls = 100;
 constexpr int kMaxDraws = 10000;
 constexpr int kMaxCrossings = 100000;
 
+// The first Newton step of the inverse brick map starts at the brick's
+// centre whatever the point: the map there and the Jacobian, decomposed.
+struct BrickStart {
+  double at[3];
+  double lu[3][3];
+  int index[3];
+};
+
+// A brick zone's corners before and after a large-strain step, with the
+// first step of the inverse map on the corners before.
+struct RideCorners {
+  const Zone* zone = nullptr;
+  uint64_t ride = 0;
+  double old[8][3];
+  double now[8][3];
+  BrickStart start;
+};
+
 struct ParticlePart {
   ParticleList list;
   // The fractional particle carried over by each injecting zone, by zone id.
@@ -88,6 +106,12 @@ struct ParticlePart {
   std::vector<Zone*> batchOrder;
   std::vector<BatchSlot> batchTable;
   uint32_t batchCount = 0;
+  // The corners of the brick zones lately met by a ride, by zone address,
+  // valid within one ride: the particles of a zone come together or a few
+  // zones apart.
+  static constexpr size_t kRideSlots = 64;
+  std::vector<RideCorners> rideCorners;
+  uint64_t rideCount = 0;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -1158,31 +1182,52 @@ void TetraRide(const Zone& zone, double dt, double p[3]) {
 
 }  // namespace
 
-void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+namespace {
+
+// The brick map at rst and its Jacobian there (added to jac).
+void MapAndJacobian(const double c[8][3], const double rst[3], double at[3], double jac[3][3]) {
+  const double r = rst[0], s = rst[1], t = rst[2];
+  // Derivatives of the eight corner weights along r, s and t.
+  const double dr[8] = {
+      -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
+  const double ds[8] = {
+      -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
+  const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
+                        (1 - r) * s,        r * (1 - s),  r * s};
+  particle_track::BrickMap(c, rst, at);
+  for (int a = 0; a < 3; ++a)
+    for (int q = 0; q < 8; ++q) {
+      jac[a][0] += dr[q] * c[q][a];
+      jac[a][1] += ds[q] * c[q][a];
+      jac[a][2] += dt[q] * c[q][a];
+    }
+}
+
+void StartBrick(const double c[8][3], BrickStart& start) {
+  const double centre[3] = {0.5, 0.5, 0.5};
+  double jac[3][3] = {};
+  MapAndJacobian(c, centre, start.at, jac);
+  if (!Decompose(jac, start.index)) throw QJExcept("Singular matrix in large strain particle update.");
+  std::copy(&jac[0][0], &jac[0][0] + 9, &start.lu[0][0]);
+}
+
+// Newton's iteration from the brick's centre, its first step given.
+void SolveFrom(const double c[8][3], const BrickStart& start, const double p[3], double rst[3]) {
   constexpr int kMaxIterations = 50;
   rst[0] = rst[1] = rst[2] = 0.5;
   for (int k = 1;; ++k) {
-    const double r = rst[0], s = rst[1], t = rst[2];
-    // Derivatives of the eight corner weights along r, s and t.
-    const double dr[8] = {
-        -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
-    const double ds[8] = {
-        -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
-    const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
-                          (1 - r) * s,        r * (1 - s),  r * s};
-    double jac[3][3] = {}, f[3], at[3];
-    particle_track::BrickMap(c, rst, at);
-    for (int a = 0; a < 3; ++a) {
-      f[a] = p[a] - at[a];
-      for (int q = 0; q < 8; ++q) {
-        jac[a][0] += dr[q] * c[q][a];
-        jac[a][1] += ds[q] * c[q][a];
-        jac[a][2] += dt[q] * c[q][a];
-      }
+    double f[3];
+    if (k == 1) {
+      for (int a = 0; a < 3; ++a) f[a] = p[a] - start.at[a];
+      BackSubstitute(start.lu, start.index, f);
+    } else {
+      double jac[3][3] = {}, at[3];
+      MapAndJacobian(c, rst, at, jac);
+      for (int a = 0; a < 3; ++a) f[a] = p[a] - at[a];
+      int index[3];
+      if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
+      BackSubstitute(jac, index, f);
     }
-    int index[3];
-    if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
-    BackSubstitute(jac, index, f);
     const double d = std::max({std::fabs(f[0]), std::fabs(f[1]), std::fabs(f[2])});
     // Converged: a point just beyond a curved face of the brick, though
     // within the zone by its plane faces, keeps the nearest coordinates
@@ -1200,29 +1245,44 @@ void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3
   }
 }
 
+}  // namespace
+
+void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+  BrickStart start;
+  StartBrick(c, start);
+  SolveFrom(c, start, p, rst);
+}
+
 void LargeStrainUpdate(double dt) {
   // Particle by particle, not zone by zone: the zones holding particles are
-  // few. Neighbours in the list mostly share a zone, whose corners are kept.
-  ParticleList& list = TheParticleList();
-  const Zone* cornersOf = nullptr;
-  double old[8][3], now[8][3];
+  // few. The particles of a zone come together or a few zones apart in the
+  // list: the zone's corners and the first step of its inverse map are kept.
+  ParticlePart& part = ThePart();
+  ParticleList& list = part.list;
+  if (part.rideCorners.empty()) part.rideCorners.resize(ParticlePart::kRideSlots);
+  const uint64_t ride = ++part.rideCount;
   for (uint32_t i = 0; i < list.Count(); ++i) {
     Particle* p = list.At(i);
     Zone* zone = p->zone;
     if (!p->active || !zone) continue;
     double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
     if (zone->Type() == 0) {
-      if (zone != cornersOf) {
-        cornersOf = zone;
+      const size_t slot = (reinterpret_cast<uintptr_t>(zone) >> 4) * 0x9E3779B97F4A7C15ull >> 58;
+      RideCorners& e = part.rideCorners[slot % ParticlePart::kRideSlots];
+      if (e.zone != zone || e.ride != ride) {
+        e.zone = nullptr;
         for (int k = 0; k < 8; ++k) {
           const GridPoint* g = zone->Gp(k);
-          OldPosition(*g, dt, old[k]);
-          for (int a = 0; a < 3; ++a) now[k][a] = g->position[a];
+          OldPosition(*g, dt, e.old[k]);
+          for (int a = 0; a < 3; ++a) e.now[k][a] = g->position[a];
         }
+        StartBrick(e.old, e.start);
+        e.zone = zone;
+        e.ride = ride;
       }
       double rst[3];
-      SolveBrickCoordinates(old, x, rst);
-      BrickMap(now, rst, x);
+      SolveFrom(e.old, e.start, x, rst);
+      BrickMap(e.now, rst, x);
     } else {
       TetraRide(*zone, dt, x);
     }

@@ -1261,7 +1261,25 @@ void LargeStrainUpdate(double dt) {
   ParticleList& list = part.list;
   if (part.rideCorners.empty()) part.rideCorners.resize(ParticlePart::kRideSlots);
   const uint64_t ride = ++part.rideCount;
-  for (uint32_t i = 0; i < list.Count(); ++i) {
+  const uint32_t count = list.Count();
+  // The particles, their zones, the zones' grid-points and their blocks lie
+  // apart in memory: each is asked for some particles ahead.
+  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i + kParticleAhead < count) {
+      const Particle* q = list.At(i + kParticleAhead);
+      __builtin_prefetch(&q->zone, 0);
+      __builtin_prefetch(q->current.position, 0);
+    }
+    if (i + kZoneAhead < count)
+      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
+    if (i + kCornersAhead < count)
+      if (const Zone* z = list.At(i + kCornersAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+    if (i + kBlocksAhead < count)
+      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c)
+          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(f->keptPosition, 0);
     Particle* p = list.At(i);
     Zone* zone = p->zone;
     if (!p->active || !zone) continue;

@@ -703,7 +703,20 @@ void GatherAroundParticles(bool around) {
   const GpZoneIndex& index = TheGpZoneIndex();
   const Zone* last = nullptr;
   ParticleList& list = part.list;
-  for (uint32_t i = 0; i < list.Count(); ++i) {
+  const uint32_t count = list.Count();
+  // Each is asked for some particles ahead, as in the ride.
+  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i + kParticleAhead < count) __builtin_prefetch(&list.At(i + kParticleAhead)->zone, 0);
+    if (i + kZoneAhead < count)
+      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
+    if (i + kCornersAhead < count)
+      if (const Zone* z = list.At(i + kCornersAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+    if (i + kBlocksAhead < count)
+      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c)
+          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(&f->velocityStamp, 0);
     const Particle& p = *list.At(i);
     if (!p.active || !p.zone || p.zone == last) continue;
     last = p.zone;

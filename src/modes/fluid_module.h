@@ -76,6 +76,11 @@ class FluidModule : public FluidCalcModule {
   // (in zone-list order): its velocity sum and weight are set, bit for bit
   // as GridPointVelocities gathers them.
   void GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zones);
+  // Adds the zones' tetrahedron fluxes, from the kept values and in the
+  // order given, to the velocity sums of those of their corners whose
+  // velocity stamp is the mark: the sums of the sweep for a grid-point
+  // whose zones are all given in zone-list order.
+  void GridPointVelocities(const std::vector<Zone*>& zones, uint64_t mark);
 
   bool Implicit() const { return implicit_; }
   bool Slave() const { return slave_; }

@@ -589,6 +589,51 @@ void FluidModule::GridPointVelocities() {
   }
 }
 
+void FluidModule::GridPointVelocities(const std::vector<Zone*>& zones, uint64_t mark) {
+  // The zones lie apart in memory, and each reaches its record, its
+  // tetrahedra, its grid-points and their blocks through pointers: those
+  // are asked for in stages, a few zones ahead.
+  constexpr size_t kZoneAhead = 8, kPartsAhead = 4, kBlocksAhead = 2;
+  const size_t count = zones.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kZoneAhead < count) {
+      const Zone* z = zones[i + kZoneAhead];
+      __builtin_prefetch(&z->fluid, 0);
+      __builtin_prefetch(z->Gps(), 0);
+    }
+    if (i + kPartsAhead < count) {
+      Zone* z = zones[i + kPartsAhead];
+      __builtin_prefetch(z->fluid.get(), 0);
+      for (int o = 1; o <= 2; ++o) {
+        const ZoneTetra* block = z->GetTetra(o);
+        for (int k = 0; k < z->TetraPerOverlay(); ++k) __builtin_prefetch(&block[k].area[1][0], 0);
+      }
+      for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+    }
+    if (i + kBlocksAhead < count) {
+      const Zone* z = zones[i + kBlocksAhead];
+      for (int c = 0; c < z->GpCount(); ++c) {
+        const GpFluidData* f = z->Gp(c)->fluid.get();
+        __builtin_prefetch(f ? &f->keptPressure : nullptr, 1);
+      }
+    }
+    Zone* zone = zones[i];
+    const FluidModel* record = FluidRecord(*zone);
+    if (!record || record->modelType == 0) continue;
+    ForEachTetraFlux<KeptInputs>(*zone, *record,
+                                 [mark](const double* q, double v, double st, GridPoint* const* corner) {
+                                   double term[4];
+                                   VelocityTerm(q, v, st, term);
+                                   for (int c = 0; c < 4; ++c) {
+                                     GpFluidData* f = corner[c]->fluid.get();
+                                     if (!f || f->velocityStamp != mark) continue;
+                                     for (int a = 0; a < 3; ++a) f->velocitySum[a] += term[a];
+                                     f->velocityWeight += term[3];
+                                   }
+                                 });
+  }
+}
+
 void FluidModule::GridPointVelocity(GridPoint& gp, const std::vector<Zone*>& zones) {
   GpFluidData* f = gp.fluid.get();
   if (!f) return;

@@ -32,6 +32,24 @@ constexpr int kMaxPulls = 100;
 constexpr int kMaxDraws = 10000;
 constexpr int kMaxCrossings = 100000;
 
+// The first Newton step of the inverse brick map starts at the brick's
+// centre whatever the point: the map there and the Jacobian, decomposed.
+struct BrickStart {
+  double at[3];
+  double lu[3][3];
+  int index[3];
+};
+
+// A brick zone's corners before and after a large-strain step, with the
+// first step of the inverse map on the corners before.
+struct RideCorners {
+  const Zone* zone = nullptr;
+  uint64_t ride = 0;
+  double old[8][3];
+  double now[8][3];
+  BrickStart start;
+};
+
 struct ParticlePart {
   ParticleList list;
   // The fractional particle carried over by each injecting zone, by zone id.
@@ -75,6 +93,25 @@ struct ParticlePart {
   std::vector<EdgeEntry> edges;
   uint64_t edgeGeneration = 0;
   bool edgesKept = false;
+  // Grid-point velocities gathered many at once: the grid-points of the
+  // batch, the zones around them with their places in the zone list, and
+  // a table of those zones by address for the batch under way.
+  struct BatchSlot {
+    const Zone* zone = nullptr;
+    uint32_t batch = 0;
+    uint32_t sequence = 0;
+  };
+  std::vector<GridPoint*> batchGps;
+  std::vector<std::pair<uint32_t, Zone*>> batchZones;
+  std::vector<Zone*> batchOrder;
+  std::vector<BatchSlot> batchTable;
+  uint32_t batchCount = 0;
+  // The corners of the brick zones lately met by a ride, by zone address,
+  // valid within one ride: the particles of a zone come together or a few
+  // zones apart.
+  static constexpr size_t kRideSlots = 64;
+  std::vector<RideCorners> rideCorners;
+  uint64_t rideCount = 0;
   StepParticipant* participant = nullptr;
 
   ParticlePart() = default;
@@ -426,16 +463,33 @@ void ReadBoundaryFixities(ParticlePart& part) {
   }
 }
 
-// Asks for the lines the zone's flow vector reads first: its grid-points'
-// positions and pressures and their fluid blocks.
-void PrefetchFlowInputs(const Zone& zone) {
+// The lines a zone's flow vector reads, asked for in stages some zones
+// ahead: the zone itself, then what it points to (its record, its
+// tetrahedra and its grid-points), then the grid-points' blocks.
+constexpr size_t kZoneAhead = 8, kPartsAhead = 4, kBlocksAhead = 2;
+
+void PrefetchFlowZone(const Zone& zone) {
+  __builtin_prefetch(&zone.fluid, 0);
+  __builtin_prefetch(zone.Gps(), 0);
+}
+
+void PrefetchFlowParts(Zone& zone) {
   __builtin_prefetch(zone.fluid.get(), 0);
+  for (int o = 1; o <= 2; ++o) {
+    const ZoneTetra* block = zone.GetTetra(o);
+    for (int k = 0; k < zone.TetraPerOverlay(); ++k) __builtin_prefetch(&block[k].area[1][0], 0);
+  }
   for (int c = 0; c < zone.GpCount(); ++c) {
     const GridPoint* gp = zone.Gp(c);
     __builtin_prefetch(gp->position, 0);
     __builtin_prefetch(&gp->porePressure, 0);
     __builtin_prefetch(&gp->fluid, 0);
   }
+}
+
+void PrefetchFlowBlocks(const Zone& zone) {
+  for (int c = 0; c < zone.GpCount(); ++c)
+    if (const GpFluidData* f = zone.Gp(c)->fluid.get()) __builtin_prefetch(&f->saturation, 0);
 }
 
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
@@ -539,6 +593,145 @@ void PostStep() {
   part.velocitiesStale = false;
 }
 
+namespace {
+
+// The velocity stamp of a grid-point whose velocity a batch is gathering.
+constexpr uint64_t kGathering = uint64_t{1} << 63;
+
+// Grid-point velocities gathered zone by zone: each zone around the
+// grid-points of the batch is worked once, not once for each of its
+// corners. A grid-point's sums are those of the sweep when its zones are
+// added in the order the zone index lists them; the batch adds the zones
+// in the order of their places in the zone list, so a grid-point joins it
+// only when the index lists its zones in that order. Any other is left to
+// its first use.
+class VelocityBatch {
+ public:
+  explicit VelocityBatch(ParticlePart& part)
+      : part_(part), stamp_(part.velocityStamp), mark_(part.velocityStamp | kGathering) {
+    part.batchGps.clear();
+    part.batchZones.clear();
+    if (part.batchTable.empty()) part.batchTable.resize(size_t{1} << 15);
+    if (++part.batchCount == 0) {
+      std::fill(part.batchTable.begin(), part.batchTable.end(), ParticlePart::BatchSlot{});
+      part.batchCount = 1;
+    }
+  }
+
+  void Add(GridPoint& gp) {
+    GpFluidData* f = gp.fluid.get();
+    if (!f || f->velocityStamp == stamp_ || f->velocityStamp == mark_) return;
+    const std::vector<Zone*>* zones = index_.ZonesOf(gp.id);
+    if (!zones || zones->empty()) return;
+    const Zone* previous = nullptr;
+    uint32_t last = 0;
+    for (Zone* z : *zones) {
+      if (z == previous) continue;
+      const uint32_t sequence = Enter(z);
+      if (previous && sequence <= last) return;
+      previous = z;
+      last = sequence;
+    }
+    f->velocitySum[0] = f->velocitySum[1] = f->velocitySum[2] = 0.0;
+    f->velocityWeight = 0.0;
+    f->velocityStamp = mark_;
+    part_.batchGps.push_back(&gp);
+  }
+
+  void AddCorners(const Zone& zone) {
+    for (int c = 0; c < zone.GpCount(); ++c) Add(*zone.Gp(c));
+  }
+
+  void Gather(FluidModule& fluid) {
+    std::vector<std::pair<uint32_t, Zone*>>& zones = part_.batchZones;
+    if (!std::is_sorted(zones.begin(), zones.end())) std::sort(zones.begin(), zones.end());
+    part_.batchOrder.clear();
+    for (const auto& z : zones) part_.batchOrder.push_back(z.second);
+    fluid.GridPointVelocities(part_.batchOrder, mark_);
+    for (GridPoint* gp : part_.batchGps) {
+      GpFluidData* f = gp->fluid.get();
+      if (f->velocityWeight != 0.0)
+        for (double& v : f->velocitySum) v /= f->velocityWeight;
+      f->velocityStamp = stamp_;
+    }
+  }
+
+ private:
+  // The zone's place in the zone list; the zone joins the batch's zones on first sight.
+  uint32_t Enter(Zone* z) {
+    std::vector<ParticlePart::BatchSlot>& table = part_.batchTable;
+    if (2 * (part_.batchZones.size() + 1) > table.size()) Grow();
+    const size_t mask = table.size() - 1;
+    for (size_t slot = (reinterpret_cast<uintptr_t>(z) >> 4) * 0x9E3779B97F4A7C15ull >> 40;; ++slot) {
+      ParticlePart::BatchSlot& e = table[slot & mask];
+      if (e.batch != part_.batchCount) {
+        e = {z, part_.batchCount, z->ListSequence()};
+        part_.batchZones.emplace_back(e.sequence, z);
+        return e.sequence;
+      }
+      if (e.zone == z) return e.sequence;
+    }
+  }
+
+  void Grow() {
+    std::vector<ParticlePart::BatchSlot>& table = part_.batchTable;
+    table.assign(table.size() * 2, ParticlePart::BatchSlot{});
+    const size_t mask = table.size() - 1;
+    for (const auto& [sequence, z] : part_.batchZones)
+      for (size_t slot = (reinterpret_cast<uintptr_t>(z) >> 4) * 0x9E3779B97F4A7C15ull >> 40;; ++slot) {
+        ParticlePart::BatchSlot& e = table[slot & mask];
+        if (e.batch != part_.batchCount) {
+          e = {z, part_.batchCount, sequence};
+          break;
+        }
+      }
+  }
+
+  ParticlePart& part_;
+  const GpZoneIndex& index_ = TheGpZoneIndex();
+  const uint64_t stamp_;
+  const uint64_t mark_;
+};
+
+// The velocities at the corners of the active particles' zones, and with
+// around those of the zones around them, gathered at once.
+void GatherAroundParticles(bool around) {
+  FluidModule* fluid = Fluid();
+  if (!fluid) return;
+  ParticlePart& part = ThePart();
+  VelocityBatch batch(part);
+  const GpZoneIndex& index = TheGpZoneIndex();
+  const Zone* last = nullptr;
+  ParticleList& list = part.list;
+  const uint32_t count = list.Count();
+  // Each is asked for some particles ahead, as in the ride.
+  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i + kParticleAhead < count) __builtin_prefetch(&list.At(i + kParticleAhead)->zone, 0);
+    if (i + kZoneAhead < count)
+      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
+    if (i + kCornersAhead < count)
+      if (const Zone* z = list.At(i + kCornersAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+    if (i + kBlocksAhead < count)
+      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c)
+          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(&f->velocityStamp, 0);
+    const Particle& p = *list.At(i);
+    if (!p.active || !p.zone || p.zone == last) continue;
+    last = p.zone;
+    batch.AddCorners(*last);
+    if (!around) continue;
+    for (int c = 0; c < last->GpCount(); ++c)
+      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
+        for (const Zone* z : *zones)
+          if (z != last) batch.AddCorners(*z);
+  }
+  batch.Gather(*fluid);
+}
+
+}  // namespace
+
 const double* GridPointVelocity(GridPoint& gp) {
   GpFluidData* f = gp.fluid.get();
   if (!f) return nullptr;
@@ -561,24 +754,7 @@ void GatherParticleVelocities() {
   // A move asks for the velocities at the corners of its particle's zone;
   // a higher order also at points a step's displacement away, which lie in
   // the zones around those corners unless the step crosses a whole zone.
-  const bool around = Settings().trackCount == 2 || Settings().trackCount == 4;
-  const GpZoneIndex& index = TheGpZoneIndex();
-  const Zone* last = nullptr;
-  auto corners = [](const Zone& z) {
-    for (int c = 0; c < z.GpCount(); ++c) GridPointVelocity(*z.Gp(c));
-  };
-  ParticleList& list = TheParticleList();
-  for (uint32_t i = 0; i < list.Count(); ++i) {
-    const Particle& p = *list.At(i);
-    if (!p.active || !p.zone || p.zone == last) continue;
-    last = p.zone;
-    corners(*last);
-    if (!around) continue;
-    for (int c = 0; c < last->GpCount(); ++c)
-      if (const std::vector<Zone*>* zones = index.ZonesOf(last->Gp(c)->id))
-        for (const Zone* z : *zones)
-          if (z != last) corners(*z);
-  }
+  GatherAroundParticles(Settings().trackCount == 2 || Settings().trackCount == 4);
 }
 
 void GatherAllVelocities() {
@@ -723,6 +899,8 @@ uint32_t CreateParticle(const double p[3], double tortuosity, double time, bool 
 void Step(bool largeStrain, double dt) {
   if (largeStrain) return LargeStrainUpdate(dt);
   if (ThePart().velocitiesStale) PostStep();
+  // Each move asks first for the velocities at its particle's zone's corners.
+  GatherAroundParticles(false);
   if (ChemModule* chem = TheChemModule()) chem->MixParticles();
   ParticleList& list = TheParticleList();
   for (uint32_t i = 0; i < list.Count(); ++i) {
@@ -763,9 +941,11 @@ void InjectPerVolume(double dt) {
       any = any || FixedPressureFace(part, faces[end]);
     if (any) injecting.push_back(static_cast<uint32_t>(first));
   }
-  constexpr size_t kZonesAhead = 2;
-  for (size_t i = 0; i < injecting.size(); ++i) {
-    if (i + kZonesAhead < injecting.size()) PrefetchFlowInputs(*faces[injecting[i + kZonesAhead]].zone);
+  const size_t count = injecting.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kZoneAhead < count) PrefetchFlowZone(*faces[injecting[i + kZoneAhead]].zone);
+    if (i + kPartsAhead < count) PrefetchFlowParts(*faces[injecting[i + kPartsAhead]].zone);
+    if (i + kBlocksAhead < count) PrefetchFlowBlocks(*faces[injecting[i + kBlocksAhead]].zone);
     Zone* z = faces[injecting[i]].zone;
     double q[3];
     fluid.FluidFlowVector(*z, q);
@@ -1015,31 +1195,52 @@ void TetraRide(const Zone& zone, double dt, double p[3]) {
 
 }  // namespace
 
-void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+namespace {
+
+// The brick map at rst and its Jacobian there (added to jac).
+void MapAndJacobian(const double c[8][3], const double rst[3], double at[3], double jac[3][3]) {
+  const double r = rst[0], s = rst[1], t = rst[2];
+  // Derivatives of the eight corner weights along r, s and t.
+  const double dr[8] = {
+      -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
+  const double ds[8] = {
+      -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
+  const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
+                        (1 - r) * s,        r * (1 - s),  r * s};
+  particle_track::BrickMap(c, rst, at);
+  for (int a = 0; a < 3; ++a)
+    for (int q = 0; q < 8; ++q) {
+      jac[a][0] += dr[q] * c[q][a];
+      jac[a][1] += ds[q] * c[q][a];
+      jac[a][2] += dt[q] * c[q][a];
+    }
+}
+
+void StartBrick(const double c[8][3], BrickStart& start) {
+  const double centre[3] = {0.5, 0.5, 0.5};
+  double jac[3][3] = {};
+  MapAndJacobian(c, centre, start.at, jac);
+  if (!Decompose(jac, start.index)) throw QJExcept("Singular matrix in large strain particle update.");
+  std::copy(&jac[0][0], &jac[0][0] + 9, &start.lu[0][0]);
+}
+
+// Newton's iteration from the brick's centre, its first step given.
+void SolveFrom(const double c[8][3], const BrickStart& start, const double p[3], double rst[3]) {
   constexpr int kMaxIterations = 50;
   rst[0] = rst[1] = rst[2] = 0.5;
   for (int k = 1;; ++k) {
-    const double r = rst[0], s = rst[1], t = rst[2];
-    // Derivatives of the eight corner weights along r, s and t.
-    const double dr[8] = {
-        -(1 - s) * (1 - t), (1 - s) * (1 - t), -s * (1 - t), -(1 - s) * t, s * (1 - t), -s * t, (1 - s) * t, s * t};
-    const double ds[8] = {
-        -(1 - r) * (1 - t), -r * (1 - t), (1 - r) * (1 - t), -(1 - r) * t, r * (1 - t), (1 - r) * t, -r * t, r * t};
-    const double dt[8] = {-(1 - r) * (1 - s), -r * (1 - s), -(1 - r) * s, (1 - r) * (1 - s), -r * s,
-                          (1 - r) * s,        r * (1 - s),  r * s};
-    double jac[3][3] = {}, f[3], at[3];
-    particle_track::BrickMap(c, rst, at);
-    for (int a = 0; a < 3; ++a) {
-      f[a] = p[a] - at[a];
-      for (int q = 0; q < 8; ++q) {
-        jac[a][0] += dr[q] * c[q][a];
-        jac[a][1] += ds[q] * c[q][a];
-        jac[a][2] += dt[q] * c[q][a];
-      }
+    double f[3];
+    if (k == 1) {
+      for (int a = 0; a < 3; ++a) f[a] = p[a] - start.at[a];
+      BackSubstitute(start.lu, start.index, f);
+    } else {
+      double jac[3][3] = {}, at[3];
+      MapAndJacobian(c, rst, at, jac);
+      for (int a = 0; a < 3; ++a) f[a] = p[a] - at[a];
+      int index[3];
+      if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
+      BackSubstitute(jac, index, f);
     }
-    int index[3];
-    if (!Decompose(jac, index)) throw QJExcept("Singular matrix in large strain particle update.");
-    BackSubstitute(jac, index, f);
     const double d = std::max({std::fabs(f[0]), std::fabs(f[1]), std::fabs(f[2])});
     // Converged: a point just beyond a curved face of the brick, though
     // within the zone by its plane faces, keeps the nearest coordinates
@@ -1057,29 +1258,62 @@ void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3
   }
 }
 
+}  // namespace
+
+void SolveBrickCoordinates(const double c[8][3], const double p[3], double rst[3]) {
+  BrickStart start;
+  StartBrick(c, start);
+  SolveFrom(c, start, p, rst);
+}
+
 void LargeStrainUpdate(double dt) {
   // Particle by particle, not zone by zone: the zones holding particles are
-  // few. Neighbours in the list mostly share a zone, whose corners are kept.
-  ParticleList& list = TheParticleList();
-  const Zone* cornersOf = nullptr;
-  double old[8][3], now[8][3];
-  for (uint32_t i = 0; i < list.Count(); ++i) {
+  // few. The particles of a zone come together or a few zones apart in the
+  // list: the zone's corners and the first step of its inverse map are kept.
+  ParticlePart& part = ThePart();
+  ParticleList& list = part.list;
+  if (part.rideCorners.empty()) part.rideCorners.resize(ParticlePart::kRideSlots);
+  const uint64_t ride = ++part.rideCount;
+  const uint32_t count = list.Count();
+  // The particles, their zones, the zones' grid-points and their blocks lie
+  // apart in memory: each is asked for some particles ahead.
+  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i + kParticleAhead < count) {
+      const Particle* q = list.At(i + kParticleAhead);
+      __builtin_prefetch(&q->zone, 0);
+      __builtin_prefetch(q->current.position, 0);
+    }
+    if (i + kZoneAhead < count)
+      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
+    if (i + kCornersAhead < count)
+      if (const Zone* z = list.At(i + kCornersAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+    if (i + kBlocksAhead < count)
+      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
+        for (int c = 0; c < z->GpCount(); ++c)
+          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(f->keptPosition, 0);
     Particle* p = list.At(i);
     Zone* zone = p->zone;
     if (!p->active || !zone) continue;
     double x[3] = {p->current.position[0], p->current.position[1], p->current.position[2]};
     if (zone->Type() == 0) {
-      if (zone != cornersOf) {
-        cornersOf = zone;
+      const size_t slot = (reinterpret_cast<uintptr_t>(zone) >> 4) * 0x9E3779B97F4A7C15ull >> 58;
+      RideCorners& e = part.rideCorners[slot % ParticlePart::kRideSlots];
+      if (e.zone != zone || e.ride != ride) {
+        e.zone = nullptr;
         for (int k = 0; k < 8; ++k) {
           const GridPoint* g = zone->Gp(k);
-          OldPosition(*g, dt, old[k]);
-          for (int a = 0; a < 3; ++a) now[k][a] = g->position[a];
+          OldPosition(*g, dt, e.old[k]);
+          for (int a = 0; a < 3; ++a) e.now[k][a] = g->position[a];
         }
+        StartBrick(e.old, e.start);
+        e.zone = zone;
+        e.ride = ride;
       }
       double rst[3];
-      SolveBrickCoordinates(old, x, rst);
-      BrickMap(now, rst, x);
+      SolveFrom(e.old, e.start, x, rst);
+      BrickMap(e.now, rst, x);
     } else {
       TetraRide(*zone, dt, x);
     }

@@ -8,11 +8,14 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "../base/temp_dir.h"
 #include "base/except.h"
 #include "base/savefile.h"
 #include "gui/install_subsystems.h"
+#include "model/gp_fluid.h"
+#include "model/gp_zone_index.h"
 #include "model/grid_point.h"
 #include "model/model_app.h"
 #include "model/model_interpreter.h"
@@ -427,6 +430,45 @@ TEST_F(ParticlesTest, LargeStrainParticlesRideWithTheirZones) {
   const double flat[8][3] = {};
   double back[3];
   EXPECT_THROW(particle_track::SolveBrickCoordinates(flat, corners[1], back), QJExcept);
+}
+
+// The velocities gathered at once for the particles' zones and the zones
+// around them are those of the sweep over every zone, to the last bit, on a
+// grid of bricks and wedges, isotropic and anisotropic, with a null zone
+// and partly saturated grid-points; grid-points far from the particles are
+// left to their first use.
+TEST_F(ParticlesTest, VelocitiesGatheredAtOnceAreTheSweep) {
+  Run({"config fluid", "water density 1000", "gen zone brick size 6 2 2", "gen zone wedge p0 0 0 2 size 3 2 1",
+       "model elastic", "model fl_isotropic", "property permeability 1e-10 porosity 0.3",
+       "model fl_anisotropic range x 0 1", "property k1 2e-10 k2 1e-10 k3 5e-11 fdip 30 porosity 0.3 range x 0 1",
+       "model fl_null range x 2 3 y 1 2 z 0 1", "set gravity 0 0 -10", "initial pp 1e5 grad 2e3 -1e3 -1e4",
+       "initial fmodulus 1e4", "set mech off", "step 1", "track line 0.5 0.5 0.5 2.5 1.5 2.5 9", "track pcorder 2",
+       "set track on"});
+  for (GridPoint* gp : GridPointList())
+    if (gp->position[1] == 0.0) gp->fluid->saturation = 0.6;
+  BuildGpZoneIndex();
+  particle_track::PostStep();
+  particle_track::GatherParticleVelocities();
+  std::vector<std::array<double, 4>> batch;
+  std::vector<uint64_t> stamps;
+  for (GridPoint* gp : GridPointList()) {
+    const GpFluidData& f = *gp->fluid;
+    batch.push_back({f.velocitySum[0], f.velocitySum[1], f.velocitySum[2], f.velocityWeight});
+    stamps.push_back(f.velocityStamp);
+  }
+  particle_track::GatherAllVelocities();
+  size_t i = 0, gathered = 0;
+  for (GridPoint* gp : GridPointList()) {
+    const GpFluidData& f = *gp->fluid;
+    if (stamps[i] == f.velocityStamp) {
+      ++gathered;
+      for (int a = 0; a < 3; ++a) EXPECT_EQ(batch[i][a], f.velocitySum[a]) << gp->id;
+      EXPECT_EQ(batch[i][3], f.velocityWeight) << gp->id;
+    }
+    ++i;
+  }
+  EXPECT_GT(gathered, 20u);
+  EXPECT_LT(gathered, GridPointList().Count());
 }
 
 // Counts the active particles, each of which must lie in its zone.

@@ -43,9 +43,10 @@ TERRAX_AVX2 inline Vec Abs(Vec x) { return reinterpret_cast<Vec>(reinterpret_cas
 
 // The principal values and directions of `count` (1 to 4) tensors, as
 // SymEigen3 gives them: values[k][lane], vectors[r][k][lane], and ok[lane]
-// its answer. A call of its own: the code that calls it need not be AVX2 code.
-[[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) inline void SymEigen3x4(
-    const double* const s[4], int count, double values[3][4], double vectors[3][3][4], bool ok[4]) {
+// its answer. Worked into the AVX2 code that calls it; SymEigen3x4 below is
+// the call of its own.
+TERRAX_AVX2 inline void SymEigen3x4Inline(const double* const s[4], int count, double values[3][4],
+                                          double vectors[3][3][4], bool ok[4]) {
   using x4::Mask;
   using x4::Splat;
   using x4::Vec;
@@ -172,6 +173,13 @@ TERRAX_AVX2 inline Vec Abs(Vec x) { return reinterpret_cast<Vec>(reinterpret_cas
       for (int r2 = 0; r2 < 3; ++r2) vectors[r2][k][l] = vv[r2][k];
     }
   }
+}
+
+// SymEigen3x4Inline as a call of its own: the code that calls it need not
+// be AVX2 code.
+[[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) inline void SymEigen3x4(
+    const double* const s[4], int count, double values[3][4], double vectors[3][3][4], bool ok[4]) {
+  SymEigen3x4Inline(s, count, values, vectors, ok);
 }
 
 #undef TERRAX_AVX2

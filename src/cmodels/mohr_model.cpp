@@ -757,15 +757,24 @@ TERRAX_AVX2 inline bool Any(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
   }
 }
 
-// The eigen-solutions of up to four tensors and their returns in one call,
-// the principal values and directions passed on in registers.
+// The eigen-solutions of up to 4 G tensors, G groups of four side by side,
+// and their returns in one call, the principal values and directions passed
+// on in registers.
+template <int G>
 [[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) void EigenReturnsFourLanes(
-    const ReturnConstants& k, int count, double* const stress[4], const uint32_t bits[4], uint32_t* const state[4],
-    uint8_t* const damping[4]) {
-  double values[3][4], vectors[3][3][4];
-  bool ok[4];
-  cmodels::SymEigen3x4Inline(stress, count, values, vectors, ok);
-  ReturnsFourLanes(k, count, ok, values, vectors, stress, bits, state, damping);
+    const ReturnConstants& k, int count, double* const stress[], const uint32_t bits[], uint32_t* const state[],
+    uint8_t* const damping[]) {
+  double values[G][3][4], vectors[G][3][3][4];
+  double(*valuesOf[G])[4];
+  double(*vectorsOf[G])[3][4];
+  for (int g = 0; g < G; ++g) valuesOf[g] = values[g], vectorsOf[g] = vectors[g];
+  bool ok[4 * G];
+  cmodels::SymEigen3x4Groups<G>(stress, count, valuesOf, vectorsOf, ok);
+  for (int g = 0; g < G; ++g) {
+    const int lanes = count - 4 * g < 4 ? count - 4 * g : 4;
+    ReturnsFourLanes(k, lanes, ok + 4 * g, values[g], vectors[g], stress + 4 * g, bits + 4 * g, state + 4 * g,
+                     damping + 4 * g);
+  }
 }
 
 }  // namespace
@@ -814,21 +823,31 @@ template <bool kVector>
     // Only elastic increments feed the stiffness-proportional damping.
     if constexpr (kVector) {
       const bool fourLanes = same ? fourLanes_ : ownFourLanes;
-      for (int j = 0; j < n; j += 4) {
-        const int m = n - j < 4 ? n - j : 4;
-        if (fourLanes) {
-          double* stress[4] = {};
-          uint32_t* state[4] = {};
-          uint8_t* damping[4] = {};
+      if (fourLanes) {
+        // Up to three groups of four at a time.
+        for (int j = 0; j < n;) {
+          const int m = n - j < 12 ? n - j : 12;
+          double* stress[12] = {};
+          uint32_t* state[12] = {};
+          uint8_t* damping[12] = {};
           for (int l = 0; l < m; ++l) {
             const int i = outside[j + l];
             stress[l] = block.stress[i];
             state[l] = &block.state[i];
             damping[l] = &block.stiffnessDamping[i];
           }
-          EigenReturnsFourLanes(k, m, stress, &outsideBits[j], state, damping);
-          continue;
+          if (m > 8)
+            EigenReturnsFourLanes<3>(k, m, stress, &outsideBits[j], state, damping);
+          else if (m > 4)
+            EigenReturnsFourLanes<2>(k, m, stress, &outsideBits[j], state, damping);
+          else
+            EigenReturnsFourLanes<1>(k, m, stress, &outsideBits[j], state, damping);
+          j += m;
         }
+        continue;
+      }
+      for (int j = 0; j < n; j += 4) {
+        const int m = n - j < 4 ? n - j : 4;
         const double* in[4] = {};
         for (int l = 0; l < m; ++l) in[l] = block.stress[outside[j + l]];
         double values[3][4], vectors[3][3][4];

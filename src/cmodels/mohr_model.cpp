@@ -84,6 +84,12 @@ double ClampedSin(double degrees) {
   return hi <= tension - margin && nphi * hi - lo - shearLimit <= -(nphi + 1.0) * margin;
 }
 
+// InsideByPlane, then InsideByValues: a call of its own, which keeps the
+// common trials' loop short of registers.
+[[gnu::noinline]] bool InsideByPlaneOrValues(const double t[6], double nphi, double shearLimit, double tension) {
+  return InsideByPlane(t, nphi, shearLimit, tension) || InsideByValues(t, nphi, shearLimit, tension);
+}
+
 // The yield planes of ordered principal stresses s1 <= s2 <= s3 (s1 the most
 // compressive): admissible when n . s - b <= 0; plastic strain flows along m.
 //   0  shear      -s1 + N s3 <= 2c sqrt(N)      flow (-1, 0, Npsi)
@@ -150,26 +156,7 @@ bool SolveSmall(int k, double a[3][3], double r[3], double x[3]) {
   return true;
 }
 
-// What the returns take from the moduli and the strengths alone, worked out
-// once per zone instead of once per tetrahedron, by the same expressions as
-// before (so the same bits): the flows of the planes in stress, n . dm of
-// the shear plane and of plane 2, and the elimination of the edge's 2 x 2
-// system, which SolveSmall does the same whatever the right-hand side.
-struct ReturnConstants {
-  // The elimination of an edge's 2 x 2 system: the diagonal as set up, the
-  // pivoting and the eliminated rows; `solvable` false where SolveSmall fails.
-  struct Edge {
-    double diag[2];
-    bool solvable, swap;
-    double f, u00, u01, u11;
-  };
-  double nphi, npsi, shearLimit, tension, alpha1, alpha2, twoG;
-  double dm[3], a;  // the shear plane alone
-  double dm0[3], dm2[3], dm3[3];
-  double a22, a33;  // plane 2 alone, plane 3 alone
-  bool plane2, plane3;
-  Edge edge02, edge03;  // the edge of planes 0 and 2, and of planes 0 and 3
-};
+using ReturnConstants = cmodels::MohrReturnConstants;
 
 inline double Dot(const double n[3], const double c[3]) { return n[0] * c[0] + n[1] * c[1] + n[2] * c[2]; }
 
@@ -239,6 +226,20 @@ ReturnConstants MakeReturnConstants(double nphi, double npsi, double shearLimit,
   k.edge02 = MakeEdge(n0, n2, k.dm0, k.dm2);
   k.edge03 = MakeEdge(n0, n3, k.dm0, k.dm3);
   return k;
+}
+
+// Whether the four-lane returns may serve a zone: constants that are
+// all finite, and a shear plane that can be returned to. Otherwise every
+// return goes through the one-tensor code.
+bool FourLaneReturns(const ReturnConstants& k) {
+  const ReturnConstants::Edge &e2 = k.edge02, &e3 = k.edge03;
+  const double values[] = {k.nphi,     k.shearLimit, k.tension,  k.a,        k.dm[0],  k.dm[1],  k.dm[2],  k.dm0[0],
+                           k.dm0[1],   k.dm0[2],     k.dm2[0],   k.dm2[1],   k.dm2[2], k.dm3[0], k.dm3[1], k.dm3[2],
+                           k.a22,      k.a33,        e2.diag[0], e2.diag[1], e2.f,     e2.u00,   e2.u01,   e2.u11,
+                           e3.diag[0], e3.diag[1],   e3.f,       e3.u00,     e3.u01,   e3.u11};
+  double all = 0.0;
+  for (double v : values) all += 0.0 * v;
+  return all == 0.0 && std::fabs(k.a) > 0.0;
 }
 
 // The tolerances of the planes for a principal stress (as the search's).
@@ -490,6 +491,9 @@ void MohrModel::Recompute() {
       if (cap < tensionLimit_) tensionLimit_ = cap;
     }
   }
+  moduli_ = Moduli(bulk, shear);
+  returns_ = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli_.alpha1, moduli_.lame);
+  fourLanes_ = FourLaneReturns(returns_);
 }
 
 std::unique_ptr<ConstitutiveModel> MohrModel::Clone() const {
@@ -517,8 +521,9 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
 // true when the stress lies inside the surface (its update is done), false
 // when it must go to the return (`bits` then its state with this update's
 // failure cleared).
-[[gnu::always_inline]] inline bool MohrModel::TrialInside(const Moduli& moduli, const double strain[6],
-                                                          double stress[6], uint32_t* state, uint32_t& bits) const {
+[[gnu::always_inline]] inline bool MohrModel::TrialInside(const Moduli& moduli, const Limits& limits,
+                                                          const double strain[6], double stress[6], uint32_t* state,
+                                                          uint32_t& bits) {
   // The trial stress is worked in place: a copy went through the stack and
   // came back in wider loads that stalled.
   cmodels::AddHookeIncrementLame(moduli.lame, moduli.twoG, strain, stress);
@@ -528,9 +533,9 @@ const char* MohrModel::Initialize(uint32_t, ModelState&) {
   // it goes to the return at once; the others are first checked on closer
   // bounds and then on their principal values.
   const bool wasPlastic = (*state & (kShearNow | kTensionNow)) != 0;
-  if (InsideByBounds(t, nphi_, shearLimit_, tensionLimit_) ||
-      (!wasPlastic &&
-       (InsideByPlane(t, nphi_, shearLimit_, tensionLimit_) || InsideByValues(t, nphi_, shearLimit_, tensionLimit_)))) {
+  const double nphi = limits.nphi, shearLimit = limits.shearLimit, tension = limits.tension;
+  if (InsideByBounds(t, nphi, shearLimit, tension) ||
+      (!wasPlastic && InsideByPlaneOrValues(t, nphi, shearLimit, tension))) {
     *state = bits;
     return true;
   }
@@ -577,20 +582,6 @@ namespace {
   for (int i = 0; i < 6; ++i) stress[i] = t[i];
   *state = bits;
   return plastic;
-}
-
-// Whether the four-lane returns below may serve a zone: constants that are
-// all finite, and a shear plane that can be returned to. Otherwise every
-// return goes through the one-tensor code.
-bool FourLaneReturns(const ReturnConstants& k) {
-  const ReturnConstants::Edge &e2 = k.edge02, &e3 = k.edge03;
-  const double values[] = {k.nphi,     k.shearLimit, k.tension,  k.a,        k.dm[0],  k.dm[1],  k.dm[2],  k.dm0[0],
-                           k.dm0[1],   k.dm0[2],     k.dm2[0],   k.dm2[1],   k.dm2[2], k.dm3[0], k.dm3[1], k.dm3[2],
-                           k.a22,      k.a33,        e2.diag[0], e2.diag[1], e2.f,     e2.u00,   e2.u01,   e2.u11,
-                           e3.diag[0], e3.diag[1],   e3.f,       e3.u00,     e3.u01,   e3.u11};
-  double all = 0.0;
-  for (double v : values) all += 0.0 * v;
-  return all == 0.0 && std::fabs(k.a) > 0.0;
 }
 
 // Four-lane forms of the helpers above, for the AVX2 code.
@@ -665,7 +656,7 @@ TERRAX_AVX2 inline bool Any(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 // lanes whose eigen-solution failed and lanes of huge values hold harmless
 // values and are not written. Tensors off those cases go through
 // ReturnFromPrincipal itself. `k` must have passed FourLaneReturns.
-[[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) void ReturnsFourLanes(
+[[gnu::always_inline]] __attribute__((target("arch=x86-64-v3,no-fma"))) inline void ReturnsFourLanes(
     const ReturnConstants& k, int count, const bool ok[4], const double values[3][4], const double vectors[3][3][4],
     double* const stress[4], const uint32_t bits[4], uint32_t* const state[4], uint8_t* const damping[4]) {
   using cmodels::x4::Abs;
@@ -766,6 +757,26 @@ TERRAX_AVX2 inline bool Any(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
   }
 }
 
+// The eigen-solutions of up to 4 G tensors, G groups of four side by side,
+// and their returns in one call, the principal values and directions passed
+// on in registers.
+template <int G>
+[[gnu::noinline]] __attribute__((target("arch=x86-64-v3,no-fma"))) void EigenReturnsFourLanes(
+    const ReturnConstants& k, int count, double* const stress[], const uint32_t bits[], uint32_t* const state[],
+    uint8_t* const damping[]) {
+  double values[G][3][4], vectors[G][3][3][4];
+  double(*valuesOf[G])[4];
+  double(*vectorsOf[G])[3][4];
+  for (int g = 0; g < G; ++g) valuesOf[g] = values[g], vectorsOf[g] = vectors[g];
+  bool ok[4 * G];
+  cmodels::SymEigen3x4Groups<G>(stress, count, valuesOf, vectorsOf, ok);
+  for (int g = 0; g < G; ++g) {
+    const int lanes = count - 4 * g < 4 ? count - 4 * g : 4;
+    ReturnsFourLanes(k, lanes, ok + 4 * g, values[g], vectors[g], stress + 4 * g, bits + 4 * g, state + 4 * g,
+                     damping + 4 * g);
+  }
+}
+
 }  // namespace
 
 // The elastic trials and checks of a run of tetrahedra first, then the
@@ -778,23 +789,63 @@ template <bool kVector>
   constexpr int kRun = 16;
   int outside[kRun];
   uint32_t outsideBits[kRun];
-  for (int first = 0; first < block.count; first += kRun) {
-    const int last = first + kRun < block.count ? first + kRun : block.count;
+  // Taken into locals: the stores of the trials could otherwise be those of
+  // the block's fields and the model's, which the loop would read again.
+  const Limits limits{nphi_, shearLimit_, tensionLimit_};
+  const int count = block.count;
+  const double(*const strain)[6] = block.strain;
+  double(*const stress)[6] = block.stress;
+  uint32_t* const state = block.state;
+  uint8_t* const damping = block.stiffnessDamping;
+  for (int first = 0; first < count; first += kRun) {
+    const int last = first + kRun < count ? first + kRun : count;
     int n = 0;
     for (int i = first; i < last; ++i) {
       uint32_t bits;
-      if (TrialInside(moduli, block.strain[i], block.stress[i], &block.state[i], bits)) {
-        block.stiffnessDamping[i] = 1;
+      if (TrialInside(moduli, limits, strain[i], stress[i], &state[i], bits)) {
+        damping[i] = 1;
       } else {
         outside[n] = i;
         outsideBits[n++] = bits;
       }
     }
     if (n == 0) continue;
-    const ReturnConstants k = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame);
+    // The model's own moduli take the constants worked out with them; a zone
+    // of other moduli (hysteretic damping) works its own.
+    ReturnConstants own;
+    bool ownFourLanes = false;
+    const bool same = &moduli == &moduli_;
+    if (!same) {
+      own = MakeReturnConstants(nphi_, npsi_, shearLimit_, tensionLimit_, moduli.alpha1, moduli.lame);
+      if constexpr (kVector) ownFourLanes = FourLaneReturns(own);
+    }
+    const ReturnConstants& k = same ? returns_ : own;
     // Only elastic increments feed the stiffness-proportional damping.
     if constexpr (kVector) {
-      const bool fourLanes = FourLaneReturns(k);
+      const bool fourLanes = same ? fourLanes_ : ownFourLanes;
+      if (fourLanes) {
+        // Up to three groups of four at a time.
+        for (int j = 0; j < n;) {
+          const int m = n - j < 12 ? n - j : 12;
+          double* stress[12] = {};
+          uint32_t* state[12] = {};
+          uint8_t* damping[12] = {};
+          for (int l = 0; l < m; ++l) {
+            const int i = outside[j + l];
+            stress[l] = block.stress[i];
+            state[l] = &block.state[i];
+            damping[l] = &block.stiffnessDamping[i];
+          }
+          if (m > 8)
+            EigenReturnsFourLanes<3>(k, m, stress, &outsideBits[j], state, damping);
+          else if (m > 4)
+            EigenReturnsFourLanes<2>(k, m, stress, &outsideBits[j], state, damping);
+          else
+            EigenReturnsFourLanes<1>(k, m, stress, &outsideBits[j], state, damping);
+          j += m;
+        }
+        continue;
+      }
       for (int j = 0; j < n; j += 4) {
         const int m = n - j < 4 ? n - j : 4;
         const double* in[4] = {};
@@ -802,19 +853,6 @@ template <bool kVector>
         double values[3][4], vectors[3][3][4];
         bool ok[4];
         cmodels::SymEigen3x4(in, m, values, vectors, ok);
-        if (fourLanes) {
-          double* stress[4] = {};
-          uint32_t* state[4] = {};
-          uint8_t* damping[4] = {};
-          for (int l = 0; l < m; ++l) {
-            const int i = outside[j + l];
-            stress[l] = block.stress[i];
-            state[l] = &block.state[i];
-            damping[l] = &block.stiffnessDamping[i];
-          }
-          ReturnsFourLanes(k, m, ok, values, vectors, stress, &outsideBits[j], state, damping);
-          continue;
-        }
         for (int l = 0; l < m; ++l) {
           const int i = outside[j + l];
           const double p[3] = {values[0][l], values[1][l], values[2][l]};
@@ -849,7 +887,6 @@ __attribute__((target("arch=x86-64-v3,no-fma"))) void MohrModel::UpdateZoneAvx2(
 }
 
 const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
-  const double shear = cmodels::EffectiveShear(prop_[kShear - 1], state);
   ZoneStressBlock block;
   block.zone = &state;
   block.count = 1;
@@ -857,16 +894,26 @@ const char* MohrModel::UpdateStress(uint32_t, ModelState& state) {
   block.stress = &state.stress;
   block.state = &state.state;
   block.stiffnessDamping = &state.stiffnessDamping;
-  UpdateZoneBaseline(Moduli(prop_[kBulk - 1], shear), block);
+  if (state.hystFactor >= 0.0)
+    UpdateZoneBaseline(Moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], state)), block);
+  else
+    UpdateZoneBaseline(moduli_, block);
   return nullptr;
 }
 
 const char* MohrModel::UpdateZoneStress(uint32_t, ZoneStressBlock& block) {
-  const Moduli moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], *block.zone));
-  if (cmodels::VectorKernels())
-    UpdateZoneAvx2(moduli, block);
+  const auto update = [&](const Moduli& moduli) {
+    if (cmodels::VectorKernels())
+      UpdateZoneAvx2(moduli, block);
+    else
+      UpdateZoneBaseline(moduli, block);
+  };
+  // Without hysteretic damping the moduli are those of the properties, the
+  // returns' constants worked out with them.
+  if (block.zone->hystFactor >= 0.0)
+    update(Moduli(prop_[kBulk - 1], cmodels::EffectiveShear(prop_[kShear - 1], *block.zone)));
   else
-    UpdateZoneBaseline(moduli, block);
+    update(moduli_);
   return nullptr;
 }
 

@@ -5,6 +5,30 @@
 
 #include "cmodels/constitutive_model.h"
 
+namespace cmodels {
+// What the returns take from the moduli and the strengths alone, worked out
+// once for the model's own moduli (again per zone for others), by the same
+// expressions as before (so the same bits): the flows of the planes in
+// stress, n . dm of the shear plane and of planes 2 and 3, and the
+// elimination of the edges' 2 x 2 systems, which do not depend on the
+// right-hand side.
+struct MohrReturnConstants {
+  // The elimination of an edge's 2 x 2 system: the diagonal as set up, the
+  // pivoting and the eliminated rows; `solvable` false where it fails.
+  struct Edge {
+    double diag[2];
+    bool solvable, swap;
+    double f, u00, u01, u11;
+  };
+  double nphi, npsi, shearLimit, tension, alpha1, alpha2, twoG;
+  double dm[3], a;  // the shear plane alone
+  double dm0[3], dm2[3], dm3[3];
+  double a22, a33;  // plane 2 alone, plane 3 alone
+  bool plane2, plane3;
+  Edge edge02, edge03;  // the edge of planes 0 and 2, and of planes 0 and 3
+};
+}  // namespace cmodels
+
 class MohrModel final : public ConstitutiveModel {
  public:
   // Property indices; the friction and dilation angles are in degrees.
@@ -45,9 +69,13 @@ class MohrModel final : public ConstitutiveModel {
     Moduli(double bulk, double shear)
         : lame(bulk - 2.0 * shear / 3.0), twoG(2.0 * shear), alpha1(bulk + 4.0 * shear / 3.0) {}
   };
+  // The strengths the checks before any eigen-solution take.
+  struct Limits {
+    double nphi, shearLimit, tension;
+  };
   // One tetrahedron's elastic trial and the checks before any eigen-solution.
-  bool TrialInside(const Moduli& moduli, const double strain[6], double stress[6], uint32_t* state,
-                   uint32_t& bits) const;
+  static bool TrialInside(const Moduli& moduli, const Limits& limits, const double strain[6], double stress[6],
+                          uint32_t* state, uint32_t& bits);
   // A run of tetrahedra, compiled for the baseline and for the AVX2 level.
   template <bool kVector>
   void UpdateZone(const Moduli& moduli, const ZoneStressBlock& block) const;
@@ -61,4 +89,9 @@ class MohrModel final : public ConstitutiveModel {
   double npsi_ = 1.0;          // dilation factor
   double shearLimit_ = 0.0;    // 2 c sqrt(nphi)
   double tensionLimit_ = 0.0;  // tensile strength in force
+  // The returns' constants for the moduli of the properties, and whether the
+  // four-lane returns may take them.
+  Moduli moduli_{0.0, 0.0};
+  cmodels::MohrReturnConstants returns_{};
+  bool fourLanes_ = false;
 };

@@ -452,4 +452,45 @@ TEST(MohrModelTest, FourLanesGiveTheBaselineBits) {
   EXPECT_GT(yielded, tested / 4);
 }
 
+// Hysteretic damping scales the shear modulus of an update: a zone with the
+// factor 0.5 yields as the same material of half the shear modulus does, to
+// the last bit, at both kernel levels (the returns' constants of the
+// model's own moduli must not serve it).
+TEST(MohrModelTest, HystereticFactorActsAsTheScaledShearModulus) {
+  const bool vector = cmodels::VectorKernels();
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  constexpr int kTets = 10;
+  MohrModel damped = Make({2e8, 1e8, 1e4, 30, 10, 2e3}), scaled = Make({2e8, 5e7, 1e4, 30, 10, 2e3});
+  double strain[kTets][6], start[kTets][6];
+  for (int t = 0; t < kTets; ++t)
+    for (int c = 0; c < 6; ++c) {
+      strain[t][c] = 2e-3 * u(rng);
+      start[t][c] = c < 3 ? -1e5 : 0.0;
+    }
+  for (int level = 0; level < 2; ++level) {
+    if (!cmodels::SetVectorKernels(level == 1)) continue;
+    double stress[2][kTets][6];
+    uint32_t state[2][kTets] = {};
+    uint8_t damping[2][kTets] = {};
+    for (int k = 0; k < 2; ++k) {
+      std::memcpy(stress[k], start, sizeof start);
+      ModelState z;
+      z.hystFactor = k == 0 ? 0.5 : -1.0;
+      ZoneStressBlock block;
+      block.zone = &z;
+      block.count = kTets;
+      block.strain = strain;
+      block.stress = stress[k];
+      block.state = state[k];
+      block.stiffnessDamping = damping[k];
+      ASSERT_EQ((k == 0 ? damped : scaled).UpdateZoneStress(3, block), nullptr);
+    }
+    EXPECT_EQ(std::memcmp(stress[0], stress[1], sizeof stress[0]), 0) << level;
+    EXPECT_EQ(std::memcmp(state[0], state[1], sizeof state[0]), 0) << level;
+    EXPECT_GT(std::count_if(state[0], state[0] + kTets, [](uint32_t b) { return b & MohrModel::kShearNow; }), 5);
+  }
+  cmodels::SetVectorKernels(vector);
+}
+
 }  // namespace

@@ -143,6 +143,22 @@ class StepChunks {
     return arrays_;
   }
 
+  // Whether no grid-point has grid-points slaved to it, checked once per
+  // preparation and layout.
+  bool NoLinks() {
+    if (linksPrepared_ != g_prepared || !(linksKey_ == arraysKey_)) {
+      linksPrepared_ = g_prepared;
+      linksKey_ = arraysKey_;
+      noLinks_ = true;
+      for (GridPoint* gp : GridPointList())
+        if (gp->linked) {
+          noLinks_ = false;
+          break;
+        }
+    }
+    return noLinks_;
+  }
+
   bool GpsThreadable(double dt) {
     if (!gpsChecked_ || gpsPrepared_ != g_prepared || gpsDt_ != dt || !(gpCheckKey_ == gpKey_)) {
       gpsChecked_ = true;
@@ -236,6 +252,7 @@ class StepChunks {
 
   void LayOutArrays() {
     StepArrays& a = arrays_;
+    a.sumsPending = a.keepVelocities = a.velocitiesLeft = false;
     const uint32_t gpCount = GridPointList().Count();
     a.gps.resize(gpCount);
     a.hot.resize(gpCount);
@@ -306,7 +323,9 @@ class StepChunks {
   std::vector<uint32_t> later_;
   GpChunks gps_;
   StepArrays arrays_;
-  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_, arraysKey_;
+  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_, arraysKey_, linksKey_;
+  uint32_t linksPrepared_ = 0;
+  bool noLinks_ = false;
   bool zonesChecked_ = false, gpsChecked_ = false;
   bool zonesOk_ = false, gpsOk_ = false;
   uint32_t zonesPrepared_ = 0, gpsPrepared_ = 0;
@@ -339,3 +358,18 @@ GpChunks* CurrentGpChunks(int threads) { return Chunks().Gps(threads); }
 bool GridPointsThreadable(double dt) { return Chunks().GpsThreadable(dt); }
 
 StepArrays& CurrentStepArrays() { return Chunks().Arrays(); }
+
+void VelocitiesLeft(StepArrays& arrays) {
+  arrays.velocitiesLeft = true;
+  arrays.velocitiesPrepared = g_prepared;
+}
+
+bool VelocitiesInSlots(const StepArrays& arrays) {
+  return arrays.velocitiesLeft && arrays.velocitiesPrepared == g_prepared;
+}
+
+bool AnyLinkedGridPoints() {
+  StepChunks& chunks = Chunks();
+  chunks.Arrays();
+  return !chunks.NoLinks();
+}

@@ -390,7 +390,8 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads, int form) {
   uint32_t count[kMaxStepChunks];
   double* sums = chunks.sums.data();
   const bool vector = CurrentKernelLevel() == KernelLevel::kAvx2;
-#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1)
+  double unbalanced = c.unbalanced, forces = c.forces;
+#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1) ordered
   for (int k = 0; k < n; ++k) {
     MotionContext local = c;
     local.maxUnbalanced = 0.0;
@@ -407,6 +408,17 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads, int form) {
     maxUnbalanced[k] = local.maxUnbalanced;
     localRatio[k] = local.localRatio;
     count[k] = local.count;
+    // The chunk's terms of the step's sums, chunk after chunk in list order
+    // (the serial walk's order) while the threads move the later chunks.
+#pragma omp ordered
+    {
+      const size_t end = 2 * static_cast<size_t>(chunks.chunks[k].end);
+      for (size_t i = 2 * static_cast<size_t>(chunks.chunks[k].begin); i < end; i += 2)
+        if (sums[i] != -1.0) {
+          unbalanced += sums[i];
+          forces += sums[i + 1];
+        }
+    }
   }
   for (int k = 0; k < n; ++k) {
     c.maxUnbalanced = std::max(c.maxUnbalanced, maxUnbalanced[k]);
@@ -415,12 +427,8 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads, int form) {
   }
   for (int k = 0; k < n; ++k)
     if (errors[k]) std::rethrow_exception(errors[k]);
-  const size_t total = chunks.sums.size();
-  for (size_t i = 0; i < total; i += 2)
-    if (sums[i] != -1.0) {
-      c.unbalanced += sums[i];
-      c.forces += sums[i + 1];
-    }
+  c.unbalanced = unbalanced;
+  c.forces = forces;
 }
 
 MotionContext MakeContext() {

@@ -205,7 +205,7 @@ class StepChunks {
       }
       chunk.end = index + 1;
       const uint32_t* corner = a.corners.data() + static_cast<size_t>(index) * kZoneSlots;
-      const int count = a.zones[index]->GpCount();
+      const int count = a.zoneGps[index];
       uint8_t corners = 0;
       for (int k = 0; k < count; ++k) {
         const uint32_t g = corner[k];
@@ -252,11 +252,13 @@ class StepChunks {
     }
     a.corners.resize(static_cast<size_t>(ZoneList().Count()) * kZoneSlots);
     a.zones.resize(ZoneList().Count());
+    a.zoneGps.resize(ZoneList().Count());
     uint32_t* corner = a.corners.data();
-    Zone** zones = a.zones.data();
+    size_t z = 0;
     for (Zone* zone : ZoneList()) {
-      *zones++ = zone;
       const int n = zone->GpCount();
+      a.zones[z] = zone;
+      a.zoneGps[z++] = static_cast<uint8_t>(n);
       for (int k = 0; k < kZoneSlots; ++k) corner[k] = zone->Gp(k < n ? k : 0)->forceStamp;
       corner += kZoneSlots;
     }

@@ -114,6 +114,7 @@ struct alignas(64) GpHot {
 struct StepArrays {
   std::vector<uint32_t> corners;
   std::vector<Zone*> zones;
+  std::vector<uint8_t> zoneGps;  // each zone's count of grid-points
   std::vector<GridPoint*> gps;
   std::vector<GpHot> hot;
   // Where nothing of the step reads or adds grid-point forces between the

@@ -12,6 +12,9 @@
 #include "base/system.h"
 #include "cmodels/constitutive_model.h"
 #include "mechanics/apply.h"
+#include "mechanics/apply_condition.h"
+#include "mechanics/attach_condition.h"
+#include "mechanics/interface.h"
 #include "mechanics/motion.h"
 #include "mechanics/step_chunks.h"
 #include "mechanics/zone_pass.h"
@@ -56,6 +59,43 @@ String FormatValue(const char* format, double value) {
 }
 
 const StepParticipants& Participants() { return CurrentModel().Participants(); }
+
+// How the zone pass and the law of motion hand the packed slots on in this
+// step. The zone pass's force sums may wait in the slots for the law of
+// motion where nothing between the two reads or adds grid-point forces: no
+// free field, fluid coupling, interface contacts, attach ties or grid-points
+// slaved to others (their masters read their forces), no script
+// function before the law of motion, no apply condition whose multiplier is
+// a script function. The law of motion may leave its velocities in the
+// slots for the next zone pass where besides nothing else writes
+// velocities until then: no script at all (no histories of functions,
+// display column or halt function can run), no callbacks at any point, no
+// dynamic mode.
+// A command between steps always prepares the next run anew, which makes
+// the zone pass fill the slots again.
+struct SlotHandOff {
+  bool sumsWait = false;
+  bool keepVelocities = false;
+};
+
+SlotHandOff HandOffOfStep(bool callbackBeforeZones) {
+  SlotHandOff h;
+  const ModelSettings& s = Settings();
+  const ModePointers& modes = Modes();
+  if (callbackBeforeZones || s.freeField || modes.fluid || Interfaces().Head() || GlobalAttachList().Head()) return h;
+  bool callback = false;
+  Participants().ForEach([&](StepParticipant& p) { callback = callback || p.HasCallback(kCallbackBeforeMotion); });
+  if (callback || AnyLinkedGridPoints()) return h;
+  const bool script = CurrentModel().Script().SymbolByIndex(1) != nullptr;
+  if (script && GlobalApplyList().Head()) return h;
+  h.sumsWait = true;
+  if (script || ModuleOn(modes.dynamic)) return h;
+  Participants().ForEach([&](StepParticipant& p) {
+    for (int point = 0; point < kCallbackCount && !callback; ++point) callback = p.HasCallback(point);
+  });
+  h.keepVelocities = !callback;
+  return h;
+}
 
 }  // namespace
 
@@ -333,17 +373,23 @@ void Cycle::Step(CommandType& interp) {
         gp->forceSum = 0.0;
       }
     Callback(kCallbackBeforeZones);
-    ZoneStressPass(!callback);
-    participants.ForEach([](StepParticipant& p) { p.AfterZonePass(); });
-    if (modes.fluid) {
-      modes.fluid->MechanicalCoupling();
-      if (modes.fluid->BiotOn()) modes.fluid->BiotUpdate();
-    }
-    ApplyConditionsStep();
+    const SlotHandOff handOff = HandOffOfStep(callback);
+    ZoneStressPass(!callback, handOff.sumsWait, handOff.keepVelocities);
     const double dt = s.timestep;
-    participants.ForEach([&](StepParticipant& p) { p.Forces(interp, dt); });
-    participants.ForEach([](StepParticipant& p) { p.TieForces(); });
-    Callback(kCallbackBeforeMotion);
+    try {
+      participants.ForEach([](StepParticipant& p) { p.AfterZonePass(); });
+      if (modes.fluid) {
+        modes.fluid->MechanicalCoupling();
+        if (modes.fluid->BiotOn()) modes.fluid->BiotUpdate();
+      }
+      ApplyConditionsStep();
+      participants.ForEach([&](StepParticipant& p) { p.Forces(interp, dt); });
+      participants.ForEach([](StepParticipant& p) { p.TieForces(); });
+      Callback(kCallbackBeforeMotion);
+    } catch (...) {
+      HandBackStepSums();
+      throw;
+    }
     GridPointMotion();
     Callback(kCallbackAfterMotion);
     const bool dynamic = ModuleOn(modes.dynamic);

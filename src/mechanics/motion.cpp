@@ -297,54 +297,101 @@ inline void Ask(const GridPoint* a) {
   __builtin_prefetch(a->appliedForce, 0);
 }
 
-inline __attribute__((always_inline)) void MoveAll(GridPoint* const* gps, size_t n, MotionContext& c) {
-  for (size_t i = 0; i < n; ++i) {
-    if (i + kAhead < n) Ask(gps[i + kAhead]);
-    Move(*gps[i], c);
+// The slots the zone pass left: the grid-point takes its force sums from its
+// slot before it moves.
+inline __attribute__((always_inline)) void TakeSums(GridPoint& gp, const GpHot& slot) {
+  gp.unbalancedForce[0] = slot.f[0];
+  gp.unbalancedForce[1] = slot.f[1];
+  gp.unbalancedForce[2] = slot.f[2];
+  gp.forceSum = slot.f[3];
+}
+
+// After the move: its new velocity, and the sums started at zero, for the
+// next zone pass.
+inline __attribute__((always_inline)) void LeaveVelocity(const GridPoint& gp, GpHot& slot) {
+  slot.v[0] = gp.velocity[0];
+  slot.v[1] = gp.velocity[1];
+  slot.v[2] = gp.velocity[2];
+  slot.v[3] = 0.0;
+  slot.f[0] = slot.f[1] = slot.f[2] = slot.f[3] = 0.0;
+}
+
+// The grid-points [begin, end) of the step's array. With kTake each takes its
+// sums from its slot first (and with kLeave leaves its velocity there); a
+// grid-point that stops the walk hands the sums of those after it on.
+template <bool kTake, bool kLeave, bool kPoll>
+inline __attribute__((always_inline)) void MoveRange(GridPoint* const* gps, GpHot* hot, size_t begin, size_t end,
+                                                     MotionContext& c, double* sums) {
+  size_t i = begin;
+  try {
+    for (; i < end; ++i) {
+      if (i + kAhead < end) Ask(gps[i + kAhead]);
+      GridPoint& gp = *gps[i];
+      if constexpr (kTake) TakeSums(gp, hot[i]);
+      if (sums) {
+        c.record = sums + 2 * i;
+        c.record[0] = -1.0;  // not moved
+      }
+      Move<kPoll>(gp, c);
+      if constexpr (kLeave) LeaveVelocity(gp, hot[i]);
+    }
+  } catch (...) {
+    if constexpr (kTake) HandBackStepSums(i + 1, end);
+    throw;
   }
 }
 
-// Compiled once for each instruction-set level (AVX2 without fused
-// multiply-add gives the same bits).
-void MoveAllBaseline(GridPoint* const* gps, size_t n, MotionContext& c) { MoveAll(gps, n, c); }
+template <bool kPoll>
+inline __attribute__((always_inline)) void MoveRangeOf(int form, GridPoint* const* gps, GpHot* hot, size_t begin,
+                                                       size_t end, MotionContext& c, double* sums) {
+  if (form == 2)
+    MoveRange<true, true, kPoll>(gps, hot, begin, end, c, sums);
+  else if (form == 1)
+    MoveRange<true, false, kPoll>(gps, hot, begin, end, c, sums);
+  else
+    MoveRange<false, false, kPoll>(gps, hot, begin, end, c, sums);
+}
 
-__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(GridPoint* const* gps, size_t n, MotionContext& c) {
-  MoveAll(gps, n, c);
+// Compiled once for each instruction-set level (AVX2 without fused
+// multiply-add gives the same bits). The form: 0 the grid-points hold their
+// sums, 1 they take them from the slots, 2 they also leave their velocities.
+void MoveAllBaseline(int form, GridPoint* const* gps, GpHot* hot, size_t n, MotionContext& c) {
+  MoveRangeOf<true>(form, gps, hot, 0, n, c, nullptr);
+}
+
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveAllAvx2(int form, GridPoint* const* gps, GpHot* hot, size_t n,
+                                                                  MotionContext& c) {
+  MoveRangeOf<true>(form, gps, hot, 0, n, c, nullptr);
 }
 
 // The threaded law of motion: one chunk of the grid-point list per thread,
 // each grid-point's sums kept in its place; no grid-point of it can stop the
 // pass (checked before). Maxima come out the same in any order.
-template <bool kVector>
-inline __attribute__((always_inline)) void MoveChunk(const GpChunks& chunks, int k, MotionContext& c, double* sums,
-                                                     GridPoint* const* gps) {
+void MoveChunkBaseline(int form, const GpChunks& chunks, int k, MotionContext& c, double* sums, GridPoint* const* gps,
+                       GpHot* hot) {
   const GpChunks::Chunk& chunk = chunks.chunks[k];
-  for (uint32_t i = chunk.begin; i < chunk.end; ++i) {
-    if (i + kAhead < chunk.end) Ask(gps[i + kAhead]);
-    c.record = sums + 2 * static_cast<size_t>(i);
-    c.record[0] = -1.0;  // not moved
-    Move<false>(*gps[i], c);
-  }
+  MoveRangeOf<false>(form, gps, hot, chunk.begin, chunk.end, c, sums);
 }
 
-void MoveChunkBaseline(const GpChunks& chunks, int k, MotionContext& c, double* sums, GridPoint* const* gps) {
-  MoveChunk<false>(chunks, k, c, sums, gps);
+__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveChunkAvx2(int form, const GpChunks& chunks, int k,
+                                                                    MotionContext& c, double* sums,
+                                                                    GridPoint* const* gps, GpHot* hot) {
+  const GpChunks::Chunk& chunk = chunks.chunks[k];
+  MoveRangeOf<false>(form, gps, hot, chunk.begin, chunk.end, c, sums);
 }
 
-__attribute__((target("arch=x86-64-v3,no-fma"))) void MoveChunkAvx2(const GpChunks& chunks, int k, MotionContext& c,
-                                                                    double* sums, GridPoint* const* gps) {
-  MoveChunk<true>(chunks, k, c, sums, gps);
-}
-
-void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
-  GridPoint* const* gps = CurrentStepArrays().gps.data();
+void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads, int form) {
+  StepArrays& arrays = CurrentStepArrays();
+  GridPoint* const* gps = arrays.gps.data();
+  GpHot* hot = arrays.hot.data();
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   double maxUnbalanced[kMaxStepChunks], localRatio[kMaxStepChunks];
   uint32_t count[kMaxStepChunks];
   double* sums = chunks.sums.data();
   const bool vector = CurrentKernelLevel() == KernelLevel::kAvx2;
-#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1)
+  double unbalanced = c.unbalanced, forces = c.forces;
+#pragma omp parallel for num_threads(std::min(n, threads)) schedule(dynamic, 1) ordered
   for (int k = 0; k < n; ++k) {
     MotionContext local = c;
     local.maxUnbalanced = 0.0;
@@ -352,15 +399,26 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
     local.count = 0;
     try {
       if (vector)
-        MoveChunkAvx2(chunks, k, local, sums, gps);
+        MoveChunkAvx2(form, chunks, k, local, sums, gps, hot);
       else
-        MoveChunkBaseline(chunks, k, local, sums, gps);
+        MoveChunkBaseline(form, chunks, k, local, sums, gps, hot);
     } catch (...) {
       errors[k] = std::current_exception();
     }
     maxUnbalanced[k] = local.maxUnbalanced;
     localRatio[k] = local.localRatio;
     count[k] = local.count;
+    // The chunk's terms of the step's sums, chunk after chunk in list order
+    // (the serial walk's order) while the threads move the later chunks.
+#pragma omp ordered
+    {
+      const size_t end = 2 * static_cast<size_t>(chunks.chunks[k].end);
+      for (size_t i = 2 * static_cast<size_t>(chunks.chunks[k].begin); i < end; i += 2)
+        if (sums[i] != -1.0) {
+          unbalanced += sums[i];
+          forces += sums[i + 1];
+        }
+    }
   }
   for (int k = 0; k < n; ++k) {
     c.maxUnbalanced = std::max(c.maxUnbalanced, maxUnbalanced[k]);
@@ -369,12 +427,8 @@ void MoveThreaded(GpChunks& chunks, MotionContext& c, int threads) {
   }
   for (int k = 0; k < n; ++k)
     if (errors[k]) std::rethrow_exception(errors[k]);
-  const size_t total = chunks.sums.size();
-  for (size_t i = 0; i < total; i += 2)
-    if (sums[i] != -1.0) {
-      c.unbalanced += sums[i];
-      c.forces += sums[i + 1];
-    }
+  c.unbalanced = unbalanced;
+  c.forces = forces;
 }
 
 MotionContext MakeContext() {
@@ -419,9 +473,15 @@ void GridPointMotion() {
     chunks = CurrentGpChunks(threads);
     if (chunks && !GridPointsThreadable(c.dt)) chunks = nullptr;
   }
+  // The sums the zone pass left in the slots are taken in the walk over the
+  // array; the free-field order takes them from the grid-points.
+  StepArrays& arrays = CurrentStepArrays();
+  if (Settings().freeField) HandBackStepSums();
+  const int form = !arrays.sumsPending ? 0 : arrays.keepVelocities ? 2 : 1;
+  arrays.sumsPending = arrays.keepVelocities = false;
   try {
     if (chunks) {
-      MoveThreaded(*chunks, c, threads);
+      MoveThreaded(*chunks, c, threads, form);
     } else if (Settings().freeField) {
       const StepParticipants& participants = CurrentModel().Participants();
       // Free-field grid-points first: corner columns, then side grids, each
@@ -439,20 +499,21 @@ void GridPointMotion() {
       for (GridPoint* gp : list)
         if (!(gp->flags & (kCornerColumn | kSideGrid))) Move(*gp, c);
     } else {
-      const StepArrays& arrays = CurrentStepArrays();
       if (CurrentKernelLevel() == KernelLevel::kAvx2)
-        MoveAllAvx2(arrays.gps.data(), arrays.gps.size(), c);
+        MoveAllAvx2(form, arrays.gps.data(), arrays.hot.data(), arrays.gps.size(), c);
       else
-        MoveAllBaseline(arrays.gps.data(), arrays.gps.size(), c);
+        MoveAllBaseline(form, arrays.gps.data(), arrays.hot.data(), arrays.gps.size(), c);
     }
   } catch (...) {
     StoreSums(c);
     throw;
   }
+  if (form == 2) VelocitiesLeft(arrays);
   StoreSums(c);
 }
 
 void MoveGridPoint(GridPoint& gp) {
+  HandBackStepSums();
   MotionContext c = MakeContext();
   try {
     Move(gp, c);

@@ -143,6 +143,22 @@ class StepChunks {
     return arrays_;
   }
 
+  // Whether no grid-point has grid-points slaved to it, checked once per
+  // preparation and layout.
+  bool NoLinks() {
+    if (linksPrepared_ != g_prepared || !(linksKey_ == arraysKey_)) {
+      linksPrepared_ = g_prepared;
+      linksKey_ = arraysKey_;
+      noLinks_ = true;
+      for (GridPoint* gp : GridPointList())
+        if (gp->linked) {
+          noLinks_ = false;
+          break;
+        }
+    }
+    return noLinks_;
+  }
+
   bool GpsThreadable(double dt) {
     if (!gpsChecked_ || gpsPrepared_ != g_prepared || gpsDt_ != dt || !(gpCheckKey_ == gpKey_)) {
       gpsChecked_ = true;
@@ -155,7 +171,10 @@ class StepChunks {
   }
 
  private:
-  // Lays the zone chunks out from their first places in begins_.
+  // Lays the zone chunks out from their first places in begins_, from the
+  // step's arrays (the zones and their corners' places in list order): the
+  // arrays are walked in order, the lists not at all, so that cutting the
+  // chunks anew in the middle of a run costs little.
   void LayOutZones() {
     ZoneChunks& z = zones_;
     z.chunks.clear();
@@ -165,32 +184,31 @@ class StepChunks {
     z.sharedStart.clear();
     z.entries.clear();
     if (begins_.size() < 3) return;
+    const StepArrays& a = Arrays();
     const uint32_t n = static_cast<uint32_t>(begins_.size() - 1);
-    // Grid-points numbered in list order through their pass marks.
-    const uint32_t gpCount = GridPointList().Count();
-    {
-      uint32_t i = 0;
-      for (GridPoint* gp : GridPointList()) gp->forceStamp = i++;
-    }
+    const uint32_t gpCount = static_cast<uint32_t>(a.gps.size());
+    const uint32_t zoneCount = static_cast<uint32_t>(a.zones.size());
     constexpr uint16_t kNone = 0xFFFF;
     std::vector<uint16_t>& first = first_;
     std::vector<uint32_t>& later = later_;  // entries from later chunks
     first.assign(gpCount, kNone);
     later.assign(gpCount, 0);
     z.chunks.assign(n, ZoneChunks::Chunk());
-    uint32_t c = 0, index = 0;
-    for (Zone* zone : ZoneList()) {
+    uint32_t c = 0;
+    for (uint32_t index = 0; index < zoneCount; ++index) {
       while (c + 1 < n && index >= begins_[c + 1]) ++c;
       ZoneChunks::Chunk& chunk = z.chunks[c];
       if (!chunk.first) {
-        chunk.first = zone;
+        chunk.first = a.zones[index];
         chunk.begin = index;
         chunk.maskedBegin = chunk.maskedEnd = static_cast<uint32_t>(z.masked.size());
       }
       chunk.end = index + 1;
+      const uint32_t* corner = a.corners.data() + static_cast<size_t>(index) * kZoneSlots;
+      const int count = a.zoneGps[index];
       uint8_t corners = 0;
-      for (int k = 0; k < zone->GpCount(); ++k) {
-        const uint32_t g = zone->Gp(k)->forceStamp;
+      for (int k = 0; k < count; ++k) {
+        const uint32_t g = corner[k];
         if (first[g] == kNone)
           first[g] = static_cast<uint16_t>(c);
         else if (first[g] < c) {
@@ -202,40 +220,28 @@ class StepChunks {
         z.masked.push_back({index, corners});
         chunk.maskedEnd = static_cast<uint32_t>(z.masked.size());
       }
-      ++index;
     }
     // The shared grid-points in list order, their entries in zone order.
     std::vector<uint32_t>& slot = later;  // where each one's next entry goes
     z.sharedStart.push_back(0);
-    {
-      uint32_t i = 0;
-      for (GridPoint* gp : GridPointList()) {
-        if (const uint32_t entries = later[i]) {
-          slot[i] = z.sharedStart.back();
-          z.shared.push_back(gp);
-          z.sharedPlace.push_back(i);
-          z.sharedStart.push_back(z.sharedStart.back() + entries);
-        }
-        ++i;
+    for (uint32_t i = 0; i < gpCount; ++i)
+      if (const uint32_t entries = later[i]) {
+        slot[i] = z.sharedStart.back();
+        z.shared.push_back(a.gps[i]);
+        z.sharedPlace.push_back(i);
+        z.sharedStart.push_back(z.sharedStart.back() + entries);
       }
-    }
     z.entries.resize(z.sharedStart.back());
-    size_t m = 0;
-    index = 0;
-    for (Zone* zone : ZoneList()) {
-      if (m < z.masked.size() && z.masked[m].index == index) {
-        const uint8_t corners = z.masked[m++].corners;
-        for (int k = 0; k < zone->GpCount(); ++k)
-          if (corners & (1u << k)) z.entries[slot[zone->Gp(k)->forceStamp]++] = {zone, static_cast<uint8_t>(k)};
-      }
-      ++index;
+    for (const ZoneChunks::Masked& m : z.masked) {
+      const uint32_t* corner = a.corners.data() + static_cast<size_t>(m.index) * kZoneSlots;
+      for (int k = 0; k < kZoneSlots; ++k)
+        if (m.corners & (1u << k)) z.entries[slot[corner[k]]++] = {a.zones[m.index], static_cast<uint8_t>(k)};
     }
-    // The marks back at 0: every grid-point counts as not yet started.
-    for (GridPoint* gp : GridPointList()) gp->forceStamp = 0;
   }
 
   void LayOutArrays() {
     StepArrays& a = arrays_;
+    a.sumsPending = a.keepVelocities = a.velocitiesLeft = false;
     const uint32_t gpCount = GridPointList().Count();
     a.gps.resize(gpCount);
     a.hot.resize(gpCount);
@@ -245,9 +251,14 @@ class StepChunks {
       gp->forceStamp = i++;
     }
     a.corners.resize(static_cast<size_t>(ZoneList().Count()) * kZoneSlots);
+    a.zones.resize(ZoneList().Count());
+    a.zoneGps.resize(ZoneList().Count());
     uint32_t* corner = a.corners.data();
+    size_t z = 0;
     for (Zone* zone : ZoneList()) {
       const int n = zone->GpCount();
+      a.zones[z] = zone;
+      a.zoneGps[z++] = static_cast<uint8_t>(n);
       for (int k = 0; k < kZoneSlots; ++k) corner[k] = zone->Gp(k < n ? k : 0)->forceStamp;
       corner += kZoneSlots;
     }
@@ -306,7 +317,9 @@ class StepChunks {
   std::vector<uint32_t> later_;
   GpChunks gps_;
   StepArrays arrays_;
-  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_, arraysKey_;
+  GridKey zoneKey_, gpKey_, zoneCheckKey_, gpCheckKey_, arraysKey_, linksKey_;
+  uint32_t linksPrepared_ = 0;
+  bool noLinks_ = false;
   bool zonesChecked_ = false, gpsChecked_ = false;
   bool zonesOk_ = false, gpsOk_ = false;
   uint32_t zonesPrepared_ = 0, gpsPrepared_ = 0;
@@ -339,3 +352,18 @@ GpChunks* CurrentGpChunks(int threads) { return Chunks().Gps(threads); }
 bool GridPointsThreadable(double dt) { return Chunks().GpsThreadable(dt); }
 
 StepArrays& CurrentStepArrays() { return Chunks().Arrays(); }
+
+void VelocitiesLeft(StepArrays& arrays) {
+  arrays.velocitiesLeft = true;
+  arrays.velocitiesPrepared = g_prepared;
+}
+
+bool VelocitiesInSlots(const StepArrays& arrays) {
+  return arrays.velocitiesLeft && arrays.velocitiesPrepared == g_prepared;
+}
+
+bool AnyLinkedGridPoints() {
+  StepChunks& chunks = Chunks();
+  chunks.Arrays();
+  return !chunks.NoLinks();
+}

@@ -108,15 +108,38 @@ struct alignas(64) GpHot {
 
 // The grid in contiguous arrays, in list order, laid out again only when the
 // grid changes: each zone's corners as places in the grid-point list (eight
-// per zone, unused slots at the first corner) and a packed slot per
-// grid-point. The grid-point objects stay the owners: the zone pass fills the
+// per zone, unused slots at the first corner), the zones and grid-points
+// themselves and a packed slot per grid-point. The grid-point objects stay the owners: the zone pass fills the
 // slots from them and hands the force sums back.
 struct StepArrays {
   std::vector<uint32_t> corners;
+  std::vector<Zone*> zones;
+  std::vector<uint8_t> zoneGps;  // each zone's count of grid-points
   std::vector<GridPoint*> gps;
   std::vector<GpHot> hot;
+  // Where nothing of the step reads or adds grid-point forces between the
+  // zone pass and the law of motion, the zone pass leaves its force sums in
+  // the slots and the law of motion hands them to each grid-point as it
+  // moves it. Where besides nothing writes velocities between the law of
+  // motion and the next zone pass, the law of motion leaves the new
+  // velocities in the slots (their sums at zero), and the next zone pass
+  // reads them there without filling the slots again.
+  bool sumsPending = false;     // the zone pass's sums wait in the slots
+  bool keepVelocities = false;  // the law of motion is to leave its velocities
+  bool velocitiesLeft = false;  // it did, before the preparation of velocitiesPrepared
+  uint32_t velocitiesPrepared = 0;
 };
 
 // The arrays of the present grid. Uses the grid-points' pass marks as scratch
 // while it lays them out (they are left at 0).
 StepArrays& CurrentStepArrays();
+
+// Whether some grid-point has grid-points slaved to it: its move reads their
+// forces and writes their velocities. Checked once per preparation and layout.
+bool AnyLinkedGridPoints();
+
+// The law of motion left every slot's velocity (and zero sums) since the
+// last preparation; whether the slots still hold them now: no preparation
+// since and the grid not laid out anew.
+void VelocitiesLeft(StepArrays& arrays);
+bool VelocitiesInSlots(const StepArrays& arrays);

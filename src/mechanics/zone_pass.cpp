@@ -772,7 +772,8 @@ void ReturnSums(const StepArrays& arrays, size_t begin, size_t end) {
 // slots are filled and handed back on the threads too, each its own. An
 // error is reported as the serial pass would report it: the first in list
 // order (the checks before the pass leave none that a zone could raise).
-void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArrays& arrays, int threads) {
+void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArrays& arrays, int threads, bool fill,
+                  bool handBack) {
   const int n = static_cast<int>(chunks.chunks.size());
   std::exception_ptr errors[kMaxStepChunks];
   double seconds[kMaxStepChunks];
@@ -784,8 +785,10 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArra
   bool failed = false;
 #pragma omp parallel num_threads(parts)
   {
+    if (fill) {
 #pragma omp for schedule(static)
-    for (int k = 0; k < parts; ++k) FillSlots(arrays, true, gpCount * k / parts, gpCount * (k + 1) / parts);
+      for (int k = 0; k < parts; ++k) FillSlots(arrays, true, gpCount * k / parts, gpCount * (k + 1) / parts);
+    }
 #pragma omp for schedule(dynamic, 1)
     for (int k = 0; k < n; ++k) {
       const double start = omp_get_wtime();
@@ -805,8 +808,10 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArra
 #pragma omp for schedule(static)
     for (size_t j = 0; j < shared; ++j)
       if (!failed) AddSharedTerms(chunks, j, c.hot);
+    if (handBack || failed) {
 #pragma omp for schedule(static)
-    for (int k = 0; k < parts; ++k) ReturnSums(arrays, gpCount * k / parts, gpCount * (k + 1) / parts);
+      for (int k = 0; k < parts; ++k) ReturnSums(arrays, gpCount * k / parts, gpCount * (k + 1) / parts);
+    }
   }
   for (int k = 0; k < n; ++k)
     if (errors[k]) std::rethrow_exception(errors[k]);
@@ -815,7 +820,7 @@ void ThreadedPass(PassContext& c, bool plain, const ZoneChunks& chunks, StepArra
 
 }  // namespace
 
-void ZoneStressPass(bool startSums) {
+void ZoneStressPass(bool startSums, bool sumsWait, bool keepVelocities) {
   const ModelSettings& s = Settings();
   const ModePointers& modes = Modes();
   PassContext c;
@@ -849,25 +854,45 @@ void ZoneStressPass(bool startSums) {
   // the zones done before keep their forces). Grid-points that no zone
   // reaches (those of null zones only, zones skipped by multistepping,
   // grid-points without zones) keep the sums they were given.
+  // Where the law of motion of the last step left the velocities in the
+  // slots (and their sums at zero) and nothing wrote velocities since, the
+  // slots need no filling; where nothing reads or adds forces before the law
+  // of motion, the sums wait in the slots for it.
   StepArrays& arrays = CurrentStepArrays();
   c.hot = arrays.hot.data();
+  const bool fill = !(startSums && sumsWait && VelocitiesInSlots(arrays));
+  arrays.velocitiesLeft = false;
+  arrays.sumsPending = false;
+  arrays.keepVelocities = false;
   if (chunks) {
-    ThreadedPass(c, plain, *chunks, arrays, threads);
-    return;
+    ThreadedPass(c, plain, *chunks, arrays, threads, fill, !sumsWait);
+  } else {
+    const size_t gpCount = arrays.gps.size();
+    if (fill) FillSlots(arrays, startSums, 0, gpCount);
+    try {
+      if (Level() == KernelLevel::kAvx2)
+        WalkZonesAvx2(c, plain, arrays.corners.data());
+      else
+        WalkZonesBaseline(c, plain, arrays.corners.data());
+    } catch (...) {
+      ReturnSums(arrays, 0, gpCount);
+      throw;
+    }
+    if (!sumsWait) ReturnSums(arrays, 0, gpCount);
   }
-  const size_t gpCount = arrays.gps.size();
-  FillSlots(arrays, startSums, 0, gpCount);
-  try {
-    if (Level() == KernelLevel::kAvx2)
-      WalkZonesAvx2(c, plain, arrays.corners.data());
-    else
-      WalkZonesBaseline(c, plain, arrays.corners.data());
-  } catch (...) {
-    ReturnSums(arrays, 0, gpCount);
-    throw;
-  }
-  ReturnSums(arrays, 0, gpCount);
+  arrays.sumsPending = sumsWait;
+  arrays.keepVelocities = sumsWait && keepVelocities;
 }
+
+void HandBackStepSums() {
+  StepArrays& arrays = CurrentStepArrays();
+  if (!arrays.sumsPending) return;
+  arrays.sumsPending = false;
+  arrays.keepVelocities = false;
+  ReturnSums(arrays, 0, arrays.gps.size());
+}
+
+void HandBackStepSums(size_t begin, size_t end) { ReturnSums(CurrentStepArrays(), begin, end); }
 
 bool SetKernelLevel(KernelLevel level) {
   __builtin_cpu_init();

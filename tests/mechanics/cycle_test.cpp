@@ -1,11 +1,15 @@
 // STEP and CYCLE: the command, the step table, the run's end lines, keys,
 // the phase order of one step and the periodic re-preparation.
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <vector>
 
 #include "../base/temp_dir.h"
 #include "mechanics/cycle_fixture.h"
+#include "mechanics/step_chunks.h"
 #include "model/module_doubles.h"
 #include "support/link_doubles.h"
 
@@ -251,6 +255,84 @@ TEST_F(StepCommandTest, RatioTypesAndAFailedZoneCheck) {
       << out;
   EXPECT_EQ(out.find("Ending at:"), std::string::npos);
   EXPECT_EQ(Settings().totalCycles, 2);
+}
+
+// A participant with work at one callback point.
+class CallbackAt : public StepParticipant {
+ public:
+  CallbackAt(int point, std::function<void()> run) : point_(point), run_(std::move(run)) {}
+  void Callback(int point) override {
+    if (point == point_ && run_) run_();
+  }
+  bool HasCallback(int point) const override { return point == point_; }
+
+ private:
+  int point_;
+  std::function<void()> run_;
+};
+
+// The zone pass hands its force sums to the law of motion, and the law of
+// motion its velocities to the next zone pass, through the packed slots only
+// where nothing else reads or writes them in between; a script, a callback
+// before the law of motion, a velocity written by a callback after it or a
+// command between runs takes the grid-points' own values, to the same bits.
+TEST_F(StepCommandTest, SlotsHandedOnGiveTheGridPointsBits) {
+  const int threads = StepThreads();
+  SetStepChunkMinimum(1, 1);
+  int symbol = 0;
+  enum Variant { kPlain, kScript, kBeforeMotion, kPushAfterMotion, kPushAndScript };
+  auto run = [&](Variant variant, int count) {
+    Reset();
+    SetStepThreads(count);
+    script.symbolByIndex = [&](uint32_t n) -> ZoltSymbol* {
+      const bool any = variant == kScript || variant == kPushAndScript;
+      return any && n == 1 ? reinterpret_cast<ZoltSymbol*>(&symbol) : nullptr;
+    };
+    Run({"gen zone brick size 3 3 6", "model mohr",
+         "prop bulk 5e7 shear 3e7 density 2000 cohesion 5e3 friction 20 tension 1e10", "fix x range x -0.1 0.1",
+         "fix x range x 2.9 3.1", "fix y range y -0.1 0.1", "fix y range y 2.9 3.1", "fix z range z -0.1 0.1",
+         "set gravity 10"});
+    GridPoint* top = nullptr;
+    for (GridPoint* gp : GridPointList())
+      if (gp->position[2] == 6.0) top = gp;
+    StepParticipants& participants = interp.TheModel().Participants();
+    StepParticipant* extra = nullptr;
+    if (variant == kBeforeMotion)
+      extra = &participants.Add(std::make_unique<CallbackAt>(kCallbackBeforeMotion, nullptr));
+    if (variant >= kPushAfterMotion)
+      extra =
+          &participants.Add(std::make_unique<CallbackAt>(kCallbackAfterMotion, [top] { top->velocity[0] += 1e-5; }));
+    Steps(40);
+    Run({"ini xvel 1e-4 range z 5.9 6.1"});
+    Steps(40);
+    if (extra) participants.Remove(extra);
+    std::vector<double> state;
+    for (GridPoint* gp : GridPointList()) {
+      state.insert(state.end(), gp->velocity, gp->velocity + 3);
+      state.insert(state.end(), gp->displacement, gp->displacement + 3);
+      state.insert(state.end(), gp->unbalancedForce, gp->unbalancedForce + 3);
+      state.push_back(gp->forceSum);
+    }
+    for (Zone* zone : ZoneList())
+      for (int o = 0; o < 2; ++o)
+        for (int k = 0; k < zone->TetraPerOverlay(); ++k)
+          state.insert(state.end(), zone->Tetra(o)[k].stress, zone->Tetra(o)[k].stress + 6);
+    return state;
+  };
+  auto same = [](const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+  };
+  for (int count : {1, 4}) {
+    SCOPED_TRACE(count);
+    const std::vector<double> plain = run(kPlain, count);
+    EXPECT_TRUE(same(plain, run(kScript, count)));
+    EXPECT_TRUE(same(plain, run(kBeforeMotion, count)));
+    const std::vector<double> pushed = run(kPushAfterMotion, count);
+    EXPECT_FALSE(same(plain, pushed));
+    EXPECT_TRUE(same(pushed, run(kPushAndScript, count)));
+  }
+  SetStepThreads(threads);
+  SetStepChunkMinimum(kStepChunkZones, kStepChunkGps);
 }
 
 }  // namespace

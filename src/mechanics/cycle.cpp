@@ -86,7 +86,7 @@ SlotHandOff HandOffOfStep(bool callbackBeforeZones) {
   bool callback = false;
   Participants().ForEach([&](StepParticipant& p) { callback = callback || p.HasCallback(kCallbackBeforeMotion); });
   if (callback || AnyLinkedGridPoints()) return h;
-  const bool script = CurrentModel().Script().SymbolByIndex(1) != nullptr;
+  const bool script = CurrentModel().Script().HasSymbols();
   if (script && GlobalApplyList().Head()) return h;
   h.sumsWait = true;
   if (script || ModuleOn(modes.dynamic)) return h;

@@ -31,6 +31,8 @@ class ScriptLink {
   // none), by its save index and back.
   virtual ZoltSymbol* SymbolAtToken(CommandType&) { return nullptr; }
   virtual ZoltSymbol* SymbolByIndex(uint32_t) { return nullptr; }
+  // Whether any symbol is defined (a script may then run during a step).
+  virtual bool HasSymbols() { return false; }
   virtual uint32_t SymbolIndex(const ZoltSymbol*) { return 0; }
   virtual String SymbolName(const ZoltSymbol*) { return String(); }
   // A symbol as a multiplier: its function runs first, then its value.

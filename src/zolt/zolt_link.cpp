@@ -16,6 +16,8 @@ ZoltSymbol* ZoltScriptLink::SymbolByIndex(uint32_t index) {
   return static_cast<ZoltSymbol*>(list.GetByIndex(index));
 }
 
+bool ZoltScriptLink::HasSymbols() { return zolt_.State().symbols.List().Count() > 0; }
+
 uint32_t ZoltScriptLink::SymbolIndex(const ZoltSymbol* symbol) { return symbol ? symbol->SaveIndex() : 0; }
 
 String ZoltScriptLink::SymbolName(const ZoltSymbol* symbol) { return symbol ? symbol->name : String(); }

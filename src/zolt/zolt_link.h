@@ -17,6 +17,7 @@ class ZoltScriptLink : public ScriptLink {
 
   ZoltSymbol* SymbolAtToken(CommandType& interp) override;
   ZoltSymbol* SymbolByIndex(uint32_t index) override;
+  bool HasSymbols() override;
   uint32_t SymbolIndex(const ZoltSymbol* symbol) override;
   String SymbolName(const ZoltSymbol* symbol) override;
   double SymbolValue(ZoltSymbol* symbol) override;

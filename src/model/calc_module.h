@@ -17,6 +17,7 @@ class SaveStream;
 class Zone;
 struct TetraDef;
 struct ZoneTetra;
+struct GpFluidData;
 
 class CalcModule {
  public:
@@ -159,6 +160,10 @@ struct ZoneFluidValues {
   double porosity = 0.0;
   double porePressure = 0.0;
   const double* cornerWeights = nullptr;
+  // With the weights, when the fluid step lists the zone: its corners' fluid
+  // blocks, as blocks[nodes[i]].
+  GpFluidData* const* blocks = nullptr;
+  const int32_t* nodes = nullptr;
 };
 
 // The fluid mode as the grid, the calculation and the commands reach it.

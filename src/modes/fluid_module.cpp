@@ -165,6 +165,12 @@ double ZoneAverage(const Zone& zone, Field field) {
   return n > 0 ? sum / n : 0.0;
 }
 
+}  // namespace
+namespace {
+// How many zones of the step's list ahead the zone stress pass asks for the
+// corners' pore pressures and blocks.
+constexpr size_t kCouplingAhead = 4;
+
 const FluidModel* NonNullRecord(const Zone& zone) {
   const FluidModel* r = FluidRecord(zone);
   return r && r->modelType != 0 ? r : nullptr;
@@ -219,6 +225,8 @@ void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out
   const FluidModel* r = NonNullRecord(zone);
   out->porosity = 0.0;
   out->cornerWeights = nullptr;
+  out->blocks = nullptr;
+  out->nodes = nullptr;
   if (!r) {
     double p = 0.0;
     if (pore)
@@ -231,6 +239,37 @@ void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out
   out->porosity = r->stepValues[1];
   out->cornerWeights = r->cornerWeights;
   double p = 0.0, s = 0.0, m = 0.0, t = 0.0;
+  // A zone of the step's list reaches its corners through the list's
+  // numbers, and asks for the corners of the zones a few places on.
+  const size_t j = static_cast<size_t>(r->stepIndex);
+  if (j < zones_.size() && zones_[j].record == r && zones_[j].zone == &zone) {
+    if (j + kCouplingAhead < zones_.size()) {
+      const ZoneWork& a = zones_[j + kCouplingAhead];
+      for (int i = 0; i < a.n; ++i) {
+        const int32_t k = a.node[i];
+        __builtin_prefetch(&gps_[k]->porePressure, 0);
+        __builtin_prefetch(blocks_[k], 1);
+        __builtin_prefetch(&blocks_[k]->saturation, 0);
+      }
+    }
+    const ZoneWork& w = zones_[j];
+    for (int i = 0; i < n; ++i) {
+      const int32_t k = w.node[i];
+      p += gps_[k]->porePressure;
+      const GpFluidData& f = *blocks_[k];
+      s += f.saturation;
+      m += f.modulus;
+      t += f.tensionLimit;
+    }
+    out->porePressure = pore ? p / n : 0.0;
+    const double inv = 1.0 / n;
+    out->saturation = s * inv;
+    out->modulus = m * inv;
+    out->tensionLimit = t * inv;
+    out->blocks = blocks_.data();
+    out->nodes = w.node;
+    return;
+  }
   bool blocks = true;
   for (int i = 0; i < n; ++i) {
     const GridPoint& gp = *gps[i];
@@ -360,7 +399,10 @@ void FluidModule::BuildWorkLists() {
     FluidModel* r = FluidRecord(*z);
     if (!r || r->modelType == 0) continue;
     ZoneWork w;
-    if (numbers.Fill(*z, r, w)) zones_.push_back(w);
+    r->stepIndex = -1;
+    if (!numbers.Fill(*z, r, w)) continue;
+    r->stepIndex = static_cast<int32_t>(zones_.size());
+    zones_.push_back(w);
   }
   nodes_.resize(gps_.size());
   increments_.resize(gps_.size());

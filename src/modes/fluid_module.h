@@ -103,6 +103,10 @@ class FluidModule : public FluidCalcModule {
     double magnitude;
     double position[3];
   };
+  static void GatherNode(const GridPoint& gp, const GpFluidData& f, FlowNode& node);
+  // Whether this step's coupling gathered the flow step's grid-point values
+  // and nothing since may have changed them; asked once per flow step.
+  bool GatheredByCoupling();
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
   void EnsureBlocks();
@@ -132,6 +136,9 @@ class FluidModule : public FluidCalcModule {
   bool incrementsTaken_ = false;
   // Whether the step's update took this step's increments into increments_.
   bool incrementsReady_ = false;
+  // Whether the coupling of step gatheredStep_ gathered the flow step's values.
+  bool gathered_ = false;
+  int32_t gatheredStep_ = -1;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
   // Beside gps_: their blocks, their implicit terms and what the zone walk

@@ -536,7 +536,9 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
 
   if constexpr (!kPlain) {
     // The zone's pore-volume change goes to its corners by their shares.
-    if (c.fluid && f.cornerWeights && f.nodes)
+    if (c.fluid && f.cornerWeights && f.flows)
+      for (int i = 0; i < z.gpCount; ++i) f.flows[f.nodes[i]] += fluidChange * f.cornerWeights[i];
+    else if (c.fluid && f.cornerWeights && f.nodes)
       for (int i = 0; i < z.gpCount; ++i) f.blocks[f.nodes[i]]->flow += fluidChange * f.cornerWeights[i];
     else if (c.fluid && f.cornerWeights)
       for (int i = 0; i < z.gpCount; ++i)

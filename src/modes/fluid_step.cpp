@@ -360,6 +360,13 @@ void FluidModule::ApplyPass(int phase) {
 
 void FluidModule::MechanicalCoupling() {
   const bool linked = FluidLinked();
+  // The zone pass's flows: the links pass them on from the blocks, else the
+  // walk takes them.
+  if (linked && passFlowsHeld_) ReturnPassFlows();
+  const bool held = passFlowsHeld_;
+  const double* flows = passFlows_.data();
+  passFlowsHeld_ = false;
+  passZone_ = SIZE_MAX;
   if (linked) FluidLinkPass(1);
   // Without links, pressure cut or large strain the walk also gathers what
   // the flow step's zone walk reads; the flow step takes that gathering when
@@ -370,6 +377,7 @@ void FluidModule::MechanicalCoupling() {
     if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
     GridPoint& gp = *gps_[k];
     GpFluidData& f = *blocks_[k];
+    if (held) f.flow = flows[k];
     if (!Excluded(gp)) {
       if (Linked(gp)) f.flow = 0.0;
       f.ExplicitUpdate(gp, -f.flow);

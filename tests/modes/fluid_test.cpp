@@ -8,10 +8,13 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/except.h"
 #include "mechanics/apply_condition.h"
+#include "mechanics/cycle.h"
 #include "model/gp_zone_index.h"
 #include "model/grid.h"
 #include "model/model_app.h"
@@ -454,6 +457,40 @@ TEST_F(FluidTest, PressureSetBeforeTheFlowStepDrivesIt) {
   for (GridPoint* gp : GridPointList())
     if (gp != head) others += gp->porePressure;
   EXPECT_GT(others, 0.0);
+}
+
+// A zone that the flow step does not list (its list is laid out at the
+// preparation) takes the zone pass's slower path: the pore pressures come
+// out to the bit as when it is listed.
+TEST_F(FluidTest, ZoneOutsideTheStepListCouplesTheSame) {
+  const std::vector<const char*> model = {"config fluid",
+                                          "gen zone brick size 1 1 4",
+                                          "model elastic",
+                                          "property bulk 5e7 shear 3e7 density 2000",
+                                          "fix z range z -0.1 0.1",
+                                          "set gravity 0 0 -10",
+                                          "water density 1000",
+                                          "model fl_isotropic",
+                                          "property permeability 1e-10 porosity 0.3",
+                                          "initial fmodulus 2e9",
+                                          "fix pp 0 range z 3.9 4.1",
+                                          "step 1"};
+  // The first model after the fixture's set-up is left out: its first step
+  // leaves the pressures at 0, unlike every later model's.
+  std::vector<double> first, listed, outside;
+  for (std::vector<double>* out : {&first, &listed, &outside}) {
+    Fresh();
+    for (const char* line : model) Run({line});
+    if (out == &outside) {
+      auto zone = ZoneList().begin();
+      std::advance(zone, 2);
+      FluidRecord(**zone)->stepIndex = -1;
+    }
+    for (int i = 0; i < 5; ++i) Cycle::Step(interp);
+    for (GridPoint* gp : GridPointList()) out->push_back(gp->porePressure);
+  }
+  EXPECT_NE(listed[0], 0.0);
+  EXPECT_EQ(listed, outside);
 }
 
 TEST_F(FluidTest, PressureCutKeepsSuction) {

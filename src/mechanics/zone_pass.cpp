@@ -536,7 +536,11 @@ inline __attribute__((always_inline)) void UpdateZone(Zone& zone, ConstitutiveMo
 
   if constexpr (!kPlain) {
     // The zone's pore-volume change goes to its corners by their shares.
-    if (c.fluid && f.cornerWeights)
+    if (c.fluid && f.cornerWeights && f.flows)
+      for (int i = 0; i < z.gpCount; ++i) f.flows[f.nodes[i]] += fluidChange * f.cornerWeights[i];
+    else if (c.fluid && f.cornerWeights && f.nodes)
+      for (int i = 0; i < z.gpCount; ++i) f.blocks[f.nodes[i]]->flow += fluidChange * f.cornerWeights[i];
+    else if (c.fluid && f.cornerWeights)
       for (int i = 0; i < z.gpCount; ++i)
         if (GpFluidData* b = z.gp[i]->fluid.get()) b->flow += fluidChange * f.cornerWeights[i];
   }
@@ -589,25 +593,11 @@ inline void PrefetchThermal(const Zone& next, const Zone* after) {
   }
 }
 
-// With the fluid mode: the fluid blocks of the next zone's grid-points (asked
-// for through their records, fetched a zone before), the records of the
-// zone after it, whose pore pressures and block addresses are read, and the
-// zone after that up to the end of its grid-point list (its shape and list
-// are read when it is the zone after next).
-inline void PrefetchFluid(const Zone& next, const Zone* after) {
-  GridPoint* const* gp = next.Gps();
-  const int n = next.GpCount();
-  for (int i = 0; i < n; ++i)
-    if (const GpFluidData* f = gp[i]->fluid.get()) {
-      __builtin_prefetch(f, 1);
-      __builtin_prefetch(reinterpret_cast<const char*>(f) + 64, 0);
-    }
+// With the fluid mode: the zone three ahead up to the end of its grid-point
+// list (its shape and list are read when it is the zone after next). The
+// fluid mode asks for its corners' pore pressures and blocks itself.
+inline void PrefetchFluid(const Zone* after) {
   if (!after) return;
-  GridPoint* const* ga = after->Gps();
-  for (int i = 0; i < after->GpCount(); ++i) {
-    __builtin_prefetch(&ga[i]->porePressure, 0);
-    __builtin_prefetch(&ga[i]->fluid, 0);
-  }
   if (const Zone* later = ModelList<Zone>::Next(after)) {
     const char* first = reinterpret_cast<const char*>(later);
     const char* end = reinterpret_cast<const char*>(later->Gps() + kZoneSlots);
@@ -627,7 +617,7 @@ inline __attribute__((always_inline)) void WalkZones(PassContext& c, bool plain,
     if (const Zone* next = ModelList<Zone>::Next(zone)) {
       Prefetch(*next, c.hot, slot + kZoneSlots);
       if (c.thermal) PrefetchThermal(*next, ModelList<Zone>::Next(next));
-      if (c.fluid) PrefetchFluid(*next, ModelList<Zone>::Next(next));
+      if (c.fluid) PrefetchFluid(ModelList<Zone>::Next(next));
     }
     UpdateZoneOf<kVector>(*zone, c, plain, 0, slot);
     slot += kZoneSlots;

@@ -17,6 +17,7 @@ class SaveStream;
 class Zone;
 struct TetraDef;
 struct ZoneTetra;
+struct GpFluidData;
 
 class CalcModule {
  public:
@@ -159,6 +160,12 @@ struct ZoneFluidValues {
   double porosity = 0.0;
   double porePressure = 0.0;
   const double* cornerWeights = nullptr;
+  // With the weights, when the fluid step lists the zone: where its
+  // corners' shares of the pore-volume change go, flows[nodes[i]] or, when
+  // there are none, the blocks blocks[nodes[i]].
+  const int32_t* nodes = nullptr;
+  double* flows = nullptr;
+  GpFluidData* const* blocks = nullptr;
 };
 
 // The fluid mode as the grid, the calculation and the commands reach it.

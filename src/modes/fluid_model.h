@@ -54,6 +54,9 @@ class FluidModel : public ZoneRecord {
   // the matrix, which the step reads from its own copy, and the properties
   // follow.
   int32_t modelType = 0;
+  // The record's place in the fluid step's zone list, laid out at every
+  // preparation (checked against the list before use); not saved, not copied.
+  int32_t stepIndex = -1;
   // Operation 3's answer, kept so that the step makes no handler call: taken
   // again whenever a property, the model or the Biot mode changes, and at
   // every preparation; not saved.

@@ -165,6 +165,12 @@ double ZoneAverage(const Zone& zone, Field field) {
   return n > 0 ? sum / n : 0.0;
 }
 
+}  // namespace
+namespace {
+// How many grid-points ahead the gathering of the zone stress pass's inputs
+// asks for a grid-point's pore pressure and block.
+constexpr size_t kPassAhead = 16;
+
 const FluidModel* NonNullRecord(const Zone& zone) {
   const FluidModel* r = FluidRecord(zone);
   return r && r->modelType != 0 ? r : nullptr;
@@ -219,6 +225,9 @@ void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out
   const FluidModel* r = NonNullRecord(zone);
   out->porosity = 0.0;
   out->cornerWeights = nullptr;
+  out->blocks = nullptr;
+  out->nodes = nullptr;
+  out->flows = nullptr;
   if (!r) {
     double p = 0.0;
     if (pore)
@@ -231,6 +240,52 @@ void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out
   out->porosity = r->stepValues[1];
   out->cornerWeights = r->cornerWeights;
   double p = 0.0, s = 0.0, m = 0.0, t = 0.0;
+  // A zone of the step's list reads its corners through the list's numbers,
+  // from the values gathered when the pass met its first listed zone.
+  const size_t j = static_cast<size_t>(r->stepIndex);
+  if (j < zones_.size() && zones_[j].record == r && zones_[j].zone == &zone) {
+    // A listed zone no later than the last one read starts a new pass.
+    if (passZone_ == SIZE_MAX || j <= passZone_) {
+      passDirect_ = false;
+      GatherPassInputs();
+    }
+    passZone_ = j;
+    const ZoneWork& w = zones_[j];
+    out->nodes = w.node;
+    if (passDirect_) {
+      for (int i = 0; i < n; ++i) {
+        const int32_t k = w.node[i];
+        p += gps_[k]->porePressure;
+        const GpFluidData& f = *blocks_[k];
+        s += f.saturation;
+        m += f.modulus;
+        t += f.tensionLimit;
+      }
+      out->blocks = blocks_.data();
+    } else {
+      const PassInput* in = passInputs_.data();
+      for (int i = 0; i < n; ++i) {
+        const PassInput& c = in[w.node[i]];
+        p += c.pressure;
+        s += c.saturation;
+        m += c.modulus;
+        t += c.tensionLimit;
+      }
+      out->flows = passFlows_.data();
+    }
+    out->porePressure = pore ? p / n : 0.0;
+    const double inv = 1.0 / n;
+    out->saturation = s * inv;
+    out->modulus = m * inv;
+    out->tensionLimit = t * inv;
+    return;
+  }
+  // A zone outside the list adds to its corners' blocks: the flows held so
+  // far go back to them first, and the rest of the pass adds there too.
+  if (passFlowsHeld_) {
+    ReturnPassFlows();
+    passDirect_ = true;
+  }
   bool blocks = true;
   for (int i = 0; i < n; ++i) {
     const GridPoint& gp = *gps[i];
@@ -253,6 +308,29 @@ void FluidModule::ZoneCoupling(const Zone& zone, bool pore, ZoneFluidValues* out
   out->saturation = s * inv;
   out->modulus = m * inv;
   out->tensionLimit = t * inv;
+}
+
+void FluidModule::GatherPassInputs() const {
+  // A pass that stopped before its coupling: its flows go back first.
+  if (passFlowsHeld_) ReturnPassFlows();
+  const size_t count = gps_.size();
+  for (size_t k = 0; k < count; ++k) {
+    if (k + kPassAhead < count) {
+      __builtin_prefetch(&gps_[k + kPassAhead]->porePressure, 0);
+      __builtin_prefetch(blocks_[k + kPassAhead], 0);
+      __builtin_prefetch(&blocks_[k + kPassAhead]->saturation, 0);
+    }
+    const GpFluidData& f = *blocks_[k];
+    passInputs_[k] = {gps_[k]->porePressure, f.saturation, f.modulus, f.tensionLimit};
+    passFlows_[k] = f.flow;
+  }
+  passFlowsHeld_ = true;
+}
+
+void FluidModule::ReturnPassFlows() const {
+  const size_t count = gps_.size();
+  for (size_t k = 0; k < count; ++k) blocks_[k]->flow = passFlows_[k];
+  passFlowsHeld_ = false;
 }
 
 // The zone's pore-volume change goes to its grid-points by their shares of
@@ -360,9 +438,17 @@ void FluidModule::BuildWorkLists() {
     FluidModel* r = FluidRecord(*z);
     if (!r || r->modelType == 0) continue;
     ZoneWork w;
-    if (numbers.Fill(*z, r, w)) zones_.push_back(w);
+    r->stepIndex = -1;
+    if (!numbers.Fill(*z, r, w)) continue;
+    r->stepIndex = static_cast<int32_t>(zones_.size());
+    zones_.push_back(w);
   }
   nodes_.resize(gps_.size());
+  passInputs_.resize(gps_.size());
+  passFlows_.resize(gps_.size());
+  // Flows held from a pass that stopped: the preparation clears them anyway.
+  passFlowsHeld_ = false;
+  passZone_ = SIZE_MAX;
   increments_.resize(gps_.size());
   PackMatrices(zones_, matrices_);
   if (implicit_)

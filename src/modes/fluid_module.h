@@ -108,6 +108,10 @@ class FluidModule : public FluidCalcModule {
     double magnitude;
     double position[3];
   };
+  static void GatherNode(const GridPoint& gp, const GpFluidData& f, FlowNode& node);
+  // Whether this step's coupling gathered the flow step's grid-point values
+  // and nothing since may have changed them; asked once per flow step.
+  bool GatheredByCoupling();
   // The zones and grid-points that the step walks, rebuilt by every preparation.
   void BuildWorkLists();
   void EnsureBlocks();
@@ -137,6 +141,24 @@ class FluidModule : public FluidCalcModule {
   bool incrementsTaken_ = false;
   // Whether the step's update took this step's increments into increments_.
   bool incrementsReady_ = false;
+  // What the zone stress pass reads of the listed grid-points, gathered side
+  // by side when it meets its first listed zone, and the flows it adds to
+  // them, held here until the coupling takes them (or given back to the
+  // blocks first when a zone outside the list adds its own). The pass is
+  // serial whenever the fluid mode exists.
+  struct PassInput {
+    double pressure, saturation, modulus, tensionLimit;
+  };
+  void GatherPassInputs() const;
+  void ReturnPassFlows() const;
+  mutable std::vector<PassInput> passInputs_;
+  mutable std::vector<double> passFlows_;
+  mutable size_t passZone_ = SIZE_MAX;  // the listed zone the pass last read; none between passes
+  mutable bool passFlowsHeld_ = false;
+  mutable bool passDirect_ = false;  // the rest of this pass adds to the blocks themselves
+  // Whether the coupling of step gatheredStep_ gathered the flow step's values.
+  bool gathered_ = false;
+  int32_t gatheredStep_ = -1;
   std::vector<ZoneWork> zones_;
   std::vector<GridPoint*> gps_;  // every grid-point with a fluid block
   // Beside gps_: their blocks, their implicit terms and what the zone walk

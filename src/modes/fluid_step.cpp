@@ -89,6 +89,30 @@ void UnsaturatedFlows(double* q, const double* s, int n) {
 
 }  // namespace
 
+void FluidModule::GatherNode(const GridPoint& gp, const GpFluidData& f, FlowNode& node) {
+  node.pressure = gp.porePressure;
+  node.saturation = f.saturation;
+  node.flow = f.flow;
+  node.magnitude = f.flowMagnitude;
+  for (int a = 0; a < 3; ++a) node.position[a] = gp.position[a];
+}
+
+bool FluidModule::GatheredByCoupling() {
+  const bool gathered = gathered_ && gatheredStep_ == Settings().totalCycles;
+  gathered_ = false;
+  if (!gathered) return false;
+  // What runs between the coupling and the flow step: callbacks, which may
+  // change anything, and the thermal step.
+  if ((Modes().thermal && Modes().thermal->On()) || FluidLinked()) return false;
+  bool callback = false;
+  CurrentModel().Participants().ForEach([&callback](StepParticipant& p) {
+    for (int point : {kCallbackBeforeMotion, kCallbackAfterMotion, kCallbackMechanicalDone, kCallbackStructures,
+                      kCallbackBeforeThermal, kCallbackAfterThermal, kCallbackBeforeFluid})
+      callback = callback || p.HasCallback(point);
+  });
+  return !callback;
+}
+
 void FluidModule::ZoneFlows(const ZoneWork& w, const double g[3], double q[8]) const {
   const FlowNode* nodes = nodes_.data();
   const int n = w.n;
@@ -129,19 +153,14 @@ void FluidModule::Step(CommandType&) {
   const double* g = settings.gravity;
   const double dt = settings.timestep;
   // The zone walk reads and writes the grid-points' values gathered side by
-  // side, in the order the blocks would have taken them.
+  // side, in the order the blocks would have taken them: gathered by this
+  // step's coupling unless something since may have changed them.
   const size_t count = gps_.size();
-  for (size_t k = 0; k < count; ++k) {
-    if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
-    const GridPoint& gp = *gps_[k];
-    const GpFluidData& f = *blocks_[k];
-    FlowNode& node = nodes_[k];
-    node.pressure = gp.porePressure;
-    node.saturation = f.saturation;
-    node.flow = f.flow;
-    node.magnitude = f.flowMagnitude;
-    for (int a = 0; a < 3; ++a) node.position[a] = gp.position[a];
-  }
+  if (!GatheredByCoupling())
+    for (size_t k = 0; k < count; ++k) {
+      if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
+      GatherNode(*gps_[k], *blocks_[k], nodes_[k]);
+    }
   FlowNode* nodes = nodes_.data();
   const size_t zoneCount = zones_.size();
   for (size_t z = 0; z < zoneCount; ++z) {
@@ -341,19 +360,35 @@ void FluidModule::ApplyPass(int phase) {
 
 void FluidModule::MechanicalCoupling() {
   const bool linked = FluidLinked();
+  // The zone pass's flows: the links pass them on from the blocks, else the
+  // walk takes them.
+  if (linked && passFlowsHeld_) ReturnPassFlows();
+  const bool held = passFlowsHeld_;
+  const double* flows = passFlows_.data();
+  passFlowsHeld_ = false;
+  passZone_ = SIZE_MAX;
   if (linked) FluidLinkPass(1);
+  // Without links, pressure cut or large strain the walk also gathers what
+  // the flow step's zone walk reads; the flow step takes that gathering when
+  // nothing between could have changed it.
+  const bool gather = !linked && !pcut_ && !Settings().largeStrain;
   const size_t count = gps_.size();
   for (size_t k = 0; k < count; ++k) {
     if (k + kGpsAhead < count) PrefetchGp(gps_[k + kGpsAhead], blocks_[k + kGpsAhead]);
     GridPoint& gp = *gps_[k];
-    if (Excluded(gp)) continue;
     GpFluidData& f = *blocks_[k];
-    if (Linked(gp)) f.flow = 0.0;
-    f.ExplicitUpdate(gp, -f.flow);
-    if (linked) continue;
-    gp.porePressure += f.flow;
-    f.flow = 0.0;
+    if (held) f.flow = flows[k];
+    if (!Excluded(gp)) {
+      if (Linked(gp)) f.flow = 0.0;
+      f.ExplicitUpdate(gp, -f.flow);
+      if (linked) continue;
+      gp.porePressure += f.flow;
+      f.flow = 0.0;
+    }
+    if (gather) GatherNode(gp, f, nodes_[k]);
   }
+  gatheredStep_ = gather ? Settings().totalCycles : -1;
+  gathered_ = gather;
   if (linked) {
     FluidLinkPass(2);
     for (size_t k = 0; k < count; ++k) {

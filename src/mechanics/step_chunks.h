@@ -109,8 +109,9 @@ struct alignas(64) GpHot {
 // The grid in contiguous arrays, in list order, laid out again only when the
 // grid changes: each zone's corners as places in the grid-point list (eight
 // per zone, unused slots at the first corner), the zones and grid-points
-// themselves and a packed slot per grid-point. The grid-point objects stay the owners: the zone pass fills the
-// slots from them and hands the force sums back.
+// themselves and a packed slot per grid-point. The grid-point objects stay
+// the owners: the zone pass fills the slots from them and hands the force
+// sums back.
 struct StepArrays {
   std::vector<uint32_t> corners;
   std::vector<Zone*> zones;

@@ -85,14 +85,8 @@ void AssignMechanical(ModelInterpreter& interp, const ConstitutiveModel& prototy
   constexpr uint32_t kMark = NodeBase::kNoMechanicalZone;
   MarkAllGridPoints(kMark);
   try {
-    // The corners of a zone a few ahead are fetched while this one is done.
-    Zone* ahead = ZoneList().Head();
-    for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
-    for (Zone* z : ZoneList()) {
-      if (ahead) {
-        ahead->PrefetchCorners(true);
-        ahead = ModelList<Zone>::Next(ahead);
-      }
+    ForEachZoneFetchingAhead(true, [&](Zone& zone) {
+      Zone* z = &zone;
       if (range.IsIn(z)) {
         if (z->IsNull() && !prototype.IsNull()) nullnessChanged = true;
         std::unique_ptr<ConstitutiveModel> clone = prototype.Clone();
@@ -101,7 +95,7 @@ void AssignMechanical(ModelInterpreter& interp, const ConstitutiveModel& prototy
         if (!z->Overlay(overlay)) interp << "*** Warning!  Zone " << UIntToString(z->Id()) << " has illegal geometry\n";
       }
       UnmarkCorners(*z, kMark);
-    }
+    });
   } catch (...) {
     MarkNullGridPoints(kMark);
     throw;

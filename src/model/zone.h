@@ -285,6 +285,20 @@ class Zone : public LinkListNode, public LocatedObject, public ModelObject {
 };
 
 ModelList<Zone>& ZoneList();
+// Calls f on every zone in list order while the corners (with their
+// positions when asked) of the zone a few further on are fetched.
+template <class F>
+void ForEachZoneFetchingAhead(bool positions, F&& f) {
+  Zone* ahead = ZoneList().Head();
+  for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
+  for (Zone* z : ZoneList()) {
+    if (ahead) {
+      ahead->PrefetchCorners(positions);
+      ahead = ModelList<Zone>::Next(ahead);
+    }
+    f(*z);
+  }
+}
 // The serial id counter: 0 after NEW.
 uint32_t& ZoneIdCounter();
 // The model-wide shortest edge, reset by the caller before a pass over all zones.

@@ -123,16 +123,7 @@ void ClearStateOfMarked(uint32_t bit) {
 
 void MarkNullGridPoints(uint32_t bit) {
   MarkAllGridPoints(bit);
-  // The corners of a zone a few ahead are fetched while this one is done.
-  Zone* ahead = ZoneList().Head();
-  for (int i = 0; i < Zone::kPrefetchAhead && ahead; ++i) ahead = ModelList<Zone>::Next(ahead);
-  for (Zone* z : ZoneList()) {
-    if (ahead) {
-      ahead->PrefetchCorners(false);
-      ahead = ModelList<Zone>::Next(ahead);
-    }
-    UnmarkCorners(*z, bit);
-  }
+  ForEachZoneFetchingAhead(false, [bit](Zone& z) { UnmarkCorners(z, bit); });
   ClearStateOfMarked(bit);
 }
 

@@ -492,6 +492,29 @@ void PrefetchFlowBlocks(const Zone& zone) {
     if (const GpFluidData* f = zone.Gp(c)->fluid.get()) __builtin_prefetch(&f->saturation, 0);
 }
 
+// The particles, their zones, the zones' grid-points and the grid-points'
+// blocks lie apart in memory: a walk over the list asks for each of them
+// some particles ahead of particle i. `position` asks for the particle's
+// position too; `block` gives the field of a block that the walk reads.
+template <class BlockField>
+inline void AskAheadOfParticle(const ParticleList& list, uint32_t i, uint32_t count, bool position, BlockField block) {
+  constexpr uint32_t kParticle = 8, kZone = 6, kCorners = 4, kBlocks = 2;
+  if (i + kParticle < count) {
+    const Particle* q = list.At(i + kParticle);
+    __builtin_prefetch(&q->zone, 0);
+    if (position) __builtin_prefetch(q->current.position, 0);
+  }
+  if (i + kZone < count)
+    if (const Zone* z = list.At(i + kZone)->zone) __builtin_prefetch(z->Gps(), 0);
+  if (i + kCorners < count)
+    if (const Zone* z = list.At(i + kCorners)->zone)
+      for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
+  if (i + kBlocks < count)
+    if (const Zone* z = list.At(i + kBlocks)->zone)
+      for (int c = 0; c < z->GpCount(); ++c)
+        if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(block(*f), 0);
+}
+
 void InjectFace(Zone& zone, int face, const double q[3], double dt, double rate) {
   double normal[3], area = 0.0;
   if (!zone.FaceNormalArea(face, normal, &area)) return;
@@ -704,19 +727,8 @@ void GatherAroundParticles(bool around) {
   const Zone* last = nullptr;
   ParticleList& list = part.list;
   const uint32_t count = list.Count();
-  // Each is asked for some particles ahead, as in the ride.
-  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
   for (uint32_t i = 0; i < count; ++i) {
-    if (i + kParticleAhead < count) __builtin_prefetch(&list.At(i + kParticleAhead)->zone, 0);
-    if (i + kZoneAhead < count)
-      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
-    if (i + kCornersAhead < count)
-      if (const Zone* z = list.At(i + kCornersAhead)->zone)
-        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
-    if (i + kBlocksAhead < count)
-      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
-        for (int c = 0; c < z->GpCount(); ++c)
-          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(&f->velocityStamp, 0);
+    AskAheadOfParticle(list, i, count, false, [](const GpFluidData& f) { return &f.velocityStamp; });
     const Particle& p = *list.At(i);
     if (!p.active || !p.zone || p.zone == last) continue;
     last = p.zone;
@@ -1275,24 +1287,8 @@ void LargeStrainUpdate(double dt) {
   if (part.rideCorners.empty()) part.rideCorners.resize(ParticlePart::kRideSlots);
   const uint64_t ride = ++part.rideCount;
   const uint32_t count = list.Count();
-  // The particles, their zones, the zones' grid-points and their blocks lie
-  // apart in memory: each is asked for some particles ahead.
-  constexpr uint32_t kParticleAhead = 8, kZoneAhead = 6, kCornersAhead = 4, kBlocksAhead = 2;
   for (uint32_t i = 0; i < count; ++i) {
-    if (i + kParticleAhead < count) {
-      const Particle* q = list.At(i + kParticleAhead);
-      __builtin_prefetch(&q->zone, 0);
-      __builtin_prefetch(q->current.position, 0);
-    }
-    if (i + kZoneAhead < count)
-      if (const Zone* z = list.At(i + kZoneAhead)->zone) __builtin_prefetch(z->Gps(), 0);
-    if (i + kCornersAhead < count)
-      if (const Zone* z = list.At(i + kCornersAhead)->zone)
-        for (int c = 0; c < z->GpCount(); ++c) __builtin_prefetch(&z->Gp(c)->fluid, 0);
-    if (i + kBlocksAhead < count)
-      if (const Zone* z = list.At(i + kBlocksAhead)->zone)
-        for (int c = 0; c < z->GpCount(); ++c)
-          if (const GpFluidData* f = z->Gp(c)->fluid.get()) __builtin_prefetch(f->keptPosition, 0);
+    AskAheadOfParticle(list, i, count, true, [](const GpFluidData& f) { return f.keptPosition; });
     Particle* p = list.At(i);
     Zone* zone = p->zone;
     if (!p->active || !zone) continue;

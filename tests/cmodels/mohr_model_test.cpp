@@ -452,6 +452,57 @@ TEST(MohrModelTest, FourLanesGiveTheBaselineBits) {
   EXPECT_GT(yielded, tested / 4);
 }
 
+// A tetrahedron that yielded in its last update and whose trial stress now
+// lies inside the surface, far from it or close to it, keeps the elastic
+// trial to the last bit on both kernel levels: its failure of this step
+// cleared, its past kept, its increment elastic.
+TEST(MohrModelTest, YieldedLastTimeAndInsideNowKeepsTheElasticTrial) {
+  const bool vector = cmodels::VectorKernels();
+  MohrModel m = Make({2e8, 1e8, 1e5, 30, 10, 1e9});
+  const double nphi = m.FrictionFactor(), limit = 2 * 1e5 * std::sqrt(nphi);
+  // Principal stresses: hydrostatic, halfway to the shear plane, a hair
+  // inside it and a hair inside the edge of equal lesser values; turned off
+  // the axes so the return works the full tensor.
+  const double lo = -1e6, onPlane = (limit + lo) / nphi;
+  const double cases[][3] = {{lo, lo, lo},
+                             {lo, 0.5 * (lo + onPlane), 0.5 * (lo + onPlane)},
+                             {lo, 0.5 * (lo + onPlane), onPlane - 1e-3},
+                             {lo, lo, onPlane - 1e-3}};
+  const double c = std::cos(0.3), sn = std::sin(0.3);
+  for (int level = 0; level < 2; ++level) {
+    if (!cmodels::SetVectorKernels(level == 1)) continue;
+    for (const auto& p : cases) {
+      SCOPED_TRACE(testing::Message() << "level " << level << " values " << p[0] << " " << p[1] << " " << p[2]);
+      // Rotated by 0.3 about z: the trial stress once the increment is added.
+      double trial[6] = {
+          c * c * p[0] + sn * sn * p[1], sn * sn * p[0] + c * c * p[1], p[2], c * sn * (p[0] - p[1]), 0.0, 1.0};
+      const double strain[6] = {1e-6, -2e-6, 5e-7, 3e-7, -1e-7, 2e-7};
+      double stress[6], expected[6];
+      // The stress before the increment, so that adding it gives the trial.
+      const double lame = 2e8 - 2.0 * 1e8 / 3.0, twoG = 2e8;
+      const double ev = lame * (strain[0] + strain[1] + strain[2]);
+      for (int i = 0; i < 6; ++i) stress[i] = trial[i] - (i < 3 ? ev : 0.0) - twoG * strain[i];
+      std::memcpy(expected, stress, sizeof stress);
+      cmodels::AddHookeIncrementLame(lame, twoG, strain, expected);
+      uint32_t state = MohrModel::kShearNow | MohrModel::kShearPast;
+      uint8_t damping = 0;
+      ModelState z;
+      ZoneStressBlock block;
+      block.zone = &z;
+      block.count = 1;
+      block.strain = &strain;
+      block.stress = &stress;
+      block.state = &state;
+      block.stiffnessDamping = &damping;
+      ASSERT_EQ(m.UpdateZoneStress(3, block), nullptr);
+      EXPECT_EQ(std::memcmp(stress, expected, sizeof stress), 0);
+      EXPECT_EQ(state, static_cast<uint32_t>(MohrModel::kShearPast));
+      EXPECT_EQ(damping, 1);
+    }
+  }
+  cmodels::SetVectorKernels(vector);
+}
+
 // Hysteretic damping scales the shear modulus of an update: a zone with the
 // factor 0.5 yields as the same material of half the shear modulus does, to
 // the last bit, at both kernel levels (the returns' constants of the

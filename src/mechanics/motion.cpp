@@ -295,6 +295,9 @@ inline void Ask(const GridPoint* a) {
   __builtin_prefetch(&a->forceSum, 1);
   __builtin_prefetch(&a->dampingCoefficient, 0);
   __builtin_prefetch(a->appliedForce, 0);
+  // The common path's test reads these before anything else of the move.
+  __builtin_prefetch(&a->apply, 0);
+  __builtin_prefetch(&a->linked, 0);
 }
 
 // The slots the zone pass left: the grid-point takes its force sums from its

@@ -286,6 +286,43 @@ inline __attribute__((always_inline)) void ModelWalk(Zone& zone, ConstitutiveMod
   z.P = sumSV / z.sumV;
 }
 
+// The four corners' forces of a tetrahedron side by side, a lane per corner:
+// the area components and the forces x, y, z and the sum of their magnitudes
+// are vectors over the corners, turned into a vector per corner only to be
+// added to its sums. Every lane takes the operations of the per-corner form
+// below in the same order, so the sums come out the same to the bit.
+inline __attribute__((always_inline)) void TetraForces(const ZoneTetra& t, const double s[6], double cf,
+                                                       const uint8_t* corner, double (*sums)[4]) {
+  Vec4 r0, r1, r2;  // the area vectors' twelve values as they lie
+  __builtin_memcpy(&r0, &t.area[0][0], sizeof(Vec4));
+  __builtin_memcpy(&r1, &t.area[1][1], sizeof(Vec4));
+  __builtin_memcpy(&r2, &t.area[2][2], sizeof(Vec4));
+  const Vec4 mx = cf * __builtin_shufflevector(__builtin_shufflevector(r0, r1, 0, 3, 6, 7), r2, 0, 1, 2, 5);
+  const Vec4 my = cf * __builtin_shufflevector(__builtin_shufflevector(r0, r1, 1, 4, 7, 7), r2, 0, 1, 2, 6);
+  const Vec4 mz = cf * __builtin_shufflevector(__builtin_shufflevector(r0, r1, 2, 5, 5, 5), r2, 0, 1, 4, 7);
+  const Vec4 fx = (mx * s[0] + my * s[3]) + mz * s[4];
+  const Vec4 fy = (my * s[1] + mx * s[3]) + mz * s[5];
+  const Vec4 fz = (mz * s[2] + mx * s[4]) + my * s[5];
+  const Vec4Bits mask = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+  const Vec4 ax = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fx) & mask);
+  const Vec4 ay = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fy) & mask);
+  const Vec4 az = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fz) & mask);
+  const Vec4 fs = (ax + ay) + az;
+  // Back to a vector per corner: x, y, z, magnitude sum.
+  const Vec4 lo0 = __builtin_shufflevector(fx, fy, 0, 4, 2, 6);  // x0 y0 x2 y2
+  const Vec4 hi0 = __builtin_shufflevector(fx, fy, 1, 5, 3, 7);  // x1 y1 x3 y3
+  const Vec4 lo1 = __builtin_shufflevector(fz, fs, 0, 4, 2, 6);  // z0 s0 z2 s2
+  const Vec4 hi1 = __builtin_shufflevector(fz, fs, 1, 5, 3, 7);  // z1 s1 z3 s3
+  const Vec4 g[4] = {__builtin_shufflevector(lo0, lo1, 0, 1, 4, 5), __builtin_shufflevector(hi0, hi1, 0, 1, 4, 5),
+                     __builtin_shufflevector(lo0, lo1, 2, 3, 6, 7), __builtin_shufflevector(hi0, hi1, 2, 3, 6, 7)};
+  for (int kk = 0; kk < 4; ++kk) {
+    Vec4 sum;
+    __builtin_memcpy(&sum, sums[corner[kk]], sizeof(Vec4));
+    sum += g[kk];
+    __builtin_memcpy(sums[corner[kk]], &sum, sizeof(Vec4));
+  }
+}
+
 // Third walk: the zone-mean pressure into every tetrahedron (with the fluid
 // mode's undrained stiffening), and each tetrahedron's forces to its corners.
 template <bool kPlain, bool kVector>
@@ -342,7 +379,9 @@ inline __attribute__((always_inline)) void ForceWalk(PassContext& c, ZoneWork& z
       t.stress[1] = s[1];
       t.stress[2] = s[2];
       const uint8_t* corner = defs[k].gp;
-      if constexpr (kVector) {
+      if constexpr (kVector && kPlain) {
+        TetraForces(t, s, cf, corner, sums);
+      } else if constexpr (kVector) {
         // A corner's force is the stress times its scaled area vector m, lane
         // by lane: x = mx sxx + my sxy + mz sxz, y = my syy + mx sxy + mz syz,
         // z = mz szz + mx sxz + my syz.

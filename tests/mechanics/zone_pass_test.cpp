@@ -288,6 +288,9 @@ TEST_F(CycleTest, KernelLevelsGiveTheSameBits) {
       {"fixed velocity",
        {"model elastic", "prop bulk 5e7 shear 3e7 density 2000", "fix z 1e-4 range z 4.9 5.1",
         "ini xvel 1e-5 range z 2.9 5.1", "step 40"}},
+      {"wedges beside the bricks",
+       {"gen zone wedge size 2 2 2 p0 0 0 -3 p1 2 0 -3 p2 0 2 -3 p3 0 0 -1", "fix x y z range z -3.1 -2.9",
+        "model mohr", "prop bulk 5e7 shear 3e7 density 2000 cohesion 1e3 friction 10 tension 1e10", "step 40"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

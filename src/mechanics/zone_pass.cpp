@@ -38,9 +38,14 @@ constexpr int kMaxTetra = 2 * kMaxOverlayTetra;
 typedef double Vec4 __attribute__((vector_size(32)));
 typedef int64_t Vec4Bits __attribute__((vector_size(32)));
 
+// Every lane's magnitude: its sign bit cleared.
+inline __attribute__((always_inline)) Vec4 Abs4(const Vec4& x) {
+  return reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(x) & INT64_MAX);
+}
+
 // Adds the force x, y, z to the sums and |x| + |y| + |z| to their fourth lane.
 inline __attribute__((always_inline)) void AddForce(Vec4& sum, const Vec4& f) {
-  const Vec4 a = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(f) & INT64_MAX);
+  const Vec4 a = Abs4(f);
   Vec4 g = f;
   g[3] = (a[0] + a[1]) + a[2];
   sum += g;
@@ -303,11 +308,7 @@ inline __attribute__((always_inline)) void TetraForces(const ZoneTetra& t, const
   const Vec4 fx = (mx * s[0] + my * s[3]) + mz * s[4];
   const Vec4 fy = (my * s[1] + mx * s[3]) + mz * s[5];
   const Vec4 fz = (mz * s[2] + mx * s[4]) + my * s[5];
-  const Vec4Bits mask = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
-  const Vec4 ax = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fx) & mask);
-  const Vec4 ay = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fy) & mask);
-  const Vec4 az = reinterpret_cast<Vec4>(reinterpret_cast<Vec4Bits>(fz) & mask);
-  const Vec4 fs = (ax + ay) + az;
+  const Vec4 fs = (Abs4(fx) + Abs4(fy)) + Abs4(fz);
   // Back to a vector per corner: x, y, z, magnitude sum.
   const Vec4 lo0 = __builtin_shufflevector(fx, fy, 0, 4, 2, 6);  // x0 y0 x2 y2
   const Vec4 hi0 = __builtin_shufflevector(fx, fy, 1, 5, 3, 7);  // x1 y1 x3 y3
